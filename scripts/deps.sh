@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what building, testing and the demo need, when it is missing (Debian 12).
+set -euo pipefail
+
+packages=(cmake g++ make qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev
+          librsvg2-bin xvfb xauth)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || { echo "Need root or sudo to install: ${missing[*]}" >&2; exit 1; }
+    sudo="sudo"
+fi
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

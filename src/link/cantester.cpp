@@ -1,0 +1,93 @@
+#include "link/cantester.h"
+
+#include "link/linerecord.h"
+
+#include <QPointer>
+#include <QSerialPort>
+#include <QTimer>
+
+#ifdef Q_OS_UNIX
+#include <sys/ioctl.h>
+#endif
+
+CanTester::CanTester(QSerialPort *port, QObject *parent)
+    : QObject(parent), port(port), quietTimer(new QTimer(this))
+{
+    quietTimer->setSingleShot(true);
+    quietTimer->setTimerType(Qt::PreciseTimer);
+    connect(quietTimer, &QTimer::timeout, this, &CanTester::onQuietCheck);
+    connect(port, &QSerialPort::readyRead, this, &CanTester::onReadyRead);
+    lastInput.start();
+}
+
+int CanTester::writePacket(const CanPacket &packet)
+{
+    const qint64 written = port->write(LineRecord::hostRecord(packet));
+    port->waitForBytesWritten(int(packet.delay));
+    return int(written);
+}
+
+int CanTester::writeBuffer(const QByteArray &buffer)
+{
+    const qint64 written = port->write(buffer);
+    port->waitForBytesWritten(100);
+    return int(written);
+}
+
+void CanTester::onReadyRead()
+{
+    const QByteArray bytes = port->readAll();
+    if (!bytes.isEmpty()) {
+        cutter.append(bytes);
+        lastInput.restart();
+    }
+    // A receiver may run an event loop, read again through this slot, or even delete the link.
+    const QPointer<CanTester> alive(this);
+    QByteArray reply;
+    for (;;) {
+        const RecordCutter::Kind kind = cutter.next(current, reply);
+        if (kind == RecordCutter::Kind::None)
+            break;
+        if (kind == RecordCutter::Kind::Frame)
+            emit readyPacket();
+        else
+            emit sendBuffer(reply);
+        if (!alive)
+            return;
+    }
+    if (cutter.holdsFrameTail() && !quietTimer->isActive())
+        quietTimer->start(QuietGapMs);
+}
+
+// Resynchronisation. The line carries no record marker, so a lost or extra byte would shift every
+// later record. The module writes each record in one piece, so part of a record followed by real
+// silence is a remnant: once nothing has arrived for QuietGapMs and nothing is waiting, neither in
+// the port's buffer nor in the driver, the remnant is dropped and the next byte starts a record.
+// The gap is measured from the last read, and pending bytes are checked before anything is dropped,
+// so a GUI thread that reads late only delays the check; it never makes good data look quiet.
+void CanTester::onQuietCheck()
+{
+    if (!cutter.holdsFrameTail())
+        return;
+    if (port->bytesAvailable() > 0) {
+        onReadyRead(); // completes the tail, and re-arms the check if a new tail is left
+        return;
+    }
+    const qint64 quiet = lastInput.elapsed();
+    if (bytesInDriver() > 0) // the port will announce them; look again afterwards
+        quietTimer->start(QuietGapMs);
+    else if (quiet < QuietGapMs)
+        quietTimer->start(int(QuietGapMs - quiet));
+    else
+        discarded += quint64(cutter.dropPending());
+}
+
+qint64 CanTester::bytesInDriver() const
+{
+#ifdef Q_OS_UNIX
+    int pending = 0;
+    if (port->isOpen() && ::ioctl(int(port->handle()), FIONREAD, &pending) == 0)
+        return pending;
+#endif
+    return 0;
+}
