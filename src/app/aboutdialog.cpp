@@ -1,0 +1,20 @@
+#include "app/aboutdialog.h"
+#include "app/appinfo.h"
+#include "ui_aboutdialog.h"
+
+AboutDialog::AboutDialog(QWidget *parent) : QDialog(parent), ui(new Ui::AboutDialog)
+{
+    ui->setupUi(this);
+    ui->lbVersion->setText(QStringLiteral("%1").arg(AppInfo::Version));
+    ui->lbDate->setText(QStringLiteral("%1г.").arg(AppInfo::ReleaseDate));
+}
+
+AboutDialog::~AboutDialog()
+{
+    delete ui;
+}
+
+void AboutDialog::on_btOk_clicked()
+{
+    accept();
+}

@@ -1,0 +1,98 @@
+#include "app/appsettings.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDebug>
+#include <QSettings>
+
+namespace {
+
+const QString KeyPort = QStringLiteral("PORT");
+const QString KeyBaud = QStringLiteral("BAUD");
+const QString KeyShowTx = QStringLiteral("TX");
+const QString KeyCanSpeed = QStringLiteral("CANSPEED");
+const QString KeyCanId = QStringLiteral("CANID");
+const QString KeyWorkDir = QStringLiteral("WORKDIR");
+const QString KeyFileName = QStringLiteral("FILENAME");
+
+constexpr int CanSpeed125k = 4; // module code of "125 kbit/s"
+constexpr int DefaultBaudRate = 115200;
+// Fastest rate of the common USB serial bridges; anything above is a damaged value.
+constexpr qlonglong MaxBaudRate = 12000000;
+
+// A blank name can never be opened or read, so it counts as missing.
+QString textValue(const QVariant &value, const QString &fallback)
+{
+    const QString text = value.toString();
+    return text.trimmed().isEmpty() ? fallback : text;
+}
+
+// Read through the text so that a bool or a fraction is not taken for a rate.
+QVariant baudValue(const QVariant &value, int fallback)
+{
+    bool ok = false;
+    const qlonglong rate = value.toString().trimmed().toLongLong(&ok);
+    if (!ok || rate <= 0 || rate > MaxBaudRate)
+        return fallback;
+    return int(rate);
+}
+
+// Native stores on Unix give every value back as text; accept the usual spellings only.
+bool boolValue(const QVariant &value, bool fallback)
+{
+    if (value.type() == QVariant::Bool)
+        return value.toBool();
+    const QString text = value.toString().trimmed().toLower();
+    if (text == QLatin1String("true") || text == QLatin1String("1"))
+        return true;
+    if (text == QLatin1String("false") || text == QLatin1String("0"))
+        return false;
+    return fallback;
+}
+
+} // namespace
+
+AppSettings AppSettings::defaults()
+{
+    AppSettings config;
+    config.workDir = QCoreApplication::applicationDirPath();
+    config.portName = QStringLiteral("COM1");
+    config.baudRate = DefaultBaudRate;
+    config.canSpeed = CanSpeed125k;
+    config.canId = 0;
+    config.fileName = QStringLiteral("write_packets.json");
+    config.showTx = true;
+    return config;
+}
+
+AppSettings loadSettings(const QSettings &store)
+{
+    const AppSettings fallback = AppSettings::defaults();
+    AppSettings config;
+    config.portName = textValue(store.value(KeyPort), fallback.portName);
+    config.baudRate = baudValue(store.value(KeyBaud), DefaultBaudRate);
+    config.showTx = boolValue(store.value(KeyShowTx), fallback.showTx);
+    config.canSpeed = store.value(KeyCanSpeed, fallback.canSpeed);
+    config.canId = store.value(KeyCanId, fallback.canId);
+    config.workDir = textValue(store.value(KeyWorkDir), fallback.workDir);
+    config.fileName = textValue(store.value(KeyFileName), fallback.fileName);
+    qDebug().noquote() << config.workDir;
+    return config;
+}
+
+void saveSettings(QSettings &store, const AppSettings &config)
+{
+    store.setValue(KeyPort, config.portName);
+    store.setValue(KeyBaud, config.baudRate);
+    store.setValue(KeyCanSpeed, config.canSpeed);
+    store.setValue(KeyCanId, config.canId);
+    store.setValue(KeyWorkDir, config.workDir);
+    store.setValue(KeyFileName, config.fileName);
+    store.setValue(KeyShowTx, config.showTx);
+}
+
+void fillBaudRates(QComboBox *box)
+{
+    for (const int rate : {460800, 230400, 115200, 57600, 9600})
+        box->addItem(QString::number(rate), rate);
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+class QComboBox;
+class QSettings;
+
+// The settings kept between runs. Read once at start-up, written once at exit.
+struct AppSettings
+{
+    QString workDir;  // "WORKDIR": where save dialogs start
+    QString portName; // "PORT"
+    QVariant baudRate; // "BAUD": an integer
+    QVariant canSpeed; // "CANSPEED": carried along unchanged
+    QVariant canId;    // "CANID": carried along unchanged
+    QString fileName;  // "FILENAME": transmit list file, relative to the application's directory
+    bool showTx = true; // "TX": show transmitted frames in the log
+
+    static AppSettings defaults();
+};
+
+// Reads every key with its default; a stored value of the wrong type falls back to the default.
+AppSettings loadSettings(const QSettings &store);
+void saveSettings(QSettings &store, const AppSettings &config);
+
+// Appends the baud rates "460800" ... "9600" with the rate as integer item data.
+void fillBaudRates(QComboBox *box);

@@ -1,0 +1,65 @@
+#include "app/configdialog.h"
+#include "ui_configdialog.h"
+
+#include <QFileDialog>
+#include <QSerialPortInfo>
+
+namespace {
+
+// An unknown text leaves the current entry selected.
+void selectText(QComboBox *box, const QString &text)
+{
+    const int index = box->findText(text);
+    if (index >= 0)
+        box->setCurrentIndex(index);
+}
+
+} // namespace
+
+ConfigDialog::ConfigDialog(QWidget *parent) : QDialog(parent), ui(new Ui::ConfigDialog)
+{
+    ui->setupUi(this);
+    setWindowTitle(QStringLiteral("Установка конфигурации"));
+    const auto ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &port : ports)
+        ui->cbPorts->addItem(port.portName());
+    fillBaudRates(ui->cbPortSpeed);
+}
+
+ConfigDialog::~ConfigDialog()
+{
+    delete ui;
+}
+
+void ConfigDialog::setSettings(const AppSettings &settings)
+{
+    settingsForm = settings;
+    ui->edPath->setText(settings.workDir);
+    ui->edFileName->setText(settings.fileName);
+    selectText(ui->cbPorts, settings.portName);
+    selectText(ui->cbPortSpeed, settings.baudRate.toString());
+}
+
+void ConfigDialog::on_btSave_clicked()
+{
+    // edPath is display only: the folder is taken over from the chooser alone.
+    settingsForm.portName = ui->cbPorts->currentText();
+    settingsForm.baudRate = ui->cbPortSpeed->currentData().toInt();
+    settingsForm.fileName = ui->edFileName->text();
+    accept();
+}
+
+// The caller reads the copy back only when accepted, so rejecting drops every change.
+void ConfigDialog::on_btExit_clicked()
+{
+    reject();
+}
+
+void ConfigDialog::on_btSetPath_clicked()
+{
+    const QString dir = QFileDialog::getExistingDirectory(
+        this, QStringLiteral("Рабочая папка"), settingsForm.workDir, QFileDialog::ShowDirsOnly);
+    if (!dir.isEmpty())
+        settingsForm.workDir = dir;
+    ui->edPath->setText(settingsForm.workDir);
+}

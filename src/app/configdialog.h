@@ -1,0 +1,31 @@
+#pragma once
+
+#include "app/appsettings.h"
+
+#include <QDialog>
+
+namespace Ui {
+class ConfigDialog;
+}
+
+// Port configuration: edits a copy of the settings; the caller takes it back when accepted.
+class ConfigDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit ConfigDialog(QWidget *parent = nullptr);
+    ~ConfigDialog() override;
+
+    void setSettings(const AppSettings &settings);
+    AppSettings getSettings() const { return settingsForm; }
+
+private slots:
+    void on_btSave_clicked();
+    void on_btExit_clicked();
+    void on_btSetPath_clicked();
+
+private:
+    Ui::ConfigDialog *ui;
+    AppSettings settingsForm;
+};

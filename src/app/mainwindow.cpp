@@ -1,0 +1,382 @@
+#include "app/mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "app/aboutdialog.h"
+#include "app/appinfo.h"
+#include "app/configdialog.h"
+#include "app/framestatistics.h"
+#include "link/cantester.h"
+#include "log/candatamodel.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPointer>
+#include <QScrollBar>
+#include <QSerialPort>
+#include <QSettings>
+#include <QStandardItemModel>
+#include <QTimer>
+
+static void initImages()
+{
+    Q_INIT_RESOURCE(images); // the pictures live in a static library
+}
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent), ui(new Ui::MainWindow), refreshTimer(new QTimer(this))
+{
+    initImages();
+    ui->setupUi(this);
+    setWindowFlags(Qt::Window | Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowMaximizeButtonHint);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    setWindowState(Qt::WindowMaximized);
+    setWindowTitle(QStringLiteral("Veltrica. Анализатор пакетов Quorvex %1")
+                       .arg(QLatin1String(AppInfo::Version)));
+
+    refreshTimer->setSingleShot(true);
+    connect(refreshTimer, &QTimer::timeout, this, &MainWindow::onRefreshView);
+    lastRefresh.start();
+
+    setupLog();
+    fillSelectors();
+    setupStatusBar();
+    loadConfig();
+    ui->chkTX->setChecked(config.showTx);
+    on_chkTX_stateChanged(config.showTx ? 1 : 0);
+}
+
+MainWindow::~MainWindow()
+{
+    delete port;
+    port = nullptr;
+    if (settings)
+        saveSettings(*settings, config);
+    delete ui;
+}
+
+void MainWindow::setupLog()
+{
+    model = new CanDataModel(this);
+    model->setDeferredInsert(true); // rows reach the view with each refresh
+    ui->tableView->setModel(model);
+    ui->tableView->setColumnWidth(0, 120);
+    for (int column : {1, 2, 3})
+        ui->tableView->setColumnWidth(column, 50);
+    ui->tableView->setColumnWidth(12, 100);
+    ui->tableView->setColumnWidth(13, 150);
+
+    statistics = new FrameStatistics(this);
+    ui->tableView_2->setModel(statistics->model());
+}
+
+void MainWindow::fillSelectors()
+{
+    connect(ui->cbDirect, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            [this] { directFilter = ui->cbDirect->currentData().toInt(); });
+    connect(ui->cbMASK, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            [this] { maskFilter = ui->cbMASK->currentData().toInt(); });
+
+    const QList<QPair<QString, int>> masks = {{QStringLiteral("Все"), 0},
+                                              {QStringLiteral("11 bits"), 1},
+                                              {QStringLiteral("Mask 11 bits"), 2},
+                                              {QStringLiteral("29 bits"), 3},
+                                              {QStringLiteral("Mask 29 bits"), 4}};
+    for (const auto &item : masks)
+        ui->cbMASK->addItem(item.first, item.second);
+    const QList<QPair<QString, int>> directions = {{QStringLiteral("Все"), 240},
+                                                   {QStringLiteral("RX"), 64},
+                                                   {QStringLiteral("RX (CAN0->CAN1)"), 16},
+                                                   {QStringLiteral("RX (CAN1->CAN0)"), 32}};
+    for (const auto &item : directions)
+        ui->cbDirect->addItem(item.first, item.second);
+    for (const auto &name : {"HEX", "DEC", "ASC", "BIN"})
+        ui->cbFormat->addItem(QLatin1String(name), ui->cbFormat->count());
+}
+
+void MainWindow::setupStatusBar()
+{
+    lbStatusMain = new QLabel(QStringLiteral("Старт программы"), this);
+    lbStatusCan = new QLabel(QStringLiteral("unkhown"), this);
+    lbStatusPort = new QLabel(QStringLiteral("unkhown"), this);
+    lbStatusMain->setObjectName(QStringLiteral("lbStatusMain"));
+    lbStatusCan->setObjectName(QStringLiteral("lbStatusCan"));
+    lbStatusPort->setObjectName(QStringLiteral("lbStatusPort"));
+    ui->statusbar->addWidget(new QLabel(QStringLiteral("Статус: "), this));
+    ui->statusbar->addWidget(lbStatusMain);
+    ui->statusbar->addWidget(new QLabel(QStringLiteral("| CAN: "), this));
+    ui->statusbar->addWidget(lbStatusCan);
+    ui->statusbar->addWidget(new QLabel(QStringLiteral("| COM port:"), this));
+    ui->statusbar->addWidget(lbStatusPort);
+}
+
+void MainWindow::loadConfig()
+{
+    if (!settings)
+        settings = new QSettings(QLatin1String(AppInfo::Organisation),
+                                 QLatin1String(AppInfo::Application), this);
+    config = loadSettings(*settings);
+    qDebug() << config.workDir;
+}
+
+// Connection
+
+void MainWindow::onConnectPort()
+{
+    if (port && port->isOpen())
+        closePort(port->portName() + QStringLiteral(" закрыт"));
+    else
+        openPort();
+}
+
+void MainWindow::on_actionOpenPort_triggered()
+{
+    onConnectPort();
+}
+
+void MainWindow::openPort()
+{
+    if (port)
+        port->deleteLater(); // closed already; each connection gets a fresh port
+    port = new QSerialPort(this);
+    port->setPortName(config.portName);
+    port->setBaudRate(config.baudRate.toInt(), QSerialPort::AllDirections);
+    port->setDataBits(QSerialPort::Data8);
+    port->setParity(QSerialPort::NoParity);
+    port->setStopBits(QSerialPort::OneStop);
+    port->setFlowControl(QSerialPort::NoFlowControl);
+    port->setReadBufferSize(512);
+    connected = port->open(QIODevice::ReadWrite);
+    if (!connected) {
+        onStatusSerialPort(port->portName() + QStringLiteral(" ошибка соединения"));
+        return;
+    }
+    tester = new CanTester(port, this);
+    connect(tester, &CanTester::readyPacket, this, &MainWindow::onAddPacket);
+    connect(tester, &CanTester::sendBuffer, this, &MainWindow::onReadBuffer);
+    // A device that goes away reports a resource error (USB unplugged) or a read error (the line
+    // hung up: a tty read returns nothing, again and again). Queued, so the port is closed only
+    // after it has finished reporting.
+    QPointer<QSerialPort> watched(port);
+    connect(
+        port, &QSerialPort::errorOccurred, this,
+        [this, watched](QSerialPort::SerialPortError error) {
+            const bool gone =
+                error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
+            if (gone && watched && watched == port)
+                onPortLost(watched);
+        },
+        Qt::QueuedConnection);
+    onStatusSerialPort(port->portName() + QStringLiteral(" открыт"));
+    onStatusCan(QStringLiteral("Старт тестер"));
+}
+
+void MainWindow::closePort(const QString &status)
+{
+    if (tester)
+        tester->onReadyRead(); // take what already arrived before the link goes
+    port->close();
+    delete tester;
+    tester = nullptr;
+    connected = false;
+    onRefreshView();
+    onStatusSerialPort(status);
+}
+
+// The device went away (unplugged, or the line hung up): a disconnect that keeps the log.
+void MainWindow::onPortLost(QSerialPort *lost)
+{
+    if (!lost->isOpen() || !tester)
+        return;
+    closePort(lost->portName() + QStringLiteral(" ошибка соединения"));
+}
+
+// Receive path
+
+void MainWindow::onAddPacket()
+{
+    if (!tester || !model)
+        return;
+    const CanPacket packet = tester->lastPacket();
+    if (onFilterID(packet) && onFilterView(packet))
+        model->addPacket(packet);
+    onSetStat(packet);
+    scheduleRefresh();
+}
+
+bool MainWindow::onFilterView(CanPacket packet)
+{
+    if (packet.direct == CanPacket::Transmitted)
+        return ui->chkTX->isChecked();
+    switch (directFilter) {
+    case 32:
+        return packet.direct == CanPacket::Received && (packet.frame & CanPacket::Can1ToCan0);
+    case 64:
+        return packet.direct == CanPacket::Received && packet.frame <= 1;
+    case 16:
+        return packet.direct == CanPacket::Received && (packet.frame & CanPacket::Can0ToCan1);
+    default:
+        return true;
+    }
+}
+
+bool MainWindow::onFilterID(CanPacket packet)
+{
+    switch (maskFilter) {
+    case 0:
+        return true;
+    case 1:
+        return !packet.isExtended();
+    case 3:
+        return packet.isExtended();
+    case 2:
+    case 4:
+        return ((packet.id ^ idCode) & idMask) == 0;
+    default:
+        return false;
+    }
+}
+
+void MainWindow::onSetStat(CanPacket packet)
+{
+    statistics->count(packet);
+}
+
+// Transmit path
+
+void MainWindow::onSendPacket(CanPacket packet)
+{
+    if (!connected || !tester)
+        return;
+    const int written = tester->writePacket(packet);
+    onStatusCan(QStringLiteral("Запись %1 байт").arg(written));
+    onSetStat(packet);
+    if (written <= 0)
+        onStatusCan(QStringLiteral("Ошибка записи!"));
+    else if (onFilterView(packet))
+        model->addPacket(packet);
+    scheduleRefresh();
+}
+
+void MainWindow::onReadBuffer(QByteArray buffer)
+{
+    ui->lwList->addItem(QStringLiteral("[RD] ") + byteListText(buffer));
+    ui->lwList->addItem(QStringLiteral("[ASCII] ") + printableText(buffer));
+    ui->lwList->scrollToBottom();
+}
+
+// View refresh: rows and statistics reach the screen at a bounded rate, never once per frame.
+
+void MainWindow::scheduleRefresh()
+{
+    if (refreshTimer->isActive())
+        return;
+    const qint64 since = lastRefresh.elapsed();
+    refreshTimer->start(since >= RefreshMs ? 0 : int(RefreshMs - since));
+}
+
+void MainWindow::onRefreshView()
+{
+    refreshTimer->stop();
+    lastRefresh.restart();
+    if (model->flushRows() > 0)
+        ui->tableView->setCurrentIndex(model->index(model->rowCount() - 1, 0));
+    statistics->refresh();
+}
+
+// Status bar
+
+void MainWindow::onShowStatus(QString state, int page)
+{
+    QLabel *fields[] = {lbStatusMain, lbStatusCan, lbStatusPort};
+    if (page >= 0 && page < 3)
+        fields[page]->setText(state);
+}
+
+void MainWindow::onStatusSerialPort(QString status)
+{
+    lbStatusPort->setText(status);
+    ui->actionOpenPort->setIcon(QIcon(connected ? QStringLiteral(":/images/usbon.png")
+                                                : QStringLiteral(":/images/usboff.png")));
+}
+
+void MainWindow::onStatusCan(QString status)
+{
+    lbStatusCan->setText(status);
+}
+
+void MainWindow::onStatusMain(QString status)
+{
+    lbStatusMain->setText(status);
+}
+
+// Commands of the form
+
+void MainWindow::on_actionExit_triggered()
+{
+    close();
+}
+
+void MainWindow::on_actionAbout_triggered()
+{
+    auto *dialog = new AboutDialog(this);
+    dialog->exec();
+    dialog->deleteLater();
+}
+
+void MainWindow::on_actionConfigmain_triggered()
+{
+    auto *dialog = new ConfigDialog(this);
+    dialog->setSettings(config);
+    if (dialog->exec() == QDialog::Accepted)
+        config = dialog->getSettings();
+    dialog->deleteLater();
+}
+
+void MainWindow::on_cbFormat_currentIndexChanged(int index)
+{
+    Q_UNUSED(index)
+    const int format = ui->cbFormat->currentData().toInt();
+    if (format >= 0 && format <= 3) {
+        for (int column = 4; column <= 11; ++column)
+            ui->tableView->setColumnWidth(column, format == 3 ? 80 : 35);
+    }
+    ui->tableView->setColumnWidth(12, 120);
+    ui->tableView->setColumnWidth(13, 150);
+    model->setFormat(format);
+    ui->tableView->viewport()->update();
+}
+
+void MainWindow::on_btClearTable_clicked()
+{
+    ui->lwList->clear();
+    if (model) {
+        model->clear();
+        ui->tableView->reset();
+    }
+    statistics->clear();
+}
+
+void MainWindow::on_btSaveTable_clicked()
+{
+    const int entries = int(QDir(config.workDir).count());
+    const QString proposed = config.workDir + QStringLiteral("/sheet_%1").arg(entries);
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить журнал"),
+                                                      proposed, QStringLiteral("*.csv"));
+    if (!model || path.isEmpty())
+        return;
+    onRefreshView();
+    if (!model->saveCsv(path))
+        QMessageBox::warning(this, QStringLiteral("Сохранить журнал"),
+                             QStringLiteral("Не удалось сохранить журнал в файл\n%1").arg(path));
+}
+
+void MainWindow::on_chkTX_stateChanged(int arg1)
+{
+    ui->chkTX->setText(arg1 < 1 ? QStringLiteral("TX пакеты игнорировать")
+                                : QStringLiteral("Отображать TX пакеты"));
+    config.showTx = arg1 != 0;
+}

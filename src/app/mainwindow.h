@@ -1,0 +1,88 @@
+#pragma once
+
+#include "app/appsettings.h"
+#include "link/canpacket.h"
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+
+class CanDataModel;
+class CanTester;
+class FrameStatistics;
+class QLabel;
+class QListWidgetItem;
+class QSerialPort;
+class QSettings;
+class QTimer;
+
+namespace Ui {
+class MainWindow;
+}
+
+// The application's window: owns the port, the link, the capture log and the statistics, decides
+// which frames reach the log, and keeps the status bar.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // The log view and the statistics table are brought up to date at most this often.
+    static constexpr int RefreshMs = 40;
+
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+private slots:
+    void onConnectPort();
+    void onAddPacket();
+    bool onFilterView(CanPacket packet);
+    bool onFilterID(CanPacket packet);
+    void onSendPacket(CanPacket packet);
+    void onReadBuffer(QByteArray buffer);
+    void onSetStat(CanPacket packet);
+    void onShowStatus(QString state, int page = 0);
+    void onStatusSerialPort(QString status);
+    void onStatusCan(QString status);
+    void onStatusMain(QString status);
+    void on_actionExit_triggered();
+    void on_actionAbout_triggered();
+    void on_actionConfigmain_triggered();
+    void on_actionOpenPort_triggered();
+    void on_cbFormat_currentIndexChanged(int index);
+    void on_btClearTable_clicked();
+    void on_btSaveTable_clicked();
+    void on_chkTX_stateChanged(int arg1);
+    void onRefreshView();
+
+private:
+    void setupLog();
+    void fillSelectors();
+    void setupStatusBar();
+    void loadConfig();
+    void openPort();
+    void closePort(const QString &status);
+    void onPortLost(QSerialPort *lost);
+    void scheduleRefresh();
+
+    Ui::MainWindow *ui;
+    CanDataModel *model = nullptr;
+    FrameStatistics *statistics = nullptr;
+    QSerialPort *port = nullptr;
+    CanTester *tester = nullptr;
+    bool connected = false;
+    uint32_t idMask = 0;
+    uint32_t idCode = 0;
+    QSettings *settings = nullptr;
+    AppSettings config;
+    QListWidgetItem *lastCommand = nullptr;
+    QLabel *lbStatusMain = nullptr;
+    QLabel *lbStatusCan = nullptr;
+    QLabel *lbStatusPort = nullptr;
+
+    // Filter selections, kept from the combo boxes' item data so frames don't query widgets.
+    int directFilter = 240;
+    int maskFilter = 0;
+
+    QTimer *refreshTimer;
+    QElapsedTimer lastRefresh;
+};

@@ -1,0 +1,439 @@
+#include "app/mainwindow.h"
+#include "link/linerecord.h"
+#include "log/candatamodel.h"
+#include "support/ptypair.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSerialPort>
+#include <QSettings>
+#include <QStatusBar>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+namespace {
+CanPacket frameWith(uint8_t flags, uint32_t id)
+{
+    CanPacket p;
+    p.frame = flags;
+    p.id = id;
+    p.rtl = 8;
+    p.data[0] = uint8_t(id);
+    return p;
+}
+
+QString columnText(QAbstractItemModel *model, int row, int column)
+{
+    return model->index(row, column).data().toString();
+}
+
+// Closes the next modal dialog or message box, after letting `act` work on it.
+template<typename Widget, typename Act>
+void whenModal(Act act)
+{
+    QTimer::singleShot(0, [act] {
+        QTRY_VERIFY(qobject_cast<Widget *>(QApplication::activeModalWidget()));
+        act(qobject_cast<Widget *>(QApplication::activeModalWidget()));
+    });
+}
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void startUpState();
+    void storedTxFlagSetsTheCaption();
+    void connectsAndShowsFrames();
+    void failedConnectLeavesTheWindowAlone();
+    void directionFilter_data();
+    void directionFilter();
+    void identifierFormatFilter();
+    void formatSelector();
+    void statisticsCountHiddenFrames();
+    void transmitPath();
+    void savesTheLog();
+    void warnsWhenTheLogCannotBeSaved();
+    void unplugKeepsTheCaptureAndReconnects();
+
+private:
+    void writeSettings(const QString &portName, const QVariant &tx = QVariant());
+    void createWindow();
+    void connectPort();
+    void send(const QVector<CanPacket> &frames);
+    template<typename T>
+    T *child(const char *name)
+    {
+        T *found = window->findChild<T *>(QLatin1String(name));
+        if (!found)
+            qFatal("no child %s", name);
+        return found;
+    }
+    QAbstractItemModel *log() { return child<QTableView>("tableView")->model(); }
+    QString status(const char *field) { return child<QLabel>(field)->text(); }
+    void setCombo(const char *name, int data)
+    {
+        auto *box = child<QComboBox>(name);
+        box->setCurrentIndex(box->findData(data));
+    }
+
+    std::unique_ptr<PtyPair> pty;
+    std::unique_ptr<MainWindow> window;
+    QTemporaryDir linkDir;
+};
+
+void TestMainWindow::init()
+{
+    QSettings(QStringLiteral("Veltrica"), QStringLiteral("Quorvex")).clear();
+    pty = std::make_unique<PtyPair>();
+    QVERIFY(pty->isValid());
+}
+
+void TestMainWindow::cleanup()
+{
+    window.reset();
+    pty.reset();
+}
+
+void TestMainWindow::writeSettings(const QString &portName, const QVariant &tx)
+{
+    QSettings store(QStringLiteral("Veltrica"), QStringLiteral("Quorvex"));
+    store.setValue(QStringLiteral("PORT"), portName);
+    if (tx.isValid())
+        store.setValue(QStringLiteral("TX"), tx);
+    store.setValue(QStringLiteral("WORKDIR"), linkDir.path());
+}
+
+void TestMainWindow::createWindow()
+{
+    window = std::make_unique<MainWindow>();
+    window->show();
+}
+
+void TestMainWindow::connectPort()
+{
+    child<QAction>("actionOpenPort")->trigger();
+    QVERIFY2(status("lbStatusPort").endsWith(QStringLiteral(" открыт")),
+             qPrintable(status("lbStatusPort")));
+}
+
+void TestMainWindow::send(const QVector<CanPacket> &frames)
+{
+    QByteArray bytes;
+    for (const CanPacket &p : frames)
+        bytes += LineRecord::moduleRecord(p);
+    QVERIFY(pty->write(bytes));
+}
+
+void TestMainWindow::startUpState()
+{
+    writeSettings(pty->portName());
+    createWindow();
+    QCOMPARE(window->windowTitle(), QStringLiteral("Veltrica. Анализатор пакетов Quorvex 1.0.1"));
+    QVERIFY(window->windowState() & Qt::WindowMaximized);
+
+    const struct
+    {
+        const char *name;
+        QStringList texts;
+        QList<int> data;
+    } combos[] = {
+        {"cbMASK", {"Все", "11 bits", "Mask 11 bits", "29 bits", "Mask 29 bits"}, {0, 1, 2, 3, 4}},
+        {"cbDirect", {"Все", "RX", "RX (CAN0->CAN1)", "RX (CAN1->CAN0)"}, {240, 64, 16, 32}},
+        {"cbFormat", {"HEX", "DEC", "ASC", "BIN"}, {0, 1, 2, 3}},
+    };
+    for (const auto &combo : combos) {
+        auto *box = child<QComboBox>(combo.name);
+        QCOMPARE(box->count(), combo.texts.size());
+        for (int i = 0; i < box->count(); ++i) {
+            QCOMPARE(box->itemText(i), combo.texts[i]);
+            QCOMPARE(box->itemData(i).toInt(), combo.data[i]);
+        }
+        QCOMPARE(box->currentIndex(), 0);
+    }
+    QCOMPARE(status("lbStatusMain"), QStringLiteral("Старт программы"));
+    QCOMPARE(status("lbStatusCan"), QStringLiteral("unkhown"));
+    QCOMPARE(status("lbStatusPort"), QStringLiteral("unkhown"));
+    const QStringList fixed = {QStringLiteral("Статус: "), QStringLiteral("| CAN: "),
+                               QStringLiteral("| COM port:")};
+    for (const QString &text : fixed) {
+        bool found = false;
+        for (auto *label : window->statusBar()->findChildren<QLabel *>())
+            found = found || label->text() == text;
+        QVERIFY2(found, qPrintable(text));
+    }
+    // No TX key stored: transmitted frames are shown.
+    QVERIFY(child<QCheckBox>("chkTX")->isChecked());
+    QCOMPARE(child<QCheckBox>("chkTX")->text(), QStringLiteral("Отображать TX пакеты"));
+    QCOMPARE(log()->columnCount(), 14);
+    QCOMPARE(child<QTableView>("tableView")->columnWidth(0), 120);
+}
+
+void TestMainWindow::storedTxFlagSetsTheCaption()
+{
+    writeSettings(pty->portName(), false);
+    createWindow();
+    QVERIFY(!child<QCheckBox>("chkTX")->isChecked());
+    QCOMPARE(child<QCheckBox>("chkTX")->text(), QStringLiteral("TX пакеты игнорировать"));
+
+    // The toggled flag survives a restart.
+    child<QCheckBox>("chkTX")->setChecked(true);
+    window.reset();
+    createWindow();
+    QVERIFY(child<QCheckBox>("chkTX")->isChecked());
+}
+
+void TestMainWindow::connectsAndShowsFrames()
+{
+    writeSettings(pty->portName());
+    createWindow();
+    connectPort();
+    QCOMPARE(status("lbStatusCan"), QStringLiteral("Старт тестер"));
+    send({frameWith(0x10, 0x100), frameWith(0x21, 0x1ABCDEF), frameWith(0x10, 0x7FF)});
+    QTRY_COMPARE(log()->rowCount(), 3);
+    QCOMPARE(columnText(log(), 1, 0), QStringLiteral("0x01ABCDEF"));
+    QCOMPARE(columnText(log(), 1, 1), QStringLiteral("EFF"));
+    QCOMPARE(columnText(log(), 1, 12), QStringLiteral("RX (CAN1->CAN0)"));
+    // The view follows the newest frame.
+    QTRY_COMPARE(child<QTableView>("tableView")->currentIndex().row(), 2);
+
+    // Disconnect and connect again: a fresh link, frames keep coming.
+    child<QAction>("actionOpenPort")->trigger();
+    // The name as the port reports it ("pts/3" for "/dev/pts/3").
+    const QString reported = QSerialPort(pty->portName()).portName();
+    QCOMPARE(status("lbStatusPort"), reported + QStringLiteral(" закрыт"));
+    connectPort();
+    send({frameWith(0x10, 0x200)});
+    QTRY_COMPARE(log()->rowCount(), 4);
+}
+
+void TestMainWindow::failedConnectLeavesTheWindowAlone()
+{
+    writeSettings(linkDir.filePath(QStringLiteral("no-such-port")));
+    createWindow();
+    child<QAction>("actionOpenPort")->trigger();
+    QVERIFY(status("lbStatusPort").endsWith(QStringLiteral("no-such-port ошибка соединения")));
+    QCOMPARE(status("lbStatusCan"), QStringLiteral("unkhown"));
+    QCOMPARE(log()->rowCount(), 0);
+}
+
+void TestMainWindow::directionFilter_data()
+{
+    QTest::addColumn<int>("direction");
+    QTest::addColumn<QList<uint32_t>>("shown");
+    // Frames sent: id 1 flags 0x00, id 2 0x01, id 3 0x10, id 4 0x11, id 5 0x20, id 6 0x31.
+    QTest::newRow("all") << 240 << QList<uint32_t>{1, 2, 3, 4, 5, 6};
+    QTest::newRow("rx") << 64 << QList<uint32_t>{1, 2};
+    QTest::newRow("can0->can1") << 16 << QList<uint32_t>{3, 4, 6};
+    QTest::newRow("can1->can0") << 32 << QList<uint32_t>{5, 6};
+}
+
+void TestMainWindow::directionFilter()
+{
+    QFETCH(int, direction);
+    QFETCH(QList<uint32_t>, shown);
+    writeSettings(pty->portName());
+    createWindow();
+    setCombo("cbDirect", direction);
+    connectPort();
+    send({frameWith(0x00, 1), frameWith(0x01, 2), frameWith(0x10, 3), frameWith(0x11, 4),
+          frameWith(0x20, 5), frameWith(0x31, 6)});
+    QTRY_COMPARE(log()->rowCount(), shown.size());
+    for (int row = 0; row < shown.size(); ++row)
+        QCOMPARE(columnText(log(), row, 0), hexText(shown[row], 8));
+}
+
+void TestMainWindow::identifierFormatFilter()
+{
+    writeSettings(pty->portName());
+    createWindow();
+    connectPort();
+    setCombo("cbMASK", 1); // 11 bits
+    send({frameWith(0x10, 0x11), frameWith(0x11, 0x12)});
+    QTRY_COMPARE(log()->rowCount(), 1);
+    QCOMPARE(columnText(log(), 0, 1), QStringLiteral("SFF"));
+    setCombo("cbMASK", 3); // 29 bits
+    send({frameWith(0x10, 0x13), frameWith(0x11, 0x14)});
+    QTRY_COMPARE(log()->rowCount(), 2);
+    QCOMPARE(columnText(log(), 1, 1), QStringLiteral("EFF"));
+    setCombo("cbMASK", 4); // a mask filter with the initial mask 0 passes everything
+    send({frameWith(0x10, 0x15), frameWith(0x11, 0x16)});
+    QTRY_COMPARE(log()->rowCount(), 4);
+}
+
+void TestMainWindow::formatSelector()
+{
+    writeSettings(pty->portName());
+    createWindow();
+    connectPort();
+    CanPacket p = frameWith(0x10, 0x41);
+    p.data[0] = 0x41;
+    send({p});
+    QTRY_COMPARE(log()->rowCount(), 1);
+    auto *view = child<QTableView>("tableView");
+    const QStringList expected = {"0x41", "65", "A", "0b01000001"};
+    for (int format = 3; format >= 0; --format) {
+        setCombo("cbFormat", format);
+        QCOMPARE(columnText(log(), 0, 4), expected[format]);
+        QCOMPARE(view->columnWidth(4), format == 3 ? 80 : 35);
+        QCOMPARE(view->columnWidth(12), 120);
+    }
+}
+
+void TestMainWindow::statisticsCountHiddenFrames()
+{
+    writeSettings(pty->portName());
+    createWindow();
+    setCombo("cbDirect", 32); // only CAN1->CAN0 reaches the log
+    connectPort();
+    QVector<CanPacket> frames;
+    for (int i = 0; i < 5; ++i)
+        frames << frameWith(0x10, 0x300) << frameWith(0x20, 0x100);
+    send(frames);
+    QTRY_COMPARE(log()->rowCount(), 5);
+    auto *stats = child<QTableView>("tableView_2")->model();
+    QTRY_COMPARE(columnText(stats, 1, 2), QStringLiteral("5"));
+    QCOMPARE(columnText(stats, 0, 0), QStringLiteral("0x00000100"));
+    QCOMPARE(columnText(stats, 1, 0), QStringLiteral("0x00000300"));
+
+    // Clearing empties the log and the statistics; the numbering goes on.
+    child<QPushButton>("btClearTable")->click();
+    QCOMPARE(log()->rowCount(), 0);
+    QCOMPARE(columnText(stats, 0, 0), QString());
+    send({frameWith(0x20, 0x100)});
+    QTRY_COMPARE(log()->rowCount(), 1);
+    QCOMPARE(qobject_cast<CanDataModel *>(log())->rowNumber(0), 6);
+}
+
+void TestMainWindow::transmitPath()
+{
+    writeSettings(pty->portName());
+    createWindow();
+    CanPacket tx = frameWith(0x01, 0x1234567);
+    tx.direct = CanPacket::Transmitted;
+    tx.delay = 20;
+
+    // Not connected: nothing written, nothing counted.
+    QVERIFY(QMetaObject::invokeMethod(window.get(), "onSendPacket", Q_ARG(CanPacket, tx)));
+    QCOMPARE(pty->read(1, 100), QByteArray());
+    auto *stats = child<QTableView>("tableView_2")->model();
+    QCOMPARE(columnText(stats, 0, 0), QString());
+
+    connectPort();
+    setCombo("cbDirect", 16); // TX display does not depend on the direction filter
+    QVERIFY(QMetaObject::invokeMethod(window.get(), "onSendPacket", Q_ARG(CanPacket, tx)));
+    QCOMPARE(pty->read(14), LineRecord::hostRecord(tx));
+    QCOMPARE(status("lbStatusCan"), QStringLiteral("Запись 14 байт"));
+    QTRY_COMPARE(log()->rowCount(), 1);
+    QCOMPARE(columnText(log(), 0, 12), QStringLiteral("TX"));
+
+    child<QCheckBox>("chkTX")->setChecked(false);
+    QVERIFY(QMetaObject::invokeMethod(window.get(), "onSendPacket", Q_ARG(CanPacket, tx)));
+    QCOMPARE(pty->read(14), LineRecord::hostRecord(tx));
+    QCOMPARE(status("lbStatusCan"), QStringLiteral("Запись 14 байт"));
+    QTest::qWait(2 * MainWindow::RefreshMs);
+    QCOMPARE(log()->rowCount(), 1);
+    QTRY_COMPARE(columnText(stats, 0, 2), QStringLiteral("2")); // counted either way
+}
+
+void TestMainWindow::savesTheLog()
+{
+    writeSettings(pty->portName());
+    createWindow();
+    connectPort();
+    send({frameWith(0x10, 0x7FF), frameWith(0x20, 0x80000001)});
+    QTRY_COMPARE(log()->rowCount(), 2);
+    const QString target = linkDir.filePath(QStringLiteral("capture.csv"));
+    QString proposed;
+    whenModal<QFileDialog>([&](QFileDialog *dialog) {
+        proposed = dialog->selectedFiles().value(0);
+        dialog->selectFile(target);
+        QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
+    });
+    child<QPushButton>("btSaveTable")->click();
+    QVERIFY(proposed.contains(QStringLiteral("/sheet_")));
+    QFile file(target);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.size(), 4); // header, two rows, the empty piece after the last line break
+    QCOMPARE(lines[0], QByteArray("[ID];[FF];[RTR];[LEN];[D0];[D1];[D2];[D3];[D4];[D5];[D6];[D7];"
+                                  "[DIR];[TIME];"));
+    QVERIFY(lines[1].startsWith("0x000007FF;SFF;0;8;0xFF;0x00;"));
+    QVERIFY(lines[2].startsWith("0x80000001;SFF;0;8;0x01;"));
+    QVERIFY(lines[2].contains(";RX (CAN1->CAN0);"));
+}
+
+void TestMainWindow::warnsWhenTheLogCannotBeSaved()
+{
+    writeSettings(pty->portName());
+    createWindow();
+    const QString target = linkDir.filePath(QStringLiteral("missing/dir/capture.csv"));
+    QString warning;
+    whenModal<QFileDialog>([&](QFileDialog *dialog) {
+        dialog->selectFile(target);
+        QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
+        whenModal<QMessageBox>([&](QMessageBox *box) {
+            warning = box->text();
+            box->accept();
+        });
+    });
+    child<QPushButton>("btSaveTable")->click();
+    QTRY_VERIFY(warning.contains(target));
+    QVERIFY(!QFile::exists(target));
+}
+
+void TestMainWindow::unplugKeepsTheCaptureAndReconnects()
+{
+    // The port is reached through a link, so a new device can take the same name.
+    const QString portLink = linkDir.filePath(QStringLiteral("tarvix"));
+    QVERIFY(QFile::link(pty->portName(), portLink));
+    writeSettings(portLink);
+    createWindow();
+    connectPort();
+    QVector<CanPacket> frames;
+    for (uint32_t id = 1; id <= 300; ++id)
+        frames << frameWith(0x10, id);
+    send(frames);
+    QTRY_COMPARE(log()->rowCount(), 300);
+
+    pty->closeMaster(); // the module is pulled out
+    QTRY_COMPARE(status("lbStatusPort"), portLink + QStringLiteral(" ошибка соединения"));
+    QCOMPARE(log()->rowCount(), 300);
+    auto *stats = child<QTableView>("tableView_2")->model();
+    QCOMPARE(columnText(stats, 299, 0), QStringLiteral("0x0000012C"));
+
+    // Plugged in again.
+    pty = std::make_unique<PtyPair>();
+    QVERIFY(QFile::remove(portLink));
+    QVERIFY(QFile::link(pty->portName(), portLink));
+    connectPort();
+    send({frameWith(0x10, 0x301)});
+    QTRY_COMPARE(log()->rowCount(), 301);
+}
+
+int main(int argc, char **argv)
+{
+    // A private settings location: the test never sees the user's settings.
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    QStandardPaths::setTestModeEnabled(true);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    TestMainWindow test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_mainwindow.moc"

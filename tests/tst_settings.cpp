@@ -1,0 +1,150 @@
+#include "app/appsettings.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QString variantText(const QVariant &value)
+{
+    const QString text =
+        value.type() == QVariant::StringList ? value.toStringList().join('|') : value.toString();
+    return QStringLiteral("%1(%2)").arg(text, value.typeName());
+}
+
+// Field by key, so a failing comparison names what differs.
+QString fieldText(const AppSettings &config, const QString &key)
+{
+    const QMap<QString, QString> fields{{"WORKDIR", config.workDir},
+                                        {"PORT", config.portName},
+                                        {"BAUD", variantText(config.baudRate)},
+                                        {"CANSPEED", variantText(config.canSpeed)},
+                                        {"CANID", variantText(config.canId)},
+                                        {"FILENAME", config.fileName},
+                                        {"TX", config.showTx ? "on" : "off"}};
+    return fields.value(key);
+}
+
+QString dump(const AppSettings &config)
+{
+    QStringList lines;
+    for (const char *key : {"WORKDIR", "PORT", "BAUD", "CANSPEED", "CANID", "FILENAME", "TX"})
+        lines << QString("%1=%2").arg(key, fieldText(config, key));
+    return lines.join('\n');
+}
+
+} // namespace
+
+class TestSettings : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir;
+    int fileNumber = 0;
+
+    // A new file for every row: QSettings caches files and may miss a rewrite within a second.
+    QString iniPath() const { return dir.filePath(QString("store%1.ini").arg(fileNumber)); }
+
+    AppSettings loadIni(const QByteArray &text) const
+    {
+        QFile file(iniPath());
+        if (!file.open(QIODevice::WriteOnly) || file.write("[General]\n" + text) < 0)
+            qFatal("cannot write %s", qPrintable(iniPath()));
+        file.close();
+        return loadSettings(QSettings(iniPath(), QSettings::IniFormat));
+    }
+
+private slots:
+    void init() { ++fileNumber; }
+
+    void firstStartGivesDefaults()
+    {
+        const AppSettings config = loadIni("");
+        QCOMPARE(dump(config), QString("WORKDIR=%1\nPORT=COM1\nBAUD=115200(int)\nCANSPEED=4(int)\n"
+                                       "CANID=0(int)\nFILENAME=write_packets.json\nTX=on")
+                                   .arg(QCoreApplication::applicationDirPath()));
+        QCOMPARE(dump(AppSettings::defaults()), dump(config));
+    }
+
+    void roundTripKeepsEveryFieldAndCarriedTypes()
+    {
+        const AppSettings config{
+            "/srv/captures",           "ttyUSB1",    57600, QStringList{"250", "kbit"},
+            QByteArray("\x01\xFE", 2), "bench.json", false};
+        {
+            QSettings store(iniPath(), QSettings::IniFormat);
+            saveSettings(store, config);
+        }
+        QFile file(iniPath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        for (const char *line : {"[General]\n", "PORT=ttyUSB1\n", "BAUD=57600\n", "TX=false\n",
+                                 "WORKDIR=/srv/captures\n", "FILENAME=bench.json\n"})
+            QVERIFY2(text.contains(line), line); // top-level keys that other runs read
+        QCOMPARE(dump(loadSettings(QSettings(iniPath(), QSettings::IniFormat))), dump(config));
+    }
+
+    // Hand-edited or damaged stores: each odd value falls back on its own.
+    void damagedValuesFallBack_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("shown");
+        const QString appDir = QCoreApplication::applicationDirPath();
+        for (const char *baud :
+             {"abc", "0", "-9600", "99999999999", "9600.5", "true", "@Rect(1 2 3 4)"})
+            QTest::addRow("baud %s", baud) << QByteArray("BAUD=") + baud << "115200(int)";
+        QTest::newRow("off table") << QByteArray("BAUD=921600") << "921600(int)";
+        QTest::newRow("tx maybe") << QByteArray("TX=maybe") << "on";
+        QTest::newRow("tx FALSE") << QByteArray("TX=FALSE") << "off";
+        QTest::newRow("tx 0") << QByteArray("TX=0") << "off";
+        QTest::newRow("empty port") << QByteArray("PORT=") << "COM1";
+        QTest::newRow("blank port") << QByteArray("PORT=\"  \"") << "COM1";
+        QTest::newRow("port list") << QByteArray("PORT=COM3, COM4") << "COM1";
+        QTest::newRow("empty dir") << QByteArray("WORKDIR=") << appDir;
+        QTest::newRow("missing dir") << QByteArray("WORKDIR=/nonexistent") << "/nonexistent";
+        QTest::newRow("blank file") << QByteArray("FILENAME=\"\t\"") << "write_packets.json";
+        // Paths out of the application's directory are the transmit list's business.
+        QTest::newRow("climbing") << QByteArray("FILENAME=../up.json") << "../up.json";
+        QTest::newRow("odd canid") << QByteArray("CANID=12.5") << "12.5(QString)";
+    }
+    void damagedValuesFallBack()
+    {
+        QFETCH(QByteArray, line);
+        const QString key = QString::fromLatin1(line.left(line.indexOf('=')));
+        QTEST(fieldText(loadIni(line + "\n"), key), "shown");
+    }
+
+    // The store the main window uses: native format, user scope, read back by the next run.
+    void nativeStoreSurvivesRestart()
+    {
+        const QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
+        {
+            QSettings store("Veltrica", "Quorvex");
+            QVERIFY2(!configHome.isEmpty() && store.fileName().startsWith(configHome),
+                     qPrintable(store.fileName())); // never the user's own settings
+            AppSettings config = loadSettings(store);
+            config.showTx = false;
+            config.baudRate = 230400;
+            saveSettings(store, config);
+        }
+        const AppSettings restored = loadSettings(QSettings("Veltrica", "Quorvex"));
+        QCOMPARE(fieldText(restored, "TX"), QString("off"));
+        QCOMPARE(fieldText(restored, "BAUD"), QString("230400(int)")); // not text, as stored
+        QCOMPARE(restored.canSpeed.toInt(), 4);
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    QTemporaryDir configHome; // the native store must not land in the user's real settings
+    qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
+    QCoreApplication app(argc, argv);
+    TestSettings test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_settings.moc"
