@@ -1,0 +1,613 @@
+#include "../tools/tarvix-sim/candumpparser.h"
+#include "link/cantester.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSerialPort>
+#include <QSet>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+#include <csignal>
+#include <memory>
+
+namespace {
+constexpr int Long = 20000; // ms: generous, the machine may be busy with other tests
+
+QByteArray triple(uint8_t marker, uint8_t code)
+{
+    QByteArray bytes(3, char(marker));
+    bytes[1] = char(code);
+    return bytes;
+}
+
+QString summaryLine(qint64 sent, qint64 answered, qint64 hostFrames, int badLines)
+{
+    return QStringLiteral("tarvix-sim: frames sent %1, commands answered %2, host frames received "
+                          "%3, bad lines %4")
+        .arg(sent)
+        .arg(answered)
+        .arg(hostFrames)
+        .arg(badLines);
+}
+
+// A frame as a module may send it: one route bit, perhaps the extended bit, nothing else.
+bool plausible(const CanPacket &p)
+{
+    const uint8_t route = p.frame & 0x30;
+    const bool routeOk = route == CanPacket::Can0ToCan1 || route == CanPacket::Can1ToCan0;
+    const uint32_t maxId = p.isExtended() ? 0x1FFFFFFF : 0x7FF;
+    return routeOk && (p.frame & ~0x31) == 0 && p.id <= maxId && p.length() <= 8;
+}
+
+QByteArray payload(const CanPacket &p)
+{
+    return QByteArray(reinterpret_cast<const char *>(p.data), 8);
+}
+
+bool writeFile(const QString &path, const QByteArray &text)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+}
+} // namespace
+
+// The virtual module as the program meets it: a child process, its port opened with QSerialPort
+// and read through the program's own link.
+class TestTarvixSim : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup();
+
+    void parserTakesFrames_data();
+    void parserTakesFrames();
+    void parserRejectsBadLines_data();
+    void parserRejectsBadLines();
+
+    void countGivesExactlyThatManyFrames();
+    void builtInTrafficLooksLikeABus();
+    void idsGivesThatManyDistinctIds();
+    void seedMakesTrafficRepeatable();
+
+    void commandsGetReadableReplies_data();
+    void commandsGetReadableReplies();
+    void speedSettingIsKept();
+    void resistorStateIsKept();
+    void mismatchedTripleIsSkipped();
+    void monitoringSwitchesTheStream();
+    void repliesLeaveTheStreamAligned();
+    void hostFramesAreCounted();
+
+    void durationEndsTheStreamAndExitWaitsForTheReader();
+    void replayGivesTheFileFrames();
+    void loopRepeatsTheFile();
+    void slowReaderLosesNothing();
+
+    void helpExitsZero();
+    void badArgumentsExitTwo_data();
+    void badArgumentsExitTwo();
+    void linkFollowsThePort();
+    void interruptEndsCleanly();
+
+private:
+    bool startSim(const QStringList &arguments);
+    QString stopSim();
+    QString lastOutputLine();
+    QByteArray ask(const QByteArray &command);
+    QVector<CanPacket> runFrames(const QStringList &arguments, int count);
+
+    std::unique_ptr<QProcess> sim;
+    QString portPath;
+    std::unique_ptr<QSerialPort> port;
+    std::unique_ptr<CanTester> tester;
+    QVector<CanPacket> frames;
+    QList<QByteArray> replies;
+    int framesAtLastReply = 0;
+    int pauseEvery = 0; // a slow reader: stop for a while after so many frames
+};
+
+void TestTarvixSim::cleanup()
+{
+    tester.reset();
+    port.reset();
+    if (sim && sim->state() != QProcess::NotRunning) {
+        sim->kill();
+        sim->waitForFinished(Long);
+    }
+    sim.reset();
+    frames.clear();
+    replies.clear();
+    pauseEvery = 0;
+}
+
+bool TestTarvixSim::startSim(const QStringList &arguments)
+{
+    sim = std::make_unique<QProcess>();
+    sim->setStandardErrorFile(QProcess::nullDevice());
+    sim->start(QStringLiteral(TARVIX_SIM_PATH), arguments);
+    while (!sim->canReadLine() && sim->waitForReadyRead(Long)) {
+    }
+    const QString line = QString::fromLocal8Bit(sim->readLine()).trimmed();
+    if (!line.startsWith(QLatin1String("PORT /")))
+        return false;
+    portPath = line.mid(5);
+    port = std::make_unique<QSerialPort>(portPath);
+    port->setBaudRate(115200);
+    port->setReadBufferSize(512);
+    if (!port->open(QIODevice::ReadWrite))
+        return false;
+    tester = std::make_unique<CanTester>(port.get());
+    connect(tester.get(), &CanTester::readyPacket, this, [this] {
+        frames.append(tester->lastPacket());
+        if (pauseEvery > 0 && frames.size() % pauseEvery == 0)
+            QThread::msleep(40); // lets the line fill up
+    });
+    connect(tester.get(), &CanTester::sendBuffer, this, [this](const QByteArray &reply) {
+        replies.append(reply);
+        framesAtLastReply = frames.size();
+    });
+    return true;
+}
+
+// Closes the port, asks the module to stop and gives its summary line.
+QString TestTarvixSim::stopSim()
+{
+    tester.reset();
+    port.reset();
+    sim->terminate();
+    if (!sim->waitForFinished(Long) || sim->exitStatus() != QProcess::NormalExit ||
+        sim->exitCode() != 0)
+        return QStringLiteral("(no clean exit)");
+    return lastOutputLine();
+}
+
+QString TestTarvixSim::lastOutputLine()
+{
+    const QStringList lines =
+        QString::fromLocal8Bit(sim->readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    return lines.isEmpty() ? QString() : lines.last();
+}
+
+// Sends a command and gives the reply to it; empty when none came.
+QByteArray TestTarvixSim::ask(const QByteArray &command)
+{
+    const int before = replies.size();
+    tester->writeBuffer(command);
+    QElapsedTimer clock;
+    clock.start();
+    while (replies.size() == before && clock.elapsed() < Long)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return replies.size() > before ? replies.last() : QByteArray();
+}
+
+QVector<CanPacket> TestTarvixSim::runFrames(const QStringList &arguments, int count)
+{
+    if (!startSim(arguments + QStringList{QStringLiteral("--count"), QString::number(count)}))
+        return {};
+    QElapsedTimer clock;
+    clock.start();
+    while (frames.size() < count && clock.elapsed() < Long)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    const QVector<CanPacket> taken = frames;
+    cleanup();
+    return taken;
+}
+
+// --- candump lines --------------------------------------------------------------------------
+
+void TestTarvixSim::parserTakesFrames_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<qint64>("timeUs");
+    QTest::addColumn<int>("flags");
+    QTest::addColumn<uint>("id");
+    QTest::addColumn<int>("rtl");
+    QTest::addColumn<QByteArray>("data");
+
+    const QByteArray none(8, '\0');
+    QTest::newRow("standard") << QByteArray("(1742339025.086274) can0 16A#01FF00000000005E\n")
+                              << qint64(1742339025086274) << 0x10 << 0x16Au << 8
+                              << QByteArray::fromHex("01FF00000000005E");
+    QTest::newRow("extended, second line")
+        << QByteArray("(1.5) can1 1FFFFFFF#a1b2\r\n") << qint64(1500000) << 0x21 << 0x1FFFFFFFu << 2
+        << QByteArray::fromHex("A1B2000000000000");
+    QTest::newRow("8 digits, small value stays extended")
+        << QByteArray("(0.000001) can0 00000180#") << qint64(1) << 0x11 << 0x180u << 0 << none;
+    QTest::newRow("remote") << QByteArray("(2.000000) can0 7FF#R") << qint64(2000000) << 0x10
+                            << 0x7FFu << 0x10 << none;
+    QTest::newRow("remote with length") << QByteArray("  (2.000000)   vcan1  123#R8  ")
+                                        << qint64(2000000) << 0x20 << 0x123u << 0x18 << none;
+    QTest::newRow("other interface name")
+        << QByteArray("(3.0) slcan 000#00") << qint64(3000000) << 0x10 << 0u << 1 << none;
+}
+
+void TestTarvixSim::parserTakesFrames()
+{
+    QFETCH(QByteArray, line);
+    CandumpParser::Entry entry;
+    QCOMPARE(CandumpParser::parse(line, entry), CandumpParser::Result::Frame);
+    QTEST(entry.timeUs, "timeUs");
+    QTEST(int(entry.packet.frame), "flags");
+    QTEST(uint(entry.packet.id), "id");
+    QTEST(int(entry.packet.rtl), "rtl");
+    QTEST(payload(entry.packet), "data");
+}
+
+void TestTarvixSim::parserRejectsBadLines_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<int>("result");
+    const int bad = int(CandumpParser::Result::Bad);
+    QTest::newRow("empty") << QByteArray("\n") << int(CandumpParser::Result::Blank);
+    QTest::newRow("spaces") << QByteArray(" \t \r\n") << int(CandumpParser::Result::Blank);
+    QTest::newRow("CAN FD") << QByteArray("(1.0) can0 123##1112233") << bad;
+    QTest::newRow("11-bit id too big") << QByteArray("(1.0) can0 800#00") << bad;
+    QTest::newRow("29-bit id too big") << QByteArray("(1.0) can0 20000000#00") << bad;
+    QTest::newRow("4-digit id") << QByteArray("(1.0) can0 0123#00") << bad;
+    QTest::newRow("odd data digits") << QByteArray("(1.0) can0 123#123") << bad;
+    QTest::newRow("nine bytes") << QByteArray("(1.0) can0 123#112233445566778899") << bad;
+    QTest::newRow("not hex") << QByteArray("(1.0) can0 123#12G4") << bad;
+    QTest::newRow("remote length 9") << QByteArray("(1.0) can0 123#R9") << bad;
+    QTest::newRow("no timestamp") << QByteArray("can0 123#00") << bad;
+    QTest::newRow("bad timestamp") << QByteArray("(1,0) can0 123#00") << bad;
+    QTest::newRow("no separator") << QByteArray("(1.0) can0 12300") << bad;
+    QTest::newRow("extra field") << QByteArray("(1.0) can0 123#00 x") << bad;
+    QTest::newRow("text") << QByteArray("this is not a frame") << bad;
+}
+
+void TestTarvixSim::parserRejectsBadLines()
+{
+    QFETCH(QByteArray, line);
+    CandumpParser::Entry entry;
+    entry.packet.id = 0xABC;
+    QTEST(int(CandumpParser::parse(line, entry)), "result");
+    QCOMPARE(entry.packet.id, 0xABCu); // left alone
+}
+
+// --- the built-in traffic -------------------------------------------------------------------
+
+void TestTarvixSim::countGivesExactlyThatManyFrames()
+{
+    QVERIFY(startSim({QStringLiteral("--count"), QStringLiteral("500")}));
+    QTRY_COMPARE_WITH_TIMEOUT(frames.size(), 500, Long);
+    QTest::qWait(300); // nothing more follows
+    QCOMPARE(frames.size(), 500);
+    for (const CanPacket &p : qAsConst(frames))
+        QVERIFY2(plausible(p), qPrintable(frameText(p)));
+    QCOMPARE(stopSim(), summaryLine(500, 0, 0, 0));
+}
+
+void TestTarvixSim::builtInTrafficLooksLikeABus()
+{
+    const QVector<CanPacket> taken = runFrames({}, 3000);
+    QCOMPARE(taken.size(), 3000);
+    QSet<uint32_t> ids, standard, extended;
+    QSet<int> routes, lengths;
+    QHash<uint32_t, QSet<QByteArray>> payloads;
+    int remote = 0;
+    for (const CanPacket &p : taken) {
+        QVERIFY2(plausible(p), qPrintable(frameText(p)));
+        ids << p.id;
+        (p.isExtended() ? extended : standard) << p.id;
+        routes << (p.frame & 0x30);
+        lengths << p.length();
+        remote += p.isRemote() ? 1 : 0;
+        payloads[p.id] << payload(p);
+    }
+    QCOMPARE(ids.size(), 40);
+    QVERIFY(standard.size() > extended.size() && !extended.isEmpty());
+    QCOMPARE(routes.size(), 2);
+    QVERIFY(lengths.size() >= 3);
+    QVERIFY(remote > 0 && remote < taken.size() / 4);
+    int changing = 0;
+    for (const QSet<QByteArray> &seen : qAsConst(payloads))
+        changing += seen.size() > 1 ? 1 : 0;
+    QVERIFY2(changing >= 10, "the data of most messages should move");
+}
+
+void TestTarvixSim::idsGivesThatManyDistinctIds()
+{
+    for (int count : {1, 300, 5000}) {
+        const QStringList arguments{QStringLiteral("--ids"), QString::number(count),
+                                    QStringLiteral("--rate"), QStringLiteral("max")};
+        const QVector<CanPacket> taken = runFrames(arguments, 2 * count);
+        QCOMPARE(taken.size(), 2 * count);
+        QSet<uint32_t> ids;
+        for (const CanPacket &p : taken) {
+            QVERIFY2(plausible(p), qPrintable(frameText(p)));
+            ids << p.id;
+        }
+        QCOMPARE(ids.size(), count);
+    }
+}
+
+void TestTarvixSim::seedMakesTrafficRepeatable()
+{
+    auto fingerprint = [this](const QString &seed) {
+        QByteArray all;
+        for (const CanPacket &p : runFrames({QStringLiteral("--seed"), seed}, 300))
+            all += QByteArray::number(p.id) + payload(p);
+        return all;
+    };
+    const QByteArray first = fingerprint(QStringLiteral("7"));
+    QVERIFY(!first.isEmpty());
+    QCOMPARE(fingerprint(QStringLiteral("7")), first);
+    QVERIFY(fingerprint(QStringLiteral("8")) != first);
+}
+
+// --- commands -------------------------------------------------------------------------------
+
+void TestTarvixSim::commandsGetReadableReplies_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("name") << 0x01 << "TARVIX";
+    QTest::newRow("version") << 0x02 << "FW ";
+    QTest::newRow("old format") << 0x04 << "OK";
+    QTest::newRow("CAN0 resistor query") << 0x15 << "CAN0 R=";
+    QTest::newRow("CAN1 resistor query") << 0x16 << "CAN1 R=";
+    QTest::newRow("speed query") << 0x10 << "125 kbit/s";
+    QTest::newRow("protocol query") << 0x14 << "CAN";
+    QTest::newRow("unknown command") << 0x77 << "ERR";
+}
+
+void TestTarvixSim::commandsGetReadableReplies()
+{
+    QFETCH(int, code);
+    QFETCH(QString, text);
+    QVERIFY(startSim({QStringLiteral("--no-monitor")}));
+    const QByteArray reply = ask(triple(0xE1, uint8_t(code)));
+    QVERIFY2(reply.size() >= 14 && reply.size() <= 32, reply.toHex().constData());
+    QCOMPARE(uint8_t(reply[0]), uint8_t(0xEF));
+    QCOMPARE(uint8_t(reply[1]), uint8_t(code));
+    QVERIFY2(printableText(reply.mid(2)).contains(text), reply.constData());
+    QVERIFY2(!printableText(reply.mid(2)).contains('*'), reply.constData());
+    QCOMPARE(stopSim(), summaryLine(0, 1, 0, 0));
+}
+
+void TestTarvixSim::speedSettingIsKept()
+{
+    QVERIFY(startSim({}));
+    const QByteArray ack = ask(triple(0xF1, 2));
+    QVERIFY2(ack.size() >= 14, ack.toHex().constData());
+    QCOMPARE(uint8_t(ack[0]), uint8_t(0xF1));
+    QVERIFY(ack.contains("500 kbit/s"));
+    QVERIFY(ask(triple(0xE1, 0x10)).contains("500 kbit/s"));
+    QVERIFY(ask(triple(0xF1, 0)).contains("1 Mbit/s"));
+    QVERIFY(ask(triple(0xF1, 9)).contains("ERR")); // no such speed: the last one stays
+    QVERIFY(ask(triple(0xE1, 0x10)).contains("1 Mbit/s"));
+}
+
+void TestTarvixSim::resistorStateIsKept()
+{
+    QVERIFY(startSim({QStringLiteral("--no-monitor")}));
+    QVERIFY(ask(triple(0xE1, 0x05)).contains("CAN0 R=ON"));
+    QVERIFY(ask(triple(0xE1, 0x15)).contains("CAN0 R=ON"));
+    QVERIFY(ask(triple(0xE1, 0x16)).contains("CAN1 R=OFF")); // the lines are separate
+    QVERIFY(ask(triple(0xE1, 0x06)).contains("CAN1 R=ON"));
+    QVERIFY(ask(triple(0xE1, 0x85)).contains("CAN0 R=OFF"));
+    QVERIFY(ask(triple(0xE1, 0x15)).contains("CAN0 R=OFF"));
+    QVERIFY(ask(triple(0xE1, 0x16)).contains("CAN1 R=ON"));
+}
+
+void TestTarvixSim::mismatchedTripleIsSkipped()
+{
+    QVERIFY(startSim({QStringLiteral("--no-monitor")}));
+    // E1 E1 01 is no command (third byte differs); one byte on, E1 01 E1 is.
+    const QByteArray reply = ask(QByteArray::fromHex("E1E101E1"));
+    QVERIFY(reply.contains("TARVIX"));
+    QTest::qWait(200);
+    QCOMPARE(replies.size(), 1);
+    QCOMPARE(stopSim(), summaryLine(0, 1, 0, 0));
+}
+
+void TestTarvixSim::monitoringSwitchesTheStream()
+{
+    QVERIFY(startSim({QStringLiteral("--no-monitor")}));
+    QTest::qWait(300);
+    QCOMPARE(frames.size(), 0);
+    QVERIFY(ask(triple(0xE1, 0x03)).contains("ON"));
+    QTRY_VERIFY_WITH_TIMEOUT(frames.size() > 100, Long);
+
+    QVERIFY(ask(triple(0xE1, 0x83)).contains("OFF"));
+    const int atOff = framesAtLastReply;
+    QTest::qWait(400);
+    QCOMPARE(frames.size(), atOff); // nothing after the reply
+
+    QVERIFY(ask(triple(0xE1, 0x03)).contains("ON"));
+    QTRY_VERIFY_WITH_TIMEOUT(frames.size() > atOff + 100, Long);
+}
+
+void TestTarvixSim::repliesLeaveTheStreamAligned()
+{
+    QVERIFY(startSim({QStringLiteral("--rate"), QStringLiteral("max")}));
+    QTRY_VERIFY_WITH_TIMEOUT(frames.size() > 20, Long);
+    for (int i = 0; i < 10; ++i) {
+        const QByteArray reply = ask(triple(0xE1, 0x01));
+        QVERIFY(reply.startsWith(QByteArray::fromHex("EF01") + "TARVIX USB-CAN2"));
+        const int before = frames.size();
+        QTRY_VERIFY_WITH_TIMEOUT(frames.size() > before + 5, Long); // the stream goes on
+    }
+    for (const CanPacket &p : qAsConst(frames))
+        QVERIFY2(plausible(p), qPrintable(frameText(p)));
+}
+
+void TestTarvixSim::hostFramesAreCounted()
+{
+    QVERIFY(startSim({}));
+    CanPacket packet;
+    packet.id = 0x1ABCDE;
+    packet.frame = CanPacket::Extended;
+    packet.rtl = 8;
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(tester->writePacket(packet), 14);
+    // Taken in order: once the command is answered, the frames before it have been read.
+    QVERIFY(ask(triple(0xE1, 0x02)).contains("FW"));
+    const QString summary = stopSim();
+    QVERIFY2(summary.endsWith(QLatin1String("commands answered 1, host frames received 5, bad "
+                                            "lines 0")),
+             qPrintable(summary));
+}
+
+void TestTarvixSim::durationEndsTheStreamAndExitWaitsForTheReader()
+{
+    QVERIFY(startSim(
+        {QStringLiteral("--duration"), QStringLiteral("0.5"), QStringLiteral("--exit-when-done")}));
+    // The event loop keeps running meanwhile, so the port is read while the module waits.
+    QTRY_COMPARE_WITH_TIMEOUT(sim->state(), QProcess::NotRunning, Long);
+    QCOMPARE(sim->exitCode(), 0);
+    const QString summary = lastOutputLine();
+    const auto match = QRegularExpression(QStringLiteral("frames sent (\\d+),")).match(summary);
+    QVERIFY2(match.hasMatch(), qPrintable(summary));
+    const int sent = match.captured(1).toInt();
+    QVERIFY(sent > 0);
+    QTRY_COMPARE(frames.size(), sent); // everything sent was there to be read
+}
+
+// --- replay ---------------------------------------------------------------------------------
+
+void TestTarvixSim::replayGivesTheFileFrames()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bus.log"));
+    QVERIFY(writeFile(path, "(1700000000.000000) can0 123#1122334455667788\n"
+                            "(1700000000.001000) can1 00ABCDEF#0102\n"
+                            "(1700000000.002000) can0 7FF#R\n"
+                            "this line is no frame\n"
+                            "\n"
+                            "(1700000000.003000) can1 1FFFFFFF#R4\n"));
+    QVERIFY(startSim({QStringLiteral("--replay"), path, QStringLiteral("--fast"),
+                      QStringLiteral("--exit-when-done")}));
+    QTRY_COMPARE_WITH_TIMEOUT(frames.size(), 4, Long);
+    const struct
+    {
+        int flags;
+        uint32_t id;
+        int rtl;
+        const char *data;
+    } expected[] = {{0x10, 0x123, 8, "1122334455667788"},
+                    {0x21, 0xABCDEF, 2, "0102000000000000"},
+                    {0x10, 0x7FF, 0x10, "0000000000000000"},
+                    {0x21, 0x1FFFFFFF, 0x14, "0000000000000000"}};
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(int(frames[i].frame), expected[i].flags);
+        QCOMPARE(frames[i].id, expected[i].id);
+        QCOMPARE(int(frames[i].rtl), expected[i].rtl);
+        QCOMPARE(payload(frames[i]), QByteArray::fromHex(expected[i].data));
+    }
+    // It leaves by itself once the port has been read.
+    QVERIFY(sim->waitForFinished(Long));
+    QCOMPARE(sim->exitCode(), 0);
+    QCOMPARE(lastOutputLine(), summaryLine(4, 0, 0, 1));
+}
+
+void TestTarvixSim::loopRepeatsTheFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("three.log"));
+    QVERIFY(writeFile(path, "(10.000) can0 001#01\n(10.002) can0 002#02\n(10.004) can1 003#03\n"));
+    QVERIFY(startSim({QStringLiteral("--replay"), path, QStringLiteral("--loop"),
+                      QStringLiteral("--count"), QStringLiteral("8")}));
+    QTRY_COMPARE_WITH_TIMEOUT(frames.size(), 8, Long);
+    for (int i = 0; i < 8; ++i)
+        QCOMPARE(frames[i].id, uint32_t(i % 3 + 1));
+    QCOMPARE(stopSim(), summaryLine(8, 0, 0, 0));
+}
+
+void TestTarvixSim::slowReaderLosesNothing()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("numbered.log"));
+    const int count = 20000;
+    QByteArray log;
+    for (int i = 0; i < count; ++i)
+        log += QStringLiteral("(5.%1) can0 %2#%3\n")
+                   .arg(i, 6, 10, QLatin1Char('0'))
+                   .arg(i, 8, 16, QLatin1Char('0'))
+                   .arg(i, 16, 16, QLatin1Char('0'))
+                   .toLatin1();
+    QVERIFY(writeFile(path, log));
+    pauseEvery = 2000; // the line fills up while the reader sleeps
+    QVERIFY(startSim({QStringLiteral("--replay"), path, QStringLiteral("--fast")}));
+    QTRY_COMPARE_WITH_TIMEOUT(frames.size(), count, 60000);
+    for (int i = 0; i < count; ++i) {
+        if (frames[i].id != uint32_t(i) || frames[i].data[7] != uint8_t(i))
+            QFAIL(qPrintable(QStringLiteral("frame %1 lost or out of order").arg(i)));
+    }
+    QCOMPARE(stopSim(), summaryLine(count, 0, 0, 0));
+}
+
+// --- command line and lifetime --------------------------------------------------------------
+
+void TestTarvixSim::helpExitsZero()
+{
+    QProcess process;
+    process.start(QStringLiteral(TARVIX_SIM_PATH), {QStringLiteral("--help")});
+    QVERIFY(process.waitForFinished(Long));
+    QCOMPARE(process.exitCode(), 0);
+    const QString usage = QString::fromLocal8Bit(process.readAllStandardOutput());
+    for (const char *option : {"--rate", "--count", "--replay", "--link", "--exit-when-done"})
+        QVERIFY2(usage.contains(QLatin1String(option)), option);
+}
+
+void TestTarvixSim::badArgumentsExitTwo_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("mentions");
+    QTest::newRow("unknown option") << QStringList{"--bogus"} << "bogus";
+    QTest::newRow("missing file") << QStringList{"--replay", "/nonexistent/x.log"} << "x.log";
+    QTest::newRow("zero rate") << QStringList{"--rate", "0"} << "--rate";
+    QTest::newRow("rate text") << QStringList{"--rate", "fast"} << "--rate";
+    QTest::newRow("no ids") << QStringList{"--ids", "0"} << "--ids";
+    QTest::newRow("too many ids") << QStringList{"--ids", "100001"} << "--ids";
+    QTest::newRow("fractional count") << QStringList{"--count", "2.5"} << "--count";
+    QTest::newRow("fast without replay") << QStringList{"--fast"} << "--replay";
+    QTest::newRow("stray argument") << QStringList{"extra"} << "extra";
+}
+
+void TestTarvixSim::badArgumentsExitTwo()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, mentions);
+    QProcess process;
+    process.start(QStringLiteral(TARVIX_SIM_PATH), arguments);
+    QVERIFY(process.waitForFinished(Long));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 2);
+    QVERIFY(process.readAllStandardOutput().isEmpty()); // no PORT line
+    const QString message = QString::fromLocal8Bit(process.readAllStandardError());
+    QVERIFY2(message.contains(mentions), qPrintable(message));
+}
+
+void TestTarvixSim::linkFollowsThePort()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("tarvix"));
+    QVERIFY(QFile::link(QStringLiteral("/dev/null"), link)); // a stale link is replaced
+    QVERIFY(startSim(
+        {QStringLiteral("--link"), link, QStringLiteral("--count"), QStringLiteral("10")}));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), portPath);
+    QTRY_COMPARE_WITH_TIMEOUT(frames.size(), 10, Long);
+    QCOMPARE(stopSim(), summaryLine(10, 0, 0, 0));
+    QVERIFY(!QFileInfo::exists(link) && !QFileInfo(link).isSymLink());
+}
+
+void TestTarvixSim::interruptEndsCleanly()
+{
+    QVERIFY(startSim({QStringLiteral("--no-monitor")}));
+    QVERIFY(ask(triple(0xE1, 0x01)).contains("TARVIX"));
+    ::kill(pid_t(sim->processId()), SIGINT);
+    QVERIFY(sim->waitForFinished(Long));
+    QCOMPARE(sim->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(sim->exitCode(), 0);
+    QCOMPARE(lastOutputLine(), summaryLine(0, 1, 0, 0));
+}
+
+QTEST_GUILESS_MAIN(TestTarvixSim)
+#include "tst_tarvixsim.moc"

@@ -1,0 +1,76 @@
+#include "replaysource.h"
+
+#include <QFile>
+
+ReplaySource::ReplaySource(bool loop) : loop(loop)
+{
+}
+
+bool ReplaySource::load(const QString &path, QString &error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    while (!file.atEnd())
+        addLine(file.readLine());
+    if (file.error() != QFileDevice::NoError) {
+        error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    finishLoading();
+    return true;
+}
+
+void ReplaySource::addLine(const QByteArray &line)
+{
+    CandumpParser::Entry entry;
+    switch (CandumpParser::parse(line, entry)) {
+    case CandumpParser::Result::Frame:
+        entries.append(entry);
+        break;
+    case CandumpParser::Result::Bad:
+        ++bad;
+        break;
+    case CandumpParser::Result::Blank:
+        break;
+    }
+}
+
+void ReplaySource::finishLoading()
+{
+    if (entries.isEmpty())
+        return;
+    const qint64 first = entries.first().timeUs;
+    for (CandumpParser::Entry &entry : entries)
+        entry.timeUs -= first;
+    const qint64 span = qMax<qint64>(0, entries.last().timeUs);
+    const qint64 gap = entries.size() > 1 && span > 0 ? span / (entries.size() - 1) : 1000;
+    passSpanUs = span + gap;
+}
+
+bool ReplaySource::hasNext() const
+{
+    return pos < entries.size();
+}
+
+qint64 ReplaySource::nextTimeUs() const
+{
+    return hasNext() ? offsetUs + entries[pos].timeUs : offsetUs;
+}
+
+CanPacket ReplaySource::takeNext()
+{
+    const CanPacket packet = entries[pos++].packet;
+    if (loop && pos == entries.size()) {
+        pos = 0;
+        offsetUs += passSpanUs;
+    }
+    return packet;
+}
+
+double ReplaySource::naturalRate() const
+{
+    return passSpanUs > 0 ? entries.size() * 1e6 / double(passSpanUs) : 0.0;
+}

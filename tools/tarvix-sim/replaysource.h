@@ -1,0 +1,37 @@
+#pragma once
+
+#include "candumpparser.h"
+#include "framesource.h"
+
+#include <QString>
+#include <QVector>
+
+// Frames of a candump log, read whole at start, handed out with the log's own timing (relative to
+// its first frame). With looping on, the log starts over after its last frame, later in time by
+// the log's span plus one average frame gap, so the timing keeps running forward.
+class ReplaySource final : public FrameSource
+{
+public:
+    explicit ReplaySource(bool loop);
+
+    // False with a message in `error` when the file cannot be read.
+    bool load(const QString &path, QString &error);
+    int badLines() const { return bad; }
+    int frameCount() const { return entries.size(); }
+
+    bool hasNext() const override;
+    qint64 nextTimeUs() const override;
+    CanPacket takeNext() override;
+    double naturalRate() const override;
+
+private:
+    void addLine(const QByteArray &line);
+    void finishLoading();
+
+    QVector<CandumpParser::Entry> entries;
+    bool loop;
+    int bad = 0;
+    int pos = 0;
+    qint64 passSpanUs = 0; // how much later each repetition starts
+    qint64 offsetUs = 0;   // start of the current repetition
+};
