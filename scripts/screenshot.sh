@@ -28,10 +28,10 @@ done
 [ -n "$win" ] || { echo "the window did not appear" >&2; exit 1; }
 sleep 1
 xdotool mousemove --window "$win" 58 44 click 1      # connect: second tool bar button
-if [ "$tab" != 0 ]; then
-    xdotool key --window "$win" ctrl+Tab
-    [ "$tab" = 2 ] && xdotool key --window "$win" ctrl+Tab
-fi
+case "$tab" in                                       # tab labels under the filter bar
+    1) xdotool mousemove --window "$win" 185 175 click 1 ;;
+    2) xdotool mousemove --window "$win" 333 175 click 1 ;;
+esac
 sleep 3
 import -window root "$out"
 echo "Screenshot: $out"

@@ -63,14 +63,22 @@ void MainWindow::setupLog()
     model = new CanDataModel(this);
     model->setDeferredInsert(true); // rows reach the view with each refresh
     ui->tableView->setModel(model);
-    ui->tableView->setColumnWidth(0, 120);
+    setLogColumnWidth(0, 120, QStringLiteral("0x00000000"));
     for (int column : {1, 2, 3})
-        ui->tableView->setColumnWidth(column, 50);
-    ui->tableView->setColumnWidth(12, 100);
-    ui->tableView->setColumnWidth(13, 150);
+        setLogColumnWidth(column, 50, QStringLiteral("EFF"));
+    setLogColumnWidth(12, 100, QStringLiteral("RX (CAN0->CAN1)"));
+    setLogColumnWidth(13, 150, QStringLiteral("00:00:00:000"));
 
     statistics = new FrameStatistics(this);
     ui->tableView_2->setModel(statistics->model());
+}
+
+// The given width, or wider when the widest text of the column would not fit in it with the
+// font in use: a cut-off data byte is no use to anyone.
+void MainWindow::setLogColumnWidth(int column, int width, const QString &widest)
+{
+    const int needed = ui->tableView->fontMetrics().horizontalAdvance(widest) + 12;
+    ui->tableView->setColumnWidth(column, qMax(width, needed));
 }
 
 void MainWindow::fillSelectors()
@@ -340,12 +348,13 @@ void MainWindow::on_cbFormat_currentIndexChanged(int index)
 {
     Q_UNUSED(index)
     const int format = ui->cbFormat->currentData().toInt();
+    static const char *const widest[] = {"0xFF", "255", "W", "0b00000000"};
     if (format >= 0 && format <= 3) {
         for (int column = 4; column <= 11; ++column)
-            ui->tableView->setColumnWidth(column, format == 3 ? 80 : 35);
+            setLogColumnWidth(column, format == 3 ? 80 : 35, QLatin1String(widest[format]));
     }
-    ui->tableView->setColumnWidth(12, 120);
-    ui->tableView->setColumnWidth(13, 150);
+    setLogColumnWidth(12, 120, QStringLiteral("RX (CAN0->CAN1)"));
+    setLogColumnWidth(13, 150, QStringLiteral("00:00:00:000"));
     model->setFormat(format);
     ui->tableView->viewport()->update();
 }

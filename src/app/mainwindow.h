@@ -56,6 +56,7 @@ private slots:
 
 private:
     void setupLog();
+    void setLogColumnWidth(int column, int width, const QString &widest);
     void fillSelectors();
     void setupStatusBar();
     void loadConfig();
