@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QSpinBox>
+
+// A spin box that shows and takes its value in upper-case hexadecimal behind "0x". The width
+// (8, 16 or 32 bits) sets the range; the 32-bit kind stops at the largest 29-bit identifier.
+class HexSpinBox : public QSpinBox
+{
+    Q_OBJECT
+
+public:
+    explicit HexSpinBox(QWidget *parent = nullptr, int bits = 32);
+
+    int bitWidth() const { return bits; }
+
+protected:
+    QValidator::State validate(QString &input, int &pos) const override;
+    int valueFromText(const QString &text) const override;
+    QString textFromValue(int value) const override;
+
+private:
+    int bits;
+};

@@ -1,0 +1,158 @@
+#include "transmit/hexspinbox.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QtTest>
+
+// Reaches the protected overrides the way the spin box itself calls them.
+class ProbeSpinBox : public HexSpinBox
+{
+public:
+    using HexSpinBox::HexSpinBox;
+    using HexSpinBox::validate;
+    using HexSpinBox::valueFromText;
+};
+
+class TestHexSpinBox : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void rangesAndDisplay();
+    void typing_data();
+    void typing();
+    void blanksAndCursor();
+    void emptiedFieldIsCorrected();
+    void thirtyTwoBitRangeIsTakenOnValue();
+};
+
+namespace {
+QLineEdit *editOf(QAbstractSpinBox &box)
+{
+    return box.findChild<QLineEdit *>();
+}
+
+// Clears the field (prefix included) and types `keys` into it.
+void typeInto(QAbstractSpinBox &box, const QString &keys)
+{
+    box.setFocus();
+    editOf(box)->selectAll();
+    QTest::keyClick(editOf(box), Qt::Key_Backspace);
+    QTest::keyClicks(editOf(box), keys);
+}
+} // namespace
+
+void TestHexSpinBox::rangesAndDisplay()
+{
+    const struct
+    {
+        int bits, minimum, maximum;
+    } kinds[] = {{8, 0, 0xFF}, {16, 0, 0xFFFF}, {32, 0, 0x1FFFFFFF}, {7, INT_MIN, INT_MAX}};
+    for (const auto &kind : kinds) {
+        HexSpinBox box(nullptr, kind.bits);
+        QCOMPARE(box.minimum(), kind.minimum);
+        QCOMPARE(box.maximum(), kind.maximum);
+        QCOMPARE(box.value(), 0);
+        QCOMPARE(box.text(), QStringLiteral("0x0"));
+        QCOMPARE(box.prefix(), QStringLiteral("0x"));
+    }
+    HexSpinBox id(nullptr, 32);
+    id.setValue(291);
+    QCOMPARE(id.text(), QStringLiteral("0x123"));
+    id.setValue(0x1FFFFFFF);
+    QCOMPARE(id.text(), QStringLiteral("0x1FFFFFFF"));
+    HexSpinBox any(nullptr, 0);
+    any.setValue(-1); // shown as the unsigned number it stands for
+    QCOMPARE(any.text(), QStringLiteral("0xFFFFFFFF"));
+}
+
+void TestHexSpinBox::typing_data()
+{
+    QTest::addColumn<int>("bits");
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<int>("value");
+    QTest::newRow("8: ff becomes 0xFF") << 8 << "ff"
+                                        << "0xFF" << 255;
+    QTest::newRow("8: third digit rejected") << 8 << "ff0"
+                                             << "0xFF" << 255;
+    QTest::newRow("16: 0xFFFF") << 16 << "ffff"
+                                << "0xFFFF" << 0xFFFF;
+    QTest::newRow("16: 0x10000 rejected") << 16 << "10000"
+                                          << "0x1000" << 0x1000;
+    QTest::newRow("8: G rejected") << 8 << "1g"
+                                   << "0x1" << 1;
+    QTest::newRow("16: minus rejected") << 16 << "-5"
+                                        << "0x5" << 5;
+    QTest::newRow("32: G rejected") << 32 << "aGb"
+                                    << "0xAB" << 0xAB;
+    QTest::newRow("32: typed prefix is one more digit") << 32 << "0x7ff"
+                                                        << "0x07FF" << 0x7FF;
+}
+
+void TestHexSpinBox::typing()
+{
+    QFETCH(int, bits);
+    QFETCH(QString, keys);
+    QFETCH(QString, shown);
+    QFETCH(int, value);
+    HexSpinBox box(nullptr, bits);
+    box.show();
+    typeInto(box, keys);
+    QCOMPARE(box.text(), shown);
+    box.interpretText();
+    QCOMPARE(box.value(), value);
+}
+
+void TestHexSpinBox::blanksAndCursor()
+{
+    ProbeSpinBox box(nullptr, 16);
+    QString input = QStringLiteral("0x  ab ");
+    int pos = 6; // after "b"
+    QCOMPARE(box.validate(input, pos), QValidator::Acceptable);
+    QCOMPARE(input, QStringLiteral("0xAB"));
+    QCOMPARE(pos, 3); // moved back by the three blanks
+
+    QString bare = QStringLiteral("0x");
+    pos = 2;
+    QCOMPARE(box.validate(bare, pos), QValidator::Intermediate);
+    QCOMPARE(bare, QStringLiteral("0x"));
+
+    QCOMPARE(box.valueFromText(QStringLiteral("0xZZ")), 0);
+    QCOMPARE(box.valueFromText(QStringLiteral("0x1F")), 0x1F);
+}
+
+void TestHexSpinBox::emptiedFieldIsCorrected()
+{
+    HexSpinBox box(nullptr, 8);
+    box.setValue(0x42);
+    box.show();
+    box.setFocus();
+    editOf(box)->end(false);
+    QTest::keyClick(editOf(box), Qt::Key_Backspace);
+    QTest::keyClick(editOf(box), Qt::Key_Backspace);
+    QCOMPARE(box.text(), QStringLiteral("0x"));
+    QVERIFY(!box.hasAcceptableInput());
+    QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason); // leaving puts back a valid value
+    QApplication::sendEvent(&box, &leave);
+    QVERIFY(box.hasAcceptableInput());
+    QCOMPARE(box.text(), QStringLiteral("0x4")); // the last value the field held
+}
+
+void TestHexSpinBox::thirtyTwoBitRangeIsTakenOnValue()
+{
+    HexSpinBox box(nullptr, 32);
+    box.show();
+    typeInto(box, QStringLiteral("20000000"));
+    QCOMPARE(box.text(), QStringLiteral("0x20000000")); // accepted while typing
+    box.interpretText();
+    QCOMPARE(box.value(), 0x1FFFFFFF);
+
+    typeInto(box, QStringLiteral("ffffffff"));
+    QCOMPARE(box.text(), QStringLiteral("0xFFFFFFFF"));
+    box.interpretText(); // arrives negative, bounded to the minimum
+    QCOMPARE(box.value(), 0);
+}
+
+QTEST_MAIN(TestHexSpinBox)
+#include "tst_hexspinbox.moc"
