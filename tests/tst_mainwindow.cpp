@@ -2,6 +2,7 @@
 #include "link/linerecord.h"
 #include "log/candatamodel.h"
 #include "support/ptypair.h"
+#include "support/windowharness.h"
 
 #include <QAction>
 #include <QApplication>
@@ -36,14 +37,6 @@ QString columnText(QAbstractItemModel *model, int row, int column)
     return model->index(row, column).data().toString();
 }
 
-// Closes the next modal dialog or message box, after letting `act` work on it.
-template<typename Widget, typename Act> void whenModal(Act act)
-{
-    QTimer::singleShot(0, [act] {
-        QTRY_VERIFY(qobject_cast<Widget *>(QApplication::activeModalWidget()));
-        act(qobject_cast<Widget *>(QApplication::activeModalWidget()));
-    });
-}
 } // namespace
 
 class TestMainWindow : public QObject
@@ -69,63 +62,23 @@ private slots:
     void unplugKeepsTheCaptureAndReconnects();
 
 private:
-    void writeSettings(const QString &portName, const QVariant &tx = QVariant());
-    void createWindow();
-    void connectPort();
     void send(const QVector<CanPacket> &frames);
-    template<typename T> T *child(const char *name)
-    {
-        T *found = window->findChild<T *>(QLatin1String(name));
-        if (!found)
-            qFatal("no child %s", name);
-        return found;
-    }
-    QAbstractItemModel *log() { return child<QTableView>("tableView")->model(); }
-    QString status(const char *field) { return child<QLabel>(field)->text(); }
-    void setCombo(const char *name, int data)
-    {
-        auto *box = child<QComboBox>(name);
-        box->setCurrentIndex(box->findData(data));
-    }
 
     std::unique_ptr<PtyPair> pty;
-    std::unique_ptr<MainWindow> window;
+    WindowHarness ui;
     QTemporaryDir linkDir;
 };
 
 void TestMainWindow::init()
 {
-    QSettings(QStringLiteral("Veltrica"), QStringLiteral("Quorvex")).clear();
     pty = std::make_unique<PtyPair>();
     QVERIFY(pty->isValid());
 }
 
 void TestMainWindow::cleanup()
 {
-    window.reset();
+    ui.destroy();
     pty.reset();
-}
-
-void TestMainWindow::writeSettings(const QString &portName, const QVariant &tx)
-{
-    QSettings store(QStringLiteral("Veltrica"), QStringLiteral("Quorvex"));
-    store.setValue(QStringLiteral("PORT"), portName);
-    if (tx.isValid())
-        store.setValue(QStringLiteral("TX"), tx);
-    store.setValue(QStringLiteral("WORKDIR"), linkDir.path());
-}
-
-void TestMainWindow::createWindow()
-{
-    window = std::make_unique<MainWindow>();
-    window->show();
-}
-
-void TestMainWindow::connectPort()
-{
-    child<QAction>("actionOpenPort")->trigger();
-    QVERIFY2(status("lbStatusPort").endsWith(QStringLiteral(" открыт")),
-             qPrintable(status("lbStatusPort")));
 }
 
 void TestMainWindow::send(const QVector<CanPacket> &frames)
@@ -138,10 +91,10 @@ void TestMainWindow::send(const QVector<CanPacket> &frames)
 
 void TestMainWindow::startUpState()
 {
-    writeSettings(pty->portName());
-    createWindow();
-    QCOMPARE(window->windowTitle(), QStringLiteral("Veltrica. Анализатор пакетов Quorvex 1.0.1"));
-    QVERIFY(window->windowState() & Qt::WindowMaximized);
+    WindowHarness::writeSettings(pty->portName(), linkDir.path());
+    ui.create();
+    QCOMPARE(ui.get()->windowTitle(), QStringLiteral("Veltrica. Анализатор пакетов Quorvex 1.0.1"));
+    QVERIFY(ui.get()->windowState() & Qt::WindowMaximized);
 
     const struct
     {
@@ -154,7 +107,7 @@ void TestMainWindow::startUpState()
         {"cbFormat", {"HEX", "DEC", "ASC", "BIN"}, {0, 1, 2, 3}},
     };
     for (const auto &combo : combos) {
-        auto *box = child<QComboBox>(combo.name);
+        auto *box = ui.child<QComboBox>(combo.name);
         QCOMPARE(box->count(), combo.texts.size());
         for (int i = 0; i < box->count(); ++i) {
             QCOMPARE(box->itemText(i), combo.texts[i]);
@@ -162,70 +115,70 @@ void TestMainWindow::startUpState()
         }
         QCOMPARE(box->currentIndex(), 0);
     }
-    QCOMPARE(status("lbStatusMain"), QStringLiteral("Старт программы"));
-    QCOMPARE(status("lbStatusCan"), QStringLiteral("unkhown"));
-    QCOMPARE(status("lbStatusPort"), QStringLiteral("unkhown"));
+    QCOMPARE(ui.status("lbStatusMain"), QStringLiteral("Старт программы"));
+    QCOMPARE(ui.status("lbStatusCan"), QStringLiteral("unkhown"));
+    QCOMPARE(ui.status("lbStatusPort"), QStringLiteral("unkhown"));
     const QStringList fixed = {QStringLiteral("Статус: "), QStringLiteral("| CAN: "),
                                QStringLiteral("| COM port:")};
     for (const QString &text : fixed) {
         bool found = false;
-        for (auto *label : window->statusBar()->findChildren<QLabel *>())
+        for (auto *label : ui.get()->statusBar()->findChildren<QLabel *>())
             found = found || label->text() == text;
         QVERIFY2(found, qPrintable(text));
     }
     // No TX key stored: transmitted frames are shown.
-    QVERIFY(child<QCheckBox>("chkTX")->isChecked());
-    QCOMPARE(child<QCheckBox>("chkTX")->text(), QStringLiteral("Отображать TX пакеты"));
-    QCOMPARE(log()->columnCount(), 14);
-    QCOMPARE(child<QTableView>("tableView")->columnWidth(0), 120);
+    QVERIFY(ui.child<QCheckBox>("chkTX")->isChecked());
+    QCOMPARE(ui.child<QCheckBox>("chkTX")->text(), QStringLiteral("Отображать TX пакеты"));
+    QCOMPARE(ui.log()->columnCount(), 14);
+    QCOMPARE(ui.child<QTableView>("tableView")->columnWidth(0), 120);
 }
 
 void TestMainWindow::storedTxFlagSetsTheCaption()
 {
-    writeSettings(pty->portName(), false);
-    createWindow();
-    QVERIFY(!child<QCheckBox>("chkTX")->isChecked());
-    QCOMPARE(child<QCheckBox>("chkTX")->text(), QStringLiteral("TX пакеты игнорировать"));
+    WindowHarness::writeSettings(pty->portName(), linkDir.path(), false);
+    ui.create();
+    QVERIFY(!ui.child<QCheckBox>("chkTX")->isChecked());
+    QCOMPARE(ui.child<QCheckBox>("chkTX")->text(), QStringLiteral("TX пакеты игнорировать"));
 
     // The toggled flag survives a restart.
-    child<QCheckBox>("chkTX")->setChecked(true);
-    window.reset();
-    createWindow();
-    QVERIFY(child<QCheckBox>("chkTX")->isChecked());
+    ui.child<QCheckBox>("chkTX")->setChecked(true);
+    ui.destroy();
+    ui.create();
+    QVERIFY(ui.child<QCheckBox>("chkTX")->isChecked());
 }
 
 void TestMainWindow::connectsAndShowsFrames()
 {
-    writeSettings(pty->portName());
-    createWindow();
-    connectPort();
-    QCOMPARE(status("lbStatusCan"), QStringLiteral("Старт тестер"));
+    WindowHarness::writeSettings(pty->portName(), linkDir.path());
+    ui.create();
+    QVERIFY(ui.connectPort());
+    QCOMPARE(ui.status("lbStatusCan"), QStringLiteral("Старт тестер"));
     send({frameWith(0x10, 0x100), frameWith(0x21, 0x1ABCDEF), frameWith(0x10, 0x7FF)});
-    QTRY_COMPARE(log()->rowCount(), 3);
-    QCOMPARE(columnText(log(), 1, 0), QStringLiteral("0x01ABCDEF"));
-    QCOMPARE(columnText(log(), 1, 1), QStringLiteral("EFF"));
-    QCOMPARE(columnText(log(), 1, 12), QStringLiteral("RX (CAN1->CAN0)"));
+    QTRY_COMPARE(ui.log()->rowCount(), 3);
+    QCOMPARE(columnText(ui.log(), 1, 0), QStringLiteral("0x01ABCDEF"));
+    QCOMPARE(columnText(ui.log(), 1, 1), QStringLiteral("EFF"));
+    QCOMPARE(columnText(ui.log(), 1, 12), QStringLiteral("RX (CAN1->CAN0)"));
     // The view follows the newest frame.
-    QTRY_COMPARE(child<QTableView>("tableView")->currentIndex().row(), 2);
+    QTRY_COMPARE(ui.child<QTableView>("tableView")->currentIndex().row(), 2);
 
     // Disconnect and connect again: a fresh link, frames keep coming.
-    child<QAction>("actionOpenPort")->trigger();
+    ui.child<QAction>("actionOpenPort")->trigger();
     // The name as the port reports it ("pts/3" for "/dev/pts/3").
     const QString reported = QSerialPort(pty->portName()).portName();
-    QCOMPARE(status("lbStatusPort"), reported + QStringLiteral(" закрыт"));
-    connectPort();
+    QCOMPARE(ui.status("lbStatusPort"), reported + QStringLiteral(" закрыт"));
+    QVERIFY(ui.connectPort());
     send({frameWith(0x10, 0x200)});
-    QTRY_COMPARE(log()->rowCount(), 4);
+    QTRY_COMPARE(ui.log()->rowCount(), 4);
 }
 
 void TestMainWindow::failedConnectLeavesTheWindowAlone()
 {
-    writeSettings(linkDir.filePath(QStringLiteral("no-such-port")));
-    createWindow();
-    child<QAction>("actionOpenPort")->trigger();
-    QVERIFY(status("lbStatusPort").endsWith(QStringLiteral("no-such-port ошибка соединения")));
-    QCOMPARE(status("lbStatusCan"), QStringLiteral("unkhown"));
-    QCOMPARE(log()->rowCount(), 0);
+    WindowHarness::writeSettings(linkDir.filePath(QStringLiteral("no-such-port")), linkDir.path());
+    ui.create();
+    ui.child<QAction>("actionOpenPort")->trigger();
+    QVERIFY(ui.status("lbStatusPort").endsWith(QStringLiteral("no-such-port ошибка соединения")));
+    QCOMPARE(ui.status("lbStatusCan"), QStringLiteral("unkhown"));
+    QCOMPARE(ui.log()->rowCount(), 0);
 }
 
 void TestMainWindow::directionFilter_data()
@@ -243,53 +196,55 @@ void TestMainWindow::directionFilter()
 {
     QFETCH(int, direction);
     QFETCH(QList<uint32_t>, shown);
-    writeSettings(pty->portName());
-    createWindow();
-    setCombo("cbDirect", direction);
-    connectPort();
+    WindowHarness::writeSettings(pty->portName(), linkDir.path());
+    ui.create();
+    ui.setCombo("cbDirect", direction);
+    QVERIFY(ui.connectPort());
     send({frameWith(0x00, 1), frameWith(0x01, 2), frameWith(0x10, 3), frameWith(0x11, 4),
           frameWith(0x20, 5), frameWith(0x31, 6)});
-    QTRY_COMPARE(log()->rowCount(), shown.size());
+    QTRY_COMPARE(ui.log()->rowCount(), shown.size());
     for (int row = 0; row < shown.size(); ++row)
-        QCOMPARE(columnText(log(), row, 0), hexText(shown[row], 8));
+        QCOMPARE(columnText(ui.log(), row, 0), hexText(shown[row], 8));
 }
 
 void TestMainWindow::identifierFormatFilter()
 {
-    writeSettings(pty->portName());
-    createWindow();
-    connectPort();
-    setCombo("cbMASK", 1); // 11 bits
+    WindowHarness::writeSettings(pty->portName(), linkDir.path());
+    ui.create();
+    QVERIFY(ui.connectPort());
+    ui.setCombo("cbMASK", 1); // 11 bits
     send({frameWith(0x10, 0x11), frameWith(0x11, 0x12)});
-    QTRY_COMPARE(log()->rowCount(), 1);
-    QCOMPARE(columnText(log(), 0, 1), QStringLiteral("SFF"));
-    setCombo("cbMASK", 3); // 29 bits
+    QTRY_COMPARE(ui.log()->rowCount(), 1);
+    QCOMPARE(columnText(ui.log(), 0, 1), QStringLiteral("SFF"));
+    ui.setCombo("cbMASK", 3); // 29 bits
     send({frameWith(0x10, 0x13), frameWith(0x11, 0x14)});
-    QTRY_COMPARE(log()->rowCount(), 2);
-    QCOMPARE(columnText(log(), 1, 1), QStringLiteral("EFF"));
-    setCombo("cbMASK", 4); // a mask filter with the initial mask 0 passes everything
+    QTRY_COMPARE(ui.log()->rowCount(), 2);
+    QCOMPARE(columnText(ui.log(), 1, 1), QStringLiteral("EFF"));
+    // A mask filter opens its dialog; with the initial mask 0 it passes everything.
+    whenModal<QDialog>([](QDialog *dialog) { dialog->accept(); });
+    ui.setCombo("cbMASK", 4);
     send({frameWith(0x10, 0x15), frameWith(0x11, 0x16)});
-    QTRY_COMPARE(log()->rowCount(), 4);
+    QTRY_COMPARE(ui.log()->rowCount(), 4);
 }
 
 void TestMainWindow::formatSelector()
 {
-    writeSettings(pty->portName());
-    createWindow();
-    connectPort();
+    WindowHarness::writeSettings(pty->portName(), linkDir.path());
+    ui.create();
+    QVERIFY(ui.connectPort());
     CanPacket p = frameWith(0x10, 0x41);
     p.data[0] = 0x41;
     send({p});
-    QTRY_COMPARE(log()->rowCount(), 1);
-    auto *view = child<QTableView>("tableView");
+    QTRY_COMPARE(ui.log()->rowCount(), 1);
+    auto *view = ui.child<QTableView>("tableView");
     const QStringList expected = {"0x41", "65", "A", "0b01000001"};
     for (int format = 3; format >= 0; --format) {
-        setCombo("cbFormat", format);
-        QCOMPARE(columnText(log(), 0, 4), expected[format]);
+        ui.setCombo("cbFormat", format);
+        QCOMPARE(columnText(ui.log(), 0, 4), expected[format]);
         // Never narrower than planned, and wide enough for the text in the font in use.
         const int width = view->columnWidth(4);
         QVERIFY(width >= (format == 3 ? 80 : 35));
-        QVERIFY(width > view->fontMetrics().horizontalAdvance(columnText(log(), 0, 4)));
+        QVERIFY(width > view->fontMetrics().horizontalAdvance(columnText(ui.log(), 0, 4)));
         QVERIFY(view->columnWidth(12) >= 120);
     }
     QVERIFY(view->columnWidth(4) < 80); // back from binary to hex narrows the columns
@@ -297,67 +252,67 @@ void TestMainWindow::formatSelector()
 
 void TestMainWindow::statisticsCountHiddenFrames()
 {
-    writeSettings(pty->portName());
-    createWindow();
-    setCombo("cbDirect", 32); // only CAN1->CAN0 reaches the log
-    connectPort();
+    WindowHarness::writeSettings(pty->portName(), linkDir.path());
+    ui.create();
+    ui.setCombo("cbDirect", 32); // only CAN1->CAN0 reaches the log
+    QVERIFY(ui.connectPort());
     QVector<CanPacket> frames;
     for (int i = 0; i < 5; ++i)
         frames << frameWith(0x10, 0x300) << frameWith(0x20, 0x100);
     send(frames);
-    QTRY_COMPARE(log()->rowCount(), 5);
-    auto *stats = child<QTableView>("tableView_2")->model();
+    QTRY_COMPARE(ui.log()->rowCount(), 5);
+    auto *stats = ui.child<QTableView>("tableView_2")->model();
     QTRY_COMPARE(columnText(stats, 1, 2), QStringLiteral("5"));
     QCOMPARE(columnText(stats, 0, 0), QStringLiteral("0x00000100"));
     QCOMPARE(columnText(stats, 1, 0), QStringLiteral("0x00000300"));
 
     // Clearing empties the log and the statistics; the numbering goes on.
-    child<QPushButton>("btClearTable")->click();
-    QCOMPARE(log()->rowCount(), 0);
+    ui.child<QPushButton>("btClearTable")->click();
+    QCOMPARE(ui.log()->rowCount(), 0);
     QCOMPARE(columnText(stats, 0, 0), QString());
     send({frameWith(0x20, 0x100)});
-    QTRY_COMPARE(log()->rowCount(), 1);
-    QCOMPARE(qobject_cast<CanDataModel *>(log())->rowNumber(0), 6);
+    QTRY_COMPARE(ui.log()->rowCount(), 1);
+    QCOMPARE(qobject_cast<CanDataModel *>(ui.log())->rowNumber(0), 6);
 }
 
 void TestMainWindow::transmitPath()
 {
-    writeSettings(pty->portName());
-    createWindow();
+    WindowHarness::writeSettings(pty->portName(), linkDir.path());
+    ui.create();
     CanPacket tx = frameWith(0x01, 0x1234567);
     tx.direct = CanPacket::Transmitted;
     tx.delay = 20;
 
     // Not connected: nothing written, nothing counted.
-    QVERIFY(QMetaObject::invokeMethod(window.get(), "onSendPacket", Q_ARG(CanPacket, tx)));
+    QVERIFY(QMetaObject::invokeMethod(ui.get(), "onSendPacket", Q_ARG(CanPacket, tx)));
     QCOMPARE(pty->read(1, 100), QByteArray());
-    auto *stats = child<QTableView>("tableView_2")->model();
+    auto *stats = ui.child<QTableView>("tableView_2")->model();
     QCOMPARE(columnText(stats, 0, 0), QString());
 
-    connectPort();
-    setCombo("cbDirect", 16); // TX display does not depend on the direction filter
-    QVERIFY(QMetaObject::invokeMethod(window.get(), "onSendPacket", Q_ARG(CanPacket, tx)));
+    QVERIFY(ui.connectPort());
+    ui.setCombo("cbDirect", 16); // TX display does not depend on the direction filter
+    QVERIFY(QMetaObject::invokeMethod(ui.get(), "onSendPacket", Q_ARG(CanPacket, tx)));
     QCOMPARE(pty->read(14), LineRecord::hostRecord(tx));
-    QCOMPARE(status("lbStatusCan"), QStringLiteral("Запись 14 байт"));
-    QTRY_COMPARE(log()->rowCount(), 1);
-    QCOMPARE(columnText(log(), 0, 12), QStringLiteral("TX"));
+    QCOMPARE(ui.status("lbStatusCan"), QStringLiteral("Запись 14 байт"));
+    QTRY_COMPARE(ui.log()->rowCount(), 1);
+    QCOMPARE(columnText(ui.log(), 0, 12), QStringLiteral("TX"));
 
-    child<QCheckBox>("chkTX")->setChecked(false);
-    QVERIFY(QMetaObject::invokeMethod(window.get(), "onSendPacket", Q_ARG(CanPacket, tx)));
+    ui.child<QCheckBox>("chkTX")->setChecked(false);
+    QVERIFY(QMetaObject::invokeMethod(ui.get(), "onSendPacket", Q_ARG(CanPacket, tx)));
     QCOMPARE(pty->read(14), LineRecord::hostRecord(tx));
-    QCOMPARE(status("lbStatusCan"), QStringLiteral("Запись 14 байт"));
+    QCOMPARE(ui.status("lbStatusCan"), QStringLiteral("Запись 14 байт"));
     QTest::qWait(2 * MainWindow::RefreshMs);
-    QCOMPARE(log()->rowCount(), 1);
+    QCOMPARE(ui.log()->rowCount(), 1);
     QTRY_COMPARE(columnText(stats, 0, 2), QStringLiteral("2")); // counted either way
 }
 
 void TestMainWindow::savesTheLog()
 {
-    writeSettings(pty->portName());
-    createWindow();
-    connectPort();
+    WindowHarness::writeSettings(pty->portName(), linkDir.path());
+    ui.create();
+    QVERIFY(ui.connectPort());
     send({frameWith(0x10, 0x7FF), frameWith(0x20, 0x80000001)});
-    QTRY_COMPARE(log()->rowCount(), 2);
+    QTRY_COMPARE(ui.log()->rowCount(), 2);
     const QString target = linkDir.filePath(QStringLiteral("capture.csv"));
     QString proposed;
     whenModal<QFileDialog>([&](QFileDialog *dialog) {
@@ -365,7 +320,7 @@ void TestMainWindow::savesTheLog()
         dialog->selectFile(target);
         QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
     });
-    child<QPushButton>("btSaveTable")->click();
+    ui.child<QPushButton>("btSaveTable")->click();
     QVERIFY(proposed.contains(QStringLiteral("/sheet_")));
     QFile file(target);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -380,8 +335,8 @@ void TestMainWindow::savesTheLog()
 
 void TestMainWindow::warnsWhenTheLogCannotBeSaved()
 {
-    writeSettings(pty->portName());
-    createWindow();
+    WindowHarness::writeSettings(pty->portName(), linkDir.path());
+    ui.create();
     const QString target = linkDir.filePath(QStringLiteral("missing/dir/capture.csv"));
     QString warning;
     whenModal<QFileDialog>([&](QFileDialog *dialog) {
@@ -392,7 +347,7 @@ void TestMainWindow::warnsWhenTheLogCannotBeSaved()
             box->accept();
         });
     });
-    child<QPushButton>("btSaveTable")->click();
+    ui.child<QPushButton>("btSaveTable")->click();
     QTRY_VERIFY(warning.contains(target));
     QVERIFY(!QFile::exists(target));
 }
@@ -402,37 +357,33 @@ void TestMainWindow::unplugKeepsTheCaptureAndReconnects()
     // The port is reached through a link, so a new device can take the same name.
     const QString portLink = linkDir.filePath(QStringLiteral("tarvix"));
     QVERIFY(QFile::link(pty->portName(), portLink));
-    writeSettings(portLink);
-    createWindow();
-    connectPort();
+    WindowHarness::writeSettings(portLink, linkDir.path());
+    ui.create();
+    QVERIFY(ui.connectPort());
     QVector<CanPacket> frames;
     for (uint32_t id = 1; id <= 300; ++id)
         frames << frameWith(0x10, id);
     send(frames);
-    QTRY_COMPARE(log()->rowCount(), 300);
+    QTRY_COMPARE(ui.log()->rowCount(), 300);
 
     pty->closeMaster(); // the module is pulled out
-    QTRY_COMPARE(status("lbStatusPort"), portLink + QStringLiteral(" ошибка соединения"));
-    QCOMPARE(log()->rowCount(), 300);
-    auto *stats = child<QTableView>("tableView_2")->model();
+    QTRY_COMPARE(ui.status("lbStatusPort"), portLink + QStringLiteral(" ошибка соединения"));
+    QCOMPARE(ui.log()->rowCount(), 300);
+    auto *stats = ui.child<QTableView>("tableView_2")->model();
     QCOMPARE(columnText(stats, 299, 0), QStringLiteral("0x0000012C"));
 
     // Plugged in again.
     pty = std::make_unique<PtyPair>();
     QVERIFY(QFile::remove(portLink));
     QVERIFY(QFile::link(pty->portName(), portLink));
-    connectPort();
+    QVERIFY(ui.connectPort());
     send({frameWith(0x10, 0x301)});
-    QTRY_COMPARE(log()->rowCount(), 301);
+    QTRY_COMPARE(ui.log()->rowCount(), 301);
 }
 
 int main(int argc, char **argv)
 {
-    // A private settings location: the test never sees the user's settings.
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    QStandardPaths::setTestModeEnabled(true);
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    WindowHarness::isolateSettings();
     QApplication app(argc, argv);
     TestMainWindow test;
     QTEST_SET_MAIN_SOURCE_PATH

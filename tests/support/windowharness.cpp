@@ -1,0 +1,48 @@
+#include "support/windowharness.h"
+
+#include <QAction>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QTemporaryDir>
+
+void WindowHarness::isolateSettings()
+{
+    static QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    QStandardPaths::setTestModeEnabled(true);
+}
+
+void WindowHarness::writeSettings(const QString &portName, const QString &workDir,
+                                  const QVariant &tx)
+{
+    QSettings store(QStringLiteral("Veltrica"), QStringLiteral("Quorvex"));
+    store.clear();
+    store.setValue(QStringLiteral("PORT"), portName);
+    store.setValue(QStringLiteral("WORKDIR"), workDir);
+    if (tx.isValid())
+        store.setValue(QStringLiteral("TX"), tx);
+}
+
+void WindowHarness::create()
+{
+    window = std::make_unique<MainWindow>();
+    window->show();
+}
+
+QAbstractItemModel *WindowHarness::log() const
+{
+    return child<QTableView>("tableView")->model();
+}
+
+void WindowHarness::setCombo(const char *name, int data) const
+{
+    auto *box = child<QComboBox>(name);
+    box->setCurrentIndex(box->findData(data));
+}
+
+bool WindowHarness::connectPort() const
+{
+    child<QAction>("actionOpenPort")->trigger();
+    return status("lbStatusPort").endsWith(QStringLiteral(" открыт"));
+}
