@@ -32,6 +32,8 @@ bool CommandResponder::takeOne(int &pos, QList<QByteArray> &replies)
         if (left < LineRecord::Size)
             return false;
         ++frames;
+        if (recordSink)
+            recordSink(pending.mid(pos, LineRecord::Size));
         pos += LineRecord::Size;
         return true;
     }

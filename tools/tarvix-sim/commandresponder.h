@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <functional>
 
 // The module's side of the command protocol, on bytes alone. The host sends three-byte commands
 // "E1 code E1" and speed settings "F1 code F1" between its own 14-byte frame records; every
@@ -20,6 +21,11 @@ public:
     int speedCode() const { return speed; }
     qint64 commandsAnswered() const { return answered; }
     qint64 hostFrames() const { return frames; }
+    // Called with each 14-byte frame record the host transmits.
+    void setRecordSink(std::function<void(const QByteArray &record)> sink)
+    {
+        recordSink = std::move(sink);
+    }
 
 private:
     bool takeOne(int &pos, QList<QByteArray> &replies);
@@ -35,4 +41,5 @@ private:
     int speed = DefaultSpeedCode;
     qint64 answered = 0;
     qint64 frames = 0;
+    std::function<void(const QByteArray &)> recordSink;
 };

@@ -89,6 +89,8 @@ int run(const SimOptions &options)
     const Pacer pacer = makePacer(options, *source);
     const Simulator::Limits limits{options.count, options.durationUs, options.exitWhenDone};
     Simulator simulator(&line, std::move(source), pacer, limits);
+    if (!options.hostLogPath.isEmpty() && !simulator.logHostFrames(options.hostLogPath))
+        return fail(QStringLiteral("cannot write %1").arg(options.hostLogPath), UsageError);
     QObject::connect(&signalPipe, &SignalPipe::received, qApp, &QCoreApplication::quit);
     QObject::connect(&simulator, &Simulator::finished, qApp, &QCoreApplication::quit);
     simulator.start(options.monitoring);

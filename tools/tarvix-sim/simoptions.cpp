@@ -17,6 +17,7 @@ const QString LoopOption = QStringLiteral("loop");
 const QString NoMonitorOption = QStringLiteral("no-monitor");
 const QString ExitOption = QStringLiteral("exit-when-done");
 const QString LinkOption = QStringLiteral("link");
+const QString HostLogOption = QStringLiteral("host-log");
 
 void describe(QCommandLineParser &parser)
 {
@@ -45,6 +46,9 @@ void describe(QCommandLineParser &parser)
         {ExitOption, QStringLiteral("Exit once streaming has ended and the port has been read.")},
         {LinkOption, QStringLiteral("Also make a symbolic link PATH to the port."),
          QStringLiteral("PATH")},
+        {HostLogOption,
+         QStringLiteral("Write each frame record the host transmits to FILE, one hex line each."),
+         QStringLiteral("FILE")},
     });
 }
 
@@ -82,6 +86,7 @@ SimOptions::Outcome SimOptions::parse(const QStringList &arguments, QString &mes
     monitoring = !parser.isSet(NoMonitorOption);
     exitWhenDone = parser.isSet(ExitOption);
     linkPath = parser.value(LinkOption);
+    hostLogPath = parser.value(HostLogOption);
     return Outcome::Run;
 }
 

@@ -21,6 +21,7 @@ struct SimOptions
     bool monitoring = true;
     bool exitWhenDone = false;
     QString linkPath;
+    QString hostLogPath;
 
     // Fills the options from the program's arguments. Help: `message` is the usage text.
     // Error: `message` says what is wrong.

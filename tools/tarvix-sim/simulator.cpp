@@ -47,6 +47,18 @@ void Simulator::start(bool monitoring)
     updatePacer();
 }
 
+bool Simulator::logHostFrames(const QString &path)
+{
+    hostLog.setFileName(path);
+    if (!hostLog.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    responder.setRecordSink([this](const QByteArray &record) {
+        hostLog.write(record.toHex().toUpper() + '\n');
+        hostLog.flush(); // read by tests while the module runs
+    });
+    return true;
+}
+
 qint64 Simulator::framesSent() const
 {
     return line->framesSent();

@@ -5,6 +5,7 @@
 #include "pacer.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QObject>
 #include <QTimer>
 #include <memory>
@@ -32,6 +33,8 @@ public:
     qint64 framesSent() const;
     qint64 commandsAnswered() const { return responder.commandsAnswered(); }
     qint64 hostFrames() const { return responder.hostFrames(); }
+    // Writes every frame record the host transmits to `path`, one line of hex digits each.
+    bool logHostFrames(const QString &path);
 
 signals:
     // Streaming has ended and the reader has had its chance to read everything.
@@ -55,6 +58,7 @@ private:
     Pacer pacer;
     Limits limits;
     CommandResponder responder;
+    QFile hostLog;
     QTimer tick;     // paces the stream
     QTimer holdBack; // keeps frames back just after a reply
     QTimer drainWatch;
