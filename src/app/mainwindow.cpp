@@ -7,7 +7,12 @@
 #include "app/framestatistics.h"
 #include "link/cantester.h"
 #include "log/candatamodel.h"
+#include "module/canconfig.h"
+#include "module/filtermask.h"
+#include "module/modulecommands.h"
+#include "transmit/senddialog.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QFileDialog>
@@ -44,6 +49,7 @@ MainWindow::MainWindow(QWidget *parent)
     setupLog();
     fillSelectors();
     setupStatusBar();
+    setupCommandTab();
     loadConfig();
     ui->chkTX->setChecked(config.showTx);
     on_chkTX_stateChanged(config.showTx ? 1 : 0);
@@ -85,8 +91,6 @@ void MainWindow::fillSelectors()
 {
     connect(ui->cbDirect, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             [this] { directFilter = ui->cbDirect->currentData().toInt(); });
-    connect(ui->cbMASK, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            [this] { maskFilter = ui->cbMASK->currentData().toInt(); });
 
     const QList<QPair<QString, int>> masks = {{QStringLiteral("Все"), 0},
                                               {QStringLiteral("11 bits"), 1},
@@ -274,6 +278,126 @@ void MainWindow::onReadBuffer(QByteArray buffer)
     ui->lwList->addItem(QStringLiteral("[RD] ") + byteListText(buffer));
     ui->lwList->addItem(QStringLiteral("[ASCII] ") + printableText(buffer));
     ui->lwList->scrollToBottom();
+}
+
+// Module commands
+
+void MainWindow::setupCommandTab()
+{
+    ModuleCommand::fillCommands(ui->lwCommand);
+    fillCanSpeeds(ui->cbCanSpeed);
+    ui->lwList->setStyleSheet(QStringLiteral("color:rgb(160,160,160);background-color:black;"));
+    ui->lwList->addItem(QStringLiteral("Can USB list..."));
+}
+
+void MainWindow::on_btSetSpeed_clicked()
+{
+    if (!connected)
+        onConnectPort();
+    const int code = ui->cbCanSpeed->currentData().toInt();
+    sendCommand(ModuleCommand::message(ModuleCommand::SpeedMarker, code));
+}
+
+void MainWindow::on_btSendPacket_clicked()
+{
+    if (!connected)
+        onConnectPort();
+    if (!lastCommand) {
+        QMessageBox::warning(this, QStringLiteral("Отправка пакета"),
+                             QStringLiteral("Не выбрана фукция!"));
+        return;
+    }
+    const int code = lastCommand->data(Qt::UserRole).toInt();
+    sendCommand(ModuleCommand::message(ModuleCommand::CommandMarker, code));
+}
+
+void MainWindow::on_lwCommand_itemDoubleClicked(QListWidgetItem *item)
+{
+    lastCommand = item;
+    on_btSendPacket_clicked();
+}
+
+void MainWindow::sendCommand(const QByteArray &message)
+{
+    ui->lwList->addItem(QStringLiteral("[WR] ") + byteListText(message));
+    ui->lwList->scrollToBottom();
+    onSendBuffer(message);
+}
+
+void MainWindow::onSendBuffer(QByteArray buffer)
+{
+    if (!connected || !tester)
+        return;
+    const int written = tester->writeBuffer(buffer);
+    onStatusCan(QStringLiteral("Запись буфера %1 байт").arg(written));
+}
+
+void MainWindow::on_actionCanConfig_triggered()
+{
+    if (!connected)
+        onConnectPort();
+    auto *dialog = new CanConfig(this);
+    connect(dialog, &CanConfig::sendBuffer, this, &MainWindow::onSendBuffer);
+    dialog->exec();
+    dialog->deleteLater();
+}
+
+// Identifier mask
+
+void MainWindow::on_cbMASK_currentIndexChanged(int index)
+{
+    Q_UNUSED(index)
+    maskFilter = ui->cbMASK->currentData().toInt(); // the new mode applies from now on
+    if (maskFilter == 2 || maskFilter == 4)
+        on_actionMask_triggered();
+}
+
+void MainWindow::on_actionMask_triggered()
+{
+    const int mode = ui->cbMASK->currentData().toInt();
+    if (mode != 2 && mode != 4) {
+        QMessageBox::warning(this, QStringLiteral("Установка маски ID"),
+                             QStringLiteral("Выберите соответствующий фильтр!"));
+        return;
+    }
+    auto *dialog = new FilterMask(mode == 2 ? 11 : 29, this);
+    dialog->onValueMask(int(idMask));
+    dialog->onValueCode(int(idCode));
+    connect(dialog, &FilterMask::setMaskCode, this, &MainWindow::onSetMaskCode);
+    if (dialog->exec() == QDialog::Accepted) {
+        idMask = dialog->maskValue();
+        idCode = dialog->codeValue();
+    }
+    dialog->deleteLater();
+}
+
+void MainWindow::onSetMaskCode(uint32_t mask, uint32_t code)
+{
+    idMask = mask;
+    idCode = code;
+}
+
+// Transmit list
+
+void MainWindow::on_actionSetRequsestPackets_triggered()
+{
+    if (!port || !port->isOpen()) {
+        QMessageBox::warning(this, QStringLiteral("Отправка кадров"),
+                             QStringLiteral("Порт закрыт! уставновите соединение!"));
+        return;
+    }
+    auto *dialog = new SendDialog(this);
+    connect(dialog, &SendDialog::sendStatus, this, &MainWindow::onStatusMain);
+    connect(dialog, &SendDialog::sendPacket, this, &MainWindow::onSendPacket);
+    dialog->readPackets(transmitListPath());
+    if (dialog->exec() == QDialog::Accepted)
+        dialog->writePackets(transmitListPath());
+    dialog->deleteLater();
+}
+
+QString MainWindow::transmitListPath() const
+{
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + config.fileName;
 }
 
 // View refresh: rows and statistics reach the screen at a bounded rate, never once per frame.

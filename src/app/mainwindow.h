@@ -38,7 +38,9 @@ private slots:
     bool onFilterView(CanPacket packet);
     bool onFilterID(CanPacket packet);
     void onSendPacket(CanPacket packet);
+    void onSendBuffer(QByteArray buffer);
     void onReadBuffer(QByteArray buffer);
+    void onSetMaskCode(uint32_t mask, uint32_t code);
     void onSetStat(CanPacket packet);
     void onShowStatus(QString state, int page = 0);
     void onStatusSerialPort(QString status);
@@ -47,10 +49,17 @@ private slots:
     void on_actionExit_triggered();
     void on_actionAbout_triggered();
     void on_actionConfigmain_triggered();
+    void on_actionMask_triggered();
     void on_actionOpenPort_triggered();
+    void on_actionSetRequsestPackets_triggered();
+    void on_actionCanConfig_triggered();
     void on_cbFormat_currentIndexChanged(int index);
     void on_btClearTable_clicked();
     void on_btSaveTable_clicked();
+    void on_cbMASK_currentIndexChanged(int index);
+    void on_btSetSpeed_clicked();
+    void on_btSendPacket_clicked();
+    void on_lwCommand_itemDoubleClicked(QListWidgetItem *item);
     void on_chkTX_stateChanged(int arg1);
     void onRefreshView();
 
@@ -59,6 +68,9 @@ private:
     void setLogColumnWidth(int column, int width, const QString &widest);
     void fillSelectors();
     void setupStatusBar();
+    void setupCommandTab();
+    void sendCommand(const QByteArray &message);
+    QString transmitListPath() const;
     void loadConfig();
     void openPort();
     void closePort(const QString &status);

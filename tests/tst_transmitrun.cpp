@@ -1,0 +1,144 @@
+#include "link/linerecord.h"
+#include "support/simprocess.h"
+#include "support/windowharness.h"
+#include "transmit/senddialog.h"
+#include "transmit/transmitlist.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QSpinBox>
+#include <QTemporaryDir>
+
+// A transmit run from the list dialog, through the main window, to the virtual module.
+class TestTransmitRun : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void closedPortRefusesTheDialog();
+    void runReachesTheModuleInOrder();
+
+private:
+    QList<CanPacket> listEntries() const;
+    QStringList hostRecords() const;
+
+    WindowHarness ui;
+    QTemporaryDir dir;
+    QString listName;
+};
+
+void TestTransmitRun::init()
+{
+    // The list lives beside the program, under the name the settings give.
+    listName = QStringLiteral("tst_transmitrun-%1.json").arg(QCoreApplication::applicationPid());
+    QFile list(QCoreApplication::applicationDirPath() + QLatin1Char('/') + listName);
+    QVERIFY(list.open(QIODevice::WriteOnly));
+    list.write(TransmitList::toJson(listEntries()));
+}
+
+void TestTransmitRun::cleanup()
+{
+    ui.destroy();
+    QFile::remove(QCoreApplication::applicationDirPath() + QLatin1Char('/') + listName);
+}
+
+QList<CanPacket> TestTransmitRun::listEntries() const
+{
+    CanPacket a, b, c;
+    a.id = 0x100;
+    a.rtl = 8;
+    a.data[0] = 0x11;
+    a.delay = 5;
+    b.frame = 1;
+    b.id = 0x1ABCDEF;
+    b.rtl = 2;
+    b.data[1] = 0x22;
+    b.delay = 0;
+    c.id = 0x200;
+    c.rtl = 0x10;
+    c.delay = 5;
+    return {a, b, c};
+}
+
+QStringList TestTransmitRun::hostRecords() const
+{
+    QFile log(dir.filePath(QStringLiteral("host.log")));
+    if (!log.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLatin1(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+void TestTransmitRun::closedPortRefusesTheDialog()
+{
+    WindowHarness::writeSettings(dir.filePath(QStringLiteral("absent")), dir.path());
+    ui.create();
+    QString text;
+    whenModal<QMessageBox>([&](QMessageBox *box) {
+        text = box->text();
+        box->accept();
+    });
+    ui.child<QAction>("actionSetRequsestPackets")->trigger();
+    QCOMPARE(text, QStringLiteral("Порт закрыт! уставновите соединение!"));
+}
+
+void TestTransmitRun::runReachesTheModuleInOrder()
+{
+    SimProcess sim;
+    QVERIFY(sim.start({QStringLiteral("--no-monitor"), QStringLiteral("--host-log"),
+                       dir.filePath(QStringLiteral("host.log"))}));
+    WindowHarness::writeSettings(sim.portName(), dir.path());
+    QSettings(QStringLiteral("Veltrica"), QStringLiteral("Quorvex"))
+        .setValue(QStringLiteral("FILENAME"), listName);
+    ui.create();
+    QVERIFY(ui.connectPort());
+
+    whenModal<SendDialog>([](SendDialog *dialog) {
+        dialog->findChild<QSpinBox *>(QStringLiteral("edRepeat"))->setValue(2);
+        dialog->findChild<QPushButton *>(QStringLiteral("btSend"))->click(); // the whole run
+        dialog->findChild<QPushButton *>(QStringLiteral("btCancel"))->click();
+    });
+    ui.child<QAction>("actionSetRequsestPackets")->trigger();
+    QCOMPARE(ui.status("lbStatusMain"), QStringLiteral("Чтение пакетов, всего: 3"));
+
+    QStringList expected;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const CanPacket &p : listEntries())
+            expected << QString::fromLatin1(LineRecord::hostRecord(p).toHex().toUpper());
+    }
+    QTRY_COMPARE(hostRecords(), expected);
+    QTRY_COMPARE(ui.log()->rowCount(), 6); // "Отображать TX пакеты" is on
+    for (int row = 0; row < 6; ++row)
+        QCOMPARE(ui.log()->index(row, 12).data().toString(), QStringLiteral("TX"));
+    QCOMPARE(ui.log()->index(1, 0).data().toString(), QStringLiteral("0x01ABCDEF"));
+    QCOMPARE(ui.log()->index(1, 1).data().toString(), QStringLiteral("EFF"));
+    QCOMPARE(ui.log()->index(2, 2).data().toInt(), 1); // the remote frame
+
+    // With the TX display off the frames still go out, and only the statistics show them.
+    ui.child<QCheckBox>("chkTX")->setChecked(false);
+    whenModal<SendDialog>([](SendDialog *dialog) {
+        dialog->findChild<QPushButton *>(QStringLiteral("btSend"))->click();
+        dialog->findChild<QPushButton *>(QStringLiteral("btCancel"))->click();
+    });
+    ui.child<QAction>("actionSetRequsestPackets")->trigger();
+    QTRY_COMPARE(hostRecords().size(), 9);
+    QTest::qWait(2 * MainWindow::RefreshMs);
+    QCOMPARE(ui.log()->rowCount(), 6);
+    QCOMPARE(SimProcess::count(sim.stop(), QStringLiteral("host frames received")), 9);
+}
+
+int main(int argc, char **argv)
+{
+    WindowHarness::isolateSettings();
+    QApplication app(argc, argv);
+    TestTransmitRun test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_transmitrun.moc"
