@@ -1,14 +1,27 @@
 #!/usr/bin/env bash
-# Builds from scratch and runs every test. Usage: scripts/test.sh [build-dir]
+# Builds from scratch and runs every test: once as shipped (warnings are errors), once with
+# AddressSanitizer and UndefinedBehaviorSanitizer, where any report fails the run.
+# Usage: scripts/test.sh [build-dir]      (QUORVEX_SKIP_SANITIZERS=1 skips the second pass)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build-test}"
 
 "$root/scripts/deps.sh"
-rm -rf "$build"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEX_WERROR=ON
-cmake --build "$build" -j"$(nproc)"
-# Tests get a private config location; they never see the user's settings.
-export XDG_CONFIG_HOME="$build/test-config"
-mkdir -p "$XDG_CONFIG_HOME"
-ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
+
+suite() {
+    local dir="$1"
+    shift
+    rm -rf "$dir"
+    cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+    cmake --build "$dir" -j"$(nproc)"
+    # Tests get a private config location; they never see the user's settings.
+    XDG_CONFIG_HOME="$dir/test-config" ctest --test-dir "$dir" --output-on-failure -j"$(nproc)"
+}
+
+suite "$build" -DQUORVEX_WERROR=ON
+if [ "${QUORVEX_SKIP_SANITIZERS:-0}" != 1 ]; then
+    export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+    export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp"
+    suite "$build-sanitize" -DQUORVEX_WERROR=ON -DQUORVEX_SANITIZE=ON
+fi

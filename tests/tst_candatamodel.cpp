@@ -178,7 +178,7 @@ private slots:
                 model->addPacket(packet);
                 QStringList shown = rowTexts(*model, 0);
                 QVariantMap map{{"idrow", 42},
-                                {"pid", packet.id},
+                                {"pid", uint32_t(packet.id)},
                                 {"pfff", shown[1]},
                                 {"prtr", packet.isRemote() ? 1 : 0},
                                 {"plength", packet.length()},

@@ -16,6 +16,7 @@
 #include <QSettings>
 #include <QStandardItemModel>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -60,6 +61,7 @@ private slots:
     void savesTheLog();
     void warnsWhenTheLogCannotBeSaved();
     void unplugKeepsTheCaptureAndReconnects();
+    void statusShowsRateAndLoss();
 
 private:
     void send(const QVector<CanPacket> &frames);
@@ -262,7 +264,10 @@ void TestMainWindow::statisticsCountHiddenFrames()
     send(frames);
     QTRY_COMPARE(ui.log()->rowCount(), 5);
     auto *stats = ui.child<QTableView>("tableView_2")->model();
-    QTRY_COMPARE(columnText(stats, 1, 2), QStringLiteral("5"));
+    // Kept up to date while its page is shown, brought up to date when the page is opened.
+    QCOMPARE(columnText(stats, 0, 0), QString());
+    ui.child<QTabWidget>("tabWidget")->setCurrentIndex(2);
+    QCOMPARE(columnText(stats, 1, 2), QStringLiteral("5"));
     QCOMPARE(columnText(stats, 0, 0), QStringLiteral("0x00000100"));
     QCOMPARE(columnText(stats, 1, 0), QStringLiteral("0x00000300"));
 
@@ -286,6 +291,7 @@ void TestMainWindow::transmitPath()
     // Not connected: nothing written, nothing counted.
     QVERIFY(QMetaObject::invokeMethod(ui.get(), "onSendPacket", Q_ARG(CanPacket, tx)));
     QCOMPARE(pty->read(1, 100), QByteArray());
+    ui.child<QTabWidget>("tabWidget")->setCurrentIndex(2);
     auto *stats = ui.child<QTableView>("tableView_2")->model();
     QCOMPARE(columnText(stats, 0, 0), QString());
 
@@ -369,6 +375,7 @@ void TestMainWindow::unplugKeepsTheCaptureAndReconnects()
     pty->closeMaster(); // the module is pulled out
     QTRY_COMPARE(ui.status("lbStatusPort"), portLink + QStringLiteral(" ошибка соединения"));
     QCOMPARE(ui.log()->rowCount(), 300);
+    ui.child<QTabWidget>("tabWidget")->setCurrentIndex(2);
     auto *stats = ui.child<QTableView>("tableView_2")->model();
     QCOMPARE(columnText(stats, 299, 0), QStringLiteral("0x0000012C"));
 
@@ -379,6 +386,23 @@ void TestMainWindow::unplugKeepsTheCaptureAndReconnects()
     QVERIFY(ui.connectPort());
     send({frameWith(0x10, 0x301)});
     QTRY_COMPARE(ui.log()->rowCount(), 301);
+}
+
+void TestMainWindow::statusShowsRateAndLoss()
+{
+    WindowHarness::writeSettings(pty->portName(), linkDir.path());
+    ui.create();
+    QVERIFY(ui.connectPort());
+    QVector<CanPacket> frames(50, frameWith(0x10, 0x100));
+    send(frames);
+    QTRY_VERIFY_WITH_TIMEOUT(ui.status("lbStatusRate").startsWith(QStringLiteral("Кадров/с: ")),
+                             3000);
+    QVERIFY(!ui.status("lbStatusRate").contains(QStringLiteral("Потеряно")));
+
+    // A reply far longer than any the module gives has swallowed frames: 101 bytes, 37 too many.
+    QVERIFY(pty->write(QByteArray(1, '\xEF') + QByteArray(100, 'x')));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        ui.status("lbStatusRate").endsWith(QStringLiteral(" | Потеряно кадров: 3")), 3000);
 }
 
 int main(int argc, char **argv)

@@ -84,7 +84,7 @@ private slots:
         clock.start();
         connect(dialog, &SendDialog::sendPacket, this, [this](CanPacket packet) {
             QCOMPARE(packet.direct, int(CanPacket::Transmitted));
-            sentIds << packet.id;
+            sentIds << uint32_t(packet.id); // a copy: the packed field takes no reference
             sentAt << clock.nsecsElapsed();
         });
         connect(dialog, &SendDialog::sendStatus, this, [this](QString text) { statuses << text; });

@@ -293,12 +293,12 @@ void TestTarvixSim::builtInTrafficLooksLikeABus()
     int remote = 0;
     for (const CanPacket &p : taken) {
         QVERIFY2(plausible(p), qPrintable(frameText(p)));
-        ids << p.id;
-        (p.isExtended() ? extended : standard) << p.id;
+        ids << uint32_t(p.id); // a copy: the packed field takes no reference
+        (p.isExtended() ? extended : standard) << uint32_t(p.id);
         routes << (p.frame & 0x30);
         lengths << p.length();
         remote += p.isRemote() ? 1 : 0;
-        payloads[p.id] << payload(p);
+        payloads[uint32_t(p.id)] << payload(p);
     }
     QCOMPARE(ids.size(), 40);
     QVERIFY(standard.size() > extended.size() && !extended.isEmpty());
@@ -321,7 +321,7 @@ void TestTarvixSim::idsGivesThatManyDistinctIds()
         QSet<uint32_t> ids;
         for (const CanPacket &p : taken) {
             QVERIFY2(plausible(p), qPrintable(frameText(p)));
-            ids << p.id;
+            ids << uint32_t(p.id);
         }
         QCOMPARE(ids.size(), count);
     }

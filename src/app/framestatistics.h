@@ -22,6 +22,7 @@ public:
         quint64 count = 0;
         CanPacket last; // the latest frame; its text is made when the table is refreshed
         bool changed = false;
+        bool shown = false; // has its row in the table
     };
 
     explicit FrameStatistics(QObject *modelParent);
@@ -38,7 +39,9 @@ private:
     Q_DISABLE_COPY(FrameStatistics) // the model belongs to modelParent; one owner of its rows
 
     static int rowsFor(int ids);
-    void showEntry(const StatEntry &entry);
+    int placeNewIds();
+    int showMany(QVector<uint32_t> added);
+    int rowOf(uint32_t id) const;
     void writeRow(int row, const StatEntry &entry);
     void setCell(int row, int column, const QString &text);
     void insertRow(int row);

@@ -44,6 +44,11 @@ MainWindow::MainWindow(QWidget *parent)
 
     refreshTimer->setSingleShot(true);
     connect(refreshTimer, &QTimer::timeout, this, &MainWindow::onRefreshView);
+    connect(ui->tabWidget, &QTabWidget::currentChanged, this, &MainWindow::onRefreshView);
+    auto *rateTimer = new QTimer(this);
+    connect(rateTimer, &QTimer::timeout, this, &MainWindow::onRateTick);
+    rateTimer->start(1000);
+    rateClock.start();
     lastRefresh.start();
 
     setupLog();
@@ -75,7 +80,7 @@ void MainWindow::setupLog()
     setLogColumnWidth(12, 100, QStringLiteral("RX (CAN0->CAN1)"));
     setLogColumnWidth(13, 150, QStringLiteral("00:00:00:000"));
 
-    statistics = new FrameStatistics(this);
+    statistics = std::make_unique<FrameStatistics>(this);
     ui->tableView_2->setModel(statistics->model());
 }
 
@@ -123,6 +128,9 @@ void MainWindow::setupStatusBar()
     ui->statusbar->addWidget(lbStatusCan);
     ui->statusbar->addWidget(new QLabel(QStringLiteral("| COM port:"), this));
     ui->statusbar->addWidget(lbStatusPort);
+    lbStatusRate = new QLabel(this);
+    lbStatusRate->setObjectName(QStringLiteral("lbStatusRate"));
+    ui->statusbar->addPermanentWidget(lbStatusRate);
 }
 
 void MainWindow::loadConfig()
@@ -190,6 +198,7 @@ void MainWindow::closePort(const QString &status)
 {
     if (tester)
         tester->onReadyRead(); // take what already arrived before the link goes
+    lostEarlier += tester ? tester->lostFrames() : 0;
     port->close();
     delete tester;
     tester = nullptr;
@@ -213,6 +222,7 @@ void MainWindow::onAddPacket()
     if (!tester || !model)
         return;
     const CanPacket packet = tester->lastPacket();
+    ++framesSeen;
     if (onFilterID(packet) && onFilterView(packet))
         model->addPacket(packet);
     onSetStat(packet);
@@ -416,10 +426,27 @@ void MainWindow::onRefreshView()
     lastRefresh.restart();
     if (model->flushRows() > 0)
         ui->tableView->setCurrentIndex(model->index(model->rowCount() - 1, 0));
-    statistics->refresh();
+    // The statistics table is brought up to date only while its page is shown: formatting rows
+    // nobody looks at is the largest cost of a busy bus with many identifiers.
+    if (ui->tabWidget->currentWidget() == ui->tab_2)
+        statistics->refresh();
 }
 
 // Status bar
+
+// What a user needs to trust a capture: the frame rate, and whether frames were lost.
+void MainWindow::onRateTick()
+{
+    const double seconds = qMax<qint64>(1, rateClock.restart()) / 1000.0;
+    const quint64 rate = quint64((framesSeen - framesAtLastTick) / seconds + 0.5);
+    framesAtLastTick = framesSeen;
+    const quint64 lost = lostEarlier + (tester ? tester->lostFrames() : 0);
+    QString text = QStringLiteral("Кадров/с: %1").arg(rate);
+    if (lost > 0)
+        text += QStringLiteral(" | Потеряно кадров: %1").arg(lost);
+    lbStatusRate->setText(text);
+    lbStatusRate->setStyleSheet(lost > 0 ? QStringLiteral("color: #C62828;") : QString());
+}
 
 void MainWindow::onShowStatus(QString state, int page)
 {

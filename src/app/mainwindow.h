@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <memory>
 
 class CanDataModel;
 class CanTester;
@@ -62,6 +63,7 @@ private slots:
     void on_lwCommand_itemDoubleClicked(QListWidgetItem *item);
     void on_chkTX_stateChanged(int arg1);
     void onRefreshView();
+    void onRateTick();
 
 private:
     void setupLog();
@@ -79,7 +81,7 @@ private:
 
     Ui::MainWindow *ui;
     CanDataModel *model = nullptr;
-    FrameStatistics *statistics = nullptr;
+    std::unique_ptr<FrameStatistics> statistics; // its table model is a child of the window
     QSerialPort *port = nullptr;
     CanTester *tester = nullptr;
     bool connected = false;
@@ -91,6 +93,7 @@ private:
     QLabel *lbStatusMain = nullptr;
     QLabel *lbStatusCan = nullptr;
     QLabel *lbStatusPort = nullptr;
+    QLabel *lbStatusRate = nullptr; // frames per second, and frames lost if any
 
     // Filter selections, kept from the combo boxes' item data so frames don't query widgets.
     int directFilter = 240;
@@ -98,4 +101,8 @@ private:
 
     QTimer *refreshTimer;
     QElapsedTimer lastRefresh;
+    quint64 framesSeen = 0; // every frame the link delivered
+    quint64 framesAtLastTick = 0;
+    quint64 lostEarlier = 0; // frames lost on earlier connections
+    QElapsedTimer rateClock;
 };

@@ -9,6 +9,9 @@
 #ifdef Q_OS_UNIX
 #include <sys/ioctl.h>
 #endif
+#ifdef Q_OS_LINUX
+#include <linux/serial.h>
+#endif
 
 CanTester::CanTester(QSerialPort *port, QObject *parent)
     : QObject(parent), port(port), quietTimer(new QTimer(this))
@@ -18,6 +21,7 @@ CanTester::CanTester(QSerialPort *port, QObject *parent)
     connect(quietTimer, &QTimer::timeout, this, &CanTester::onQuietCheck);
     connect(port, &QSerialPort::readyRead, this, &CanTester::onReadyRead);
     lastInput.start();
+    overrunsAtStart = driverOverruns();
 }
 
 int CanTester::writePacket(const CanPacket &packet)
@@ -48,10 +52,12 @@ void CanTester::onReadyRead()
         const RecordCutter::Kind kind = cutter.next(current, reply);
         if (kind == RecordCutter::Kind::None)
             break;
-        if (kind == RecordCutter::Kind::Frame)
+        if (kind == RecordCutter::Kind::Frame) {
             emit readyPacket();
-        else
+        } else {
+            swallowed += quint64(qMax(0, reply.size() - MaxReplySize));
             emit sendBuffer(reply);
+        }
         if (!alive)
             return;
     }
@@ -88,6 +94,25 @@ qint64 CanTester::bytesInDriver() const
     int pending = 0;
     if (port->isOpen() && ::ioctl(int(port->handle()), FIONREAD, &pending) == 0)
         return pending;
+#endif
+    return 0;
+}
+
+quint64 CanTester::lostFrames() const
+{
+    const quint64 record = LineRecord::Size;
+    const quint64 overruns = driverOverruns();
+    return (discarded + record - 1) / record + (swallowed + record - 1) / record +
+           (overruns > overrunsAtStart ? overruns - overrunsAtStart : 0);
+}
+
+// Characters the serial driver had to drop; 0 where the driver keeps no count (a pty, say).
+quint64 CanTester::driverOverruns() const
+{
+#ifdef Q_OS_LINUX
+    serial_icounter_struct counts{};
+    if (port->isOpen() && ::ioctl(int(port->handle()), TIOCGICOUNT, &counts) == 0)
+        return quint64(counts.overrun) + quint64(counts.buf_overrun);
 #endif
     return 0;
 }

@@ -25,8 +25,14 @@ public:
     int writePacket(const CanPacket &packet);
     int writeBuffer(const QByteArray &buffer);
 
+    // Module replies are short; bytes past this in one reply are frames it swallowed.
+    static constexpr int MaxReplySize = 64;
+
     // Bytes of incomplete records given up after a quiet gap, since construction.
     quint64 discardedBytes() const { return discarded; }
+    // Frames that reached the port but could not be taken, as far as the link can tell: remnants
+    // given up after a quiet gap, frames a module reply swallowed, and overruns the driver counted.
+    quint64 lostFrames() const;
 
 signals:
     void readyPacket();
@@ -40,6 +46,7 @@ private slots:
 
 private:
     qint64 bytesInDriver() const;
+    quint64 driverOverruns() const;
 
     CanPacket current;
     QSerialPort *port;
@@ -47,4 +54,6 @@ private:
     QTimer *quietTimer;
     QElapsedTimer lastInput;
     quint64 discarded = 0;
+    quint64 swallowed = 0; // bytes of replies past MaxReplySize
+    quint64 overrunsAtStart = 0;
 };
