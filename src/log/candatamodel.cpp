@@ -303,24 +303,12 @@ QVariant CanDataModel::headerData(int section, Qt::Orientation orientation, int 
     return QVariant();
 }
 
+// The table's own text, but data bytes always in hex whatever the display form.
 QString CanDataModel::exportField(const Row &row, int column) const
 {
-    switch (column) {
-    case IdColumn:
-        return hexText(row.id, 8);
-    case FormatColumn:
-        return row.formatText();
-    case RtrColumn:
-        return row.remote() ? QStringLiteral("1") : QStringLiteral("0");
-    case LengthColumn:
-        return QString::number(row.rtl & 0x0F);
-    case DirectColumn:
-        return row.directText();
-    case TimeColumn:
-        return row.time == NoTime ? QString() : timeText(row.time);
-    default:
-        return byteText(row.data[column - FirstDataColumn]); // hex whatever the display form
-    }
+    if (column >= FirstDataColumn && column <= LastDataColumn)
+        return byteText(row.data[column - FirstDataColumn]);
+    return displayValue(row, column).toString();
 }
 
 void CanDataModel::writeCsvRow(QTextStream &out, const Row &row) const
