@@ -206,12 +206,5 @@ void TestCommandTab::talksToTheVirtualModule()
     QCOMPARE(SimProcess::count(sim.stop(), QStringLiteral("commands answered")), 3);
 }
 
-int main(int argc, char **argv)
-{
-    WindowHarness::isolateSettings();
-    QApplication app(argc, argv);
-    TestCommandTab test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+QUORVEX_WINDOW_TEST_MAIN(TestCommandTab)
 #include "tst_commandtab.moc"

@@ -405,12 +405,5 @@ void TestMainWindow::statusShowsRateAndLoss()
         ui.status("lbStatusRate").endsWith(QStringLiteral(" | Потеряно кадров: 3")), 3000);
 }
 
-int main(int argc, char **argv)
-{
-    WindowHarness::isolateSettings();
-    QApplication app(argc, argv);
-    TestMainWindow test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+QUORVEX_WINDOW_TEST_MAIN(TestMainWindow)
 #include "tst_mainwindow.moc"

@@ -161,12 +161,5 @@ void TestMaskFilter::dialogOnlyForMaskModes()
              (QList<uint32_t>{0x11}));
 }
 
-int main(int argc, char **argv)
-{
-    WindowHarness::isolateSettings();
-    QApplication app(argc, argv);
-    TestMaskFilter test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+QUORVEX_WINDOW_TEST_MAIN(TestMaskFilter)
 #include "tst_maskfilter.moc"

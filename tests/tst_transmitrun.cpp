@@ -133,12 +133,5 @@ void TestTransmitRun::runReachesTheModuleInOrder()
     QCOMPARE(SimProcess::count(sim.stop(), QStringLiteral("host frames received")), 9);
 }
 
-int main(int argc, char **argv)
-{
-    WindowHarness::isolateSettings();
-    QApplication app(argc, argv);
-    TestTransmitRun test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+QUORVEX_WINDOW_TEST_MAIN(TestTransmitRun)
 #include "tst_transmitrun.moc"

@@ -51,3 +51,14 @@ template<typename Widget, typename Act> void whenModal(Act act)
         act(qobject_cast<Widget *>(QApplication::activeModalWidget()));
     });
 }
+
+// main() of a test of the window: settings isolated before the application object exists.
+#define QUORVEX_WINDOW_TEST_MAIN(TestClass)                                                    \
+    int main(int argc, char **argv)                                                            \
+    {                                                                                          \
+        WindowHarness::isolateSettings();                                                      \
+        QApplication app(argc, argv);                                                          \
+        TestClass test;                                                                        \
+        QTEST_SET_MAIN_SOURCE_PATH                                                             \
+        return QTest::qExec(&test, argc, argv);                                                \
+    }
