@@ -19,7 +19,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
-#include <QScrollBar>
 #include <QSerialPort>
 #include <QSettings>
 #include <QStandardItemModel>
@@ -97,19 +96,19 @@ void MainWindow::fillSelectors()
     connect(ui->cbDirect, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             [this] { directFilter = ui->cbDirect->currentData().toInt(); });
 
-    const QList<QPair<QString, int>> masks = {{QStringLiteral("Все"), 0},
-                                              {QStringLiteral("11 bits"), 1},
-                                              {QStringLiteral("Mask 11 bits"), 2},
-                                              {QStringLiteral("29 bits"), 3},
-                                              {QStringLiteral("Mask 29 bits"), 4}};
-    for (const auto &item : masks)
-        ui->cbMASK->addItem(item.first, item.second);
-    const QList<QPair<QString, int>> directions = {{QStringLiteral("Все"), 240},
-                                                   {QStringLiteral("RX"), 64},
-                                                   {QStringLiteral("RX (CAN0->CAN1)"), 16},
-                                                   {QStringLiteral("RX (CAN1->CAN0)"), 32}};
-    for (const auto &item : directions)
-        ui->cbDirect->addItem(item.first, item.second);
+    const auto fill = [](QComboBox *box, const QList<QPair<QString, int>> &items) {
+        for (const auto &item : items)
+            box->addItem(item.first, item.second);
+    };
+    fill(ui->cbMASK, {{QStringLiteral("Все"), 0},
+                      {QStringLiteral("11 bits"), 1},
+                      {QStringLiteral("Mask 11 bits"), 2},
+                      {QStringLiteral("29 bits"), 3},
+                      {QStringLiteral("Mask 29 bits"), 4}});
+    fill(ui->cbDirect, {{QStringLiteral("Все"), 240},
+                        {QStringLiteral("RX"), 64},
+                        {QStringLiteral("RX (CAN0->CAN1)"), 16},
+                        {QStringLiteral("RX (CAN1->CAN0)"), 32}});
     for (const auto &name : {"HEX", "DEC", "ASC", "BIN"})
         ui->cbFormat->addItem(QLatin1String(name), ui->cbFormat->count());
 }
