@@ -107,8 +107,14 @@ private slots:
         QTest::newRow("empty dir") << QByteArray("WORKDIR=") << appDir;
         QTest::newRow("missing dir") << QByteArray("WORKDIR=/nonexistent") << "/nonexistent";
         QTest::newRow("blank file") << QByteArray("FILENAME=\"\t\"") << "write_packets.json";
-        // Paths out of the application's directory are the transmit list's business.
-        QTest::newRow("climbing") << QByteArray("FILENAME=../up.json") << "../up.json";
+        // The transmit list stays in the application's directory: names that leave it are not
+        // taken, plain names and subdirectories are.
+        for (const char *name :
+             {"../up.json", "../../x.json", "lists/../../x.json", "..", "/etc/x.json", "//x.json"})
+            QTest::addRow("leaving: %s", name)
+                << QByteArray("FILENAME=") + name << "write_packets.json";
+        for (const char *name : {"lists/a.json", "a..b.json", "..a.json", "lists/../a.json"})
+            QTest::addRow("staying: %s", name) << QByteArray("FILENAME=") + name << name;
         QTest::newRow("odd canid") << QByteArray("CANID=12.5") << "12.5(QString)";
     }
     void damagedValuesFallBack()

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDebug>
+#include <QDir>
 #include <QSettings>
 
 namespace {
@@ -75,7 +76,7 @@ AppSettings loadSettings(const QSettings &store)
     config.canSpeed = store.value(KeyCanSpeed, fallback.canSpeed);
     config.canId = store.value(KeyCanId, fallback.canId);
     config.workDir = textValue(store.value(KeyWorkDir), fallback.workDir);
-    config.fileName = textValue(store.value(KeyFileName), fallback.fileName);
+    config.fileName = transmitListName(textValue(store.value(KeyFileName), fallback.fileName));
     qDebug().noquote() << config.workDir;
     return config;
 }
@@ -89,6 +90,16 @@ void saveSettings(QSettings &store, const AppSettings &config)
     store.setValue(KeyWorkDir, config.workDir);
     store.setValue(KeyFileName, config.fileName);
     store.setValue(KeyShowTx, config.showTx);
+}
+
+// The list is read and written at the application's directory + "/" + name: a name that is
+// absolute or climbs out with ".." would reach files elsewhere.
+QString transmitListName(const QString &name)
+{
+    const QString clean = QDir::cleanPath(QDir::fromNativeSeparators(name));
+    const bool outside = QDir::isAbsolutePath(clean) || clean == QLatin1String("..") ||
+                         clean.startsWith(QLatin1String("../"));
+    return outside ? AppSettings::defaults().fileName : name;
 }
 
 void fillBaudRates(QComboBox *box)

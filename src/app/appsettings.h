@@ -24,5 +24,9 @@ struct AppSettings
 AppSettings loadSettings(const QSettings &store);
 void saveSettings(QSettings &store, const AppSettings &config);
 
+// `name` when it stays inside the application's directory (a plain name or one in a
+// subdirectory), else the default name.
+QString transmitListName(const QString &name);
+
 // Appends the baud rates "460800" ... "9600" with the rate as integer item data.
 void fillBaudRates(QComboBox *box);

@@ -45,7 +45,7 @@ void ConfigDialog::on_btSave_clicked()
     // edPath is display only: the folder is taken over from the chooser alone.
     settingsForm.portName = ui->cbPorts->currentText();
     settingsForm.baudRate = ui->cbPortSpeed->currentData().toInt();
-    settingsForm.fileName = ui->edFileName->text();
+    settingsForm.fileName = transmitListName(ui->edFileName->text());
     accept();
 }
 

@@ -61,19 +61,19 @@ void CanTester::onReadyRead()
         if (!alive)
             return;
     }
-    if (cutter.holdsFrameTail() && !quietTimer->isActive())
+    if (cutter.pendingSize() > 0 && !quietTimer->isActive())
         quietTimer->start(QuietGapMs);
 }
 
 // Resynchronisation. The line carries no record marker, so a lost or extra byte would shift every
 // later record. The module writes each record in one piece, so part of a record followed by real
 // silence is a remnant: once nothing has arrived for QuietGapMs and nothing is waiting, neither in
-// the port's buffer nor in the driver, the remnant is dropped and the next byte starts a record.
+// the port's buffer nor in the driver, the remnant is given up and the next byte starts a record.
 // The gap is measured from the last read, and pending bytes are checked before anything is dropped,
 // so a GUI thread that reads late only delays the check; it never makes good data look quiet.
 void CanTester::onQuietCheck()
 {
-    if (!cutter.holdsFrameTail())
+    if (cutter.pendingSize() == 0)
         return;
     if (port->bytesAvailable() > 0) {
         onReadyRead(); // completes the tail, and re-arms the check if a new tail is left
@@ -85,7 +85,17 @@ void CanTester::onQuietCheck()
     else if (quiet < QuietGapMs)
         quietTimer->start(int(QuietGapMs - quiet));
     else
+        givePendingUp();
+}
+
+// A frame remnant is dropped. The start of a reply is handed on as it stands: what the module said
+// is still shown, and it cannot swallow the records that follow the silence.
+void CanTester::givePendingUp()
+{
+    if (cutter.holdsFrameTail())
         discarded += quint64(cutter.dropPending());
+    else
+        emit sendBuffer(cutter.takePending());
 }
 
 qint64 CanTester::bytesInDriver() const

@@ -28,7 +28,7 @@ public:
     // Module replies are short; bytes past this in one reply are frames it swallowed.
     static constexpr int MaxReplySize = 64;
 
-    // Bytes of incomplete records given up after a quiet gap, since construction.
+    // Bytes of incomplete frame records dropped after a quiet gap, since construction.
     quint64 discardedBytes() const { return discarded; }
     // Frames that reached the port but could not be taken, as far as the link can tell: remnants
     // given up after a quiet gap, frames a module reply swallowed, and overruns the driver counted.
@@ -45,6 +45,7 @@ private slots:
     void onQuietCheck();
 
 private:
+    void givePendingUp();
     qint64 bytesInDriver() const;
     quint64 driverOverruns() const;
 

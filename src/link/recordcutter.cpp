@@ -45,3 +45,10 @@ int RecordCutter::dropPending()
     pos = 0;
     return dropped;
 }
+
+QByteArray RecordCutter::takePending()
+{
+    const QByteArray pending = rxBuffer.mid(pos);
+    dropPending();
+    return pending;
+}

@@ -28,6 +28,8 @@ public:
     bool holdsFrameTail() const;
     // Forgets the bytes waiting; returns how many there were.
     int dropPending();
+    // Takes the bytes waiting as they are.
+    QByteArray takePending();
 
 private:
     QByteArray rxBuffer;

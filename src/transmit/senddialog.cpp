@@ -345,6 +345,8 @@ void SendDialog::readPackets(const QString &path)
 }
 
 // Written beside the target and renamed over it, so a failed write leaves the old file whole.
+// A short list stays in the file's buffer until flushed, and commit() would not notice that the
+// flush failed (a full disk): it is flushed and checked here first.
 void SendDialog::writePackets(const QString &path)
 {
     if (packets.isEmpty()) {
@@ -353,8 +355,8 @@ void SendDialog::writePackets(const QString &path)
     }
     const QByteArray text = TransmitList::toJson(packets);
     QSaveFile file(path);
-    const bool written =
-        file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
+    const bool written = file.open(QIODevice::WriteOnly) && file.write(text) == text.size() &&
+                         file.flush() && file.commit();
     emit sendStatus(written ? QStringLiteral("Запись пакета отправки, ОК")
                             : QStringLiteral("Ошибка записи пакета отправки"));
 }

@@ -2,15 +2,15 @@
 
 #include <QAction>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryDir>
 
 void WindowHarness::isolateSettings()
 {
+    // Test mode is not switched on: it puts every store under ~/.qttest, shared by all test
+    // processes, so tests running in parallel would read each other's settings.
     static QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    QStandardPaths::setTestModeEnabled(true);
 }
 
 void WindowHarness::writeSettings(const QString &portName, const QString &workDir,
