@@ -22,6 +22,11 @@ private slots:
     void typing_data();
     void typing();
     void blanksAndCursor();
+    void cursorStaysInTheText_data();
+    void cursorStaysInTheText();
+    void typedBlanksThenDigits();
+    void pasting_data();
+    void pasting();
     void emptiedFieldIsCorrected();
     void thirtyTwoBitRangeIsTakenOnValue();
 };
@@ -120,6 +125,83 @@ void TestHexSpinBox::blanksAndCursor()
 
     QCOMPARE(box.valueFromText(QStringLiteral("0xZZ")), 0);
     QCOMPARE(box.valueFromText(QStringLiteral("0x1F")), 0x1F);
+}
+
+void TestHexSpinBox::cursorStaysInTheText_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<int>("pos");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("result");
+    QTest::newRow("blanks after the cursor")
+        << "0x1   " << 2 << int(QValidator::Acceptable) << "0x1";
+    QTest::newRow("blank ahead of unprefixed junk")
+        << " \x01" << 0 << int(QValidator::Invalid) << "0x\x01";
+    QTest::newRow("only blanks behind the prefix")
+        << "0x   " << 2 << int(QValidator::Intermediate) << "0x   ";
+    QTest::newRow("only blanks") << "   " << 3 << int(QValidator::Intermediate) << "   ";
+}
+
+// The line edit takes the cursor back as it is: it must lie within the text.
+void TestHexSpinBox::cursorStaysInTheText()
+{
+    QFETCH(QString, input);
+    QFETCH(int, pos);
+    QFETCH(QString, result);
+    for (int bits : {8, 16, 32}) {
+        ProbeSpinBox box(nullptr, bits);
+        QString text = input;
+        int cursor = pos;
+        QTEST(int(box.validate(text, cursor)), "state");
+        QCOMPARE(text, result);
+        QVERIFY2(cursor >= 0 && cursor <= text.size(), qPrintable(QString::number(cursor)));
+        if (text == input) // nothing taken out, nothing moved
+            QCOMPARE(cursor, pos);
+    }
+}
+
+// Blanks typed ahead of the digits are dropped; the digits keep their order.
+void TestHexSpinBox::typedBlanksThenDigits()
+{
+    HexSpinBox box(nullptr, 16);
+    box.show();
+    typeInto(box, QStringLiteral("  1"));
+    QTest::keyClicks(editOf(box), QStringLiteral("2"));
+    QCOMPARE(box.text(), QStringLiteral("0x12"));
+    box.interpretText();
+    QCOMPARE(box.value(), 0x12);
+}
+
+void TestHexSpinBox::pasting_data()
+{
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<int>("value");
+    QTest::newRow("prefixed number") << "0x1f"
+                                     << "0x1F" << 0x1F;
+    QTest::newRow("blanks around") << " 7ff "
+                                   << "0x7FF" << 0x7FF;
+    QTest::newRow("second prefix refused") << "0x0x5"
+                                           << "0x42" << 0x42;
+    QTest::newRow("sign refused") << "+5"
+                                  << "0x42" << 0x42;
+    QTest::newRow("sign behind the prefix refused") << "0x-1"
+                                                    << "0x42" << 0x42;
+}
+
+// Whatever the field lets in, it reads as the number it shows.
+void TestHexSpinBox::pasting()
+{
+    QFETCH(QString, pasted);
+    HexSpinBox box(nullptr, 16);
+    box.setValue(0x42);
+    box.show();
+    box.setFocus();
+    editOf(box)->selectAll();
+    editOf(box)->insert(pasted);
+    QTEST(box.text(), "shown");
+    box.interpretText();
+    QTEST(box.value(), "value");
 }
 
 void TestHexSpinBox::emptiedFieldIsCorrected()

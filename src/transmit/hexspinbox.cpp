@@ -11,6 +11,18 @@ bool parseHex(const QString &text, uint &value)
     value = text.toUInt(&ok, 16); // takes a leading "0x" too
     return ok;
 }
+
+// What the field may hold behind its prefix. toUInt alone also takes a sign or a second "0x",
+// which the field would show but read as 0.
+bool isHexDigits(const QString &text)
+{
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (!((u >= '0' && u <= '9') || (u >= 'A' && u <= 'F') || (u >= 'a' && u <= 'f')))
+            return false;
+    }
+    return true;
+}
 } // namespace
 
 HexSpinBox::HexSpinBox(QWidget *parent, int bits) : QSpinBox(parent), bits(bits)
@@ -40,12 +52,13 @@ QValidator::State HexSpinBox::validate(QString &input, int &pos) const
         copy.remove(0, Prefix.size());
     const int untrimmed = copy.size();
     copy = copy.trimmed();
-    pos += copy.size() - untrimmed;
     if (copy.isEmpty())
-        return QValidator::Intermediate;
+        return QValidator::Intermediate; // left as typed, cursor included
     input = Prefix + copy.toUpper();
+    // Back by the blanks taken out; those after the cursor must not push it before the start.
+    pos = qMax(0, pos + copy.size() - untrimmed);
     uint value = 0;
-    if (!parseHex(copy, value))
+    if (!isHexDigits(copy) || !parseHex(copy, value))
         return QValidator::Invalid;
     if (bits == 8)
         return value < 256 ? QValidator::Acceptable : QValidator::Invalid;
