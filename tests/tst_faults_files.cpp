@@ -1,4 +1,5 @@
 #include "log/candatamodel.h"
+#include "support/testfiles.h"
 #include "support/windowharness.h"
 #include "transmit/senddialog.h"
 
@@ -26,18 +27,6 @@ namespace {
 const QByteArray Old = "the previous content\n";
 
 enum class Fault { ReadOnlyDirectory, DiskFull, PathIsDirectory };
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
-}
 
 // The immutable attribute stops root as well; permission bits stop everybody else.
 bool setImmutable(const QString &path, bool on)

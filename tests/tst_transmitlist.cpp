@@ -1,3 +1,4 @@
+#include "support/testfiles.h"
 #include "transmit/senddialog.h"
 #include "transmit/transmitlist.h"
 
@@ -38,18 +39,6 @@ CanPacket packet(uint8_t frame, uint32_t id, uint8_t rtl = 0, uint32_t delay = 0
     for (int i = 0; i < 8; ++i)
         made.data[i] = uint8_t(data * (i + 1));
     return made;
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
 }
 
 // Permissions do not stop root.
