@@ -42,6 +42,7 @@ void CanTester::onReadyRead()
 {
     const QByteArray bytes = port->readAll();
     if (!bytes.isEmpty()) {
+        received += quint64(bytes.size());
         cutter.append(bytes);
         lastInput.restart();
     }

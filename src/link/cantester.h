@@ -28,6 +28,9 @@ public:
     // Module replies are short; bytes past this in one reply are frames it swallowed.
     static constexpr int MaxReplySize = 64;
 
+    // Bytes read from the port since construction, and those not yet taken as a record or reply.
+    quint64 bytesReceived() const { return received; }
+    int pendingBytes() const { return cutter.pendingSize(); }
     // Bytes of incomplete frame records dropped after a quiet gap, since construction.
     quint64 discardedBytes() const { return discarded; }
     // Frames that reached the port but could not be taken, as far as the link can tell: remnants
@@ -54,6 +57,7 @@ private:
     RecordCutter cutter; // holds the received bytes not yet taken
     QTimer *quietTimer;
     QElapsedTimer lastInput;
+    quint64 received = 0;
     quint64 discarded = 0;
     quint64 swallowed = 0; // bytes of replies past MaxReplySize
     quint64 overrunsAtStart = 0;
