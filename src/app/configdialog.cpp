@@ -2,6 +2,7 @@
 #include "ui_configdialog.h"
 
 #include <QFileDialog>
+#include <QLabel>
 #include <QSerialPortInfo>
 
 namespace {
@@ -24,6 +25,11 @@ ConfigDialog::ConfigDialog(QWidget *parent) : QDialog(parent), ui(new Ui::Config
     for (const QSerialPortInfo &port : ports)
         ui->cbPorts->addItem(port.portName());
     fillBaudRates(ui->cbPortSpeed);
+    // The labels are kept narrow, but never so narrow that their text is cut in the font in use.
+    for (QLabel *label : {ui->label_3, ui->label_4}) {
+        const int needed = label->fontMetrics().horizontalAdvance(label->text()) + 8;
+        label->setMaximumWidth(qMax(label->maximumWidth(), needed));
+    }
 }
 
 ConfigDialog::~ConfigDialog()
