@@ -2,8 +2,12 @@
 # Installs what building, testing and the demo need, when it is missing (Debian 12).
 set -euo pipefail
 
+# Build: compiler, Qt, QCustomPlot, zlib. Run: Qt's own Russian texts. Demo and screenshots: a
+# virtual screen. Tests only: the field's own tools, which read and write the captures we check.
 packages=(cmake g++ make qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev
-          librsvg2-bin xvfb xauth)
+          libqcustomplot-dev zlib1g-dev qttranslations5-l10n
+          librsvg2-bin xvfb xauth
+          python3-can can-utils tshark)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "link/canpacket.h"
+
+#include <QtGlobal>
+
+// A frame with the moment it was seen: what captures on disk and the log rows carry.
+//
+// `time` is microseconds since the Unix epoch (UTC). The line a frame belongs to travels in the
+// route bits of `packet.frame` (Can0ToCan1 for CAN0->CAN1, Can1ToCan0 for CAN1->CAN0, neither when
+// the module gave none); the direction in `packet.direct` (Received or Transmitted).
+struct TimedPacket
+{
+    qint64 time = 0;
+    CanPacket packet;
+};
