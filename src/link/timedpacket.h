@@ -3,6 +3,7 @@
 #include "link/canpacket.h"
 
 #include <QtGlobal>
+#include <limits>
 
 // A frame with the moment it was seen: what captures on disk and the log rows carry.
 //
@@ -11,6 +12,9 @@
 // the module gave none); the direction in `packet.direct` (Received or Transmitted).
 struct TimedPacket
 {
+    // A frame whose moment is not known (a table row without a time, say).
+    static constexpr qint64 NoTime = std::numeric_limits<qint64>::min();
+
     qint64 time = 0;
     CanPacket packet;
 };
