@@ -1,0 +1,122 @@
+#include "analysis/framequery.h"
+#include "link/canpacket.h"
+
+#include <QtTest>
+
+namespace {
+CanPacket frame(uint32_t id, const char *hex, bool remote = false)
+{
+    const QByteArray bytes = QByteArray::fromHex(hex);
+    CanPacket p;
+    p.id = id;
+    p.rtl = uint8_t((remote ? 0x10 : 0) | bytes.size());
+    std::copy(bytes.cbegin(), bytes.cend(), p.data);
+    return p;
+}
+} // namespace
+
+class TestFrameQuery : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void badInput_data();
+    void badInput();
+    void matching_data();
+    void matching();
+};
+
+void TestFrameQuery::badInput_data()
+{
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<QString>("data");
+    QTest::addColumn<QString>("error");
+    const QString badId = QStringLiteral("Неверный идентификатор");
+    const QString badData = QStringLiteral("Неверный шаблон данных");
+    QTest::newRow("id not hex") << "12G" << QString() << badId;
+    QTest::newRow("id 9 digits") << "123456789" << QString() << badId;
+    QTest::newRow("id only 0x") << "0x" << QString() << badId;
+    QTest::newRow("id signed") << "-1" << QString() << badId;
+    QTest::newRow("id wildcard") << "1?" << QString() << badId;
+    QTest::newRow("odd run") << QString() << "123" << badData;
+    QTest::newRow("not hex") << QString() << "11 G2" << badData;
+    QTest::newRow("9 bytes") << QString() << "11 22 33 44 55 66 77 88 99" << badData;
+}
+
+void TestFrameQuery::badInput()
+{
+    QFETCH(QString, id);
+    QFETCH(QString, data);
+    QFETCH(QString, error);
+    FrameQuery query;
+    QVERIFY(query.parse(QStringLiteral("7FF"), QStringLiteral("01"), nullptr));
+    QString message;
+    QVERIFY(!query.parse(id, data, &message));
+    QCOMPARE(message, error);
+    // The previous query stays.
+    QVERIFY(query.matches(frame(0x7FF, "01")));
+    QVERIFY(!query.matches(frame(0x7FE, "01")));
+}
+
+void TestFrameQuery::matching_data()
+{
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<QString>("data");
+    QTest::addColumn<uint>("frameId");
+    QTest::addColumn<QByteArray>("frameData");
+    QTest::addColumn<bool>("remote");
+    QTest::addColumn<bool>("matches");
+    const QByteArray d = QByteArray("1122334455667788");
+    QTest::newRow("empty") << QString() << QString() << 0x1u << QByteArray() << false << true;
+    QTest::newRow("id") << "0x123" << QString() << 0x123u << d << false << true;
+    QTest::newRow("other id") << "123" << QString() << 0x124u << d << false << false;
+    QTest::newRow("at end") << QString() << "77 88" << 0x1u << d << false << true;
+    QTest::newRow("wildcard") << QString() << "33 ?? 55" << 0x1u << d << false << true;
+    QTest::newRow("wildcard wrong") << QString() << "33 ?? 66" << 0x1u << d << false << false;
+    QTest::newRow("run together") << QString() << "4455" << 0x1u << d << false << true;
+    QTest::newRow("digit wildcards") << QString() << "1? x2" << 0x1u << d << false << true;
+    QTest::newRow("single chars") << QString() << "? 2 xx" << 0x1u << QByteArray("11020304")
+                                  << false << true;
+    QTest::newRow("0x bytes") << QString() << "0x22 0x3" << 0x1u << QByteArray("112203") << false
+                              << true;
+    QTest::newRow("id and data, id differs") << "2"
+                                             << "22" << 0x1u << d << false << false;
+    QTest::newRow("whole 8 bytes")
+        << QString() << "11 22 33 44 55 66 77 88" << 0x1u << d << false << true;
+    // Only the bytes within the frame's length count.
+    QTest::newRow("beyond length")
+        << QString() << "33" << 0x1u << QByteArray("1122") << false << false;
+    QTest::newRow("longer than frame")
+        << QString() << "?? ?? ??" << 0x1u << QByteArray("1122") << false << false;
+    QTest::newRow("as long as frame")
+        << QString() << "?? ??" << 0x1u << QByteArray("1122") << false << true;
+    QTest::newRow("remote has no data")
+        << QString() << "??" << 0x1u << QByteArray("11") << true << false;
+    QTest::newRow("remote by id") << "1" << QString() << 0x1u << QByteArray("11") << true << true;
+}
+
+void TestFrameQuery::matching()
+{
+    QFETCH(QString, id);
+    QFETCH(QString, data);
+    QFETCH(uint, frameId);
+    QFETCH(QByteArray, frameData);
+    QFETCH(bool, remote);
+    QFETCH(bool, matches);
+    FrameQuery query;
+    QString error;
+    QVERIFY2(query.parse(id, data, &error), qPrintable(error));
+    QCOMPARE(query.isEmpty(), id.trimmed().isEmpty() && data.trimmed().isEmpty());
+    CanPacket p = frame(frameId, frameData.constData(), remote);
+    QCOMPARE(query.matches(p), matches);
+    // Bytes past the length are never looked at; DLC 9..15 carries 8 bytes.
+    std::fill(p.data + p.length(), p.data + 8, 0x33);
+    QCOMPARE(query.matches(p), matches);
+    if (p.length() == 8) {
+        p.rtl = uint8_t((p.rtl & 0xF0) | 15);
+        QCOMPARE(query.matches(p), matches);
+    }
+}
+
+QTEST_APPLESS_MAIN(TestFrameQuery)
+#include "tst_framequery.moc"
