@@ -1,0 +1,9 @@
+#include "formats/ascreader.h"
+#include "fuzz_capturereader.h"
+
+// The input is a Vector ASC log, handed out in pieces.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    return FuzzCaptureReader::run(
+        data, size, [](QIODevice *device) { return std::make_unique<AscReader>(device); });
+}

@@ -1,0 +1,96 @@
+#include "formats/ascwriter.h"
+
+#include "formats/ascdate.h"
+#include "formats/civiltime.h"
+#include "formats/frameroute.h"
+#include "formats/textprint.h"
+#include "link/timedpacket.h"
+#include "link/timeofday.h"
+
+namespace {
+
+constexpr int MaxLineSize = 128;
+constexpr int TimeWidth = 11; // "   0.000000", as the tools align it
+constexpr int IdWidth = 15;
+constexpr int MicroDigits = 6;
+
+char *putOffset(char *p, qint64 us)
+{
+    char digits[32];
+    char *end = TextPrint::putUnsigned(digits, quint64(us / CivilTime::UsPerSecond));
+    *end++ = '.';
+    end = TextPrint::putDigits(end, quint64(us % CivilTime::UsPerSecond), MicroDigits);
+    const int length = int(end - digits);
+    p = TextPrint::fill(p, ' ', TimeWidth - length);
+    return TextPrint::putText(p, digits, size_t(length));
+}
+
+char *putId(char *p, const CanPacket &packet)
+{
+    char *const start = p;
+    if (packet.isExtended()) {
+        p = TextPrint::putHexShort(p, packet.id & FrameRoute::MaxExtendedId);
+        *p++ = 'x';
+    } else {
+        p = TextPrint::putHexShort(p, packet.id & FrameRoute::MaxStandardId);
+    }
+    return TextPrint::fill(p, ' ', IdWidth - int(p - start));
+}
+
+char *putFrameLine(char *p, qint64 offset, const CanPacket &packet)
+{
+    p = putOffset(p, offset);
+    *p++ = ' ';
+    *p++ = char('0' + FrameRoute::channelNumber(packet));
+    p = TextPrint::putText(p, "  ");
+    p = putId(p, packet);
+    p = TextPrint::putText(p, FrameRoute::isTransmitted(packet) ? " Tx   " : " Rx   ");
+    const int length = FrameRoute::classicLength(packet);
+    *p++ = packet.isRemote() ? 'r' : 'd';
+    *p++ = ' ';
+    *p++ = char('0' + length);
+    if (!packet.isRemote()) {
+        for (int i = 0; i < length; ++i) {
+            *p++ = ' ';
+            p = TextPrint::putHexByte(p, packet.data[i]);
+        }
+    }
+    *p++ = '\n';
+    return p;
+}
+
+} // namespace
+
+bool AscWriter::write(const TimedPacket &frame)
+{
+    if (!ok())
+        return false;
+    const qint64 time = timeOf(frame);
+    if (!started)
+        writeHeader(time);
+    char line[MaxLineSize];
+    const qint64 offset = qMax<qint64>(0, CivilTime::add(time, -reference));
+    buffer().append(line, int(putFrameLine(line, offset, frame.packet) - line));
+    return flushIfFull();
+}
+
+// The date line falls on the millisecond of the first frame, so the frame keeps its microseconds.
+void AscWriter::writeHeader(qint64 firstTime)
+{
+    started = true;
+    const qint64 wall = clock.wallFromUtc(firstTime);
+    const qint64 subMs = wall - CivilTime::floorDiv(wall, CivilTime::UsPerMs) * CivilTime::UsPerMs;
+    reference = CivilTime::add(firstTime, -subMs);
+    char date[AscDate::MaxText];
+    const QByteArray dateText(date, int(AscDate::print(date, wall - subMs) - date));
+    buffer() += "date " + dateText + "\nbase hex  timestamps absolute\ninternal events logged\n" +
+                "Begin TriggerBlock " + dateText + '\n';
+}
+
+bool AscWriter::finish()
+{
+    if (!started)
+        writeHeader(TimeOfDay::nowUsec());
+    buffer() += "End TriggerBlock\n";
+    return flushAll();
+}

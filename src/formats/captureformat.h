@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+
+class CaptureReader;
+class CaptureWriter;
+class QIODevice;
+
+enum class CaptureFormat { Candump, Asc, Trc, Blf, Table };
+
+// What the program knows about each capture format: names, file suffixes, file-dialog filters and
+// the reader and writer of each.
+namespace CaptureFormats {
+
+// Every format, in the order the file dialogs list them.
+QList<CaptureFormat> all();
+// By the suffix of a file name (".log", ".asc", ".trc", ".blf", ".csv"), in any case.
+std::optional<CaptureFormat> fromFileName(const QString &fileName);
+// By name: "candump", "asc", "trc", "blf", "table", in any case.
+std::optional<CaptureFormat> fromName(const QString &name);
+QString name(CaptureFormat format);
+// Without the dot: "log".
+QString suffix(CaptureFormat format);
+// "Журнал candump (*.log)".
+QString dialogFilter(CaptureFormat format);
+// All filters joined with ";;", for QFileDialog.
+QString dialogFilters();
+
+// On an open device they do not own.
+std::unique_ptr<CaptureReader> createReader(CaptureFormat format, QIODevice *device);
+std::unique_ptr<CaptureWriter> createWriter(CaptureFormat format, QIODevice *device);
+
+} // namespace CaptureFormats

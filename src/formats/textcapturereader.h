@@ -1,0 +1,40 @@
+#pragma once
+
+#include "formats/capturereader.h"
+#include "formats/linesource.h"
+
+// A reader of a line-based capture: cuts the input into lines and hands each to the format's
+// parser. Input that is binary, or whose first lines are all unrecognisable, is not the format:
+// reading stops with an error instead of counting a whole file of garbage as skipped lines.
+class TextCaptureReader : public CaptureReader
+{
+public:
+    // What a line of the input was.
+    enum class Line {
+        Frame,   // `frame` filled in
+        Header,  // a header or comment of the format: not counted
+        Blank,   // an empty line: not counted
+        Skipped, // a record of the format that is not a classic CAN frame
+        Broken,  // not understood
+    };
+
+    bool next(TimedPacket &frame) final;
+
+protected:
+    // `formatTitle` names the format in error messages ("журнал candump").
+    TextCaptureReader(QIODevice *device, const QString &formatTitle);
+    // [begin, end) is one line without its line end. `frame` comes in reset to defaults.
+    virtual Line parseLine(const char *begin, const char *end, TimedPacket &frame) = 0;
+
+private:
+    // Broken lines accepted before anything recognisable has been seen.
+    static constexpr int ProbeLines = 20;
+
+    bool take(Line kind);
+    void notThisFormat();
+
+    LineSource lines;
+    QString title;
+    bool recognised = false;
+    int brokenBeforeRecognised = 0;
+};

@@ -1,0 +1,301 @@
+// Captures exchanged with the field's tools, every frame compared: python-can's writers and
+// readers, can-utils' log2asc / asc2log, tshark.
+#include "formats/candumpwriter.h"
+#include "formattestkit.h"
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+using namespace FormatTestKit;
+
+namespace {
+
+// write FRAMES LOG ASC TRC BLF PLAIN_BLF: python-can writes the frames in each format.
+// read KIND FILE: python-can reads a file and prints its frames as the test describes them.
+const QByteArray Script = R"PY(
+import sys, can
+def messages(path, remote=True):
+    for line in open(path):
+        t, i, x, r, n, d, tx, ch = line.split()
+        if r == 'r' and not remote:
+            continue
+        yield can.Message(timestamp=int(t) / 1e6, arbitration_id=int(i, 16), is_extended_id=x == 'x',
+                          is_remote_frame=r == 'r', dlc=int(n), data=bytes.fromhex(d.strip('-')),
+                          is_rx=tx == 'rx', channel=int(ch[2:]))
+def write(writer, path, remote=True, name=None):
+    with writer as w:
+        for m in messages(path, remote):
+            if name:
+                m.channel = name[m.channel]
+            else:
+                m.channel -= 1
+            w.on_message_received(m)
+if sys.argv[1] == 'write':
+    src = sys.argv[2]
+    write(can.CanutilsLogWriter(sys.argv[3]), src, name={1: 'can0', 2: 'can1', 3: 'vcan'})
+    write(can.ASCWriter(sys.argv[4]), src)
+    write(can.TRCWriter(sys.argv[5]), src, remote=False)
+    write(can.BLFWriter(sys.argv[6]), src)
+    write(can.BLFWriter(sys.argv[7], compression_level=0), src)
+else:
+    kind, path = sys.argv[2], sys.argv[3]
+    reader = {'log': lambda: can.LogReader(path),
+              'asc': lambda: can.ASCReader(path, relative_timestamp=False),
+              'trc': lambda: can.TRCReader(path), 'blf': lambda: can.BLFReader(path)}[kind]()
+    for m in reader:
+        ch = m.channel if kind in ('log', 'trc') else m.channel + 1
+        data = '-' if m.is_remote_frame or not m.data else m.data.hex()
+        print(round(m.timestamp * 1e6), format(m.arbitration_id, 'x'), 'x' if m.is_extended_id else 's',
+              'r' if m.is_remote_frame else 'd', m.dlc, data, 'rx' if m.is_rx else 'tx', 'ch%s' % ch)
+)PY";
+
+QStringList lines(const QByteArray &text)
+{
+    QStringList out;
+    for (const QByteArray &line : text.split('\n')) {
+        if (!line.trimmed().isEmpty())
+            out.append(QString::fromUtf8(line.trimmed()).replace(QRegularExpression(" +"), " "));
+    }
+    return out;
+}
+
+QVector<TimedPacket> withoutRemote(QVector<TimedPacket> frames)
+{
+    frames.erase(std::remove_if(frames.begin(), frames.end(),
+                                [](const TimedPacket &f) { return f.packet.isRemote(); }),
+                 frames.end());
+    return frames;
+}
+
+// How python-can sees a line of our candump log: the interface name as channel, no direction
+// mark, so every frame is received.
+QStringList pythonViewOfCandump(const QVector<TimedPacket> &frames)
+{
+    QStringList out;
+    for (TimedPacket f : frames) {
+        const bool tx = f.packet.direct == CanPacket::Transmitted;
+        const int route = f.packet.frame & 0x30;
+        const QString name = tx ? "cantx" : route & 0x10 ? "can0" : route ? "can1" : "canrx";
+        f.packet.direct = CanPacket::Received;
+        out.append(describe(f, true, name));
+    }
+    return out;
+}
+
+// "(sec.usec) iface id#data [R|T]" lines of asc2log, described with times from the first line.
+QStringList describeCandumpText(const QByteArray &text)
+{
+    static const QRegularExpression line(
+        R"(^\((\d+)\.(\d{6})\) can(\d) ([0-9A-F]+)#(R\d?|[0-9A-F]*) ([RT])$)");
+    QVector<TimedPacket> frames;
+    for (const QString &text : lines(text)) {
+        const auto m = line.match(text);
+        if (!m.hasMatch())
+            return {"unexpected line: " + text};
+        const bool remote = m.captured(5).startsWith('R');
+        const QByteArray data = QByteArray::fromHex(m.captured(5).toLatin1());
+        frames.append(frame(m.captured(1).toLongLong() * 1000000 + m.captured(2).toLongLong(),
+                            m.captured(4).toUInt(nullptr, 16), m.captured(4).size() == 8,
+                            m.captured(3).toInt() + 1, m.captured(6) == "T",
+                            remote ? 0x10 | m.captured(5).mid(1).toInt() : data.size(), data));
+    }
+    return describeAll(relative(frames));
+}
+
+} // namespace
+
+class TestFormatInterop : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir tmp;
+    QString path(const QString &name) const { return tmp.filePath(name); }
+    QByteArray python(const QStringList &args)
+    {
+        bool ok = false;
+        const QByteArray out = runPython(QDir(tmp.path()), Script, args, &ok);
+        [&] { QVERIFY2(ok, "python-can failed"); }();
+        return out;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        useTestZone();
+        QVERIFY(tmp.isValid());
+    }
+
+    void pythonWritesQuorvexReads_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("format");
+        QTest::newRow("candump") << "py.log" << int(CaptureFormat::Candump);
+        QTest::newRow("asc") << "py.asc" << int(CaptureFormat::Asc);
+        QTest::newRow("trc") << "py.trc" << int(CaptureFormat::Trc);
+        QTest::newRow("blf") << "py.blf" << int(CaptureFormat::Blf);
+        QTest::newRow("blf, not compressed") << "plain.blf" << int(CaptureFormat::Blf);
+    }
+
+    void pythonWritesQuorvexReads()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, format);
+        const QVector<TimedPacket> frames = sampleFrames(true);
+        QFile list(path("frames.txt"));
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write(describeAll(frames).join('\n').toUtf8() + '\n');
+        list.close();
+        python({"write", path("frames.txt"), path("py.log"), path("py.asc"), path("py.trc"),
+                path("py.blf"), path("plain.blf")});
+        const ReadResult read = readFile(CaptureFormat(format), path(file));
+        QCOMPARE(read.error, QString());
+        QVector<TimedPacket> expected = frames;
+        for (TimedPacket &f : expected) { // python-can writes every remote frame as "ID#R"
+            if (format == int(CaptureFormat::Candump) && f.packet.isRemote())
+                f.packet.rtl = 0x10;
+        }
+        if (format == int(CaptureFormat::Trc)) // no remote frames; its start time is not kept
+            QCOMPARE(describeAll(relative(read.frames)), describeAll(relative(withoutRemote(frames))));
+        else
+            QCOMPARE(describeAll(read.frames), describeAll(expected));
+    }
+
+    void quorvexWritesPythonReads_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("format");
+        QTest::newRow("candump") << "log" << int(CaptureFormat::Candump);
+        QTest::newRow("asc") << "asc" << int(CaptureFormat::Asc);
+        QTest::newRow("trc") << "trc" << int(CaptureFormat::Trc);
+        QTest::newRow("blf") << "blf" << int(CaptureFormat::Blf);
+    }
+
+    void quorvexWritesPythonReads()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, format);
+        const QVector<TimedPacket> frames = sampleFrames(true);
+        const QString file = path("ours." + kind);
+        QVERIFY(writeFile(CaptureFormat(format), file, frames));
+        const QStringList seen = lines(python({"read", kind, file}));
+        if (format == int(CaptureFormat::Candump))
+            QCOMPARE(seen, pythonViewOfCandump(frames));
+        else if (format == int(CaptureFormat::Trc)) // python-can reads neither RR nor the start
+            QCOMPARE(describeAll(relative(readBack(seen))), describeAll(relative(withoutRemote(frames))));
+        else
+            QCOMPARE(seen, describeAll(frames));
+    }
+
+    void log2ascOutputReads()
+    {
+        // log2asc dates its file to the second of the first frame, in local time.
+        const QVector<TimedPacket> frames = sampleFrames();
+        QStringList log;
+        for (const TimedPacket &f : frames) {
+            QByteArray line;
+            CandumpWriter::appendLine(line, f);
+            const bool tx = f.packet.direct == CanPacket::Transmitted;
+            log.append(QString::fromLatin1(line.trimmed())
+                           .replace("cantx", (f.packet.frame & 0x10) ? "can0" : "can1") +
+                       (tx ? " T" : " R"));
+        }
+        QFile in(path("tool.log"));
+        QVERIFY(in.open(QIODevice::WriteOnly));
+        in.write(log.join('\n').toLatin1() + '\n');
+        in.close();
+        bool ok = false;
+        run("log2asc", {"-I", path("tool.log"), "-O", path("tool.asc"), "can0", "can1"}, &ok);
+        QVERIFY(ok);
+        const ReadResult read = readFile(CaptureFormat::Asc, path("tool.asc"));
+        QCOMPARE(read.error, QString());
+        QCOMPARE(describeAll(read.frames), describeAll(frames));
+    }
+
+    void candumpLogReadByLog2asc()
+    {
+        // Our own interface names: can0, can1, canrx, cantx become ASC channels 1..4.
+        const QVector<TimedPacket> frames = sampleFrames(true);
+        QVERIFY(writeFile(CaptureFormat::Candump, path("ours-l.log"), frames));
+        bool ok = false;
+        run("log2asc", {"-I", path("ours-l.log"), "-O", path("ours-l.asc"), "can0", "can1",
+                        "canrx", "cantx"},
+            &ok);
+        QVERIFY(ok);
+        const ReadResult read = readFile(CaptureFormat::Asc, path("ours-l.asc"));
+        QCOMPARE(read.frames.size(), frames.size());
+        for (int i = 0; i < frames.size(); ++i) {
+            TimedPacket expected = frames[i];
+            expected.packet.direct = CanPacket::Received; // no mark: log2asc takes all as Rx
+            if (frames[i].packet.direct == CanPacket::Transmitted)
+                expected.packet.frame &= ~0x30;
+            QCOMPARE(describe(read.frames[i]), describe(expected));
+        }
+    }
+
+    void ascReadByAsc2log()
+    {
+        // asc2log reads the date only under an installed en_US locale: compare relative times.
+        const QVector<TimedPacket> frames = sampleFrames();
+        QVERIFY(writeFile(CaptureFormat::Asc, path("ours.asc"), frames));
+        bool ok = false;
+        const QByteArray log = run("asc2log", {"-I", path("ours.asc")}, &ok);
+        QVERIFY(ok);
+        QCOMPARE(describeCandumpText(log), describeAll(relative(frames)));
+    }
+
+    void candumpLogReadByTshark()
+    {
+        const QVector<TimedPacket> frames = sampleFrames(true);
+        QVERIFY(writeFile(CaptureFormat::Candump, path("shark.log"), frames));
+        bool ok = false;
+        const QByteArray out =
+            run("tshark", {"-r", path("shark.log"), "-T", "fields", "-E", "separator=/s", "-e",
+                           "frame.time_epoch", "-e", "can.id", "-e", "can.flags.xtd", "-e",
+                           "can.flags.rtr", "-e", "can.len", "-e", "exported_pdu.exported_pdu"},
+                &ok);
+        QVERIFY(ok);
+        QStringList expected;
+        for (const TimedPacket &f : frames) {
+            const CanPacket &p = f.packet;
+            const QByteArray data = QByteArray(reinterpret_cast<const char *>(p.data), p.length());
+            const QString micro = QString::number(f.time % 1000000).rightJustified(6, '0');
+            expected.append(QStringLiteral("%1.%2 %3 %4 %5 %6%7")
+                                .arg(f.time / 1000000)
+                                .arg(micro + "000")
+                                .arg(p.id)
+                                .arg(p.isExtended())
+                                .arg(p.isRemote())
+                                .arg(p.length())
+                                .arg(p.isRemote() || p.length() == 0 ? QString() : " " + data.toHex()));
+        }
+        // The exported frame is the kernel's: id, length, 3 bytes, then the data. The data
+        // dissectors guess at payloads, so the raw frame is compared.
+        QStringList seen;
+        for (const QString &line : lines(out)) {
+            QStringList f = line.split(' ');
+            const int length = f.value(4).toInt();
+            const QString data = f.value(5).mid(16, 2 * length);
+            f[5] = f.value(3) == "1" || data.isEmpty() ? QString() : " " + data;
+            seen.append(f.mid(0, 5).join(' ') + f[5]);
+        }
+        QCOMPARE(seen, expected);
+    }
+
+private:
+    static QVector<TimedPacket> readBack(const QStringList &described)
+    {
+        QVector<TimedPacket> frames;
+        for (const QString &line : described) {
+            const QStringList f = line.split(' ');
+            const QByteArray data = QByteArray::fromHex(f.value(5).toLatin1().replace('-', ""));
+            const bool remote = f.value(3) == "r";
+            frames.append(frame(f.value(0).toLongLong(), f.value(1).toUInt(nullptr, 16),
+                                f.value(2) == "x", f.value(7).mid(2).toInt(), f.value(6) == "tx",
+                                (remote ? 0x10 : 0) | f.value(4).toInt(), data));
+        }
+        return frames;
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFormatInterop)
+#include "tst_formatinterop.moc"

@@ -1,0 +1,394 @@
+// Our readers and writers on their own: round trips, what each format keeps, the rules of each
+// reader, skipped records, damaged input and the table's exact bytes.
+#include "formats/blflayout.h"
+#include "formats/tablereader.h"
+#include "formattestkit.h"
+
+#include <QDateTime>
+
+using namespace FormatTestKit;
+
+namespace {
+
+// UTC microseconds of a local date and time, by Qt's own zone rules.
+qint64 localUs(int y, int mo, int d, int h, int mi, int s, int us = 0)
+{
+    return QDateTime(QDate(y, mo, d), QTime(h, mi, s), Qt::LocalTime).toMSecsSinceEpoch() * 1000 +
+           us;
+}
+
+QStringList describeText(CaptureFormat format, const QByteArray &text, quint64 *skipped = nullptr)
+{
+    const ReadResult read = readBytes(format, text);
+    if (skipped)
+        *skipped = read.skipped;
+    return read.error.isEmpty() ? describeAll(read.frames) : QStringList{"error: " + read.error};
+}
+
+// What each format keeps of a frame.
+TimedPacket kept(CaptureFormat format, TimedPacket f)
+{
+    if ((format == CaptureFormat::Table || format == CaptureFormat::Candump) &&
+        f.packet.direct == CanPacket::Transmitted)
+        f.packet.frame &= ~0x30;
+    if (format == CaptureFormat::Table) {
+        f.time = f.time == TimedPacket::NoTime ? f.time : f.time / 1000 * 1000;
+        return f;
+    }
+    f.packet.rtl = uint8_t((f.packet.rtl & 0xF0) | qMin(f.packet.length(), 8));
+    return f;
+}
+
+QByteArray blfObject(uint32_t type, const QByteArray &body)
+{
+    QByteArray object(BlfLayout::ObjectHeaderSize, '\0');
+    std::memcpy(object.data(), "LOBJ", 4);
+    BlfLayout::put16(object.data() + 4, BlfLayout::ObjectHeaderSize);
+    BlfLayout::put16(object.data() + 6, 1);
+    BlfLayout::put32(object.data() + 8, uint32_t(object.size() + body.size()));
+    BlfLayout::put32(object.data() + 12, type);
+    BlfLayout::put32(object.data() + 16, BlfLayout::TimeTenMicros);
+    BlfLayout::put64(object.data() + 24, 150); // 1.5 ms
+    return object + body + QByteArray(int(body.size() % 4), '\0');
+}
+
+} // namespace
+
+class TestFormats : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { useTestZone(); }
+
+    void roundTrip_data()
+    {
+        QTest::addColumn<int>("format");
+        for (const CaptureFormat format : CaptureFormats::all())
+            QTest::newRow(qPrintable(CaptureFormats::name(format))) << int(format);
+    }
+
+    void roundTrip()
+    {
+        QFETCH(int, format);
+        const auto f = CaptureFormat(format);
+        QVector<TimedPacket> frames = sampleFrames(true);
+        frames.append(frame(frames.last().time + 1, 0x100, false, 1, false, 12,
+                            QByteArray::fromHex("0102030405060708")));
+        QVector<TimedPacket> expected;
+        for (const TimedPacket &frame : frames)
+            expected.append(kept(f, frame));
+        QBuffer buffer;
+        buffer.setData(writeBytes(f, frames));
+        buffer.open(QIODevice::ReadOnly);
+        TableReader table(&buffer);
+        table.setBaseDate(QDateTime::fromMSecsSinceEpoch(frames[0].time / 1000).date());
+        const auto other = CaptureFormats::createReader(f, &buffer);
+        CaptureReader &reader = f == CaptureFormat::Table ? table : *other;
+        QVector<TimedPacket> read;
+        qint64 consumed = 0;
+        for (TimedPacket frame; reader.next(frame);) {
+            read.append(frame);
+            QVERIFY(reader.bytesConsumed() >= consumed);
+            consumed = reader.bytesConsumed();
+        }
+        QCOMPARE(reader.errorString(), QString());
+        QCOMPARE(reader.skipped(), quint64(0));
+        QCOMPARE(reader.bytesConsumed(), buffer.size());
+        QCOMPARE(describeAll(read), describeAll(expected));
+    }
+
+    void tableExactBytes()
+    {
+        QVector<TimedPacket> frames = {
+            frame(localUs(2024, 3, 1, 10, 15, 30, 250999), 0x7FF, false, 0, false, 8,
+                  QByteArray::fromHex("1122334455667788")),
+            frame(localUs(2024, 3, 1, 23, 59, 59, 999000), 0x80000001, true, 2, true, 0x1F,
+                  QByteArray::fromHex("00FF0A")),
+            frame(TimedPacket::NoTime, 0x12, false, 0x30, false, 0, QByteArray::fromHex("41")),
+            frame(localUs(2024, 3, 2, 0, 0, 0, 1000), 0x12, false, 2, false, 1, "A"),
+        };
+        frames[2].packet.frame = 0x30; // bit 4 wins
+        QByteArray bytes = writeBytes(CaptureFormat::Table, frames);
+        QCOMPARE(bytes,
+                 "[ID];[FF];[RTR];[LEN];[D0];[D1];[D2];[D3];[D4];[D5];[D6];[D7];[DIR];[TIME];\n"
+                 "0x000007FF;SFF;0;8;0x11;0x22;0x33;0x44;0x55;0x66;0x77;0x88;RX;10:15:30:250;\n"
+                 "0x80000001;EFF;1;15;0x00;0xFF;0x0A;0x00;0x00;0x00;0x00;0x00;TX;23:59:59:999;\n"
+                 "0x00000012;SFF;0;0;0x41;0x00;0x00;0x00;0x00;0x00;0x00;0x00;RX (CAN0->CAN1);;\n"
+                 "0x00000012;SFF;0;1;0x41;0x00;0x00;0x00;0x00;0x00;0x00;0x00;"
+                 "RX (CAN1->CAN0);00:00:00:001;\n");
+    }
+
+    void tableDays()
+    {
+        // A day passes when the time of day goes back by more than 12 hours, never otherwise.
+        QByteArray text = "[ID];[FF];[RTR];[LEN];[D0];[D1];[D2];[D3];[D4];[D5];[D6];[D7];[DIR];[TIME];\n";
+        for (const char *time : {"23:59:59:000", "00:00:01:500", "", "12:00:00:000", "00:30:00:000"})
+            text += QByteArray("0x00000001;SFF;0;0;0x00;0x00;0x00;0x00;0x00;0x00;0x00;0x00;TX;") +
+                    time + ";\n";
+        QBuffer buffer(&text);
+        buffer.open(QIODevice::ReadOnly);
+        TableReader reader(&buffer);
+        reader.setBaseDate(QDate(2024, 3, 1));
+        QVector<qint64> times;
+        for (TimedPacket f; reader.next(f);)
+            times.append(f.time);
+        const QVector<qint64> expected = {localUs(2024, 3, 1, 23, 59, 59),
+                                          localUs(2024, 3, 2, 0, 0, 1, 500000), TimedPacket::NoTime,
+                                          localUs(2024, 3, 2, 12, 0, 0), localUs(2024, 3, 2, 0, 30, 0)};
+        QCOMPARE(times, expected);
+    }
+
+    void candumpLines_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("frame"); // "" when the line is skipped
+        QTest::newRow("can0") << QByteArray("(1.000001) can0 123#11") << "1000001 123 s d 1 11 rx ch1";
+        QTest::newRow("vcan0, lower case") << QByteArray("(1.5) vcan0 1abcdef0#abcd") << "1500000 1abcdef0 x d 2 abcd rx ch1";
+        QTest::newRow("slcan1") << QByteArray("(2.0) slcan1 7FF#") << "2000000 7ff s d 0 - rx ch2";
+        QTest::newRow("can7") << QByteArray("(2.0) can7 001#R") << "2000000 1 s r 0 - rx ch3";
+        QTest::newRow("vcan") << QByteArray("(2.0) vcan 001#R8") << "2000000 1 s r 8 - rx ch3";
+        QTest::newRow("cantx") << QByteArray("(2.0) cantx 001#00") << "2000000 1 s d 1 00 tx ch3";
+        QTest::newRow("canrx, CRLF") << QByteArray("(2.0) canrx 001#00\r") << "2000000 1 s d 1 00 rx ch3";
+        QTest::newRow("mark T") << QByteArray("(2.0) can1 001#00 T") << "2000000 1 s d 1 00 tx ch2";
+        QTest::newRow("mark R on cantx") << QByteArray("(2.0) cantx 001#r3 R") << "2000000 1 s r 3 - rx ch3";
+        QTest::newRow("length code 9..F") << QByteArray("(2.0) can0 001#0102030405060708_C") << "2000000 1 s d 8 0102030405060708 rx ch1";
+        QTest::newRow("7 fraction digits round") << QByteArray("(2.0000005) can0 001#") << "2000001 1 s d 0 - rx ch1";
+        QTest::newRow("CAN FD") << QByteArray("(2.0) can0 123##1112233") << "";
+        QTest::newRow("error frame") << QByteArray("(2.0) can0 20000080#0000000000000000") << "";
+        QTest::newRow("9 bytes") << QByteArray("(2.0) can0 123#112233445566778899") << "";
+        QTest::newRow("11-bit id too big") << QByteArray("(2.0) can0 800#11") << "";
+        QTest::newRow("7 id digits") << QByteArray("(2.0) can0 1234567#11") << "";
+        QTest::newRow("odd data") << QByteArray("(2.0) can0 123#112") << "";
+        QTest::newRow("R9") << QByteArray("(2.0) can0 123#R9") << "";
+        QTest::newRow("other mark") << QByteArray("(2.0) can0 123#11 X") << "";
+        QTest::newRow("no time") << QByteArray("can0 123#11") << "";
+    }
+
+    void candumpLines()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, frame);
+        quint64 skipped = 0;
+        // A good line first, so a broken one is counted, not taken for another format.
+        const QStringList read = describeText(CaptureFormat::Candump, "(0.0) can0 000#\n" + line, &skipped);
+        QCOMPARE(read.mid(1), frame.isEmpty() ? QStringList() : QStringList{frame});
+        QCOMPARE(skipped, quint64(frame.isEmpty() ? 1 : 0));
+    }
+
+    void skipped_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("frames");
+        QTest::addColumn<int>("skipped");
+        QTest::newRow("asc") << int(CaptureFormat::Asc) << QByteArray(
+            "date Fri Mar 1 10:00:00 am 2024\nbase hex  timestamps absolute\n"
+            "internal events logged\n// version 13.0.0\nBegin TriggerBlock Fri Mar 1 10:00:00 am 2024\n"
+            "   0.000000 Start of measurement\n   0.001 1  123  Rx d 1 01  Length = 1 BitCount = 2 ID = 291\n"
+            "   0.002 1  ErrorFrame\n   0.003 CANFD 1 Rx 123 1 0 8 8 0 0 0 0 0 0 0 0\n"
+            "   0.004 1  Statistic: D 0 R 0 XD 0 XR 0 E 0 O 0 B 0.00%\n   0.005 J1939TP FEE3p 6 0\n"
+            "   0.006 1  123  TxRq d 1 01\n   0.007 2  12x Tx r\nEnd TriggerBlock\n") << 2 << 6;
+        QTest::newRow("trc 2.1") << int(CaptureFormat::Trc) << QByteArray(
+            ";$FILEVERSION=2.1\n;$STARTTIME=45352.5\n;$COLUMNS=N,O,T,B,I,d,R,L,D\n"
+            "      1         1.000 DT  1     0123 Rx -  2    01 02\n"
+            "      2         2.000 FD  1     0123 Rx -  2    01 02\n"
+            "      3         3.000 ER  1     -    Rx -  5    0 1 2 3 4\n"
+            "      4         4.000 ST  1     -    Rx -  4    00 00 00 04\n"
+            "      5         5.000 EV  1     -    Rx -  0\n"
+            "      6         6.000 RR  2 12345678 Tx -  3\n") << 2 << 4;
+        QTest::newRow("trc 1.1") << int(CaptureFormat::Trc) << QByteArray(
+            ";$FILEVERSION=1.1\n;$STARTTIME=45352.5\n"
+            "     1)      1.5  Rx         0123  2  01 02\n"
+            "     2)      2.0  Warng  FFFFFFFF  4  00 00 00 08  BUSHEAVY\n"
+            "     3)      3.0  Error  00000004  5  0 1 2 3 4\n"
+            "     4)      4.0  Tx     12345678  4  RTR\n") << 2 << 2;
+        QTest::newRow("table") << int(CaptureFormat::Table) << QByteArray(
+            "[ID];[FF];[RTR];[LEN];[D0];[D1];[D2];[D3];[D4];[D5];[D6];[D7];[DIR];[TIME];\n"
+            "0x00000001;SFF;0;0;0x00;0x00;0x00;0x00;0x00;0x00;0x00;0x00;TX;;\n"
+            "0x00000001;SFF;0;0;0x00;0x00;0x00;0x00;0x00;0x00;0x00;0x00;RX (CAN9);;\n"
+            "0x00000001;SFF;0;0;0x00;0x00;0x00;0x00;0x00;0x00;0x00;TX;;\n") << 1 << 2;
+    }
+
+    void skipped()
+    {
+        QFETCH(int, format);
+        QFETCH(QByteArray, text);
+        QFETCH(int, frames);
+        QFETCH(int, skipped);
+        const ReadResult read = readBytes(CaptureFormat(format), text);
+        QCOMPARE(read.error, QString());
+        QCOMPARE(read.frames.size(), frames);
+        QCOMPARE(read.skipped, quint64(skipped));
+    }
+
+    void ascForms_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QStringList>("frames");
+        const qint64 midnight = localUs(2024, 3, 1, 0, 0, 0);
+        const QString m = QString::number(midnight);
+        QTest::newRow("12 am, decimal base") << QByteArray(
+            "date Fri Mar 01 12:00:00.000 am 2024\nbase dec  timestamps absolute\n"
+            "   1.5 2  291  Rx   d 2 1 255\n   2.000001 3  536870911x Tx r 8\n")
+            << QStringList{QString::number(midnight + 1500000) + " 123 s d 2 01ff rx ch2",
+                           QString::number(midnight + 2000001) + " 1fffffff x r 8 - tx ch3"};
+        QTest::newRow("relative, 12 pm, German month") << QByteArray(
+            "date Fr Mär 1 12:00:00 pm 2024\nbase hex  timestamps relative\n"
+            "   1.0 1  7FF Rx d 0\n   0.5 1  7FF Rx d 0\n")
+            << QStringList{QString::number(midnight + 43201000000) + " 7ff s d 0 - rx ch1",
+                           QString::number(midnight + 43201500000) + " 7ff s d 0 - rx ch1"};
+        QTest::newRow("block date wins, 24-hour") << QByteArray(
+            "date Sat Mar 02 00:00:00 2024\nBegin TriggerBlock Fri Mar 1 00:00:00.250 2024\n"
+            "   0.5 1  1 Rx d 9 01 02 03 04 05 06 07 08\n")
+            << QStringList{QString::number(midnight + 750000) + " 1 s d 8 0102030405060708 rx ch1"};
+    }
+
+    void ascForms()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QStringList, frames);
+        QCOMPARE(describeText(CaptureFormat::Asc, text), frames);
+    }
+
+    void trcVersions_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QStringList>("frames");
+        const qint64 noon = localUs(2024, 3, 1, 12, 0, 0);
+        const QString a = QString::number(noon + 1500000); // offset 1500 ms
+        QTest::newRow("1.0") << QByteArray("     1)      1500  0123  2  01 02\n")
+                             << QStringList{"1500000 123 s d 2 0102 rx ch3"};
+        QTest::newRow("1.1") << QByteArray(";$FILEVERSION=1.1\n;$STARTTIME=45352.5\n"
+                                           "     1)      1500.0  Tx  0123  4  RTR\n")
+                             << QStringList{a + " 123 s r 4 - tx ch3"};
+        QTest::newRow("1.3") << QByteArray(";$FILEVERSION=1.3\n;$STARTTIME=45352.5\n"
+                                           "     1)      1500.000 2  Rx  00001234 -  1  AA\n")
+                             << QStringList{a + " 1234 x d 1 aa rx ch2"};
+        QTest::newRow("2.0") << QByteArray(";$FILEVERSION=2.0\n;$STARTTIME=45352.5\n"
+                                           "     1      1500.000 DT 0123 Tx 3  01 02 03\n"
+                                           "     2      1500.001 RR 00000010 Rx 2\n")
+                             << QStringList{a + " 123 s d 3 010203 tx ch3",
+                                            QString::number(noon + 1500001) + " 10 x r 2 - rx ch3"};
+        QTest::newRow("2.1 own columns") << QByteArray(";$FILEVERSION=2.1\n;$STARTTIME=45352.5\n"
+                                                       ";$COLUMNS=N,O,T,I,B,d,L,D\n"
+                                                       "1 1500 DT 7FF 1 Rx 9 01 02 03 04 05 06 07 08\n")
+                                         << QStringList{a + " 7ff s d 8 0102030405060708 rx ch1"};
+    }
+
+    void trcVersions()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QStringList, frames);
+        QCOMPARE(describeText(CaptureFormat::Trc, text), frames);
+    }
+
+    void notThisFormat_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("fails");
+        QByteArray binary = writeBytes(CaptureFormat::Blf, sampleFrames());
+        QByteArray prose;
+        for (int i = 0; i < 30; ++i)
+            prose += "Lorem ipsum dolor sit amet\n";
+        for (const CaptureFormat f : CaptureFormats::all()) {
+            const QByteArray name = CaptureFormats::name(f).toLatin1();
+            const bool isBlf = f == CaptureFormat::Blf;
+            QTest::addRow("%s: empty", name.data()) << int(f) << QByteArray() << isBlf;
+            QTest::addRow("%s: prose", name.data()) << int(f) << prose << true;
+            if (!isBlf)
+                QTest::addRow("%s: binary", name.data()) << int(f) << binary << true;
+        }
+    }
+
+    void notThisFormat()
+    {
+        QFETCH(int, format);
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, fails);
+        const ReadResult read = readBytes(CaptureFormat(format), bytes);
+        QCOMPARE(read.frames.size(), 0);
+        QCOMPARE(!read.error.isEmpty(), fails);
+    }
+
+    void blfObjects()
+    {
+        // Plain objects outside containers: a CAN_MESSAGE2, an unknown object, a remote frame.
+        QByteArray bytes = writeBytes(CaptureFormat::Blf, {});
+        QByteArray message(BlfLayout::Message2Size, '\0');
+        BlfLayout::put16(message.data(), 2);
+        message[3] = 2;
+        BlfLayout::put32(message.data() + 4, 0x80000123);
+        message[8] = 0x5A;
+        message[9] = char(0xA5);
+        bytes += blfObject(BlfLayout::CanMessage2, message);
+        bytes += blfObject(65, "odd-sized body");
+        message[2] = char(BlfLayout::RemoteFlag | BlfLayout::TransmitFlag);
+        bytes += blfObject(BlfLayout::CanMessage, message.left(BlfLayout::MessageSize));
+        const ReadResult read = readBytes(CaptureFormat::Blf, bytes);
+        QCOMPARE(read.error, QString());
+        QCOMPARE(read.skipped, quint64(1));
+        QCOMPARE(describeAll(read.frames, false),
+                 QStringList({" 123 x d 2 5aa5 rx ch2", " 123 x r 2 - tx ch2"}));
+    }
+
+    void blfDamage()
+    {
+        QVector<TimedPacket> frames;
+        for (int i = 0; i < 20000; ++i) // several containers
+            frames.append(sampleFrames(true)[i % 9]);
+        const QByteArray whole = writeBytes(CaptureFormat::Blf, frames);
+        const QStringList all = describeAll(frames, false);
+        for (int cut : {10, 100, 160, 200, whole.size() / 2, whole.size() - 5}) {
+            const ReadResult read = readBytes(CaptureFormat::Blf, whole.left(cut));
+            QVERIFY2(!read.error.isEmpty(), qPrintable(QString::number(cut)));
+            QCOMPARE(describeAll(read.frames, false), all.mid(0, read.frames.size()));
+        }
+        for (int at : {0, 5, 150, 170, 300, whole.size() / 3, whole.size() - 3}) {
+            QByteArray flipped = whole;
+            flipped[at] = char(flipped[at] ^ 0x10);
+            const ReadResult read = readBytes(CaptureFormat::Blf, flipped);
+            QVERIFY(read.frames.size() <= frames.size());
+            QVERIFY2(!read.error.isEmpty() || read.frames.size() == frames.size(),
+                     qPrintable(QString::number(at)));
+        }
+    }
+
+    void writeFailure_data() { roundTrip_data(); }
+
+    void writeFailure()
+    {
+        QFETCH(int, format);
+        QFile full("/dev/full"); // every write fails: the disk is full
+        QVERIFY(full.open(QIODevice::WriteOnly));
+        const auto writer = CaptureFormats::createWriter(CaptureFormat(format), &full);
+        bool written = true;
+        for (int i = 0; i < 20000 && written; ++i)
+            written = writer->write(sampleFrames()[i % 8]);
+        QVERIFY(!written || !writer->finish());
+        QVERIFY(!writer->errorString().isEmpty());
+    }
+
+    void formatNames()
+    {
+        QCOMPARE(CaptureFormats::fromFileName("/a/b.LOG"), CaptureFormat::Candump);
+        QCOMPARE(CaptureFormats::fromFileName("x.csv"), CaptureFormat::Table);
+        QCOMPARE(CaptureFormats::fromFileName("x.blf.txt"), std::nullopt);
+        QCOMPARE(CaptureFormats::fromName("TRC"), CaptureFormat::Trc);
+        QCOMPARE(CaptureFormats::fromName("csv"), std::nullopt);
+        QStringList filters;
+        for (const CaptureFormat f : CaptureFormats::all()) {
+            QCOMPARE(CaptureFormats::fromName(CaptureFormats::name(f)), f);
+            QCOMPARE(CaptureFormats::fromFileName("f." + CaptureFormats::suffix(f)), f);
+            filters.append(CaptureFormats::dialogFilter(f));
+        }
+        QCOMPARE(filters, QStringList({"Журнал candump (*.log)", "Vector ASC (*.asc)",
+                                       "PEAK TRC (*.trc)", "Vector BLF (*.blf)",
+                                       "Таблица Quorvex (*.csv)"}));
+        QCOMPARE(CaptureFormats::dialogFilters(), filters.join(";;"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFormats)
+#include "tst_formats.moc"

@@ -1,0 +1,170 @@
+// The converter as a user runs it: formats from suffixes or options, standard streams, exit
+// status, counts, and no half-written output.
+#include "formattestkit.h"
+#include "support/testfiles.h"
+
+#include <QTemporaryDir>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+using namespace FormatTestKit;
+
+namespace {
+
+struct Run
+{
+    int code = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run convert(const QStringList &args, const QByteArray &input = {})
+{
+    QProcess process;
+    process.start(QStringLiteral(QUORVEX_CONVERT_PATH), args);
+    process.write(input);
+    process.closeWriteChannel();
+    Run run;
+    if (process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit)
+        run.code = process.exitCode();
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+const QByteArray Log = "(1700000000.000001) can0 123#11\n(1700000000.5) can1 12345678#R2\n"
+                       "(1700000001.0) can0 123##0AA\n(1700000002.0) cantx 7FF#0102\n";
+const QByteArray Old = "old contents\n";
+
+} // namespace
+
+class TestQuorvexConvert : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir tmp;
+    QString path(const QString &name) const { return tmp.filePath(name); }
+
+private slots:
+    void initTestCase()
+    {
+        useTestZone();
+        QVERIFY(tmp.isValid());
+        QVERIFY(::writeFile(path("in.log"), Log));
+    }
+
+    void convertsBySuffix_data()
+    {
+        QTest::addColumn<QString>("suffix");
+        for (const CaptureFormat f : CaptureFormats::all())
+            QTest::newRow(qPrintable(CaptureFormats::suffix(f))) << CaptureFormats::suffix(f);
+    }
+
+    void convertsBySuffix()
+    {
+        // Each format and back again gives the frames of the log.
+        QFETCH(QString, suffix);
+        const Run there = convert({path("in.log"), path("out." + suffix)});
+        QCOMPARE(there.code, 0);
+        QCOMPARE(there.err, QByteArray("frames read 3, written 3, skipped 1\n"));
+        const QStringList args = {"--date", "2023-11-15", path("out." + suffix), "-", "--to",
+                                  "candump"};
+        const Run back = convert(args);
+        QCOMPARE(back.code, 0);
+        const QByteArray expected = QByteArray(Log).replace("(1700000001.0) can0 123##0AA\n", "");
+        QCOMPARE(describeAll(readBytes(CaptureFormat::Candump, back.out).frames, suffix != "csv"),
+                 describeAll(readBytes(CaptureFormat::Candump, expected).frames, suffix != "csv"));
+    }
+
+    void standardStreams()
+    {
+        const Run run = convert({"--from", "candump", "--to", "asc", "-", "-"}, Log);
+        QCOMPARE(run.code, 0);
+        QVERIFY(run.out.startsWith("date Wed Nov 15 01:13:20.000 am 2023\n"));
+        QCOMPARE(readBytes(CaptureFormat::Asc, run.out).frames.size(), 3);
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::newRow("no files") << QStringList() << 2;
+        QTest::newRow("one file") << QStringList{"in.log"} << 2;
+        QTest::newRow("unknown --to") << QStringList{"in.log", "x.log", "--to", "pcap"} << 2;
+        QTest::newRow("stdin without --from") << QStringList{"-", "x.asc"} << 2;
+        QTest::newRow("unknown output suffix") << QStringList{"in.log", "x.txt"} << 2;
+        QTest::newRow("bad date") << QStringList{"in.log", "x.asc", "--date", "15.11.2023"} << 2;
+        QTest::newRow("unknown input suffix") << QStringList{"in.txt", "x.asc"} << 1;
+        QTest::newRow("missing input") << QStringList{"absent.log", "x.asc"} << 1;
+        QTest::newRow("not that format") << QStringList{"in.log", "x.asc", "--from", "blf"} << 1;
+        QTest::newRow("unwritable output") << QStringList{"in.log", "absent/x.asc"} << 1;
+    }
+
+    void failures()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QVERIFY(::writeFile(path("x.asc"), Old));
+        for (QString &arg : args) {
+            if (arg.contains('.') && !arg.startsWith("15"))
+                arg = path(arg);
+        }
+        QCOMPARE(convert(args).code, code);
+        QCOMPARE(::readFile(path("x.asc")), Old); // a failed run leaves the old file alone
+    }
+
+    void writeFailureLeavesNoFile()
+    {
+        // A file size limit makes writes fail for every user, root included; the child inherits
+        // the limit and the ignored signal.
+        QByteArray big;
+        for (int i = 0; i < 2000; ++i)
+            big += Log;
+        QVERIFY(::writeFile(path("big.log"), big));
+        rlimit saved{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        rlimit small = saved;
+        small.rlim_cur = 64 * 1024;
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        QProcess process;
+        process.start(QStringLiteral(QUORVEX_CONVERT_PATH), {path("big.log"), path("big.asc")});
+        const bool started = process.waitForStarted();
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+        QVERIFY(started && process.waitForFinished());
+        QCOMPARE(process.exitCode(), 1);
+        QVERIFY(process.readAllStandardError().contains("cannot write"));
+        QVERIFY(!QFile::exists(path("big.asc")));
+        QCOMPARE(QDir(tmp.path()).entryList({"big*"}), QStringList{"big.log"});
+    }
+
+    void writesIntoPipes()
+    {
+        // A named pipe is written, not replaced by a renamed file.
+        const QString fifo = path("pipe");
+        QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QProcess process;
+        process.start(QStringLiteral(QUORVEX_CONVERT_PATH), {path("in.log"), fifo, "--to", "blf"});
+        QFile pipe(fifo);
+        QVERIFY(pipe.open(QIODevice::ReadOnly));
+        const ReadResult read = readBytes(CaptureFormat::Blf, pipe.readAll());
+        QVERIFY(process.waitForFinished());
+        QCOMPARE(process.exitCode(), 0);
+        QCOMPARE(read.frames.size(), 3);
+        QVERIFY(!QFileInfo(fifo).isFile());
+    }
+
+    void help()
+    {
+        const Run run = convert({"--help"});
+        QCOMPARE(run.code, 0);
+        for (const char *word : {"candump", "asc", "trc", "blf", "table", "--from", "--to",
+                                 "--date", "Exit status"})
+            QVERIFY2(run.out.contains(word), word);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestQuorvexConvert)
+#include "tst_quorvexconvert.moc"

@@ -1,0 +1,216 @@
+// quorvex-convert: converts a CAN capture between candump, ASC, TRC, BLF and Quorvex's table.
+
+#include "formats/captureformat.h"
+#include "formats/capturereader.h"
+#include "formats/capturewriter.h"
+#include "formats/tablereader.h"
+#include "link/timedpacket.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDate>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <cstdio>
+#include <optional>
+
+namespace {
+
+enum ExitCode { Success = 0, Failure = 1, BadUsage = 2 };
+
+const char HelpText[] =
+    "Usage: quorvex-convert [--from FMT] [--to FMT] [--date YYYY-MM-DD] IN OUT\n"
+    "\n"
+    "Converts a CAN capture. Formats: candump (.log), asc (.asc), trc (.trc), blf (.blf),\n"
+    "table (.csv, Quorvex's semicolon table). They are taken from the file suffixes unless\n"
+    "--from / --to name them. IN or OUT may be \"-\" for standard input or output; the format\n"
+    "must then be named.\n"
+    "\n"
+    "  --from FMT         format of IN\n"
+    "  --to FMT          format of OUT\n"
+    "  --date YYYY-MM-DD date of the first frame of a table, which holds only the time of day\n"
+    "                    (default 1970-01-01)\n"
+    "  -h, --help        this text\n"
+    "\n"
+    "Prints \"frames read N, written M, skipped K\" to standard error. An OUT file is replaced\n"
+    "only when the whole conversion succeeded (a device or pipe is written as the frames come).\n"
+    "Skipped records (CAN FD, error frames, events, broken lines) are counted, not converted.\n"
+    "Exit status: 0 done, 1 input unreadable or not in its format, or writing failed, 2 bad usage.\n";
+
+void say(const QString &text)
+{
+    std::fprintf(stderr, "quorvex-convert: %s\n", text.toLocal8Bit().constData());
+}
+
+struct Options
+{
+    QString in;
+    QString out;
+    std::optional<CaptureFormat> from;
+    std::optional<CaptureFormat> to;
+    QDate date;
+};
+
+// Parses the command line; returns an exit code when the program should stop at once.
+std::optional<int> parseOptions(const QStringList &arguments, Options &options)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption help({"h", "help"}, "help");
+    const QCommandLineOption from("from", "format", "FMT");
+    const QCommandLineOption to("to", "format", "FMT");
+    const QCommandLineOption date("date", "date", "YYYY-MM-DD");
+    parser.addOptions({help, from, to, date});
+    if (!parser.parse(arguments)) {
+        say(parser.errorText());
+        return BadUsage;
+    }
+    if (parser.isSet(help)) {
+        std::fputs(HelpText, stdout);
+        return Success;
+    }
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != 2) {
+        std::fputs(HelpText, stderr);
+        return BadUsage;
+    }
+    options.in = files[0];
+    options.out = files[1];
+    if (parser.isSet(from) && !(options.from = CaptureFormats::fromName(parser.value(from)))) {
+        say(QStringLiteral("unknown format: %1").arg(parser.value(from)));
+        return BadUsage;
+    }
+    if (parser.isSet(to) && !(options.to = CaptureFormats::fromName(parser.value(to)))) {
+        say(QStringLiteral("unknown format: %1").arg(parser.value(to)));
+        return BadUsage;
+    }
+    if (parser.isSet(date)) {
+        options.date = QDate::fromString(parser.value(date), Qt::ISODate);
+        if (!options.date.isValid()) {
+            say(QStringLiteral("bad date: %1").arg(parser.value(date)));
+            return BadUsage;
+        }
+    }
+    return std::nullopt;
+}
+
+// The formats from the options or the suffixes; an exit code when they cannot be told.
+std::optional<int> resolveFormats(Options &options)
+{
+    if (!options.from && options.in != QLatin1String("-"))
+        options.from = CaptureFormats::fromFileName(options.in);
+    if (!options.to && options.out != QLatin1String("-"))
+        options.to = CaptureFormats::fromFileName(options.out);
+    if (!options.from) {
+        say(QStringLiteral("unknown input format (name it with --from): %1").arg(options.in));
+        return options.in == QLatin1String("-") ? BadUsage : Failure;
+    }
+    if (!options.to) {
+        say(QStringLiteral("unknown output format (name it with --to): %1").arg(options.out));
+        return BadUsage;
+    }
+    return std::nullopt;
+}
+
+struct Counts
+{
+    quint64 read = 0;
+    quint64 written = 0;
+};
+
+// Copies every frame; false when writing failed.
+bool copyFrames(CaptureReader &reader, CaptureWriter &writer, Counts &counts)
+{
+    TimedPacket frame;
+    while (reader.next(frame)) {
+        ++counts.read;
+        if (!writer.write(frame))
+            return false;
+        ++counts.written;
+    }
+    return true;
+}
+
+bool openInput(const QString &name, QFile &input)
+{
+    if (name == QLatin1String("-"))
+        return input.open(stdin, QIODevice::ReadOnly);
+    input.setFileName(name);
+    return input.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+}
+
+// Standard output, a pipe or a device is written as it is; a file is replaced only at the end
+// (renaming over a device node would replace the device).
+class Output
+{
+public:
+    explicit Output(const QString &name) : saved(name)
+    {
+        const QFileInfo target(name);
+        toStdout = name == QLatin1String("-");
+        direct = toStdout || (target.exists() && !target.isFile() && !target.isDir());
+        if (direct && !toStdout)
+            plain.setFileName(name);
+    }
+    QFileDevice &device() { return direct ? static_cast<QFileDevice &>(plain) : saved; }
+    bool open()
+    {
+        return toStdout ? plain.open(stdout, QIODevice::WriteOnly)
+                        : device().open(QIODevice::WriteOnly);
+    }
+    bool commit() { return direct || saved.commit(); }
+
+private:
+    QFile plain;
+    QSaveFile saved;
+    bool toStdout = false;
+    bool direct = false;
+};
+
+int convert(const Options &options)
+{
+    QFile input;
+    if (!openInput(options.in, input)) {
+        say(QStringLiteral("cannot read %1: %2").arg(options.in, input.errorString()));
+        return Failure;
+    }
+    Output output(options.out);
+    if (!output.open()) {
+        say(QStringLiteral("cannot write %1: %2").arg(options.out, output.device().errorString()));
+        return Failure;
+    }
+    const auto reader = CaptureFormats::createReader(*options.from, &input);
+    if (auto *table = dynamic_cast<TableReader *>(reader.get()); table && options.date.isValid())
+        table->setBaseDate(options.date);
+    const auto writer = CaptureFormats::createWriter(*options.to, &output.device());
+    Counts counts;
+    const bool finished = copyFrames(*reader, *writer, counts) && writer->finish();
+    std::fprintf(stderr, "frames read %llu, written %llu, skipped %llu\n",
+                 static_cast<unsigned long long>(counts.read),
+                 static_cast<unsigned long long>(counts.written),
+                 static_cast<unsigned long long>(reader->skipped()));
+    if (!reader->errorString().isEmpty()) {
+        say(QStringLiteral("%1: %2").arg(options.in, reader->errorString()));
+        return Failure;
+    }
+    if (!finished || !output.commit()) {
+        const QString why = writer->errorString().isEmpty() ? output.device().errorString()
+                                                            : writer->errorString();
+        say(QStringLiteral("cannot write %1: %2").arg(options.out, why));
+        return Failure;
+    }
+    return Success;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    Options options;
+    if (const auto stop = parseOptions(app.arguments(), options))
+        return *stop;
+    if (const auto stop = resolveFormats(options))
+        return *stop;
+    return convert(options);
+}
