@@ -1,4 +1,4 @@
-#include "signalpipe.h"
+#include "capture/signalpipe.h"
 
 #include <QSocketNotifier>
 #include <QString>
@@ -20,14 +20,14 @@ SignalPipe::~SignalPipe()
 {
     if (ends[0] < 0)
         return;
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
+    for (const int number : caught)
+        std::signal(number, SIG_DFL);
     writeEnd = -1;
     ::close(ends[0]);
     ::close(ends[1]);
 }
 
-bool SignalPipe::install(QString &error)
+bool SignalPipe::install(QString &error, const QVector<int> &numbers)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, ends) != 0) {
         error = QStringLiteral("socketpair: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
@@ -42,8 +42,9 @@ bool SignalPipe::install(QString &error)
     action.sa_handler = &SignalPipe::handler;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
+    for (const int number : numbers)
+        ::sigaction(number, &action, nullptr);
+    caught = numbers;
     // A parent that stopped reading our output must not kill us before the summary and cleanup.
     std::signal(SIGPIPE, SIG_IGN);
     return true;

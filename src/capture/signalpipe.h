@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QObject>
+#include <QVector>
+#include <csignal>
 
 class QSocketNotifier;
 
-// Turns SIGINT and SIGTERM into a Qt signal: the handler only writes the signal number into a
+// Turns termination signals into a Qt signal: the handler only writes the signal number into a
 // socket pair, and the event loop picks it up from there.
 class SignalPipe final : public QObject
 {
@@ -14,7 +16,8 @@ public:
     explicit SignalPipe(QObject *parent = nullptr);
     ~SignalPipe() override;
 
-    bool install(QString &error);
+    // Catches `numbers` from now on; the previous handling comes back with the object's end.
+    bool install(QString &error, const QVector<int> &numbers = {SIGINT, SIGTERM});
 
 signals:
     void received(int signalNumber);
@@ -25,5 +28,6 @@ private:
 
     static int writeEnd;
     int ends[2] = {-1, -1};
+    QVector<int> caught;
     QSocketNotifier *notifier = nullptr;
 };

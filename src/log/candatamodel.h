@@ -1,17 +1,20 @@
 #pragma once
 
 #include "link/canpacket.h"
+#include "link/timeofday.h"
 
 #include <QAbstractTableModel>
 #include <QVariantMap>
 #include <QVector>
 #include <memory>
-#include <vector>
 
-class QTextStream;
+class RowSnapshot;
+class RowStore;
+struct LogRecord;
+struct TimedPacket;
 
-// The capture log: one row per logged frame, in arrival order. Rows are stored as fixed-size
-// records and formatted only when the view asks.
+// The capture log: one row per logged frame, in arrival order. Rows live in a row store (flat
+// memory, older rows paged out to a private file) and are formatted only when the view asks.
 //
 // Rows can be published one by one (each append announces its own insertion) or, with deferred
 // insertion on, staged by addPacket/addRow and published together by flushRows() with a single
@@ -22,11 +25,27 @@ class CanDataModel : public QAbstractTableModel
 
 public:
     enum Format { Hex = 0, Dec = 1, Char = 2, Bin = 3 };
+    enum Column {
+        IdColumn = 0,
+        FormatColumn,
+        RtrColumn,
+        LengthColumn,
+        FirstDataColumn,
+        LastDataColumn = FirstDataColumn + 7,
+        DirectColumn,
+        TimeColumn,
+        ColumnCount
+    };
+    // Views count rows in int.
+    static constexpr qint64 MaxRows = 0x7FFFFFFF;
 
-    explicit CanDataModel(QObject *parent = nullptr);
+    // `storeDirectory` holds the private row file; empty: the user's cache directory.
+    explicit CanDataModel(QObject *parent = nullptr, const QString &storeDirectory = QString());
     ~CanDataModel() override;
 
+    // A frame seen now, and one seen at `frame.time`.
     void addPacket(const CanPacket &packet);
+    void addFrame(const TimedPacket &frame);
     void addRow(const QVariantMap &row);
     void clear();
     void setFormat(int format);
@@ -42,6 +61,12 @@ public:
     // The log's number ("idrow") of table row `row`; 0 for a row outside rowCount().
     int rowNumber(int row) const;
 
+    // The frame of table row `row` with its time.
+    TimedPacket frameAt(int row) const;
+    // Every stored row (published and staged) as it stands now, for a save on another thread.
+    RowSnapshot snapshot() const;
+    const RowStore &store() const { return *rows; }
+
     // Writes the whole log (published and staged rows) as a semicolon-separated table through a
     // temporary file; an existing file is replaced only when everything was written.
     bool saveCsv(const QString &path) const;
@@ -53,28 +78,16 @@ public:
                         int role = Qt::DisplayRole) const override;
 
 private:
-    struct Row; // one logged frame, fixed size
-    struct Column
-    {
-        QString key;
-        QString header;
-    };
-
-    void appendRow(const Row &row);
-    const Row &rowAt(int index) const;
-    QVariant displayValue(const Row &row, int column) const;
+    void appendRow(const LogRecord &row);
+    QVariant displayValue(const LogRecord &row, int column) const;
     QVariant dataValue(uint byte) const;
-    QString exportField(const Row &row, int column) const;
-    void writeCsvRow(QTextStream &out, const Row &row) const;
-    uint timeOfDay();
+    int stored() const;
 
     int rowCounter = 0;
     int format = Hex;
-    QVector<Column> columns;
-    std::vector<std::unique_ptr<Row[]>> chunks; // rows in blocks, never moved once written
-    int stored = 0;                             // rows held
-    int published = 0;                          // rows announced to views (rowCount)
+    QVector<QString> headers;
+    std::unique_ptr<RowStore> rows;
+    int published = 0; // rows announced to views (rowCount)
     bool deferred = false;
-    qint64 zoneSecond = -1; // UTC second for which zoneOffsetMs was looked up
-    qint64 zoneOffsetMs = 0;
+    mutable TimeOfDay clock;
 };

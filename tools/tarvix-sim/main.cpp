@@ -3,7 +3,7 @@
 
 #include "ptyline.h"
 #include "replaysource.h"
-#include "signalpipe.h"
+#include "capture/signalpipe.h"
 #include "simoptions.h"
 #include "simulator.h"
 #include "trafficprofile.h"

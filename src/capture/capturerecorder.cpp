@@ -1,0 +1,211 @@
+#include "capture/capturerecorder.h"
+
+#include "capture/diskwriter.h"
+#include "formats/candumpwriter.h"
+#include "link/timedpacket.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTimer>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <unistd.h>
+
+namespace {
+
+QString systemError(int code)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+bool writeAll(int fd, const QByteArray &bytes, int *code)
+{
+    const char *from = bytes.constData();
+    qint64 left = bytes.size();
+    while (left > 0) {
+        const ssize_t done = ::write(fd, from, size_t(left));
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0) {
+            *code = done < 0 ? errno : ENOSPC;
+            return false;
+        }
+        from += done;
+        left -= done;
+    }
+    return true;
+}
+
+} // namespace
+
+// The open file and how writing it went, shared with the writer thread's tasks.
+struct CaptureRecorder::Output
+{
+    void fail(const QString &why)
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        if (!failed)
+            reason = why;
+        failed = true;
+    }
+    QString why() const
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        return reason;
+    }
+
+    std::atomic<bool> failed{false};
+    mutable std::mutex lock;
+    QString reason;
+    QElapsedTimer sinceSync;
+};
+
+CaptureRecorder::CaptureRecorder(QObject *parent)
+    : QObject(parent), writer(std::make_unique<DiskWriter>()), flushTimer(new QTimer(this))
+{
+    // Past a file size limit the kernel would kill the process; a failing write is what we want.
+    std::signal(SIGXFSZ, SIG_IGN);
+    connect(flushTimer, &QTimer::timeout, this, [this] {
+        flush();
+        checkFailure();
+    });
+}
+
+CaptureRecorder::~CaptureRecorder()
+{
+    stop();
+}
+
+QString CaptureRecorder::fileName(const QDateTime &connected, int part)
+{
+    QString name =
+        QStringLiteral("quorvex-") + connected.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    if (part > 1)
+        name += QLatin1Char('-') + QString::number(part);
+    return name + QStringLiteral(".log");
+}
+
+bool CaptureRecorder::start(const QString &where, qint64 limit, const QDateTime &connected)
+{
+    stop();
+    directory = where;
+    connectedAt = connected;
+    maxBytes = limit > 0 ? limit : DefaultMaxBytes;
+    lastTime = 0;
+    part = 1;
+    failure.clear();
+    output = std::make_shared<Output>();
+    output->sinceSync.start();
+    pending.reserve(MaxPending + CandumpWriter::MaxLineSize);
+    recording = openPart();
+    if (recording)
+        flushTimer->start(FlushMs);
+    return recording;
+}
+
+// The next free name: a reconnect within the same second must not overwrite the last recording.
+bool CaptureRecorder::openPart()
+{
+    for (;; ++part) {
+        path = QDir(directory).filePath(fileName(connectedAt, part));
+        fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                    0644);
+        if (fd >= 0) {
+            fileBytes = 0;
+            return true;
+        }
+        if (errno != EEXIST) {
+            fail(systemError(errno) + QStringLiteral(": ") + path);
+            return false;
+        }
+    }
+}
+
+void CaptureRecorder::record(const TimedPacket &frame)
+{
+    if (!recording)
+        return;
+    TimedPacket line = frame;
+    line.time = qMax(lastTime, frame.time == TimedPacket::NoTime ? lastTime : frame.time);
+    lastTime = line.time; // a clock stepped back must not break the order within a file
+    const int before = pending.size();
+    CandumpWriter::appendLine(pending, line);
+    fileBytes += pending.size() - before;
+    if (fileBytes >= maxBytes)
+        rotate();
+    else if (pending.size() >= MaxPending)
+        flush();
+}
+
+void CaptureRecorder::flush()
+{
+    if (!recording || pending.isEmpty())
+        return;
+    std::shared_ptr<Output> target = output;
+    const int to = fd;
+    writer->post([target, to, bytes = std::move(pending)] {
+        if (target->failed)
+            return;
+        int code = 0;
+        if (!writeAll(to, bytes, &code)) {
+            target->fail(systemError(code));
+            return;
+        }
+        if (target->sinceSync.elapsed() >= SyncMs) {
+            ::fdatasync(to); // a power cut then costs at most about a second
+            target->sinceSync.restart();
+        }
+    });
+    pending = QByteArray();
+    pending.reserve(MaxPending + CandumpWriter::MaxLineSize);
+}
+
+void CaptureRecorder::closeFile()
+{
+    flush();
+    const int to = fd;
+    fd = -1;
+    writer->post([to] {
+        ::fdatasync(to);
+        ::close(to);
+    });
+}
+
+void CaptureRecorder::rotate()
+{
+    closeFile();
+    ++part;
+    recording = openPart();
+    if (!recording)
+        flushTimer->stop();
+}
+
+void CaptureRecorder::stop()
+{
+    if (fd >= 0)
+        closeFile();
+    writer->waitIdle();
+    checkFailure();
+    recording = false;
+    flushTimer->stop();
+}
+
+void CaptureRecorder::checkFailure()
+{
+    if (output && output->failed && failure.isEmpty())
+        fail(output->why());
+}
+
+void CaptureRecorder::fail(const QString &reason)
+{
+    failure = reason;
+    recording = false;
+    pending.clear();
+    flushTimer->stop();
+    emit failed(reason);
+}

@@ -1,0 +1,98 @@
+#include "capture/exportjob.h"
+
+#include "formats/capturewriter.h"
+
+#include <QPointer>
+#include <QSaveFile>
+
+namespace {
+
+constexpr qint64 ProgressStep = 4096; // rows between progress updates and cancel checks
+const QString CancelledText = QStringLiteral("Отменено");
+
+bool writeAll(const RowSnapshot &rows, CaptureWriter &writer, QString *error,
+              const std::atomic<bool> *cancel, std::atomic<qint64> *progress)
+{
+    LogRecord record;
+    for (qint64 row = 0; row < rows.size(); ++row) {
+        if (row % ProgressStep == 0) {
+            if (cancel && *cancel) {
+                *error = CancelledText;
+                return false;
+            }
+            if (progress)
+                *progress = row;
+        }
+        if (!rows.read(row, &record)) {
+            *error = QStringLiteral("строка %1 журнала не читается").arg(row + 1);
+            return false;
+        }
+        if (!writer.write(record.toFrame()))
+            break;
+    }
+    if (!writer.finish()) {
+        *error = writer.errorString();
+        return false;
+    }
+    if (progress)
+        *progress = rows.size();
+    return true;
+}
+
+} // namespace
+
+ExportJob::ExportJob(RowSnapshot rows, CaptureFormat format, const QString &path, QObject *parent)
+    : QObject(parent), rows(std::move(rows)), format(format), target(path)
+{
+}
+
+ExportJob::~ExportJob()
+{
+    cancelled = true;
+    if (worker.joinable())
+        worker.join();
+}
+
+void ExportJob::start()
+{
+    if (running || worker.joinable())
+        return;
+    running = true;
+    worker = std::thread([this] {
+        QString error;
+        const bool ok = writeRows(rows, format, target, &error, &cancelled, &written);
+        // Delivered on the owner's thread; dropped when the job is gone by then.
+        QMetaObject::invokeMethod(
+            this,
+            [this, ok, error] {
+                running = false;
+                if (worker.joinable())
+                    worker.join();
+                emit finished(ok, error);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+bool ExportJob::writeRows(const RowSnapshot &rows, CaptureFormat format, const QString &path,
+                          QString *error, const std::atomic<bool> *cancel,
+                          std::atomic<qint64> *progress)
+{
+    QString reason;
+    QSaveFile file(path);
+    bool ok = file.open(QIODevice::WriteOnly);
+    if (!ok)
+        reason = file.errorString();
+    if (ok) {
+        const auto writer = CaptureFormats::createWriter(format, &file);
+        ok = writer && writeAll(rows, *writer, &reason, cancel, progress);
+        ok = ok && file.commit();
+        if (!ok && reason.isEmpty())
+            reason = file.errorString();
+        if (!ok)
+            file.cancelWriting();
+    }
+    if (error)
+        *error = reason;
+    return ok;
+}

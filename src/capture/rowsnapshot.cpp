@@ -1,0 +1,17 @@
+#include "capture/rowsnapshot.h"
+
+#include "capture/rowblock.h"
+#include "capture/storefile.h"
+
+bool RowSnapshot::read(qint64 row, LogRecord *record) const
+{
+    if (row < 0 || row >= rows)
+        return false;
+    const qint64 block = row >> RowBlock::Shift;
+    const RowBlock *held = blocks[size_t(block)].get();
+    const LogRecord *from = held ? held->rows : (file ? cache.rows(*file, block) : nullptr);
+    if (!from)
+        return false;
+    *record = from[row & RowBlock::Mask];
+    return true;
+}

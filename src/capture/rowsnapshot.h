@@ -1,0 +1,31 @@
+#pragma once
+
+#include "capture/blockcache.h"
+#include "capture/logrecord.h"
+
+#include <memory>
+#include <vector>
+
+class StoreFile;
+struct RowBlock;
+
+// The rows a row store held at one moment, readable from any one thread while the store goes on
+// growing or is cleared: rows never change once stored, and the snapshot keeps the blocks and the
+// file it needs alive.
+class RowSnapshot final
+{
+public:
+    RowSnapshot() = default;
+
+    qint64 size() const { return rows; }
+    // False when a paged-out row could not be read back.
+    bool read(qint64 row, LogRecord *record) const;
+
+private:
+    friend class RowStore;
+
+    std::shared_ptr<const StoreFile> file;
+    std::vector<std::shared_ptr<const RowBlock>> blocks; // null: only in the file
+    qint64 rows = 0;
+    mutable BlockCache cache{1}; // snapshots are read in order
+};
