@@ -1,0 +1,46 @@
+#include "fuzzcheck.h"
+#include "signals/dbcdatabase.h"
+
+#include <QByteArray>
+
+// The input is a DBC file. Every message it defines is then decoded from a few frames.
+namespace {
+
+constexpr int FrameLengths[] = {0, 3, 8};
+
+void decodeAll(const DbcMessage &message, const uint8_t *data, int length)
+{
+    for (size_t i = 0; i < message.signalList.size(); ++i) {
+        const DbcSignal &signal = message.signalList[i];
+        double value = 0;
+        const bool present = signal.decode(data, length, &value);
+        FUZZ_CHECK(present == signal.isPresent(length));
+        FUZZ_CHECK(!present || signal.length <= DbcSignal::MaxLength);
+        if (present)
+            signal.valueText(signal.bits(data));
+        message.isActive(int(i), data, length);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArray text(reinterpret_cast<const char *>(data), int(size));
+    DbcDatabase db;
+    db.read(text);
+    const int lines = text.count('\n') + 1;
+    for (const DbcError &error : db.errors())
+        FUZZ_CHECK(error.line >= 0 && error.line <= lines && !error.text.isEmpty());
+    const uint8_t frames[][8] = {{0, 0, 0, 0, 0, 0, 0, 0},
+                                 {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
+                                 {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF}};
+    for (const DbcMessage &message : db.messages()) {
+        FUZZ_CHECK(db.message(message.id, message.extended) == &message);
+        for (const auto &frame : frames) {
+            for (int length : FrameLengths)
+                decodeAll(message, frame, length);
+        }
+    }
+    return 0;
+}

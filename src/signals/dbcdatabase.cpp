@@ -1,0 +1,116 @@
+#include "signals/dbcdatabase.h"
+
+#include "signals/dbcreader.h"
+#include "signals/dbctext.h"
+
+#include <QFile>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+const QString CycleTimeAttribute = QStringLiteral("GenMsgCycleTime");
+const QString StartValueAttribute = QStringLiteral("GenSigStartValue");
+
+// An object's own value of an attribute, else the attribute's default.
+bool attributeNumber(const QHash<QString, QString> &own, const QString &name,
+                     const QHash<QString, DbcAttributeDef> &defs, double *value)
+{
+    QString text = own.value(name);
+    if (!own.contains(name)) {
+        const auto def = defs.constFind(name);
+        if (def == defs.constEnd() || !def->hasDefault)
+            return false;
+        text = def->defaultValue;
+    }
+    bool ok = false;
+    *value = text.toDouble(&ok);
+    return ok && std::isfinite(*value);
+}
+
+} // namespace
+
+bool DbcDatabase::load(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        errorList.append(DbcError{
+            path, 0, QStringLiteral("не удалось открыть файл: %1").arg(file.errorString())});
+        return false;
+    }
+    read(file.readAll(), path);
+    return true;
+}
+
+void DbcDatabase::read(const QByteArray &text, const QString &fileName)
+{
+    const QString decoded = DbcText::decode(text);
+    DbcReader(*this, decoded, fileName).run();
+}
+
+void DbcDatabase::clear()
+{
+    *this = DbcDatabase();
+}
+
+const DbcMessage *DbcDatabase::message(uint32_t id, bool extended) const
+{
+    const int index = messageIndex.value(key(id, extended), -1);
+    return index < 0 ? nullptr : &messageList[size_t(index)];
+}
+
+DbcMessage *DbcDatabase::mutableMessage(uint32_t id, bool extended)
+{
+    return const_cast<DbcMessage *>(message(id, extended));
+}
+
+const DbcNode *DbcDatabase::node(const QString &name) const
+{
+    for (const DbcNode &n : nodeList) {
+        if (n.name == name)
+            return &n;
+    }
+    return nullptr;
+}
+
+DbcNode *DbcDatabase::mutableNode(const QString &name)
+{
+    return const_cast<DbcNode *>(node(name));
+}
+
+bool DbcDatabase::addMessage(DbcMessage message, DbcMessage **stored)
+{
+    const uint32_t k = key(message.id, message.extended);
+    const int existing = messageIndex.value(k, -1);
+    if (existing >= 0) {
+        *stored = &messageList[size_t(existing)];
+        **stored = std::move(message);
+        return false;
+    }
+    messageIndex.insert(k, int(messageList.size()));
+    messageList.push_back(std::move(message));
+    *stored = &messageList.back();
+    return true;
+}
+
+void DbcDatabase::addNode(const QString &name)
+{
+    if (!node(name))
+        nodeList.append(DbcNode{name, QString(), {}});
+}
+
+void DbcDatabase::applyDefaults()
+{
+    constexpr double MaxCycleMs = std::numeric_limits<int>::max();
+    for (DbcMessage &message : messageList) {
+        double value = 0;
+        const bool has =
+            attributeNumber(message.attributes, CycleTimeAttribute, attributeDefList, &value);
+        message.cycleTimeMs = has && value >= 0 && value <= MaxCycleMs ? int(value) : 0;
+        for (DbcSignal &signal : message.signalList) {
+            signal.hasStartValue =
+                attributeNumber(signal.attributes, StartValueAttribute, attributeDefList, &value);
+            signal.startValue = signal.hasStartValue ? value : 0;
+        }
+    }
+}

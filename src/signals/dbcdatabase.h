@@ -1,0 +1,65 @@
+#pragma once
+
+#include "signals/dbcattributedef.h"
+#include "signals/dbcerror.h"
+#include "signals/dbcmessage.h"
+#include "signals/dbcnode.h"
+#include "signals/dbcvaluetable.h"
+
+#include <QHash>
+#include <QString>
+#include <QVector>
+#include <cstdint>
+#include <vector>
+
+class DbcReader;
+
+// What one or more DBC files say about a CAN network. Each load adds to what is there: a
+// message defined again (by its identifier) replaces the earlier one, with a warning. Pointers
+// and references into the database stay valid until the next load or clear.
+class DbcDatabase final
+{
+public:
+    // Reads a file; false (with an error entry) when it cannot be read. Broken statements are
+    // listed in errors() and skipped; the rest is still read.
+    bool load(const QString &path);
+    // Reads DBC text, UTF-8 when it is valid UTF-8, otherwise Windows-1252.
+    void read(const QByteArray &text, const QString &fileName = QString());
+    void clear();
+
+    // The message of a frame, or null; a hash lookup.
+    const DbcMessage *message(uint32_t id, bool extended) const;
+    const std::vector<DbcMessage> &messages() const { return messageList; }
+    const QVector<DbcNode> &nodes() const { return nodeList; }
+    const DbcNode *node(const QString &name) const;
+    const QHash<QString, DbcValueTable> &valueTables() const { return tables; }
+    const QHash<QString, DbcAttributeDef> &attributeDefs() const { return attributeDefList; }
+    const QHash<QString, QString> &networkAttributes() const { return networkAttributeList; }
+    const QHash<QString, QString> &envVarComments() const { return envVarCommentList; }
+    QString version() const { return versionText; }
+    QString comment() const { return networkComment; }
+    const QVector<DbcError> &errors() const { return errorList; }
+
+private:
+    friend class DbcReader;
+
+    std::vector<DbcMessage> messageList;
+    QHash<uint32_t, int> messageIndex; // key: id | ExtendedKey
+    QVector<DbcNode> nodeList;
+    QHash<QString, DbcValueTable> tables;
+    QHash<QString, DbcAttributeDef> attributeDefList;
+    QHash<QString, QString> networkAttributeList;
+    QHash<QString, QString> envVarCommentList;
+    QString versionText;
+    QString networkComment;
+    QVector<DbcError> errorList;
+
+    static constexpr uint32_t ExtendedKey = 0x80000000u;
+    static uint32_t key(uint32_t id, bool extended) { return id | (extended ? ExtendedKey : 0); }
+    DbcMessage *mutableMessage(uint32_t id, bool extended);
+    DbcNode *mutableNode(const QString &name);
+    // Adds a message; returns false when it replaced one with the same identifier.
+    bool addMessage(DbcMessage message, DbcMessage **stored);
+    void addNode(const QString &name);
+    void applyDefaults();
+};

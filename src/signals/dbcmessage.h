@@ -1,0 +1,39 @@
+#pragma once
+
+#include "signals/dbcsignal.h"
+
+#include <QHash>
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+// One BO_ of a DBC file with its signals.
+struct DbcMessage
+{
+    uint32_t id = 0; // without the DBC's bit 31
+    bool extended = false;
+    QString name;
+    int size = 0;        // bytes
+    QString transmitter; // empty for Vector__XXX
+    QString comment;
+    int cycleTimeMs = 0; // GenMsgCycleTime, or its default; 0 when neither is given
+    QHash<QString, QString> attributes;
+    std::vector<DbcSignal> signalList;
+
+    // Index in signalList of the signal named `name`, or -1.
+    int signalIndex(const QString &signalName) const { return byName.value(signalName, -1); }
+    // Adds a signal, or replaces the one of the same name (returns false then).
+    bool addSignal(DbcSignal signal);
+    // Whether signal `index` is carried by this frame: every multiplexor above it is present
+    // and holds one of its values. Allocation-free.
+    bool isActive(int index, const uint8_t *data, int frameLength) const;
+    // Links multiplexed signals to their multiplexor and cuts switch loops; names the signals
+    // whose switch could not be resolved.
+    QStringList resolveMultiplexing();
+
+private:
+    QHash<QString, int> byName;
+
+    int plainMultiplexor() const;
+    bool switchLoops(int index) const;
+};
