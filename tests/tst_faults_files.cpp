@@ -287,8 +287,12 @@ void TestFaultsFiles::windowWarnsWhenTheLogIsNotSaved()
         });
         QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
     });
-    underFault(fault, [&] { ui.child<QPushButton>("btSaveTable")->click(); });
-    QTRY_VERIFY(!warning.isEmpty());
+    // The save runs in the background: the fault has to last until it is over.
+    underFault(fault, [&] {
+        ui.child<QPushButton>("btSaveTable")->click();
+        QTRY_VERIFY(!warning.isEmpty());
+    });
+    QVERIFY(!warning.isEmpty());
     QVERIFY2(warning.contains(target), qPrintable(warning));
     expectUntouched(fault, target);
     QTRY_COMPARE(ui.log()->rowCount(), entries);

@@ -328,6 +328,7 @@ void TestMainWindow::savesTheLog()
     });
     ui.child<QPushButton>("btSaveTable")->click();
     QVERIFY(proposed.contains(QStringLiteral("/sheet_")));
+    QTRY_VERIFY(ui.status("lbStatusMain").startsWith(QStringLiteral("Сохранено строк: 2")));
     QFile file(target);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = file.readAll().split('\n');

@@ -15,11 +15,15 @@ const QString KeyCanSpeed = QStringLiteral("CANSPEED");
 const QString KeyCanId = QStringLiteral("CANID");
 const QString KeyWorkDir = QStringLiteral("WORKDIR");
 const QString KeyFileName = QStringLiteral("FILENAME");
+const QString KeyRecord = QStringLiteral("RECORD");
+const QString KeyRecordMb = QStringLiteral("RECORDMB");
 
 constexpr int CanSpeed125k = 4; // module code of "125 kbit/s"
 constexpr int DefaultBaudRate = 115200;
 // Fastest rate of the common USB serial bridges; anything above is a damaged value.
 constexpr qlonglong MaxBaudRate = 12000000;
+constexpr int DefaultRecordMb = 1024;
+constexpr int MaxRecordMb = 1024 * 1024; // a terabyte: more is a damaged value
 
 // A blank name can never be opened or read, so it counts as missing.
 QString textValue(const QVariant &value, const QString &fallback)
@@ -51,6 +55,13 @@ bool boolValue(const QVariant &value, bool fallback)
     return fallback;
 }
 
+int recordMbValue(const QVariant &value)
+{
+    bool ok = false;
+    const int size = value.toString().trimmed().toInt(&ok);
+    return ok && size > 0 && size <= MaxRecordMb ? size : DefaultRecordMb;
+}
+
 } // namespace
 
 AppSettings AppSettings::defaults()
@@ -77,6 +88,8 @@ AppSettings loadSettings(const QSettings &store)
     config.canId = store.value(KeyCanId, fallback.canId);
     config.workDir = textValue(store.value(KeyWorkDir), fallback.workDir);
     config.fileName = transmitListName(textValue(store.value(KeyFileName), fallback.fileName));
+    config.record = boolValue(store.value(KeyRecord), fallback.record);
+    config.recordMb = recordMbValue(store.value(KeyRecordMb));
     qDebug().noquote() << config.workDir;
     return config;
 }
@@ -90,6 +103,8 @@ void saveSettings(QSettings &store, const AppSettings &config)
     store.setValue(KeyWorkDir, config.workDir);
     store.setValue(KeyFileName, config.fileName);
     store.setValue(KeyShowTx, config.showTx);
+    store.setValue(KeyRecord, config.record);
+    store.setValue(KeyRecordMb, config.recordMb);
 }
 
 // The list is read and written at the application's directory + "/" + name: a name that is

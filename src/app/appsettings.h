@@ -9,13 +9,15 @@ class QSettings;
 // The settings kept between runs. Read once at start-up, written once at exit.
 struct AppSettings
 {
-    QString workDir;    // "WORKDIR": where save dialogs start
-    QString portName;   // "PORT"
-    QVariant baudRate;  // "BAUD": an integer
-    QVariant canSpeed;  // "CANSPEED": carried along unchanged
-    QVariant canId;     // "CANID": carried along unchanged
-    QString fileName;   // "FILENAME": transmit list file, relative to the application's directory
-    bool showTx = true; // "TX": show transmitted frames in the log
+    QString workDir;     // "WORKDIR": where save dialogs start
+    QString portName;    // "PORT"
+    QVariant baudRate;   // "BAUD": an integer
+    QVariant canSpeed;   // "CANSPEED": carried along unchanged
+    QVariant canId;      // "CANID": carried along unchanged
+    QString fileName;    // "FILENAME": transmit list file, relative to the application's directory
+    bool showTx = true;  // "TX": show transmitted frames in the log
+    bool record = true;  // "RECORD": record every frame of a connection to WORKDIR
+    int recordMb = 1024; // "RECORDMB": a recording goes on in a new file past this size
 
     static AppSettings defaults();
 };

@@ -44,6 +44,8 @@ void ConfigDialog::setSettings(const AppSettings &settings)
     ui->edFileName->setText(settings.fileName);
     selectText(ui->cbPorts, settings.portName);
     selectText(ui->cbPortSpeed, settings.baudRate.toString());
+    ui->chkRecord->setChecked(settings.record);
+    ui->sbRecordMb->setValue(settings.recordMb);
 }
 
 void ConfigDialog::on_btSave_clicked()
@@ -52,6 +54,8 @@ void ConfigDialog::on_btSave_clicked()
     settingsForm.portName = ui->cbPorts->currentText();
     settingsForm.baudRate = ui->cbPortSpeed->currentData().toInt();
     settingsForm.fileName = transmitListName(ui->edFileName->text());
+    settingsForm.record = ui->chkRecord->isChecked();
+    settingsForm.recordMb = ui->sbRecordMb->value();
     accept();
 }
 

@@ -4,8 +4,14 @@
 #include "app/aboutdialog.h"
 #include "app/appinfo.h"
 #include "app/configdialog.h"
+#include "app/exchangelisting.h"
 #include "app/framestatistics.h"
+#include "app/logpager.h"
+#include "app/logsaver.h"
+#include "app/recordingcontrol.h"
 #include "link/cantester.h"
+#include "link/timedpacket.h"
+#include "link/timeofday.h"
 #include "log/candatamodel.h"
 #include "module/canconfig.h"
 #include "module/filtermask.h"
@@ -13,9 +19,6 @@
 #include "transmit/senddialog.h"
 
 #include <QCoreApplication>
-#include <QDebug>
-#include <QDir>
-#include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
@@ -72,7 +75,7 @@ void MainWindow::setupLog()
 {
     model = new CanDataModel(this);
     model->setDeferredInsert(true); // rows reach the view with each refresh
-    ui->tableView->setModel(model);
+    pager = new LogPager(ui->tableView, ui->sbLog, model, this);
     setLogColumnWidth(0, 120, QStringLiteral("0x00000000"));
     for (int column : {1, 2, 3})
         setLogColumnWidth(column, 50, QStringLiteral("EFF"));
@@ -130,6 +133,9 @@ void MainWindow::setupStatusBar()
     lbStatusRate = new QLabel(this);
     lbStatusRate->setObjectName(QStringLiteral("lbStatusRate"));
     ui->statusbar->addPermanentWidget(lbStatusRate);
+    recording = new RecordingControl(ui->statusbar, this);
+    saver = new LogSaver(this, ui->statusbar, model);
+    connect(saver, &LogSaver::status, this, &MainWindow::onStatusMain);
 }
 
 void MainWindow::loadConfig()
@@ -138,7 +144,6 @@ void MainWindow::loadConfig()
         settings = new QSettings(QLatin1String(AppInfo::Organisation),
                                  QLatin1String(AppInfo::Application), this);
     config = loadSettings(*settings);
-    qDebug() << config.workDir;
 }
 
 // Connection
@@ -191,12 +196,14 @@ void MainWindow::openPort()
         Qt::QueuedConnection);
     onStatusSerialPort(port->portName() + QStringLiteral(" открыт"));
     onStatusCan(QStringLiteral("Старт тестер"));
+    recording->begin(config);
 }
 
 void MainWindow::closePort(const QString &status)
 {
     if (tester)
         tester->onReadyRead(); // take what already arrived before the link goes
+    recording->end();
     lostEarlier += tester ? tester->lostFrames() : 0;
     port->close();
     delete tester;
@@ -220,10 +227,12 @@ void MainWindow::onAddPacket()
 {
     if (!tester || !model)
         return;
-    const CanPacket packet = tester->lastPacket();
+    const TimedPacket frame{tester->lastTime(), tester->lastPacket()};
+    const CanPacket &packet = frame.packet;
     ++framesSeen;
+    recording->record(frame);
     if (onFilterID(packet) && onFilterView(packet))
-        model->addPacket(packet);
+        model->addFrame(frame);
     onSetStat(packet);
     scheduleRefresh();
 }
@@ -275,18 +284,20 @@ void MainWindow::onSendPacket(CanPacket packet)
     const int written = tester->writePacket(packet);
     onStatusCan(QStringLiteral("Запись %1 байт").arg(written));
     onSetStat(packet);
+    const TimedPacket frame{TimeOfDay::nowUsec(), packet};
+    if (written > 0)
+        recording->record(frame);
     if (written <= 0)
         onStatusCan(QStringLiteral("Ошибка записи!"));
     else if (onFilterView(packet))
-        model->addPacket(packet);
+        model->addFrame(frame);
     scheduleRefresh();
 }
 
 void MainWindow::onReadBuffer(QByteArray buffer)
 {
-    ui->lwList->addItem(QStringLiteral("[RD] ") + byteListText(buffer));
-    ui->lwList->addItem(QStringLiteral("[ASCII] ") + printableText(buffer));
-    ui->lwList->scrollToBottom();
+    listing->addReply(buffer);
+    scheduleRefresh();
 }
 
 // Module commands
@@ -297,6 +308,7 @@ void MainWindow::setupCommandTab()
     fillCanSpeeds(ui->cbCanSpeed);
     ui->lwList->setStyleSheet(QStringLiteral("color:rgb(160,160,160);background-color:black;"));
     ui->lwList->addItem(QStringLiteral("Can USB list..."));
+    listing = new ExchangeListing(ui->lwList, this);
 }
 
 void MainWindow::on_btSetSpeed_clicked()
@@ -328,8 +340,7 @@ void MainWindow::on_lwCommand_itemDoubleClicked(QListWidgetItem *item)
 
 void MainWindow::sendCommand(const QByteArray &message)
 {
-    ui->lwList->addItem(QStringLiteral("[WR] ") + byteListText(message));
-    ui->lwList->scrollToBottom();
+    listing->addWritten(QStringLiteral("[WR] ") + byteListText(message));
     onSendBuffer(message);
 }
 
@@ -424,7 +435,8 @@ void MainWindow::onRefreshView()
     refreshTimer->stop();
     lastRefresh.restart();
     if (model->flushRows() > 0)
-        ui->tableView->setCurrentIndex(model->index(model->rowCount() - 1, 0));
+        pager->onRowsAdded();
+    listing->refresh();
     // The statistics table is brought up to date only while its page is shown: formatting rows
     // nobody looks at is the largest cost of a busy bus with many identifiers.
     if (ui->tabWidget->currentWidget() == ui->tab_2)
@@ -511,26 +523,15 @@ void MainWindow::on_cbFormat_currentIndexChanged(int index)
 
 void MainWindow::on_btClearTable_clicked()
 {
-    ui->lwList->clear();
-    if (model) {
-        model->clear();
-        ui->tableView->reset();
-    }
+    listing->clear();
+    model->clear();
     statistics->clear();
 }
 
 void MainWindow::on_btSaveTable_clicked()
 {
-    const int entries = int(QDir(config.workDir).count());
-    const QString proposed = config.workDir + QStringLiteral("/sheet_%1").arg(entries);
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить журнал"),
-                                                      proposed, QStringLiteral("*.csv"));
-    if (!model || path.isEmpty())
-        return;
     onRefreshView();
-    if (!model->saveCsv(path))
-        QMessageBox::warning(this, QStringLiteral("Сохранить журнал"),
-                             QStringLiteral("Не удалось сохранить журнал в файл\n%1").arg(path));
+    saver->save(config.workDir);
 }
 
 void MainWindow::on_chkTX_stateChanged(int arg1)

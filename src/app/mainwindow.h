@@ -9,7 +9,11 @@
 
 class CanDataModel;
 class CanTester;
+class ExchangeListing;
 class FrameStatistics;
+class LogPager;
+class LogSaver;
+class RecordingControl;
 class QLabel;
 class QListWidgetItem;
 class QSerialPort;
@@ -81,6 +85,10 @@ private:
 
     Ui::MainWindow *ui;
     CanDataModel *model = nullptr;
+    LogPager *pager = nullptr;
+    LogSaver *saver = nullptr;
+    RecordingControl *recording = nullptr;
+    ExchangeListing *listing = nullptr;
     std::unique_ptr<FrameStatistics> statistics; // its table model is a child of the window
     QSerialPort *port = nullptr;
     CanTester *tester = nullptr;

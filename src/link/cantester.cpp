@@ -1,6 +1,7 @@
 #include "link/cantester.h"
 
 #include "link/linerecord.h"
+#include "link/timeofday.h"
 
 #include <QPointer>
 #include <QSerialPort>
@@ -42,6 +43,7 @@ void CanTester::onReadyRead()
 {
     const QByteArray bytes = port->readAll();
     if (!bytes.isEmpty()) {
+        readTime = TimeOfDay::nowUsec();
         received += quint64(bytes.size());
         cutter.append(bytes);
         lastInput.restart();

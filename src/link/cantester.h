@@ -22,6 +22,9 @@ public:
     explicit CanTester(QSerialPort *port, QObject *parent = nullptr);
 
     CanPacket lastPacket() const { return current; }
+    // When the bytes of the last frame were read: microseconds since the epoch, one clock read
+    // per read of the port.
+    qint64 lastTime() const { return readTime; }
     int writePacket(const CanPacket &packet);
     int writeBuffer(const QByteArray &buffer);
 
@@ -57,6 +60,7 @@ private:
     RecordCutter cutter; // holds the received bytes not yet taken
     QTimer *quietTimer;
     QElapsedTimer lastInput;
+    qint64 readTime = 0;
     quint64 received = 0;
     quint64 discarded = 0;
     quint64 swallowed = 0; // bytes of replies past MaxReplySize

@@ -1,5 +1,7 @@
 #include "support/windowharness.h"
 
+#include "log/candatamodel.h"
+
 #include <QAction>
 #include <QSettings>
 #include <QTableView>
@@ -32,7 +34,7 @@ void WindowHarness::create()
 
 QAbstractItemModel *WindowHarness::log() const
 {
-    return child<QTableView>("tableView")->model();
+    return window->findChild<CanDataModel *>();
 }
 
 void WindowHarness::setCombo(const char *name, int data) const

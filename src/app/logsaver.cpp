@@ -1,0 +1,115 @@
+#include "app/logsaver.h"
+
+#include "capture/exportjob.h"
+#include "log/candatamodel.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+
+namespace {
+constexpr int PollMs = 100;
+const QString Caption = QStringLiteral("Сохранить журнал");
+} // namespace
+
+LogSaver::LogSaver(QWidget *window, QStatusBar *bar, CanDataModel *log)
+    : QObject(window), window(window), log(log), progress(new QProgressBar(bar)),
+      cancelButton(new QPushButton(QStringLiteral("Отмена"), bar)), poll(new QTimer(this))
+{
+    progress->setObjectName(QStringLiteral("pbSave"));
+    cancelButton->setObjectName(QStringLiteral("btSaveCancel"));
+    progress->setMaximumWidth(200);
+    bar->addPermanentWidget(progress);
+    bar->addPermanentWidget(cancelButton);
+    progress->hide();
+    cancelButton->hide();
+    connect(cancelButton, &QPushButton::clicked, this, [this] {
+        if (job)
+            job->cancel();
+    });
+    connect(poll, &QTimer::timeout, this, &LogSaver::showProgress);
+}
+
+LogSaver::~LogSaver() = default;
+
+bool LogSaver::isSaving() const
+{
+    return job && job->isRunning();
+}
+
+QString LogSaver::withSuffix(const QString &path, CaptureFormat format)
+{
+    if (!QFileInfo(path).suffix().isEmpty())
+        return path;
+    return path + QLatin1Char('.') + CaptureFormats::suffix(format);
+}
+
+void LogSaver::save(const QString &workDir)
+{
+    if (isSaving()) {
+        emit status(QStringLiteral("Журнал ещё сохраняется"));
+        return;
+    }
+    const int entries = int(QDir(workDir).count());
+    const QString proposed = workDir + QStringLiteral("/sheet_%1").arg(entries);
+    QString filter = CaptureFormats::dialogFilter(CaptureFormat::Table);
+    const QString path = QFileDialog::getSaveFileName(window, Caption, proposed,
+                                                      CaptureFormats::dialogFilters(), &filter);
+    if (path.isEmpty())
+        return;
+    CaptureFormat format = CaptureFormat::Table;
+    for (const CaptureFormat each : CaptureFormats::all()) {
+        if (CaptureFormats::dialogFilter(each) == filter)
+            format = each;
+    }
+    // A typed suffix the program knows decides; otherwise the chosen filter does.
+    format = CaptureFormats::fromFileName(path).value_or(format);
+    saveTo(withSuffix(path, format), format);
+}
+
+void LogSaver::saveTo(const QString &path, CaptureFormat format)
+{
+    log->flushRows();
+    job = std::make_unique<ExportJob>(log->snapshot(), format, path);
+    connect(job.get(), &ExportJob::finished, this, &LogSaver::onFinished);
+    progress->setRange(0, 1000);
+    progress->setValue(0);
+    progress->show();
+    cancelButton->show();
+    poll->start(PollMs);
+    job->start();
+}
+
+void LogSaver::showProgress()
+{
+    if (job && job->total() > 0)
+        progress->setValue(int(job->done() * 1000 / job->total()));
+}
+
+void LogSaver::onFinished(bool ok, const QString &error)
+{
+    poll->stop();
+    progress->hide();
+    cancelButton->hide();
+    const QString path = job->path();
+    const qint64 rows = job->total();
+    if (ok) {
+        emit status(QStringLiteral("Сохранено строк: %1 в %2").arg(rows).arg(path));
+        return;
+    }
+    emit status(QStringLiteral("Журнал не сохранён: %1").arg(error));
+    if (error == QStringLiteral("Отменено"))
+        return;
+    // Opened, not executed: the capture goes on while the warning is up.
+    auto *box = new QMessageBox(QMessageBox::Warning, Caption,
+                                QStringLiteral("Не удалось сохранить журнал в файл\n%1\n%2")
+                                    .arg(path, error),
+                                QMessageBox::Ok, window);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "formats/captureformat.h"
+
+#include <QObject>
+#include <memory>
+
+class CanDataModel;
+class ExportJob;
+class QProgressBar;
+class QPushButton;
+class QStatusBar;
+class QTimer;
+class QWidget;
+
+// "Сохранить...": asks for a file and a format, then writes the log as it stands at that moment
+// on a thread of its own, with a progress bar and a cancel button in the status bar, while the
+// capture goes on.
+class LogSaver final : public QObject
+{
+    Q_OBJECT
+
+public:
+    LogSaver(QWidget *window, QStatusBar *bar, CanDataModel *log);
+    ~LogSaver() override;
+
+    // Asks where to, proposing a new name in `workDir`.
+    void save(const QString &workDir);
+    // Starts writing every row there is now to `path`.
+    void saveTo(const QString &path, CaptureFormat format);
+    bool isSaving() const;
+
+    // `path` as given, or with the format's suffix when it has none.
+    static QString withSuffix(const QString &path, CaptureFormat format);
+
+signals:
+    void status(const QString &text);
+
+private:
+    void showProgress();
+    void onFinished(bool ok, const QString &error);
+
+    QWidget *window;
+    CanDataModel *log;
+    QProgressBar *progress;
+    QPushButton *cancelButton;
+    QTimer *poll;
+    std::unique_ptr<ExportJob> job;
+};
