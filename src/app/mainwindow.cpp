@@ -97,7 +97,7 @@ void MainWindow::setLogColumnWidth(int column, int width, const QString &widest)
 void MainWindow::fillSelectors()
 {
     connect(ui->cbDirect, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            [this] { directFilter = ui->cbDirect->currentData().toInt(); });
+            [this] { filter.setDirection(ui->cbDirect->currentData().toInt()); });
 
     const auto fill = [](QComboBox *box, const QList<QPair<QString, int>> &items) {
         for (const auto &item : items)
@@ -239,35 +239,12 @@ void MainWindow::onAddPacket()
 
 bool MainWindow::onFilterView(CanPacket packet)
 {
-    if (packet.direct == CanPacket::Transmitted)
-        return ui->chkTX->isChecked();
-    switch (directFilter) {
-    case 32:
-        return packet.direct == CanPacket::Received && (packet.frame & CanPacket::Can1ToCan0);
-    case 64:
-        return packet.direct == CanPacket::Received && packet.frame <= 1;
-    case 16:
-        return packet.direct == CanPacket::Received && (packet.frame & CanPacket::Can0ToCan1);
-    default:
-        return true;
-    }
+    return filter.matchDirection(packet);
 }
 
 bool MainWindow::onFilterID(CanPacket packet)
 {
-    switch (maskFilter) {
-    case 0:
-        return true;
-    case 1:
-        return !packet.isExtended();
-    case 3:
-        return packet.isExtended();
-    case 2:
-    case 4:
-        return ((packet.id ^ idCode) & idMask) == 0;
-    default:
-        return false;
-    }
+    return filter.matchId(packet);
 }
 
 void MainWindow::onSetStat(CanPacket packet)
@@ -367,34 +344,32 @@ void MainWindow::on_actionCanConfig_triggered()
 void MainWindow::on_cbMASK_currentIndexChanged(int index)
 {
     Q_UNUSED(index)
-    maskFilter = ui->cbMASK->currentData().toInt(); // the new mode applies from now on
-    if (maskFilter == 2 || maskFilter == 4)
+    filter.setIdMode(ui->cbMASK->currentData().toInt()); // the new mode applies from now on
+    if (FrameFilter::usesMask(filter.idModeCode()))
         on_actionMask_triggered();
 }
 
 void MainWindow::on_actionMask_triggered()
 {
     const int mode = ui->cbMASK->currentData().toInt();
-    if (mode != 2 && mode != 4) {
+    if (!FrameFilter::usesMask(mode)) {
         QMessageBox::warning(this, QStringLiteral("Установка маски ID"),
                              QStringLiteral("Выберите соответствующий фильтр!"));
         return;
     }
-    auto *dialog = new FilterMask(mode == 2 ? 11 : 29, this);
-    dialog->onValueMask(int(idMask));
-    dialog->onValueCode(int(idCode));
+    auto *dialog = new FilterMask(mode == FrameFilter::StandardMask ? 11 : 29, this);
+    dialog->onValueMask(int(filter.mask()));
+    dialog->onValueCode(int(filter.code()));
     connect(dialog, &FilterMask::setMaskCode, this, &MainWindow::onSetMaskCode);
     if (dialog->exec() == QDialog::Accepted) {
-        idMask = dialog->maskValue();
-        idCode = dialog->codeValue();
+        filter.setMask(dialog->maskValue(), dialog->codeValue());
     }
     dialog->deleteLater();
 }
 
 void MainWindow::onSetMaskCode(uint32_t mask, uint32_t code)
 {
-    idMask = mask;
-    idCode = code;
+    filter.setMask(mask, code);
 }
 
 // Transmit list
@@ -539,4 +514,5 @@ void MainWindow::on_chkTX_stateChanged(int arg1)
     ui->chkTX->setText(arg1 < 1 ? QStringLiteral("TX пакеты игнорировать")
                                 : QStringLiteral("Отображать TX пакеты"));
     config.showTx = arg1 != 0;
+    filter.setShowTx(config.showTx);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/framefilter.h"
 #include "app/appsettings.h"
 #include "link/canpacket.h"
 
@@ -93,8 +94,6 @@ private:
     QSerialPort *port = nullptr;
     CanTester *tester = nullptr;
     bool connected = false;
-    uint32_t idMask = 0;
-    uint32_t idCode = 0;
     QSettings *settings = nullptr;
     AppSettings config;
     QListWidgetItem *lastCommand = nullptr;
@@ -103,9 +102,7 @@ private:
     QLabel *lbStatusPort = nullptr;
     QLabel *lbStatusRate = nullptr; // frames per second, and frames lost if any
 
-    // Filter selections, kept from the combo boxes' item data so frames don't query widgets.
-    int directFilter = 240;
-    int maskFilter = 0;
+    FrameFilter filter; // kept from the selectors so frames don't query widgets
 
     QTimer *refreshTimer;
     QElapsedTimer lastRefresh;

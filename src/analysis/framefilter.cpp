@@ -1,0 +1,41 @@
+#include "analysis/framefilter.h"
+
+void FrameFilter::setMask(uint32_t mask, uint32_t code)
+{
+    idMask = mask;
+    idCode = code;
+}
+
+bool FrameFilter::matchDirection(const CanPacket &packet) const
+{
+    if (packet.direct == CanPacket::Transmitted)
+        return showTx;
+    const bool received = packet.direct == CanPacket::Received;
+    switch (direction) {
+    case Can1ToCan0Only:
+        return received && (packet.frame & CanPacket::Can1ToCan0);
+    case ReceivedOnly:
+        return received && packet.frame <= CanPacket::Extended;
+    case Can0ToCan1Only:
+        return received && (packet.frame & CanPacket::Can0ToCan1);
+    default:
+        return true;
+    }
+}
+
+bool FrameFilter::matchId(const CanPacket &packet) const
+{
+    switch (idMode) {
+    case AllIds:
+        return true;
+    case StandardIds:
+        return !packet.isExtended();
+    case ExtendedIds:
+        return packet.isExtended();
+    case StandardMask:
+    case ExtendedMask:
+        return ((packet.id ^ idCode) & idMask) == 0;
+    default:
+        return false;
+    }
+}
