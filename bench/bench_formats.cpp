@@ -85,8 +85,9 @@ qint64 readCapture(CaptureFormat format, const QString &path, double &seconds)
 double runTimed(const QString &program, const QStringList &arguments)
 {
     QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // Their chatter (counts, locale warnings) would come between the figures.
     process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
     QElapsedTimer timer;
     timer.start();
     process.start(program, arguments);
@@ -121,8 +122,8 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     const bool keep = args.contains(QStringLiteral("--keep"));
-    const int frames = !args.isEmpty() && args[0] != QLatin1String("--keep") ? args[0].toInt()
-                                                                          : DefaultFrames;
+    const int frames =
+        !args.isEmpty() && args[0] != QLatin1String("--keep") ? args[0].toInt() : DefaultFrames;
     QTemporaryDir dir;
     dir.setAutoRemove(!keep);
     if (keep)
@@ -150,7 +151,8 @@ int main(int argc, char *argv[])
     if (readLog != frames || readAsc != frames)
         return 1;
 
-    for (const CaptureFormat format : {CaptureFormat::Trc, CaptureFormat::Blf, CaptureFormat::Table}) {
+    for (const CaptureFormat format :
+         {CaptureFormat::Trc, CaptureFormat::Blf, CaptureFormat::Table}) {
         const QString path = dir.filePath("bench." + CaptureFormats::suffix(format));
         const QByteArray name = CaptureFormats::name(format).toLatin1();
         writeCapture(format, path, frames, seconds);
@@ -161,11 +163,11 @@ int main(int argc, char *argv[])
 
     figure("convert_candump_to_asc_s",
            runTimed(QStringLiteral(QUORVEX_CONVERT_PATH), {log, dir.filePath("convert.asc")}));
-    figure("log2asc_s", runTimed(QStringLiteral("log2asc"),
-                                 {"-I", log, "-O", dir.filePath("l2a.asc"), "can0", "can1",
-                                  "canrx", "cantx"}));
-    figure("asc2log_s", runTimed(QStringLiteral("asc2log"),
-                                 {"-I", asc, "-O", dir.filePath("a2l.log")}));
+    figure("log2asc_s",
+           runTimed(QStringLiteral("log2asc"),
+                    {"-I", log, "-O", dir.filePath("l2a.asc"), "can0", "can1", "canrx", "cantx"}));
+    figure("asc2log_s",
+           runTimed(QStringLiteral("asc2log"), {"-I", asc, "-O", dir.filePath("a2l.log")}));
     figure("python_can_logreader_s",
            runTimed(QStringLiteral("/usr/bin/python3"), {"-c", pythonReader("LogReader", log)}));
     figure("python_can_ascreader_s",

@@ -52,8 +52,7 @@ inline void checkFrame(const TimedPacket &f, int maxLength)
 }
 
 // Reads the whole input with the reader `make` builds; lengths above `maxLength` are faults.
-template<typename Make>
-int run(const uint8_t *bytes, size_t size, Make make, int maxLength = 8)
+template<typename Make> int run(const uint8_t *bytes, size_t size, Make make, int maxLength = 8)
 {
     if (size == 0)
         return 0;

@@ -1,7 +1,8 @@
 #include "formats/tablereader.h"
 #include "fuzz_capturereader.h"
 
-// The input is Quorvex's semicolon table (lengths up to 15 are the table's own), handed out in pieces.
+// The input is Quorvex's semicolon table (lengths up to 15 are the table's own), handed out in
+// pieces.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     return FuzzCaptureReader::run(

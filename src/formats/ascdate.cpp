@@ -104,7 +104,8 @@ char *AscDate::print(char *p, qint64 wallUsec)
     const qint64 ms = (wallUsec - days * CivilTime::UsPerDay) / CivilTime::UsPerMs;
     const CivilTime::Date date = CivilTime::civilFromDays(days);
     const qint64 hour = ms / 3600000;
-    const qint64 halfDayHour = hour % HoursPerHalfDay == 0 ? HoursPerHalfDay : hour % HoursPerHalfDay;
+    const qint64 halfDayHour =
+        hour % HoursPerHalfDay == 0 ? HoursPerHalfDay : hour % HoursPerHalfDay;
     p = TextPrint::putText(p, DayNames[CivilTime::weekday(days)], 3);
     *p++ = ' ';
     p = TextPrint::putText(p, MonthNames[date.month - 1], 3);

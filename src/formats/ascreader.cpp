@@ -26,8 +26,7 @@ AscReader::AscReader(QIODevice *device) : TextCaptureReader(device, QStringLiter
 {
 }
 
-TextCaptureReader::Line AscReader::parseLine(const char *begin, const char *end,
-                                             TimedPacket &frame)
+TextCaptureReader::Line AscReader::parseLine(const char *begin, const char *end, TimedPacket &frame)
 {
     const LineTokens t(begin, end);
     if (t.count() == 0)

@@ -13,14 +13,14 @@ namespace BlfLayout {
 constexpr char FileSignature[4] = {'L', 'O', 'G', 'G'};
 constexpr char ObjectSignature[4] = {'L', 'O', 'B', 'J'};
 constexpr int FileHeaderSize = 144;
-constexpr int MinFileHeaderSize = 72;  // up to the end of the stop time
-constexpr int StartTimeOffset = 40;    // SYSTEMTIME: 8 16-bit fields
+constexpr int MinFileHeaderSize = 72; // up to the end of the stop time
+constexpr int StartTimeOffset = 40;   // SYSTEMTIME: 8 16-bit fields
 constexpr int StopTimeOffset = 56;
-constexpr int BaseHeaderSize = 16;     // signature, header size, version, object size, type
-constexpr int ObjectHeaderSize = 32;   // base + version 1 part (flags, client, version, time)
+constexpr int BaseHeaderSize = 16;      // signature, header size, version, object size, type
+constexpr int ObjectHeaderSize = 32;    // base + version 1 part (flags, client, version, time)
 constexpr int ContainerHeaderSize = 32; // base + compression method, uncompressed size
-constexpr int MessageSize = 16;        // channel, flags, dlc, id, 8 data bytes
-constexpr int Message2Size = 24;       // the same + frame length, bit count, reserved
+constexpr int MessageSize = 16;         // channel, flags, dlc, id, 8 data bytes
+constexpr int Message2Size = 24;        // the same + frame length, bit count, reserved
 
 enum ObjectType : uint32_t {
     CanMessage = 1,

@@ -16,7 +16,8 @@ constexpr int InnerSize = 256 * 1024;
 constexpr quint32 MaxMessageObject = 1024; // a CAN message object is 48..64 bytes
 constexpr int MaxFileHeaderSize = 64 * 1024;
 constexpr int MaxDlc = 15;
-constexpr quint64 MaxTimestamp = quint64(1) << 60;
+// Far beyond any real capture, and small enough that ten times it still fits in a qint64.
+constexpr quint64 MaxTimestamp = quint64(1) << 59;
 
 // SYSTEMTIME: year, month, weekday, day, hour, minute, second, milliseconds.
 bool parseSystemTime(const char *p, qint64 &wallUsec)
@@ -314,7 +315,8 @@ bool BlfReader::takeInner(TimedPacket &frame)
             corrupt();
             return false;
         }
-        const bool message = (type == CanMessage || type == CanMessage2) && size <= MaxMessageObject;
+        const bool message =
+            (type == CanMessage || type == CanMessage2) && size <= MaxMessageObject;
         if (message && inner.available() < int(size))
             return false; // the rest comes with the next container
         const bool taken = message && decodeMessage(inner.at(), size, frame);
@@ -346,8 +348,8 @@ bool BlfReader::decodeMessage(const char *object, quint32 size, TimedPacket &fra
     packet.id = rawId & ~ExtendedIdFlag;
     if (dlc > MaxDlc || !FrameRoute::validId(packet.id, extended))
         return false;
-    packet.frame = uint8_t((extended ? CanPacket::Extended : 0) |
-                           FrameRoute::routeOfChannel(get16(m)));
+    packet.frame =
+        uint8_t((extended ? CanPacket::Extended : 0) | FrameRoute::routeOfChannel(get16(m)));
     const bool remote = messageFlags & RemoteFlag;
     const int length = qMin(dlc, FrameRoute::MaxClassicLength);
     packet.rtl = uint8_t((remote ? FrameRoute::RemoteFlag : 0) | length);

@@ -27,9 +27,9 @@ char *putInterface(char *p, const CanPacket &packet)
 
 char *putFrame(char *p, const CanPacket &packet)
 {
-    p = packet.isExtended() ? TextPrint::putHex(p, packet.id & FrameRoute::MaxExtendedId, ExtendedIdDigits)
-                            : TextPrint::putHex(p, packet.id & FrameRoute::MaxStandardId,
-                                                StandardIdDigits);
+    p = packet.isExtended()
+            ? TextPrint::putHex(p, packet.id & FrameRoute::MaxExtendedId, ExtendedIdDigits)
+            : TextPrint::putHex(p, packet.id & FrameRoute::MaxStandardId, StandardIdDigits);
     *p++ = '#';
     const int length = FrameRoute::classicLength(packet);
     if (packet.isRemote()) {

@@ -93,8 +93,7 @@ QString CaptureFormats::dialogFilters()
     return filters.join(QStringLiteral(";;"));
 }
 
-std::unique_ptr<CaptureReader> CaptureFormats::createReader(CaptureFormat format,
-                                                            QIODevice *device)
+std::unique_ptr<CaptureReader> CaptureFormats::createReader(CaptureFormat format, QIODevice *device)
 {
     switch (format) {
     case CaptureFormat::Candump:
@@ -111,8 +110,7 @@ std::unique_ptr<CaptureReader> CaptureFormats::createReader(CaptureFormat format
     return nullptr;
 }
 
-std::unique_ptr<CaptureWriter> CaptureFormats::createWriter(CaptureFormat format,
-                                                            QIODevice *device)
+std::unique_ptr<CaptureWriter> CaptureFormats::createWriter(CaptureFormat format, QIODevice *device)
 {
     switch (format) {
     case CaptureFormat::Candump:

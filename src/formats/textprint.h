@@ -20,8 +20,7 @@ inline char *putText(char *p, const char *text, size_t length)
     return p + length;
 }
 
-template<size_t N>
-inline char *putText(char *p, const char (&text)[N])
+template<size_t N> inline char *putText(char *p, const char (&text)[N])
 {
     return putText(p, text, N - 1);
 }

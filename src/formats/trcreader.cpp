@@ -59,8 +59,8 @@ bool parseDays(const char *begin, const char *end, qint64 &wallUsec)
             scale *= 10;
         fraction = (long double)digits / scale;
     }
-    wallUsec = (days - EpochDays) * CivilTime::UsPerDay +
-               qint64(fraction * CivilTime::UsPerDay + 0.5L);
+    wallUsec =
+        (days - EpochDays) * CivilTime::UsPerDay + qint64(fraction * CivilTime::UsPerDay + 0.5L);
     return true;
 }
 
@@ -71,8 +71,7 @@ TrcReader::TrcReader(QIODevice *device)
 {
 }
 
-TextCaptureReader::Line TrcReader::parseLine(const char *begin, const char *end,
-                                             TimedPacket &frame)
+TextCaptureReader::Line TrcReader::parseLine(const char *begin, const char *end, TimedPacket &frame)
 {
     const char *p = begin;
     while (p != end && TextScan::isSpace(*p))
@@ -170,8 +169,7 @@ TextCaptureReader::Line TrcReader::parseColumn(char column, const LineTokens &t,
     }
 }
 
-TextCaptureReader::Line TrcReader::parseId(const char *begin, const char *end,
-                                           CanPacket &packet)
+TextCaptureReader::Line TrcReader::parseId(const char *begin, const char *end, CanPacket &packet)
 {
     uint32_t id = 0; // the packed record's id cannot be bound to a reference
     const bool extended = end - begin > StandardIdDigits;

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr qint64 EpochDays = 25569; // 1899-12-30 to 1970-01-01
+constexpr qint64 EpochDays = 25569;   // 1899-12-30 to 1970-01-01
 constexpr int DayFractionDigits = 12; // well under a microsecond
 constexpr int MaxLineSize = 160;
 constexpr int NumberWidth = 7;

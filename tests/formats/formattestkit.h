@@ -24,14 +24,15 @@ inline void useTestZone()
     tzset();
 }
 
-inline TimedPacket frame(qint64 time, uint32_t id, bool extended, int channel, bool tx,
-                         int rtl, const QByteArray &data = {})
+inline TimedPacket frame(qint64 time, uint32_t id, bool extended, int channel, bool tx, int rtl,
+                         const QByteArray &data = {})
 {
     TimedPacket f;
     f.time = time;
     f.packet.id = id;
-    f.packet.frame = uint8_t((extended ? CanPacket::Extended : 0) |
-                             (channel == 1 ? 0x10 : channel == 2 ? 0x20 : 0));
+    f.packet.frame = uint8_t((extended ? CanPacket::Extended : 0) | (channel == 1   ? 0x10
+                                                                     : channel == 2 ? 0x20
+                                                                                    : 0));
     f.packet.rtl = uint8_t(rtl);
     f.packet.direct = tx ? CanPacket::Transmitted : CanPacket::Received;
     for (int i = 0; i < data.size() && i < 8; ++i)
@@ -56,7 +57,8 @@ inline QVector<TimedPacket> sampleFrames(bool withUnrouted = false)
         frame(t0 + 3600000124, 0x0ABCDEF, true, 2, false, 7, QByteArray::fromHex("A0B1C2D3E4F5")),
     };
     if (withUnrouted)
-        frames.append(frame(t0 + 3600500000, 0x42, false, 0, false, 2, QByteArray::fromHex("0102")));
+        frames.append(
+            frame(t0 + 3600500000, 0x42, false, 0, false, 2, QByteArray::fromHex("0102")));
     return frames;
 }
 
@@ -75,7 +77,8 @@ inline QString describe(const TimedPacket &f, bool withTime = true, const QStrin
     return QStringLiteral("%1 %2 %3 %4 %5 %6 %7 ch%8")
         .arg(withTime ? QString::number(f.time) : QString(), QString::number(p.id, 16),
              p.isExtended() ? "x" : "s", p.isRemote() ? "r" : "d", QString::number(p.length()),
-             data.isEmpty() ? QStringLiteral("-") : QString::fromLatin1(data), p.direct == CanPacket::Received ? "rx" : "tx")
+             data.isEmpty() ? QStringLiteral("-") : QString::fromLatin1(data),
+             p.direct == CanPacket::Received ? "rx" : "tx")
         .arg(channel);
 }
 

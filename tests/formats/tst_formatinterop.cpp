@@ -155,7 +155,8 @@ private slots:
                 f.packet.rtl = 0x10;
         }
         if (format == int(CaptureFormat::Trc)) // no remote frames; its start time is not kept
-            QCOMPARE(describeAll(relative(read.frames)), describeAll(relative(withoutRemote(frames))));
+            QCOMPARE(describeAll(relative(read.frames)),
+                     describeAll(relative(withoutRemote(frames))));
         else
             QCOMPARE(describeAll(read.frames), describeAll(expected));
     }
@@ -181,7 +182,8 @@ private slots:
         if (format == int(CaptureFormat::Candump))
             QCOMPARE(seen, pythonViewOfCandump(frames));
         else if (format == int(CaptureFormat::Trc)) // python-can reads neither RR nor the start
-            QCOMPARE(describeAll(relative(readBack(seen))), describeAll(relative(withoutRemote(frames))));
+            QCOMPARE(describeAll(relative(readBack(seen))),
+                     describeAll(relative(withoutRemote(frames))));
         else
             QCOMPARE(seen, describeAll(frames));
     }
@@ -217,8 +219,8 @@ private slots:
         const QVector<TimedPacket> frames = sampleFrames(true);
         QVERIFY(writeFile(CaptureFormat::Candump, path("ours-l.log"), frames));
         bool ok = false;
-        run("log2asc", {"-I", path("ours-l.log"), "-O", path("ours-l.asc"), "can0", "can1",
-                        "canrx", "cantx"},
+        run("log2asc",
+            {"-I", path("ours-l.log"), "-O", path("ours-l.asc"), "can0", "can1", "canrx", "cantx"},
             &ok);
         QVERIFY(ok);
         const ReadResult read = readFile(CaptureFormat::Asc, path("ours-l.asc"));
@@ -249,9 +251,10 @@ private slots:
         QVERIFY(writeFile(CaptureFormat::Candump, path("shark.log"), frames));
         bool ok = false;
         const QByteArray out =
-            run("tshark", {"-r", path("shark.log"), "-T", "fields", "-E", "separator=/s", "-e",
-                           "frame.time_epoch", "-e", "can.id", "-e", "can.flags.xtd", "-e",
-                           "can.flags.rtr", "-e", "can.len", "-e", "exported_pdu.exported_pdu"},
+            run("tshark",
+                {"-r", path("shark.log"), "-T", "fields", "-E", "separator=/s", "-e",
+                 "frame.time_epoch", "-e", "can.id", "-e", "can.flags.xtd", "-e", "can.flags.rtr",
+                 "-e", "can.len", "-e", "exported_pdu.exported_pdu"},
                 &ok);
         QVERIFY(ok);
         QStringList expected;
@@ -259,14 +262,15 @@ private slots:
             const CanPacket &p = f.packet;
             const QByteArray data = QByteArray(reinterpret_cast<const char *>(p.data), p.length());
             const QString micro = QString::number(f.time % 1000000).rightJustified(6, '0');
-            expected.append(QStringLiteral("%1.%2 %3 %4 %5 %6%7")
-                                .arg(f.time / 1000000)
-                                .arg(micro + "000")
-                                .arg(p.id)
-                                .arg(p.isExtended())
-                                .arg(p.isRemote())
-                                .arg(p.length())
-                                .arg(p.isRemote() || p.length() == 0 ? QString() : " " + data.toHex()));
+            expected.append(
+                QStringLiteral("%1.%2 %3 %4 %5 %6%7")
+                    .arg(f.time / 1000000)
+                    .arg(micro + "000")
+                    .arg(p.id)
+                    .arg(p.isExtended())
+                    .arg(p.isRemote())
+                    .arg(p.length())
+                    .arg(p.isRemote() || p.length() == 0 ? QString() : " " + data.toHex()));
         }
         // The exported frame is the kernel's: id, length, 3 bytes, then the data. The data
         // dissectors guess at payloads, so the raw frame is compared.

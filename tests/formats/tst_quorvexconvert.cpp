@@ -68,8 +68,8 @@ private slots:
         const Run there = convert({path("in.log"), path("out." + suffix)});
         QCOMPARE(there.code, 0);
         QCOMPARE(there.err, QByteArray("frames read 3, written 3, skipped 1\n"));
-        const QStringList args = {"--date", "2023-11-15", path("out." + suffix), "-", "--to",
-                                  "candump"};
+        const QStringList args = {"--date", "2023-11-15", path("out." + suffix),
+                                  "-",      "--to",       "candump"};
         const Run back = convert(args);
         QCOMPARE(back.code, 0);
         const QByteArray expected = QByteArray(Log).replace("(1700000001.0) can0 123##0AA\n", "");
@@ -160,8 +160,8 @@ private slots:
     {
         const Run run = convert({"--help"});
         QCOMPARE(run.code, 0);
-        for (const char *word : {"candump", "asc", "trc", "blf", "table", "--from", "--to",
-                                 "--date", "Exit status"})
+        for (const char *word :
+             {"candump", "asc", "trc", "blf", "table", "--from", "--to", "--date", "Exit status"})
             QVERIFY2(run.out.contains(word), word);
     }
 };

@@ -1,5 +1,6 @@
 // quorvex-convert: converts a CAN capture between candump, ASC, TRC, BLF and Quorvex's table.
 
+#include "decodedoutput.h"
 #include "formats/captureformat.h"
 #include "formats/capturereader.h"
 #include "formats/capturewriter.h"
@@ -31,12 +32,17 @@ const char HelpText[] =
     "  --to FMT          format of OUT\n"
     "  --date YYYY-MM-DD date of the first frame of a table, which holds only the time of day\n"
     "                    (default 1970-01-01)\n"
+    "  --dbc FILE         a DBC file for --decoded (repeatable)\n"
+    "  --decoded          OUT gets the decoded signals as CSV: \"time\" in seconds since the\n"
+    "                    epoch, then one column \"Message.Signal\" per signal, a row per frame\n"
+    "                    of a message the DBC files know\n"
     "  -h, --help        this text\n"
     "\n"
     "Prints \"frames read N, written M, skipped K\" to standard error. An OUT file is replaced\n"
     "only when the whole conversion succeeded (a device or pipe is written as the frames come).\n"
     "Skipped records (CAN FD, error frames, events, broken lines) are counted, not converted.\n"
-    "Exit status: 0 done, 1 input unreadable or not in its format, or writing failed, 2 bad usage.\n";
+    "Exit status: 0 done, 1 input unreadable or not in its format, or writing failed, 2 bad "
+    "usage.\n";
 
 void say(const QString &text)
 {
@@ -50,6 +56,8 @@ struct Options
     std::optional<CaptureFormat> from;
     std::optional<CaptureFormat> to;
     QDate date;
+    QStringList dbcFiles;
+    bool decoded = false;
 };
 
 // Parses the command line; returns an exit code when the program should stop at once.
@@ -60,7 +68,9 @@ std::optional<int> parseOptions(const QStringList &arguments, Options &options)
     const QCommandLineOption from("from", "format", "FMT");
     const QCommandLineOption to("to", "format", "FMT");
     const QCommandLineOption date("date", "date", "YYYY-MM-DD");
-    parser.addOptions({help, from, to, date});
+    const QCommandLineOption dbc("dbc", "DBC file", "FILE");
+    const QCommandLineOption decoded("decoded", "decoded signals");
+    parser.addOptions({help, from, to, date, dbc, decoded});
     if (!parser.parse(arguments)) {
         say(parser.errorText());
         return BadUsage;
@@ -72,6 +82,12 @@ std::optional<int> parseOptions(const QStringList &arguments, Options &options)
     const QStringList files = parser.positionalArguments();
     if (files.size() != 2) {
         std::fputs(HelpText, stderr);
+        return BadUsage;
+    }
+    options.dbcFiles = parser.values(dbc);
+    options.decoded = parser.isSet(decoded);
+    if (options.decoded && options.dbcFiles.isEmpty()) {
+        say(QStringLiteral("--decoded needs at least one --dbc FILE"));
         return BadUsage;
     }
     options.in = files[0];
@@ -105,6 +121,8 @@ std::optional<int> resolveFormats(Options &options)
         say(QStringLiteral("unknown input format (name it with --from): %1").arg(options.in));
         return options.in == QLatin1String("-") ? BadUsage : Failure;
     }
+    if (options.decoded)
+        options.to = CaptureFormat::Table; // only its suffix matters: the writer is replaced
     if (!options.to) {
         say(QStringLiteral("unknown output format (name it with --to): %1").arg(options.out));
         return BadUsage;
@@ -182,7 +200,17 @@ int convert(const Options &options)
     const auto reader = CaptureFormats::createReader(*options.from, &input);
     if (auto *table = dynamic_cast<TableReader *>(reader.get()); table && options.date.isValid())
         table->setBaseDate(options.date);
-    const auto writer = CaptureFormats::createWriter(*options.to, &output.device());
+    DecodedOutput decoded;
+    QString dbcError;
+    QStringList dbcProblems;
+    if (options.decoded && !decoded.load(options.dbcFiles, &dbcError, &dbcProblems)) {
+        say(dbcError);
+        return Failure;
+    }
+    for (const QString &problem : dbcProblems)
+        say(problem);
+    const auto writer = options.decoded ? decoded.writer(&output.device())
+                                        : CaptureFormats::createWriter(*options.to, &output.device());
     Counts counts;
     const bool finished = copyFrames(*reader, *writer, counts) && writer->finish();
     std::fprintf(stderr, "frames read %llu, written %llu, skipped %llu\n",
@@ -194,8 +222,8 @@ int convert(const Options &options)
         return Failure;
     }
     if (!finished || !output.commit()) {
-        const QString why = writer->errorString().isEmpty() ? output.device().errorString()
-                                                            : writer->errorString();
+        const QString why =
+            writer->errorString().isEmpty() ? output.device().errorString() : writer->errorString();
         say(QStringLiteral("cannot write %1: %2").arg(options.out, why));
         return Failure;
     }
