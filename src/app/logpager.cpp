@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QTableView>
 #include <QWheelEvent>
+#include <algorithm>
 
 namespace {
 constexpr int WheelStep = 120; // one notch of a mouse wheel
@@ -86,6 +87,16 @@ void LogPager::onCurrentChanged(int pageRow)
 {
     if (!moving && pageRow >= 0)
         current = model->sourceRow(pageRow);
+}
+
+QVector<qint64> LogPager::selectedRows() const
+{
+    QVector<qint64> rows;
+    const QModelIndexList picked = view->selectionModel()->selectedRows();
+    for (const QModelIndex &index : picked)
+        rows.append(model->sourceRow(index.row()));
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
 void LogPager::showRow(int row)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QVector>
 
 class CanDataModel;
 class LogPageModel;
@@ -24,6 +25,8 @@ public:
     bool following() const { return follow; }
     // The log row of the view's current index, -1 for none.
     int currentRow() const { return current; }
+    // The log rows selected in the view, ascending.
+    QVector<qint64> selectedRows() const;
     // Scrolls the log row into sight and makes it the current one.
     void showRow(int row);
 

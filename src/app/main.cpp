@@ -28,5 +28,8 @@ int main(int argc, char *argv[])
     QObject::connect(&stopSignals, &SignalPipe::received, &window, &QWidget::close);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/quorvex.png")));
     window.show();
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() == 2)
+        window.openCapture(arguments.at(1)); // "quorvex FILE", as the desktop entry passes it
     return app.exec();
 }

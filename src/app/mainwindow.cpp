@@ -3,12 +3,17 @@
 
 #include "app/aboutdialog.h"
 #include "app/appinfo.h"
+#include "app/captureopener.h"
 #include "app/configdialog.h"
 #include "app/exchangelisting.h"
+#include "app/findbar.h"
 #include "app/framestatistics.h"
+#include "app/loadmeter.h"
+#include "app/statisticsview.h"
 #include "app/logpager.h"
 #include "app/logsaver.h"
 #include "app/recordingcontrol.h"
+#include "app/replaydialog.h"
 #include "link/cantester.h"
 #include "link/timedpacket.h"
 #include "link/timeofday.h"
@@ -19,6 +24,7 @@
 #include "transmit/senddialog.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
@@ -57,6 +63,7 @@ MainWindow::MainWindow(QWidget *parent)
     fillSelectors();
     setupStatusBar();
     setupCommandTab();
+    setupOpener();
     loadConfig();
     ui->chkTX->setChecked(config.showTx);
     on_chkTX_stateChanged(config.showTx ? 1 : 0);
@@ -83,7 +90,9 @@ void MainWindow::setupLog()
     setLogColumnWidth(13, 150, QStringLiteral("00:00:00:000"));
 
     statistics = std::make_unique<FrameStatistics>(this);
-    ui->tableView_2->setModel(statistics->model());
+    statisticsView = new StatisticsView(ui->tableView_2, statistics.get(), &filter, this);
+    ui->findBar->attach(model, pager, this);
+    connect(ui->findBar, &FindBar::rowFound, this, [this] { ui->tabWidget->setCurrentWidget(ui->tab); });
 }
 
 // The given width, or wider when the widest text of the column would not fit in it with the
@@ -96,8 +105,10 @@ void MainWindow::setLogColumnWidth(int column, int width, const QString &widest)
 
 void MainWindow::fillSelectors()
 {
-    connect(ui->cbDirect, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            [this] { filter.setDirection(ui->cbDirect->currentData().toInt()); });
+    connect(ui->cbDirect, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this] {
+        filter.setDirection(ui->cbDirect->currentData().toInt());
+        refilterLoaded();
+    });
 
     const auto fill = [](QComboBox *box, const QList<QPair<QString, int>> &items) {
         for (const auto &item : items)
@@ -133,6 +144,7 @@ void MainWindow::setupStatusBar()
     lbStatusRate = new QLabel(this);
     lbStatusRate->setObjectName(QStringLiteral("lbStatusRate"));
     ui->statusbar->addPermanentWidget(lbStatusRate);
+    load = new LoadMeter(ui->statusbar, this);
     recording = new RecordingControl(ui->statusbar, this);
     saver = new LogSaver(this, ui->statusbar, model);
     connect(saver, &LogSaver::status, this, &MainWindow::onStatusMain);
@@ -228,12 +240,18 @@ void MainWindow::onAddPacket()
     if (!tester || !model)
         return;
     const TimedPacket frame{tester->lastTime(), tester->lastPacket()};
-    const CanPacket &packet = frame.packet;
     ++framesSeen;
     recording->record(frame);
-    if (onFilterID(packet) && onFilterView(packet))
+    load->add(frame);
+    logFrame(frame);
+}
+
+// A received frame, live or from a file: counted always, logged when the filters let it.
+void MainWindow::logFrame(const TimedPacket &frame)
+{
+    if (onFilterID(frame.packet) && onFilterView(frame.packet) && filter.matchShown(frame.packet))
         model->addFrame(frame);
-    onSetStat(packet);
+    statistics->count(frame);
     scheduleRefresh();
 }
 
@@ -260,13 +278,13 @@ void MainWindow::onSendPacket(CanPacket packet)
         return;
     const int written = tester->writePacket(packet);
     onStatusCan(QStringLiteral("Запись %1 байт").arg(written));
-    onSetStat(packet);
     const TimedPacket frame{TimeOfDay::nowUsec(), packet};
+    statistics->count(frame);
     if (written > 0)
         recording->record(frame);
     if (written <= 0)
         onStatusCan(QStringLiteral("Ошибка записи!"));
-    else if (onFilterView(packet))
+    else if (onFilterView(packet) && filter.matchShown(packet))
         model->addFrame(frame);
     scheduleRefresh();
 }
@@ -283,6 +301,7 @@ void MainWindow::setupCommandTab()
 {
     ModuleCommand::fillCommands(ui->lwCommand);
     fillCanSpeeds(ui->cbCanSpeed);
+    load->followSpeed(ui->cbCanSpeed);
     ui->lwList->setStyleSheet(QStringLiteral("color:rgb(160,160,160);background-color:black;"));
     ui->lwList->addItem(QStringLiteral("Can USB list..."));
     listing = new ExchangeListing(ui->lwList, this);
@@ -347,6 +366,7 @@ void MainWindow::on_cbMASK_currentIndexChanged(int index)
     filter.setIdMode(ui->cbMASK->currentData().toInt()); // the new mode applies from now on
     if (FrameFilter::usesMask(filter.idModeCode()))
         on_actionMask_triggered();
+    refilterLoaded();
 }
 
 void MainWindow::on_actionMask_triggered()
@@ -446,6 +466,7 @@ void MainWindow::onStatusSerialPort(QString status)
     lbStatusPort->setText(status);
     ui->actionOpenPort->setIcon(QIcon(connected ? QStringLiteral(":/images/usbon.png")
                                                 : QStringLiteral(":/images/usboff.png")));
+    ui->actionReplay->setEnabled(connected && opener->hasCapture());
 }
 
 void MainWindow::onStatusCan(QString status)
@@ -463,6 +484,59 @@ void MainWindow::onStatusMain(QString status)
 void MainWindow::on_actionExit_triggered()
 {
     close();
+}
+
+// Captures from files
+
+void MainWindow::setupOpener()
+{
+    opener = new CaptureOpener(this, ui->statusbar);
+    connect(opener, &CaptureOpener::status, this, &MainWindow::onStatusMain);
+    connect(opener, &CaptureOpener::starting, this, [this] {
+        model->clear();
+        statistics->clear();
+    });
+    connect(opener, &CaptureOpener::frames, this, [this](const QVector<TimedPacket> &batch) {
+        for (const TimedPacket &frame : batch)
+            logFrame(frame);
+    });
+    connect(opener, &CaptureOpener::loaded, this, [this](const QString &path) {
+        setWindowTitle(QStringLiteral("Veltrica. Анализатор пакетов Quorvex %1 — %2")
+                           .arg(QLatin1String(AppInfo::Version), QFileInfo(path).fileName()));
+        ui->actionReplay->setEnabled(connected);
+    });
+}
+
+void MainWindow::openCapture(const QString &path)
+{
+    if (connected)
+        onStatusMain(QStringLiteral("Журнал открывается при закрытом порте"));
+    else
+        opener->load(path);
+}
+
+void MainWindow::on_actionOpenLog_triggered()
+{
+    if (connected)
+        onStatusMain(QStringLiteral("Журнал открывается при закрытом порте"));
+    else
+        opener->open(config.workDir);
+}
+
+// A loaded capture follows the filters: it is read again with the new ones.
+void MainWindow::refilterLoaded()
+{
+    if (!connected && opener && opener->hasCapture())
+        opener->reload();
+}
+
+void MainWindow::on_actionReplay_triggered()
+{
+    onRefreshView();
+    auto *dialog = new ReplayDialog(model->snapshot(), pager->selectedRows(), this);
+    connect(dialog, &ReplayDialog::sendPacket, this, &MainWindow::onSendPacket);
+    dialog->exec();
+    dialog->deleteLater();
 }
 
 void MainWindow::on_actionAbout_triggered()
@@ -493,6 +567,7 @@ void MainWindow::on_cbFormat_currentIndexChanged(int index)
     setLogColumnWidth(12, 120, QStringLiteral("RX (CAN0->CAN1)"));
     setLogColumnWidth(13, 150, QStringLiteral("00:00:00:000"));
     model->setFormat(format);
+    statisticsView->setFormat(format);
     ui->tableView->viewport()->update();
 }
 
@@ -501,6 +576,8 @@ void MainWindow::on_btClearTable_clicked()
     listing->clear();
     model->clear();
     statistics->clear();
+    opener->forget();
+    ui->actionReplay->setEnabled(false);
 }
 
 void MainWindow::on_btSaveTable_clicked()
@@ -515,4 +592,5 @@ void MainWindow::on_chkTX_stateChanged(int arg1)
                                 : QStringLiteral("Отображать TX пакеты"));
     config.showTx = arg1 != 0;
     filter.setShowTx(config.showTx);
+    refilterLoaded();
 }

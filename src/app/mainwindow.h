@@ -3,6 +3,7 @@
 #include "analysis/framefilter.h"
 #include "app/appsettings.h"
 #include "link/canpacket.h"
+#include "link/timedpacket.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -10,8 +11,11 @@
 
 class CanDataModel;
 class CanTester;
+class CaptureOpener;
 class ExchangeListing;
 class FrameStatistics;
+class LoadMeter;
+class StatisticsView;
 class LogPager;
 class LogSaver;
 class RecordingControl;
@@ -38,6 +42,9 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
+    // Loads a capture file into the log (the program's argument, say).
+    void openCapture(const QString &path);
+
 private slots:
     void onConnectPort();
     void onAddPacket();
@@ -53,6 +60,8 @@ private slots:
     void onStatusCan(QString status);
     void onStatusMain(QString status);
     void on_actionExit_triggered();
+    void on_actionOpenLog_triggered();
+    void on_actionReplay_triggered();
     void on_actionAbout_triggered();
     void on_actionConfigmain_triggered();
     void on_actionMask_triggered();
@@ -83,14 +92,20 @@ private:
     void closePort(const QString &status);
     void onPortLost(QSerialPort *lost);
     void scheduleRefresh();
+    void logFrame(const TimedPacket &frame);
+    void setupOpener();
+    void refilterLoaded();
 
     Ui::MainWindow *ui;
     CanDataModel *model = nullptr;
     LogPager *pager = nullptr;
     LogSaver *saver = nullptr;
+    CaptureOpener *opener = nullptr;
     RecordingControl *recording = nullptr;
     ExchangeListing *listing = nullptr;
     std::unique_ptr<FrameStatistics> statistics; // its table model is a child of the window
+    StatisticsView *statisticsView = nullptr;
+    LoadMeter *load = nullptr;
     QSerialPort *port = nullptr;
     CanTester *tester = nullptr;
     bool connected = false;

@@ -1,0 +1,103 @@
+#include "app/captureopener.h"
+
+#include "capture/captureloader.h"
+#include "formats/captureformat.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+
+namespace {
+constexpr int PollMs = 100;
+
+QString openFilter()
+{
+    QStringList patterns;
+    for (const CaptureFormat format : CaptureFormats::all())
+        patterns << QStringLiteral("*.") + CaptureFormats::suffix(format);
+    return QStringLiteral("Журналы CAN (%1);;").arg(patterns.join(QLatin1Char(' '))) +
+           CaptureFormats::dialogFilters();
+}
+} // namespace
+
+CaptureOpener::CaptureOpener(QWidget *window, QStatusBar *bar)
+    : QObject(window), window(window), loader(new CaptureLoader(this)),
+      progress(new QProgressBar(bar)), cancelButton(new QPushButton(QStringLiteral("Отмена"), bar)),
+      poll(new QTimer(this))
+{
+    progress->setObjectName(QStringLiteral("pbLoad"));
+    cancelButton->setObjectName(QStringLiteral("btLoadCancel"));
+    progress->setRange(0, 1000);
+    progress->setMaximumWidth(200);
+    bar->addPermanentWidget(progress);
+    bar->addPermanentWidget(cancelButton);
+    showProgress(false);
+    connect(cancelButton, &QPushButton::clicked, loader, &CaptureLoader::cancel);
+    connect(poll, &QTimer::timeout, this, [this] { progress->setValue(loader->progress()); });
+    connect(loader, &CaptureLoader::frames, this, &CaptureOpener::frames);
+    connect(loader, &CaptureLoader::finished, this, &CaptureOpener::onFinished);
+}
+
+CaptureOpener::~CaptureOpener() = default;
+
+bool CaptureOpener::isLoading() const
+{
+    return loader->isRunning();
+}
+
+void CaptureOpener::open(const QString &workDir)
+{
+    const QString chosen = QFileDialog::getOpenFileName(window, QStringLiteral("Открыть журнал"),
+                                                        workDir, openFilter());
+    if (!chosen.isEmpty())
+        load(chosen);
+}
+
+void CaptureOpener::load(const QString &file)
+{
+    if (isLoading()) {
+        loader->cancel();
+        return;
+    }
+    emit starting();
+    if (!loader->start(file)) {
+        emit status(QStringLiteral("Журнал не открыт: %1 (%2)")
+                        .arg(loader->errorString(), QFileInfo(file).fileName()));
+        return;
+    }
+    path = file;
+    showProgress(true);
+}
+
+void CaptureOpener::reload()
+{
+    if (hasCapture() && !isLoading())
+        load(path);
+}
+
+void CaptureOpener::showProgress(bool shown)
+{
+    progress->setValue(0);
+    progress->setVisible(shown);
+    cancelButton->setVisible(shown);
+    if (shown)
+        poll->start(PollMs);
+    else
+        poll->stop();
+}
+
+void CaptureOpener::onFinished(bool ok, quint64 framesRead, quint64 skipped, const QString &error)
+{
+    showProgress(false);
+    emit loaded(path);
+    QString text = QStringLiteral("Загружено кадров: %1").arg(framesRead);
+    if (!ok)
+        text = error.isEmpty() ? QStringLiteral("Загрузка прервана, кадров: %1").arg(framesRead)
+                               : QStringLiteral("Ошибка чтения: %1").arg(error);
+    if (skipped > 0)
+        text += QStringLiteral(" | Пропущено строк: %1").arg(skipped);
+    emit status(text);
+}

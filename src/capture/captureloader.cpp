@@ -1,0 +1,110 @@
+#include "capture/captureloader.h"
+
+#include "formats/captureformat.h"
+#include "formats/capturereader.h"
+
+#include <QFile>
+
+CaptureLoader::CaptureLoader(QObject *parent) : QObject(parent)
+{
+}
+
+CaptureLoader::~CaptureLoader()
+{
+    cancel();
+    if (worker.joinable())
+        worker.join();
+}
+
+bool CaptureLoader::start(const QString &path)
+{
+    if (running)
+        return false;
+    if (worker.joinable())
+        worker.join();
+    const auto format = CaptureFormats::fromFileName(path);
+    if (!format) {
+        error = QStringLiteral("неизвестный формат файла");
+        return false;
+    }
+    if (!QFile::exists(path)) {
+        error = QStringLiteral("файл не найден");
+        return false;
+    }
+    error.clear();
+    cancelled = false;
+    permille = 0;
+    inFlight = 0;
+    running = true;
+    worker = std::thread(&CaptureLoader::run, this, path, int(*format));
+    return true;
+}
+
+void CaptureLoader::cancel()
+{
+    cancelled = true;
+    room.notify_all();
+}
+
+void CaptureLoader::waitForRoom()
+{
+    std::unique_lock<std::mutex> guard(lock);
+    room.wait(guard, [this] { return inFlight < MaxBatchesInFlight || cancelled; });
+    ++inFlight;
+}
+
+void CaptureLoader::deliver(QVector<TimedPacket> &batch)
+{
+    waitForRoom();
+    QMetaObject::invokeMethod(
+        this,
+        [this, batch] {
+            if (!cancelled)
+                emit frames(batch);
+            {
+                std::lock_guard<std::mutex> guard(lock);
+                --inFlight;
+            }
+            room.notify_all();
+        },
+        Qt::QueuedConnection);
+    batch.clear();
+    batch.reserve(BatchFrames);
+}
+
+void CaptureLoader::run(const QString &path, int format)
+{
+    QFile file(path);
+    QString why;
+    quint64 read = 0;
+    quint64 skipped = 0;
+    if (!file.open(QIODevice::ReadOnly)) {
+        why = file.errorString();
+    } else {
+        const auto reader = CaptureFormats::createReader(CaptureFormat(format), &file);
+        const qint64 size = qMax<qint64>(1, file.size());
+        QVector<TimedPacket> batch;
+        batch.reserve(BatchFrames);
+        TimedPacket frame;
+        while (!cancelled && reader->next(frame)) {
+            batch.append(frame);
+            ++read;
+            if (batch.size() == BatchFrames) {
+                permille = int(qMin<qint64>(1000, reader->bytesConsumed() * 1000 / size));
+                deliver(batch);
+            }
+        }
+        if (!batch.isEmpty() && !cancelled)
+            deliver(batch);
+        skipped = reader->skipped();
+        why = reader->errorString();
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, read, skipped, why] {
+            running = false;
+            error = why;
+            emit finished(why.isEmpty() && !cancelled, read, skipped, why);
+        },
+        Qt::QueuedConnection);
+}
