@@ -1,10 +1,17 @@
 // The whole capture path under load: tarvix-sim on a pseudo-terminal feeding the real main window
 // (shown offscreen, log tab visible, filters on "Все", TX display on) through QSerialPort,
 // CanTester, the filters, the log, the statistics and the view refresh. Prints one figure a line.
+// Day-long captures: anonymous memory per frame over 20,000,000 frames, the rate with recording
+// on and off, a 10,000,000-row save during a capture at the two-line limit, a reply-marker flood.
+// Recordings, the private row file and the saved log go to a temporary directory.
 //
 //   bench_capture [--quick]     (--quick: shorter runs, for a first look)
 
+#include "app/logsaver.h"
 #include "app/mainwindow.h"
+#include "link/cantester.h"
+#include "link/linerecord.h"
+#include "log/candatamodel.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
@@ -12,24 +19,78 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QListWidget>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
-qint64 residentBytes()
+constexpr int BusLimit = 42554; // frames/s of both lines at 1 Mbit/s
+
+// A field of /proc/self/status in bytes: VmRSS (all resident) or RssAnon (heap and other
+// anonymous memory, what a capture must not grow).
+qint64 statusBytes(const char *field)
 {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return 0;
-    const auto match = QRegularExpression(QStringLiteral("VmRSS:\\s+(\\d+) kB"))
+    const auto match = QRegularExpression(QLatin1String(field) + QStringLiteral(":\\s+(\\d+) kB"))
                            .match(QString::fromLatin1(status.readAll()));
     return match.hasMatch() ? match.captured(1).toLongLong() * 1024 : 0;
+}
+
+qint64 residentBytes()
+{
+    return statusBytes("VmRSS");
+}
+
+qint64 anonymousBytes()
+{
+    return statusBytes("RssAnon");
+}
+
+// The settings of every run: the port behind a link that each run points at its module, and the
+// working directory (recordings, saves) in a temporary place.
+struct Workplace
+{
+    QTemporaryDir dir;
+    QString link() const { return dir.filePath(QStringLiteral("tarvix")); }
+    void pointAt(const QString &port) const
+    {
+        QFile::remove(link());
+        QFile::link(port, link());
+    }
+    void store(bool record) const
+    {
+        QSettings store(QStringLiteral("Veltrica"), QStringLiteral("Quorvex"));
+        store.setValue(QStringLiteral("PORT"), link());
+        store.setValue(QStringLiteral("WORKDIR"), dir.path());
+        store.setValue(QStringLiteral("TX"), true);
+        store.setValue(QStringLiteral("RECORD"), record);
+        store.sync();
+    }
+};
+
+Workplace *workplace = nullptr;
+
+void trigger(MainWindow &window, const char *action)
+{
+    window.findChild<QAction *>(QLatin1String(action))->trigger();
+}
+
+CanDataModel *logOf(MainWindow &window)
+{
+    return window.findChild<CanDataModel *>();
 }
 
 double cpuSeconds()
@@ -78,58 +139,68 @@ struct RunResult
     double cpuPerFrame = 0; // seconds of this process per frame while capturing
     qint64 stallMs = 0;
     double rssPerRow = 0;
+    double anonPerRow = 0;
+    qint64 anonAtSample = 0; // once a tenth of the rows are in
+    qint64 anonAtEnd = 0;
+};
+
+// The virtual module as a child process.
+class Sim
+{
+public:
+    bool start(const QStringList &arguments)
+    {
+        process.setStandardErrorFile(QProcess::nullDevice());
+        process.start(QStringLiteral(TARVIX_SIM_PATH), arguments);
+        while (!process.canReadLine() && process.waitForReadyRead(10000)) {
+        }
+        const QString line = QString::fromLocal8Bit(process.readLine()).trimmed();
+        port = line.mid(5);
+        return line.startsWith(QLatin1String("PORT /"));
+    }
+    qint64 stop()
+    {
+        process.terminate();
+        process.waitForFinished(10000);
+        const auto match = QRegularExpression(QStringLiteral("frames sent (\\d+)"))
+                               .match(QString::fromLocal8Bit(process.readAllStandardOutput()));
+        return match.hasMatch() ? match.captured(1).toLongLong() : -1;
+    }
+    QString portName() const { return port; }
+
+private:
+    QProcess process;
+    QString port;
 };
 
 class CaptureRun
 {
 public:
-    CaptureRun(const QStringList &simArguments, qint64 expected)
-        : arguments(simArguments), expectedRows(expected)
+    CaptureRun(const QStringList &simArguments, qint64 expected, bool record = true)
+        : arguments(simArguments), expectedRows(expected), record(record)
     {
     }
     RunResult run();
 
 private:
-    bool startSim();
-    qint64 stopSim();
-    void waitForQuiet(QAbstractItemModel *log, const QElapsedTimer &clock);
+    void waitForQuiet(CanDataModel *log, const QElapsedTimer &clock);
 
     QStringList arguments;
     qint64 expectedRows = 0;
+    bool record = true;
     qint64 lastRowMs = 0;
     int sampleRows = 0;
     int firstRows = 0;
     double firstRowCpu = 0;
     double lastRowCpu = 0;
     qint64 sampleRss = 0;
-    QProcess sim;
-    QString port;
+    qint64 sampleAnon = 0;
 };
-
-bool CaptureRun::startSim()
-{
-    sim.setStandardErrorFile(QProcess::nullDevice());
-    sim.start(QStringLiteral(TARVIX_SIM_PATH), arguments);
-    while (!sim.canReadLine() && sim.waitForReadyRead(10000)) {
-    }
-    const QString line = QString::fromLocal8Bit(sim.readLine()).trimmed();
-    port = line.mid(5);
-    return line.startsWith(QLatin1String("PORT /"));
-}
-
-qint64 CaptureRun::stopSim()
-{
-    sim.terminate();
-    sim.waitForFinished(10000);
-    const auto match = QRegularExpression(QStringLiteral("frames sent (\\d+)"))
-                           .match(QString::fromLocal8Bit(sim.readAllStandardOutput()));
-    return match.hasMatch() ? match.captured(1).toLongLong() : -1;
-}
 
 // Done when nothing new has been logged for a second (the module has sent its count). Notes
 // when the last row came, and the memory in use once a tenth of the rows are in, so the growth
 // per row leaves out what the window costs anyway.
-void CaptureRun::waitForQuiet(QAbstractItemModel *log, const QElapsedTimer &clock)
+void CaptureRun::waitForQuiet(CanDataModel *log, const QElapsedTimer &clock)
 {
     int last = -1;
     QElapsedTimer still;
@@ -149,6 +220,7 @@ void CaptureRun::waitForQuiet(QAbstractItemModel *log, const QElapsedTimer &cloc
         if (sampleRows == 0 && last >= expectedRows / 10) {
             sampleRows = last;
             sampleRss = residentBytes();
+            sampleAnon = anonymousBytes();
         }
     }
 }
@@ -156,52 +228,264 @@ void CaptureRun::waitForQuiet(QAbstractItemModel *log, const QElapsedTimer &cloc
 RunResult CaptureRun::run()
 {
     RunResult result;
-    if (!startSim())
+    Sim sim;
+    if (!sim.start(arguments))
         return result;
-    QSettings store(QStringLiteral("Veltrica"), QStringLiteral("Quorvex"));
-    store.setValue(QStringLiteral("PORT"), port);
-    store.setValue(QStringLiteral("TX"), true);
-    store.sync();
+    workplace->pointAt(sim.portName());
+    workplace->store(record);
     {
         MainWindow window;
         window.show();
-        auto *log = window.findChild<QTableView *>(QStringLiteral("tableView"))->model();
+        CanDataModel *log = logOf(window);
         StallProbe probe;
         QElapsedTimer clock;
         probe.start();
         clock.start();
-        window.findChild<QAction *>(QStringLiteral("actionOpenPort"))->trigger();
+        trigger(window, "actionOpenPort");
         waitForQuiet(log, clock);
         result.seconds = lastRowMs / 1000.0;
         result.cpuPerFrame =
             (lastRowCpu - firstRowCpu) / qMax<qint64>(1, log->rowCount() - firstRows);
         result.stallMs = probe.longestStallMs();
         result.logged = log->rowCount();
-        result.rssPerRow =
-            double(residentBytes() - sampleRss) / qMax<qint64>(1, result.logged - sampleRows);
-        result.sent = stopSim();
+        const qint64 grown = qMax<qint64>(1, result.logged - sampleRows);
+        result.rssPerRow = double(residentBytes() - sampleRss) / grown;
+        result.anonAtSample = sampleAnon;
+        result.anonAtEnd = anonymousBytes();
+        result.anonPerRow = double(result.anonAtEnd - sampleAnon) / grown;
+        trigger(window, "actionOpenPort"); // disconnect before the module's line goes
+        result.sent = sim.stop();
     }
     return result;
 }
 
 void print(const char *what, double value, const char *unit = "")
 {
-    std::printf("%-52s %12.1f %s\n", what, value, unit);
+    std::printf("%-60s %12.1f %s\n", what, value, unit);
     std::fflush(stdout);
+}
+
+// Waits until `done` holds, serving the event loop.
+template<typename Done> void serveUntil(Done done)
+{
+    while (!done())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+// A log of `rows` rows taken as fast as the line goes, then a capture at the bus limit during
+// which the whole log is saved in the background: how long the event loop stalled, and whether a
+// frame was lost meanwhile.
+void saveDuringCapture(qint64 rows, int seconds)
+{
+    workplace->store(false);
+    MainWindow window;
+    window.show();
+    CanDataModel *log = logOf(window);
+    {
+        Sim fill;
+        fill.start({"--rate", "max", "--count", QString::number(rows), "--ids", "1000"});
+        workplace->pointAt(fill.portName());
+        trigger(window, "actionOpenPort");
+        serveUntil([&] { return log->rowCount() >= rows; });
+        trigger(window, "actionOpenPort");
+        fill.stop();
+    }
+    Sim bus;
+    bus.start({"--rate", QString::number(BusLimit), "--duration", QString::number(seconds), "--ids",
+               "1000"});
+    workplace->pointAt(bus.portName());
+    trigger(window, "actionOpenPort");
+    serveUntil([&] { return log->rowCount() >= rows + BusLimit; }); // a second of capture
+
+    auto *saver = window.findChild<LogSaver *>();
+    StallProbe probe;
+    probe.start();
+    QElapsedTimer clock;
+    clock.start();
+    saver->saveTo(workplace->dir.filePath(QStringLiteral("saved.log")), CaptureFormat::Candump);
+    const qint64 saved = log->rowCount();
+    serveUntil([&] { return !saver->isSaving(); });
+    const double saveSeconds = clock.elapsed() / 1000.0;
+    const qint64 stall = probe.longestStallMs();
+    QElapsedTimer still;
+    qint64 last = -1;
+    while (last != log->rowCount() || still.elapsed() < 1000) { // the module has sent its count
+        if (last != log->rowCount())
+            still.start();
+        last = log->rowCount();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    trigger(window, "actionOpenPort");
+    const qint64 sent = bus.stop();
+    print("save during capture: rows saved", double(saved));
+    print("save during capture: rows saved per second", saved / saveSeconds);
+    print("save during capture: longest stall", double(stall), "ms");
+    print("save during capture: frames lost", double(sent - (log->rowCount() - rows)));
+}
+
+// A pseudo-terminal whose master side plays a module that talks nonsense.
+class NoisyLine
+{
+public:
+    NoisyLine()
+    {
+        master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+            return;
+        name = QString::fromLocal8Bit(::ptsname(master));
+        slave = ::open(::ptsname(master), O_RDWR | O_NOCTTY); // the line stays up between opens
+    }
+    ~NoisyLine()
+    {
+        if (slave >= 0)
+            ::close(slave);
+        if (master >= 0)
+            ::close(master);
+    }
+    QString portName() const { return name; }
+    void write(const QByteArray &bytes)
+    {
+        const char *p = bytes.constData();
+        qint64 left = bytes.size();
+        while (left > 0) {
+            const ssize_t n = ::write(master, p, size_t(left));
+            if (n > 0) {
+                p += n;
+                left -= n;
+            } else {
+                QCoreApplication::processEvents(); // let the window drain the line
+            }
+        }
+    }
+
+private:
+    int master = -1;
+    int slave = -1;
+    QString name;
+};
+
+// 512 KB of reply markers in short pieces, each read a reply of its own: the longest stall, the
+// listing's length, and whether clean frames are logged again afterwards.
+void replyMarkerFlood()
+{
+    constexpr int FloodBytes = 512 * 1024;
+    constexpr int Piece = 64;
+    constexpr int CleanFrames = 1000;
+    NoisyLine line;
+    workplace->pointAt(line.portName());
+    workplace->store(false);
+    MainWindow window;
+    window.show();
+    trigger(window, "actionOpenPort");
+    auto *tester = window.findChild<CanTester *>();
+    StallProbe probe;
+    probe.start();
+    for (int sent = 0; sent < FloodBytes; sent += Piece) {
+        line.write(QByteArray(Piece, '\xEF'));
+        QCoreApplication::processEvents();
+    }
+    serveUntil([&] { return tester->bytesReceived() >= quint64(FloodBytes); });
+    serveUntil([&] { return tester->pendingBytes() == 0; });
+    const qint64 stall = probe.longestStallMs();
+    QByteArray clean;
+    CanPacket packet;
+    packet.frame = CanPacket::Can0ToCan1;
+    packet.rtl = 8;
+    for (int i = 0; i < CleanFrames; ++i) {
+        packet.id = uint32_t(i & 0x7FF);
+        clean += LineRecord::moduleRecord(packet);
+    }
+    line.write(clean);
+    CanDataModel *log = logOf(window);
+    QElapsedTimer clock;
+    clock.start();
+    while (log->rowCount() < CleanFrames && clock.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    print("reply-marker flood (512 KB): longest stall", double(stall), "ms");
+    print("reply-marker flood: exchange listing lines",
+          window.findChild<QListWidget *>(QStringLiteral("lwList"))->count());
+    print("reply-marker flood: clean frames logged after, of 1000", log->rowCount());
+    trigger(window, "actionOpenPort");
+}
+
+void dayLongCapture(bool quick)
+{
+    const qint64 frames = quick ? 2000000 : 20000000;
+    const QString count = QString::number(frames);
+    const RunResult on =
+        CaptureRun({"--rate", "max", "--count", count, "--ids", "1000"}, frames, true).run();
+    const QByteArray at = QByteArray::number(frames);
+    print(("recording on, " + at + " frames: frames/s").constData(), on.logged / on.seconds);
+    print("recording on: frames lost", double(on.sent - on.logged));
+    print("RssAnon once a tenth of the frames were logged", on.anonAtSample / 1048576.0, "MiB");
+    print(("RssAnon after " + at + " frames").constData(), on.anonAtEnd / 1048576.0, "MiB");
+    print("anonymous bytes per logged frame", on.anonPerRow);
+    const qint64 offFrames = frames / 4;
+    const RunResult off =
+        CaptureRun({"--rate", "max", "--count", QString::number(offFrames), "--ids", "1000"},
+                   offFrames, false)
+            .run();
+    print(("recording off, " + QByteArray::number(offFrames) + " frames: frames/s").constData(),
+          off.logged / off.seconds);
+    saveDuringCapture(quick ? 1000000 : 10000000, quick ? 8 : 20);
+    replyMarkerFlood();
+}
+
+// The statistics page on screen while 10,000 identifiers come at the two-line limit: the rows in
+// sight are refreshed and repainted all along. How long the event loop stalled, and whether a
+// frame was lost.
+void statisticsPage(int seconds)
+{
+    workplace->store(false);
+    Sim sim;
+    sim.start({"--rate", QString::number(BusLimit), "--duration", QString::number(seconds), "--ids",
+               "10000"});
+    workplace->pointAt(sim.portName());
+    MainWindow window;
+    window.show();
+    window.findChild<QTabWidget *>(QStringLiteral("tabWidget"))
+        ->setCurrentWidget(window.findChild<QWidget *>(QStringLiteral("tab_2")));
+    CanDataModel *log = logOf(window);
+    StallProbe probe;
+    probe.start();
+    trigger(window, "actionOpenPort");
+    QElapsedTimer still;
+    still.start();
+    for (int rows = 0; still.elapsed() < 1000;) { // done after a second without new rows
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+        if (log->rowCount() != rows)
+            still.restart();
+        rows = log->rowCount();
+    }
+    const qint64 stall = probe.longestStallMs();
+    const qint64 sent = sim.stop();
+    trigger(window, "actionOpenPort");
+    print("statistics page, 10,000 ids, 42,554 frames/s: frames sent", sent);
+    print("statistics page, 10,000 ids, 42,554 frames/s: frames lost", sent - log->rowCount());
+    print("statistics page, 10,000 ids, 42,554 frames/s: longest stall", stall, "ms");
 }
 } // namespace
 
 int main(int argc, char **argv)
 {
-    QTemporaryDir config; // never the user's settings
+    QTemporaryDir config; // never the user's settings, cache or files
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    qputenv("XDG_CACHE_HOME", config.filePath(QStringLiteral("cache")).toLocal8Bit());
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    Workplace place;
+    workplace = &place;
     const bool quick = app.arguments().contains(QStringLiteral("--quick"));
     const QString frames = quick ? QStringLiteral("200000") : QStringLiteral("1000000");
 
+    if (app.arguments().contains(QStringLiteral("--stats-only"))) {
+        statisticsPage(quick ? 5 : 30);
+        return 0;
+    }
     if (app.arguments().contains(QStringLiteral("--ids-only")))
         goto ids;
+    if (app.arguments().contains(QStringLiteral("--day-only")))
+        goto day;
     {
         const RunResult max =
             CaptureRun({"--rate", "max", "--count", frames, "--ids", "1000"}, frames.toLongLong())
@@ -221,6 +505,11 @@ int main(int argc, char **argv)
         print("42,554 frames/s: frames lost", bus.sent - bus.logged);
         print("42,554 frames/s: longest stall", bus.stallMs, "ms");
     }
+    statisticsPage(quick ? 5 : 30);
+day:
+    dayLongCapture(quick);
+    if (app.arguments().contains(QStringLiteral("--day-only")))
+        return 0;
 ids:
 
     const QStringList idCounts = app.arguments().contains(QStringLiteral("--ids-only"))

@@ -1,8 +1,16 @@
 // Cost of decoding one signal from a frame, by kind, and of loading a large DBC file. The
 // decode loop adds every value into a sum the program prints, so nothing is optimised away.
+// Then the plot of one signal over a 10,000,000-frame log: reading it in, the first drawing and
+// the redraws of a pan, over the whole capture and over a 30 s window.
+#include "app/signalplot.h"
+#include "link/timedpacket.h"
+#include "log/candatamodel.h"
 #include "signals/dbcdatabase.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <cstdio>
 
 namespace {
@@ -57,10 +65,71 @@ QByteArray generatedDbc()
     return text + "BA_DEF_ BO_ \"GenMsgCycleTime\" INT 0 10000;\n";
 }
 
+constexpr int PlotFrames = 10000000;
+constexpr qint64 FrameGapUsec = 1000;
+constexpr int PanSteps = 20;
+constexpr int PlotWidth = 1600;
+constexpr int PlotHeight = 600;
+
+double msSince(const QElapsedTimer &timer)
+{
+    return timer.nsecsElapsed() / 1e6;
+}
+
+// Average time of redrawing after moving the time axis by a tenth of what is shown.
+double panMs(SignalPlot &plot)
+{
+    QElapsedTimer timer;
+    timer.start();
+    for (int step = 0; step < PanSteps; ++step) {
+        QCPAxis *time = plot.axisRect(0)->axis(QCPAxis::atBottom);
+        time->moveRange((step < PanSteps / 2 ? 0.1 : -0.1) * time->range().size());
+        plot.replot(QCustomPlot::rpImmediateRefresh);
+    }
+    return msSince(timer) / PanSteps;
+}
+
+void benchPlot(const DbcDatabase &kinds)
+{
+    QTemporaryDir storeDir;
+    CanDataModel log(nullptr, storeDir.path());
+    TimedPacket frame;
+    frame.packet.id = 1;
+    frame.packet.rtl = 8;
+    const qint64 start = 1700000000000000;
+    for (int i = 0; i < PlotFrames; ++i) {
+        frame.time = start + i * FrameGapUsec;
+        frame.packet.data[0] = uint8_t(i >> 4);
+        frame.packet.data[1] = uint8_t(i >> 12);
+        log.addFrame(frame);
+    }
+    SignalPlot plot;
+    plot.resize(PlotWidth, PlotHeight);
+    plot.show();
+    plot.setLog(&log);
+    plot.setFollowing(false);
+    QSignalSpy collected(&plot, &SignalPlot::collected);
+    QElapsedTimer timer;
+    timer.start();
+    plot.addSignal(kinds.message(1, false), 0);
+    collected.wait(600000);
+    std::printf("plot_collect_ms_%d_frames %.0f\n", PlotFrames, msSince(timer));
+    timer.restart();
+    const QPixmap picture = plot.toPixmap(PlotWidth, PlotHeight);
+    std::printf("plot_first_draw_ms %.0f\n", msSince(timer));
+    std::printf("plot_points %d\n", plot.pointCount(0));
+    std::printf("plot_pan_redraw_ms_whole_capture %.1f\n", panMs(plot));
+    plot.setFollowing(true); // the last 30 s
+    std::printf("plot_pan_redraw_ms_30s_window %.1f\n", panMs(plot));
+}
+
 } // namespace
 
-int main()
+int main(int argc, char **argv)
 {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     DbcDatabase kinds;
     kinds.read(Kinds);
     double sum = 0;
@@ -76,5 +145,6 @@ int main()
     std::printf("load_ms_%d_messages %.1f\n", GeneratedMessages, timer.nsecsElapsed() / 1e6);
     std::printf("load_errors %d\n", large.errors().size());
     std::printf("checksum %.1f\n", sum);
+    benchPlot(kinds);
     return 0;
 }

@@ -1,4 +1,6 @@
+#include "analysis/framefilter.h"
 #include "app/framestatistics.h"
+#include "link/timedpacket.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
@@ -25,6 +27,17 @@ QStringList texts(const QAbstractItemModel *model, int row, int columns = 4)
         out << (row < 0 ? model->headerData(column, Qt::Horizontal)
                         : model->index(row, column).data())
                    .toString();
+    return out;
+}
+
+constexpr qint64 T0 = 1700000000000000; // µs since the epoch, on a whole second
+constexpr qint64 Ms = 1000;
+
+QStringList cells(const QAbstractItemModel *model, int row, int first, int last)
+{
+    QStringList out;
+    for (int column = first; column <= last; ++column)
+        out << model->index(row, column).data().toString();
     return out;
 }
 
@@ -136,7 +149,8 @@ private slots:
         stats->clear();
         stats->refresh();
         QCOMPARE(stats->idCount(), 0);
-        QCOMPARE(QSize(model->columnCount(), model->rowCount()), QSize(4, 32));
+        QCOMPARE(QSize(model->columnCount(), model->rowCount()),
+                 QSize(StatisticsModel::ColumnCount, 32));
         QCOMPARE(texts(model, -1), QStringList({"ID", "Length", "Number", "Packet"}));
         for (int row = 0; row < 32; ++row)
             QVERIFY(texts(model, row).join("").isEmpty());
@@ -183,6 +197,102 @@ private slots:
         }
         QCOMPARE(inserted.count(), 0);
         QCOMPARE(texts(model, 500, 3), QStringList({"0x000003E8", "0x03", "3"}));
+    }
+
+    // Frames at 0, 10, 30, 45 ms: cycles 10, 20, 15; the average is span / (count - 1).
+    void cycleAndRateColumns()
+    {
+        using M = StatisticsModel;
+        QCOMPARE(texts(model, -1, M::ColumnCount).mid(M::CycleColumn),
+                 QStringList({"Cycle, ms", "Min, ms", "Avg, ms", "Max, ms", "Frames/s", "D0", "D1",
+                              "D2", "D3", "D4", "D5", "D6", "D7"}));
+        stats->count(TimedPacket{T0, makePacket(0x10)});
+        stats->refresh(T0);
+        QCOMPARE(cells(model, 0, M::CycleColumn, M::MaxCycleColumn), QStringList({"", "", "", ""}));
+        for (qint64 at : {10, 30, 45})
+            stats->count(TimedPacket{T0 + at * Ms, makePacket(0x10)});
+        stats->refresh(T0 + 500 * Ms);
+        QCOMPARE(cells(model, 0, M::CycleColumn, M::RateColumn),
+                 QStringList({"15.0", "10.0", "15.0", "20.0", "4"}));
+        QCOMPARE(model->index(0, M::CycleColumn).data(Qt::TextAlignmentRole),
+                 QVariant(Qt::AlignCenter));
+        stats->refresh(T0 + 1400 * Ms); // the frames are older than a second now
+        QCOMPARE(cells(model, 0, M::RateColumn, M::RateColumn), QStringList({"0"}));
+    }
+
+    void byteColumns_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QStringList>("bytes");
+        QTest::newRow("hex") << 0 << QStringList({"0x1F", "0x41", "0x00", "", "", "", "", ""});
+        QTest::newRow("dec") << 1 << QStringList({"31", "65", "0", "", "", "", "", ""});
+        QTest::newRow("asc") << 2
+                             << QStringList({QString(QChar(0x1F)), "A", QString(QChar(0)), "", "",
+                                             "", "", ""});
+        QTest::newRow("bin") << 3
+                             << QStringList(
+                                    {"0b00011111", "0b01000001", "0b00000000", "", "", "", "", ""});
+    }
+    void byteColumns()
+    {
+        QFETCH(int, format);
+        QFETCH(QStringList, bytes);
+        CanPacket packet = makePacket(0x20, 3, 0x1F);
+        packet.data[1] = 'A';
+        packet.data[5] = 0x77; // past the length: not shown
+        stats->count(TimedPacket{T0, packet});
+        stats->refresh(T0);
+        QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
+        stats->model()->setFormat(format);
+        QCOMPARE(changed.isEmpty(), format == 0);
+        QCOMPARE(cells(model, 0, StatisticsModel::FirstByteColumn, StatisticsModel::LastByteColumn),
+                 bytes);
+        stats->count(TimedPacket{T0, makePacket(0x20, 0x18)}); // a remote frame carries none
+        stats->refresh(T0);
+        QCOMPARE(cells(model, 0, StatisticsModel::FirstByteColumn, StatisticsModel::LastByteColumn)
+                     .join(""),
+                 QString());
+    }
+
+    // A changed byte lights up and fades over 2 s; an unchanged one never; a silent id greys.
+    void highlightAndSilence()
+    {
+        const int d0 = StatisticsModel::FirstByteColumn;
+        stats->count(TimedPacket{T0, makePacket(0x30, 2, 0x01)});
+        stats->count(TimedPacket{T0 + 100 * Ms, makePacket(0x30, 2, 0x02)});
+        stats->refresh(T0 + 100 * Ms);
+        QCOMPARE(model->index(0, d0).data(StatisticsModel::HighlightRole).toDouble(), 1.0);
+        QCOMPARE(model->index(0, d0 + 1).data(StatisticsModel::HighlightRole).toDouble(), 0.0);
+        QVERIFY(!model->index(0, d0 + 2).data(StatisticsModel::HighlightRole).isValid());
+        QVERIFY(!model->index(0, 0).data(StatisticsModel::HighlightRole).isValid());
+        QVERIFY(!model->index(0, d0).data(Qt::ForegroundRole).isValid());
+        stats->refresh(T0 + 400 * Ms); // three average cycles of silence: not yet
+        QVERIFY(!stats->model()->isSilent(0));
+        stats->refresh(T0 + 1100 * Ms);
+        QCOMPARE(model->index(0, d0).data(StatisticsModel::HighlightRole).toDouble(), 0.5);
+        QVERIFY(stats->model()->isSilent(0));
+        QVERIFY(model->index(0, 0).data(Qt::ForegroundRole).isValid());
+    }
+
+    void checkBoxesFollowTheFilter()
+    {
+        QVERIFY(!model->index(0, 0).data(Qt::CheckStateRole).isValid()); // no filter: no boxes
+        FrameFilter filter;
+        stats->model()->setIdFilter(&filter);
+        show(0x40);
+        CanPacket extended = makePacket(0x40);
+        extended.frame = CanPacket::Extended;
+        stats->count(extended);
+        stats->refresh();
+        QCOMPARE(stats->idCount(), 2); // 0x40 in both formats
+        QVERIFY(model->flags(model->index(0, 0)) & Qt::ItemIsUserCheckable);
+        QVERIFY(!(model->flags(model->index(0, 1)) & Qt::ItemIsUserCheckable));
+        QVERIFY(!(model->flags(model->index(2, 0)) & Qt::ItemIsUserCheckable)); // an empty row
+        QCOMPARE(model->index(1, 0).data(Qt::CheckStateRole), QVariant(Qt::Checked));
+        QVERIFY(model->setData(model->index(1, 0), Qt::Unchecked, Qt::CheckStateRole));
+        QVERIFY(filter.isHidden(0x40, true));
+        QVERIFY(!filter.isHidden(0x40, false));
+        QCOMPARE(model->index(1, 0).data(Qt::CheckStateRole), QVariant(Qt::Unchecked));
     }
 };
 

@@ -1,5 +1,12 @@
 #include "analysis/framefilter.h"
 
+namespace {
+quint64 idKey(uint32_t id, bool extended)
+{
+    return (quint64(id) << 1) | (extended ? 1u : 0u);
+}
+} // namespace
+
 void FrameFilter::setMask(uint32_t mask, uint32_t code)
 {
     idMask = mask;
@@ -38,4 +45,35 @@ bool FrameFilter::matchId(const CanPacket &packet) const
     default:
         return false;
     }
+}
+
+void FrameFilter::setHidden(uint32_t id, bool extended, bool hidden)
+{
+    if (hidden == hideByDefault)
+        exceptions.remove(idKey(id, extended));
+    else
+        exceptions.insert(idKey(id, extended));
+}
+
+bool FrameFilter::isHidden(uint32_t id, bool extended) const
+{
+    return hideByDefault != exceptions.contains(idKey(id, extended));
+}
+
+void FrameFilter::showAllIds()
+{
+    hideByDefault = false;
+    exceptions.clear();
+}
+
+void FrameFilter::hideAllIds()
+{
+    hideByDefault = true;
+    exceptions.clear();
+}
+
+void FrameFilter::showOnly(uint32_t id, bool extended)
+{
+    hideAllIds();
+    setHidden(id, extended, false);
 }

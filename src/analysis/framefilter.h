@@ -2,8 +2,15 @@
 
 #include "link/canpacket.h"
 
+#include <QSet>
+
 // Which frames reach the log: the direction filter, the identifier filter (with its mask and
-// code) and whether transmitted frames are shown. Live and loaded captures share these rules.
+// code), whether transmitted frames are shown, and the identifiers the user hid. Live and loaded
+// captures share these rules.
+//
+// Hidden identifiers are per (id, format): an 11-bit 0x100 and a 29-bit 0x100 are different
+// messages. "Hide all" and "only this one" also apply to identifiers not seen yet, so a new
+// identifier does not slip into a log the user narrowed down.
 class FrameFilter final
 {
 public:
@@ -39,7 +46,19 @@ public:
     bool matchId(const CanPacket &packet) const;
     bool matches(const CanPacket &packet) const
     {
-        return matchId(packet) && matchDirection(packet);
+        return matchId(packet) && matchDirection(packet) && matchShown(packet);
+    }
+
+    void setHidden(uint32_t id, bool extended, bool hidden);
+    bool isHidden(uint32_t id, bool extended) const;
+    void showAllIds();
+    void hideAllIds();
+    void showOnly(uint32_t id, bool extended);
+    bool matchShown(const CanPacket &packet) const
+    {
+        if (exceptions.isEmpty()) // the common case: no per-identifier choice made
+            return !hideByDefault;
+        return !isHidden(packet.id, packet.isExtended());
     }
 
 private:
@@ -48,4 +67,6 @@ private:
     uint32_t idMask = 0;
     uint32_t idCode = 0;
     bool showTx = true;
+    bool hideByDefault = false;
+    QSet<quint64> exceptions; // identifiers not following hideByDefault
 };

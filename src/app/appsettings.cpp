@@ -17,6 +17,7 @@ const QString KeyWorkDir = QStringLiteral("WORKDIR");
 const QString KeyFileName = QStringLiteral("FILENAME");
 const QString KeyRecord = QStringLiteral("RECORD");
 const QString KeyRecordMb = QStringLiteral("RECORDMB");
+const QString KeyDbc = QStringLiteral("DBC");
 
 constexpr int CanSpeed125k = 4; // module code of "125 kbit/s"
 constexpr int DefaultBaudRate = 115200;
@@ -62,6 +63,19 @@ int recordMbValue(const QVariant &value)
     return ok && size > 0 && size <= MaxRecordMb ? size : DefaultRecordMb;
 }
 
+// A list of one is stored as plain text; blank entries and values of other types are dropped.
+QStringList pathListValue(const QVariant &value)
+{
+    QStringList paths;
+    if (value.type() != QVariant::String && value.type() != QVariant::StringList)
+        return paths;
+    for (const QString &path : value.toStringList()) {
+        if (!path.trimmed().isEmpty())
+            paths.append(path);
+    }
+    return paths;
+}
+
 } // namespace
 
 AppSettings AppSettings::defaults()
@@ -90,6 +104,7 @@ AppSettings loadSettings(const QSettings &store)
     config.fileName = transmitListName(textValue(store.value(KeyFileName), fallback.fileName));
     config.record = boolValue(store.value(KeyRecord), fallback.record);
     config.recordMb = recordMbValue(store.value(KeyRecordMb));
+    config.dbcFiles = pathListValue(store.value(KeyDbc));
     qDebug().noquote() << config.workDir;
     return config;
 }
@@ -105,6 +120,7 @@ void saveSettings(QSettings &store, const AppSettings &config)
     store.setValue(KeyShowTx, config.showTx);
     store.setValue(KeyRecord, config.record);
     store.setValue(KeyRecordMb, config.recordMb);
+    store.setValue(KeyDbc, config.dbcFiles);
 }
 
 // The list is read and written at the application's directory + "/" + name: a name that is

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 class QComboBox;
@@ -18,6 +19,7 @@ struct AppSettings
     bool showTx = true;  // "TX": show transmitted frames in the log
     bool record = true;  // "RECORD": record every frame of a connection to WORKDIR
     int recordMb = 1024; // "RECORDMB": a recording goes on in a new file past this size
+    QStringList dbcFiles{}; // "DBC": the DBC files loaded at start, in order
 
     static AppSettings defaults();
 };

@@ -4,8 +4,24 @@
 
 #include <QListWidget>
 
+namespace {
+constexpr int LineMargin = 8; // room the item delegate leaves around a line's text
+constexpr int SpareHeight = 2;
+} // namespace
+
+// Every line gets one fixed size, as wide as the longest line there can be: the list then lays
+// itself out without measuring 10,000 lines after every change, yet nothing is cut.
 ExchangeListing::ExchangeListing(QListWidget *list, QObject *parent) : QObject(parent), list(list)
 {
+    const QString widest = QStringLiteral("[RD] ") +
+                           byteListText(QByteArray(MaxShownBytes, '\xEF')) +
+                           QStringLiteral(" … (4294967295 байт)");
+    const int height =
+        list->count() > 0 ? list->sizeHintForRow(0) : list->fontMetrics().height() + SpareHeight;
+    lineSize = QSize(list->fontMetrics().horizontalAdvance(widest) + LineMargin, height);
+    for (int row = 0; row < list->count(); ++row)
+        list->item(row)->setSizeHint(lineSize);
+    list->setUniformItemSizes(true);
 }
 
 void ExchangeListing::addWritten(const QString &line)
@@ -46,10 +62,15 @@ void ExchangeListing::refresh()
 void ExchangeListing::append(const QStringList &lines)
 {
     list->setUpdatesEnabled(false);
-    list->addItems(lines);
+    for (const QString &line : lines) {
+        auto *item = new QListWidgetItem(line);
+        item->setSizeHint(lineSize);
+        list->addItem(item);
+    }
+    // One removal for all the oldest lines: one at a time costs the view a relayout each.
     const int excess = list->count() - MaxLines;
-    for (int i = 0; i < excess; ++i)
-        delete list->takeItem(0);
+    if (excess > 0)
+        list->model()->removeRows(0, excess);
     list->setUpdatesEnabled(true);
     list->scrollToBottom();
 }

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QSize>
 #include <QStringList>
 
 class QListWidget;
@@ -34,6 +35,7 @@ private:
 
     QListWidget *list;
     QList<QByteArray> replies;
+    QSize lineSize;      // of every line
     quint64 skipped = 0; // replies past MaxRepliesPerRefresh since the last refresh
     quint64 skippedBytes = 0;
 };

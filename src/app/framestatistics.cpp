@@ -1,118 +1,140 @@
 #include "app/framestatistics.h"
 
-#include <QSignalBlocker>
-#include <QStandardItemModel>
+#include "app/statisticsmodel.h"
+#include "link/timedpacket.h"
+#include "link/timeofday.h"
+
 #include <algorithm>
 
 namespace {
 constexpr int InitialRows = 32;
 constexpr int RowStep = 10;
-constexpr int Columns = 4;
-constexpr int CenteredColumns = 3; // "ID", "Length" and "Number"; "Packet" keeps the default
 // More new identifiers than this in one refresh are merged in at once: inserting rows one by one
 // costs the model and its views time in proportion to the rows below each insertion.
 constexpr int BulkInsert = 16;
 } // namespace
 
 FrameStatistics::FrameStatistics(QObject *modelParent)
-    : statModel(new QStandardItemModel(InitialRows, Columns, modelParent))
+    : statModel(new StatisticsModel(this, modelParent)), rows(InitialRows)
 {
-    setHeaders();
+}
+
+void FrameStatistics::count(const CanPacket &packet)
+{
+    count(TimedPacket{TimeOfDay::nowUsec(), packet});
 }
 
 // Called for every frame on the bus: no text, no model, only the entry and a note to redraw it.
-void FrameStatistics::count(const CanPacket &packet)
+void FrameStatistics::count(const TimedPacket &frame)
 {
+    const CanPacket &packet = frame.packet;
     const uint32_t id = packet.id; // a copy: a packed field must not be bound to a reference
-    StatEntry &entry = statMap[id];
+    const Key key = keyOf(id, packet.isExtended());
+    StatEntry &entry = statMap[key];
     entry.id = id;
+    entry.extended = packet.isExtended();
     entry.length = uint8_t(packet.length());
     ++entry.count;
     entry.last = packet;
+    entry.figures.add(packet,
+                      frame.time == TimedPacket::NoTime ? TimeOfDay::nowUsec() : frame.time);
     if (!entry.changed) {
         entry.changed = true;
-        changedIds.append(id);
+        changedKeys.append(key);
     }
 }
 
-// New identifiers get their rows first, with the notifications views need for that. The texts
-// are then written with the model's signals held back and announced by one dataChanged for the
-// rows touched: a change notification per cell costs the views far more than the change itself.
 void FrameStatistics::refresh()
 {
-    if (changedIds.isEmpty())
+    refresh(TimeOfDay::nowUsec());
+}
+
+// New identifiers get their rows first, with the notifications views need for that. The rows
+// counted since are then announced by one dataChanged: texts are made when a view asks for a
+// row, so only the rows in sight cost anything.
+void FrameStatistics::refresh(qint64 now)
+{
+    statModel->setNow(now);
+    if (changedKeys.isEmpty())
         return;
     int top = placeNewIds();
-    int bottom = top < sortedIds.size() ? sortedIds.size() - 1 : -1;
-    {
-        const QSignalBlocker quiet(statModel);
-        for (int row = top; row <= bottom; ++row)
-            writeRow(row, statMap[sortedIds.at(row)]);
-        for (uint32_t id : qAsConst(changedIds)) {
-            StatEntry &entry = statMap[id];
-            entry.changed = false;
-            const int row = rowOf(id);
-            writeRow(row, entry);
-            top = qMin(top, row);
-            bottom = qMax(bottom, row);
-        }
+    int bottom = top < sortedKeys.size() ? sortedKeys.size() - 1 : -1;
+    for (Key key : qAsConst(changedKeys)) {
+        statMap[key].changed = false;
+        const int row = rowOf(key);
+        top = qMin(top, row);
+        bottom = qMax(bottom, row);
     }
-    changedIds.clear();
-    emit statModel->dataChanged(statModel->index(top, 0), statModel->index(bottom, Columns - 1));
+    changedKeys.clear();
+    statModel->announceChanged(top, bottom);
     fitRowCount();
 }
 
-// Gives every identifier counted for the first time its row. Returns the first row whose text
-// moved (rows rewritten after many identifiers were merged in at once), or past the end.
+// Gives every identifier counted for the first time its row. Returns the first row that shows
+// another identifier than before (rows moved after many identifiers were merged in at once), or
+// past the end.
 int FrameStatistics::placeNewIds()
 {
-    QVector<uint32_t> added;
-    for (uint32_t id : qAsConst(changedIds)) {
-        if (!statMap[id].shown)
-            added.append(id);
+    QVector<Key> added;
+    for (Key key : qAsConst(changedKeys)) {
+        if (!statMap[key].shown)
+            added.append(key);
     }
     if (added.size() > BulkInsert)
         return showMany(std::move(added));
-    for (uint32_t id : qAsConst(added)) {
-        const int row = rowOf(id);
-        statMap[id].shown = true;
-        sortedIds.insert(row, id);
-        insertRow(row);
+    for (Key key : qAsConst(added)) {
+        const int row = rowOf(key);
+        statModel->insertRowsWith(row, 1, [&] {
+            statMap[key].shown = true;
+            sortedKeys.insert(row, key);
+            ++rows;
+        });
     }
-    return sortedIds.size();
+    return sortedKeys.size();
 }
 
 // Merges many new identifiers into the order at once; the rows gained are added at the end with
 // a single notification. Returns the first row that now shows another identifier.
-int FrameStatistics::showMany(QVector<uint32_t> added)
+int FrameStatistics::showMany(QVector<Key> added)
 {
     std::sort(added.begin(), added.end());
-    QVector<uint32_t> merged(sortedIds.size() + added.size());
-    std::merge(sortedIds.cbegin(), sortedIds.cend(), added.cbegin(), added.cend(), merged.begin());
+    QVector<Key> merged(sortedKeys.size() + added.size());
+    std::merge(sortedKeys.cbegin(), sortedKeys.cend(), added.cbegin(), added.cend(),
+               merged.begin());
     const int first =
         int(std::lower_bound(merged.cbegin(), merged.cend(), added.first()) - merged.cbegin());
-    sortedIds = std::move(merged);
-    for (uint32_t id : qAsConst(added))
-        statMap[id].shown = true;
-    if (statModel->rowCount() < sortedIds.size())
-        statModel->setRowCount(sortedIds.size());
+    for (Key key : qAsConst(added))
+        statMap[key].shown = true;
+    // Empty rows first, then the texts move: views see an insertion of empty rows at the end
+    // and a change of the rows above, never rows changing inside an insertion.
+    const int wanted = merged.size();
+    if (rows < wanted)
+        statModel->insertRowsWith(rows, wanted - rows, [&] { rows = wanted; });
+    sortedKeys = std::move(merged);
     return first;
 }
 
 void FrameStatistics::clear()
 {
-    statMap.clear();
-    sortedIds.clear();
-    changedIds.clear();
-    statModel->clear();
-    statModel->setRowCount(InitialRows);
-    statModel->setColumnCount(Columns);
-    setHeaders();
+    statModel->resetWith([this] {
+        statMap.clear();
+        sortedKeys.clear();
+        changedKeys.clear();
+        rows = InitialRows;
+    });
 }
 
-const FrameStatistics::StatEntry *FrameStatistics::entry(uint32_t id) const
+const FrameStatistics::StatEntry *FrameStatistics::entry(uint32_t id, bool extended) const
 {
-    const auto it = statMap.constFind(id);
+    const auto it = statMap.constFind(keyOf(id, extended));
+    return it == statMap.constEnd() ? nullptr : &it.value();
+}
+
+const FrameStatistics::StatEntry *FrameStatistics::entryAt(int row) const
+{
+    if (row < 0 || row >= sortedKeys.size())
+        return nullptr;
+    const auto it = statMap.constFind(sortedKeys.at(row));
     return it == statMap.constEnd() ? nullptr : &it.value();
 }
 
@@ -125,59 +147,17 @@ int FrameStatistics::rowsFor(int ids)
     return InitialRows + RowStep * ((ids - InitialRows) / RowStep + 1);
 }
 
-int FrameStatistics::rowOf(uint32_t id) const
+int FrameStatistics::rowOf(Key key) const
 {
-    return int(std::lower_bound(sortedIds.cbegin(), sortedIds.cend(), id) - sortedIds.cbegin());
-}
-
-void FrameStatistics::writeRow(int row, const StatEntry &entry)
-{
-    setCell(row, 0, hexText(entry.id, 8));
-    setCell(row, 1, hexText(entry.length, 2));
-    setCell(row, 2, QString::number(entry.count));
-    setCell(row, 3, frameText(entry.last));
-}
-
-// Texts change in place, so the view keeps its selection and scroll position; an unchanged text
-// emits nothing. Rows added at the end start without items.
-void FrameStatistics::setCell(int row, int column, const QString &text)
-{
-    if (QStandardItem *item = statModel->item(row, column)) {
-        item->setText(text);
-        return;
-    }
-    auto *item = new QStandardItem(text);
-    if (column < CenteredColumns)
-        item->setTextAlignment(Qt::AlignCenter);
-    statModel->setItem(row, column, item);
-}
-
-void FrameStatistics::insertRow(int row)
-{
-    QList<QStandardItem *> items;
-    for (int column = 0; column < Columns; ++column) {
-        auto *item = new QStandardItem;
-        if (column < CenteredColumns)
-            item->setTextAlignment(Qt::AlignCenter);
-        items << item;
-    }
-    statModel->insertRow(row, items);
+    return int(std::lower_bound(sortedKeys.cbegin(), sortedKeys.cend(), key) - sortedKeys.cbegin());
 }
 
 // Inserting pushed empty rows past the end; trim or extend them to what the growth rule gives.
 void FrameStatistics::fitRowCount()
 {
-    const int rows = rowsFor(sortedIds.size());
-    if (statModel->rowCount() > rows)
-        statModel->removeRows(rows, statModel->rowCount() - rows);
-    else if (statModel->rowCount() < rows)
-        statModel->setRowCount(rows);
-}
-
-void FrameStatistics::setHeaders()
-{
-    const QStringList headers = {QStringLiteral("ID"), QStringLiteral("Length"),
-                                 QStringLiteral("Number"), QStringLiteral("Packet")};
-    for (int column = 0; column < Columns; ++column)
-        statModel->setHeaderData(column, Qt::Horizontal, headers.at(column), Qt::EditRole);
+    const int wanted = rowsFor(sortedKeys.size());
+    if (rows > wanted)
+        statModel->removeRowsWith(wanted, rows - wanted, [&] { rows = wanted; });
+    else if (rows < wanted)
+        statModel->insertRowsWith(rows, wanted - rows, [&] { rows = wanted; });
 }

@@ -16,12 +16,13 @@ constexpr int WheelStep = 120; // one notch of a mouse wheel
 }
 
 LogPager::LogPager(QTableView *view, QScrollBar *bar, CanDataModel *log, QObject *parent)
-    : QObject(parent), view(view), bar(bar), model(new LogPageModel(log, this))
+    : QObject(parent), view(view), viewport(view->viewport()), bar(bar),
+      model(new LogPageModel(log, this))
 {
     view->setModel(model);
     view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     view->installEventFilter(this);
-    view->viewport()->installEventFilter(this);
+    viewport->installEventFilter(this);
     bar->setRange(0, 0);
     connect(bar, &QScrollBar::valueChanged, this, &LogPager::onBarMoved);
     connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -36,7 +37,7 @@ LogPager::LogPager(QTableView *view, QScrollBar *bar, CanDataModel *log, QObject
 int LogPager::visibleCount() const
 {
     const int rowHeight = qMax(1, view->verticalHeader()->defaultSectionSize());
-    return qMax(1, view->viewport()->height() / rowHeight);
+    return qMax(1, viewport->height() / rowHeight);
 }
 
 int LogPager::lastFirst() const
@@ -147,7 +148,7 @@ bool LogPager::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == view && event->type() == QEvent::KeyPress)
         return onKey(static_cast<QKeyEvent *>(event));
-    if (watched != view->viewport())
+    if (watched != viewport)
         return false;
     if (event->type() == QEvent::Wheel) {
         const int notches = static_cast<QWheelEvent *>(event)->angleDelta().y() / WheelStep;

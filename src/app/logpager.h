@@ -8,6 +8,7 @@ class LogPageModel;
 class QKeyEvent;
 class QScrollBar;
 class QTableView;
+class QWidget;
 
 // Lets a table view page through a log of any length: the view shows a LogPageModel window of
 // the rows that fit, and a scroll bar of its own walks the whole log. While the bar is at the
@@ -43,6 +44,7 @@ private:
     void onCurrentChanged(int pageRow);
 
     QTableView *view;
+    QWidget *viewport; // kept: events still come while the view is being destroyed
     QScrollBar *bar;
     LogPageModel *model;
     int current = -1;

@@ -106,10 +106,10 @@ void LogSaver::onFinished(bool ok, const QString &error)
     if (error == QStringLiteral("Отменено"))
         return;
     // Opened, not executed: the capture goes on while the warning is up.
-    auto *box = new QMessageBox(QMessageBox::Warning, Caption,
-                                QStringLiteral("Не удалось сохранить журнал в файл\n%1\n%2")
-                                    .arg(path, error),
-                                QMessageBox::Ok, window);
+    auto *box = new QMessageBox(
+        QMessageBox::Warning, Caption,
+        QStringLiteral("Не удалось сохранить журнал в файл\n%1\n%2").arg(path, error),
+        QMessageBox::Ok, window);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
 }

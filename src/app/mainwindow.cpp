@@ -5,14 +5,18 @@
 #include "app/appinfo.h"
 #include "app/captureopener.h"
 #include "app/configdialog.h"
+#include "app/dbcloader.h"
 #include "app/exchangelisting.h"
 #include "app/findbar.h"
 #include "app/framestatistics.h"
 #include "app/loadmeter.h"
-#include "app/statisticsview.h"
 #include "app/logpager.h"
 #include "app/logsaver.h"
+#include "app/logsignaltips.h"
 #include "app/recordingcontrol.h"
+#include "app/signalselection.h"
+#include "app/signalspage.h"
+#include "app/statisticsview.h"
 #include "app/replaydialog.h"
 #include "link/cantester.h"
 #include "link/timedpacket.h"
@@ -65,6 +69,7 @@ MainWindow::MainWindow(QWidget *parent)
     setupCommandTab();
     setupOpener();
     loadConfig();
+    setupSignals();
     ui->chkTX->setChecked(config.showTx);
     on_chkTX_stateChanged(config.showTx ? 1 : 0);
 }
@@ -92,7 +97,8 @@ void MainWindow::setupLog()
     statistics = std::make_unique<FrameStatistics>(this);
     statisticsView = new StatisticsView(ui->tableView_2, statistics.get(), &filter, this);
     ui->findBar->attach(model, pager, this);
-    connect(ui->findBar, &FindBar::rowFound, this, [this] { ui->tabWidget->setCurrentWidget(ui->tab); });
+    connect(ui->findBar, &FindBar::rowFound, this,
+            [this] { ui->tabWidget->setCurrentWidget(ui->tab); });
 }
 
 // The given width, or wider when the widest text of the column would not fit in it with the
@@ -148,6 +154,20 @@ void MainWindow::setupStatusBar()
     recording = new RecordingControl(ui->statusbar, this);
     saver = new LogSaver(this, ui->statusbar, model);
     connect(saver, &LogSaver::status, this, &MainWindow::onStatusMain);
+}
+
+void MainWindow::setupSignals()
+{
+    dbc = new DbcLoader(this, ui->actionLoadDbc, ui->actionForgetDbc);
+    ui->signalsPage->attach(&dbc->signalSet(), model);
+    connect(dbc, &DbcLoader::changed, ui->signalsPage, &SignalsPage::onSignalSetChanged);
+    connect(dbc, &DbcLoader::status, this, &MainWindow::onStatusMain);
+    connect(ui->signalsPage, &SignalsPage::status, this, &MainWindow::onStatusMain);
+    connect(dbc, &DbcLoader::filesChanged, this,
+            [this](const QStringList &files) { config.dbcFiles = files; });
+    new SignalSelection(pager, ui->tableView, statistics.get(), ui->tableView_2, ui->signalsPage);
+    new LogSignalTips(ui->tableView, pager->page(), &dbc->signalSet());
+    dbc->load(config.dbcFiles);
 }
 
 void MainWindow::loadConfig()
@@ -432,6 +452,7 @@ void MainWindow::onRefreshView()
     if (model->flushRows() > 0)
         pager->onRowsAdded();
     listing->refresh();
+    ui->signalsPage->refresh();
     // The statistics table is brought up to date only while its page is shown: formatting rows
     // nobody looks at is the largest cost of a busy bus with many identifiers.
     if (ui->tabWidget->currentWidget() == ui->tab_2)

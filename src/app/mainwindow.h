@@ -11,6 +11,7 @@
 
 class CanDataModel;
 class CanTester;
+class DbcLoader;
 class CaptureOpener;
 class ExchangeListing;
 class FrameStatistics;
@@ -88,6 +89,7 @@ private:
     void sendCommand(const QByteArray &message);
     QString transmitListPath() const;
     void loadConfig();
+    void setupSignals();
     void openPort();
     void closePort(const QString &status);
     void onPortLost(QSerialPort *lost);
@@ -100,6 +102,7 @@ private:
     CanDataModel *model = nullptr;
     LogPager *pager = nullptr;
     LogSaver *saver = nullptr;
+    DbcLoader *dbc = nullptr;
     CaptureOpener *opener = nullptr;
     RecordingControl *recording = nullptr;
     ExchangeListing *listing = nullptr;

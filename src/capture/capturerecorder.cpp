@@ -23,7 +23,7 @@ QString systemError(int code)
     return QString::fromLocal8Bit(std::strerror(code));
 }
 
-bool writeAll(int fd, const QByteArray &bytes, int *code)
+bool writeAll(int fd, const QByteArray &bytes, qint64 *written, int *code)
 {
     const char *from = bytes.constData();
     qint64 left = bytes.size();
@@ -37,8 +37,23 @@ bool writeAll(int fd, const QByteArray &bytes, int *code)
         }
         from += done;
         left -= done;
+        *written += done;
     }
     return true;
+}
+
+// A write that fails halfway (a full disk takes what fits) is cut back to its last whole line:
+// every line left in the file stays readable.
+bool writeLines(int fd, const QByteArray &lines, int *code)
+{
+    const off_t start = ::lseek(fd, 0, SEEK_CUR);
+    qint64 written = 0;
+    if (writeAll(fd, lines, &written, code))
+        return true;
+    const qint64 whole = written > 0 ? lines.lastIndexOf('\n', int(written - 1)) + 1 : 0;
+    if (start >= 0 && ::ftruncate(fd, start + off_t(whole)) == 0)
+        ::lseek(fd, start + off_t(whole), SEEK_SET);
+    return false;
 }
 
 } // namespace
@@ -152,7 +167,7 @@ void CaptureRecorder::flush()
         if (target->failed)
             return;
         int code = 0;
-        if (!writeAll(to, bytes, &code)) {
+        if (!writeLines(to, bytes, &code)) {
             target->fail(systemError(code));
             return;
         }

@@ -19,6 +19,5 @@ bool DecodedOutput::load(const QStringList &dbcFiles, QString *error, QStringLis
 
 std::unique_ptr<CaptureWriter> DecodedOutput::writer(QIODevice *device) const
 {
-    return std::make_unique<DecodedCsvWriter>(device,
-                                              DecodedCsvWriter::columnsOf(set.database()));
+    return std::make_unique<DecodedCsvWriter>(device, DecodedCsvWriter::columnsOf(set.database()));
 }

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QtGlobal>
+#include <atomic>
+
+class FrameQuery;
+class RowSnapshot;
+
+// Finds the next or previous log row whose frame matches a FrameQuery, reading the rows of a
+// RowSnapshot (paged-out rows included), so it can run on a thread of its own while the log
+// goes on growing.
+class RowSearch final
+{
+public:
+    static constexpr qint64 NotFound = -1;
+    // How many rows are read between looks at the cancel flag.
+    static constexpr qint64 CancelCheckRows = 1 << 16;
+
+    // Rows `from` + 1 .. `end` - 1 (forward) or `from` - 1 .. 0 (backward) are searched, at most
+    // the rows the snapshot holds; `from` may be -1 (forward from the first row) or `end`
+    // (backward from the last). NotFound when no row matches, a row cannot be read back or
+    // `cancel` (if given) turns true.
+    static qint64 find(const RowSnapshot &rows, qint64 end, const FrameQuery &query, qint64 from,
+                       bool forward, const std::atomic_bool *cancel = nullptr);
+};

@@ -1,0 +1,48 @@
+#include "app/dbcloader.h"
+
+#include <QAction>
+#include <QFileDialog>
+#include <QFileInfo>
+
+namespace {
+const QString DialogFilter = QStringLiteral("Файлы DBC (*.dbc *.DBC);;Все файлы (*)");
+}
+
+DbcLoader::DbcLoader(QWidget *window, QAction *loadAction, QAction *forgetAction)
+    : QObject(window), window(window)
+{
+    connect(loadAction, &QAction::triggered, this, &DbcLoader::ask);
+    connect(forgetAction, &QAction::triggered, this, &DbcLoader::forget);
+}
+
+// Nothing loaded before or now: nothing to say, the start message stays.
+void DbcLoader::load(const QStringList &paths)
+{
+    const bool hadFiles = !set.files().isEmpty();
+    const QStringList problems = set.load(paths);
+    emit changed();
+    emit filesChanged(set.files());
+    if (hadFiles || !paths.isEmpty())
+        emit status(set.summary(problems));
+}
+
+void DbcLoader::ask()
+{
+    const QStringList chosen = QFileDialog::getOpenFileNames(
+        window, QStringLiteral("Загрузить DBC"), lastDirectory, DialogFilter);
+    if (chosen.isEmpty())
+        return;
+    lastDirectory = QFileInfo(chosen.last()).absolutePath();
+    QStringList paths = set.files();
+    for (const QString &path : chosen) {
+        const QString absolute = QFileInfo(path).absoluteFilePath();
+        paths.removeAll(absolute); // loaded again: it moves to the end and wins
+        paths.append(absolute);
+    }
+    load(paths);
+}
+
+void DbcLoader::forget()
+{
+    load(QStringList());
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "signals/signalset.h"
+
+#include <QObject>
+
+class QAction;
+class QWidget;
+
+// "Загрузить DBC..." and "Забыть DBC": keeps the signal set the window decodes with. The files
+// are read again from the list at start; what is missing or broken is said in the status bar,
+// never in a dialog, so a moved file cannot block the start.
+class DbcLoader final : public QObject
+{
+    Q_OBJECT
+
+public:
+    DbcLoader(QWidget *window, QAction *loadAction, QAction *forgetAction);
+
+    const SignalSet &signalSet() const { return set; }
+    // Reads exactly these files (the list from the settings, say).
+    void load(const QStringList &paths);
+    // Asks for files and adds them to those loaded.
+    void ask();
+    void forget();
+
+signals:
+    void status(const QString &text);
+    // The set was read again: pointers into the old one are gone.
+    void changed();
+    // The list to keep in the settings.
+    void filesChanged(const QStringList &paths);
+
+private:
+    QWidget *window;
+    SignalSet set;
+    QString lastDirectory;
+};

@@ -1,0 +1,136 @@
+#include "app/findbar.h"
+#include "ui_findbar.h"
+
+#include "analysis/framequery.h"
+#include "analysis/rowsearch.h"
+#include "app/logpager.h"
+#include "capture/rowsnapshot.h"
+#include "log/candatamodel.h"
+
+#include <QKeyEvent>
+#include <QShortcut>
+
+FindBar::FindBar(QWidget *parent) : QWidget(parent), ui(new Ui::FindBar)
+{
+    ui->setupUi(this);
+    connect(ui->btFindNext, &QPushButton::clicked, this, &FindBar::findNext);
+    connect(ui->btFindPrevious, &QPushButton::clicked, this, &FindBar::findPrevious);
+    connect(ui->btFindClose, &QToolButton::clicked, this, &QWidget::hide);
+    for (QWidget *field : {ui->leFindId, ui->leFindData})
+        field->installEventFilter(this);
+    hide();
+}
+
+FindBar::~FindBar()
+{
+    stopSearch();
+    delete ui;
+}
+
+void FindBar::attach(CanDataModel *searched, LogPager *shower, QWidget *window)
+{
+    log = searched;
+    pager = shower;
+    const auto shortcut = [this, window](const QKeySequence &keys, auto act) {
+        connect(new QShortcut(keys, window), &QShortcut::activated, this, act);
+    };
+    shortcut(QKeySequence::Find, [this] { open(); });
+    shortcut(QKeySequence(Qt::Key_F3), [this] { repeat(); });
+    shortcut(QKeySequence(Qt::SHIFT + Qt::Key_F3), [this] { repeat(true); });
+}
+
+void FindBar::open()
+{
+    show();
+    ui->leFindId->setFocus();
+    ui->leFindId->selectAll();
+}
+
+void FindBar::repeat(bool reverse)
+{
+    if (isHidden())
+        open();
+    else
+        find(lastForward != reverse);
+}
+
+QString FindBar::statusText() const
+{
+    return ui->lbFindStatus->text();
+}
+
+bool FindBar::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    const auto *key = static_cast<QKeyEvent *>(event);
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        find(!(key->modifiers() & Qt::ShiftModifier));
+        return true;
+    }
+    if (key->key() == Qt::Key_Escape) {
+        hide();
+        return true;
+    }
+    return false;
+}
+
+// From the row the user is on; when there is none, from the start (or, backwards, the end).
+void FindBar::find(bool forward)
+{
+    if (!log || !pager)
+        return;
+    FrameQuery query;
+    QString error;
+    if (!query.parse(ui->leFindId->text(), ui->leFindData->text(), &error)) {
+        setStatus(error);
+        return;
+    }
+    if (query.isEmpty()) {
+        setStatus(QStringLiteral("Введите ID или данные"));
+        return;
+    }
+    lastForward = forward;
+    stopSearch();
+    const qint64 end = log->rowCount(); // rows staged for the next refresh are not in sight yet
+    const qint64 from = pager->currentRow() >= 0 ? pager->currentRow() : (forward ? -1 : end);
+    const quint64 search = ++searches;
+    busy = true;
+    setStatus(QStringLiteral("Поиск..."));
+    worker = std::thread([this, rows = log->snapshot(), end, query, from, forward, search] {
+        const qint64 row = RowSearch::find(rows, end, query, from, forward, &cancel);
+        QMetaObject::invokeMethod(
+            this, [this, search, row] { onFinished(search, row); }, Qt::QueuedConnection);
+    });
+}
+
+void FindBar::stopSearch()
+{
+    if (!worker.joinable())
+        return;
+    cancel = true;
+    worker.join();
+    cancel = false;
+    busy = false;
+}
+
+void FindBar::onFinished(quint64 search, qint64 row)
+{
+    if (search != searches)
+        return; // dropped for a newer one
+    if (worker.joinable())
+        worker.join();
+    busy = false;
+    if (row == RowSearch::NotFound || row >= log->rowCount()) {
+        setStatus(QStringLiteral("Не найдено"));
+        return;
+    }
+    setStatus(QString());
+    pager->showRow(int(row));
+    emit rowFound(int(row));
+}
+
+void FindBar::setStatus(const QString &text)
+{
+    ui->lbFindStatus->setText(text);
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "analysis/busload.h"
+
+#include <QObject>
+
+class QComboBox;
+class QLabel;
+class QStatusBar;
+class QTimer;
+struct TimedPacket;
+
+// The bus load field of the status bar ("lbStatusLoad"): the load of each direction over the
+// last second, against the CAN speed chosen in the speed selector, updated once a second.
+class LoadMeter final : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int UpdateMs = 1000;
+
+    explicit LoadMeter(QStatusBar *bar, QObject *parent = nullptr);
+
+    // Every frame the link delivers; only received frames of a known line count.
+    void add(const TimedPacket &frame);
+    // Takes the bit rate from the selector's current code (BusLoad::bitRateForSpeedCode), now
+    // and whenever the user picks another.
+    void followSpeed(QComboBox *speeds);
+    void setSpeedCode(int code);
+
+    // "Нагрузка: CAN0->CAN1 N% | CAN1->CAN0 M%" at `now`.
+    QString text(qint64 now) const;
+    void update();
+
+private:
+    BusLoad load;
+    QLabel *label;
+    QTimer *timer;
+};

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QObject>
+
+class LogPageModel;
+class QTableView;
+class SignalSet;
+
+// The log view's tooltip: the decoded signals of the row under the mouse, for a message the
+// loaded DBC files know. The log model itself knows nothing of signals.
+class LogSignalTips final : public QObject
+{
+    Q_OBJECT
+
+public:
+    LogSignalTips(QTableView *view, LogPageModel *page, const SignalSet *set);
+
+    // The tooltip of log page row `pageRow`; empty when its frame has no known message.
+    QString textFor(int pageRow) const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QTableView *view;
+    LogPageModel *page;
+    const SignalSet *set;
+};

@@ -1,0 +1,215 @@
+#include "app/statisticsmodel.h"
+
+#include "analysis/framebits.h"
+#include "analysis/framefilter.h"
+#include "app/framestatistics.h"
+#include "log/candatamodel.h"
+
+#include <QColor>
+#include <optional>
+
+namespace {
+constexpr int UsPerMs = 1000;
+constexpr int MsDecimals = 1;
+constexpr int BinaryDigits = 8;
+const QColor SilentColor(150, 150, 150);
+
+const QString &headerText(int column)
+{
+    static const QString headers[StatisticsModel::ColumnCount] = {
+        QStringLiteral("ID"),      QStringLiteral("Length"),    QStringLiteral("Number"),
+        QStringLiteral("Packet"),  QStringLiteral("Cycle, ms"), QStringLiteral("Min, ms"),
+        QStringLiteral("Avg, ms"), QStringLiteral("Max, ms"),   QStringLiteral("Frames/s"),
+        QStringLiteral("D0"),      QStringLiteral("D1"),        QStringLiteral("D2"),
+        QStringLiteral("D3"),      QStringLiteral("D4"),        QStringLiteral("D5"),
+        QStringLiteral("D6"),      QStringLiteral("D7"),
+    };
+    return headers[column];
+}
+
+QString msText(std::optional<qint64> us)
+{
+    return us ? QString::number(double(*us) / UsPerMs, 'f', MsDecimals) : QString();
+}
+
+// A data byte as the log shows it in the same format.
+QString byteText(uint byte, int format)
+{
+    switch (format) {
+    case CanDataModel::Dec:
+        return QString::number(byte);
+    case CanDataModel::Char:
+        return QString(QChar(byte));
+    case CanDataModel::Bin:
+        return QStringLiteral("0b") +
+               QString::number(byte, 2).rightJustified(BinaryDigits, QLatin1Char('0'));
+    default:
+        return hexByteText(byte);
+    }
+}
+
+int carriedBytes(const FrameStatistics::StatEntry &entry)
+{
+    return FrameBits::dataBytes(entry.figures.lastRemote(), entry.figures.lastLength());
+}
+} // namespace
+
+StatisticsModel::StatisticsModel(const FrameStatistics *source, QObject *parent)
+    : QAbstractTableModel(parent), source(source)
+{
+}
+
+void StatisticsModel::setFormat(int format)
+{
+    if (format == byteFormat)
+        return;
+    byteFormat = format;
+    if (source->idCount() > 0)
+        emit dataChanged(index(0, FirstByteColumn), index(rowCount() - 1, LastByteColumn));
+}
+
+void StatisticsModel::setIdFilter(FrameFilter *filter)
+{
+    idFilter = filter;
+    announceChecks();
+}
+
+void StatisticsModel::announceChecks()
+{
+    if (rowCount() > 0)
+        emit dataChanged(index(0, IdColumn), index(rowCount() - 1, IdColumn), {Qt::CheckStateRole});
+}
+
+bool StatisticsModel::isSilent(int row) const
+{
+    const FrameStatistics::StatEntry *entry = source->entryAt(row);
+    return entry && entry->figures.isSilent(nowUs);
+}
+
+void StatisticsModel::insertRowsWith(int first, int count, const std::function<void()> &apply)
+{
+    beginInsertRows(QModelIndex(), first, first + count - 1);
+    apply();
+    endInsertRows();
+}
+
+void StatisticsModel::removeRowsWith(int first, int count, const std::function<void()> &apply)
+{
+    beginRemoveRows(QModelIndex(), first, first + count - 1);
+    apply();
+    endRemoveRows();
+}
+
+void StatisticsModel::resetWith(const std::function<void()> &apply)
+{
+    beginResetModel();
+    apply();
+    endResetModel();
+}
+
+void StatisticsModel::announceChanged(int top, int bottom)
+{
+    if (top <= bottom)
+        emit dataChanged(index(top, 0), index(bottom, ColumnCount - 1));
+}
+
+int StatisticsModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : source->tableRows();
+}
+
+int StatisticsModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant StatisticsModel::data(const QModelIndex &index, int role) const
+{
+    const FrameStatistics::StatEntry *entry =
+        index.isValid() ? source->entryAt(index.row()) : nullptr;
+    if (!entry)
+        return QVariant();
+    const int column = index.column();
+    switch (role) {
+    case Qt::DisplayRole:
+        return text(index.row(), column);
+    case Qt::TextAlignmentRole:
+        return column == PacketColumn ? QVariant() : QVariant(int(Qt::AlignCenter));
+    case Qt::ForegroundRole:
+        return entry->figures.isSilent(nowUs) ? QVariant(SilentColor) : QVariant();
+    case Qt::CheckStateRole:
+        return column == IdColumn ? checkState(index.row()) : QVariant();
+    case HighlightRole:
+        if (column < FirstByteColumn || column - FirstByteColumn >= carriedBytes(*entry))
+            return QVariant();
+        return entry->figures.highlight(column - FirstByteColumn, nowUs);
+    default:
+        return QVariant();
+    }
+}
+
+QString StatisticsModel::text(int row, int column) const
+{
+    const FrameStatistics::StatEntry &entry = *source->entryAt(row);
+    const IdFigures &figures = entry.figures;
+    switch (column) {
+    case IdColumn:
+        return hexText(entry.id, 8);
+    case LengthColumn:
+        return hexText(entry.length, 2);
+    case CountColumn:
+        return QString::number(entry.count);
+    case PacketColumn:
+        return frameText(entry.last);
+    case CycleColumn:
+        return msText(figures.lastCycle());
+    case MinCycleColumn:
+        return msText(figures.minCycle());
+    case AvgCycleColumn:
+        return msText(figures.averageCycle());
+    case MaxCycleColumn:
+        return msText(figures.maxCycle());
+    case RateColumn:
+        return QString::number(figures.framesPerSecond(nowUs), 'f', 0);
+    default: {
+        const int byte = column - FirstByteColumn;
+        return byte < carriedBytes(entry) ? byteText(figures.lastData()[byte], byteFormat)
+                                          : QString();
+    }
+    }
+}
+
+QVariant StatisticsModel::checkState(int row) const
+{
+    if (!idFilter)
+        return QVariant();
+    const FrameStatistics::StatEntry &entry = *source->entryAt(row);
+    return idFilter->isHidden(entry.id, entry.extended) ? Qt::Unchecked : Qt::Checked;
+}
+
+bool StatisticsModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    const FrameStatistics::StatEntry *entry =
+        index.isValid() ? source->entryAt(index.row()) : nullptr;
+    if (!entry || !idFilter || role != Qt::CheckStateRole || index.column() != IdColumn)
+        return false;
+    idFilter->setHidden(entry->id, entry->extended, value.toInt() != Qt::Checked);
+    emit dataChanged(index, index, {Qt::CheckStateRole});
+    return true;
+}
+
+Qt::ItemFlags StatisticsModel::flags(const QModelIndex &index) const
+{
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    if (idFilter && index.column() == IdColumn && source->entryAt(index.row()))
+        flags |= Qt::ItemIsUserCheckable;
+    return flags;
+}
+
+QVariant StatisticsModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
+        section < ColumnCount)
+        return headerText(section);
+    return QAbstractTableModel::headerData(section, orientation, role);
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <functional>
+
+class FrameFilter;
+class FrameStatistics;
+
+// The statistics table: one row per identifier of a FrameStatistics, texts made only for the
+// cells a view asks for. Rows below the last identifier are empty.
+//
+// Columns: "ID", "Length", "Number", "Packet", then the last, shortest, average and longest
+// cycle in milliseconds (empty before the second frame), the frames of the last second, and the
+// last data bytes in the log's data format (empty past the frame's length). Figures that depend
+// on the time (rate, silence, fading) are read at now(), which the owner moves on.
+//
+// With an identifier filter attached, the first column carries a check box per identifier:
+// checked while the log shows its frames.
+class StatisticsModel final : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    enum Column : int {
+        IdColumn,
+        LengthColumn,
+        CountColumn,
+        PacketColumn,
+        CycleColumn,
+        MinCycleColumn,
+        AvgCycleColumn,
+        MaxCycleColumn,
+        RateColumn,
+        FirstByteColumn,
+        LastByteColumn = FirstByteColumn + 7,
+        ColumnCount
+    };
+    enum Role : int {
+        // 1 just after the byte of the cell changed, fading to 0; 0 for other cells.
+        HighlightRole = Qt::UserRole + 1,
+    };
+
+    StatisticsModel(const FrameStatistics *source, QObject *parent);
+
+    // A data format of the log (CanDataModel::Format).
+    void setFormat(int format);
+    int format() const { return byteFormat; }
+    void setNow(qint64 now) { nowUs = now; }
+    qint64 now() const { return nowUs; }
+    void setIdFilter(FrameFilter *filter);
+    // After the filter's hidden identifiers changed other than through a check box.
+    void announceChecks();
+    bool isSilent(int row) const;
+
+    // For the source: structure changes, made by `apply` between the notifications.
+    void insertRowsWith(int first, int count, const std::function<void()> &apply);
+    void removeRowsWith(int first, int count, const std::function<void()> &apply);
+    void resetWith(const std::function<void()> &apply);
+    void announceChanged(int top, int bottom);
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role) override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+private:
+    QString text(int row, int column) const;
+    QVariant checkState(int row) const;
+
+    const FrameStatistics *source;
+    FrameFilter *idFilter = nullptr;
+    int byteFormat = 0;
+    qint64 nowUs = 0;
+};

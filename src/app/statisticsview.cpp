@@ -1,0 +1,121 @@
+#include "app/statisticsview.h"
+
+#include "analysis/framefilter.h"
+#include "app/bytefadedelegate.h"
+#include "app/framestatistics.h"
+#include "app/statisticsmodel.h"
+#include "link/timeofday.h"
+#include "log/candatamodel.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QStyle>
+#include <QTableView>
+#include <QTimer>
+
+namespace {
+constexpr int CellMargin = 16;
+// The widest text of each kind of column, for widths that fit the font in use.
+const char *const WidestId = "0x00000000";
+const char *const WidestCount = "0000000000";
+const char *const WidestMs = "00000.0";
+const char *const WidestPacket = "[RX] F: 00 ID: 00000000 RTL: 00 DATA: 00 00 00 00 00 00 00 00";
+const char *const WidestByte[] = {"0xFF", "255", "W", "0b00000000"};
+} // namespace
+
+StatisticsView::StatisticsView(QTableView *view, FrameStatistics *statistics, FrameFilter *filter,
+                               QObject *parent)
+    : QObject(parent), view(view), statistics(statistics), filter(filter), menu(new QMenu(view)),
+      ticker(new QTimer(this))
+{
+    StatisticsModel *model = statistics->model();
+    model->setIdFilter(filter);
+    view->setModel(model);
+    view->setItemDelegate(new ByteFadeDelegate(StatisticsModel::HighlightRole, view));
+    setColumnWidths();
+
+    onlyAction = addAction("actionShowOnlyId", QStringLiteral("Только этот ID"),
+                           &StatisticsView::showOnlyCurrent);
+    addAction("actionShowAllIds", QStringLiteral("Показать все"), &StatisticsView::showAll);
+    addAction("actionHideAllIds", QStringLiteral("Скрыть все"), &StatisticsView::hideAll);
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(view, &QWidget::customContextMenuRequested, this, &StatisticsView::onContextMenu);
+
+    connect(ticker, &QTimer::timeout, this, &StatisticsView::onTick);
+    ticker->start(RepaintMs);
+}
+
+QAction *StatisticsView::addAction(const char *name, const QString &text,
+                                   void (StatisticsView::*act)())
+{
+    auto *action = new QAction(text, view);
+    action->setObjectName(QLatin1String(name));
+    connect(action, &QAction::triggered, this, act);
+    menu->addAction(action);
+    return action;
+}
+
+void StatisticsView::setFormat(int format)
+{
+    statistics->model()->setFormat(format);
+    setColumnWidths();
+}
+
+void StatisticsView::setColumnWidths()
+{
+    const auto fit = [this](int column, const char *widest, int extra = 0) {
+        const int width = view->fontMetrics().horizontalAdvance(QLatin1String(widest));
+        view->setColumnWidth(column, width + CellMargin + extra);
+    };
+    const int checkBox = view->style()->pixelMetric(QStyle::PM_IndicatorWidth) +
+                         2 * view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin);
+    fit(StatisticsModel::IdColumn, WidestId, checkBox);
+    fit(StatisticsModel::CountColumn, WidestCount);
+    fit(StatisticsModel::PacketColumn, WidestPacket);
+    for (int column = StatisticsModel::CycleColumn; column <= StatisticsModel::RateColumn; ++column)
+        fit(column, WidestMs);
+    const int format = qBound(0, statistics->model()->format(), int(CanDataModel::Bin));
+    for (int column = StatisticsModel::FirstByteColumn; column <= StatisticsModel::LastByteColumn;
+         ++column)
+        fit(column, WidestByte[format]);
+}
+
+void StatisticsView::showOnlyCurrent()
+{
+    const FrameStatistics::StatEntry *entry = statistics->entryAt(view->currentIndex().row());
+    if (!entry)
+        return;
+    filter->showOnly(entry->id, entry->extended);
+    statistics->model()->announceChecks();
+}
+
+void StatisticsView::showAll()
+{
+    filter->showAllIds();
+    statistics->model()->announceChecks();
+}
+
+void StatisticsView::hideAll()
+{
+    filter->hideAllIds();
+    statistics->model()->announceChecks();
+}
+
+void StatisticsView::onContextMenu(const QPoint &pos)
+{
+    const QModelIndex index = view->indexAt(pos);
+    if (index.isValid())
+        view->setCurrentIndex(index);
+    onlyAction->setEnabled(statistics->entryAt(view->currentIndex().row()) != nullptr);
+    menu->popup(view->viewport()->mapToGlobal(pos));
+}
+
+// Rates, silences and highlights depend on the time, not only on frames: repaint what is in
+// sight as the clock moves on.
+void StatisticsView::onTick()
+{
+    if (!view->isVisible())
+        return;
+    statistics->model()->setNow(TimeOfDay::nowUsec());
+    view->viewport()->update();
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QObject>
+
+class FrameFilter;
+class FrameStatistics;
+class QAction;
+class QMenu;
+class QPoint;
+class QTableView;
+class QTimer;
+
+// The statistics page: puts the table of a FrameStatistics in a view with fading data bytes,
+// a show/hide check box per identifier bound to the log's FrameFilter, and a context menu
+// ("Только этот ID", "Показать все", "Скрыть все"). While the view is on screen it is repainted a
+// few times a second, so rates, silences and fading bytes move on between frames; only the rows
+// in sight are painted.
+class StatisticsView final : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int RepaintMs = 100;
+
+    StatisticsView(QTableView *view, FrameStatistics *statistics, FrameFilter *filter,
+                   QObject *parent = nullptr);
+
+    // A data format of the log (CanDataModel::Format) for the data bytes.
+    void setFormat(int format);
+
+    // What the menu's actions do; "only this" takes the view's current row.
+    void showOnlyCurrent();
+    void showAll();
+    void hideAll();
+
+private:
+    QAction *addAction(const char *name, const QString &text, void (StatisticsView::*act)());
+    void setColumnWidths();
+    void onContextMenu(const QPoint &pos);
+    void onTick();
+
+    QTableView *view;
+    FrameStatistics *statistics;
+    FrameFilter *filter;
+    QMenu *menu;
+    QAction *onlyAction;
+    QTimer *ticker;
+};

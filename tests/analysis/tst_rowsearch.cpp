@@ -1,0 +1,93 @@
+#include "analysis/framequery.h"
+#include "analysis/rowsearch.h"
+#include "capture/rowblock.h"
+#include "capture/rowsnapshot.h"
+#include "capture/rowstore.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+// Rows of several blocks, the older ones paged out to the store's file; row r carries id r % 100
+// and data byte 0 = r / 100, the others 0 (so id 7 with a byte 0x05 is row 507 only).
+class TestRowSearch : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    std::unique_ptr<RowStore> store;
+    qint64 rows = 0;
+
+    qint64 find(const char *id, const char *data, qint64 from, bool forward) const
+    {
+        FrameQuery query;
+        if (!query.parse(QLatin1String(id), QLatin1String(data), nullptr))
+            return -2;
+        return RowSearch::find(store->snapshot(), rows, query, from, forward);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        store = std::make_unique<RowStore>(dir.path());
+        rows = 3 * RowBlock::Rows + 17;
+        for (qint64 r = 0; r < rows; ++r) {
+            TimedPacket frame;
+            frame.packet.id = quint32(r % 100);
+            frame.packet.rtl = 8;
+            frame.packet.data[0] = quint8(r / 100);
+            store->append(LogRecord::fromFrame(frame, qint32(r + 1)));
+        }
+        store->waitWritten();
+        QVERIFY(store->blocksInMemory() < 4); // the search reads back from the file too
+    }
+
+    void finds_data()
+    {
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QString>("data");
+        QTest::addColumn<qint64>("from");
+        QTest::addColumn<bool>("forward");
+        QTest::addColumn<qint64>("found");
+        QTest::newRow("from the start") << "7"
+                                        << "05" << qint64(-1) << true << qint64(507);
+        QTest::newRow("not the row itself") << "7"
+                                            << "05" << qint64(507) << true << qint64(-1);
+        QTest::newRow("backwards from the end")
+            << "0x7"
+            << "" << rows << false << (rows - 1) - (rows - 1 - 7) % 100;
+        QTest::newRow("backwards, paged out") << "7"
+                                              << "" << qint64(300) << false << qint64(207);
+        QTest::newRow("wildcard digit, later block")
+            << ""
+            << "?F" << qint64(9000) << true << qint64(9500);
+        QTest::newRow("pattern at an offset")
+            << "63"
+            << "00 00 00 00 00 00 00" << qint64(99) << true << qint64(199);
+        QTest::newRow("no such id") << "1FF"
+                                    << "" << qint64(-1) << true << qint64(-1);
+    }
+    void finds()
+    {
+        QFETCH(QString, id);
+        QFETCH(QString, data);
+        QFETCH(qint64, from);
+        QFETCH(bool, forward);
+        QFETCH(qint64, found);
+        QCOMPARE(find(id.toLatin1().constData(), data.toLatin1().constData(), from, forward),
+                 found);
+    }
+
+    void rowsPastTheEndAndCancel()
+    {
+        FrameQuery query;
+        QVERIFY(query.parse(QStringLiteral("7"), QString(), nullptr));
+        // Rows beyond `end` are not in sight yet: never found.
+        QCOMPARE(RowSearch::find(store->snapshot(), 100, query, 7, true), RowSearch::NotFound);
+        const std::atomic_bool cancel{true};
+        QCOMPARE(RowSearch::find(store->snapshot(), rows, query, -1, true, &cancel),
+                 RowSearch::NotFound);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRowSearch)
+#include "tst_rowsearch.moc"

@@ -1,0 +1,217 @@
+// The window's capture path: the recording of each connection, a save while frames keep coming,
+// and a line full of reply markers.
+
+#include "app/exchangelisting.h"
+#include "formats/candumpwriter.h"
+#include "link/cantester.h"
+#include "link/linerecord.h"
+#include "link/timedpacket.h"
+#include "log/candatamodel.h"
+#include "support/ptypair.h"
+#include "support/simprocess.h"
+#include "support/testfiles.h"
+#include "support/windowharness.h"
+
+#include <QAction>
+#include <QFileDialog>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+namespace {
+
+constexpr int FloodBytes = 512 * 1024;
+constexpr char ReplyMarker = '\xEF';
+
+CanPacket frameWith(uint8_t flags, uint32_t id)
+{
+    CanPacket p;
+    p.frame = flags;
+    p.id = id;
+    p.rtl = 2;
+    p.data[0] = 0x5A;
+    return p;
+}
+
+QStringList recordings(const QString &dir)
+{
+    return QDir(dir).entryList({QStringLiteral("quorvex-*.log")}, QDir::Files);
+}
+
+QByteArray candumpLine(const TimedPacket &frame)
+{
+    QByteArray line;
+    CandumpWriter::appendLine(line, frame);
+    return line;
+}
+
+} // namespace
+
+class TestCaptureWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void recordsEveryFrameOfAConnection_data();
+    void recordsEveryFrameOfAConnection();
+    void savesInTheBackgroundWhileCapturing();
+    void replyMarkerFloodLeavesTheLinkUsable();
+    void listingKeepsTheNewestLines();
+
+private:
+    void send(const QVector<CanPacket> &frames);
+
+    std::unique_ptr<QTemporaryDir> work;
+    std::unique_ptr<PtyPair> pty;
+    WindowHarness ui;
+};
+
+void TestCaptureWindow::init()
+{
+    work = std::make_unique<QTemporaryDir>();
+    QVERIFY(work->isValid());
+    pty = std::make_unique<PtyPair>();
+    QVERIFY(pty->isValid());
+}
+
+void TestCaptureWindow::cleanup()
+{
+    ui.destroy();
+    pty.reset();
+    work.reset();
+}
+
+void TestCaptureWindow::send(const QVector<CanPacket> &frames)
+{
+    QByteArray bytes;
+    for (const CanPacket &p : frames)
+        bytes += LineRecord::moduleRecord(p);
+    QVERIFY(pty->write(bytes));
+}
+
+void TestCaptureWindow::recordsEveryFrameOfAConnection_data()
+{
+    QTest::addColumn<bool>("record");
+    QTest::newRow("RECORD on") << true;
+    QTest::newRow("RECORD off") << false;
+}
+
+void TestCaptureWindow::recordsEveryFrameOfAConnection()
+{
+    QFETCH(bool, record);
+    WindowHarness::writeSettings(pty->portName(), work->path());
+    QSettings(QStringLiteral("Veltrica"), QStringLiteral("Quorvex"))
+        .setValue(QStringLiteral("RECORD"), record);
+    ui.create();
+    ui.setCombo("cbDirect", CanPacket::Can0ToCan1); // the view hides CAN1->CAN0, the file not
+    QVERIFY(ui.connectPort());
+    send({frameWith(0x10, 0x123), frameWith(0x21, 0x1ABCDEF), frameWith(0x10, 0x7FF)});
+    QTRY_COMPARE(ui.log()->rowCount(), 2);
+    const QString label = ui.status("lbStatusRecord");
+    ui.child<QAction>("actionOpenPort")->trigger(); // disconnect: everything is written
+
+    const QStringList files = recordings(work->path());
+    if (!record) {
+        QCOMPARE(files, QStringList());
+        QCOMPARE(label, QString());
+        return;
+    }
+    QCOMPARE(files.size(), 1);
+    QVERIFY2(label.startsWith(QStringLiteral("Запись: ") + files[0]), qPrintable(label));
+    const QList<QByteArray> lines = readFile(work->filePath(files[0])).split('\n');
+    QCOMPARE(lines.size(), 4);
+    QVERIFY(lines[0].endsWith(" can0 123#5A00"));
+    QVERIFY(lines[1].endsWith(" can1 01ABCDEF#5A00"));
+    QVERIFY(lines[2].endsWith(" can0 7FF#5A00"));
+}
+
+// The saved file holds the rows there were when the save began; the capture never pauses.
+void TestCaptureWindow::savesInTheBackgroundWhileCapturing()
+{
+    SimProcess sim;
+    QVERIFY(sim.start({QStringLiteral("--rate"), QStringLiteral("max")}));
+    WindowHarness::writeSettings(sim.portName(), work->path());
+    ui.create();
+    auto *log = qobject_cast<CanDataModel *>(ui.log());
+    QVERIFY(ui.connectPort());
+    QTRY_VERIFY_WITH_TIMEOUT(log->rowCount() > 60000, 60000);
+
+    const QString target = work->filePath(QStringLiteral("saved.log"));
+    whenModal<QFileDialog>([&](QFileDialog *dialog) {
+        dialog->selectFile(target);
+        QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
+    });
+    ui.child<QPushButton>("btSaveTable")->click();
+    const int atStart = log->rowCount(); // nothing ran between the snapshot and here
+    const QString done = QStringLiteral("Сохранено строк: %1 в %2").arg(atStart).arg(target);
+    QTRY_COMPARE_WITH_TIMEOUT(ui.status("lbStatusMain"), done, 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(log->rowCount() > atStart + 1000, 60000);
+
+    QList<QByteArray> lines = readFile(target).split('\n');
+    QCOMPARE(lines.takeLast(), QByteArray());
+    QCOMPARE(lines.size(), atStart);
+    for (const int row : {0, atStart / 2, atStart - 1})
+        QCOMPARE(lines[row] + '\n', candumpLine(log->frameAt(row)));
+}
+
+// 512 KB of reply markers: the listing stays bounded, and clean frames after it are logged.
+void TestCaptureWindow::replyMarkerFloodLeavesTheLinkUsable()
+{
+    WindowHarness::writeSettings(pty->portName(), work->path());
+    ui.create();
+    QVERIFY(ui.connectPort());
+    const QByteArray chunk(4096, ReplyMarker);
+    for (int sent = 0; sent < FloodBytes; sent += chunk.size())
+        QVERIFY(pty->write(chunk));
+    auto *tester = ui.get()->findChild<CanTester *>();
+    QVERIFY(tester);
+    QTRY_COMPARE_WITH_TIMEOUT(tester->bytesReceived(), quint64(FloodBytes), 60000);
+    QTRY_COMPARE(tester->pendingBytes(), 0); // the tail is given up once the line is quiet
+    auto *listing = ui.child<QListWidget>("lwList");
+    QTRY_VERIFY(listing->count() > 1);
+
+    QVector<CanPacket> clean;
+    for (uint32_t id = 1; id <= 20; ++id)
+        clean << frameWith(0x10, id);
+    send(clean);
+    QTRY_COMPARE(ui.log()->rowCount(), 20);
+    QCOMPARE(ui.log()->index(19, CanDataModel::IdColumn).data().toString(), hexText(20, 8));
+    QVERIFY(listing->count() <= ExchangeListing::MaxLines);
+}
+
+void TestCaptureWindow::listingKeepsTheNewestLines()
+{
+    QListWidget list;
+    ExchangeListing listing(&list);
+    const int replies = ExchangeListing::MaxLines / 2 + 1000; // 12,000 lines and more
+    for (int n = 0; n < replies; ++n) {
+        listing.addReply(QByteArray::number(n));
+        if (n % 20 == 19)
+            listing.refresh();
+    }
+    listing.addReply(QByteArray(1000, ReplyMarker)); // noise: shown cut
+    for (int n = 0; n < 2 * ExchangeListing::MaxRepliesPerRefresh; ++n)
+        listing.addReply("x");
+    listing.refresh();
+
+    QCOMPARE(list.count(), ExchangeListing::MaxLines);
+    // The newest lines: the 50 replies shown (two lines each) and the count of those skipped.
+    const int last = list.count() - 1;
+    QVERIFY(list.item(last)->text().contains(QStringLiteral("ещё ответов: 51")));
+    QVERIFY(list.item(last - 100)->text().endsWith(QStringLiteral(" … (1000 байт)")));
+    QVERIFY(list.item(last - 101)->text().endsWith(QString::number(replies - 1)));
+    list.show(); // and no line is cut, the longest included
+    for (const int row : {0, last - 100, last}) {
+        const QListWidgetItem *item = list.item(row);
+        QVERIFY(list.visualItemRect(item).width() >
+                list.fontMetrics().horizontalAdvance(item->text()));
+    }
+}
+
+QUORVEX_WINDOW_TEST_MAIN(TestCaptureWindow)
+#include "tst_capturewindow.moc"

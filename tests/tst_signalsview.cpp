@@ -1,0 +1,212 @@
+// The signals in the window: DBC files from the settings, the "Сигналы" page, the log's
+// tooltip, the plot and the export from the page.
+#include "app/appsettings.h"
+#include "app/logsignaltips.h"
+#include "app/signalplot.h"
+#include "app/signalspage.h"
+#include "link/timedpacket.h"
+#include "log/candatamodel.h"
+#include "signals/dbcmessage.h"
+#include "signals/signaltestdbc.h"
+#include "support/testfiles.h"
+#include "support/windowharness.h"
+
+#include <QSettings>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+
+namespace {
+
+constexpr qint64 T = 1700000000000000;
+
+TimedPacket frame(qint64 time, uint32_t id, bool extended, const QByteArray &data)
+{
+    TimedPacket timed;
+    timed.time = time;
+    timed.packet.id = id;
+    timed.packet.frame = extended ? CanPacket::Extended : 0;
+    timed.packet.rtl = uint8_t(data.size());
+    for (int i = 0; i < data.size(); ++i)
+        timed.packet.data[i] = uint8_t(data[i]);
+    return timed;
+}
+
+// Column texts of every listed signal: "Name|value|raw|label".
+QStringList listed(QTreeWidget *tree)
+{
+    QStringList rows;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem *item = tree->topLevelItem(i);
+        rows << QStringList{item->text(0), item->text(1), item->text(2), item->text(3)}.join('|');
+    }
+    return rows;
+}
+
+} // namespace
+
+class TestSignalsView : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void settingsRoundTrip_data();
+    void settingsRoundTrip();
+    void missingDbcAtStartIsAStatus();
+    void pageListsTheSelectedFrame();
+    void logTooltip();
+    void plotReceivesThePoints();
+    void exportFromThePage();
+
+private:
+    void start(const QStringList &dbcFiles);
+    void addFrames(const QVector<TimedPacket> &frames);
+    void selectLogRow(int row);
+    SignalsPage *page() const { return ui.child<SignalsPage>("signalsPage"); }
+
+    QTemporaryDir dir;
+    WindowHarness ui;
+};
+
+void TestSignalsView::init()
+{
+    QVERIFY(writeFile(dir.filePath("a.dbc"), signalTestDbc()));
+}
+
+void TestSignalsView::cleanup()
+{
+    ui.destroy();
+}
+
+void TestSignalsView::start(const QStringList &dbcFiles)
+{
+    WindowHarness::writeSettings(dir.filePath("no-port"), dir.path());
+    QSettings(QStringLiteral("Veltrica"), QStringLiteral("Quorvex"))
+        .setValue(QStringLiteral("DBC"), dbcFiles);
+    ui.create();
+}
+
+void TestSignalsView::addFrames(const QVector<TimedPacket> &frames)
+{
+    auto *log = qobject_cast<CanDataModel *>(ui.log());
+    for (const TimedPacket &each : frames)
+        log->addFrame(each);
+    QMetaObject::invokeMethod(ui.get(), "onRefreshView");
+}
+
+void TestSignalsView::selectLogRow(int row)
+{
+    auto *view = ui.child<QTableView>("tableView");
+    view->setCurrentIndex(view->model()->index(row, 0));
+}
+
+void TestSignalsView::settingsRoundTrip_data()
+{
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<QStringList>("loaded");
+    QTest::newRow("two") << QVariant(QStringList{"/a.dbc", "/b b.dbc"})
+                         << QStringList{"/a.dbc", "/b b.dbc"};
+    QTest::newRow("one as text") << QVariant("/a.dbc") << QStringList{"/a.dbc"};
+    QTest::newRow("blanks dropped")
+        << QVariant(QStringList{"", " ", "/a.dbc"}) << QStringList{"/a.dbc"};
+    QTest::newRow("wrong type") << QVariant(42) << QStringList();
+    QTest::newRow("absent") << QVariant() << QStringList();
+}
+
+void TestSignalsView::settingsRoundTrip()
+{
+    QFETCH(QVariant, stored);
+    QFETCH(QStringList, loaded);
+    QSettings store(dir.filePath("s.ini"), QSettings::IniFormat);
+    store.clear();
+    if (stored.isValid())
+        store.setValue(QStringLiteral("DBC"), stored);
+    AppSettings config = loadSettings(store);
+    QCOMPARE(config.dbcFiles, loaded);
+    saveSettings(store, config);
+    store.sync();
+    QCOMPARE(loadSettings(QSettings(dir.filePath("s.ini"), QSettings::IniFormat)).dbcFiles, loaded);
+}
+
+void TestSignalsView::missingDbcAtStartIsAStatus()
+{
+    start({dir.filePath("gone.dbc"), dir.filePath("a.dbc")});
+    QVERIFY(!QApplication::activeModalWidget());
+    const QString status = ui.status("lbStatusMain");
+    QVERIFY2(status.startsWith(QStringLiteral("DBC gone.dbc: ")), qPrintable(status));
+    addFrames({frame(T, 0x100, false, QByteArray::fromHex("0FE01027"))});
+    selectLogRow(0);
+    QCOMPARE(page()->message()->name, QStringLiteral("Engine")); // the other file still loads
+}
+
+void TestSignalsView::pageListsTheSelectedFrame()
+{
+    start({dir.filePath("a.dbc")});
+    QCOMPARE(ui.status("lbStatusMain"), QStringLiteral("DBC: файлов 1, сообщений 2"));
+    addFrames({frame(T, 0x100, false, QByteArray::fromHex("0FE01027")),
+               frame(T + 1, 0x200, true, QByteArray::fromHex("010700")),
+               frame(T + 2, 0x200, true, QByteArray::fromHex("02FFFF"))});
+    auto *tree = ui.child<QTreeWidget>("twSignals");
+    selectLogRow(0);
+    QCOMPARE(listed(tree), QStringList({"Speed|2500 rpm|10000|", "Temp|-42 degC|-2|cold"}));
+    QCOMPARE(tree->topLevelItem(0)->toolTip(1), QStringLiteral("Crankshaft speed"));
+    QCOMPARE(tree->topLevelItem(0)->text(4), QStringLiteral("[0 .. 16383.75]"));
+    selectLogRow(1);
+    QCOMPARE(listed(tree), QStringList({"Mx|1|1|", "One|7|7|"}));
+    selectLogRow(2);
+    QCOMPARE(listed(tree), QStringList({"Mx|2|2|", "Two|-0.5|-1|"}));
+}
+
+void TestSignalsView::logTooltip()
+{
+    start({dir.filePath("a.dbc")});
+    addFrames({frame(T, 0x100, false, QByteArray::fromHex("0FE01027")),
+               frame(T + 1, 0x100, true, QByteArray::fromHex("0FE01027"))});
+    auto *tips = ui.get()->findChild<LogSignalTips *>();
+    QVERIFY(tips);
+    QCOMPARE(tips->textFor(0), QStringLiteral("Engine\nSpeed = 2500 rpm\nTemp = -42 degC (cold)"));
+    QCOMPARE(tips->textFor(1), QString()); // a 29-bit 0x100 is another message
+}
+
+void TestSignalsView::plotReceivesThePoints()
+{
+    start({dir.filePath("a.dbc")});
+    // More rows than one refresh takes: the first read runs on a thread of its own.
+    constexpr int Rows = int(SignalPlot::RowsPerRefresh) * 2;
+    QVector<TimedPacket> frames;
+    for (int i = 0; i < Rows; ++i)
+        frames << frame(T + i * 1000, i % 2 ? 0x100 : 0x300, false,
+                        QByteArray::fromHex("0FE01027"));
+    addFrames(frames);
+    page()->showFrame(frames[1].packet);
+    SignalPlot *plot = page()->plot();
+    QSignalSpy collected(plot, &SignalPlot::collected);
+    ui.child<QTreeWidget>("twSignals")->topLevelItem(1)->setCheckState(0, Qt::Checked);
+    QCOMPARE(plot->traceCount(), 1);
+    QVERIFY(collected.wait(60000));
+    QCOMPARE(plot->pointCount(0), Rows / 2);
+    addFrames({frame(T + Rows * 1000, 0x100, false, QByteArray::fromHex("0FE01027")),
+               frame(T + Rows * 1000 + 1, 0x100, false, QByteArray::fromHex("00"))});
+    QCOMPARE(plot->pointCount(0), Rows / 2 + 1); // one byte does not carry Temp's bits
+    QVERIFY(plot->showCursorAt(1.5).endsWith(QStringLiteral("Engine.Temp, degC = -42")));
+}
+
+void TestSignalsView::exportFromThePage()
+{
+    start({dir.filePath("a.dbc")});
+    addFrames({frame(T, 0x100, false, QByteArray::fromHex("0FE01027")),
+               frame(T + 100000, 0x200, true, QByteArray::fromHex("010700"))});
+    selectLogRow(1);
+    ui.child<QTreeWidget>("twSignals")->topLevelItem(1)->setCheckState(0, Qt::Checked);
+    QSignalSpy status(page(), &SignalsPage::status);
+    QVERIFY(page()->exportTo(dir.filePath("plotted.csv")));
+    QTRY_VERIFY(status.count() == 2);
+    QCOMPARE(readFile(dir.filePath("plotted.csv")),
+             QByteArray("time,Muxed.One\n1700000000.100000,7\n"));
+}
+
+QUORVEX_WINDOW_TEST_MAIN(TestSignalsView)
+#include "tst_signalsview.moc"
