@@ -1,4 +1,5 @@
 #include "log/candatamodel.h"
+#include "support/filesizelimit.h"
 #include "support/testfiles.h"
 #include "support/windowharness.h"
 #include "transmit/senddialog.h"
@@ -72,31 +73,6 @@ public:
 private:
     QString path;
     bool immutable = false;
-};
-
-// Files may not grow past `bytes` while this object lives: writes fail as on a full disk.
-class FileSizeLimit final
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &saved);
-        rlimit small = saved;
-        small.rlim_cur = bytes;
-        oldHandler = std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails, not kills
-        setrlimit(RLIMIT_FSIZE, &small);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, oldHandler);
-    }
-    FileSizeLimit(const FileSizeLimit &) = delete;
-    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
-
-private:
-    rlimit saved{};
-    void (*oldHandler)(int) = SIG_DFL;
 };
 
 template<typename T> T *cell(const SendDialog &dialog, int row, int column)

@@ -14,10 +14,10 @@
 #include "app/logsaver.h"
 #include "app/logsignaltips.h"
 #include "app/recordingcontrol.h"
+#include "app/replaydialog.h"
 #include "app/signalselection.h"
 #include "app/signalspage.h"
 #include "app/statisticsview.h"
-#include "app/replaydialog.h"
 #include "link/cantester.h"
 #include "link/timedpacket.h"
 #include "link/timeofday.h"
@@ -269,7 +269,7 @@ void MainWindow::onAddPacket()
 // A received frame, live or from a file: counted always, logged when the filters let it.
 void MainWindow::logFrame(const TimedPacket &frame)
 {
-    if (onFilterID(frame.packet) && onFilterView(frame.packet) && filter.matchShown(frame.packet))
+    if (filter.matches(frame.packet))
         model->addFrame(frame);
     statistics->count(frame);
     scheduleRefresh();
@@ -300,12 +300,13 @@ void MainWindow::onSendPacket(CanPacket packet)
     onStatusCan(QStringLiteral("Запись %1 байт").arg(written));
     const TimedPacket frame{TimeOfDay::nowUsec(), packet};
     statistics->count(frame);
-    if (written > 0)
-        recording->record(frame);
-    if (written <= 0)
+    if (written <= 0) {
         onStatusCan(QStringLiteral("Ошибка записи!"));
-    else if (onFilterView(packet) && filter.matchShown(packet))
-        model->addFrame(frame);
+    } else {
+        recording->record(frame);
+        if (onFilterView(packet) && filter.matchShown(packet))
+            model->addFrame(frame);
+    }
     scheduleRefresh();
 }
 

@@ -10,7 +10,6 @@
 #include <QTimer>
 #include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
@@ -83,8 +82,6 @@ struct CaptureRecorder::Output
 CaptureRecorder::CaptureRecorder(QObject *parent)
     : QObject(parent), writer(std::make_unique<DiskWriter>()), flushTimer(new QTimer(this))
 {
-    // Past a file size limit the kernel would kill the process; a failing write is what we want.
-    std::signal(SIGXFSZ, SIG_IGN);
     connect(flushTimer, &QTimer::timeout, this, [this] {
         flush();
         checkFailure();

@@ -1,5 +1,14 @@
 #include "capture/diskwriter.h"
 
+#include <csignal>
+
+DiskWriter::DiskWriter()
+{
+    // Past a file size limit the kernel would kill the process; a failing write, reported like a
+    // full disk, is what every user of this thread wants.
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
 DiskWriter::~DiskWriter()
 {
     {

@@ -11,7 +11,7 @@
 class DiskWriter final
 {
 public:
-    DiskWriter() = default;
+    DiskWriter();
     // Runs every task still queued, then ends the thread.
     ~DiskWriter();
     DiskWriter(const DiskWriter &) = delete;

@@ -3,6 +3,7 @@
 
 #include "capture/capturerecorder.h"
 #include "link/timedpacket.h"
+#include "support/filesizelimit.h"
 #include "support/testfiles.h"
 
 #include <QDir>
@@ -106,24 +107,6 @@ qint64 lineTime(const QByteArray &line)
     const auto m = re.match(QString::fromLatin1(line));
     return m.hasMatch() ? m.captured(1).toLongLong() * 1000000 + m.captured(2).toLongLong() : -1;
 }
-
-class FileSizeLimit final
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &saved);
-        rlimit capped = saved;
-        capped.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &capped);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
-    FileSizeLimit(const FileSizeLimit &) = delete;
-    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
-
-private:
-    rlimit saved{};
-};
 
 } // namespace
 

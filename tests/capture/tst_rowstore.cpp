@@ -1,6 +1,7 @@
 #include "capture/rowblock.h"
 #include "capture/rowsnapshot.h"
 #include "capture/rowstore.h"
+#include "support/filesizelimit.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -55,26 +56,6 @@ qint64 firstWrongRow(const RowSnapshot &snapshot)
     }
     return -1;
 }
-
-// Caps the size of every file this process writes, as a full disk would.
-class FileSizeLimit final
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit capped = saved;
-        capped.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &capped);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
-    FileSizeLimit(const FileSizeLimit &) = delete;
-    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
-
-private:
-    rlimit saved{};
-};
 
 } // namespace
 
