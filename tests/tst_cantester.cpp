@@ -1,6 +1,7 @@
 #include "link/cantester.h"
 #include "link/linerecord.h"
 #include "support/ptypair.h"
+#include "support/testpackets.h"
 
 #include <QElapsedTimer>
 #include <QSerialPort>
@@ -11,17 +12,6 @@
 
 namespace {
 const QByteArray sample = QByteArray::fromHex("000000 07FF 08 1122334455667788");
-
-CanPacket numbered(uint32_t n)
-{
-    CanPacket p;
-    p.frame = CanPacket::Can0ToCan1;
-    p.id = n;
-    p.rtl = 8;
-    p.data[0] = uint8_t(n);
-    p.data[7] = uint8_t(n >> 8);
-    return p;
-}
 
 } // namespace
 
@@ -88,7 +78,7 @@ void TestCanTester::decodesBurstsAndSplits()
     QTRY_COMPARE(received.size(), 2);
 
     // Twenty bytes: one frame now, the six left over wait for the rest of their record.
-    CanPacket next = numbered(0x345);
+    CanPacket next = numberedFrame(0x345);
     const QByteArray record = LineRecord::moduleRecord(next);
     QVERIFY(pty->write(sample + record.left(6)));
     QTRY_COMPARE(received.size(), 3);
@@ -103,7 +93,7 @@ void TestCanTester::deliversEveryRecordOfALongStream()
     QByteArray stream;
     const int count = 20000; // far more than one 512-byte read; every read ends inside a record
     for (int n = 0; n < count; ++n)
-        stream += LineRecord::moduleRecord(numbered(uint32_t(n)));
+        stream += LineRecord::moduleRecord(numberedFrame(uint32_t(n)));
     QVERIFY(pty->write(stream));
     QTRY_COMPARE_WITH_TIMEOUT(received.size(), count, 20000);
     for (int n = 0; n < count; ++n) {
@@ -118,7 +108,7 @@ void TestCanTester::lastPacketIsTheOneAnnounced()
     // Several records in one read: at every emission lastPacket() is that record.
     QByteArray burst;
     for (uint32_t n = 1; n <= 5; ++n)
-        burst += LineRecord::moduleRecord(numbered(n));
+        burst += LineRecord::moduleRecord(numberedFrame(n));
     QVERIFY(pty->write(burst));
     QTRY_COMPARE(received.size(), 5);
     for (uint32_t n = 1; n <= 5; ++n)
@@ -191,7 +181,7 @@ void TestCanTester::quietLineDropsARemnant()
     QTRY_COMPARE(tester->discardedBytes(), 1ull);
     QCOMPARE(tester->pendingBytes(), 0);
     for (uint32_t n = 1; n <= 3; ++n)
-        QVERIFY(pty->write(LineRecord::moduleRecord(numbered(n))));
+        QVERIFY(pty->write(LineRecord::moduleRecord(numberedFrame(n))));
     QTRY_COMPARE(received.size(), 4);
     QCOMPARE(received[1].id, 1u);
     QCOMPARE(received[3].id, 3u);
@@ -201,7 +191,7 @@ void TestCanTester::lateReaderKeepsGoodData()
 {
     // Half a record is read; the rest arrives while the GUI thread is busy far longer than the
     // gap, and the timer gets its turn before the port announces the new bytes.
-    const QByteArray record = LineRecord::moduleRecord(numbered(0x42));
+    const QByteArray record = LineRecord::moduleRecord(numberedFrame(0x42));
     QSignalSpy reads(port.get(), &QSerialPort::readyRead);
     QVERIFY(pty->write(record.left(7)));
     QVERIFY(reads.wait(2000)); // the 7 bytes are in the cutter now

@@ -1,6 +1,7 @@
 #include "log/candatamodel.h"
 #include "support/filesizelimit.h"
 #include "support/testfiles.h"
+#include "support/testpackets.h"
 #include "support/windowharness.h"
 #include "transmit/senddialog.h"
 
@@ -84,15 +85,6 @@ template<typename T> T *cell(const SendDialog &dialog, int row, int column)
 bool rowOn(const SendDialog &dialog, int row)
 {
     return cell<QCheckBox>(dialog, row, 1)->isChecked();
-}
-
-CanPacket logged(uint32_t id)
-{
-    CanPacket p;
-    p.frame = CanPacket::Can0ToCan1;
-    p.id = id;
-    p.rtl = 8;
-    return p;
 }
 
 // Entries as another program might write them: compact, only some members.
@@ -232,7 +224,7 @@ void TestFaultsFiles::logSaveFailsAndKeepsTheOldFile()
     const QString target = prepareTarget(fault, QStringLiteral("log.csv"));
     CanDataModel model;
     for (int id = 0; id < entries; ++id)
-        model.addPacket(logged(uint32_t(id)));
+        model.addPacket(testFrame(uint32_t(id)));
     bool saved = true;
     underFault(fault, [&] { saved = model.saveCsv(target); });
     QVERIFY(!saved);
@@ -250,7 +242,7 @@ void TestFaultsFiles::windowWarnsWhenTheLogIsNotSaved()
     auto *log = qobject_cast<CanDataModel *>(ui.log());
     QVERIFY(log);
     for (int id = 0; id < entries; ++id)
-        log->addPacket(logged(uint32_t(id)));
+        log->addPacket(testFrame(uint32_t(id)));
     QString warning;
     whenModal<QFileDialog>([&](QFileDialog *dialog) {
         dialog->setOption(QFileDialog::DontConfirmOverwrite); // the old file is meant to go

@@ -1,6 +1,7 @@
 #include "link/cantester.h"
 #include "link/linerecord.h"
 #include "support/ptypair.h"
+#include "support/testpackets.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
@@ -12,22 +13,11 @@
 
 namespace {
 
-CanPacket numbered(uint32_t n)
-{
-    CanPacket p;
-    p.frame = CanPacket::Can0ToCan1;
-    p.id = 0x100000 + n;
-    p.rtl = 8;
-    for (int i = 0; i < 8; ++i)
-        p.data[i] = uint8_t(n * 7 + uint32_t(i));
-    return p;
-}
-
 QByteArray cleanRecords(int count)
 {
     QByteArray stream;
     for (int n = 0; n < count; ++n)
-        stream += LineRecord::moduleRecord(numbered(uint32_t(n)));
+        stream += LineRecord::moduleRecord(numberedFrame(uint32_t(n)));
     return stream;
 }
 
@@ -60,7 +50,7 @@ struct Garbage
 
 QVector<Garbage> garbageKinds()
 {
-    const QByteArray record = LineRecord::moduleRecord(numbered(0xABC));
+    const QByteArray record = LineRecord::moduleRecord(numberedFrame(0xABC));
     const QByteArray reply = QByteArray::fromHex("EF01") + QByteArray("TARVIX USB-CAN2");
     return {
         {"text", QByteArray("AT+RESET\r\nERROR\r\n?\x07\x1b[0m")},
@@ -168,7 +158,7 @@ void TestFaultsLink::expectCleanRecords(int count)
     QCOMPARE(frames.size() - framesBefore, count);
     QCOMPARE(replies.size(), repliesBefore);
     for (int n = 0; n < count; ++n)
-        QCOMPARE(fields(frames.at(framesBefore + n)), fields(numbered(uint32_t(n))));
+        QCOMPARE(fields(frames.at(framesBefore + n)), fields(numberedFrame(uint32_t(n))));
 }
 
 qint64 TestFaultsLink::replyBytes() const

@@ -1,6 +1,7 @@
 #include "link/linerecord.h"
 #include "module/filtermask.h"
 #include "support/ptypair.h"
+#include "support/testpackets.h"
 #include "support/windowharness.h"
 
 #include <QAction>
@@ -38,12 +39,10 @@ private:
 };
 
 namespace {
+// Frames as the module passes them on from CAN0, without data.
 CanPacket frame(uint32_t id, bool extended = false)
 {
-    CanPacket p;
-    p.frame = CanPacket::Can0ToCan1 | (extended ? 1 : 0);
-    p.id = id;
-    return p;
+    return testFrame(id, uint8_t(CanPacket::Can0ToCan1 | (extended ? CanPacket::Extended : 0)), 0);
 }
 } // namespace
 

@@ -30,7 +30,8 @@ Cut cutAll(RecordCutter &cutter)
     }
 }
 
-CanPacket numbered(uint32_t n)
+// Identifiers spread over all four bytes, every route and format, lengths 0..8.
+CanPacket mixedFrame(uint32_t n)
 {
     CanPacket p;
     p.frame = (n % 2 ? CanPacket::Can0ToCan1 : CanPacket::Can1ToCan0) | (n % 3 == 0);
@@ -107,7 +108,7 @@ void TestRecordCutter::takesEveryRecordInOrder()
     // A 512-byte read holds 36 records and a piece of the 37th.
     QByteArray stream;
     for (uint32_t n = 0; n < 40; ++n)
-        stream += LineRecord::moduleRecord(numbered(n));
+        stream += LineRecord::moduleRecord(mixedFrame(n));
     RecordCutter cutter;
     cutter.append(stream.left(512));
     Cut cut = cutAll(cutter);
@@ -116,9 +117,9 @@ void TestRecordCutter::takesEveryRecordInOrder()
     cut.frames += cutAll(cutter).frames;
     QCOMPARE(cut.frames.size(), 40);
     for (uint32_t n = 0; n < 40; ++n) {
-        QCOMPARE(cut.frames[int(n)].id, numbered(n).id);
-        QCOMPARE(cut.frames[int(n)].frame, numbered(n).frame);
-        QCOMPARE(cut.frames[int(n)].data[1], numbered(n).data[1]);
+        QCOMPARE(cut.frames[int(n)].id, mixedFrame(n).id);
+        QCOMPARE(cut.frames[int(n)].frame, mixedFrame(n).frame);
+        QCOMPARE(cut.frames[int(n)].data[1], mixedFrame(n).data[1]);
     }
 }
 
@@ -128,7 +129,7 @@ void TestRecordCutter::randomSplitsGiveTheSameFrames()
     QByteArray stream;
     const uint32_t count = 5000;
     for (uint32_t n = 0; n < count; ++n)
-        stream += LineRecord::moduleRecord(numbered(n));
+        stream += LineRecord::moduleRecord(mixedFrame(n));
     RecordCutter cutter;
     QVector<CanPacket> frames;
     for (int at = 0; at < stream.size();) {
@@ -139,7 +140,7 @@ void TestRecordCutter::randomSplitsGiveTheSameFrames()
     }
     QCOMPARE(frames.size(), int(count));
     for (uint32_t n = 0; n < count; n += 97)
-        QCOMPARE(frames[int(n)].id, numbered(n).id);
+        QCOMPARE(frames[int(n)].id, mixedFrame(n).id);
     QCOMPARE(cutter.pendingSize(), 0);
 }
 

@@ -7,6 +7,7 @@
 #include "link/linerecord.h"
 #include "link/timeofday.h"
 #include "support/ptypair.h"
+#include "support/testpackets.h"
 #include "support/windowharness.h"
 
 #include <QAction>
@@ -19,16 +20,6 @@
 #include <memory>
 
 namespace {
-CanPacket frameWith(uint32_t id, uint8_t first = 0)
-{
-    CanPacket p;
-    p.frame = CanPacket::Can0ToCan1;
-    p.id = id;
-    p.rtl = 8;
-    p.data[0] = first;
-    return p;
-}
-
 QString cell(QAbstractItemModel *model, int row, int column)
 {
     return model->index(row, column).data().toString();
@@ -84,27 +75,27 @@ private slots:
     void uncheckedIdLeavesTheLogButIsCounted()
     {
         start();
-        send({frameWith(0x100), frameWith(0x200)});
+        send({testFrame(0x100), testFrame(0x200)});
         QTRY_COMPARE(ui.log()->rowCount(), 2);
         QAbstractItemModel *stats = statistics();
         QTRY_COMPARE(cell(stats, 1, 0), QStringLiteral("0x00000200"));
         QCOMPARE(checks(stats, 2), QVector<Qt::CheckState>({Qt::Checked, Qt::Checked}));
         QVERIFY(stats->setData(stats->index(0, 0), Qt::Unchecked, Qt::CheckStateRole));
-        send({frameWith(0x100), frameWith(0x200), frameWith(0x100)});
+        send({testFrame(0x100), testFrame(0x200), testFrame(0x100)});
         QTRY_COMPARE(cell(stats, 0, 2), QStringLiteral("3")); // still counted
         QTRY_COMPARE(ui.log()->rowCount(), 3);
         QTest::qWait(2 * MainWindow::RefreshMs);
         QCOMPARE(ui.log()->rowCount(), 3); // earlier rows stay, new ones are hidden
         QCOMPARE(cell(ui.log(), 2, 0), QStringLiteral("0x00000200"));
         QVERIFY(stats->setData(stats->index(0, 0), Qt::Checked, Qt::CheckStateRole));
-        send({frameWith(0x100)});
+        send({testFrame(0x100)});
         QTRY_COMPARE(ui.log()->rowCount(), 4);
     }
 
     void contextMenu()
     {
         start();
-        send({frameWith(0x100), frameWith(0x200)});
+        send({testFrame(0x100), testFrame(0x200)});
         QAbstractItemModel *stats = statistics();
         QTRY_COMPARE(cell(stats, 1, 0), QStringLiteral("0x00000200"));
         auto *view = ui.child<QTableView>("tableView_2");
@@ -118,7 +109,7 @@ private slots:
         menu->actions().at(0)->trigger();
         menu->close();
         QCOMPARE(checks(stats, 2), QVector<Qt::CheckState>({Qt::Unchecked, Qt::Checked}));
-        send({frameWith(0x300), frameWith(0x100), frameWith(0x200)}); // a new id is hidden too
+        send({testFrame(0x300), testFrame(0x100), testFrame(0x200)}); // a new id is hidden too
         QTRY_COMPARE(ui.log()->rowCount(), 3);
         QTRY_COMPARE(cell(stats, 2, 0), QStringLiteral("0x00000300"));
         QCOMPARE(checks(stats, 3).at(2), Qt::Unchecked);
@@ -127,7 +118,7 @@ private slots:
         QCOMPARE(checks(stats, 3), QVector<Qt::CheckState>(3, Qt::Unchecked));
         ui.child<QAction>("actionShowAllIds")->trigger();
         QCOMPARE(checks(stats, 3), QVector<Qt::CheckState>(3, Qt::Checked));
-        send({frameWith(0x300)});
+        send({testFrame(0x300)});
         QTRY_COMPARE(ui.log()->rowCount(), 4);
     }
 
@@ -138,7 +129,7 @@ private slots:
         start();
         QVector<CanPacket> frames;
         for (int row = 0; row < 30; ++row)
-            frames << frameWith(0x100 + uint32_t(row % 10), uint8_t(row));
+            frames << testFrame(0x100 + uint32_t(row % 10), CanPacket::Can0ToCan1, 8, uint8_t(row));
         send(frames);
         QTRY_COMPARE(ui.log()->rowCount(), 30);
         QVERIFY(QTest::qWaitForWindowActive(ui.get()));
@@ -177,7 +168,7 @@ private slots:
     {
         start();
         QVERIFY(ui.status("lbStatusLoad").startsWith(QStringLiteral("Нагрузка: CAN0->CAN1 0% |")));
-        QVector<CanPacket> frames(200, frameWith(0x123, 0x5A));
+        QVector<CanPacket> frames(200, testFrame(0x123, CanPacket::Can0ToCan1, 8, 0x5A));
         send(frames);
         QTRY_COMPARE(ui.log()->rowCount(), 200);
         auto *meter = ui.get()->findChild<LoadMeter *>();

@@ -2,23 +2,18 @@
 
 #include "analysis/framebits.h"
 #include "link/canpacket.h"
+#include "link/tarvixprotocol.h"
 #include "link/timedpacket.h"
 
-#include <array>
-
 namespace {
-// Index = the module's speed code.
-constexpr std::array<int, 9> speedCodeRates = {1000000, 800000, 500000, 250000, 125000,
-                                               100000,  50000,  20000,  10000};
 constexpr double FullLoad = 100.0;
 constexpr double UsPerSecond = 1e6;
 } // namespace
 
 int BusLoad::bitRateForSpeedCode(int code)
 {
-    if (code < 0 || code >= int(speedCodeRates.size()))
-        return 0;
-    return speedCodeRates[size_t(code)];
+    const TarvixProtocol::Speed *speed = TarvixProtocol::speedOf(code);
+    return speed ? speed->bitRate : 0;
 }
 
 int BusLoad::directionOf(const CanPacket &packet)

@@ -1,5 +1,7 @@
 #include "app/appsettings.h"
 
+#include "link/tarvixprotocol.h"
+
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDebug>
@@ -19,7 +21,6 @@ const QString KeyRecord = QStringLiteral("RECORD");
 const QString KeyRecordMb = QStringLiteral("RECORDMB");
 const QString KeyDbc = QStringLiteral("DBC");
 
-constexpr int CanSpeed125k = 4; // module code of "125 kbit/s"
 constexpr int DefaultBaudRate = 115200;
 // Fastest rate of the common USB serial bridges; anything above is a damaged value.
 constexpr qlonglong MaxBaudRate = 12000000;
@@ -84,7 +85,7 @@ AppSettings AppSettings::defaults()
     config.workDir = QCoreApplication::applicationDirPath();
     config.portName = QStringLiteral("COM1");
     config.baudRate = DefaultBaudRate;
-    config.canSpeed = CanSpeed125k;
+    config.canSpeed = TarvixProtocol::DefaultSpeedCode;
     config.canId = 0;
     config.fileName = QStringLiteral("write_packets.json");
     config.showTx = true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/canpacket.h"
+#include "link/tarvixprotocol.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -11,7 +12,7 @@ namespace FrameRoute {
 
 constexpr uint8_t RouteBits = CanPacket::Can0ToCan1 | CanPacket::Can1ToCan0;
 constexpr int MaxClassicLength = 8;
-constexpr uint8_t RemoteFlag = 0x10; // in CanPacket::rtl
+constexpr uint8_t RemoteFlag = TarvixProtocol::RemoteFlag; // in CanPacket::rtl
 constexpr uint32_t MaxStandardId = 0x7FF;
 constexpr uint32_t MaxExtendedId = 0x1FFFFFFF;
 

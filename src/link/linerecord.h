@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/canpacket.h"
+#include "link/tarvixprotocol.h"
 
 #include <QByteArray>
 
@@ -12,7 +13,7 @@ constexpr int Size = 14;
 // Module replies are recognised by their first byte.
 inline bool isReplyStart(uint8_t byte)
 {
-    return byte == 0xEF || byte == 0xF1;
+    return byte == TarvixProtocol::CommandReply || byte == TarvixProtocol::SpeedReply;
 }
 
 // A received record: the flag byte is kept as it came, `delay` 1, `direct` received.

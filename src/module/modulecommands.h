@@ -1,16 +1,18 @@
 #pragma once
 
+#include "link/tarvixprotocol.h"
+
 #include <QByteArray>
 #include <QVector>
 
 class QComboBox;
 class QListWidget;
 
-// What the Tarvix module understands: thirteen commands and nine CAN bit rates, each sent as a
-// three-byte message: marker, code, marker.
+// What the Tarvix module understands, as the user picks it: thirteen commands and nine CAN bit
+// rates, each sent as a three-byte message: marker, code, marker.
 namespace ModuleCommand {
-constexpr uint8_t CommandMarker = 0xE1;
-constexpr uint8_t SpeedMarker = 0xF1;
+using TarvixProtocol::CommandMarker;
+using TarvixProtocol::SpeedMarker;
 
 struct Entry
 {
@@ -19,7 +21,6 @@ struct Entry
 };
 
 const QVector<Entry> &commands();
-const QVector<Entry> &canSpeeds();
 
 // marker, the low 8 bits of `code`, marker.
 QByteArray message(uint8_t marker, int code);

@@ -1,6 +1,7 @@
 #include "analysis/busload.h"
 #include "analysis/framebits.h"
 #include "link/canpacket.h"
+#include "link/tarvixprotocol.h"
 
 #include <QtTest>
 
@@ -35,6 +36,14 @@ void TestBusLoad::speedCodes()
                          100000, 50000,   20000,  10000,  0};
     for (int code = -1; code <= 9; ++code)
         QCOMPARE(BusLoad::bitRateForSpeedCode(code), rates[code + 1]);
+    // The text the selector and the module show names the rate the load is worked out with.
+    for (const TarvixProtocol::Speed &speed : TarvixProtocol::Speeds) {
+        const QStringList words = QString::fromLatin1(speed.text).split(QLatin1Char(' '));
+        const int unit = words.value(1) == QLatin1String("Mbit/s")   ? 1000000
+                         : words.value(1) == QLatin1String("kbit/s") ? 1000
+                                                                     : 0;
+        QCOMPARE(words.value(0).toInt() * unit, speed.bitRate);
+    }
 }
 
 void TestBusLoad::slidingWindow_data()

@@ -1,16 +1,7 @@
 #include "analysis/framefilter.h"
+#include "support/testpackets.h"
 
 #include <QtTest>
-
-namespace {
-CanPacket frame(uint32_t id, bool extended)
-{
-    CanPacket p;
-    p.id = id;
-    p.frame = extended ? CanPacket::Extended : 0;
-    return p;
-}
-} // namespace
 
 class TestFrameFilter : public QObject
 {
@@ -72,7 +63,8 @@ void TestFrameFilter::hiddenIds()
             break;
         }
     }
-    const CanPacket frames[] = {frame(0x100, false), frame(0x100, true), frame(0x200, false)};
+    const CanPacket frames[] = {testFrame(0x100, 0, 0), testFrame(0x100, CanPacket::Extended, 0),
+                                testFrame(0x200, 0, 0)};
     QString got;
     for (const CanPacket &p : frames) {
         QCOMPARE(filter.isHidden(p.id, p.isExtended()), !filter.matchShown(p));
@@ -87,11 +79,11 @@ void TestFrameFilter::hiddenJoinsTheOtherRules()
     FrameFilter filter;
     filter.setIdMode(FrameFilter::StandardMask);
     filter.setMask(0x700, 0x100);
-    QVERIFY(filter.matches(frame(0x123, false)));
+    QVERIFY(filter.matches(testFrame(0x123, 0, 0)));
     filter.setHidden(0x123, false, true);
-    QVERIFY(!filter.matches(frame(0x123, false)));
-    QVERIFY(filter.matches(frame(0x124, false)));
-    QVERIFY(!filter.matches(frame(0x223, false))); // shown, but masked out
+    QVERIFY(!filter.matches(testFrame(0x123, 0, 0)));
+    QVERIFY(filter.matches(testFrame(0x124, 0, 0)));
+    QVERIFY(!filter.matches(testFrame(0x223, 0, 0))); // shown, but masked out
 }
 
 QTEST_GUILESS_MAIN(TestFrameFilter)

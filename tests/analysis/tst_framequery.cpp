@@ -1,19 +1,7 @@
 #include "analysis/framequery.h"
-#include "link/canpacket.h"
+#include "support/testpackets.h"
 
 #include <QtTest>
-
-namespace {
-CanPacket frame(uint32_t id, const char *hex, bool remote = false)
-{
-    const QByteArray bytes = QByteArray::fromHex(hex);
-    CanPacket p;
-    p.id = id;
-    p.rtl = uint8_t((remote ? 0x10 : 0) | bytes.size());
-    std::copy(bytes.cbegin(), bytes.cend(), p.data);
-    return p;
-}
-} // namespace
 
 class TestFrameQuery : public QObject
 {
@@ -54,8 +42,8 @@ void TestFrameQuery::badInput()
     QVERIFY(!query.parse(id, data, &message));
     QCOMPARE(message, error);
     // The previous query stays.
-    QVERIFY(query.matches(frame(0x7FF, "01")));
-    QVERIFY(!query.matches(frame(0x7FE, "01")));
+    QVERIFY(query.matches(hexFrame(0x7FF, "01")));
+    QVERIFY(!query.matches(hexFrame(0x7FE, "01")));
 }
 
 void TestFrameQuery::matching_data()
@@ -107,7 +95,7 @@ void TestFrameQuery::matching()
     QString error;
     QVERIFY2(query.parse(id, data, &error), qPrintable(error));
     QCOMPARE(query.isEmpty(), id.trimmed().isEmpty() && data.trimmed().isEmpty());
-    CanPacket p = frame(frameId, frameData.constData(), remote);
+    CanPacket p = hexFrame(frameId, frameData.constData(), remote);
     QCOMPARE(query.matches(p), matches);
     // Bytes past the length are never looked at; DLC 9..15 carries 8 bytes.
     std::fill(p.data + p.length(), p.data + 8, 0x33);

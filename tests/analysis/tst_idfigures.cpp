@@ -1,5 +1,5 @@
 #include "analysis/idfigures.h"
-#include "link/canpacket.h"
+#include "support/testpackets.h"
 
 #include <QtTest>
 
@@ -7,25 +7,17 @@ namespace {
 constexpr qint64 Base = 1700000000000000; // a bucket boundary
 constexpr qint64 Ms = 1000;
 
-CanPacket frame(const char *hex, bool remote = false)
-{
-    const QByteArray bytes = QByteArray::fromHex(hex);
-    CanPacket p;
-    p.id = 0x321;
-    p.rtl = uint8_t((remote ? 0x10 : 0) | bytes.size());
-    std::copy(bytes.cbegin(), bytes.cend(), p.data);
-    return p;
-}
+constexpr uint32_t Id = 0x321;
 
 // Frames at 0, 100, 250, 300, 500 ms: cycles 100, 150, 50, 200 ms.
 IdFigures sequence()
 {
     IdFigures f;
-    f.add(frame("1122"), Base);
-    f.add(frame("1123"), Base + 100 * Ms);     // byte 1 changes
-    f.add(frame("11230000"), Base + 250 * Ms); // bytes 2, 3 appear
-    f.add(frame("12"), Base + 300 * Ms);       // byte 0 changes, 1..3 disappear
-    f.add(frame("122300"), Base + 500 * Ms);   // bytes 1, 2 appear again
+    f.add(hexFrame(Id, "1122"), Base);
+    f.add(hexFrame(Id, "1123"), Base + 100 * Ms);     // byte 1 changes
+    f.add(hexFrame(Id, "11230000"), Base + 250 * Ms); // bytes 2, 3 appear
+    f.add(hexFrame(Id, "12"), Base + 300 * Ms);       // byte 0 changes, 1..3 disappear
+    f.add(hexFrame(Id, "122300"), Base + 500 * Ms);   // bytes 1, 2 appear again
     return f;
 }
 } // namespace
@@ -45,7 +37,7 @@ private slots:
 void TestIdFigures::cyclesAndCounts()
 {
     IdFigures f;
-    f.add(frame("AA"), Base);
+    f.add(hexFrame(Id, "AA"), Base);
     QCOMPARE(f.count(), quint64(1));
     QVERIFY(!f.lastCycle() && !f.minCycle() && !f.maxCycle() && !f.averageCycle());
 
@@ -86,15 +78,15 @@ void TestIdFigures::byteChanges()
     QCOMPARE(f.highlight(5, Base + 500 * Ms), 0.0);
 
     // A remote frame carries no data: it changes nothing and is not the next reference.
-    f.add(frame("FFFFFFFFFFFF", true), Base + 600 * Ms);
-    f.add(frame("122300"), Base + 700 * Ms);
+    f.add(hexFrame(Id, "FFFFFFFFFFFF", true), Base + 600 * Ms);
+    f.add(hexFrame(Id, "122300"), Base + 700 * Ms);
     QCOMPARE(*f.changeTime(1), Base + 500 * Ms);
     QVERIFY(!f.changeTime(4));
     QCOMPARE(f.count(), quint64(7));
 
     IdFigures constant;
     for (int i = 0; i < 5; ++i)
-        constant.add(frame("0102030405060708"), Base + i * Ms);
+        constant.add(hexFrame(Id, "0102030405060708"), Base + i * Ms);
     for (int i = 0; i < 8; ++i)
         QVERIFY(!constant.changeTime(i));
 }
@@ -102,7 +94,7 @@ void TestIdFigures::byteChanges()
 void TestIdFigures::silence()
 {
     IdFigures f;
-    f.add(frame(""), Base);
+    f.add(hexFrame(Id, ""), Base);
     QVERIFY(!f.isSilent(Base + 3600 * 1000 * Ms)); // no average yet
     f = sequence();                                // average 125 ms, last at 500 ms
     QVERIFY(!f.isSilent(Base + 875 * Ms));
@@ -112,9 +104,9 @@ void TestIdFigures::silence()
 void TestIdFigures::clockStepsBack()
 {
     IdFigures f;
-    f.add(frame("01"), Base + 1000 * Ms);
-    f.add(frame("02"), Base + 400 * Ms); // 600 ms back: counted as a cycle of 0
-    f.add(frame("03"), Base + 600 * Ms);
+    f.add(hexFrame(Id, "01"), Base + 1000 * Ms);
+    f.add(hexFrame(Id, "02"), Base + 400 * Ms); // 600 ms back: counted as a cycle of 0
+    f.add(hexFrame(Id, "03"), Base + 600 * Ms);
     QCOMPARE(*f.minCycle(), 0);
     QCOMPARE(*f.maxCycle(), 200 * Ms);
     QCOMPARE(*f.lastCycle(), 200 * Ms);

@@ -10,6 +10,7 @@
 #include "support/ptypair.h"
 #include "support/simprocess.h"
 #include "support/testfiles.h"
+#include "support/testpackets.h"
 #include "support/windowharness.h"
 
 #include <QAction>
@@ -25,16 +26,6 @@ namespace {
 
 constexpr int FloodBytes = 512 * 1024;
 constexpr char ReplyMarker = '\xEF';
-
-CanPacket frameWith(uint8_t flags, uint32_t id)
-{
-    CanPacket p;
-    p.frame = flags;
-    p.id = id;
-    p.rtl = 2;
-    p.data[0] = 0x5A;
-    return p;
-}
 
 QStringList recordings(const QString &dir)
 {
@@ -110,7 +101,8 @@ void TestCaptureWindow::recordsEveryFrameOfAConnection()
     ui.create();
     ui.setCombo("cbDirect", CanPacket::Can0ToCan1); // the view hides CAN1->CAN0, the file not
     QVERIFY(ui.connectPort());
-    send({frameWith(0x10, 0x123), frameWith(0x21, 0x1ABCDEF), frameWith(0x10, 0x7FF)});
+    send({testFrame(0x123, 0x10, 2, 0x5A), testFrame(0x1ABCDEF, 0x21, 2, 0x5A),
+          testFrame(0x7FF, 0x10, 2, 0x5A)});
     QTRY_COMPARE(ui.log()->rowCount(), 2);
     const QString label = ui.status("lbStatusRecord");
     ui.child<QAction>("actionOpenPort")->trigger(); // disconnect: everything is written
@@ -177,7 +169,7 @@ void TestCaptureWindow::replyMarkerFloodLeavesTheLinkUsable()
 
     QVector<CanPacket> clean;
     for (uint32_t id = 1; id <= 20; ++id)
-        clean << frameWith(0x10, id);
+        clean << testFrame(id, 0x10, 2, 0x5A);
     send(clean);
     QTRY_COMPARE(ui.log()->rowCount(), 20);
     QCOMPARE(ui.log()->index(19, CanDataModel::IdColumn).data().toString(), hexText(20, 8));

@@ -4,27 +4,12 @@
 #include "signals/signalset.h"
 #include "signaltestdbc.h"
 #include "support/testfiles.h"
+#include "support/testpackets.h"
 
 #include <QBuffer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
-
-namespace {
-
-TimedPacket frame(qint64 time, uint32_t id, bool extended, const QByteArray &data)
-{
-    TimedPacket timed;
-    timed.time = time;
-    timed.packet.id = id;
-    timed.packet.frame = extended ? CanPacket::Extended : 0;
-    timed.packet.rtl = uint8_t(data.size());
-    for (int i = 0; i < data.size(); ++i)
-        timed.packet.data[i] = uint8_t(data[i]);
-    return timed;
-}
-
-} // namespace
 
 class TestSignalExport : public QObject
 {
@@ -76,11 +61,11 @@ void TestSignalExport::decodedCsv()
     out.open(QIODevice::WriteOnly);
     DecodedCsvWriter writer(&out, DecodedCsvWriter::columnsOf(db));
     constexpr qint64 T = 1700000000000000;
-    QVERIFY(writer.write(frame(T, 0x100, false, QByteArray::fromHex("0FE01027"))));
-    QVERIFY(writer.write(frame(T + 100000, 0x200, true, QByteArray::fromHex("010700"))));
-    QVERIFY(writer.write(frame(T + 200000, 0x200, false, QByteArray::fromHex("010700"))));
-    QVERIFY(writer.write(frame(T + 250000, 0x200, true, QByteArray::fromHex("02FFFF"))));
-    QVERIFY(writer.write(frame(T + 1000001, 0x100, false, QByteArray::fromHex("0050"))));
+    QVERIFY(writer.write(timedFrame(T, 0x100, false, QByteArray::fromHex("0FE01027"))));
+    QVERIFY(writer.write(timedFrame(T + 100000, 0x200, true, QByteArray::fromHex("010700"))));
+    QVERIFY(writer.write(timedFrame(T + 200000, 0x200, false, QByteArray::fromHex("010700"))));
+    QVERIFY(writer.write(timedFrame(T + 250000, 0x200, true, QByteArray::fromHex("02FFFF"))));
+    QVERIFY(writer.write(timedFrame(T + 1000001, 0x100, false, QByteArray::fromHex("0050"))));
     QVERIFY(writer.finish());
     QCOMPARE(out.data(), signalTestCsv());
     QCOMPARE(writer.rows(), 4);

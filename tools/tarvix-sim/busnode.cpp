@@ -1,5 +1,7 @@
 #include "busnode.h"
 
+#include "link/tarvixprotocol.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -46,7 +48,7 @@ BusNode::BusNode(uint32_t id, bool extended, uint8_t route, std::mt19937 &rng)
 
 void BusNode::makeRemote()
 {
-    frame.rtl = uint8_t(0x10 | (frame.rtl & 0x0F));
+    frame.rtl = uint8_t(TarvixProtocol::RemoteFlag | frame.length());
 }
 
 qint64 BusNode::pickPeriod(std::mt19937 &rng)

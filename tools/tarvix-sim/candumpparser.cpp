@@ -1,5 +1,7 @@
 #include "candumpparser.h"
 
+#include "link/tarvixprotocol.h"
+
 #include <QList>
 
 namespace {
@@ -119,6 +121,6 @@ bool CandumpParser::parseRemote(const QByteArray &text, CanPacket &packet)
             return false;
         length = text[0] - '0';
     }
-    packet.rtl = uint8_t(0x10 | length);
+    packet.rtl = uint8_t(TarvixProtocol::RemoteFlag | length);
     return true;
 }

@@ -2,11 +2,9 @@
 
 #include "link/linerecord.h"
 
+using namespace TarvixProtocol;
+
 namespace {
-constexpr uint8_t CommandMarker = 0xE1;
-constexpr uint8_t SpeedMarker = 0xF1;
-constexpr uint8_t CommandReply = 0xEF;
-constexpr uint8_t SpeedReply = 0xF1;
 constexpr int MinReplyText = LineRecord::Size - 2;
 } // namespace
 
@@ -37,7 +35,7 @@ bool CommandResponder::takeOne(int &pos, QList<QByteArray> &replies)
         pos += LineRecord::Size;
         return true;
     }
-    if (left < 3)
+    if (left < MessageSize)
         return false;
     if (uint8_t(pending[pos + 2]) != first) {
         ++pos; // not a command after all: step over one byte and look again
@@ -46,34 +44,34 @@ bool CommandResponder::takeOne(int &pos, QList<QByteArray> &replies)
     const auto code = uint8_t(pending[pos + 1]);
     replies << (first == CommandMarker ? answerCommand(code) : answerSpeed(code));
     ++answered;
-    pos += 3;
+    pos += MessageSize;
     return true;
 }
 
 QByteArray CommandResponder::answerCommand(uint8_t code)
 {
     switch (code) {
-    case 0x01:
+    case Command::ModuleName:
         return reply(CommandReply, code, "TARVIX USB-CAN2");
-    case 0x02:
+    case Command::ModuleVersion:
         return reply(CommandReply, code, "FW 2.4.1 HW 1.3");
-    case 0x03:
-    case 0x83:
-        monitoringOn = code == 0x03;
+    case Command::MonitorOn:
+    case Command::MonitorOff:
+        monitoringOn = code == Command::MonitorOn;
         return reply(CommandReply, code, monitoringOn ? "MONITOR ON" : "MONITOR OFF");
-    case 0x04:
+    case Command::OldFormat:
         return reply(CommandReply, code, "OLD FORMAT OK");
-    case 0x05:
-    case 0x85:
-    case 0x15:
+    case Command::Can0ResistorOn:
+    case Command::Can0ResistorOff:
+    case Command::Can0ResistorQuery:
         return resistorReply(0, code);
-    case 0x06:
-    case 0x86:
-    case 0x16:
+    case Command::Can1ResistorOn:
+    case Command::Can1ResistorOff:
+    case Command::Can1ResistorQuery:
         return resistorReply(1, code);
-    case 0x10:
+    case Command::SpeedQuery:
         return reply(CommandReply, code, "CAN " + speedText(speed));
-    case 0x14:
+    case Command::ProtocolQuery:
         return reply(CommandReply, code, "PROTO CAN2.0B");
     default:
         return reply(CommandReply, code, "ERR UNKNOWN CMD");
@@ -82,9 +80,9 @@ QByteArray CommandResponder::answerCommand(uint8_t code)
 
 QByteArray CommandResponder::resistorReply(int line, uint8_t code)
 {
-    if ((code & 0xF0) == 0x00)
+    if (code == Command::Can0ResistorOn || code == Command::Can1ResistorOn)
         resistorOn[line] = true;
-    else if ((code & 0xF0) == 0x80)
+    else if (code == Command::Can0ResistorOff || code == Command::Can1ResistorOff)
         resistorOn[line] = false;
     const QByteArray text = "CAN" + QByteArray::number(line) + " R=";
     return reply(CommandReply, code, text + (resistorOn[line] ? "ON" : "OFF"));
@@ -109,8 +107,6 @@ QByteArray CommandResponder::reply(uint8_t marker, uint8_t code, const QByteArra
 
 QByteArray CommandResponder::speedText(int code)
 {
-    static const char *const speeds[] = {"1 Mbit/s",   "800 kbit/s", "500 kbit/s",
-                                         "250 kbit/s", "125 kbit/s", "100 kbit/s",
-                                         "50 kbit/s",  "20 kbit/s",  "10 kbit/s"};
-    return code >= 0 && code <= 8 ? QByteArray(speeds[code]) : QByteArray();
+    const Speed *known = speedOf(code);
+    return known ? QByteArray(known->text) : QByteArray();
 }

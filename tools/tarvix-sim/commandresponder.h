@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/tarvixprotocol.h"
+
 #include <QByteArray>
 #include <QList>
 #include <functional>
@@ -11,8 +13,6 @@
 class CommandResponder final
 {
 public:
-    static constexpr int DefaultSpeedCode = 4; // 125 kbit/s
-
     // Takes bytes from the host; returns the replies they call for, in order.
     QList<QByteArray> feed(const QByteArray &bytes);
 
@@ -38,7 +38,7 @@ private:
     QByteArray pending; // host bytes not yet making a whole command or record
     bool monitoringOn = true;
     bool resistorOn[2] = {false, false};
-    int speed = DefaultSpeedCode;
+    int speed = TarvixProtocol::DefaultSpeedCode;
     qint64 answered = 0;
     qint64 frames = 0;
     std::function<void(const QByteArray &)> recordSink;
