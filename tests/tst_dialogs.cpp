@@ -105,8 +105,12 @@ private slots:
         QTest::addColumn<QString>("shown");
         QTest::newRow("known") << "ttyUSB1" << QVariant(9600) << "ttyUSB1 9600";
         QTest::newRow("baud as text") << "ttyACM0" << QVariant("230400") << "ttyACM0 230400";
-        QTest::newRow("unknown") << "COM9" << QVariant(921600) << "ttyUSB0 460800";
-        QTest::newRow("other case") << "TTYUSB1" << QVariant() << "ttyUSB0 460800";
+        QTest::newRow("unlisted") << "COM9" << QVariant(921600) << "COM9 460800";
+        QTest::newRow("other case") << "TTYUSB1" << QVariant() << "TTYUSB1 460800";
+        QTest::newRow("pty link") << "/tmp/ttyV0" << QVariant(9600) << "/tmp/ttyV0 9600";
+        QTest::newRow("by id") << "/dev/serial/by-id/usb-0403_6001-if00" << QVariant(9600)
+                               << "/dev/serial/by-id/usb-0403_6001-if00 9600";
+        QTest::newRow("none stored") << "" << QVariant(9600) << "ttyUSB0 9600";
     }
     void setSettingsSelects()
     {
@@ -141,10 +145,13 @@ private slots:
     void saveWithUnlistedOrNoPorts()
     {
         AppSettings config = sample();
-        config.portName = "COM1";
+        config.portName = "/dev/pts/7"; // the system does not list pty links
         dialog->setSettings(config);
         QCOMPARE(runPressing("btSave"), int(QDialog::Accepted));
-        QCOMPARE(dialog->getSettings().portName, QString("ttyUSB0"));
+        QCOMPARE(dialog->getSettings().portName, QString("/dev/pts/7"));
+        dialog->setSettings(dialog->getSettings());
+        QCOMPARE(itemTexts(widget<QComboBox>("cbPorts")).join(' '),
+                 QString("ttyUSB0 ttyUSB1 ttyACM0 /dev/pts/7")); // added once, after the rest
         widget<QComboBox>("cbPorts")->clear();
         widget<QLineEdit>("edFileName")->clear();
         QCOMPARE(runPressing("btSave"), int(QDialog::Accepted));

@@ -29,6 +29,8 @@ private slots:
     void pasting();
     void emptiedFieldIsCorrected();
     void thirtyTwoBitRangeIsTakenOnValue();
+    void aboveTheMaximumIsTheMaximum_data();
+    void aboveTheMaximumIsTheMaximum();
 };
 
 namespace {
@@ -83,8 +85,8 @@ void TestHexSpinBox::typing_data()
                                              << "0xFF" << 255;
     QTest::newRow("16: 0xFFFF") << 16 << "ffff"
                                 << "0xFFFF" << 0xFFFF;
-    QTest::newRow("16: 0x10000 rejected") << 16 << "10000"
-                                          << "0x1000" << 0x1000;
+    QTest::newRow("16: 0x10000 caps at the maximum") << 16 << "10000"
+                                                     << "0xFFFF" << 0xFFFF;
     QTest::newRow("8: G rejected") << 8 << "1g"
                                    << "0x1" << 1;
     QTest::newRow("16: minus rejected") << 16 << "-5"
@@ -226,14 +228,63 @@ void TestHexSpinBox::thirtyTwoBitRangeIsTakenOnValue()
     HexSpinBox box(nullptr, 32);
     box.show();
     typeInto(box, QStringLiteral("20000000"));
-    QCOMPARE(box.text(), QStringLiteral("0x20000000")); // accepted while typing
+    QCOMPARE(box.text(), QStringLiteral("0x1FFFFFFF")); // capped while typing
     box.interpretText();
     QCOMPARE(box.value(), 0x1FFFFFFF);
 
-    typeInto(box, QStringLiteral("ffffffff"));
-    QCOMPARE(box.text(), QStringLiteral("0xFFFFFFFF"));
-    box.interpretText(); // arrives negative, bounded to the minimum
-    QCOMPARE(box.value(), 0);
+    typeInto(box, QStringLiteral("ffffffff")); // would read negative, then as the minimum
+    QCOMPARE(box.text(), QStringLiteral("0x1FFFFFFF"));
+    box.interpretText();
+    QCOMPARE(box.value(), 0x1FFFFFFF);
+}
+
+void TestHexSpinBox::aboveTheMaximumIsTheMaximum_data()
+{
+    QTest::addColumn<int>("bits");
+    QTest::addColumn<int>("maximum"); // 0: the kind's own
+    QTest::addColumn<bool>("typed");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("value");
+    QTest::newRow("8 typed") << 8 << 0 << true << "1ff" << 0xFF;
+    QTest::newRow("8 pasted") << 8 << 0 << false << "100" << 0xFF;
+    QTest::newRow("16 pasted") << 16 << 0 << false << "12345" << 0xFFFF;
+    QTest::newRow("11-bit mask pasted") << 16 << 0x7FF << false << "800" << 0x7FF;
+    QTest::newRow("29 pasted") << 32 << 0 << false << "FFFFFFFF" << 0x1FFFFFFF;
+    QTest::newRow("29 overlong") << 32 << 0 << false << "123456789" << 0x1FFFFFFF;
+    QTest::newRow("29 overlong typed") << 32 << 0 << true << "fffffffff" << 0x1FFFFFFF;
+    QTest::newRow("11-bit id pasted") << 32 << 0x7FF << false << "FFFFFFFF" << 0x7FF;
+    QTest::newRow("leading zeros are no excess") << 32 << 0 << false << "000000000012" << 0x12;
+    QTest::newRow("any width wraps") << 0 << 0 << false << "ffffffff" << -1;
+}
+
+// Typed or pasted, a number beyond the maximum shows and reads as the maximum.
+void TestHexSpinBox::aboveTheMaximumIsTheMaximum()
+{
+    QFETCH(int, bits);
+    QFETCH(int, maximum);
+    QFETCH(QString, text);
+    QFETCH(int, value);
+    QFETCH(bool, typed);
+    HexSpinBox box(nullptr, bits);
+    if (maximum)
+        box.setMaximum(maximum);
+    box.setValue(0x42);
+    box.show();
+    if (typed) {
+        typeInto(box, text);
+    } else {
+        box.setFocus();
+        editOf(box)->selectAll();
+        editOf(box)->insert(text);
+    }
+    box.interpretText();
+    QCOMPARE(box.value(), value);
+    QCOMPARE(box.text(), QStringLiteral("0x") + QString::number(uint(value), 16).toUpper());
+
+    ProbeSpinBox probe(nullptr, bits); // the text alone, as the spin box reads it
+    if (maximum)
+        probe.setMaximum(maximum);
+    QCOMPARE(probe.valueFromText(QStringLiteral("0x") + text), value);
 }
 
 QTEST_MAIN(TestHexSpinBox)

@@ -2,6 +2,7 @@
 #include "link/linerecord.h"
 #include "log/candatamodel.h"
 #include "support/ptypair.h"
+#include "support/testpackets.h"
 #include "support/windowharness.h"
 
 #include <QAction>
@@ -23,14 +24,10 @@
 #include <memory>
 
 namespace {
+// The first data byte repeats the identifier, so a saved row shows which frame it came from.
 CanPacket frameWith(uint8_t flags, uint32_t id)
 {
-    CanPacket p;
-    p.frame = flags;
-    p.id = id;
-    p.rtl = 8;
-    p.data[0] = uint8_t(id);
-    return p;
+    return testFrame(id, flags, 8, uint8_t(id));
 }
 
 QString columnText(QAbstractItemModel *model, int row, int column)
@@ -56,6 +53,7 @@ private slots:
     void directionFilter();
     void identifierFormatFilter();
     void formatSelector();
+    void byteColumnsHoldEveryText();
     void statisticsCountHiddenFrames();
     void transmitPath();
     void savesTheLog();
@@ -250,6 +248,32 @@ void TestMainWindow::formatSelector()
         QVERIFY(view->columnWidth(12) >= 120);
     }
     QVERIFY(view->columnWidth(4) < 80); // back from binary to hex narrows the columns
+}
+
+// Hex digits differ in width ("0xDD" is wider than "0xFF"); a large font makes it tell.
+void TestMainWindow::byteColumnsHoldEveryText()
+{
+    WindowHarness::writeSettings(pty->portName(), linkDir.path());
+    ui.create();
+    auto *view = ui.child<QTableView>("tableView");
+    QFont large = view->font();
+    large.setPixelSize(60);
+    view->setFont(large);
+    const auto text = [](int format, uint byte) {
+        const QString forms[] = {QString::asprintf("0x%02X", byte), QString::number(byte),
+                                 QString(QChar(byte)),
+                                 "0b" + QString::number(byte, 2).rightJustified(8, '0')};
+        return forms[format];
+    };
+    for (int format : {1, 2, 3, 0}) {
+        ui.setCombo("cbFormat", format);
+        for (uint byte = 0; byte < 256; ++byte) {
+            const int advance = view->fontMetrics().horizontalAdvance(text(format, byte));
+            for (int column = CanDataModel::FirstDataColumn; column <= CanDataModel::LastDataColumn;
+                 ++column)
+                QVERIFY2(view->columnWidth(column) >= advance, qPrintable(text(format, byte)));
+        }
+    }
 }
 
 void TestMainWindow::statisticsCountHiddenFrames()

@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -132,6 +133,27 @@ private slots:
         auto *delay = cell<QSpinBox>(*dialog, 31, 14);
         QVERIFY(!qobject_cast<HexSpinBox *>(delay));
         QCOMPARE(QPoint(delay->minimum(), delay->maximum()), QPoint(0, 65535));
+    }
+
+    // The identifier and data fields show their widest values whole in the font in use.
+    void fieldsHoldTheirWidestText()
+    {
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        const QFontMetrics metrics = cell<QWidget>(*dialog, 0, 2)->fontMetrics();
+        int id = 0;
+        int byte = 0;
+        for (const QChar digit : QStringLiteral("0123456789ABCDEF"))
+            id = qMax(id, metrics.horizontalAdvance("0x1" + QString(7, digit)));
+        for (uint value = 0; value < 256; ++value)
+            byte = qMax(byte, metrics.horizontalAdvance(QString::asprintf("0x%02X", value)));
+        for (int row : {0, 31}) {
+            QVERIFY(cell<QWidget>(*dialog, row, 2)->findChild<QLineEdit *>()->width() >= id);
+            for (int column = 6; column < 14; ++column) {
+                const auto *field = cell<QWidget>(*dialog, row, column)->findChild<QLineEdit *>();
+                QVERIFY2(field->width() >= byte, qPrintable(QString::number(field->width())));
+            }
+        }
     }
 
     // Pauses of 100/0/50 ms, twice: every frame is followed by its own pause, the last included.

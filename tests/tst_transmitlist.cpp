@@ -1,6 +1,7 @@
 #include "support/testfiles.h"
 #include "transmit/senddialog.h"
 #include "transmit/transmitlist.h"
+#include "transmit/transmitlistlocation.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -99,13 +100,54 @@ private slots:
         // Route bits and a length above 8, as received frames carry them.
         load(TransmitList::toJson({packet(0x11, 0x123, 0x1F, 5, 1), eff}));
         QCOMPARE(cell<QComboBox>(*dialog, 0, 3)->currentText(), QStringLiteral("EFF"));
-        QCOMPARE(cell<QComboBox>(*dialog, 0, 5)->currentIndex(), -1);
+        QCOMPARE(cell<QComboBox>(*dialog, 0, 5)->currentText(), QStringLiteral("8"));
         QVERIFY(!rowOn(*dialog, 3));
         QCOMPARE(cell<QSpinBox>(*dialog, 3, 2)->value(), 0x7FF); // switched off, value kept
         collect();
         QCOMPARE(dialog->packetList().size(), 2);
-        QCOMPARE(entry(0), fields(packet(1, 0x123, 0x10, 5, 1)));
+        QCOMPARE(entry(0), fields(packet(1, 0x123, 0x18, 5, 1)));
         QCOMPARE(entry(1), fields(eff));
+    }
+
+    // "Сохранить и выйти" on a list with a length of 12: written with 8, nothing else lost.
+    void lengthAboveEightIsSavedAsEight()
+    {
+        load(R"({"SendPackets": [{"pid": 291, "prtl": 12, "pdelay": 5, "data0": 1, "data7": 8}]})");
+        QCOMPARE(cell<QComboBox>(*dialog, 0, 5)->currentText(), QStringLiteral("8"));
+        collect();
+        dialog->writePackets(path("saved.json"));
+        CanPacket expected = packet(0, 291, 8, 5);
+        expected.data[0] = 1;
+        expected.data[7] = 8;
+        const QList<CanPacket> saved = TransmitList::parse(readFile(path("saved.json")));
+        QCOMPARE(saved.size(), 1);
+        QCOMPARE(fields(saved[0]), fields(expected));
+    }
+
+    // Beside the program while the folder holding the list takes writes, else in the user's
+    // data folder, made when missing.
+    void listLocation()
+    {
+        QVERIFY(QDir(dir.path()).mkpath("app/lists"));
+        const QString app = path("app");
+        const QString data = path("data/quorvex");
+        QCOMPARE(TransmitListLocation::path(app, "a.json", data), app + "/a.json");
+        QCOMPARE(TransmitListLocation::path(app, "lists/a.json", data), app + "/lists/a.json");
+        QVERIFY(!QFileInfo::exists(data));
+        QCOMPARE(TransmitListLocation::path(path("gone"), "a.json", data), data + "/a.json");
+        QCOMPARE(TransmitListLocation::path(app, "new/a.json", data), data + "/new/a.json");
+        QVERIFY(QFileInfo(data + "/new").isDir());
+
+        const QFile::Permissions readOnly = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                            QFile::ExeGroup | QFile::ReadOther |
+                                            QFile::ExeOther; // 0555
+        QVERIFY(QFile::setPermissions(app, readOnly));
+        const bool stillWritable = QFileInfo(app).isWritable(); // as root
+        const QString where = TransmitListLocation::path(app, "a.json", data);
+        QFile::setPermissions(app, readOnly | QFile::WriteOwner);
+        if (stillWritable)
+            QSKIP("folder permissions do not bind this user");
+        QCOMPARE(where, data + "/a.json");
     }
 
     void roundTripAndTextForm()

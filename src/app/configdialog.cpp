@@ -15,6 +15,15 @@ void selectText(QComboBox *box, const QString &text)
         box->setCurrentIndex(index);
 }
 
+// A stored port the system does not list (a pty link, a /dev/serial/by-id/ path) is kept as an
+// entry of its own, so that saving without touching the port does not swap it for another.
+void selectPort(QComboBox *box, const QString &port)
+{
+    if (!port.isEmpty() && box->findText(port) < 0)
+        box->addItem(port);
+    selectText(box, port);
+}
+
 } // namespace
 
 ConfigDialog::ConfigDialog(QWidget *parent) : QDialog(parent), ui(new Ui::ConfigDialog)
@@ -42,7 +51,7 @@ void ConfigDialog::setSettings(const AppSettings &settings)
     settingsForm = settings;
     ui->edPath->setText(settings.workDir);
     ui->edFileName->setText(settings.fileName);
-    selectText(ui->cbPorts, settings.portName);
+    selectPort(ui->cbPorts, settings.portName);
     selectText(ui->cbPortSpeed, settings.baudRate.toString());
     ui->chkRecord->setChecked(settings.record);
     ui->sbRecordMb->setValue(settings.recordMb);

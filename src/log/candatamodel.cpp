@@ -5,6 +5,7 @@
 #include "capture/rowsnapshot.h"
 #include "capture/rowstore.h"
 #include "link/timedpacket.h"
+#include "log/bytetext.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -217,18 +218,8 @@ QVariant CanDataModel::displayValue(const LogRecord &row, int column) const
 
 QVariant CanDataModel::dataValue(uint byte) const
 {
-    switch (format) {
-    case Hex:
-        return hexByteText(byte);
-    case Dec:
-        return int(byte);
-    case Char:
-        return QChar(byte);
-    case Bin:
-        return QStringLiteral("0b") + QString::number(byte, 2).rightJustified(8, QLatin1Char('0'));
-    default:
-        return QVariant();
-    }
+    const QString text = logByteText(byte, format);
+    return text.isEmpty() ? QVariant() : QVariant(text);
 }
 
 QVariant CanDataModel::headerData(int section, Qt::Orientation orientation, int role) const

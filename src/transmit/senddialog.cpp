@@ -40,6 +40,7 @@ const char *const Headers[ColumnCount] = {
 const char *const RowProperty = "Row";
 const int StandardData = 11; // "SFF": 11-bit identifier
 const int ExtendedData = 29; // "EFF": 29-bit identifier
+const int MaxLength = 8;     // the "LEN" items: item n is length n
 
 QLabel *centredLabel(const QString &text, QWidget *parent)
 {
@@ -67,17 +68,17 @@ QComboBox *formatBox(QWidget *parent)
 QComboBox *lengthBox(QWidget *parent)
 {
     auto *box = new QComboBox(parent);
-    for (int length = 0; length <= 8; ++length)
+    for (int length = 0; length <= MaxLength; ++length)
         box->addItem(QString::number(length), length);
     box->setMaximumWidth(35);
     return box;
 }
 
-HexSpinBox *byteBox(QWidget *parent)
+// As narrow as the widest value allows in the font in use, and no wider.
+HexSpinBox *hexBox(QWidget *parent, int bits)
 {
-    auto *box = new HexSpinBox(parent, 8);
-    box->setMinimumWidth(50);
-    box->setMaximumWidth(50);
+    auto *box = new HexSpinBox(parent, bits);
+    box->setFixedWidth(box->sizeHint().width());
     return box;
 }
 
@@ -134,14 +135,12 @@ void SendDialog::createRow(int index)
     rowActive[index] = false;
     connect(on, &QCheckBox::stateChanged, this, &SendDialog::onSetActive);
     ui->gridLayout->addWidget(on, row, ColOn);
-    auto *id = new HexSpinBox(this, 32);
-    id->setMaximumWidth(120);
-    ui->gridLayout->addWidget(id, row, ColId);
+    ui->gridLayout->addWidget(hexBox(this, 32), row, ColId);
     ui->gridLayout->addWidget(formatBox(this), row, ColFormat);
     ui->gridLayout->addWidget(narrowCheckBox(this), row, ColRtr);
     ui->gridLayout->addWidget(lengthBox(this), row, ColLength);
     for (int byte = 0; byte < 8; ++byte)
-        ui->gridLayout->addWidget(byteBox(this), row, ColData0 + byte);
+        ui->gridLayout->addWidget(hexBox(this, 8), row, ColData0 + byte);
     ui->gridLayout->addWidget(delayBox(this), row, ColDelay);
 }
 
@@ -193,15 +192,15 @@ void SendDialog::packetsToRows()
     }
 }
 
-// Values beyond a field's range are bounded by its spin box. A length above 8 has no item and
-// leaves the selector empty.
+// Values beyond a field's range are bounded by its spin box. A length above 8 (9 to 15, as a
+// received frame may carry) shows as 8: an empty selector would be saved as length 0.
 void SendDialog::packetToRow(const CanPacket &packet, int index)
 {
     cell<QSpinBox>(index, ColId)->setValue(int(packet.id));
     auto *format = cell<QComboBox>(index, ColFormat);
     format->setCurrentIndex(format->findData(packet.isExtended() ? ExtendedData : StandardData));
     cell<QCheckBox>(index, ColRtr)->setChecked(packet.rtl & 0x10);
-    cell<QComboBox>(index, ColLength)->setCurrentIndex(packet.rtl & 0x0F);
+    cell<QComboBox>(index, ColLength)->setCurrentIndex(qMin(packet.rtl & 0x0F, MaxLength));
     for (int byte = 0; byte < 8; ++byte)
         cell<QSpinBox>(index, ColData0 + byte)->setValue(packet.data[byte]);
     cell<QSpinBox>(index, ColDelay)->setValue(int(packet.delay));

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+class QFontMetrics;
+
+// A data byte as the log shows it in `format` (a CanDataModel::Format); empty for any other.
+QString logByteText(uint byte, int format);
+
+// Of the 256 texts of `format`, the one widest in `metrics`: what a byte column must hold.
+QString widestLogByteText(int format, const QFontMetrics &metrics);
