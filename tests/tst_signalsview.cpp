@@ -9,8 +9,11 @@
 #include "signals/dbcmessage.h"
 #include "signals/signaltestdbc.h"
 #include "support/testfiles.h"
+#include "support/testpackets.h"
 #include "support/windowharness.h"
 
+#include <QFileDialog>
+#include <QPushButton>
 #include <QSettings>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -20,18 +23,6 @@
 namespace {
 
 constexpr qint64 T = 1700000000000000;
-
-TimedPacket frame(qint64 time, uint32_t id, bool extended, const QByteArray &data)
-{
-    TimedPacket timed;
-    timed.time = time;
-    timed.packet.id = id;
-    timed.packet.frame = extended ? CanPacket::Extended : 0;
-    timed.packet.rtl = uint8_t(data.size());
-    for (int i = 0; i < data.size(); ++i)
-        timed.packet.data[i] = uint8_t(data[i]);
-    return timed;
-}
 
 // Column texts of every listed signal: "Name|value|raw|label".
 QStringList listed(QTreeWidget *tree)
@@ -60,6 +51,7 @@ private slots:
     void logTooltip();
     void plotReceivesThePoints();
     void exportFromThePage();
+    void saveDecodedLog();
 
 private:
     void start(const QStringList &dbcFiles);
@@ -137,7 +129,7 @@ void TestSignalsView::missingDbcAtStartIsAStatus()
     QVERIFY(!QApplication::activeModalWidget());
     const QString status = ui.status("lbStatusMain");
     QVERIFY2(status.startsWith(QStringLiteral("DBC gone.dbc: ")), qPrintable(status));
-    addFrames({frame(T, 0x100, false, QByteArray::fromHex("0FE01027"))});
+    addFrames({timedFrame(T, 0x100, false, QByteArray::fromHex("0FE01027"))});
     selectLogRow(0);
     QCOMPARE(page()->message()->name, QStringLiteral("Engine")); // the other file still loads
 }
@@ -146,9 +138,9 @@ void TestSignalsView::pageListsTheSelectedFrame()
 {
     start({dir.filePath("a.dbc")});
     QCOMPARE(ui.status("lbStatusMain"), QStringLiteral("DBC: файлов 1, сообщений 2"));
-    addFrames({frame(T, 0x100, false, QByteArray::fromHex("0FE01027")),
-               frame(T + 1, 0x200, true, QByteArray::fromHex("010700")),
-               frame(T + 2, 0x200, true, QByteArray::fromHex("02FFFF"))});
+    addFrames({timedFrame(T, 0x100, false, QByteArray::fromHex("0FE01027")),
+               timedFrame(T + 1, 0x200, true, QByteArray::fromHex("010700")),
+               timedFrame(T + 2, 0x200, true, QByteArray::fromHex("02FFFF"))});
     auto *tree = ui.child<QTreeWidget>("twSignals");
     selectLogRow(0);
     QCOMPARE(listed(tree), QStringList({"Speed|2500 rpm|10000|", "Temp|-42 degC|-2|cold"}));
@@ -163,8 +155,8 @@ void TestSignalsView::pageListsTheSelectedFrame()
 void TestSignalsView::logTooltip()
 {
     start({dir.filePath("a.dbc")});
-    addFrames({frame(T, 0x100, false, QByteArray::fromHex("0FE01027")),
-               frame(T + 1, 0x100, true, QByteArray::fromHex("0FE01027"))});
+    addFrames({timedFrame(T, 0x100, false, QByteArray::fromHex("0FE01027")),
+               timedFrame(T + 1, 0x100, true, QByteArray::fromHex("0FE01027"))});
     auto *tips = ui.get()->findChild<LogSignalTips *>();
     QVERIFY(tips);
     QCOMPARE(tips->textFor(0), QStringLiteral("Engine\nSpeed = 2500 rpm\nTemp = -42 degC (cold)"));
@@ -178,8 +170,8 @@ void TestSignalsView::plotReceivesThePoints()
     constexpr int Rows = int(SignalPlot::RowsPerRefresh) * 2;
     QVector<TimedPacket> frames;
     for (int i = 0; i < Rows; ++i)
-        frames << frame(T + i * 1000, i % 2 ? 0x100 : 0x300, false,
-                        QByteArray::fromHex("0FE01027"));
+        frames << timedFrame(T + i * 1000, i % 2 ? 0x100 : 0x300, false,
+                             QByteArray::fromHex("0FE01027"));
     addFrames(frames);
     page()->showFrame(frames[1].packet);
     SignalPlot *plot = page()->plot();
@@ -188,8 +180,8 @@ void TestSignalsView::plotReceivesThePoints()
     QCOMPARE(plot->traceCount(), 1);
     QVERIFY(collected.wait(60000));
     QCOMPARE(plot->pointCount(0), Rows / 2);
-    addFrames({frame(T + Rows * 1000, 0x100, false, QByteArray::fromHex("0FE01027")),
-               frame(T + Rows * 1000 + 1, 0x100, false, QByteArray::fromHex("00"))});
+    addFrames({timedFrame(T + Rows * 1000, 0x100, false, QByteArray::fromHex("0FE01027")),
+               timedFrame(T + Rows * 1000 + 1, 0x100, false, QByteArray::fromHex("00"))});
     QCOMPARE(plot->pointCount(0), Rows / 2 + 1); // one byte does not carry Temp's bits
     QVERIFY(plot->showCursorAt(1.5).endsWith(QStringLiteral("Engine.Temp, degC = -42")));
 }
@@ -197,8 +189,8 @@ void TestSignalsView::plotReceivesThePoints()
 void TestSignalsView::exportFromThePage()
 {
     start({dir.filePath("a.dbc")});
-    addFrames({frame(T, 0x100, false, QByteArray::fromHex("0FE01027")),
-               frame(T + 100000, 0x200, true, QByteArray::fromHex("010700"))});
+    addFrames({timedFrame(T, 0x100, false, QByteArray::fromHex("0FE01027")),
+               timedFrame(T + 100000, 0x200, true, QByteArray::fromHex("010700"))});
     selectLogRow(1);
     ui.child<QTreeWidget>("twSignals")->topLevelItem(1)->setCheckState(0, Qt::Checked);
     QSignalSpy status(page(), &SignalsPage::status);
@@ -206,6 +198,28 @@ void TestSignalsView::exportFromThePage()
     QTRY_VERIFY(status.count() == 2);
     QCOMPARE(readFile(dir.filePath("plotted.csv")),
              QByteArray("time,Muxed.One\n1700000000.100000,7\n"));
+}
+
+// "Сохранить..." offers the decoded signals once a DBC is loaded; a name without suffix gets
+// ".csv".
+void TestSignalsView::saveDecodedLog()
+{
+    start({dir.filePath("a.dbc")});
+    addFrames({timedFrame(T, 0x100, false, QByteArray::fromHex("0FE01027")),
+               timedFrame(T + 100000, 0x200, true, QByteArray::fromHex("010700"))});
+    QStringList offered;
+    whenModal<QFileDialog>([&](QFileDialog *dialog) {
+        offered = dialog->nameFilters();
+        dialog->selectNameFilter(offered.last());
+        dialog->selectFile(dir.filePath("decoded"));
+        QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
+    });
+    ui.child<QPushButton>("btSaveTable")->click();
+    QCOMPARE(offered.last(), QStringLiteral("Сигналы по DBC, CSV (*.csv)"));
+    QTRY_VERIFY(ui.status("lbStatusMain").startsWith(QStringLiteral("Сохранено строк: 2")));
+    QCOMPARE(readFile(dir.filePath("decoded.csv")),
+             QByteArray("time,Engine.Speed,Engine.Temp,Muxed.Mx,Muxed.One,Muxed.Two\n"
+                        "1700000000.000000,2500,-42,,,\n1700000000.100000,,,1,7,\n"));
 }
 
 QUORVEX_WINDOW_TEST_MAIN(TestSignalsView)

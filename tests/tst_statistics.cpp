@@ -1,6 +1,9 @@
 #include "analysis/framefilter.h"
 #include "app/framestatistics.h"
+#include "app/statisticsmodel.h"
 #include "link/timedpacket.h"
+#include "signals/signalset.h"
+#include "support/testpackets.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
@@ -10,13 +13,10 @@
 
 namespace {
 
+// No route: the statistics go by identifier and format alone.
 CanPacket makePacket(uint32_t id, uint8_t rtl = 8, uint8_t first = 0)
 {
-    CanPacket packet;
-    packet.id = id;
-    packet.rtl = rtl;
-    packet.data[0] = first;
-    return packet;
+    return testFrame(id, 0, rtl, first);
 }
 
 // Row -1 gives the header texts.
@@ -205,7 +205,7 @@ private slots:
         using M = StatisticsModel;
         QCOMPARE(texts(model, -1, M::ColumnCount).mid(M::CycleColumn),
                  QStringList({"Cycle, ms", "Min, ms", "Avg, ms", "Max, ms", "Frames/s", "D0", "D1",
-                              "D2", "D3", "D4", "D5", "D6", "D7"}));
+                              "D2", "D3", "D4", "D5", "D6", "D7", "Name"}));
         stats->count(TimedPacket{T0, makePacket(0x10)});
         stats->refresh(T0);
         QCOMPARE(cells(model, 0, M::CycleColumn, M::MaxCycleColumn), QStringList({"", "", "", ""}));
@@ -218,6 +218,54 @@ private slots:
                  QVariant(Qt::AlignCenter));
         stats->refresh(T0 + 1400 * Ms); // the frames are older than a second now
         QCOMPARE(cells(model, 0, M::RateColumn, M::RateColumn), QStringList({"0"}));
+    }
+
+    // The name comes from the DBC per (id, format), and follows the set when it is read again.
+    void nameColumn()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("n.dbc"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("BO_ 16 Engine: 8 ECU\n BO_ 2147483664 Gearbox: 8 TCU\n");
+        file.close();
+        SignalSet set;
+        QVERIFY(set.load({path}).isEmpty());
+        auto *statModel = stats->model();
+        QSignalSpy changed(statModel, &QAbstractItemModel::dataChanged);
+        stats->count(makePacket(0x10));
+        stats->count(makePacket(0x11));
+        CanPacket extended = makePacket(0x10);
+        extended.frame = CanPacket::Extended;
+        stats->count(extended);
+        stats->refresh();
+        statModel->setSignalSet(&set);
+        QCOMPARE(changed.last().at(0).toModelIndex().column(), int(StatisticsModel::NameColumn));
+        const int name = StatisticsModel::NameColumn;
+        QCOMPARE(cells(model, 0, name, name) + cells(model, 1, name, name) +
+                     cells(model, 2, name, name),
+                 QStringList({"Engine", "Gearbox", ""})); // sorted: 0x10, 0x10 29-bit, 0x11
+        set.clear();
+        statModel->announceNames();
+        QCOMPARE(cells(model, 0, name, name), QStringList({""}));
+    }
+
+    // A capture from a file, years old, reads as it ended: its rate, not silence since.
+    void captureReadsAtItsNewestFrame()
+    {
+        using M = StatisticsModel;
+        stats->clear(FrameStatistics::Clock::Capture);
+        for (qint64 at = 0; at < 50; ++at)
+            stats->count(TimedPacket{T0 + at * 10 * Ms, makePacket(0x10)});
+        stats->refresh();
+        QCOMPARE(stats->readingTime(), T0 + 490 * Ms);
+        QCOMPARE(cells(model, 0, M::RateColumn, M::RateColumn), QStringList({"50"}));
+        QVERIFY(!stats->model()->isSilent(0));
+        stats->clear(); // a live bus again
+        stats->count(TimedPacket{T0, makePacket(0x10)});
+        stats->count(TimedPacket{T0 + 10 * Ms, makePacket(0x10)});
+        stats->refresh();
+        QVERIFY(stats->model()->isSilent(0));
     }
 
     void byteColumns_data()

@@ -30,14 +30,15 @@ void FrameStatistics::count(const TimedPacket &frame)
     const CanPacket &packet = frame.packet;
     const uint32_t id = packet.id; // a copy: a packed field must not be bound to a reference
     const Key key = keyOf(id, packet.isExtended());
+    const qint64 time = frame.time == TimedPacket::NoTime ? TimeOfDay::nowUsec() : frame.time;
+    newest = qMax(newest, time);
     StatEntry &entry = statMap[key];
     entry.id = id;
     entry.extended = packet.isExtended();
     entry.length = uint8_t(packet.length());
     ++entry.count;
     entry.last = packet;
-    entry.figures.add(packet,
-                      frame.time == TimedPacket::NoTime ? TimeOfDay::nowUsec() : frame.time);
+    entry.figures.add(packet, time);
     if (!entry.changed) {
         entry.changed = true;
         changedKeys.append(key);
@@ -46,7 +47,12 @@ void FrameStatistics::count(const TimedPacket &frame)
 
 void FrameStatistics::refresh()
 {
-    refresh(TimeOfDay::nowUsec());
+    refresh(readingTime());
+}
+
+qint64 FrameStatistics::readingTime() const
+{
+    return readClock == Clock::Capture ? newest : TimeOfDay::nowUsec();
 }
 
 // New identifiers get their rows first, with the notifications views need for that. The rows
@@ -114,8 +120,10 @@ int FrameStatistics::showMany(QVector<Key> added)
     return first;
 }
 
-void FrameStatistics::clear()
+void FrameStatistics::clear(Clock clock)
 {
+    readClock = clock;
+    newest = 0;
     statModel->resetWith([this] {
         statMap.clear();
         sortedKeys.clear();

@@ -34,6 +34,11 @@ public:
 
     static Key keyOf(uint32_t id, bool extended) { return (Key(id) << 1) | (extended ? 1 : 0); }
 
+    // The moment rates, fading and silences are read at: the host's clock for a live bus; for a
+    // capture opened from a file, its newest frame, so the table shows the capture as it ended
+    // rather than hours of silence since.
+    enum class Clock { Wall, Capture };
+
     explicit FrameStatistics(QObject *modelParent);
 
     // A frame seen now, and one seen at `frame.time` (microseconds since the epoch).
@@ -42,7 +47,8 @@ public:
     // Brings the table up to date; `now` is the moment rates and silences are read at.
     void refresh();
     void refresh(qint64 now);
-    void clear();
+    void clear(Clock clock = Clock::Wall);
+    qint64 readingTime() const;
 
     StatisticsModel *model() const { return statModel; }
     int idCount() const { return int(statMap.size()); }
@@ -66,4 +72,6 @@ private:
     QVector<Key> sortedKeys;  // identifiers shown, ascending: row i shows sortedKeys[i]
     QVector<Key> changedKeys; // identifiers counted since the last refresh
     int rows;
+    Clock readClock = Clock::Wall;
+    qint64 newest = 0; // the latest frame time counted
 };

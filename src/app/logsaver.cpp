@@ -2,6 +2,8 @@
 
 #include "capture/exportjob.h"
 #include "log/candatamodel.h"
+#include "signals/decodedcsvwriter.h"
+#include "signals/signalset.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -15,6 +17,7 @@
 namespace {
 constexpr int PollMs = 100;
 const QString Caption = QStringLiteral("Сохранить журнал");
+const QString DecodedFilter = QStringLiteral("Сигналы по DBC, CSV (*.csv)");
 } // namespace
 
 LogSaver::LogSaver(QWidget *window, QStatusBar *bar, CanDataModel *log)
@@ -57,11 +60,17 @@ void LogSaver::save(const QString &workDir)
     }
     const int entries = int(QDir(workDir).count());
     const QString proposed = workDir + QStringLiteral("/sheet_%1").arg(entries);
+    QString filters = CaptureFormats::dialogFilters();
+    if (signalSet && !signalSet->isEmpty())
+        filters += QStringLiteral(";;") + DecodedFilter;
     QString filter = CaptureFormats::dialogFilter(CaptureFormat::Table);
-    const QString path = QFileDialog::getSaveFileName(window, Caption, proposed,
-                                                      CaptureFormats::dialogFilters(), &filter);
+    const QString path = QFileDialog::getSaveFileName(window, Caption, proposed, filters, &filter);
     if (path.isEmpty())
         return;
+    if (filter == DecodedFilter) {
+        saveDecodedTo(withSuffix(path, CaptureFormat::Table)); // also ".csv"
+        return;
+    }
     CaptureFormat format = CaptureFormat::Table;
     for (const CaptureFormat each : CaptureFormats::all()) {
         if (CaptureFormats::dialogFilter(each) == filter)
@@ -75,7 +84,25 @@ void LogSaver::save(const QString &workDir)
 void LogSaver::saveTo(const QString &path, CaptureFormat format)
 {
     log->flushRows();
-    job = std::make_unique<ExportJob>(log->snapshot(), format, path);
+    start(std::make_unique<ExportJob>(log->snapshot(), format, path));
+}
+
+// The job decodes with a copy of the database: DBC files loaded again meanwhile change nothing.
+void LogSaver::saveDecodedTo(const QString &path)
+{
+    if (!signalSet)
+        return;
+    log->flushRows();
+    const auto database = std::make_shared<const DbcDatabase>(signalSet->database());
+    auto makeWriter = [database](QIODevice *device) -> std::unique_ptr<CaptureWriter> {
+        return std::make_unique<DecodedCsvWriter>(device, DecodedCsvWriter::columnsOf(*database));
+    };
+    start(std::make_unique<ExportJob>(log->snapshot(), makeWriter, path));
+}
+
+void LogSaver::start(std::unique_ptr<ExportJob> newJob)
+{
+    job = std::move(newJob);
     connect(job.get(), &ExportJob::finished, this, &LogSaver::onFinished);
     progress->setRange(0, 1000);
     progress->setValue(0);

@@ -12,10 +12,11 @@ class QPushButton;
 class QStatusBar;
 class QTimer;
 class QWidget;
+class SignalSet;
 
 // "Сохранить...": asks for a file and a format, then writes the log as it stands at that moment
 // on a thread of its own, with a progress bar and a cancel button in the status bar, while the
-// capture goes on.
+// capture goes on. With DBC files loaded the rows can also be saved as their decoded signals.
 class LogSaver final : public QObject
 {
     Q_OBJECT
@@ -28,7 +29,11 @@ public:
     void save(const QString &workDir);
     // Starts writing every row there is now to `path`.
     void saveTo(const QString &path, CaptureFormat format);
+    // Every signal of the set's messages as CSV; the set must outlive the saver.
+    void saveDecodedTo(const QString &path);
     bool isSaving() const;
+    // Offers the decoded signals of this set too, while it holds any message.
+    void decodeWith(const SignalSet *set) { signalSet = set; }
 
     // `path` as given, or with the format's suffix when it has none.
     static QString withSuffix(const QString &path, CaptureFormat format);
@@ -37,6 +42,7 @@ signals:
     void status(const QString &text);
 
 private:
+    void start(std::unique_ptr<ExportJob> newJob);
     void showProgress();
     void onFinished(bool ok, const QString &error);
 
@@ -46,4 +52,5 @@ private:
     QPushButton *cancelButton;
     QTimer *poll;
     std::unique_ptr<ExportJob> job;
+    const SignalSet *signalSet = nullptr;
 };

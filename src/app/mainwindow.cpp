@@ -21,11 +21,13 @@
 #include "link/cantester.h"
 #include "link/timedpacket.h"
 #include "link/timeofday.h"
+#include "log/bytetext.h"
 #include "log/candatamodel.h"
 #include "module/canconfig.h"
 #include "module/filtermask.h"
 #include "module/modulecommands.h"
 #include "transmit/senddialog.h"
+#include "transmit/transmitlistlocation.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -88,11 +90,11 @@ void MainWindow::setupLog()
     model = new CanDataModel(this);
     model->setDeferredInsert(true); // rows reach the view with each refresh
     pager = new LogPager(ui->tableView, ui->sbLog, model, this);
-    setLogColumnWidth(0, 120, QStringLiteral("0x00000000"));
-    for (int column : {1, 2, 3})
+    setLogColumnWidth(CanDataModel::IdColumn, 120, QStringLiteral("0x00000000"));
+    for (int column = CanDataModel::FormatColumn; column <= CanDataModel::LengthColumn; ++column)
         setLogColumnWidth(column, 50, QStringLiteral("EFF"));
-    setLogColumnWidth(12, 100, QStringLiteral("RX (CAN0->CAN1)"));
-    setLogColumnWidth(13, 150, QStringLiteral("00:00:00:000"));
+    setLogColumnWidth(CanDataModel::DirectColumn, 100, QStringLiteral("RX (CAN0->CAN1)"));
+    setLogColumnWidth(CanDataModel::TimeColumn, 150, QStringLiteral("00:00:00:000"));
 
     statistics = std::make_unique<FrameStatistics>(this);
     statisticsView = new StatisticsView(ui->tableView_2, statistics.get(), &filter, this);
@@ -167,6 +169,8 @@ void MainWindow::setupSignals()
             [this](const QStringList &files) { config.dbcFiles = files; });
     new SignalSelection(pager, ui->tableView, statistics.get(), ui->tableView_2, ui->signalsPage);
     new LogSignalTips(ui->tableView, pager->page(), &dbc->signalSet());
+    statisticsView->showNames(dbc);
+    saver->decodeWith(&dbc->signalSet());
     dbc->load(config.dbcFiles);
 }
 
@@ -433,7 +437,7 @@ void MainWindow::on_actionSetRequsestPackets_triggered()
 
 QString MainWindow::transmitListPath() const
 {
-    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + config.fileName;
+    return TransmitListLocation::path(QCoreApplication::applicationDirPath(), config.fileName);
 }
 
 // View refresh: rows and statistics reach the screen at a bounded rate, never once per frame.
@@ -516,7 +520,7 @@ void MainWindow::setupOpener()
     connect(opener, &CaptureOpener::status, this, &MainWindow::onStatusMain);
     connect(opener, &CaptureOpener::starting, this, [this] {
         model->clear();
-        statistics->clear();
+        statistics->clear(FrameStatistics::Clock::Capture);
     });
     connect(opener, &CaptureOpener::frames, this, [this](const QVector<TimedPacket> &batch) {
         for (const TimedPacket &frame : batch)
@@ -581,13 +585,11 @@ void MainWindow::on_cbFormat_currentIndexChanged(int index)
 {
     Q_UNUSED(index)
     const int format = ui->cbFormat->currentData().toInt();
-    static const char *const widest[] = {"0xFF", "255", "W", "0b00000000"};
-    if (format >= 0 && format <= 3) {
-        for (int column = 4; column <= 11; ++column)
-            setLogColumnWidth(column, format == 3 ? 80 : 35, QLatin1String(widest[format]));
-    }
-    setLogColumnWidth(12, 120, QStringLiteral("RX (CAN0->CAN1)"));
-    setLogColumnWidth(13, 150, QStringLiteral("00:00:00:000"));
+    const QString widest = widestLogByteText(format, ui->tableView->fontMetrics());
+    for (int byte = CanDataModel::FirstDataColumn; byte <= CanDataModel::LastDataColumn; ++byte)
+        setLogColumnWidth(byte, format == CanDataModel::Bin ? 80 : 35, widest);
+    setLogColumnWidth(CanDataModel::DirectColumn, 120, QStringLiteral("RX (CAN0->CAN1)"));
+    setLogColumnWidth(CanDataModel::TimeColumn, 150, QStringLiteral("00:00:00:000"));
     model->setFormat(format);
     statisticsView->setFormat(format);
     ui->tableView->viewport()->update();

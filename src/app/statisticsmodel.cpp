@@ -3,7 +3,9 @@
 #include "analysis/framebits.h"
 #include "analysis/framefilter.h"
 #include "app/framestatistics.h"
-#include "log/candatamodel.h"
+#include "log/bytetext.h"
+#include "signals/dbcmessage.h"
+#include "signals/signalset.h"
 
 #include <QColor>
 #include <optional>
@@ -11,7 +13,6 @@
 namespace {
 constexpr int UsPerMs = 1000;
 constexpr int MsDecimals = 1;
-constexpr int BinaryDigits = 8;
 const QColor SilentColor(150, 150, 150);
 
 const QString &headerText(int column)
@@ -22,7 +23,7 @@ const QString &headerText(int column)
         QStringLiteral("Avg, ms"), QStringLiteral("Max, ms"),   QStringLiteral("Frames/s"),
         QStringLiteral("D0"),      QStringLiteral("D1"),        QStringLiteral("D2"),
         QStringLiteral("D3"),      QStringLiteral("D4"),        QStringLiteral("D5"),
-        QStringLiteral("D6"),      QStringLiteral("D7"),
+        QStringLiteral("D6"),      QStringLiteral("D7"),        QStringLiteral("Name"),
     };
     return headers[column];
 }
@@ -30,22 +31,6 @@ const QString &headerText(int column)
 QString msText(std::optional<qint64> us)
 {
     return us ? QString::number(double(*us) / UsPerMs, 'f', MsDecimals) : QString();
-}
-
-// A data byte as the log shows it in the same format.
-QString byteText(uint byte, int format)
-{
-    switch (format) {
-    case CanDataModel::Dec:
-        return QString::number(byte);
-    case CanDataModel::Char:
-        return QString(QChar(byte));
-    case CanDataModel::Bin:
-        return QStringLiteral("0b") +
-               QString::number(byte, 2).rightJustified(BinaryDigits, QLatin1Char('0'));
-    default:
-        return hexByteText(byte);
-    }
 }
 
 int carriedBytes(const FrameStatistics::StatEntry &entry)
@@ -134,7 +119,8 @@ QVariant StatisticsModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         return text(index.row(), column);
     case Qt::TextAlignmentRole:
-        return column == PacketColumn ? QVariant() : QVariant(int(Qt::AlignCenter));
+        return column == PacketColumn || column == NameColumn ? QVariant()
+                                                              : QVariant(int(Qt::AlignCenter));
     case Qt::ForegroundRole:
         return entry->figures.isSilent(nowUs) ? QVariant(SilentColor) : QVariant();
     case Qt::CheckStateRole:
@@ -171,12 +157,33 @@ QString StatisticsModel::text(int row, int column) const
         return msText(figures.maxCycle());
     case RateColumn:
         return QString::number(figures.framesPerSecond(nowUs), 'f', 0);
+    case NameColumn:
+        return messageName(row);
     default: {
         const int byte = column - FirstByteColumn;
-        return byte < carriedBytes(entry) ? byteText(figures.lastData()[byte], byteFormat)
+        return byte < carriedBytes(entry) ? logByteText(figures.lastData()[byte], byteFormat)
                                           : QString();
     }
     }
+}
+
+QString StatisticsModel::messageName(int row) const
+{
+    const FrameStatistics::StatEntry &entry = *source->entryAt(row);
+    const DbcMessage *message = names ? names->message(entry.id, entry.extended) : nullptr;
+    return message ? message->name : QString();
+}
+
+void StatisticsModel::setSignalSet(const SignalSet *set)
+{
+    names = set;
+    announceNames();
+}
+
+void StatisticsModel::announceNames()
+{
+    if (rowCount() > 0)
+        emit dataChanged(index(0, NameColumn), index(rowCount() - 1, NameColumn));
 }
 
 QVariant StatisticsModel::checkState(int row) const

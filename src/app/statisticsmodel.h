@@ -5,14 +5,16 @@
 
 class FrameFilter;
 class FrameStatistics;
+class SignalSet;
 
 // The statistics table: one row per identifier of a FrameStatistics, texts made only for the
 // cells a view asks for. Rows below the last identifier are empty.
 //
 // Columns: "ID", "Length", "Number", "Packet", then the last, shortest, average and longest
 // cycle in milliseconds (empty before the second frame), the frames of the last second, and the
-// last data bytes in the log's data format (empty past the frame's length). Figures that depend
-// on the time (rate, silence, fading) are read at now(), which the owner moves on.
+// last data bytes in the log's data format (empty past the frame's length), and the message's
+// name in the loaded DBC files ("Name", empty for a message they do not describe). Figures that
+// depend on the time (rate, silence, fading) are read at now(), which the owner moves on.
 //
 // With an identifier filter attached, the first column carries a check box per identifier:
 // checked while the log shows its frames.
@@ -33,6 +35,7 @@ public:
         RateColumn,
         FirstByteColumn,
         LastByteColumn = FirstByteColumn + 7,
+        NameColumn,
         ColumnCount
     };
     enum Role : int {
@@ -48,6 +51,10 @@ public:
     void setNow(qint64 now) { nowUs = now; }
     qint64 now() const { return nowUs; }
     void setIdFilter(FrameFilter *filter);
+    // Where the "Name" column reads message names; the set must outlive the model.
+    void setSignalSet(const SignalSet *set);
+    // After the set was read again.
+    void announceNames();
     // After the filter's hidden identifiers changed other than through a check box.
     void announceChecks();
     bool isSilent(int row) const;
@@ -69,9 +76,11 @@ public:
 private:
     QString text(int row, int column) const;
     QVariant checkState(int row) const;
+    QString messageName(int row) const;
 
     const FrameStatistics *source;
     FrameFilter *idFilter = nullptr;
+    const SignalSet *names = nullptr;
     int byteFormat = 0;
     qint64 nowUs = 0;
 };

@@ -2,9 +2,10 @@
 
 #include "analysis/framefilter.h"
 #include "app/bytefadedelegate.h"
+#include "app/dbcloader.h"
 #include "app/framestatistics.h"
 #include "app/statisticsmodel.h"
-#include "link/timeofday.h"
+#include "log/bytetext.h"
 #include "log/candatamodel.h"
 
 #include <QAction>
@@ -20,7 +21,7 @@ const char *const WidestId = "0x00000000";
 const char *const WidestCount = "0000000000";
 const char *const WidestMs = "00000.0";
 const char *const WidestPacket = "[RX] F: 00 ID: 00000000 RTL: 00 DATA: 00 00 00 00 00 00 00 00";
-const char *const WidestByte[] = {"0xFF", "255", "W", "0b00000000"};
+const char *const WidestName = "ENGINE_TORQUE_REQUEST"; // a typical long DBC name
 } // namespace
 
 StatisticsView::StatisticsView(QTableView *view, FrameStatistics *statistics, FrameFilter *filter,
@@ -61,23 +62,31 @@ void StatisticsView::setFormat(int format)
     setColumnWidths();
 }
 
+void StatisticsView::showNames(const DbcLoader *dbc)
+{
+    statistics->model()->setSignalSet(&dbc->signalSet());
+    connect(dbc, &DbcLoader::changed, statistics->model(), &StatisticsModel::announceNames);
+}
+
 void StatisticsView::setColumnWidths()
 {
-    const auto fit = [this](int column, const char *widest, int extra = 0) {
-        const int width = view->fontMetrics().horizontalAdvance(QLatin1String(widest));
+    const auto fit = [this](int column, const QString &widest, int extra = 0) {
+        const int width = view->fontMetrics().horizontalAdvance(widest);
         view->setColumnWidth(column, width + CellMargin + extra);
     };
     const int checkBox = view->style()->pixelMetric(QStyle::PM_IndicatorWidth) +
                          2 * view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin);
-    fit(StatisticsModel::IdColumn, WidestId, checkBox);
-    fit(StatisticsModel::CountColumn, WidestCount);
-    fit(StatisticsModel::PacketColumn, WidestPacket);
+    fit(StatisticsModel::IdColumn, QLatin1String(WidestId), checkBox);
+    fit(StatisticsModel::CountColumn, QLatin1String(WidestCount));
+    fit(StatisticsModel::PacketColumn, QLatin1String(WidestPacket));
     for (int column = StatisticsModel::CycleColumn; column <= StatisticsModel::RateColumn; ++column)
-        fit(column, WidestMs);
-    const int format = qBound(0, statistics->model()->format(), int(CanDataModel::Bin));
+        fit(column, QLatin1String(WidestMs));
+    const QString widestByte =
+        widestLogByteText(statistics->model()->format(), view->fontMetrics());
     for (int column = StatisticsModel::FirstByteColumn; column <= StatisticsModel::LastByteColumn;
          ++column)
-        fit(column, WidestByte[format]);
+        fit(column, widestByte);
+    fit(StatisticsModel::NameColumn, QLatin1String(WidestName));
 }
 
 void StatisticsView::showOnlyCurrent()
@@ -116,6 +125,6 @@ void StatisticsView::onTick()
 {
     if (!view->isVisible())
         return;
-    statistics->model()->setNow(TimeOfDay::nowUsec());
+    statistics->model()->setNow(statistics->readingTime());
     view->viewport()->update();
 }

@@ -2,6 +2,7 @@
 
 #include <QObject>
 
+class DbcLoader;
 class FrameFilter;
 class FrameStatistics;
 class QAction;
@@ -27,6 +28,8 @@ public:
 
     // A data format of the log (CanDataModel::Format) for the data bytes.
     void setFormat(int format);
+    // Names the messages after the DBC files the loader holds, kept up to date as they change.
+    void showNames(const DbcLoader *dbc);
 
     // What the menu's actions do; "only this" takes the view's current row.
     void showOnlyCurrent();

@@ -39,10 +39,21 @@ bool writeAll(const RowSnapshot &rows, CaptureWriter &writer, QString *error,
     return true;
 }
 
+ExportJob::WriterFactory writerOf(CaptureFormat format)
+{
+    return [format](QIODevice *device) { return CaptureFormats::createWriter(format, device); };
+}
+
 } // namespace
 
 ExportJob::ExportJob(RowSnapshot rows, CaptureFormat format, const QString &path, QObject *parent)
-    : QObject(parent), rows(std::move(rows)), format(format), target(path)
+    : ExportJob(std::move(rows), writerOf(format), path, parent)
+{
+}
+
+ExportJob::ExportJob(RowSnapshot rows, WriterFactory makeWriter, const QString &path,
+                     QObject *parent)
+    : QObject(parent), rows(std::move(rows)), makeWriter(std::move(makeWriter)), target(path)
 {
 }
 
@@ -60,7 +71,7 @@ void ExportJob::start()
     running = true;
     worker = std::thread([this] {
         QString error;
-        const bool ok = writeRows(rows, format, target, &error, &cancelled, &written);
+        const bool ok = writeRows(rows, makeWriter, target, &error, &cancelled, &written);
         // Delivered on the owner's thread; dropped when the job is gone by then.
         QMetaObject::invokeMethod(
             this,
@@ -78,13 +89,20 @@ bool ExportJob::writeRows(const RowSnapshot &rows, CaptureFormat format, const Q
                           QString *error, const std::atomic<bool> *cancel,
                           std::atomic<qint64> *progress)
 {
+    return writeRows(rows, writerOf(format), path, error, cancel, progress);
+}
+
+bool ExportJob::writeRows(const RowSnapshot &rows, const WriterFactory &makeWriter,
+                          const QString &path, QString *error, const std::atomic<bool> *cancel,
+                          std::atomic<qint64> *progress)
+{
     QString reason;
     QSaveFile file(path);
     bool ok = file.open(QIODevice::WriteOnly);
     if (!ok)
         reason = file.errorString();
     if (ok) {
-        const auto writer = CaptureFormats::createWriter(format, &file);
+        const auto writer = makeWriter(&file);
         ok = writer && writeAll(rows, *writer, &reason, cancel, progress);
         ok = ok && file.commit();
         if (!ok && reason.isEmpty())

@@ -5,7 +5,12 @@
 
 #include <QObject>
 #include <atomic>
+#include <functional>
+#include <memory>
 #include <thread>
+
+class CaptureWriter;
+class QIODevice;
 
 // Saves the rows of a snapshot to a file on a thread of its own, so the port keeps being read
 // while millions of rows are written. The file is replaced only when everything was written: a
@@ -15,7 +20,13 @@ class ExportJob final : public QObject
     Q_OBJECT
 
 public:
+    // Makes the writer for the file, on the job's thread: what it uses must stay valid until the
+    // job finished.
+    using WriterFactory = std::function<std::unique_ptr<CaptureWriter>(QIODevice *)>;
+
     ExportJob(RowSnapshot rows, CaptureFormat format, const QString &path,
+              QObject *parent = nullptr);
+    ExportJob(RowSnapshot rows, WriterFactory makeWriter, const QString &path,
               QObject *parent = nullptr);
     // Cancels a save still running and waits for its thread.
     ~ExportJob() override;
@@ -31,6 +42,10 @@ public:
     static bool writeRows(const RowSnapshot &rows, CaptureFormat format, const QString &path,
                           QString *error, const std::atomic<bool> *cancel = nullptr,
                           std::atomic<qint64> *progress = nullptr);
+    static bool writeRows(const RowSnapshot &rows, const WriterFactory &makeWriter,
+                          const QString &path, QString *error,
+                          const std::atomic<bool> *cancel = nullptr,
+                          std::atomic<qint64> *progress = nullptr);
 
 signals:
     // `error` is empty on success; "Отменено" when cancelled.
@@ -38,7 +53,7 @@ signals:
 
 private:
     RowSnapshot rows;
-    CaptureFormat format;
+    WriterFactory makeWriter;
     QString target;
     std::atomic<bool> cancelled{false};
     std::atomic<qint64> written{0};

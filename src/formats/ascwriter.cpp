@@ -49,12 +49,8 @@ char *putFrameLine(char *p, qint64 offset, const CanPacket &packet)
     *p++ = packet.isRemote() ? 'r' : 'd';
     *p++ = ' ';
     *p++ = char('0' + length);
-    if (!packet.isRemote()) {
-        for (int i = 0; i < length; ++i) {
-            *p++ = ' ';
-            p = TextPrint::putHexByte(p, packet.data[i]);
-        }
-    }
+    if (!packet.isRemote())
+        p = TextPrint::putSpacedHexBytes(p, packet.data, length);
     *p++ = '\n';
     return p;
 }

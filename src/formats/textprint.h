@@ -73,6 +73,16 @@ inline char *putHexByte(char *p, uint8_t byte)
     return p + 2;
 }
 
+// Each byte as " XX".
+inline char *putSpacedHexBytes(char *p, const uint8_t *bytes, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        *p++ = ' ';
+        p = putHexByte(p, bytes[i]);
+    }
+    return p;
+}
+
 inline char *fill(char *p, char c, int count)
 {
     for (int i = 0; i < count; ++i)

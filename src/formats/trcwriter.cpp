@@ -90,11 +90,9 @@ char *putRecord(char *p, quint64 number, qint64 offset, const CanPacket &packet)
     p = TextPrint::putText(p, FrameRoute::isTransmitted(packet) ? " Tx -  " : " Rx -  ");
     const int length = FrameRoute::classicLength(packet);
     *p++ = char('0' + length);
-    if (!packet.isRemote() && length > 0)
+    if (!packet.isRemote() && length > 0) {
         p = TextPrint::putText(p, "   ");
-    for (int i = 0; !packet.isRemote() && i < length; ++i) {
-        *p++ = ' ';
-        p = TextPrint::putHexByte(p, packet.data[i]);
+        p = TextPrint::putSpacedHexBytes(p, packet.data, length);
     }
     *p++ = '\n';
     return p;
