@@ -4,10 +4,12 @@ set -euo pipefail
 
 # Build: compiler, Qt, QCustomPlot, zlib. Run: Qt's own Russian texts. Demo and screenshots: a
 # virtual screen. Tests only: the field's own tools, which read and write the captures we check.
+# The Debian package: its dependencies are read off the binaries, then lintian checks it.
 packages=(cmake g++ make qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev
           libqcustomplot-dev zlib1g-dev qttranslations5-l10n
           librsvg2-bin xvfb xauth
-          python3-can can-utils tshark)
+          python3-can can-utils tshark
+          dpkg-dev file lintian)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

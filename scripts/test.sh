@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds from scratch and runs every test: once as shipped (warnings are errors), once with
-# AddressSanitizer and UndefinedBehaviorSanitizer, where any report fails the run.
+# Builds from scratch and runs every test: once as shipped (warnings are errors), then makes
+# the Debian package of that build and checks it, then once more with AddressSanitizer and
+# UndefinedBehaviorSanitizer, where any report fails the run.
 # Usage: scripts/test.sh [build-dir]      (QUORVEX_SKIP_SANITIZERS=1 skips the second pass)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -18,7 +19,16 @@ suite() {
     XDG_CONFIG_HOME="$dir/test-config" ctest --test-dir "$dir" --output-on-failure -j"$(nproc)"
 }
 
+# The Debian package of the shipped build, which lintian must pass without an error.
+package() {
+    local dir="$1"
+    rm -f "$dir"/quorvex_*.deb
+    (cd "$dir" && cpack -G DEB)
+    lintian --fail-on error "$dir"/quorvex_*.deb
+}
+
 suite "$build" -DQUORVEX_WERROR=ON
+package "$build"
 if [ "${QUORVEX_SKIP_SANITIZERS:-0}" != 1 ]; then
     export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -68,6 +69,16 @@ private slots:
                                        "CANID=0(int)\nFILENAME=write_packets.json\nTX=on")
                                    .arg(QCoreApplication::applicationDirPath()));
         QCOMPARE(dump(AppSettings::defaults()), dump(config));
+    }
+
+    // Installed read-only, recordings and saves go to the user's documents.
+    void workDirBesideTheProgramOnlyWhenWritable()
+    {
+        QTemporaryDir dir;
+        QCOMPARE(AppSettings::defaultWorkDir(dir.path()), dir.path());
+        const QString documents =
+            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        QCOMPARE(AppSettings::defaultWorkDir(dir.filePath("gone")), documents + "/Quorvex");
     }
 
     void roundTripKeepsEveryFieldAndCarriedTypes()

@@ -1,12 +1,15 @@
 #include "app/appsettings.h"
 
+#include "app/appinfo.h"
 #include "link/tarvixprotocol.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
+#include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 
 namespace {
 
@@ -79,10 +82,20 @@ QStringList pathListValue(const QVariant &value)
 
 } // namespace
 
+// Beside the program while its folder can be written, as always; installed read-only (a package
+// in /usr/bin), the user's documents folder, so recordings and saves land where they can be made.
+QString AppSettings::defaultWorkDir(const QString &appDir)
+{
+    if (QFileInfo(appDir).isWritable())
+        return appDir;
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+        .filePath(QLatin1String(AppInfo::Application));
+}
+
 AppSettings AppSettings::defaults()
 {
     AppSettings config;
-    config.workDir = QCoreApplication::applicationDirPath();
+    config.workDir = defaultWorkDir(QCoreApplication::applicationDirPath());
     config.portName = QStringLiteral("COM1");
     config.baudRate = DefaultBaudRate;
     config.canSpeed = TarvixProtocol::DefaultSpeedCode;

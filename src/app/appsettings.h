@@ -22,6 +22,8 @@ struct AppSettings
     QStringList dbcFiles{}; // "DBC": the DBC files loaded at start, in order
 
     static AppSettings defaults();
+    // WORKDIR when the settings name none.
+    static QString defaultWorkDir(const QString &appDir);
 };
 
 // Reads every key with its default; a stored value of the wrong type falls back to the default.

@@ -3,6 +3,7 @@
 #include "capture/signalpipe.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -14,13 +15,22 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QLatin1String(AppInfo::Organisation));
     QCoreApplication::setApplicationName(QLatin1String(AppInfo::Application));
-    // A stop by signal, a logout (SIGHUP) included, closes the window as the user would: the
-    // recording is written out and the private row file goes.
+    QCoreApplication::setApplicationVersion(QLatin1String(AppInfo::Version));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Анализатор CAN-шины для модуля Tarvix"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(
+        QStringLiteral("FILE"), QStringLiteral("журнал для открытия (candump, ASC, TRC, BLF, CSV)"),
+        QStringLiteral("[FILE]"));
+    parser.process(app);
     // Qt's own dialogs and buttons speak the program's language.
     QTranslator qtTexts;
     if (qtTexts.load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
                      QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTexts);
+    // A stop by signal, a logout (SIGHUP) included, closes the window as the user would: the
+    // recording is written out and the private row file goes.
     SignalPipe stopSignals;
     QString error;
     stopSignals.install(error, {SIGINT, SIGTERM, SIGHUP});
@@ -28,8 +38,8 @@ int main(int argc, char *argv[])
     QObject::connect(&stopSignals, &SignalPipe::received, &window, &QWidget::close);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/quorvex.png")));
     window.show();
-    const QStringList arguments = QCoreApplication::arguments();
-    if (arguments.size() == 2)
-        window.openCapture(arguments.at(1)); // "quorvex FILE", as the desktop entry passes it
+    const QStringList files = parser.positionalArguments();
+    if (files.size() == 1)
+        window.openCapture(files.first()); // "quorvex FILE", as the desktop entry passes it
     return app.exec();
 }

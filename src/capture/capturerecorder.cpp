@@ -114,6 +114,7 @@ bool CaptureRecorder::start(const QString &where, qint64 limit, const QDateTime 
     output = std::make_shared<Output>();
     output->sinceSync.start();
     pending.reserve(MaxPending + CandumpWriter::MaxLineSize);
+    QDir().mkpath(where); // a folder not made yet, the default one say; openPart() tells a failure
     recording = openPart();
     if (recording)
         flushTimer->start(FlushMs);
