@@ -14,6 +14,9 @@
 #include <QHideEvent>
 #include <QLabel>
 #include <QSaveFile>
+#include <QScreen>
+#include <QScrollBar>
+#include <QShowEvent>
 #include <QTimer>
 
 #include <limits>
@@ -106,6 +109,17 @@ SendDialog::~SendDialog()
     if (pauseLoop)
         pauseLoop->quit();
     delete ui;
+}
+
+// Wide enough for a whole row, the last bytes and the delay in sight, as far as the screen allows.
+void SendDialog::fitWidthToRows()
+{
+    const int outside = width() - ui->scrollArea->viewport()->width();
+    const int wanted = ui->scrollAreaWidgetContents->sizeHint().width() + outside +
+                       ui->scrollArea->verticalScrollBar()->sizeHint().width();
+    const QScreen *shown = screen();
+    const int room = shown ? shown->availableGeometry().width() : wanted;
+    resize(qMax(width(), qMin(wanted, room)), height());
 }
 
 // Grid
@@ -290,6 +304,16 @@ void SendDialog::on_btStop_clicked()
 
 // Closing the dialog ends a run at once, so that the caller's exec() can return.
 // Minimising (a spontaneous hide) does not.
+// Measured once shown: only then have the rows and the viewport their real sizes.
+void SendDialog::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!widthFitted) {
+        widthFitted = true;
+        fitWidthToRows();
+    }
+}
+
 void SendDialog::hideEvent(QHideEvent *event)
 {
     if (!event->spontaneous()) {

@@ -42,11 +42,13 @@ private slots:
     void on_btOpen_clicked();
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
 
 private:
     static constexpr int RowCount = 32;
 
+    void fitWidthToRows();
     void createRows();
     void createHeaders();
     void createRow(int index);
@@ -63,6 +65,7 @@ private:
 
     Ui::SendDialog *ui;
     bool stopRequested = false;
+    bool widthFitted = false;
     bool rowActive[RowCount] = {};
     QList<CanPacket> packets;
     // Set when the dialog is closed or the application leaves during a run: the run ends at once.
