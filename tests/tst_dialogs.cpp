@@ -152,6 +152,9 @@ private slots:
         dialog->setSettings(dialog->getSettings());
         QCOMPARE(itemTexts(widget<QComboBox>("cbPorts")).join(' '),
                  QString("ttyUSB0 ttyUSB1 ttyACM0 /dev/pts/7")); // added once, after the rest
+        config.portName = AppSettings::defaults().portName; // a first start: no port chosen yet
+        dialog->setSettings(config);
+        QCOMPARE(widget<QComboBox>("cbPorts")->count(), 4);
         widget<QComboBox>("cbPorts")->clear();
         widget<QLineEdit>("edFileName")->clear();
         QCOMPARE(runPressing("btSave"), int(QDialog::Accepted));

@@ -16,10 +16,12 @@ void selectText(QComboBox *box, const QString &text)
 }
 
 // A stored port the system does not list (a pty link, a /dev/serial/by-id/ path) is kept as an
-// entry of its own, so that saving without touching the port does not swap it for another.
+// entry of its own, so that saving without touching the port does not swap it for another. The
+// default of a first start names no real port here: then the first one listed is offered.
 void selectPort(QComboBox *box, const QString &port)
 {
-    if (!port.isEmpty() && box->findText(port) < 0)
+    const bool chosen = !port.isEmpty() && port != AppSettings::defaults().portName;
+    if (chosen && box->findText(port) < 0)
         box->addItem(port);
     selectText(box, port);
 }
