@@ -7,6 +7,7 @@
 #include "formats/capturereader.h"
 #include "formats/capturewriter.h"
 #include "link/timedpacket.h"
+#include "runtimed.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -79,22 +80,6 @@ qint64 readCapture(CaptureFormat format, const QString &path, double &seconds)
     }
     seconds = secondsOf(timer);
     return reader->errorString().isEmpty() && sum != 1 ? count : -1;
-}
-
-// Wall time of a program run to its end; negative when it failed.
-double runTimed(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    // Their chatter (counts, locale warnings) would come between the figures.
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    QElapsedTimer timer;
-    timer.start();
-    process.start(program, arguments);
-    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0)
-        return -1;
-    return secondsOf(timer);
 }
 
 void figure(const char *name, double value)

@@ -9,6 +9,7 @@
 #include "formats/capturewriter.h"
 #include "link/timedpacket.h"
 #include "log/candatamodel.h"
+#include "runtimed.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -67,19 +68,6 @@ bool writeCapture(CaptureFormat format, const QString &path, int frames)
     for (int i = 0; i < frames; ++i)
         writer->write(benchFrame(i));
     return writer->finish();
-}
-
-double runTimed(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    QElapsedTimer timer;
-    timer.start();
-    process.start(program, arguments);
-    if (!process.waitForFinished(-1) || process.exitCode() != 0)
-        return -1;
-    return double(timer.nsecsElapsed()) / 1e9;
 }
 
 QString pythonReader(const char *reader, const QString &path)
