@@ -6,9 +6,9 @@ set -euo pipefail
 # virtual screen. Tests only: the field's own tools, which read and write the captures we check.
 # The Debian package: its dependencies are read off the binaries, then lintian checks it.
 packages=(cmake g++ make qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev
-          libqcustomplot-dev zlib1g-dev qttranslations5-l10n
+          libqcustomplot-dev zlib1g-dev qttranslations5-l10n qttools5-dev-tools
           librsvg2-bin xvfb xauth
-          python3-can can-utils tshark
+          python3-can python3-canmatrix can-utils tshark
           dpkg-dev file lintian)
 missing=()
 for p in "${packages[@]}"; do
