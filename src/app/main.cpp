@@ -1,9 +1,8 @@
-#include "app/appinfo.h"
+#include "app/commandline.h"
 #include "app/mainwindow.h"
 #include "capture/signalpipe.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -12,18 +11,11 @@
 
 int main(int argc, char *argv[])
 {
+    CommandLine::answerEarly(argc, argv); // --help and --version need no display
     QApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QLatin1String(AppInfo::Organisation));
-    QCoreApplication::setApplicationName(QLatin1String(AppInfo::Application));
-    QCoreApplication::setApplicationVersion(QLatin1String(AppInfo::Version));
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Анализатор CAN-шины для модуля Tarvix"));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addPositionalArgument(
-        QStringLiteral("FILE"), QStringLiteral("журнал для открытия (candump, ASC, TRC, BLF, CSV)"),
-        QStringLiteral("[FILE]"));
-    parser.process(app);
+    CommandLine::setIdentity();
+    CommandLine commandLine;
+    commandLine.process(app);
     // Qt's own dialogs and buttons speak the program's language.
     QTranslator qtTexts;
     if (qtTexts.load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
@@ -38,7 +30,7 @@ int main(int argc, char *argv[])
     QObject::connect(&stopSignals, &SignalPipe::received, &window, &QWidget::close);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/quorvex.png")));
     window.show();
-    const QStringList files = parser.positionalArguments();
+    const QStringList files = commandLine.files();
     if (files.size() == 1)
         window.openCapture(files.first()); // "quorvex FILE", as the desktop entry passes it
     return app.exec();
