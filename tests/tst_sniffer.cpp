@@ -123,7 +123,7 @@ private slots:
     }
 
     // Rows 0..29 carry ids 0x100 + row % 10; the log follows its last row, so searching starts
-    // from there.
+    // from there and goes on from the other end.
     void findBarJumps()
     {
         start();
@@ -148,11 +148,20 @@ private slots:
             QCOMPARE(pager->currentRow(), expected);
             QCOMPARE(bar->statusText(), status);
         };
-        press(idField, Qt::Key_Return, Qt::ShiftModifier, 25, QString());
-        press(idField, Qt::Key_Return, Qt::ShiftModifier, 15, QString());
-        press(idField, Qt::Key_Return, Qt::NoModifier, 25, QString());
-        press(ui.get(), Qt::Key_F3, Qt::NoModifier, 25, QStringLiteral("Не найдено"));
-        press(ui.get(), Qt::Key_F3, Qt::ShiftModifier, 15, QString());
+        // The log follows its newest row: forward from there goes on from the start.
+        press(idField, Qt::Key_Return, Qt::NoModifier, 5,
+              QStringLiteral("Поиск продолжен с начала"));
+        press(idField, Qt::Key_Return, Qt::NoModifier, 15, QString());
+        press(idField, Qt::Key_Return, Qt::ShiftModifier, 5, QString());
+        press(idField, Qt::Key_Return, Qt::ShiftModifier, 25,
+              QStringLiteral("Поиск продолжен с конца"));
+        press(ui.get(), Qt::Key_F3, Qt::NoModifier, 15, QString());
+        press(ui.get(), Qt::Key_F3, Qt::ShiftModifier, 25, QString());
+        idField->setText(QStringLiteral("1FF")); // in no row: the only "not found"
+        press(idField, Qt::Key_Return, Qt::NoModifier, 25, QStringLiteral("Не найдено"));
+        press(idField, Qt::Key_Return, Qt::ShiftModifier, 25, QStringLiteral("Не найдено"));
+        idField->setText(QStringLiteral("105"));
+        press(ui.get(), Qt::Key_F3, Qt::NoModifier, 15, QString()); // backward, as the last one
         idField->clear();
         QTest::keyClicks(ui.child<QLineEdit>("leFindData"), QStringLiteral("?? 00 00 00"));
         press(ui.child<QLineEdit>("leFindData"), Qt::Key_Enter, Qt::NoModifier, 16, QString());

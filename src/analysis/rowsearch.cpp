@@ -28,10 +28,31 @@ qint64 RowSearch::find(const RowSnapshot &rows, qint64 end, const FrameQuery &qu
                        bool forward, const std::atomic_bool *cancel)
 {
     const qint64 limit = qMin(end, rows.size());
-    const qint64 step = forward ? 1 : -1;
-    qint64 row = qBound<qint64>(-1, from, limit) + step;
+    const qint64 start = qBound<qint64>(-1, from, limit);
+    return forward ? scan(rows, start + 1, limit, 1, query, cancel)
+                   : scan(rows, start - 1, -1, -1, query, cancel);
+}
+
+RowSearch::Found RowSearch::findAround(const RowSnapshot &rows, qint64 end, const FrameQuery &query,
+                                       qint64 from, bool forward, const std::atomic_bool *cancel)
+{
+    const qint64 row = find(rows, end, query, from, forward, cancel);
+    if (row != NotFound || cancelled(cancel))
+        return {row, false};
+    const qint64 limit = qMin(end, rows.size());
+    const qint64 start = qBound<qint64>(-1, from, limit);
+    const qint64 again =
+        forward ? scan(rows, 0, qMin(start + 1, limit), 1, query, cancel)
+                : scan(rows, limit - 1, qMax<qint64>(start - 1, -1), -1, query, cancel);
+    return {again, again != NotFound};
+}
+
+qint64 RowSearch::scan(const RowSnapshot &rows, qint64 first, qint64 stop, qint64 step,
+                       const FrameQuery &query, const std::atomic_bool *cancel)
+{
     LogRecord record;
-    for (qint64 done = 0; row >= 0 && row < limit; row += step, ++done) {
+    qint64 done = 0;
+    for (qint64 row = first; (row - stop) * step < 0; row += step, ++done) {
         if (done % CancelCheckRows == 0 && cancelled(cancel))
             return NotFound;
         if (!rows.read(row, &record))

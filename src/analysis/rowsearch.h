@@ -22,4 +22,19 @@ public:
     // `cancel` (if given) turns true.
     static qint64 find(const RowSnapshot &rows, qint64 end, const FrameQuery &query, qint64 from,
                        bool forward, const std::atomic_bool *cancel = nullptr);
+
+    struct Found
+    {
+        qint64 row = NotFound;
+        bool wrapped = false; // found only after going on from the other end
+    };
+    // As find(), then, as find bars do, on from the other end of the log up to `from` itself
+    // (forward: rows 0 .. `from`; backward: rows `end` - 1 .. `from`).
+    static Found findAround(const RowSnapshot &rows, qint64 end, const FrameQuery &query,
+                            qint64 from, bool forward, const std::atomic_bool *cancel = nullptr);
+
+private:
+    // Rows `first`, `first` + `step`, ... up to but not including `stop`.
+    static qint64 scan(const RowSnapshot &rows, qint64 first, qint64 stop, qint64 step,
+                       const FrameQuery &query, const std::atomic_bool *cancel);
 };

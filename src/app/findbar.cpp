@@ -75,7 +75,8 @@ bool FindBar::eventFilter(QObject *watched, QEvent *event)
     return false;
 }
 
-// From the row the user is on; when there is none, from the start (or, backwards, the end).
+// From the row the user is on, on from the other end when nothing follows it; when there is no
+// current row, from the start (or, backwards, the end).
 void FindBar::find(bool forward)
 {
     if (!log || !pager)
@@ -98,9 +99,10 @@ void FindBar::find(bool forward)
     busy = true;
     setStatus(QStringLiteral("Поиск..."));
     worker = std::thread([this, rows = log->snapshot(), end, query, from, forward, search] {
-        const qint64 row = RowSearch::find(rows, end, query, from, forward, &cancel);
+        const RowSearch::Found found =
+            RowSearch::findAround(rows, end, query, from, forward, &cancel);
         QMetaObject::invokeMethod(
-            this, [this, search, row] { onFinished(search, row); }, Qt::QueuedConnection);
+            this, [this, search, found] { onFinished(search, found); }, Qt::QueuedConnection);
     });
 }
 
@@ -114,20 +116,25 @@ void FindBar::stopSearch()
     busy = false;
 }
 
-void FindBar::onFinished(quint64 search, qint64 row)
+void FindBar::onFinished(quint64 search, const RowSearch::Found &found)
 {
     if (search != searches)
         return; // dropped for a newer one
     if (worker.joinable())
         worker.join();
     busy = false;
-    if (row == RowSearch::NotFound || row >= log->rowCount()) {
+    if (found.row == RowSearch::NotFound || found.row >= log->rowCount()) {
         setStatus(QStringLiteral("Не найдено"));
         return;
     }
-    setStatus(QString());
-    pager->showRow(int(row));
-    emit rowFound(int(row));
+    // Said, so that a jump back to the top of a long log does not pass unnoticed.
+    if (found.wrapped)
+        setStatus(lastForward ? QStringLiteral("Поиск продолжен с начала")
+                              : QStringLiteral("Поиск продолжен с конца"));
+    else
+        setStatus(QString());
+    pager->showRow(int(found.row));
+    emit rowFound(int(found.row));
 }
 
 void FindBar::setStatus(const QString &text)

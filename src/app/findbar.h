@@ -1,5 +1,7 @@
 #pragma once
 
+#include "analysis/rowsearch.h"
+
 #include <QWidget>
 #include <atomic>
 #include <thread>
@@ -13,7 +15,8 @@ class FindBar;
 
 // The log's find bar: an identifier (hex) and/or data bytes with wildcards ("11 ?? 3F", see
 // FrameQuery). Enter / "Найти далее" jumps to the next matching row after the current one,
-// Shift+Enter / "Найти ранее" to the previous one; F3 repeats the last search (Shift+F3 the other
+// Shift+Enter / "Найти ранее" to the previous one, going on from the other end of the log when
+// nothing follows (the bar says so); F3 repeats the last search (Shift+F3 the other
 // way), Ctrl+F opens the bar, Esc closes it. The search reads the log's store on a thread of its
 // own, so the port is served meanwhile; a new search drops the running one.
 class FindBar final : public QWidget
@@ -44,7 +47,7 @@ protected:
 private:
     void find(bool forward);
     void stopSearch();
-    void onFinished(quint64 search, qint64 row);
+    void onFinished(quint64 search, const RowSearch::Found &found);
     void setStatus(const QString &text);
 
     Ui::FindBar *ui;

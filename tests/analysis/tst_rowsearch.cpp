@@ -77,6 +77,74 @@ private slots:
                  found);
     }
 
+    // On from the other end when nothing follows; id 7 with byte 0x05 is row 507 only, and
+    // id 7 alone is every hundredth row from 7.
+    void findsAround_data()
+    {
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QString>("data");
+        QTest::addColumn<qint64>("from");
+        QTest::addColumn<bool>("forward");
+        QTest::addColumn<qint64>("found");
+        QTest::addColumn<bool>("wrapped");
+        const qint64 last = rows - 1;
+        QTest::newRow("ahead: no wrap") << "7"
+                                        << "" << qint64(100) << true << qint64(107) << false;
+        QTest::newRow("from the newest row, forward")
+            << "7"
+            << "05" << last << true << qint64(507) << true;
+        QTest::newRow("behind: backward no wrap")
+            << "7"
+            << "" << qint64(300) << false << qint64(207) << false;
+        QTest::newRow("from the first row, backward")
+            << "7"
+            << "05" << qint64(0) << false << qint64(507) << true;
+        QTest::newRow("the current row is the only one")
+            << "7"
+            << "05" << qint64(507) << true << qint64(507) << true;
+        QTest::newRow("the current row is the only one, backward")
+            << "7"
+            << "05" << qint64(507) << false << qint64(507) << true;
+        QTest::newRow("no current row") << "7"
+                                        << "05" << qint64(-1) << true << qint64(507) << false;
+        QTest::newRow("nothing anywhere") << "1FF"
+                                          << "" << qint64(200) << true << qint64(-1) << false;
+        QTest::newRow("nothing anywhere, backward")
+            << "1FF"
+            << "" << qint64(200) << false << qint64(-1) << false;
+    }
+    void findsAround()
+    {
+        QFETCH(QString, id);
+        QFETCH(QString, data);
+        QFETCH(qint64, from);
+        QFETCH(bool, forward);
+        QFETCH(qint64, found);
+        QFETCH(bool, wrapped);
+        FrameQuery query;
+        QVERIFY(query.parse(id, data, nullptr));
+        const RowSearch::Found result =
+            RowSearch::findAround(store->snapshot(), rows, query, from, forward);
+        QCOMPARE(result.row, found);
+        QCOMPARE(result.wrapped, wrapped);
+    }
+
+    // The rows not yet in sight stay out of the second round as well, and a cancel stops both.
+    void aroundKeepsToTheRowsInSight()
+    {
+        FrameQuery query;
+        QVERIFY(query.parse(QStringLiteral("7"), QStringLiteral("05"), nullptr));
+        const RowSearch::Found early =
+            RowSearch::findAround(store->snapshot(), 500, query, 10, true);
+        QCOMPARE(early.row, RowSearch::NotFound);
+        const RowSearch::Found back =
+            RowSearch::findAround(store->snapshot(), 500, query, 10, false);
+        QCOMPARE(back.row, RowSearch::NotFound);
+        const std::atomic_bool cancel{true};
+        QCOMPARE(RowSearch::findAround(store->snapshot(), rows, query, rows - 1, true, &cancel).row,
+                 RowSearch::NotFound);
+    }
+
     void rowsPastTheEndAndCancel()
     {
         FrameQuery query;
