@@ -1,5 +1,5 @@
 #include "analysis/framefilter.h"
-#include "app/framestatistics.h"
+#include "analysis/framestatistics.h"
 #include "app/statisticsmodel.h"
 #include "link/timedpacket.h"
 #include "signals/signalset.h"
@@ -49,6 +49,7 @@ class TestStatistics : public QObject
 
     std::unique_ptr<QObject> owner;
     std::unique_ptr<FrameStatistics> stats;
+    StatisticsModel *statModel = nullptr;
     QAbstractItemModel *model = nullptr;
 
     void show(uint32_t id, uint8_t rtl = 8, uint8_t first = 0)
@@ -61,9 +62,9 @@ private slots:
     void init()
     {
         owner = std::make_unique<QObject>();
-        stats = std::make_unique<FrameStatistics>(owner.get());
-        model = stats->model();
-        QCOMPARE(model->parent(), owner.get());
+        stats = std::make_unique<FrameStatistics>();
+        statModel = new StatisticsModel(stats.get(), owner.get());
+        model = statModel;
         new QAbstractItemModelTester(model, QAbstractItemModelTester::FailureReportingMode::Fatal,
                                      owner.get());
     }
@@ -104,6 +105,18 @@ private slots:
         QCOMPARE(model->index(0, 0).data(Qt::TextAlignmentRole), QVariant(Qt::AlignCenter));
         QCOMPARE(stats->entry(0x300)->count, quint64(2));
         QVERIFY(!stats->entry(0x999));
+    }
+
+    // Statistics that go before their model leave it empty rather than reading freed rows.
+    void modelOutlivesItsStatistics()
+    {
+        show(0x10);
+        QCOMPARE(model->rowCount(), 32);
+        QSignalSpy reset(model, &QAbstractItemModel::modelReset);
+        stats.reset();
+        QCOMPARE(reset.count(), 1);
+        QCOMPARE(model->rowCount(), 0);
+        QVERIFY(!model->index(0, 0).data().isValid());
     }
 
     void countPassesSixteenBits()
@@ -160,7 +173,8 @@ private slots:
 
     void batchedCountsGiveSameTable()
     {
-        FrameStatistics stepwise(owner.get());
+        FrameStatistics stepwise;
+        StatisticsModel stepwiseModel(&stepwise);
         quint32 seed = 1;
         for (int i = 0; i < 3000; ++i) {
             seed = seed * 1103515245u + 12345u;
@@ -172,9 +186,9 @@ private slots:
                 stats->refresh();
         }
         stats->refresh();
-        QCOMPARE(model->rowCount(), stepwise.model()->rowCount());
+        QCOMPARE(model->rowCount(), (&stepwiseModel)->rowCount());
         for (int row = 0; row < model->rowCount(); ++row)
-            QCOMPARE(texts(model, row), texts(stepwise.model(), row));
+            QCOMPARE(texts(model, row), texts((&stepwiseModel), row));
     }
 
     void refreshTouchesOnlyChangedRows()
@@ -231,7 +245,6 @@ private slots:
         file.close();
         SignalSet set;
         QVERIFY(set.load({path}).isEmpty());
-        auto *statModel = stats->model();
         QSignalSpy changed(statModel, &QAbstractItemModel::dataChanged);
         stats->count(makePacket(0x10));
         stats->count(makePacket(0x11));
@@ -260,12 +273,12 @@ private slots:
         stats->refresh();
         QCOMPARE(stats->readingTime(), T0 + 490 * Ms);
         QCOMPARE(cells(model, 0, M::RateColumn, M::RateColumn), QStringList({"50"}));
-        QVERIFY(!stats->model()->isSilent(0));
+        QVERIFY(!statModel->isSilent(0));
         stats->clear(); // a live bus again
         stats->count(TimedPacket{T0, makePacket(0x10)});
         stats->count(TimedPacket{T0 + 10 * Ms, makePacket(0x10)});
         stats->refresh();
-        QVERIFY(stats->model()->isSilent(0));
+        QVERIFY(statModel->isSilent(0));
     }
 
     void byteColumns_data()
@@ -291,7 +304,7 @@ private slots:
         stats->count(TimedPacket{T0, packet});
         stats->refresh(T0);
         QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
-        stats->model()->setFormat(format);
+        statModel->setFormat(format);
         QCOMPARE(changed.isEmpty(), format == 0);
         QCOMPARE(cells(model, 0, StatisticsModel::FirstByteColumn, StatisticsModel::LastByteColumn),
                  bytes);
@@ -315,10 +328,10 @@ private slots:
         QVERIFY(!model->index(0, 0).data(StatisticsModel::HighlightRole).isValid());
         QVERIFY(!model->index(0, d0).data(Qt::ForegroundRole).isValid());
         stats->refresh(T0 + 400 * Ms); // three average cycles of silence: not yet
-        QVERIFY(!stats->model()->isSilent(0));
+        QVERIFY(!statModel->isSilent(0));
         stats->refresh(T0 + 1100 * Ms);
         QCOMPARE(model->index(0, d0).data(StatisticsModel::HighlightRole).toDouble(), 0.5);
-        QVERIFY(stats->model()->isSilent(0));
+        QVERIFY(statModel->isSilent(0));
         QVERIFY(model->index(0, 0).data(Qt::ForegroundRole).isValid());
     }
 
@@ -326,7 +339,7 @@ private slots:
     {
         QVERIFY(!model->index(0, 0).data(Qt::CheckStateRole).isValid()); // no filter: no boxes
         FrameFilter filter;
-        stats->model()->setIdFilter(&filter);
+        statModel->setIdFilter(&filter);
         show(0x40);
         CanPacket extended = makePacket(0x40);
         extended.frame = CanPacket::Extended;

@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "analysis/framestatistics.h"
 #include "app/aboutdialog.h"
 #include "app/appinfo.h"
 #include "app/captureopener.h"
@@ -8,7 +9,6 @@
 #include "app/dbcloader.h"
 #include "app/exchangelisting.h"
 #include "app/findbar.h"
-#include "app/framestatistics.h"
 #include "app/loadmeter.h"
 #include "app/logpager.h"
 #include "app/logsaver.h"
@@ -78,11 +78,22 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    deleteChildWidgets();
     delete port;
     port = nullptr;
     if (settings)
         saveSettings(*settings, config);
     delete ui;
+}
+
+// Views, pages, bars and dialogs go while the models, statistics, filter and loaders they read
+// are all still here; the objects left are deleted by Qt after the members.
+void MainWindow::deleteChildWidgets()
+{
+    hide();
+    const auto widgets = findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+    for (QWidget *widget : widgets)
+        delete widget;
 }
 
 void MainWindow::setupLog()
@@ -96,8 +107,8 @@ void MainWindow::setupLog()
     setLogColumnWidth(CanDataModel::DirectColumn, 100, QStringLiteral("RX (CAN0->CAN1)"));
     setLogColumnWidth(CanDataModel::TimeColumn, 150, QStringLiteral("00:00:00:000"));
 
-    statistics = std::make_unique<FrameStatistics>(this);
-    statisticsView = new StatisticsView(ui->tableView_2, statistics.get(), &filter, this);
+    statistics = new FrameStatistics(this);
+    statisticsView = new StatisticsView(ui->tableView_2, statistics, &filter, this);
     ui->findBar->attach(model, pager, this);
     connect(ui->findBar, &FindBar::rowFound, this,
             [this] { ui->tabWidget->setCurrentWidget(ui->tab); });
@@ -167,7 +178,7 @@ void MainWindow::setupSignals()
     connect(ui->signalsPage, &SignalsPage::status, this, &MainWindow::onStatusMain);
     connect(dbc, &DbcLoader::filesChanged, this,
             [this](const QStringList &files) { config.dbcFiles = files; });
-    new SignalSelection(pager, ui->tableView, statistics.get(), ui->tableView_2, ui->signalsPage);
+    new SignalSelection(pager, ui->tableView, statistics, ui->tableView_2, ui->signalsPage);
     new LogSignalTips(ui->tableView, pager->page(), &dbc->signalSet());
     statisticsView->showNames(dbc);
     saver->decodeWith(&dbc->signalSet());

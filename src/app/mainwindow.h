@@ -7,7 +7,6 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
-#include <memory>
 
 class CanDataModel;
 class CanTester;
@@ -32,6 +31,10 @@ class MainWindow;
 
 // The application's window: owns the port, the link, the capture log and the statistics, decides
 // which frames reach the log, and keeps the status bar.
+//
+// Ownership: the views read the models, the statistics and the filter. Qt would hide and delete
+// the child widgets only after this class's destructor and its members are gone, so the
+// destructor deletes them first, while everything they read is still there.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -97,6 +100,7 @@ private:
     void logFrame(const TimedPacket &frame);
     void setupOpener();
     void refilterLoaded();
+    void deleteChildWidgets();
 
     Ui::MainWindow *ui;
     CanDataModel *model = nullptr;
@@ -106,7 +110,7 @@ private:
     CaptureOpener *opener = nullptr;
     RecordingControl *recording = nullptr;
     ExchangeListing *listing = nullptr;
-    std::unique_ptr<FrameStatistics> statistics; // its table model is a child of the window
+    FrameStatistics *statistics = nullptr;
     StatisticsView *statisticsView = nullptr;
     LoadMeter *load = nullptr;
     QSerialPort *port = nullptr;

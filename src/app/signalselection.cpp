@@ -1,6 +1,6 @@
 #include "app/signalselection.h"
 
-#include "app/framestatistics.h"
+#include "analysis/framestatistics.h"
 #include "app/logpager.h"
 #include "app/signalspage.h"
 #include "link/timedpacket.h"

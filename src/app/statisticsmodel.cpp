@@ -2,7 +2,7 @@
 
 #include "analysis/framebits.h"
 #include "analysis/framefilter.h"
-#include "app/framestatistics.h"
+#include "analysis/framestatistics.h"
 #include "log/bytetext.h"
 #include "signals/dbcmessage.h"
 #include "signals/signalset.h"
@@ -33,6 +33,11 @@ QString msText(std::optional<qint64> us)
     return us ? QString::number(double(*us) / UsPerMs, 'f', MsDecimals) : QString();
 }
 
+const FrameStatistics::StatEntry *entryOf(const FrameStatistics *source, int row)
+{
+    return source ? source->entryAt(row) : nullptr;
+}
+
 int carriedBytes(const FrameStatistics::StatEntry &entry)
 {
     return FrameBits::dataBytes(entry.figures.lastRemote(), entry.figures.lastLength());
@@ -42,6 +47,33 @@ int carriedBytes(const FrameStatistics::StatEntry &entry)
 StatisticsModel::StatisticsModel(const FrameStatistics *source, QObject *parent)
     : QAbstractTableModel(parent), source(source)
 {
+    follow();
+}
+
+void StatisticsModel::follow()
+{
+    const FrameStatistics *from = source.data();
+    connect(from, &FrameStatistics::rowsAboutToBeInserted, this, [this](int first, int count) {
+        beginInsertRows(QModelIndex(), first, first + count - 1);
+    });
+    connect(from, &FrameStatistics::rowsInserted, this, [this] { endInsertRows(); });
+    connect(from, &FrameStatistics::rowsAboutToBeRemoved, this, [this](int first, int count) {
+        beginRemoveRows(QModelIndex(), first, first + count - 1);
+    });
+    connect(from, &FrameStatistics::rowsRemoved, this, [this] { endRemoveRows(); });
+    connect(from, &FrameStatistics::aboutToReset, this, [this] { beginResetModel(); });
+    connect(from, &FrameStatistics::wasReset, this, [this] { endResetModel(); });
+    connect(from, &FrameStatistics::rowsChanged, this, &StatisticsModel::onRowsChanged);
+    connect(from, &FrameStatistics::readAt, this, &StatisticsModel::setNow);
+    connect(from, &QObject::destroyed, this, &StatisticsModel::onSourceGone);
+}
+
+// The owner let the statistics go before the views: they see an empty table, not freed rows.
+void StatisticsModel::onSourceGone()
+{
+    beginResetModel();
+    source = nullptr;
+    endResetModel();
 }
 
 void StatisticsModel::setFormat(int format)
@@ -49,7 +81,7 @@ void StatisticsModel::setFormat(int format)
     if (format == byteFormat)
         return;
     byteFormat = format;
-    if (source->idCount() > 0)
+    if (source && source->idCount() > 0)
         emit dataChanged(index(0, FirstByteColumn), index(rowCount() - 1, LastByteColumn));
 }
 
@@ -67,40 +99,18 @@ void StatisticsModel::announceChecks()
 
 bool StatisticsModel::isSilent(int row) const
 {
-    const FrameStatistics::StatEntry *entry = source->entryAt(row);
+    const FrameStatistics::StatEntry *entry = entryOf(source, row);
     return entry && entry->figures.isSilent(nowUs);
 }
 
-void StatisticsModel::insertRowsWith(int first, int count, const std::function<void()> &apply)
+void StatisticsModel::onRowsChanged(int top, int bottom)
 {
-    beginInsertRows(QModelIndex(), first, first + count - 1);
-    apply();
-    endInsertRows();
-}
-
-void StatisticsModel::removeRowsWith(int first, int count, const std::function<void()> &apply)
-{
-    beginRemoveRows(QModelIndex(), first, first + count - 1);
-    apply();
-    endRemoveRows();
-}
-
-void StatisticsModel::resetWith(const std::function<void()> &apply)
-{
-    beginResetModel();
-    apply();
-    endResetModel();
-}
-
-void StatisticsModel::announceChanged(int top, int bottom)
-{
-    if (top <= bottom)
-        emit dataChanged(index(top, 0), index(bottom, ColumnCount - 1));
+    emit dataChanged(index(top, 0), index(bottom, ColumnCount - 1));
 }
 
 int StatisticsModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : source->tableRows();
+    return parent.isValid() || !source ? 0 : source->tableRows();
 }
 
 int StatisticsModel::columnCount(const QModelIndex &parent) const
@@ -111,7 +121,7 @@ int StatisticsModel::columnCount(const QModelIndex &parent) const
 QVariant StatisticsModel::data(const QModelIndex &index, int role) const
 {
     const FrameStatistics::StatEntry *entry =
-        index.isValid() ? source->entryAt(index.row()) : nullptr;
+        index.isValid() ? entryOf(source, index.row()) : nullptr;
     if (!entry)
         return QVariant();
     const int column = index.column();
@@ -136,7 +146,7 @@ QVariant StatisticsModel::data(const QModelIndex &index, int role) const
 
 QString StatisticsModel::text(int row, int column) const
 {
-    const FrameStatistics::StatEntry &entry = *source->entryAt(row);
+    const FrameStatistics::StatEntry &entry = *entryOf(source, row);
     const IdFigures &figures = entry.figures;
     switch (column) {
     case IdColumn:
@@ -169,7 +179,7 @@ QString StatisticsModel::text(int row, int column) const
 
 QString StatisticsModel::messageName(int row) const
 {
-    const FrameStatistics::StatEntry &entry = *source->entryAt(row);
+    const FrameStatistics::StatEntry &entry = *entryOf(source, row);
     const DbcMessage *message = names ? names->message(entry.id, entry.extended) : nullptr;
     return message ? message->name : QString();
 }
@@ -190,14 +200,14 @@ QVariant StatisticsModel::checkState(int row) const
 {
     if (!idFilter)
         return QVariant();
-    const FrameStatistics::StatEntry &entry = *source->entryAt(row);
+    const FrameStatistics::StatEntry &entry = *entryOf(source, row);
     return idFilter->isHidden(entry.id, entry.extended) ? Qt::Unchecked : Qt::Checked;
 }
 
 bool StatisticsModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
     const FrameStatistics::StatEntry *entry =
-        index.isValid() ? source->entryAt(index.row()) : nullptr;
+        index.isValid() ? entryOf(source, index.row()) : nullptr;
     if (!entry || !idFilter || role != Qt::CheckStateRole || index.column() != IdColumn)
         return false;
     idFilter->setHidden(entry->id, entry->extended, value.toInt() != Qt::Checked);
@@ -208,7 +218,7 @@ bool StatisticsModel::setData(const QModelIndex &index, const QVariant &value, i
 Qt::ItemFlags StatisticsModel::flags(const QModelIndex &index) const
 {
     Qt::ItemFlags flags = QAbstractTableModel::flags(index);
-    if (idFilter && index.column() == IdColumn && source->entryAt(index.row()))
+    if (idFilter && index.column() == IdColumn && entryOf(source, index.row()))
         flags |= Qt::ItemIsUserCheckable;
     return flags;
 }

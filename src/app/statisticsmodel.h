@@ -1,14 +1,15 @@
 #pragma once
 
 #include <QAbstractTableModel>
-#include <functional>
+#include <QPointer>
 
 class FrameFilter;
 class FrameStatistics;
 class SignalSet;
 
 // The statistics table: one row per identifier of a FrameStatistics, texts made only for the
-// cells a view asks for. Rows below the last identifier are empty.
+// cells a view asks for. Rows below the last identifier are empty. The model follows the
+// statistics' signals; should the statistics go first, it is left empty rather than reading them.
 //
 // Columns: "ID", "Length", "Number", "Packet", then the last, shortest, average and longest
 // cycle in milliseconds (empty before the second frame), the frames of the last second, and the
@@ -43,7 +44,7 @@ public:
         HighlightRole = Qt::UserRole + 1,
     };
 
-    StatisticsModel(const FrameStatistics *source, QObject *parent);
+    StatisticsModel(const FrameStatistics *source, QObject *parent = nullptr);
 
     // A data format of the log (CanDataModel::Format).
     void setFormat(int format);
@@ -59,12 +60,6 @@ public:
     void announceChecks();
     bool isSilent(int row) const;
 
-    // For the source: structure changes, made by `apply` between the notifications.
-    void insertRowsWith(int first, int count, const std::function<void()> &apply);
-    void removeRowsWith(int first, int count, const std::function<void()> &apply);
-    void resetWith(const std::function<void()> &apply);
-    void announceChanged(int top, int bottom);
-
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
@@ -74,11 +69,14 @@ public:
                         int role = Qt::DisplayRole) const override;
 
 private:
+    void follow();
+    void onRowsChanged(int top, int bottom);
+    void onSourceGone();
     QString text(int row, int column) const;
     QVariant checkState(int row) const;
     QString messageName(int row) const;
 
-    const FrameStatistics *source;
+    QPointer<const FrameStatistics> source;
     FrameFilter *idFilter = nullptr;
     const SignalSet *names = nullptr;
     int byteFormat = 0;

@@ -1,9 +1,9 @@
 #include "app/statisticsview.h"
 
 #include "analysis/framefilter.h"
+#include "analysis/framestatistics.h"
 #include "app/bytefadedelegate.h"
 #include "app/dbcloader.h"
-#include "app/framestatistics.h"
 #include "app/statisticsmodel.h"
 #include "log/bytetext.h"
 #include "log/candatamodel.h"
@@ -26,10 +26,9 @@ const char *const WidestName = "ENGINE_TORQUE_REQUEST"; // a typical long DBC na
 
 StatisticsView::StatisticsView(QTableView *view, FrameStatistics *statistics, FrameFilter *filter,
                                QObject *parent)
-    : QObject(parent), view(view), statistics(statistics), filter(filter), menu(new QMenu(view)),
-      ticker(new QTimer(this))
+    : QObject(parent), view(view), statistics(statistics), filter(filter),
+      model(new StatisticsModel(statistics, this)), menu(new QMenu(view)), ticker(new QTimer(this))
 {
-    StatisticsModel *model = statistics->model();
     model->setIdFilter(filter);
     view->setModel(model);
     view->setItemDelegate(new ByteFadeDelegate(StatisticsModel::HighlightRole, view));
@@ -58,14 +57,14 @@ QAction *StatisticsView::addAction(const char *name, const QString &text,
 
 void StatisticsView::setFormat(int format)
 {
-    statistics->model()->setFormat(format);
+    model->setFormat(format);
     setColumnWidths();
 }
 
 void StatisticsView::showNames(const DbcLoader *dbc)
 {
-    statistics->model()->setSignalSet(&dbc->signalSet());
-    connect(dbc, &DbcLoader::changed, statistics->model(), &StatisticsModel::announceNames);
+    model->setSignalSet(&dbc->signalSet());
+    connect(dbc, &DbcLoader::changed, model, &StatisticsModel::announceNames);
 }
 
 void StatisticsView::setColumnWidths()
@@ -81,8 +80,7 @@ void StatisticsView::setColumnWidths()
     fit(StatisticsModel::PacketColumn, QLatin1String(WidestPacket));
     for (int column = StatisticsModel::CycleColumn; column <= StatisticsModel::RateColumn; ++column)
         fit(column, QLatin1String(WidestMs));
-    const QString widestByte =
-        widestLogByteText(statistics->model()->format(), view->fontMetrics());
+    const QString widestByte = widestLogByteText(model->format(), view->fontMetrics());
     for (int column = StatisticsModel::FirstByteColumn; column <= StatisticsModel::LastByteColumn;
          ++column)
         fit(column, widestByte);
@@ -95,19 +93,19 @@ void StatisticsView::showOnlyCurrent()
     if (!entry)
         return;
     filter->showOnly(entry->id, entry->extended);
-    statistics->model()->announceChecks();
+    model->announceChecks();
 }
 
 void StatisticsView::showAll()
 {
     filter->showAllIds();
-    statistics->model()->announceChecks();
+    model->announceChecks();
 }
 
 void StatisticsView::hideAll()
 {
     filter->hideAllIds();
-    statistics->model()->announceChecks();
+    model->announceChecks();
 }
 
 void StatisticsView::onContextMenu(const QPoint &pos)
@@ -125,6 +123,6 @@ void StatisticsView::onTick()
 {
     if (!view->isVisible())
         return;
-    statistics->model()->setNow(statistics->readingTime());
+    model->setNow(statistics->readingTime());
     view->viewport()->update();
 }

@@ -6,12 +6,14 @@ class DbcLoader;
 class FrameFilter;
 class FrameStatistics;
 class QAction;
+class StatisticsModel;
 class QMenu;
 class QPoint;
 class QTableView;
 class QTimer;
 
-// The statistics page: puts the table of a FrameStatistics in a view with fading data bytes,
+// The statistics page: puts the table of a FrameStatistics (through a StatisticsModel of its own)
+// in a view with fading data bytes,
 // a show/hide check box per identifier bound to the log's FrameFilter, and a context menu
 // ("Только этот ID", "Показать все", "Скрыть все"). While the view is on screen it is repainted a
 // few times a second, so rates, silences and fading bytes move on between frames; only the rows
@@ -26,6 +28,7 @@ public:
     StatisticsView(QTableView *view, FrameStatistics *statistics, FrameFilter *filter,
                    QObject *parent = nullptr);
 
+    StatisticsModel *tableModel() const { return model; }
     // A data format of the log (CanDataModel::Format) for the data bytes.
     void setFormat(int format);
     // Names the messages after the DBC files the loader holds, kept up to date as they change.
@@ -45,6 +48,7 @@ private:
     QTableView *view;
     FrameStatistics *statistics;
     FrameFilter *filter;
+    StatisticsModel *model;
     QMenu *menu;
     QAction *onlyAction;
     QTimer *ticker;

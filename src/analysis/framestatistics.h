@@ -1,22 +1,26 @@
 #pragma once
 
 #include "analysis/idfigures.h"
-#include "app/statisticsmodel.h"
 #include "link/canpacket.h"
 
 #include <QHash>
+#include <QObject>
 #include <QVector>
+#include <functional>
 
-class QObject;
 struct TimedPacket;
 
-// Frames counted per identifier (per id and format: 11-bit and 29-bit are told apart), shown as a
-// table sorted by identifier: "ID", "Length", "Number", "Packet" (the text of the latest frame),
-// then the cycle times, the frame rate and the data bytes (see StatisticsModel). Counting is
-// cheap and does not touch the table; refresh() brings the table up to date, touching only the
-// rows that changed, so the cost per frame does not grow with the number of identifiers.
-class FrameStatistics final
+// Frames counted per identifier (per id and format: 11-bit and 29-bit are told apart), laid out
+// as the rows of a table sorted by identifier, with empty rows below the last one. Counting is
+// cheap and changes no row; refresh() brings the rows up to date, touching only those that
+// changed, so the cost per frame does not grow with the number of identifiers.
+//
+// What reads the rows (a table model) follows them through the signals: a structure change is
+// announced before and after it is made, as item models need; changed rows after the refresh.
+class FrameStatistics final : public QObject
 {
+    Q_OBJECT
+
 public:
     using Key = quint64; // the identifier, then the format bit: the table's order
 
@@ -39,7 +43,7 @@ public:
     // rather than hours of silence since.
     enum class Clock { Wall, Capture };
 
-    explicit FrameStatistics(QObject *modelParent);
+    explicit FrameStatistics(QObject *parent = nullptr);
 
     // A frame seen now, and one seen at `frame.time` (microseconds since the epoch).
     void count(const CanPacket &packet);
@@ -50,7 +54,6 @@ public:
     void clear(Clock clock = Clock::Wall);
     qint64 readingTime() const;
 
-    StatisticsModel *model() const { return statModel; }
     int idCount() const { return int(statMap.size()); }
     const StatEntry *entry(uint32_t id, bool extended = false) const;
     // The identifier of table row `row`; null for the empty rows below the last one.
@@ -58,16 +61,29 @@ public:
     // Rows of the table, the empty ones below the last identifier included.
     int tableRows() const { return rows; }
 
-private:
-    Q_DISABLE_COPY(FrameStatistics) // the model belongs to modelParent; one owner of its rows
+signals:
+    // Rows [first, first + count) are about to be inserted or removed, and then were; every
+    // row about to change, and then changed (a clear).
+    void rowsAboutToBeInserted(int first, int count);
+    void rowsInserted();
+    void rowsAboutToBeRemoved(int first, int count);
+    void rowsRemoved();
+    void aboutToReset();
+    void wasReset();
+    // Rows top..bottom show other figures now.
+    void rowsChanged(int top, int bottom);
+    // The moment the latest refresh read rates and silences at.
+    void readAt(qint64 now);
 
+private:
     static int rowsFor(int ids);
     int placeNewIds();
     int showMany(QVector<Key> added);
     int rowOf(Key key) const;
     void fitRowCount();
+    void insertRows(int first, int count, const std::function<void()> &apply);
+    void removeRows(int first, int count, const std::function<void()> &apply);
 
-    StatisticsModel *statModel;
     QHash<Key, StatEntry> statMap;
     QVector<Key> sortedKeys;  // identifiers shown, ascending: row i shows sortedKeys[i]
     QVector<Key> changedKeys; // identifiers counted since the last refresh

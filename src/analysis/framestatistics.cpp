@@ -1,4 +1,4 @@
-#include "app/framestatistics.h"
+#include "analysis/framestatistics.h"
 
 #include "app/statisticsmodel.h"
 #include "link/timedpacket.h"
@@ -14,8 +14,7 @@ constexpr int RowStep = 10;
 constexpr int BulkInsert = 16;
 } // namespace
 
-FrameStatistics::FrameStatistics(QObject *modelParent)
-    : statModel(new StatisticsModel(this, modelParent)), rows(InitialRows)
+FrameStatistics::FrameStatistics(QObject *parent) : QObject(parent), rows(InitialRows)
 {
 }
 
@@ -56,11 +55,11 @@ qint64 FrameStatistics::readingTime() const
 }
 
 // New identifiers get their rows first, with the notifications views need for that. The rows
-// counted since are then announced by one dataChanged: texts are made when a view asks for a
-// row, so only the rows in sight cost anything.
+// counted since are then announced at once: texts are made when a view asks for a row, so only
+// the rows in sight cost anything.
 void FrameStatistics::refresh(qint64 now)
 {
-    statModel->setNow(now);
+    emit readAt(now);
     if (changedKeys.isEmpty())
         return;
     int top = placeNewIds();
@@ -72,7 +71,8 @@ void FrameStatistics::refresh(qint64 now)
         bottom = qMax(bottom, row);
     }
     changedKeys.clear();
-    statModel->announceChanged(top, bottom);
+    if (top <= bottom)
+        emit rowsChanged(top, bottom);
     fitRowCount();
 }
 
@@ -90,7 +90,7 @@ int FrameStatistics::placeNewIds()
         return showMany(std::move(added));
     for (Key key : qAsConst(added)) {
         const int row = rowOf(key);
-        statModel->insertRowsWith(row, 1, [&] {
+        insertRows(row, 1, [&] {
             statMap[key].shown = true;
             sortedKeys.insert(row, key);
             ++rows;
@@ -115,7 +115,7 @@ int FrameStatistics::showMany(QVector<Key> added)
     // and a change of the rows above, never rows changing inside an insertion.
     const int wanted = merged.size();
     if (rows < wanted)
-        statModel->insertRowsWith(rows, wanted - rows, [&] { rows = wanted; });
+        insertRows(rows, wanted - rows, [&] { rows = wanted; });
     sortedKeys = std::move(merged);
     return first;
 }
@@ -124,12 +124,12 @@ void FrameStatistics::clear(Clock clock)
 {
     readClock = clock;
     newest = 0;
-    statModel->resetWith([this] {
-        statMap.clear();
-        sortedKeys.clear();
-        changedKeys.clear();
-        rows = InitialRows;
-    });
+    emit aboutToReset();
+    statMap.clear();
+    sortedKeys.clear();
+    changedKeys.clear();
+    rows = InitialRows;
+    emit wasReset();
 }
 
 const FrameStatistics::StatEntry *FrameStatistics::entry(uint32_t id, bool extended) const
@@ -165,7 +165,21 @@ void FrameStatistics::fitRowCount()
 {
     const int wanted = rowsFor(sortedKeys.size());
     if (rows > wanted)
-        statModel->removeRowsWith(wanted, rows - wanted, [&] { rows = wanted; });
+        removeRows(wanted, rows - wanted, [&] { rows = wanted; });
     else if (rows < wanted)
-        statModel->insertRowsWith(rows, wanted - rows, [&] { rows = wanted; });
+        insertRows(rows, wanted - rows, [&] { rows = wanted; });
+}
+
+void FrameStatistics::insertRows(int first, int count, const std::function<void()> &apply)
+{
+    emit rowsAboutToBeInserted(first, count);
+    apply();
+    emit rowsInserted();
+}
+
+void FrameStatistics::removeRows(int first, int count, const std::function<void()> &apply)
+{
+    emit rowsAboutToBeRemoved(first, count);
+    apply();
+    emit rowsRemoved();
 }
