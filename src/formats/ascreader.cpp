@@ -78,6 +78,7 @@ TextCaptureReader::Line AscReader::parseRecord(const LineTokens &t, TimedPacket 
     if (kind != Line::Frame)
         return kind;
     frame.packet.frame |= FrameRoute::routeOfChannel(channel);
+    setChannelNumber(channel);
     frame.time = CivilTime::add(relative ? previous : reference, offset);
     previous = frame.time;
     framesSeen = true;

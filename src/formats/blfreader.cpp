@@ -320,6 +320,8 @@ bool BlfReader::takeInner(TimedPacket &frame)
         if (message && inner.available() < int(size))
             return false; // the rest comes with the next container
         const bool taken = message && decodeMessage(inner.at(), size, frame);
+        if (taken)
+            setChannelNumber(get16(inner.at() + headerSize));
         innerPadding = int(size % 4);
         if (message)
             inner.pos += int(size);

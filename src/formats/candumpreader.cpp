@@ -141,5 +141,8 @@ TextCaptureReader::Line CandumpReader::parseLine(const char *begin, const char *
     const Line kind = parseFrame(t.begin(2), t.end(2), frame.packet);
     if (kind != Line::Frame)
         return kind;
-    return applyInterface(t, frame.packet) ? Line::Frame : Line::Broken;
+    if (!applyInterface(t, frame.packet))
+        return Line::Broken;
+    setChannelName(t.begin(1), t.end(1));
+    return Line::Frame;
 }

@@ -51,11 +51,12 @@ bool CandumpWriter::write(const TimedPacket &frame)
         return false;
     TimedPacket timed = frame;
     timed.time = timeOf(frame);
-    appendLine(buffer(), timed);
+    appendLine(buffer(), timed, interfaceName, directionMarks);
     return flushIfFull();
 }
 
-void CandumpWriter::appendLine(QByteArray &out, const TimedPacket &frame)
+void CandumpWriter::appendLine(QByteArray &out, const TimedPacket &frame,
+                               const QByteArray &interfaceName, bool mark)
 {
     char first[MaxLineSize];
     const qint64 time = frame.time > 0 ? frame.time : 0;
@@ -66,8 +67,18 @@ void CandumpWriter::appendLine(QByteArray &out, const TimedPacket &frame)
     p = TextPrint::putDigits(p, quint64(time % CivilTime::UsPerSecond), MicroDigits);
     *p++ = ')';
     *p++ = ' ';
-    p = putInterface(p, frame.packet);
+    if (interfaceName.isEmpty()) {
+        p = putInterface(p, frame.packet);
+    } else { // a name from a file: of any length, so not through the fixed buffer
+        out.append(first, int(p - first));
+        out.append(interfaceName).append(' ');
+        p = first;
+    }
     p = putFrame(p, frame.packet);
+    if (mark) {
+        *p++ = ' ';
+        *p++ = FrameRoute::isTransmitted(frame.packet) ? 'T' : 'R';
+    }
     *p++ = '\n';
     out.append(first, int(p - first));
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
+#include <cstring>
 
 class QIODevice;
 struct TimedPacket;
@@ -26,6 +28,10 @@ public:
     QString errorString() const { return error; }
     // Input bytes processed so far, for a progress bar.
     qint64 bytesConsumed() const { return consumed; }
+    // The channel of the frame last read as a candump interface name: a candump log's own name,
+    // "can<N-1>" for channel N of ASC, TRC and BLF (counted from 1; python-can and can-utils'
+    // asc2log name them so); empty when the record names no channel.
+    const QByteArray &channelName() const { return channel; }
 
 protected:
     QIODevice *device() const { return input; }
@@ -38,10 +44,27 @@ protected:
             error = message;
     }
     bool failed() const { return !error.isEmpty(); }
+    // Called per frame: the text is copied only when the channel changes.
+    void setChannelName(const char *begin, const char *end)
+    {
+        const int size = int(end - begin);
+        if (channel.size() != size || std::memcmp(channel.constData(), begin, size_t(size)) != 0)
+            channel = QByteArray(begin, size);
+        channelNumber = -1;
+    }
+    void setChannelNumber(qint64 number)
+    {
+        if (number == channelNumber)
+            return;
+        channelNumber = number;
+        channel = number >= 1 ? "can" + QByteArray::number(number - 1) : QByteArray();
+    }
 
 private:
     QIODevice *input;
     quint64 skippedCount = 0;
     qint64 consumed = 0;
     QString error;
+    QByteArray channel;
+    qint64 channelNumber = 0; // 0: none; -1: a name, not a number
 };

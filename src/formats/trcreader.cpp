@@ -119,6 +119,7 @@ void TrcReader::setVersion(const char *begin, const char *end)
 TextCaptureReader::Line TrcReader::parseRecord(const LineTokens &t, TimedPacket &frame)
 {
     frame.time = start;
+    setChannelNumber(0); // unless a bus column names one
     int k = 0;
     for (const char column : columns) {
         const Line kind = parseColumn(column, t, k, frame);
@@ -148,8 +149,10 @@ TextCaptureReader::Line TrcReader::parseColumn(char column, const LineTokens &t,
     case 'T':
         return parseType(begin, end, packet);
     case 'B':
-        if (TextScan::parseDec(begin, end, number, 2))
+        if (TextScan::parseDec(begin, end, number, 2)) {
             packet.frame |= FrameRoute::routeOfChannel(number);
+            setChannelNumber(number);
+        }
         return Line::Frame;
     case 'I':
         return parseId(begin, end, packet);

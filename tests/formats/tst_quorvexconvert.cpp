@@ -63,13 +63,14 @@ private slots:
 
     void convertsBySuffix()
     {
-        // Each format and back again gives the frames of the log.
+        // Each format and back again gives the frames of the log (the direction through the
+        // candump marks).
         QFETCH(QString, suffix);
         const Run there = convert({path("in.log"), path("out." + suffix)});
         QCOMPARE(there.code, 0);
         QCOMPARE(there.err, QByteArray("frames read 3, written 3, skipped 1\n"));
-        const QStringList args = {"--date", "2023-11-15", path("out." + suffix),
-                                  "-",      "--to",       "candump"};
+        const QStringList args = {"--date", "2023-11-15", path("out." + suffix), "-",
+                                  "--to",   "candump",    "--direction-marks"};
         const Run back = convert(args);
         QCOMPARE(back.code, 0);
         const QByteArray expected = QByteArray(Log).replace("(1700000001.0) can0 123##0AA\n", "");
@@ -156,12 +157,63 @@ private slots:
         QVERIFY(!QFileInfo(fifo).isFile());
     }
 
+    // Each frame keeps its channel as the input names it; the direction marks only on request.
+    void channelsAndDirectionMarks()
+    {
+        const QByteArray in = "(1700000000.000001) vcan3 52B#544F T\n"
+                              "(1700000000.500000) can1 12345678#R2 R\n"
+                              "(1700000002.000000) can1 7FF#0102 T\n";
+        const Run plain = convert({"-", "-", "--from", "candump", "--to", "candump"}, in);
+        QCOMPARE(plain.code, 0);
+        QCOMPARE(plain.out, QByteArray("(1700000000.000001) vcan3 52B#544F\n"
+                                       "(1700000000.500000) can1 12345678#R2\n"
+                                       "(1700000002.000000) can1 7FF#0102\n"));
+        const Run marked =
+            convert({"-", "-", "--from", "candump", "--to", "candump", "--direction-marks"}, in);
+        QCOMPARE(marked.code, 0);
+        QCOMPARE(marked.out, in);
+        // A transmitted frame on ASC channel 2 is can1, as python-can and asc2log name it.
+        const QByteArray asc =
+            "date Tue Nov 14 10:13:20.000 pm 2023\nbase hex  timestamps absolute\n"
+            "   0.250000 2  52B             Tx   d 2 54 4F\n"
+            "   0.500000 1  100             Rx   d 1 11\n";
+        const Run fromAsc =
+            convert({"-", "-", "--from", "asc", "--to", "candump", "--direction-marks"}, asc);
+        QCOMPARE(fromAsc.code, 0);
+        const QList<QByteArray> lines = fromAsc.out.trimmed().split('\n');
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines[0].endsWith(") can1 52B#544F T"), lines[0]);
+        QVERIFY2(lines[1].endsWith(") can0 100#11 R"), lines[1]);
+    }
+
+    // python-can reads the marks and the channels back.
+    void pythonReadsTheMarks()
+    {
+        const QByteArray in =
+            "(1700000000.000001) vcan3 52B#544F T\n(1700000000.5) can1 100#11 R\n";
+        QVERIFY(::writeFile(path("marks-in.log"), in));
+        QCOMPARE(convert({path("marks-in.log"), path("marks.log"), "--direction-marks"}).code, 0);
+        QCOMPARE(convert({path("marks-in.log"), path("plain.log")}).code, 0);
+        const QByteArray script = "import sys, can\n"
+                                  "for m in can.LogReader(sys.argv[1]):\n"
+                                  "    print(m.channel, format(m.arbitration_id, 'x'), "
+                                  "'rx' if m.is_rx else 'tx')\n";
+        bool ok = false;
+        QCOMPARE(runPython(QDir(tmp.path()), script, {path("marks.log")}, &ok),
+                 QByteArray("vcan3 52b tx\ncan1 100 rx\n"));
+        QVERIFY(ok);
+        QCOMPARE(runPython(QDir(tmp.path()), script, {path("plain.log")}, &ok),
+                 QByteArray("vcan3 52b rx\ncan1 100 rx\n")); // no marks: no direction
+        QVERIFY(ok);
+    }
+
     void help()
     {
         const Run run = convert({"--help"});
         QCOMPARE(run.code, 0);
         for (const char *word :
-             {"candump", "asc", "trc", "blf", "table", "--from", "--to", "--date", "Exit status"})
+             {"candump", "asc", "trc", "blf", "table", "--from", "--to", "--date",
+              "--direction-marks", "carries no direction", "Exit status"})
             QVERIFY2(run.out.contains(word), word);
     }
 };

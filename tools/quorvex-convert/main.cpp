@@ -1,6 +1,7 @@
 // quorvex-convert: converts a CAN capture between candump, ASC, TRC, BLF and Quorvex's table.
 
 #include "decodedoutput.h"
+#include "formats/candumpwriter.h"
 #include "formats/captureformat.h"
 #include "formats/capturereader.h"
 #include "formats/capturewriter.h"
@@ -21,12 +22,17 @@ namespace {
 enum ExitCode { Success = 0, Failure = 1, BadUsage = 2 };
 
 const char HelpText[] =
-    "Usage: quorvex-convert [--from FMT] [--to FMT] [--date YYYY-MM-DD] IN OUT\n"
+    "Usage: quorvex-convert [--from FMT] [--to FMT] [--date YYYY-MM-DD] [--direction-marks] IN "
+    "OUT\n"
     "\n"
     "Converts a CAN capture. Formats: candump (.log), asc (.asc), trc (.trc), blf (.blf),\n"
     "table (.csv, Quorvex's semicolon table). They are taken from the file suffixes unless\n"
     "--from / --to name them. IN or OUT may be \"-\" for standard input or output; the format\n"
     "must then be named.\n"
+    "\n"
+    "Every frame keeps its channel: a candump OUT names it as a candump IN does, and channel N\n"
+    "of ASC, TRC or BLF can<N-1>. Plain candump carries no direction: transmitted frames read\n"
+    "back as received unless --direction-marks is given.\n"
     "\n"
     "  --from FMT         format of IN\n"
     "  --to FMT          format of OUT\n"
@@ -36,6 +42,8 @@ const char HelpText[] =
     "  --decoded          OUT gets the decoded signals as CSV: \"time\" in seconds since the\n"
     "                    epoch, then one column \"Message.Signal\" per signal, a row per frame\n"
     "                    of a message the DBC files know\n"
+    "  --direction-marks  a candump OUT ends each line with T (transmitted) or R (received),\n"
+    "                    as python-can and can-utils read them; Wireshark refuses the marks\n"
     "  -h, --help        this text\n"
     "\n"
     "Prints \"frames read N, written M, skipped K\" to standard error. An OUT file is replaced\n"
@@ -58,6 +66,7 @@ struct Options
     QDate date;
     QStringList dbcFiles;
     bool decoded = false;
+    bool directionMarks = false;
 };
 
 // Parses the command line; returns an exit code when the program should stop at once.
@@ -70,7 +79,8 @@ std::optional<int> parseOptions(const QStringList &arguments, Options &options)
     const QCommandLineOption date("date", "date", "YYYY-MM-DD");
     const QCommandLineOption dbc("dbc", "DBC file", "FILE");
     const QCommandLineOption decoded("decoded", "decoded signals");
-    parser.addOptions({help, from, to, date, dbc, decoded});
+    const QCommandLineOption marks("direction-marks", "direction marks");
+    parser.addOptions({help, from, to, date, dbc, decoded, marks});
     if (!parser.parse(arguments)) {
         say(parser.errorText());
         return BadUsage;
@@ -86,6 +96,7 @@ std::optional<int> parseOptions(const QStringList &arguments, Options &options)
     }
     options.dbcFiles = parser.values(dbc);
     options.decoded = parser.isSet(decoded);
+    options.directionMarks = parser.isSet(marks);
     if (options.decoded && options.dbcFiles.isEmpty()) {
         say(QStringLiteral("--decoded needs at least one --dbc FILE"));
         return BadUsage;
@@ -136,12 +147,16 @@ struct Counts
     quint64 written = 0;
 };
 
-// Copies every frame; false when writing failed.
+// Copies every frame; false when writing failed. A candump output names each frame's interface
+// after its channel in the input.
 bool copyFrames(CaptureReader &reader, CaptureWriter &writer, Counts &counts)
 {
+    auto *candump = dynamic_cast<CandumpWriter *>(&writer);
     TimedPacket frame;
     while (reader.next(frame)) {
         ++counts.read;
+        if (candump)
+            candump->setInterface(reader.channelName());
         if (!writer.write(frame))
             return false;
         ++counts.written;
@@ -209,8 +224,11 @@ int convert(const Options &options)
     }
     for (const QString &problem : dbcProblems)
         say(problem);
-    const auto writer = options.decoded ? decoded.writer(&output.device())
-                                        : CaptureFormats::createWriter(*options.to, &output.device());
+    const auto writer = options.decoded
+                            ? decoded.writer(&output.device())
+                            : CaptureFormats::createWriter(*options.to, &output.device());
+    if (auto *candump = dynamic_cast<CandumpWriter *>(writer.get()))
+        candump->setDirectionMarks(options.directionMarks);
     Counts counts;
     const bool finished = copyFrames(*reader, *writer, counts) && writer->finish();
     std::fprintf(stderr, "frames read %llu, written %llu, skipped %llu\n",
