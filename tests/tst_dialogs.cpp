@@ -200,6 +200,7 @@ private slots:
                  QString("Версия: 1.0.1   Дата: 02.07.2024г."));
         for (const char *contact : {"label_8", "label_5", "label_6", "label_7"})
             QVERIFY2(!text(contact).trimmed().isEmpty(), contact);
+        QCOMPARE(text("lbLicense"), QString("Лицензия: GNU GPL версии 3 или более поздней"));
         QTimer::singleShot(0, about.findChild<QPushButton *>("btOk"), &QPushButton::click);
         QCOMPARE(about.exec(), int(QDialog::Accepted));
         QVERIFY(!about.isVisible());
