@@ -6,6 +6,7 @@
 #include "app/captureopener.h"
 #include "app/configdialog.h"
 #include "app/dbcloader.h"
+#include "app/elidedlabel.h"
 #include "app/exchangelisting.h"
 #include "app/findbar.h"
 #include "app/framestatistics.h"
@@ -18,6 +19,7 @@
 #include "app/signalselection.h"
 #include "app/signalspage.h"
 #include "app/statisticsview.h"
+#include "app/statusfields.h"
 #include "link/cantester.h"
 #include "link/timedpacket.h"
 #include "link/timeofday.h"
@@ -137,9 +139,10 @@ void MainWindow::fillSelectors()
 
 void MainWindow::setupStatusBar()
 {
-    lbStatusMain = new QLabel(QStringLiteral("Старт программы"), this);
-    lbStatusCan = new QLabel(QStringLiteral("unkhown"), this);
-    lbStatusPort = new QLabel(QStringLiteral("unkhown"), this);
+    new StatusFields(ui->statusbar);
+    lbStatusMain = new ElidedLabel(QStringLiteral("Старт программы"), ElidedLabel::StateRank, this);
+    lbStatusCan = new ElidedLabel(QStringLiteral("unkhown"), ElidedLabel::StateRank, this);
+    lbStatusPort = new ElidedLabel(QStringLiteral("unkhown"), ElidedLabel::StateRank, this);
     lbStatusMain->setObjectName(QStringLiteral("lbStatusMain"));
     lbStatusCan->setObjectName(QStringLiteral("lbStatusCan"));
     lbStatusPort->setObjectName(QStringLiteral("lbStatusPort"));
@@ -149,7 +152,7 @@ void MainWindow::setupStatusBar()
     ui->statusbar->addWidget(lbStatusCan);
     ui->statusbar->addWidget(new QLabel(QStringLiteral("| COM port:"), this));
     ui->statusbar->addWidget(lbStatusPort);
-    lbStatusRate = new QLabel(this);
+    lbStatusRate = new ElidedLabel(ElidedLabel::FlowRank, this);
     lbStatusRate->setObjectName(QStringLiteral("lbStatusRate"));
     ui->statusbar->addPermanentWidget(lbStatusRate);
     load = new LoadMeter(ui->statusbar, this);
