@@ -2,10 +2,20 @@
 // The window fits a laptop screen: status fields elide by rank instead of widening the window.
 #include "app/elidedlabel.h"
 #include "app/statusfields.h"
+#include "app/wraprowlayout.h"
+#include "signals/signaltestdbc.h"
+#include "support/simprocess.h"
 #include "support/windowharness.h"
 
+#include <QCheckBox>
+#include <QDir>
+#include <QGroupBox>
 #include <QHBoxLayout>
+#include <QPushButton>
+#include <QSettings>
 #include <QStatusBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
 
 class TestWindowFit : public QObject
 {
@@ -15,6 +25,8 @@ private slots:
     void labelElidesInTheMiddle();
     void widthIsSharedByRank();
     void barServesRanksInOrder();
+    void filterRowWraps();
+    void captureFitsLaptopScreen();
 };
 
 namespace {
@@ -56,6 +68,10 @@ void TestWindowFit::labelElidesInTheMiddle()
     QHelpEvent hover(QEvent::ToolTip, QPoint(5, 5), label->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(label, &hover);
     QCOMPARE(label->toolTip(), LongPort);
+
+    label->setToolTip(QStringLiteral("CAN0 (Engine)")); // the owner's own tip stays
+    paint(label);
+    QCOMPARE(label->toolTip(), QStringLiteral("CAN0 (Engine)"));
 
     label->setGrantedWidth(120);
     QCOMPARE(label->sizeHint().width(), 120);
@@ -132,6 +148,131 @@ void TestWindowFit::barServesRanksInOrder()
     QCOMPARE(window.width(), width);
     // The window can still be narrower than any one text.
     QVERIFY(window.minimumSizeHint().width() < port->fullWidth());
+}
+
+// The row's two groups share a line while they fit; the second goes below, kept to the right, and
+// a label never leaves its control.
+void TestWindowFit::filterRowWraps()
+{
+    QWidget box;
+    auto *old = new QHBoxLayout(&box);
+    auto *maskLabel = new QLabel(QStringLiteral("ID маска: "));
+    auto *mask = new QPushButton(QStringLiteral("Mask 11 bits"));
+    auto *check = new QCheckBox(QStringLiteral("TX пакеты игнорировать"));
+    auto *clear = new QPushButton(QStringLiteral("Очистить"));
+    auto *save = new QPushButton(QStringLiteral("Сохранить..."));
+    old->addWidget(maskLabel);
+    old->addWidget(mask);
+    old->addSpacerItem(new QSpacerItem(40, 20, QSizePolicy::Fixed));
+    old->addWidget(check);
+    old->addSpacerItem(new QSpacerItem(40, 20, QSizePolicy::Expanding));
+    old->addWidget(clear);
+    old->addWidget(save);
+    WrapRowLayout *row = WrapRowLayout::replaceIn(&box);
+    QCOMPARE(box.layout(), row);
+    QCOMPARE(row->count(), 7);
+    box.show();
+    const auto inside = [&](QWidget *w) { return box.rect().contains(w->geometry()); };
+
+    box.resize(row->sizeHint().width() + 100, row->heightForWidth(row->sizeHint().width() + 100));
+    QTRY_COMPARE(save->geometry().right() + 1, box.width() - row->contentsMargins().right());
+    QCOMPARE(row->lineCount(box.width()), 1);
+    QCOMPARE(clear->y(), mask->y());
+
+    const int narrow = row->sizeHint().width() - 50;
+    box.resize(narrow, row->heightForWidth(narrow));
+    QTRY_COMPARE(row->lineCount(narrow), 2);
+    QTRY_VERIFY(clear->y() > mask->y());
+    QCOMPARE(clear->y(), save->y());
+    QCOMPARE(save->geometry().right() + 1, narrow - row->contentsMargins().right());
+    QCOMPARE(maskLabel->y() + maskLabel->height() / 2, mask->y() + mask->height() / 2);
+    QVERIFY(row->heightForWidth(narrow) > row->heightForWidth(row->sizeHint().width()));
+
+    const int least = row->minimumSize().width();
+    QVERIFY(least < check->sizeHint().width() + clear->sizeHint().width());
+    box.resize(least, row->heightForWidth(least));
+    QTRY_VERIFY(inside(save) && inside(clear) && inside(check) && inside(mask) &&
+                inside(maskLabel));
+}
+
+namespace {
+// A port as udev names a real adapter, leading to the virtual module's pseudo-terminal.
+QString byIdPort(const QTemporaryDir &dir, const QString &target)
+{
+    QDir(dir.path()).mkpath(QStringLiteral("serial/by-id"));
+    const QString link = dir.filePath(QStringLiteral(
+        "serial/by-id/usb-Veltrica_Tarvix_USB-CAN_Adapter_5A3F09C1D2E84B76-if00-port0"));
+    return QFile::link(target, link) ? link : QString();
+}
+
+QString writeDbc(const QTemporaryDir &dir)
+{
+    QFile file(dir.filePath(QStringLiteral("engine.dbc")));
+    if (!file.open(QIODevice::WriteOnly) || file.write(signalTestDbc()) < 0)
+        return QString();
+    return file.fileName();
+}
+
+bool insideWindow(const QWidget *window, const QWidget *widget)
+{
+    const QRect area(widget->mapTo(window, QPoint(0, 0)), widget->size());
+    return widget->isVisible() && window->rect().contains(area);
+}
+} // namespace
+
+// A live capture on a long port name, recording, DBC files loaded: the window still fits a
+// 1,280 x 800 screen on every page, and the filter row keeps its buttons in sight down to the
+// window's minimum width, where it takes a second line.
+void TestWindowFit::captureFitsLaptopScreen()
+{
+    QTemporaryDir dir;
+    SimProcess sim;
+    QVERIFY(sim.start({QStringLiteral("--rate"), QStringLiteral("2000")}));
+    const QString port = byIdPort(dir, sim.portName());
+    const QString dbc = writeDbc(dir);
+    QVERIFY(!port.isEmpty() && !dbc.isEmpty());
+    WindowHarness::writeSettings(port, dir.path());
+    QSettings(QStringLiteral("Veltrica"), QStringLiteral("Quorvex"))
+        .setValue(QStringLiteral("DBC"), QStringList{dbc});
+
+    WindowHarness ui;
+    ui.create();
+    MainWindow *window = ui.get();
+    window->setWindowState(Qt::WindowNoState);
+    window->resize(1280, 800);
+    QVERIFY(ui.connectPort());
+    QTRY_VERIFY_WITH_TIMEOUT(ui.status("lbStatusRecord").startsWith(QStringLiteral("Запись: ")),
+                             10000);
+    QTRY_VERIFY_WITH_TIMEOUT(ui.status("lbStatusRate") != QStringLiteral("Кадров/с: 0"), 10000);
+    QVERIFY(ui.status("lbStatusMain").startsWith(QStringLiteral("DBC:")));
+    QCOMPARE(ui.status("lbStatusPort"), port + QStringLiteral(" открыт"));
+
+    auto *tabs = ui.child<QTabWidget>("tabWidget");
+    const char *buttons[] = {"btClearTable", "btSaveTable", "cbFormat", "cbMASK", "chkTX"};
+    for (int page = 0; page < tabs->count(); ++page) {
+        tabs->setCurrentIndex(page);
+        for (const int width : {1280, 1024, window->minimumSizeHint().width()}) {
+            window->resize(width, 800);
+            QTRY_COMPARE(window->width(), width);
+            QVERIFY2(window->minimumSizeHint().width() <= 1024,
+                     qPrintable(QString::number(window->minimumSizeHint().width())));
+            QTRY_VERIFY(insideWindow(window, ui.child<QWidget>("btSaveTable")));
+            for (const char *name : buttons)
+                QVERIFY2(insideWindow(window, ui.child<QWidget>(name)), name);
+            QVERIFY(insideWindow(window, tabs->tabBar()));
+            QVERIFY(insideWindow(window, window->statusBar()));
+        }
+    }
+    // At 1,280 the filters take one line, as they were laid out.
+    window->resize(1280, 800);
+    auto *row = qobject_cast<WrapRowLayout *>(ui.child<QGroupBox>("groupBox")->layout());
+    QVERIFY(row);
+    QTRY_COMPARE(window->width(), 1280);
+    QCOMPARE(row->lineCount(ui.child<QGroupBox>("groupBox")->width()), 1);
+    // The port, first in rank, is cut no sooner than the recording.
+    auto *portField = ui.child<ElidedLabel>("lbStatusPort");
+    auto *recordField = ui.child<ElidedLabel>("lbStatusRecord");
+    QTRY_VERIFY(!portField->isElided() || recordField->width() <= recordField->floorWidth());
 }
 
 QUORVEX_WINDOW_TEST_MAIN(TestWindowFit)

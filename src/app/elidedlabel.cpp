@@ -91,7 +91,9 @@ QRect ElidedLabel::textRect() const
 
 void ElidedLabel::syncToolTip()
 {
-    const QString tip = isElided() ? text() : QString();
-    if (toolTip() != tip)
-        setToolTip(tip);
+    if (!toolTip().isEmpty() && toolTip() != ownTip)
+        return; // a tip of the owner's says more than the text
+    ownTip = isElided() ? text() : QString();
+    if (toolTip() != ownTip)
+        setToolTip(ownTip);
 }

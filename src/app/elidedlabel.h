@@ -5,8 +5,8 @@
 
 // A status bar field that never decides the window's width: text that does not fit is elided in
 // the middle (the ends of a port path or a file name say the most), the whole text then being
-// the tool tip. text() stays the whole text. The field asks for its whole width unless
-// StatusFields grants it less, and can shrink to a few characters.
+// the tool tip (unless the field has a tool tip of its own). text() stays the whole text. The field
+// asks for its whole width unless StatusFields grants it less, and can shrink to a few characters.
 class ElidedLabel final : public QLabel
 {
     Q_OBJECT
@@ -15,6 +15,7 @@ public:
     // Which fields keep their text longest when the bar is short: a lower rank goes first.
     enum Rank { StateRank = 0, FlowRank = 1, RecordRank = 2 };
 
+    explicit ElidedLabel(QWidget *parent = nullptr) : ElidedLabel(StateRank, parent) {}
     explicit ElidedLabel(Rank rank, QWidget *parent = nullptr);
     ElidedLabel(const QString &text, Rank rank, QWidget *parent = nullptr);
 
@@ -43,4 +44,5 @@ private:
 
     Rank order;
     int granted = -1;
+    QString ownTip; // the tool tip this field set itself
 };

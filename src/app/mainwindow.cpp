@@ -20,6 +20,7 @@
 #include "app/signalspage.h"
 #include "app/statisticsview.h"
 #include "app/statusfields.h"
+#include "app/wraprowlayout.h"
 #include "link/cantester.h"
 #include "link/timedpacket.h"
 #include "link/timeofday.h"
@@ -69,6 +70,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     setupLog();
     fillSelectors();
+    WrapRowLayout::replaceIn(ui->groupBox); // a narrow screen gets the filters in two lines
     setupStatusBar();
     setupCommandTab();
     setupOpener();
