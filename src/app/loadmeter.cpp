@@ -1,5 +1,6 @@
 #include "app/loadmeter.h"
 
+#include "app/elidedlabel.h"
 #include "link/timedpacket.h"
 #include "link/timeofday.h"
 
@@ -10,7 +11,7 @@
 #include <cmath>
 
 LoadMeter::LoadMeter(QStatusBar *bar, QObject *parent)
-    : QObject(parent), label(new QLabel(bar)), timer(new QTimer(this))
+    : QObject(parent), label(new ElidedLabel(ElidedLabel::FlowRank, bar)), timer(new QTimer(this))
 {
     label->setObjectName(QStringLiteral("lbStatusLoad"));
     bar->addPermanentWidget(label);

@@ -7,6 +7,7 @@
 #include "app/captureopener.h"
 #include "app/configdialog.h"
 #include "app/dbcloader.h"
+#include "app/elidedlabel.h"
 #include "app/exchangelisting.h"
 #include "app/findbar.h"
 #include "app/loadmeter.h"
@@ -18,6 +19,8 @@
 #include "app/signalselection.h"
 #include "app/signalspage.h"
 #include "app/statisticsview.h"
+#include "app/statusfields.h"
+#include "app/wraprowlayout.h"
 #include "link/cantester.h"
 #include "link/timedpacket.h"
 #include "link/timeofday.h"
@@ -67,6 +70,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     setupLog();
     fillSelectors();
+    WrapRowLayout::replaceIn(ui->groupBox); // a narrow screen gets the filters in two lines
     setupStatusBar();
     setupCommandTab();
     setupOpener();
@@ -148,9 +152,10 @@ void MainWindow::fillSelectors()
 
 void MainWindow::setupStatusBar()
 {
-    lbStatusMain = new QLabel(QStringLiteral("Старт программы"), this);
-    lbStatusCan = new QLabel(QStringLiteral("unkhown"), this);
-    lbStatusPort = new QLabel(QStringLiteral("unkhown"), this);
+    new StatusFields(ui->statusbar);
+    lbStatusMain = new ElidedLabel(QStringLiteral("Старт программы"), ElidedLabel::StateRank, this);
+    lbStatusCan = new ElidedLabel(QStringLiteral("unkhown"), ElidedLabel::StateRank, this);
+    lbStatusPort = new ElidedLabel(QStringLiteral("unkhown"), ElidedLabel::StateRank, this);
     lbStatusMain->setObjectName(QStringLiteral("lbStatusMain"));
     lbStatusCan->setObjectName(QStringLiteral("lbStatusCan"));
     lbStatusPort->setObjectName(QStringLiteral("lbStatusPort"));
@@ -160,7 +165,7 @@ void MainWindow::setupStatusBar()
     ui->statusbar->addWidget(lbStatusCan);
     ui->statusbar->addWidget(new QLabel(QStringLiteral("| COM port:"), this));
     ui->statusbar->addWidget(lbStatusPort);
-    lbStatusRate = new QLabel(this);
+    lbStatusRate = new ElidedLabel(ElidedLabel::FlowRank, this);
     lbStatusRate->setObjectName(QStringLiteral("lbStatusRate"));
     ui->statusbar->addPermanentWidget(lbStatusRate);
     load = new LoadMeter(ui->statusbar, this);

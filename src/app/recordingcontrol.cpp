@@ -1,6 +1,7 @@
 #include "app/recordingcontrol.h"
 
 #include "app/appsettings.h"
+#include "app/elidedlabel.h"
 #include "capture/capturerecorder.h"
 
 #include <QFileInfo>
@@ -16,8 +17,8 @@ const QString FailedStyle = QStringLiteral("color: #C62828;");
 } // namespace
 
 RecordingControl::RecordingControl(QStatusBar *bar, QObject *parent)
-    : QObject(parent), writer(new CaptureRecorder(this)), label(new QLabel(bar)),
-      sizeTimer(new QTimer(this))
+    : QObject(parent), writer(new CaptureRecorder(this)),
+      label(new ElidedLabel(ElidedLabel::RecordRank, bar)), sizeTimer(new QTimer(this))
 {
     label->setObjectName(QStringLiteral("lbStatusRecord"));
     bar->addPermanentWidget(label);
