@@ -338,6 +338,53 @@ private slots:
         QCOMPARE(!read.error.isEmpty(), fails);
     }
 
+    // A power cut leaves zeroed blocks at the end; a bad sector leaves a binary line anywhere.
+    // Every frame before and after the damage is read, the damaged lines are counted.
+    void damagedText_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("framesAfterDamage");
+        for (const CaptureFormat f : CaptureFormats::all()) {
+            if (f == CaptureFormat::Blf)
+                continue;
+            const QByteArray name = CaptureFormats::name(f).toLatin1();
+            const QByteArray clean = writeBytes(f, sampleFrames());
+            QTest::addRow("%s: zero tail", name.data())
+                << int(f) << clean + QByteArray(4096, '\0') << 0;
+            QList<QByteArray> lines = clean.split('\n');
+            const int middle = lines.size() - 3; // two frame lines follow it
+            lines.insert(middle, QByteArray("\x00\xff\xfe\x01 (12.5) can0 123#00\x00\x80", 23));
+            QTest::addRow("%s: binary line", name.data()) << int(f) << lines.join('\n') << 2;
+        }
+    }
+
+    void damagedText()
+    {
+        QFETCH(int, format);
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, framesAfterDamage);
+        const ReadResult clean =
+            readBytes(CaptureFormat(format), writeBytes(CaptureFormat(format), sampleFrames()));
+        QVERIFY(clean.frames.size() > framesAfterDamage);
+        const ReadResult read = readBytes(CaptureFormat(format), bytes);
+        QCOMPARE(read.error, QString());
+        QCOMPARE(describeAll(read.frames), describeAll(clean.frames));
+        QCOMPARE(read.skipped, clean.skipped + 1);
+    }
+
+    // Only a file in which no line at all is a frame is refused.
+    void damagedOnly()
+    {
+        for (const CaptureFormat f : CaptureFormats::all()) {
+            if (f == CaptureFormat::Blf)
+                continue;
+            const ReadResult read = readBytes(f, QByteArray(4096, '\0') + "\n\x01\x02garbage\n");
+            QVERIFY2(!read.error.isEmpty(), qPrintable(CaptureFormats::name(f)));
+            QCOMPARE(read.frames.size(), 0);
+        }
+    }
+
     void blfObjects()
     {
         // Plain objects outside containers: a CAN_MESSAGE2, an unknown object, a remote frame,
