@@ -3,6 +3,7 @@
 
 #include "app/aboutdialog.h"
 #include "app/appinfo.h"
+#include "app/capturelog.h"
 #include "app/captureopener.h"
 #include "app/configdialog.h"
 #include "app/dbcloader.h"
@@ -274,7 +275,7 @@ void MainWindow::onAddPacket()
 void MainWindow::logFrame(const TimedPacket &frame)
 {
     if (filter.matches(frame.packet))
-        model->addFrame(frame);
+        captureLog->addLiveFrame(frame);
     statistics->count(frame);
     scheduleRefresh();
 }
@@ -309,7 +310,7 @@ void MainWindow::onSendPacket(CanPacket packet)
     } else {
         recording->record(frame);
         if (onFilterView(packet) && filter.matchShown(packet))
-            model->addFrame(frame);
+            captureLog->addLiveFrame(frame);
     }
     scheduleRefresh();
 }
@@ -408,6 +409,7 @@ void MainWindow::on_actionMask_triggered()
     connect(dialog, &FilterMask::setMaskCode, this, &MainWindow::onSetMaskCode);
     if (dialog->exec() == QDialog::Accepted) {
         filter.setMask(dialog->maskValue(), dialog->codeValue());
+        refilterLoaded();
     }
     dialog->deleteLater();
 }
@@ -516,17 +518,21 @@ void MainWindow::on_actionExit_triggered()
 
 void MainWindow::setupOpener()
 {
+    captureLog = std::make_unique<CaptureLog>(model);
     opener = new CaptureOpener(this, ui->statusbar);
     connect(opener, &CaptureOpener::status, this, &MainWindow::onStatusMain);
-    connect(opener, &CaptureOpener::starting, this, [this] {
-        model->clear();
+    connect(opener, &CaptureOpener::starting, this, [this](bool reread) {
+        if (reread) // the statistics already hold every frame of it
+            return captureLog->beginReread();
+        captureLog->beginCapture();
         statistics->clear(FrameStatistics::Clock::Capture);
     });
     connect(opener, &CaptureOpener::frames, this, [this](const QVector<TimedPacket> &batch) {
         for (const TimedPacket &frame : batch)
-            logFrame(frame);
+            logCaptureFrame(frame);
     });
     connect(opener, &CaptureOpener::loaded, this, [this](const QString &path) {
+        captureLog->endCapture();
         setWindowTitle(QStringLiteral("Veltrica. Анализатор пакетов Quorvex %1 — %2")
                            .arg(QLatin1String(AppInfo::Version), QFileInfo(path).fileName()));
         ui->actionReplay->setEnabled(connected);
@@ -549,17 +555,27 @@ void MainWindow::on_actionOpenLog_triggered()
         opener->open(config.workDir);
 }
 
-// A loaded capture follows the filters: it is read again with the new ones.
+void MainWindow::logCaptureFrame(const TimedPacket &frame)
+{
+    if (filter.matches(frame.packet))
+        captureLog->addCaptureFrame(frame);
+    if (!captureLog->isRereading())
+        statistics->count(frame);
+    scheduleRefresh();
+}
+
+// A loaded capture follows the filters, connected or not: it is read again with the new ones.
 void MainWindow::refilterLoaded()
 {
-    if (!connected && opener && opener->hasCapture())
+    if (opener && opener->hasCapture())
         opener->reload();
 }
 
 void MainWindow::on_actionReplay_triggered()
 {
     onRefreshView();
-    auto *dialog = new ReplayDialog(model->snapshot(), pager->selectedRows(), this);
+    auto *dialog = new ReplayDialog(captureLog->captureSnapshot(),
+                                    captureLog->captureRowsOf(pager->selectedRows()), this);
     connect(dialog, &ReplayDialog::sendPacket, this, &MainWindow::onSendPacket);
     dialog->exec();
     dialog->deleteLater();
@@ -599,6 +615,7 @@ void MainWindow::on_btClearTable_clicked()
 {
     listing->clear();
     model->clear();
+    captureLog->clear();
     statistics->clear();
     opener->forget();
     ui->actionReplay->setEnabled(false);

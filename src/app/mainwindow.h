@@ -11,6 +11,7 @@
 
 class CanDataModel;
 class CanTester;
+class CaptureLog;
 class DbcLoader;
 class CaptureOpener;
 class ExchangeListing;
@@ -95,6 +96,7 @@ private:
     void onPortLost(QSerialPort *lost);
     void scheduleRefresh();
     void logFrame(const TimedPacket &frame);
+    void logCaptureFrame(const TimedPacket &frame);
     void setupOpener();
     void refilterLoaded();
 
@@ -104,6 +106,7 @@ private:
     LogSaver *saver = nullptr;
     DbcLoader *dbc = nullptr;
     CaptureOpener *opener = nullptr;
+    std::unique_ptr<CaptureLog> captureLog; // which rows of the log the opened capture holds
     RecordingControl *recording = nullptr;
     ExchangeListing *listing = nullptr;
     std::unique_ptr<FrameStatistics> statistics; // its table model is a child of the window

@@ -1,0 +1,194 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// An opened capture beside the live log: what a replay sends, what the filters show while
+// connected, and opens that fail or meet a damaged file.
+#include "app/replaydialog.h"
+#include "link/linerecord.h"
+#include "log/candatamodel.h"
+#include "support/ptypair.h"
+#include "support/testfiles.h"
+#include "support/windowharness.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+class TestOpenedCapture : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void replaySendsOnlyTheCapture();
+    void filtersShowTheCaptureThenTheLiveRows();
+    void failedOpenKeepsTheLog();
+    void damagedCaptureOpens();
+
+private:
+    QString writeCapture(const QString &name, const QByteArray &tail = {}) const;
+    void openConnectAndSendLive();
+    void sendLive(int count);
+    QString idAt(int row) const { return ui.log()->index(row, 0).data().toString(); }
+
+    std::unique_ptr<PtyPair> pty;
+    QTemporaryDir dir;
+    WindowHarness ui;
+};
+
+namespace {
+constexpr int CaptureFrames = 20;
+constexpr int LiveFrames = 5;
+const QString LiveId = QStringLiteral("0x000007FF");
+} // namespace
+
+void TestOpenedCapture::init()
+{
+    pty = std::make_unique<PtyPair>();
+    QVERIFY(pty->isValid());
+    WindowHarness::writeSettings(pty->portName(), dir.path());
+}
+
+void TestOpenedCapture::cleanup()
+{
+    ui.destroy();
+    pty.reset();
+}
+
+// 20 frames a millisecond apart, identifiers 0x100 to 0x113; even ones on CAN0, odd on CAN1.
+QString TestOpenedCapture::writeCapture(const QString &name, const QByteArray &tail) const
+{
+    QByteArray text;
+    for (int i = 0; i < CaptureFrames; ++i) {
+        text += QStringLiteral("(1700000000.%1) %2 %3#0102\n")
+                    .arg(i * 1000, 6, 10, QLatin1Char('0'))
+                    .arg(QLatin1String(i % 2 ? "can1" : "can0"))
+                    .arg(0x100 + i, 3, 16)
+                    .toLatin1();
+        if (i == CaptureFrames / 2 && !tail.isEmpty()) // damage in the middle too
+            text += QByteArray("\x00\xff\xfe (1.0) can0 1#\x00\n", 19);
+    }
+    const QString path = dir.filePath(name);
+    return ::writeFile(path, text + tail) ? path : QString();
+}
+
+void TestOpenedCapture::sendLive(int count)
+{
+    CanPacket p;
+    p.id = 0x7FF;
+    p.frame = CanPacket::Can0ToCan1;
+    p.rtl = 1;
+    QByteArray bytes;
+    for (int i = 0; i < count; ++i)
+        bytes += LineRecord::moduleRecord(p);
+    QVERIFY(pty->write(bytes));
+}
+
+// The capture, then the module connected and live frames logged after it.
+void TestOpenedCapture::openConnectAndSendLive()
+{
+    ui.create();
+    ui.get()->openCapture(writeCapture(QStringLiteral("bus.log")));
+    QTRY_COMPARE(ui.log()->rowCount(), CaptureFrames);
+    QVERIFY(ui.connectPort());
+    sendLive(LiveFrames);
+    QTRY_COMPARE(ui.log()->rowCount(), CaptureFrames + LiveFrames);
+}
+
+void TestOpenedCapture::replaySendsOnlyTheCapture()
+{
+    openConnectAndSendLive();
+    QString planned;
+    QString done;
+    bool finished = false;
+    whenModal<ReplayDialog>([&](ReplayDialog *dialog) {
+        planned = dialog->findChild<QLabel *>("lbReplayState")->text();
+        auto *start = dialog->findChild<QPushButton *>("btReplayStart");
+        start->click(); // in the capture's own timing
+        finished = QTest::qWaitFor([start] { return start->isEnabled(); }, 20000);
+        done = dialog->findChild<QLabel *>("lbReplayState")->text();
+        dialog->findChild<QPushButton *>("btReplayClose")->click(); // whatever happened
+    });
+    ui.child<QAction>("actionReplay")->trigger();
+    QVERIFY(finished);
+    QCOMPARE(planned, QStringLiteral("Кадров в открытом журнале: %1").arg(CaptureFrames));
+    QCOMPARE(done, QStringLiteral("Отправлено: %1 из %1, круг 1").arg(CaptureFrames));
+    const QByteArray sent = pty->read(CaptureFrames * LineRecord::Size, 5000);
+    QCOMPARE(sent.size(), CaptureFrames * LineRecord::Size);
+    const auto *log = qobject_cast<CanDataModel *>(ui.log());
+    CanPacket last = log->frameAt(CaptureFrames - 1).packet;
+    last.direct = CanPacket::Transmitted;
+    QCOMPARE(sent.right(LineRecord::Size), LineRecord::hostRecord(last));
+    QVERIFY(pty->read(1, 300).isEmpty()); // no live row went back onto the bus
+}
+
+void TestOpenedCapture::filtersShowTheCaptureThenTheLiveRows()
+{
+    openConnectAndSendLive();
+    ui.setCombo("cbDirect", 32); // CAN1->CAN0: the odd half of the capture
+    QTRY_COMPARE(ui.log()->rowCount(), CaptureFrames / 2 + LiveFrames);
+    QCOMPARE(idAt(0), QStringLiteral("0x00000101"));
+    QCOMPARE(idAt(CaptureFrames / 2 - 1), QStringLiteral("0x00000113"));
+    QCOMPARE(idAt(CaptureFrames / 2), LiveId);
+    ui.setCombo("cbMASK", 3); // 29-bit only: none of the capture
+    QTRY_COMPARE(ui.log()->rowCount(), LiveFrames);
+    ui.setCombo("cbMASK", 0);
+    ui.setCombo("cbDirect", 240);
+    QTRY_COMPARE(ui.log()->rowCount(), CaptureFrames + LiveFrames);
+    QCOMPARE(idAt(0), QStringLiteral("0x00000100"));
+    QCOMPARE(idAt(CaptureFrames - 1), QStringLiteral("0x00000113"));
+    for (int row = CaptureFrames; row < CaptureFrames + LiveFrames; ++row)
+        QCOMPARE(idAt(row), LiveId);
+    sendLive(2); // live frames go on after them
+    QTRY_COMPARE(ui.log()->rowCount(), CaptureFrames + LiveFrames + 2);
+    QCOMPARE(idAt(CaptureFrames + LiveFrames + 1), LiveId);
+    QCOMPARE(idAt(0), QStringLiteral("0x00000100"));
+}
+
+void TestOpenedCapture::failedOpenKeepsTheLog()
+{
+    ui.create();
+    ui.get()->openCapture(writeCapture(QStringLiteral("bus.log")));
+    QTRY_COMPARE(ui.log()->rowCount(), CaptureFrames);
+    QTRY_VERIFY(ui.get()->windowTitle().endsWith(QStringLiteral("bus.log")));
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        QString status;
+    } failures[] = {
+        {"picture.png", QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16),
+         QStringLiteral("Журнал не открыт: неизвестный формат файла (picture.png)")},
+        {"garbage.log", QByteArray("\x01\x02\0\x03\nnot a frame\n", 17),
+         QStringLiteral("Журнал не открыт: файл не похож на журнал candump (garbage.log)")},
+        {"empty.log", QByteArray(),
+         QStringLiteral("Журнал не открыт: в файле нет кадров (empty.log)")},
+    };
+    for (const auto &failure : failures) {
+        const QString path = dir.filePath(QLatin1String(failure.name));
+        QVERIFY(::writeFile(path, failure.bytes));
+        ui.get()->openCapture(path);
+        QTRY_COMPARE(ui.status("lbStatusMain"), failure.status);
+        QCOMPARE(ui.log()->rowCount(), CaptureFrames);
+        QVERIFY(ui.get()->windowTitle().endsWith(QStringLiteral("bus.log")));
+        QCOMPARE(idAt(CaptureFrames - 1), QStringLiteral("0x00000113"));
+    }
+    // The capture in the log is still the one the filters read again.
+    ui.setCombo("cbDirect", 16);
+    QTRY_COMPARE(ui.log()->rowCount(), CaptureFrames / 2);
+}
+
+// A recording cut by a power cut: its last blocks zeroed; and a binary line in the middle.
+void TestOpenedCapture::damagedCaptureOpens()
+{
+    ui.create();
+    ui.get()->openCapture(writeCapture(QStringLiteral("cut.log"), QByteArray(4096, '\0')));
+    QTRY_COMPARE(ui.status("lbStatusMain"),
+                 QStringLiteral("Загружено кадров: %1 | Пропущено строк: 2").arg(CaptureFrames));
+    QTRY_COMPARE(ui.log()->rowCount(), CaptureFrames);
+    QCOMPARE(idAt(CaptureFrames - 1), QStringLiteral("0x00000113"));
+}
+
+QUORVEX_WINDOW_TEST_MAIN(TestOpenedCapture)
+#include "tst_openedcapture.moc"
