@@ -10,8 +10,11 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
+#include <functional>
 
 class TestOpenedCapture : public QObject
 {
@@ -25,6 +28,7 @@ private slots:
     void filtersShowTheCaptureThenTheLiveRows();
     void failedOpenKeepsTheLog();
     void damagedCaptureOpens();
+    void rowsInNoFileAreAskedFor();
 
 private:
     QString writeCapture(const QString &name, const QByteArray &tail = {}) const;
@@ -41,6 +45,27 @@ namespace {
 constexpr int CaptureFrames = 20;
 constexpr int LiveFrames = 5;
 const QString LiveId = QStringLiteral("0x000007FF");
+
+// Runs `act`; a question box it opens is answered with `answer`. The box's text, or an empty
+// text when none was asked.
+QString answering(QMessageBox::StandardButton answer, const std::function<void()> &act)
+{
+    QString asked;
+    bool done = false;
+    std::function<void()> watch = [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            asked = box->text();
+            box->button(answer)->click();
+        } else if (!done) {
+            QTimer::singleShot(10, watch);
+        }
+    };
+    QTimer::singleShot(0, watch);
+    act();
+    done = true;
+    QCoreApplication::processEvents();
+    return asked;
+}
 } // namespace
 
 void TestOpenedCapture::init()
@@ -188,6 +213,52 @@ void TestOpenedCapture::damagedCaptureOpens()
                  QStringLiteral("Загружено кадров: %1 | Пропущено строк: 2").arg(CaptureFrames));
     QTRY_COMPARE(ui.log()->rowCount(), CaptureFrames);
     QCOMPARE(idAt(CaptureFrames - 1), QStringLiteral("0x00000113"));
+}
+
+// Live rows with recording off are in no file: dropping them takes a yes, with their number.
+void TestOpenedCapture::rowsInNoFileAreAskedFor()
+{
+    QSettings(QStringLiteral("Veltrica"), QStringLiteral("Quorvex"))
+        .setValue(QStringLiteral("RECORD"), false);
+    ui.create();
+    QVERIFY(ui.connectPort());
+    sendLive(LiveFrames);
+    QTRY_COMPARE(ui.log()->rowCount(), LiveFrames);
+    auto *clear = ui.child<QPushButton>("btClearTable");
+    const QString asked = answering(QMessageBox::No, [clear] { clear->click(); });
+    QVERIFY2(asked.contains(QStringLiteral(": %1.").arg(LiveFrames)), qPrintable(asked));
+    QVERIFY(asked.contains(QStringLiteral("Очистить журнал")));
+    QCOMPARE(ui.log()->rowCount(), LiveFrames);
+    QVERIFY(!answering(QMessageBox::Yes, [clear] { clear->click(); }).isEmpty());
+    QCOMPARE(ui.log()->rowCount(), 0);
+    QVERIFY(answering(QMessageBox::Yes, [clear] { clear->click(); }).isEmpty()); // nothing to lose
+
+    // Opening a capture over them.
+    sendLive(3);
+    QTRY_COMPARE(ui.log()->rowCount(), 3);
+    ui.child<QAction>("actionOpenPort")->trigger(); // opens go with the port closed
+    const QString path = writeCapture(QStringLiteral("bus.log"));
+    QVERIFY(!answering(QMessageBox::No, [&] { ui.get()->openCapture(path); }).isEmpty());
+    QTest::qWait(50);
+    QCOMPARE(ui.log()->rowCount(), 3);
+    QVERIFY(!answering(QMessageBox::Yes, [&] { ui.get()->openCapture(path); }).isEmpty());
+    QTRY_COMPARE(ui.log()->rowCount(), CaptureFrames);
+    // Rows read from a file are in one.
+    QVERIFY(answering(QMessageBox::No, [clear] { clear->click(); }).isEmpty());
+    QCOMPARE(ui.log()->rowCount(), 0);
+
+    // Closing the window.
+    QVERIFY(ui.connectPort());
+    sendLive(2);
+    QTRY_COMPARE(ui.log()->rowCount(), 2);
+    bool closed = true;
+    QVERIFY(answering(QMessageBox::No, [&] {
+                closed = ui.get()->close();
+            }).contains(QStringLiteral("Закрыть программу")));
+    QVERIFY(!closed);
+    QVERIFY(ui.get()->isVisible());
+    answering(QMessageBox::Yes, [&] { closed = ui.get()->close(); });
+    QVERIFY(closed);
 }
 
 QUORVEX_WINDOW_TEST_MAIN(TestOpenedCapture)

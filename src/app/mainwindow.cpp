@@ -19,6 +19,9 @@
 #include "app/signalselection.h"
 #include "app/signalspage.h"
 #include "app/statisticsview.h"
+#include "app/unsavedrowsguard.h"
+#include "capture/capturerecorder.h"
+#include "capture/rowstore.h"
 #include "link/cantester.h"
 #include "link/timedpacket.h"
 #include "link/timeofday.h"
@@ -30,6 +33,7 @@
 #include "transmit/senddialog.h"
 #include "transmit/transmitlistlocation.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLabel>
@@ -275,7 +279,7 @@ void MainWindow::onAddPacket()
 void MainWindow::logFrame(const TimedPacket &frame)
 {
     if (filter.matches(frame.packet))
-        captureLog->addLiveFrame(frame);
+        logLive(frame);
     statistics->count(frame);
     scheduleRefresh();
 }
@@ -310,7 +314,7 @@ void MainWindow::onSendPacket(CanPacket packet)
     } else {
         recording->record(frame);
         if (onFilterView(packet) && filter.matchShown(packet))
-            captureLog->addLiveFrame(frame);
+            logLive(frame);
     }
     scheduleRefresh();
 }
@@ -519,12 +523,16 @@ void MainWindow::on_actionExit_triggered()
 void MainWindow::setupOpener()
 {
     captureLog = std::make_unique<CaptureLog>(model);
+    unsaved = std::make_unique<UnsavedRowsGuard>(this);
+    connect(saver, &LogSaver::saved, this,
+            [this](qint64 rows) { unsaved->saved(rows, model->store().size()); });
     opener = new CaptureOpener(this, ui->statusbar);
     connect(opener, &CaptureOpener::status, this, &MainWindow::onStatusMain);
     connect(opener, &CaptureOpener::starting, this, [this](bool reread) {
         if (reread) // the statistics already hold every frame of it
             return captureLog->beginReread();
         captureLog->beginCapture();
+        unsaved->dropped();
         statistics->clear(FrameStatistics::Clock::Capture);
     });
     connect(opener, &CaptureOpener::frames, this, [this](const QVector<TimedPacket> &batch) {
@@ -543,7 +551,7 @@ void MainWindow::openCapture(const QString &path)
 {
     if (connected)
         onStatusMain(QStringLiteral("Журнал открывается при закрытом порте"));
-    else
+    else if (unsaved->mayDrop(QStringLiteral("Открыть другой журнал")))
         opener->load(path);
 }
 
@@ -551,8 +559,23 @@ void MainWindow::on_actionOpenLog_triggered()
 {
     if (connected)
         onStatusMain(QStringLiteral("Журнал открывается при закрытом порте"));
-    else
+    else if (unsaved->mayDrop(QStringLiteral("Открыть другой журнал")))
         opener->open(config.workDir);
+}
+
+// A live row reaches the log; it is in a file only while a recording takes it.
+void MainWindow::logLive(const TimedPacket &frame)
+{
+    captureLog->addLiveFrame(frame);
+    unsaved->logged(recording->recorder()->isRecording());
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (unsaved->mayDrop(QStringLiteral("Закрыть программу")))
+        QMainWindow::closeEvent(event);
+    else
+        event->ignore();
 }
 
 void MainWindow::logCaptureFrame(const TimedPacket &frame)
@@ -613,6 +636,9 @@ void MainWindow::on_cbFormat_currentIndexChanged(int index)
 
 void MainWindow::on_btClearTable_clicked()
 {
+    if (!unsaved->mayDrop(QStringLiteral("Очистить журнал")))
+        return;
+    unsaved->dropped();
     listing->clear();
     model->clear();
     captureLog->clear();

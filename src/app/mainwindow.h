@@ -12,6 +12,7 @@
 class CanDataModel;
 class CanTester;
 class CaptureLog;
+class UnsavedRowsGuard;
 class DbcLoader;
 class CaptureOpener;
 class ExchangeListing;
@@ -46,6 +47,9 @@ public:
 
     // Loads a capture file into the log (the program's argument, say).
     void openCapture(const QString &path);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
 
 private slots:
     void onConnectPort();
@@ -97,6 +101,7 @@ private:
     void scheduleRefresh();
     void logFrame(const TimedPacket &frame);
     void logCaptureFrame(const TimedPacket &frame);
+    void logLive(const TimedPacket &frame);
     void setupOpener();
     void refilterLoaded();
 
@@ -107,6 +112,7 @@ private:
     DbcLoader *dbc = nullptr;
     CaptureOpener *opener = nullptr;
     std::unique_ptr<CaptureLog> captureLog; // which rows of the log the opened capture holds
+    std::unique_ptr<UnsavedRowsGuard> unsaved;
     RecordingControl *recording = nullptr;
     ExchangeListing *listing = nullptr;
     std::unique_ptr<FrameStatistics> statistics; // its table model is a child of the window
