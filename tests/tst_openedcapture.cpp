@@ -1,7 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // An opened capture beside the live log: what a replay sends, what the filters show while
 // connected, and opens that fail or meet a damaged file.
+#include "app/capturelog.h"
 #include "app/replaydialog.h"
+#include "capture/logrecord.h"
+#include "capture/rowstore.h"
+#include "formats/captureformat.h"
+#include "formats/capturewriter.h"
 #include "link/linerecord.h"
 #include "log/candatamodel.h"
 #include "support/ptypair.h"
@@ -9,6 +14,7 @@
 #include "support/windowharness.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -29,6 +35,8 @@ private slots:
     void failedOpenKeepsTheLog();
     void damagedCaptureOpens();
     void rowsInNoFileAreAskedFor();
+    void brokenFileKeepsWhatWasRead();
+    void rereadKeepsLiveRowsBehindTheCapture();
 
 private:
     QString writeCapture(const QString &name, const QByteArray &tail = {}) const;
@@ -259,6 +267,76 @@ void TestOpenedCapture::rowsInNoFileAreAskedFor()
     QVERIFY(ui.get()->isVisible());
     answering(QMessageBox::Yes, [&] { closed = ui.get()->close(); });
     QVERIFY(closed);
+}
+
+// A file that breaks off part-way: what was read stays, and the status says the file was not
+// read whole.
+void TestOpenedCapture::brokenFileKeepsWhatWasRead()
+{
+    QBuffer bytes;
+    bytes.open(QIODevice::WriteOnly);
+    {
+        const auto writer = CaptureFormats::createWriter(CaptureFormat::Blf, &bytes);
+        for (int i = 0; i < 20000; ++i) {
+            CanPacket p;
+            p.id = uint32_t(i % 0x700);
+            p.rtl = 8;
+            std::memcpy(p.data, &i, sizeof i);
+            QVERIFY(writer->write({1700000000000000LL + i * 100, p}));
+        }
+        QVERIFY(writer->finish());
+    }
+    const QString path = dir.filePath(QStringLiteral("cut.blf"));
+    QVERIFY(::writeFile(path, bytes.data().left(bytes.data().size() * 2 / 3)));
+    ui.create();
+    ui.get()->openCapture(path);
+    const QString prefix =
+        QStringLiteral("Журнал прочитан не полностью (журнал BLF обрезан), кадров: ");
+    QTRY_VERIFY(ui.status("lbStatusMain").startsWith(prefix));
+    const int read = ui.status("lbStatusMain").mid(prefix.size()).toInt();
+    QVERIFY(read > 0 && read < 20000);
+    QTRY_COMPARE(ui.log()->rowCount(), read);
+    QVERIFY(ui.get()->windowTitle().endsWith(QStringLiteral("cut.blf")));
+}
+
+// A re-read puts the capture first, then the live rows logged before it, then those that arrived
+// while it was read; a replay takes the capture's rows only.
+void TestOpenedCapture::rereadKeepsLiveRowsBehindTheCapture()
+{
+    CanDataModel model(nullptr, dir.path());
+    CaptureLog log(&model);
+    const auto frame = [](uint32_t id) {
+        TimedPacket f{1700000000000000LL + id, CanPacket()};
+        f.packet.id = id;
+        return f;
+    };
+    const auto ids = [&model] {
+        QList<uint32_t> seen;
+        for (int row = 0; row < model.store().size(); ++row)
+            seen << model.store().at(row).id;
+        return seen;
+    };
+    log.beginCapture();
+    for (uint32_t id : {1, 2, 3})
+        log.addCaptureFrame(frame(id));
+    log.endCapture();
+    log.addLiveFrame(frame(100));
+    log.addLiveFrame(frame(101));
+    QCOMPARE(ids(), QList<uint32_t>({1, 2, 3, 100, 101}));
+
+    log.beginReread();
+    log.addCaptureFrame(frame(2)); // the new filters let one through
+    log.addLiveFrame(frame(102));
+    QVERIFY(log.isRereading());
+    log.endCapture();
+    QCOMPARE(ids(), QList<uint32_t>({2, 100, 101, 102}));
+    QCOMPARE(log.captureRows(), qint64(1));
+    QCOMPARE(log.captureSnapshot().size(), qint64(1));
+    QCOMPARE(log.captureRowsOf({0, 1, 3}), QVector<qint64>({0}));
+    LogRecord record{};
+    QVERIFY(log.captureSnapshot().read(0, &record));
+    QCOMPARE(record.id, 2u);
+    QVERIFY(!log.captureSnapshot().read(1, &record));
 }
 
 QUORVEX_WINDOW_TEST_MAIN(TestOpenedCapture)
