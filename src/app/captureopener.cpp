@@ -75,10 +75,24 @@ void CaptureOpener::load(const QString &file)
 
 void CaptureOpener::reload()
 {
-    if (!hasCapture() || isLoading())
+    if (!hasCapture())
         return;
+    if (isLoading()) {
+        // Frames already taken went through the old filters: read it all again afterwards.
+        rereadAgain = rereadAgain || pending == path;
+        return;
+    }
     load(path);
     rereading = isLoading();
+}
+
+void CaptureOpener::forget()
+{
+    path.clear();
+    pending.clear();
+    rereadAgain = false;
+    if (isLoading())
+        loader->cancel();
 }
 
 // Nothing is cleared before the file has given a frame: a file that cannot be read leaves the
@@ -107,6 +121,8 @@ void CaptureOpener::showProgress(bool shown)
 void CaptureOpener::onFinished(bool ok, quint64 framesRead, quint64 skipped, const QString &error)
 {
     showProgress(false);
+    if (pending.isEmpty()) // forgotten meanwhile
+        return;
     if (!started) {
         const QString why = !error.isEmpty() ? error
                             : ok             ? QStringLiteral("в файле нет кадров")
@@ -125,4 +141,8 @@ void CaptureOpener::onFinished(bool ok, quint64 framesRead, quint64 skipped, con
     if (skipped > 0)
         text += QStringLiteral(" | Пропущено строк: %1").arg(skipped);
     emit status(text);
+    if (rereadAgain) {
+        rereadAgain = false;
+        reload();
+    }
 }

@@ -25,9 +25,10 @@ public:
 
     void open(const QString &workDir);
     void load(const QString &path);
-    // Loads the last capture again, say with other filters.
+    // Loads the last capture again, say with other filters; during a load of it, once more after.
     void reload();
-    void forget() { path.clear(); }
+    // The log was emptied: a load under way stops, and there is no capture any more.
+    void forget();
     bool hasCapture() const { return !path.isEmpty(); }
     bool isLoading() const;
     QString capturePath() const { return path; }
@@ -54,4 +55,5 @@ private:
     QString pending; // the file being read
     bool started = false;
     bool rereading = false;
+    bool rereadAgain = false; // the filters changed while the capture was being read again
 };
