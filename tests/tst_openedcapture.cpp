@@ -267,6 +267,12 @@ void TestOpenedCapture::rowsInNoFileAreAskedFor()
     QVERIFY(ui.get()->isVisible());
     answering(QMessageBox::Yes, [&] { closed = ui.get()->close(); });
     QVERIFY(closed);
+    // A stop by signal has nobody to ask.
+    ui.get()->show();
+    sendLive(1);
+    QTRY_COMPARE(ui.log()->rowCount(), 3);
+    QVERIFY(answering(QMessageBox::No, [&] { ui.get()->stop(); }).isEmpty());
+    QVERIFY(!ui.get()->isVisible());
 }
 
 // A file that breaks off part-way: what was read stays, and the status says the file was not

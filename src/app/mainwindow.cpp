@@ -570,6 +570,12 @@ void MainWindow::logLive(const TimedPacket &frame)
     unsaved->logged(recording->recorder()->isRecording());
 }
 
+void MainWindow::stop()
+{
+    unsaved->dropped();
+    close();
+}
+
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     if (unsaved->mayDrop(QStringLiteral("Закрыть программу")))

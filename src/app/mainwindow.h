@@ -47,6 +47,8 @@ public:
 
     // Loads a capture file into the log (the program's argument, say).
     void openCapture(const QString &path);
+    // Closes without asking about rows in no file: a stop by signal has nobody to answer.
+    void stop();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
