@@ -86,6 +86,7 @@ private slots:
 
     void durationEndsTheStreamAndExitWaitsForTheReader();
     void replayGivesTheFileFrames();
+    void replayReadsPastDamage();
     void loopRepeatsTheFile();
     void slowReaderLosesNothing();
 
@@ -505,6 +506,35 @@ void TestTarvixSim::replayGivesTheFileFrames()
     QVERIFY(sim->waitForFinished(Long));
     QCOMPARE(sim->exitCode(), 0);
     QCOMPARE(lastOutputLine(), summaryLine(4, 0, 0, 1));
+}
+
+// A recording cut by a power cut (zeroed tail) with a binary line inside: every frame around the
+// damage is sent, the damaged lines are counted; a file of damage alone is refused.
+void TestTarvixSim::replayReadsPastDamage()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bus.log"));
+    QVERIFY(writeFile(path, QByteArray("(1700000000.000000) can0 123#11\n"
+                                       "\x00\xff (1.0) can0 1#\x00\x01\n"
+                                       "(1700000000.001000) can1 456#22\n"
+                                       "(1700000000.002000) can0 789#33\n",
+                                       115) +
+                                QByteArray(4096, '\0')));
+    QVERIFY(startSim({QStringLiteral("--replay"), path, QStringLiteral("--fast"),
+                      QStringLiteral("--exit-when-done")}));
+    QTRY_COMPARE_WITH_TIMEOUT(frames.size(), 3, Long);
+    QCOMPARE(frames[1].id, 0x456u);
+    QCOMPARE(frames[2].id, 0x789u);
+    QVERIFY(sim->waitForFinished(Long));
+    QCOMPARE(sim->exitCode(), 0);
+    QCOMPARE(lastOutputLine(), summaryLine(3, 0, 0, 2));
+
+    QVERIFY(writeFile(path, QByteArray(4096, '\0') + "\nno frame\n"));
+    QProcess refused;
+    refused.start(QStringLiteral(TARVIX_SIM_PATH),
+                  {QStringLiteral("--replay"), path, QStringLiteral("--exit-when-done")});
+    QVERIFY(refused.waitForFinished(Long));
+    QVERIFY(refused.exitCode() != 0);
 }
 
 void TestTarvixSim::loopRepeatsTheFile()

@@ -37,7 +37,7 @@ CaptureOpener::CaptureOpener(QWidget *window, QStatusBar *bar)
     showProgress(false);
     connect(cancelButton, &QPushButton::clicked, loader, &CaptureLoader::cancel);
     connect(poll, &QTimer::timeout, this, [this] { progress->setValue(loader->progress()); });
-    connect(loader, &CaptureLoader::frames, this, &CaptureOpener::frames);
+    connect(loader, &CaptureLoader::frames, this, &CaptureOpener::onFrames);
     connect(loader, &CaptureLoader::finished, this, &CaptureOpener::onFinished);
 }
 
@@ -62,20 +62,49 @@ void CaptureOpener::load(const QString &file)
         loader->cancel();
         return;
     }
-    emit starting();
     if (!loader->start(file)) {
         emit status(QStringLiteral("Журнал не открыт: %1 (%2)")
                         .arg(loader->errorString(), QFileInfo(file).fileName()));
         return;
     }
-    path = file;
+    pending = file;
+    started = false;
+    rereading = false;
     showProgress(true);
 }
 
 void CaptureOpener::reload()
 {
-    if (hasCapture() && !isLoading())
-        load(path);
+    if (!hasCapture())
+        return;
+    if (isLoading()) {
+        // Frames already taken went through the old filters: read it all again afterwards.
+        rereadAgain = rereadAgain || pending == path;
+        return;
+    }
+    load(path);
+    rereading = isLoading();
+}
+
+void CaptureOpener::forget()
+{
+    path.clear();
+    pending.clear();
+    rereadAgain = false;
+    if (isLoading())
+        loader->cancel();
+}
+
+// Nothing is cleared before the file has given a frame: a file that cannot be read leaves the
+// log as it was.
+void CaptureOpener::onFrames(const QVector<TimedPacket> &batch)
+{
+    if (!started) {
+        started = true;
+        path = pending;
+        emit starting(rereading);
+    }
+    emit frames(batch);
 }
 
 void CaptureOpener::showProgress(bool shown)
@@ -92,12 +121,28 @@ void CaptureOpener::showProgress(bool shown)
 void CaptureOpener::onFinished(bool ok, quint64 framesRead, quint64 skipped, const QString &error)
 {
     showProgress(false);
+    if (pending.isEmpty()) // forgotten meanwhile
+        return;
+    if (!started) {
+        const QString why = !error.isEmpty() ? error
+                            : ok             ? QStringLiteral("в файле нет кадров")
+                                             : QStringLiteral("открытие отменено");
+        emit status(
+            QStringLiteral("Журнал не открыт: %1 (%2)").arg(why, QFileInfo(pending).fileName()));
+        return;
+    }
     emit loaded(path);
     QString text = QStringLiteral("Загружено кадров: %1").arg(framesRead);
     if (!ok)
         text = error.isEmpty() ? QStringLiteral("Загрузка прервана, кадров: %1").arg(framesRead)
-                               : QStringLiteral("Ошибка чтения: %1").arg(error);
+                               : QStringLiteral("Журнал прочитан не полностью (%1), кадров: %2")
+                                     .arg(error)
+                                     .arg(framesRead);
     if (skipped > 0)
         text += QStringLiteral(" | Пропущено строк: %1").arg(skipped);
     emit status(text);
+    if (rereadAgain) {
+        rereadAgain = false;
+        reload();
+    }
 }

@@ -25,21 +25,24 @@ public:
 
     void open(const QString &workDir);
     void load(const QString &path);
-    // Loads the last capture again, say with other filters.
+    // Loads the last capture again, say with other filters; during a load of it, once more after.
     void reload();
-    void forget() { path.clear(); }
+    // The log was emptied: a load under way stops, and there is no capture any more.
+    void forget();
     bool hasCapture() const { return !path.isEmpty(); }
     bool isLoading() const;
     QString capturePath() const { return path; }
 
 signals:
-    // A load begins: the log is to be emptied.
-    void starting();
+    // The first frames of a load are here: the log is to be emptied (`reread`: the same capture
+    // read again). A file from which no frame can be read never gets this far.
+    void starting(bool reread);
     void frames(const QVector<TimedPacket> &batch);
     void loaded(const QString &path);
     void status(const QString &text);
 
 private:
+    void onFrames(const QVector<TimedPacket> &batch);
     void onFinished(bool ok, quint64 framesRead, quint64 skipped, const QString &error);
     void showProgress(bool shown);
 
@@ -48,5 +51,9 @@ private:
     QProgressBar *progress;
     QPushButton *cancelButton;
     QTimer *poll;
-    QString path;
+    QString path;    // the capture in the log
+    QString pending; // the file being read
+    bool started = false;
+    bool rereading = false;
+    bool rereadAgain = false; // the filters changed while the capture was being read again
 };

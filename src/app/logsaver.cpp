@@ -127,6 +127,7 @@ void LogSaver::onFinished(bool ok, const QString &error)
     const qint64 rows = job->total();
     if (ok) {
         emit status(QStringLiteral("Сохранено строк: %1 в %2").arg(rows).arg(path));
+        emit saved(rows);
         return;
     }
     emit status(QStringLiteral("Журнал не сохранён: %1").arg(error));

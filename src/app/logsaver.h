@@ -40,6 +40,8 @@ public:
 
 signals:
     void status(const QString &text);
+    // The log's first `rows` rows are in a file now.
+    void saved(qint64 rows);
 
 private:
     void start(std::unique_ptr<ExportJob> newJob);

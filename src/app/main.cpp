@@ -27,7 +27,7 @@ int main(int argc, char *argv[])
     QString error;
     stopSignals.install(error, {SIGINT, SIGTERM, SIGHUP});
     MainWindow window;
-    QObject::connect(&stopSignals, &SignalPipe::received, &window, &QWidget::close);
+    QObject::connect(&stopSignals, &SignalPipe::received, &window, &MainWindow::stop);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/quorvex.png")));
     window.show();
     const QStringList files = commandLine.files();

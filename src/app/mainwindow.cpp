@@ -4,6 +4,7 @@
 #include "analysis/framestatistics.h"
 #include "app/aboutdialog.h"
 #include "app/appinfo.h"
+#include "app/capturelog.h"
 #include "app/captureopener.h"
 #include "app/configdialog.h"
 #include "app/dbcloader.h"
@@ -21,6 +22,9 @@
 #include "app/statisticsview.h"
 #include "app/statusfields.h"
 #include "app/wraprowlayout.h"
+#include "app/unsavedrowsguard.h"
+#include "capture/capturerecorder.h"
+#include "capture/rowstore.h"
 #include "link/cantester.h"
 #include "link/timedpacket.h"
 #include "link/timeofday.h"
@@ -32,6 +36,7 @@
 #include "transmit/senddialog.h"
 #include "transmit/transmitlistlocation.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLabel>
@@ -290,7 +295,7 @@ void MainWindow::onAddPacket()
 void MainWindow::logFrame(const TimedPacket &frame)
 {
     if (filter.matches(frame.packet))
-        model->addFrame(frame);
+        logLive(frame);
     statistics->count(frame);
     scheduleRefresh();
 }
@@ -325,7 +330,7 @@ void MainWindow::onSendPacket(CanPacket packet)
     } else {
         recording->record(frame);
         if (onFilterView(packet) && filter.matchShown(packet))
-            model->addFrame(frame);
+            logLive(frame);
     }
     scheduleRefresh();
 }
@@ -424,6 +429,7 @@ void MainWindow::on_actionMask_triggered()
     connect(dialog, &FilterMask::setMaskCode, this, &MainWindow::onSetMaskCode);
     if (dialog->exec() == QDialog::Accepted) {
         filter.setMask(dialog->maskValue(), dialog->codeValue());
+        refilterLoaded();
     }
     dialog->deleteLater();
 }
@@ -532,17 +538,25 @@ void MainWindow::on_actionExit_triggered()
 
 void MainWindow::setupOpener()
 {
+    captureLog = std::make_unique<CaptureLog>(model);
+    unsaved = std::make_unique<UnsavedRowsGuard>(this);
+    connect(saver, &LogSaver::saved, this,
+            [this](qint64 rows) { unsaved->saved(rows, model->store().size()); });
     opener = new CaptureOpener(this, ui->statusbar);
     connect(opener, &CaptureOpener::status, this, &MainWindow::onStatusMain);
-    connect(opener, &CaptureOpener::starting, this, [this] {
-        model->clear();
+    connect(opener, &CaptureOpener::starting, this, [this](bool reread) {
+        if (reread) // the statistics already hold every frame of it
+            return captureLog->beginReread();
+        captureLog->beginCapture();
+        unsaved->dropped();
         statistics->clear(FrameStatistics::Clock::Capture);
     });
     connect(opener, &CaptureOpener::frames, this, [this](const QVector<TimedPacket> &batch) {
         for (const TimedPacket &frame : batch)
-            logFrame(frame);
+            logCaptureFrame(frame);
     });
     connect(opener, &CaptureOpener::loaded, this, [this](const QString &path) {
+        captureLog->endCapture();
         setWindowTitle(QStringLiteral("Veltrica. Анализатор пакетов Quorvex %1 — %2")
                            .arg(QLatin1String(AppInfo::Version), QFileInfo(path).fileName()));
         ui->actionReplay->setEnabled(connected);
@@ -553,7 +567,7 @@ void MainWindow::openCapture(const QString &path)
 {
     if (connected)
         onStatusMain(QStringLiteral("Журнал открывается при закрытом порте"));
-    else
+    else if (unsaved->mayDrop(QStringLiteral("Открыть другой журнал")))
         opener->load(path);
 }
 
@@ -561,21 +575,52 @@ void MainWindow::on_actionOpenLog_triggered()
 {
     if (connected)
         onStatusMain(QStringLiteral("Журнал открывается при закрытом порте"));
-    else
+    else if (unsaved->mayDrop(QStringLiteral("Открыть другой журнал")))
         opener->open(config.workDir);
 }
 
-// A loaded capture follows the filters: it is read again with the new ones.
+// A live row reaches the log; it is in a file only while a recording takes it.
+void MainWindow::logLive(const TimedPacket &frame)
+{
+    captureLog->addLiveFrame(frame);
+    unsaved->logged(recording->recorder()->isRecording());
+}
+
+void MainWindow::stop()
+{
+    unsaved->dropped();
+    close();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (unsaved->mayDrop(QStringLiteral("Закрыть программу")))
+        QMainWindow::closeEvent(event);
+    else
+        event->ignore();
+}
+
+void MainWindow::logCaptureFrame(const TimedPacket &frame)
+{
+    if (filter.matches(frame.packet))
+        captureLog->addCaptureFrame(frame);
+    if (!captureLog->isRereading())
+        statistics->count(frame);
+    scheduleRefresh();
+}
+
+// A loaded capture follows the filters, connected or not: it is read again with the new ones.
 void MainWindow::refilterLoaded()
 {
-    if (!connected && opener && opener->hasCapture())
+    if (opener && opener->hasCapture())
         opener->reload();
 }
 
 void MainWindow::on_actionReplay_triggered()
 {
     onRefreshView();
-    auto *dialog = new ReplayDialog(model->snapshot(), pager->selectedRows(), this);
+    auto *dialog = new ReplayDialog(captureLog->captureSnapshot(),
+                                    captureLog->captureRowsOf(pager->selectedRows()), this);
     connect(dialog, &ReplayDialog::sendPacket, this, &MainWindow::onSendPacket);
     dialog->exec();
     dialog->deleteLater();
@@ -613,8 +658,12 @@ void MainWindow::on_cbFormat_currentIndexChanged(int index)
 
 void MainWindow::on_btClearTable_clicked()
 {
+    if (!unsaved->mayDrop(QStringLiteral("Очистить журнал")))
+        return;
+    unsaved->dropped();
     listing->clear();
     model->clear();
+    captureLog->clear();
     statistics->clear();
     opener->forget();
     ui->actionReplay->setEnabled(false);

@@ -10,6 +10,8 @@
 
 class CanDataModel;
 class CanTester;
+class CaptureLog;
+class UnsavedRowsGuard;
 class DbcLoader;
 class CaptureOpener;
 class ExchangeListing;
@@ -48,6 +50,11 @@ public:
 
     // Loads a capture file into the log (the program's argument, say).
     void openCapture(const QString &path);
+    // Closes without asking about rows in no file: a stop by signal has nobody to answer.
+    void stop();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
 
 private slots:
     void onConnectPort();
@@ -98,6 +105,8 @@ private:
     void onPortLost(QSerialPort *lost);
     void scheduleRefresh();
     void logFrame(const TimedPacket &frame);
+    void logCaptureFrame(const TimedPacket &frame);
+    void logLive(const TimedPacket &frame);
     void setupOpener();
     void refilterLoaded();
     void deleteChildWidgets();
@@ -108,6 +117,8 @@ private:
     LogSaver *saver = nullptr;
     DbcLoader *dbc = nullptr;
     CaptureOpener *opener = nullptr;
+    std::unique_ptr<CaptureLog> captureLog; // which rows of the log the opened capture holds
+    std::unique_ptr<UnsavedRowsGuard> unsaved;
     RecordingControl *recording = nullptr;
     ExchangeListing *listing = nullptr;
     FrameStatistics *statistics = nullptr;

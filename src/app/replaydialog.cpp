@@ -16,7 +16,8 @@ ReplayDialog::ReplayDialog(RowSnapshot rows, QVector<qint64> selected, QWidget *
 {
     ui->setupUi(this);
     ui->chkSelected->setEnabled(!this->selected.isEmpty());
-    ui->lbReplayState->setText(QStringLiteral("Строк в журнале: %1").arg(this->rows.size()));
+    ui->lbReplayState->setText(
+        QStringLiteral("Кадров в открытом журнале: %1").arg(this->rows.size()));
     connect(engine, &CaptureReplay::sendPacket, this, &ReplayDialog::sendPacket);
     connect(engine, &CaptureReplay::finished, this, &ReplayDialog::onFinished);
     connect(poll, &QTimer::timeout, this, &ReplayDialog::showProgress);

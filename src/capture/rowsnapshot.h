@@ -18,6 +18,13 @@ public:
     RowSnapshot() = default;
 
     qint64 size() const { return rows; }
+    // The first `count` rows only.
+    RowSnapshot head(qint64 count) const
+    {
+        RowSnapshot cut = *this;
+        cut.rows = qBound<qint64>(0, count, rows);
+        return cut;
+    }
     // False when a paged-out row could not be read back.
     bool read(qint64 row, LogRecord *record) const;
 

@@ -175,7 +175,7 @@ bool BlfReader::headerAtPosition(const Bytes &bytes)
 }
 
 // Where the next object starts in `bytes`: at its position or after the padding; -1 if neither.
-int BlfReader::objectStart(const Bytes &bytes, int padding)
+int BlfReader::objectStart(const Bytes &bytes, int padding, bool quiet)
 {
     using namespace BlfLayout;
     if (hasSignature(bytes.at(), ObjectSignature))
@@ -183,8 +183,31 @@ int BlfReader::objectStart(const Bytes &bytes, int padding)
     if (padding > 0 && bytes.available() >= padding + BaseHeaderSize &&
         hasSignature(bytes.at() + padding, ObjectSignature))
         return padding;
-    corrupt();
+    if (!quiet)
+        corrupt();
     return -1;
+}
+
+// Damage between top-level objects (a zeroed tail, say) costs only itself: reading goes on at the
+// next object signature, or ends at the end of the file. False at the end.
+bool BlfReader::resync()
+{
+    using namespace BlfLayout;
+    countSkipped();
+    topPadding = 0;
+    ++file.pos; // what is here is no object
+    for (;;) {
+        const char *from = file.at();
+        for (int i = 0; i + 4 <= file.available(); ++i) {
+            if (hasSignature(from + i, ObjectSignature)) {
+                file.pos += i;
+                return true;
+            }
+        }
+        file.pos = qMax(file.pos, file.size - 3); // a signature may span two reads
+        if (!fillFile())
+            return false;
+    }
 }
 
 BlfReader::Step BlfReader::topLevelObject(TimedPacket &frame)
@@ -195,17 +218,15 @@ BlfReader::Step BlfReader::topLevelObject(TimedPacket &frame)
             truncated();
         return Step::End;
     }
-    const int shift = objectStart(file, topPadding);
+    const int shift = objectStart(file, topPadding, true);
     if (shift < 0)
-        return Step::End;
+        return resync() ? Step::More : Step::End;
     file.pos += shift;
     const quint16 headerSize = get16(file.at() + 4);
     const quint32 size = get32(file.at() + 8);
     const quint32 type = get32(file.at() + 12);
-    if (headerSize < BaseHeaderSize || size < headerSize) {
-        corrupt();
-        return Step::End;
-    }
+    if (headerSize < BaseHeaderSize || size < headerSize)
+        return resync() ? Step::More : Step::End;
     topPadding = int(size % 4);
     if (type == LogContainer)
         return startContainer(size);

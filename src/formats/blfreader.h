@@ -46,7 +46,8 @@ private:
     bool pumpStored(int take);
     bool takeInner(TimedPacket &frame);
     static bool headerAtPosition(const Bytes &bytes);
-    int objectStart(const Bytes &bytes, int padding);
+    int objectStart(const Bytes &bytes, int padding, bool quiet = false);
+    bool resync();
     bool decodeMessage(const char *object, quint32 size, TimedPacket &frame) const;
     void truncated();
     void corrupt();

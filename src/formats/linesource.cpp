@@ -59,10 +59,6 @@ bool LineSource::fill()
         error = device->errorString();
         return false;
     }
-    if (firstChunk && got > 0) {
-        firstChunk = false;
-        binary = std::memchr(buffer.get() + size, '\0', size_t(got)) != nullptr;
-    }
     size += int(got);
     return got > 0;
 }

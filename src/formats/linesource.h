@@ -22,8 +22,6 @@ public:
     Status next(const char *&begin, const char *&end);
     // Bytes of the input up to the end of the last line handed out.
     qint64 consumed() const { return done; }
-    // True when the first chunk read holds a NUL byte: binary data, not text.
-    bool startsBinary() const { return binary; }
     QString errorString() const { return error; }
 
 private:
@@ -37,8 +35,6 @@ private:
     int size = 0; // bytes held
     qint64 done = 0;
     bool atEnd = false;
-    bool firstChunk = true;
-    bool binary = false;
     bool dropping = false; // inside the rest of an overlong line
     QString error;
 };

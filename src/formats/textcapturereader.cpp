@@ -2,6 +2,8 @@
 
 #include "link/timedpacket.h"
 
+#include <cstring>
+
 TextCaptureReader::TextCaptureReader(QIODevice *device, const QString &formatTitle)
     : CaptureReader(device), lines(device), title(formatTitle)
 {
@@ -13,20 +15,19 @@ bool TextCaptureReader::next(TimedPacket &frame)
         const char *begin = nullptr;
         const char *end = nullptr;
         const LineSource::Status status = lines.next(begin, end);
-        if (lines.startsBinary()) {
-            notThisFormat();
-            return false;
-        }
         if (status == LineSource::Status::Error)
             fail(QStringLiteral("ошибка чтения: %1").arg(lines.errorString()));
         if (status != LineSource::Status::Line)
             break;
         setConsumed(lines.consumed());
         frame = TimedPacket();
-        if (take(parseLine(begin, end, frame)))
+        // A NUL byte is no text of any format: a block zeroed by a power cut, say.
+        const bool binary = std::memchr(begin, '\0', size_t(end - begin)) != nullptr;
+        if (take(binary ? Line::Broken : parseLine(begin, end, frame)))
             return true;
     }
-    if (!recognised && brokenBeforeRecognised > 0)
+    // Damage costs only its own lines; a file without a single frame among them is another thing.
+    if (framesTaken == 0 && brokenLines > 0)
         notThisFormat();
     return false;
 }
@@ -35,21 +36,18 @@ bool TextCaptureReader::take(Line kind)
 {
     switch (kind) {
     case Line::Frame:
-        recognised = true;
+        ++framesTaken;
         return true;
     case Line::Header:
-        recognised = true;
         return false;
     case Line::Blank:
         return false;
     case Line::Skipped:
-        recognised = true;
         countSkipped();
         return false;
     case Line::Broken:
         countSkipped();
-        if (!recognised && ++brokenBeforeRecognised >= ProbeLines)
-            notThisFormat();
+        ++brokenLines;
         return false;
     }
     return false;

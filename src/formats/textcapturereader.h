@@ -4,8 +4,8 @@
 #include "formats/linesource.h"
 
 // A reader of a line-based capture: cuts the input into lines and hands each to the format's
-// parser. Input that is binary, or whose first lines are all unrecognisable, is not the format:
-// reading stops with an error instead of counting a whole file of garbage as skipped lines.
+// parser. Damaged lines (binary bytes, garbage) are counted as skipped and reading goes on past
+// them; input in which not a single frame was found among broken lines is not the format at all.
 class TextCaptureReader : public CaptureReader
 {
 public:
@@ -27,14 +27,11 @@ protected:
     virtual Line parseLine(const char *begin, const char *end, TimedPacket &frame) = 0;
 
 private:
-    // Broken lines accepted before anything recognisable has been seen.
-    static constexpr int ProbeLines = 20;
-
     bool take(Line kind);
     void notThisFormat();
 
     LineSource lines;
     QString title;
-    bool recognised = false;
-    int brokenBeforeRecognised = 0;
+    quint64 framesTaken = 0;
+    quint64 brokenLines = 0;
 };

@@ -338,6 +338,53 @@ private slots:
         QCOMPARE(!read.error.isEmpty(), fails);
     }
 
+    // A power cut leaves zeroed blocks at the end; a bad sector leaves a binary line anywhere.
+    // Every frame before and after the damage is read, the damaged lines are counted.
+    void damagedText_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("framesAfterDamage");
+        for (const CaptureFormat f : CaptureFormats::all()) {
+            if (f == CaptureFormat::Blf)
+                continue;
+            const QByteArray name = CaptureFormats::name(f).toLatin1();
+            const QByteArray clean = writeBytes(f, sampleFrames());
+            QTest::addRow("%s: zero tail", name.data())
+                << int(f) << clean + QByteArray(4096, '\0') << 0;
+            QList<QByteArray> lines = clean.split('\n');
+            const int middle = lines.size() - 3; // two frame lines follow it
+            lines.insert(middle, QByteArray("\x00\xff\xfe\x01 (12.5) can0 123#00\x00\x80", 23));
+            QTest::addRow("%s: binary line", name.data()) << int(f) << lines.join('\n') << 2;
+        }
+    }
+
+    void damagedText()
+    {
+        QFETCH(int, format);
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, framesAfterDamage);
+        const ReadResult clean =
+            readBytes(CaptureFormat(format), writeBytes(CaptureFormat(format), sampleFrames()));
+        QVERIFY(clean.frames.size() > framesAfterDamage);
+        const ReadResult read = readBytes(CaptureFormat(format), bytes);
+        QCOMPARE(read.error, QString());
+        QCOMPARE(describeAll(read.frames), describeAll(clean.frames));
+        QCOMPARE(read.skipped, clean.skipped + 1);
+    }
+
+    // Only a file in which no line at all is a frame is refused.
+    void damagedOnly()
+    {
+        for (const CaptureFormat f : CaptureFormats::all()) {
+            if (f == CaptureFormat::Blf)
+                continue;
+            const ReadResult read = readBytes(f, QByteArray(4096, '\0') + "\n\x01\x02garbage\n");
+            QVERIFY2(!read.error.isEmpty(), qPrintable(CaptureFormats::name(f)));
+            QCOMPARE(read.frames.size(), 0);
+        }
+    }
+
     void blfObjects()
     {
         // Plain objects outside containers: a CAN_MESSAGE2, an unknown object, a remote frame,
@@ -379,9 +426,27 @@ private slots:
             flipped[at] = char(flipped[at] ^ 0x10);
             const ReadResult read = readBytes(CaptureFormat::Blf, flipped);
             QVERIFY(read.frames.size() <= frames.size());
-            QVERIFY2(!read.error.isEmpty() || read.frames.size() == frames.size(),
+            QVERIFY2(!read.error.isEmpty() || read.skipped > 0 ||
+                         read.frames.size() == frames.size(),
                      qPrintable(QString::number(at)));
         }
+        // A power cut's zeroed tail after the last object: every frame, the tail counted.
+        const ReadResult tail = readBytes(CaptureFormat::Blf, whole + QByteArray(4096, '\0'));
+        QCOMPARE(tail.error, QString());
+        QCOMPARE(tail.frames.size(), frames.size());
+        QCOMPARE(tail.skipped, quint64(1));
+        // Garbage between two top-level objects: reading goes on at the next one.
+        QByteArray single = writeBytes(CaptureFormat::Blf, {});
+        QByteArray body(BlfLayout::MessageSize, '\0');
+        BlfLayout::put16(body.data(), 1);
+        body[3] = 1;
+        BlfLayout::put32(body.data() + 4, 0x123);
+        const QByteArray message = blfObject(BlfLayout::CanMessage, body);
+        single += message + QByteArray("\0\0\xff\xfegarbage", 11) + message;
+        const ReadResult between = readBytes(CaptureFormat::Blf, single);
+        QCOMPARE(between.error, QString());
+        QCOMPARE(between.frames.size(), 2);
+        QCOMPARE(between.skipped, quint64(1));
     }
 
     void writeFailure_data() { roundTrip_data(); }

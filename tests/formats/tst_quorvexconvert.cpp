@@ -78,6 +78,35 @@ private slots:
                  describeAll(readBytes(CaptureFormat::Candump, expected).frames, suffix != "csv"));
     }
 
+    // A recording cut by a power cut (zeroed tail) with a binary line inside converts whole:
+    // every frame around the damage, the two damaged lines counted as skipped.
+    void damagedInput_data()
+    {
+        QTest::addColumn<int>("format");
+        for (const CaptureFormat f : CaptureFormats::all()) {
+            if (f != CaptureFormat::Blf)
+                QTest::newRow(qPrintable(CaptureFormats::suffix(f))) << int(f);
+        }
+    }
+
+    void damagedInput()
+    {
+        QFETCH(int, format);
+        const CaptureFormat f = CaptureFormat(format);
+        const QByteArray clean = writeBytes(f, sampleFrames());
+        QList<QByteArray> lines = clean.split('\n');
+        lines.insert(lines.size() - 3, QByteArray("\x01\x00\xff binary\x00", 12));
+        const QString in = path("damaged." + CaptureFormats::suffix(f));
+        QVERIFY(::writeFile(in, lines.join('\n') + QByteArray(4096, '\0')));
+        const Run run = convert({in, "-", "--to", "candump", "--date", "2023-11-15"});
+        QCOMPARE(run.code, 0);
+        const ReadResult expected = readBytes(f, clean);
+        QCOMPARE(run.err, QStringLiteral("frames read %1, written %1, skipped %2\n")
+                              .arg(expected.frames.size())
+                              .arg(expected.skipped + 2)
+                              .toLatin1());
+    }
+
     void standardStreams()
     {
         const Run run = convert({"--from", "candump", "--to", "asc", "-", "-"}, Log);

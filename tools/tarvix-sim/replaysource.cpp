@@ -19,6 +19,11 @@ bool ReplaySource::load(const QString &path, QString &error)
         error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
         return false;
     }
+    if (entries
+            .isEmpty()) { // damage costs its own lines only; a file of nothing else is no capture
+        error = QStringLiteral("no frame in %1 (%2 bad lines)").arg(path).arg(bad);
+        return false;
+    }
     finishLoading();
     return true;
 }
