@@ -15,6 +15,7 @@ struct DbcMessage
     QString name;
     int size = 0;        // bytes
     QString transmitter; // empty for Vector__XXX
+    QStringList senders; // BO_TX_BU_: every node that sends it
     QString comment;
     int cycleTimeMs = 0; // GenMsgCycleTime, or its default; 0 when neither is given
     QHash<QString, QString> attributes;

@@ -1,5 +1,6 @@
 // quorvex-convert: converts a CAN capture between candump, ASC, TRC, BLF and Quorvex's table.
 
+#include "dbcmerge.h"
 #include "decodedoutput.h"
 #include "formats/captureformat.h"
 #include "formats/capturereader.h"
@@ -22,6 +23,7 @@ enum ExitCode { Success = 0, Failure = 1, BadUsage = 2 };
 
 const char HelpText[] =
     "Usage: quorvex-convert [--from FMT] [--to FMT] [--date YYYY-MM-DD] IN OUT\n"
+    "       quorvex-convert --dbc A.dbc [--dbc B.dbc ...] --write-dbc OUT.dbc\n"
     "\n"
     "Converts a CAN capture. Formats: candump (.log), asc (.asc), trc (.trc), blf (.blf),\n"
     "table (.csv, Quorvex's semicolon table). They are taken from the file suffixes unless\n"
@@ -36,6 +38,7 @@ const char HelpText[] =
     "  --decoded          OUT gets the decoded signals as CSV: \"time\" in seconds since the\n"
     "                    epoch, then one column \"Message.Signal\" per signal, a row per frame\n"
     "                    of a message the DBC files know\n"
+    "  --write-dbc FILE  writes the DBC files given with --dbc, merged, as one DBC file\n"
     "  -h, --help        this text\n"
     "\n"
     "Prints \"frames read N, written M, skipped K\" to standard error. An OUT file is replaced\n"
@@ -58,6 +61,7 @@ struct Options
     QDate date;
     QStringList dbcFiles;
     bool decoded = false;
+    QString writeDbc;
 };
 
 // Parses the command line; returns an exit code when the program should stop at once.
@@ -70,7 +74,8 @@ std::optional<int> parseOptions(const QStringList &arguments, Options &options)
     const QCommandLineOption date("date", "date", "YYYY-MM-DD");
     const QCommandLineOption dbc("dbc", "DBC file", "FILE");
     const QCommandLineOption decoded("decoded", "decoded signals");
-    parser.addOptions({help, from, to, date, dbc, decoded});
+    const QCommandLineOption writeDbc("write-dbc", "DBC file to write", "FILE");
+    parser.addOptions({help, from, to, date, dbc, decoded, writeDbc});
     if (!parser.parse(arguments)) {
         say(parser.errorText());
         return BadUsage;
@@ -80,6 +85,11 @@ std::optional<int> parseOptions(const QStringList &arguments, Options &options)
         return Success;
     }
     const QStringList files = parser.positionalArguments();
+    options.writeDbc = parser.value(writeDbc);
+    options.dbcFiles = parser.values(dbc);
+    if (parser.isSet(writeDbc))
+        return DbcMerge::checkUsage(options.dbcFiles, files) ? std::nullopt
+                                                             : std::optional<int>(BadUsage);
     if (files.size() != 2) {
         std::fputs(HelpText, stderr);
         return BadUsage;
@@ -209,8 +219,9 @@ int convert(const Options &options)
     }
     for (const QString &problem : dbcProblems)
         say(problem);
-    const auto writer = options.decoded ? decoded.writer(&output.device())
-                                        : CaptureFormats::createWriter(*options.to, &output.device());
+    const auto writer = options.decoded
+                            ? decoded.writer(&output.device())
+                            : CaptureFormats::createWriter(*options.to, &output.device());
     Counts counts;
     const bool finished = copyFrames(*reader, *writer, counts) && writer->finish();
     std::fprintf(stderr, "frames read %llu, written %llu, skipped %llu\n",
@@ -238,6 +249,8 @@ int main(int argc, char *argv[])
     Options options;
     if (const auto stop = parseOptions(app.arguments(), options))
         return *stop;
+    if (!options.writeDbc.isEmpty())
+        return DbcMerge::run(options.dbcFiles, options.writeDbc) ? Success : Failure;
     if (const auto stop = resolveFormats(options))
         return *stop;
     return convert(options);
