@@ -146,3 +146,34 @@ void DbcDatabase::applyDefaults()
         }
     }
 }
+
+void DbcDatabase::rebuildIndex()
+{
+    messageIndex.clear();
+    for (size_t i = 0; i < messageList.size(); ++i)
+        messageIndex.insert(key(messageList[i].id, messageList[i].extended), int(i));
+}
+
+void DbcDatabase::putMessage(DbcMessage message, int position)
+{
+    const int existing = messagePosition(message.id, message.extended);
+    if (existing >= 0) {
+        messageList[size_t(existing)] = std::move(message);
+    } else {
+        const size_t at =
+            position < 0 ? messageList.size() : std::min(size_t(position), messageList.size());
+        messageList.insert(messageList.begin() + std::ptrdiff_t(at), std::move(message));
+        rebuildIndex();
+    }
+    applyDefaults();
+}
+
+int DbcDatabase::removeMessage(uint32_t id, bool extended)
+{
+    const int at = messagePosition(id, extended);
+    if (at < 0)
+        return -1;
+    messageList.erase(messageList.begin() + at);
+    rebuildIndex();
+    return at;
+}

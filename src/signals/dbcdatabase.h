@@ -37,6 +37,18 @@ public:
     const QHash<QString, DbcValueTable> &valueTables() const { return tables; }
     const QHash<QString, DbcAttributeDef> &attributeDefs() const { return attributeDefList; }
     const QHash<QString, QString> &networkAttributes() const { return networkAttributeList; }
+    // Edits; pointers into the database are gone after each. A message takes the place of the
+    // one with its identifier, or goes in at `position` (the end when -1).
+    void putMessage(DbcMessage message, int position = -1);
+    // Removes a message; its former position, or -1 when there was none.
+    int removeMessage(uint32_t id, bool extended);
+    int messagePosition(uint32_t id, bool extended) const
+    {
+        return messageIndex.value(key(id, extended), -1);
+    }
+    // Adds a node to BU_ unless it is there.
+    void addNodeName(const QString &name) { addNode(name); }
+
     const QVector<DbcEnvVar> &envVars() const { return envVarList; }
     const DbcEnvVar *envVar(const QString &name) const;
     QString version() const { return versionText; }
@@ -72,4 +84,5 @@ private:
     bool addMessage(DbcMessage message, DbcMessage **stored);
     void addNode(const QString &name);
     void applyDefaults();
+    void rebuildIndex();
 };

@@ -32,9 +32,17 @@ struct DbcMessage
     // whose switch could not be resolved.
     QStringList resolveMultiplexing();
 
+    // Edits. Puts `signal` in place of the one named `replacing`, or adds it when there is none;
+    // removes one. Signals multiplexed by a changed or renamed signal stay tied to it; decoding
+    // plans and multiplexing are worked out again.
+    void setSignal(const QString &replacing, DbcSignal signal);
+    bool removeSignal(const QString &signalName);
+
 private:
     QHash<QString, int> byName;
 
     int plainMultiplexor() const;
+    void reindex(const QHash<QString, QString> &switchNames);
+    QHash<QString, QString> switchNames() const;
     bool switchLoops(int index) const;
 };
