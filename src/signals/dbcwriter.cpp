@@ -96,7 +96,9 @@ QString DbcWriter::messageId(const DbcMessage &message)
 
 QString DbcWriter::text()
 {
+    constexpr int BytesPerMessage = 600; // a message of eight signals with comments and values
     out.clear();
+    out.reserve(int(db.messages().size()) * BytesPerMessage);
     header();
     nodes();
     valueTables();
@@ -161,26 +163,64 @@ void DbcWriter::valueTables()
 
 void DbcWriter::message(const DbcMessage &m)
 {
-    out += QStringLiteral("BO_ %1 %2: %3 %4\n")
-               .arg(messageId(m), m.name)
-               .arg(m.size)
-               .arg(m.transmitter.isEmpty() ? NoNode : m.transmitter);
+    out += QLatin1String("BO_ ");
+    out += messageId(m);
+    out += QLatin1Char(' ');
+    out += m.name;
+    out += QLatin1String(": ");
+    out += QString::number(m.size);
+    out += QLatin1Char(' ');
+    out += m.transmitter.isEmpty() ? NoNode : m.transmitter;
+    out += QLatin1Char('\n');
     for (const DbcSignal &signal : m.signalList)
         signalLine(signal);
     out += QLatin1Char('\n');
 }
 
+// Appended piece by piece: a file of thousands of signals is written in a few milliseconds.
 void DbcWriter::signalLine(const DbcSignal &s)
 {
     const bool intel = s.byteOrder == DbcSignal::ByteOrder::Intel;
-    out += QStringLiteral(" SG_ ") + s.name + muxWord(s) + QStringLiteral(" : ") +
-           QString::number(s.startBit) + QLatin1Char('|') + QString::number(s.length) +
-           QLatin1Char('@') + QLatin1Char(intel ? '1' : '0') + QLatin1Char(s.isSigned ? '-' : '+') +
-           QStringLiteral(" (") + number(s.factor) + QLatin1Char(',') + number(s.offset) +
-           QStringLiteral(") [") + number(s.minimum) + QLatin1Char('|') + number(s.maximum) +
-           QStringLiteral("] ") + quoted(s.unit) + QLatin1Char(' ') +
-           (s.receivers.isEmpty() ? NoNode : s.receivers.join(QLatin1Char(','))) +
-           QLatin1Char('\n');
+    out += QLatin1String(" SG_ ");
+    out += s.name;
+    out += muxWord(s);
+    out += QLatin1String(" : ");
+    out += QString::number(s.startBit);
+    out += QLatin1Char('|');
+    out += QString::number(s.length);
+    out += QLatin1String(intel ? "@1" : "@0");
+    out += QLatin1Char(s.isSigned ? '-' : '+');
+    out += QLatin1String(" (");
+    appendNumber(s.factor);
+    out += QLatin1Char(',');
+    appendNumber(s.offset);
+    out += QLatin1String(") [");
+    appendNumber(s.minimum);
+    out += QLatin1Char('|');
+    appendNumber(s.maximum);
+    out += QLatin1String("] ");
+    appendQuoted(s.unit);
+    out += QLatin1Char(' ');
+    out += s.receivers.isEmpty() ? NoNode : s.receivers.join(QLatin1Char(','));
+    out += QLatin1Char('\n');
+}
+
+void DbcWriter::appendNumber(double value)
+{
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    out += QLatin1String(buffer, int(result.ptr - buffer));
+}
+
+void DbcWriter::appendQuoted(const QString &value)
+{
+    out += QLatin1Char('"');
+    for (const QChar c : value) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
+            out += QLatin1Char('\\');
+        out += c;
+    }
+    out += QLatin1Char('"');
 }
 
 void DbcWriter::senders()
@@ -211,9 +251,13 @@ void DbcWriter::comments()
                    quoted(node.comment) + QStringLiteral(";\n");
     }
     for (const DbcMessage &m : db.messages()) {
-        if (!m.comment.isEmpty())
-            out += QStringLiteral("CM_ BO_ ") + messageId(m) + QLatin1Char(' ') +
-                   quoted(m.comment) + QStringLiteral(";\n");
+        if (!m.comment.isEmpty()) {
+            out += QLatin1String("CM_ BO_ ");
+            out += messageId(m);
+            out += QLatin1Char(' ');
+            appendQuoted(m.comment);
+            out += QLatin1String(";\n");
+        }
         for (const DbcSignal &s : m.signalList) {
             if (!s.comment.isEmpty())
                 out += QStringLiteral("CM_ SG_ ") + messageId(m) + QLatin1Char(' ') + s.name +
@@ -319,11 +363,17 @@ void DbcWriter::valueDescriptions()
         for (const DbcSignal &s : m.signalList) {
             if (s.valueTable.isEmpty())
                 continue;
-            out += QStringLiteral("VAL_ ") + messageId(m) + QLatin1Char(' ') + s.name;
-            for (const auto &entry : s.valueTable.entries())
-                out += QLatin1Char(' ') + QString::number(entry.first) + QLatin1Char(' ') +
-                       quoted(entry.second);
-            out += QStringLiteral(" ;\n");
+            out += QLatin1String("VAL_ ");
+            out += messageId(m);
+            out += QLatin1Char(' ');
+            out += s.name;
+            for (const auto &entry : s.valueTable.entries()) {
+                out += QLatin1Char(' ');
+                out += QString::number(entry.first);
+                out += QLatin1Char(' ');
+                appendQuoted(entry.second);
+            }
+            out += QLatin1String(" ;\n");
         }
     }
 }

@@ -41,6 +41,8 @@ private:
     void valueTables();
     void message(const DbcMessage &message);
     void signalLine(const DbcSignal &signal);
+    void appendNumber(double value);
+    void appendQuoted(const QString &value);
     void senders();
     void envVars();
     void comments();
