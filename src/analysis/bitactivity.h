@@ -23,4 +23,9 @@ struct BitActivity
 
     bool bit(int index) const { return (word >> index) & 1; }
     int byte(int index) const { return int((word >> (index * 8)) & 0xFF); }
+
+    // How a byte behaved: no bit moved; it counts (its lowest moving bit flips about every
+    // frame, each bit above about half as often as the one below); or it changes otherwise.
+    enum class Behaviour { Constant, Counter, Changing };
+    Behaviour behaviour(int byteIndex) const;
 };

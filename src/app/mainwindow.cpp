@@ -3,6 +3,7 @@
 
 #include "app/aboutdialog.h"
 #include "app/appinfo.h"
+#include "app/bitpanel.h"
 #include "app/captureopener.h"
 #include "app/configdialog.h"
 #include "app/dbcloader.h"
@@ -98,6 +99,10 @@ void MainWindow::setupLog()
 
     statistics = std::make_unique<FrameStatistics>(this);
     statisticsView = new StatisticsView(ui->tableView_2, statistics.get(), &filter, this);
+    bitPanel = new BitPanel(this);
+    ui->tabWidget->insertTab(ui->tabWidget->indexOf(ui->tab_2) + 1, bitPanel,
+                             QStringLiteral("Биты"));
+    bitPanel->follow(ui->tableView_2, statistics.get());
     ui->findBar->attach(model, pager, this);
     connect(ui->findBar, &FindBar::rowFound, this,
             [this] { ui->tabWidget->setCurrentWidget(ui->tab); });
@@ -170,6 +175,7 @@ void MainWindow::setupSignals()
     new SignalSelection(pager, ui->tableView, statistics.get(), ui->tableView_2, ui->signalsPage);
     new LogSignalTips(ui->tableView, pager->page(), &dbc->signalSet());
     statisticsView->showNames(dbc);
+    bitPanel->showSignals(dbc);
     saver->decodeWith(&dbc->signalSet());
     dbc->load(config.dbcFiles);
 }
@@ -276,6 +282,7 @@ void MainWindow::logFrame(const TimedPacket &frame)
     if (filter.matches(frame.packet))
         model->addFrame(frame);
     statistics->count(frame);
+    bitPanel->add(frame);
     scheduleRefresh();
 }
 
@@ -462,6 +469,7 @@ void MainWindow::onRefreshView()
     // nobody looks at is the largest cost of a busy bus with many identifiers.
     if (ui->tabWidget->currentWidget() == ui->tab_2)
         statistics->refresh();
+    bitPanel->refresh();
 }
 
 // Status bar
@@ -521,6 +529,7 @@ void MainWindow::setupOpener()
     connect(opener, &CaptureOpener::starting, this, [this] {
         model->clear();
         statistics->clear(FrameStatistics::Clock::Capture);
+        bitPanel->clear();
     });
     connect(opener, &CaptureOpener::frames, this, [this](const QVector<TimedPacket> &batch) {
         for (const TimedPacket &frame : batch)
@@ -600,6 +609,7 @@ void MainWindow::on_btClearTable_clicked()
     listing->clear();
     model->clear();
     statistics->clear();
+    bitPanel->clear();
     opener->forget();
     ui->actionReplay->setEnabled(false);
 }

@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <memory>
 
+class BitPanel;
 class CanDataModel;
 class CanTester;
 class DbcLoader;
@@ -108,6 +109,7 @@ private:
     ExchangeListing *listing = nullptr;
     std::unique_ptr<FrameStatistics> statistics; // its table model is a child of the window
     StatisticsView *statisticsView = nullptr;
+    BitPanel *bitPanel = nullptr;
     LoadMeter *load = nullptr;
     QSerialPort *port = nullptr;
     CanTester *tester = nullptr;

@@ -20,6 +20,7 @@ private slots:
     void manyIdentifiers();
     void storedRows();
     void background();
+    void byteBehaviour();
 };
 
 namespace {
@@ -153,6 +154,28 @@ void TestBitFlips::background()
     bg.forget();
     QVERIFY(!bg.isSet());
     QCOMPARE(bg.newBits(engine, *counter.activity(engine)), quint64(0));
+}
+
+void TestBitFlips::byteBehaviour()
+{
+    using B = BitActivity::Behaviour;
+    BitFlipCounter counter;
+    for (int i = 0; i < 1000; ++i) {
+        // Counters in byte 0 and in the high nibble of byte 1, a constant, a noisy byte, a
+        // flag that moves once, and a value that holds every other frame (not a counter).
+        const quint8 noisy = quint8((i * 2654435761u) >> 13);
+        counter.add(record(
+            0x1, false,
+            {quint8(i), quint8((i & 0xF) << 4), 0x55, noisy, quint8(i > 500), quint8(i / 2)}, i));
+    }
+    const BitActivity &act = *counter.activity(BitFlipCounter::key(0x1, false));
+    QCOMPARE(act.behaviour(0), B::Counter);
+    QCOMPARE(act.behaviour(1), B::Counter);
+    QCOMPARE(act.behaviour(2), B::Constant);
+    QCOMPARE(act.behaviour(3), B::Changing);
+    QCOMPARE(act.behaviour(4), B::Changing);
+    QCOMPARE(act.behaviour(5), B::Changing);
+    QCOMPARE(act.behaviour(7), B::Constant); // beyond the frame
 }
 
 QTEST_GUILESS_MAIN(TestBitFlips)
