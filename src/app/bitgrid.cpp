@@ -241,3 +241,19 @@ bool BitGrid::event(QEvent *event)
         QToolTip::showText(help->globalPos(), text, this);
     return true;
 }
+
+void BitGrid::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    const int bit = bitAt(event->pos());
+    if (bit >= 0)
+        emit cellActivated(bit);
+}
+
+QString BitGrid::signalAt(int bit) const
+{
+    for (const Outline &o : outlines) {
+        if (o.bits.contains(bit))
+            return o.name;
+    }
+    return QString();
+}

@@ -39,13 +39,18 @@ public:
     static QString behaviourText(const BitActivity &activity, int byte);
     QString cellToolTip(int bit) const;
 
+    // The name of the signal outlined on `bit`, or empty.
+    QString signalAt(int bit) const;
+
 signals:
     void selectionChanged();
+    void cellActivated(int bit); // double click
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
     bool event(QEvent *event) override;
 
 private:

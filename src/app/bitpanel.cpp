@@ -23,6 +23,11 @@ const QColor OutlineColours[] = {QColor(0, 90, 200),  QColor(0, 140, 60), QColor
 BitPanel::BitPanel(QWidget *parent) : QWidget(parent), ui(new Ui::BitPanel)
 {
     ui->setupUi(this);
+    connect(ui->bitGrid, &BitGrid::selectionChanged, this, [this] {
+        ui->btCreateSignal->setEnabled(key != BitFlipCounter::AnyKey &&
+                                       ui->bitGrid->selectionFrom() >= 0);
+    });
+    connect(ui->bitGrid, &BitGrid::cellActivated, this, &BitPanel::onCellActivated);
 }
 
 BitPanel::~BitPanel()
@@ -49,6 +54,7 @@ void BitPanel::showId(quint32 id, bool extended)
     key = BitFlipCounter::key(id, extended);
     shownId = id;
     shownExtended = extended;
+    ui->bitGrid->clearSelection();
     ui->lbBitId->setText(QStringLiteral("ID 0x%1%2")
                              .arg(QString::number(id, 16).toUpper(),
                                   extended ? QStringLiteral(" (29 бит)") : QString()));
@@ -113,6 +119,20 @@ void BitPanel::on_btRememberBackground_clicked()
     ui->btForgetBackground->setEnabled(true);
     refresh();
     emit backgroundChanged();
+}
+
+void BitPanel::on_btCreateSignal_clicked()
+{
+    const BitActivity *activity = flips.activity(key);
+    emit signalRequested(shownId, shownExtended, ui->bitGrid->selectionFrom(),
+                         ui->bitGrid->selectionTo(), activity ? activity->length : 8);
+}
+
+void BitPanel::onCellActivated(int bit)
+{
+    const QString name = ui->bitGrid->signalAt(bit);
+    if (!name.isEmpty())
+        emit signalEditRequested(shownId, shownExtended, name);
 }
 
 void BitPanel::on_btForgetBackground_clicked()

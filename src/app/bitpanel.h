@@ -40,6 +40,9 @@ public:
 
 signals:
     void backgroundChanged();
+    // "Создать сигнал" on the bits dragged across, and a double click on a signal's cell.
+    void signalRequested(quint32 id, bool extended, int fromBit, int toBit, int frameLength);
+    void signalEditRequested(quint32 id, bool extended, const QString &name);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -47,6 +50,7 @@ protected:
 private slots:
     void on_btRememberBackground_clicked();
     void on_btForgetBackground_clicked();
+    void on_btCreateSignal_clicked();
 
 private:
     Ui::BitPanel *ui;
@@ -58,4 +62,5 @@ private:
     bool shownExtended = false;
 
     void updateOutlines(const BitActivity *activity);
+    void onCellActivated(int bit);
 };

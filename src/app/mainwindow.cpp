@@ -6,6 +6,7 @@
 #include "app/bitpanel.h"
 #include "app/captureopener.h"
 #include "app/configdialog.h"
+#include "app/dbceditor.h"
 #include "app/dbcloader.h"
 #include "app/exchangelisting.h"
 #include "app/findbar.h"
@@ -30,6 +31,7 @@
 #include "transmit/senddialog.h"
 #include "transmit/transmitlistlocation.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLabel>
@@ -176,6 +178,10 @@ void MainWindow::setupSignals()
     new LogSignalTips(ui->tableView, pager->page(), &dbc->signalSet());
     statisticsView->showNames(dbc);
     bitPanel->showSignals(dbc);
+    dbcEditor = new DbcEditor(this, dbc, ui->actionSaveDbc, ui->actionSaveDbcAs);
+    connect(dbcEditor, &DbcEditor::status, this, &MainWindow::onStatusMain);
+    connect(bitPanel, &BitPanel::signalRequested, dbcEditor, &DbcEditor::createSignal);
+    connect(bitPanel, &BitPanel::signalEditRequested, dbcEditor, &DbcEditor::editSignal);
     saver->decodeWith(&dbc->signalSet());
     dbc->load(config.dbcFiles);
 }
@@ -514,6 +520,14 @@ void MainWindow::onStatusMain(QString status)
 }
 
 // Commands of the form
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (dbcEditor && !dbcEditor->mayDiscard())
+        event->ignore();
+    else
+        QMainWindow::closeEvent(event);
+}
 
 void MainWindow::on_actionExit_triggered()
 {

@@ -10,6 +10,7 @@
 #include <memory>
 
 class BitPanel;
+class DbcEditor;
 class CanDataModel;
 class CanTester;
 class DbcLoader;
@@ -46,6 +47,9 @@ public:
 
     // Loads a capture file into the log (the program's argument, say).
     void openCapture(const QString &path);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
 
 private slots:
     void onConnectPort();
@@ -110,6 +114,7 @@ private:
     std::unique_ptr<FrameStatistics> statistics; // its table model is a child of the window
     StatisticsView *statisticsView = nullptr;
     BitPanel *bitPanel = nullptr;
+    DbcEditor *dbcEditor = nullptr;
     LoadMeter *load = nullptr;
     QSerialPort *port = nullptr;
     CanTester *tester = nullptr;
