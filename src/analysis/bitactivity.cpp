@@ -24,8 +24,14 @@ BitActivity::Behaviour BitActivity::behaviour(int byteIndex) const
     const double comparisons = double(frames > 0 ? frames - 1 : 0);
     if (!about(flips[size_t(low)], comparisons))
         return Behaviour::Changing;
-    for (int bit = low + 1; bit < first + BitsPerByte && flips[size_t(bit)] > 0; ++bit) {
+    int bit = low + 1;
+    for (; bit < first + BitsPerByte && flips[size_t(bit)] > 0; ++bit) {
         if (!about(flips[size_t(bit)], flips[size_t(bit - 1)] / 2.0))
+            return Behaviour::Changing;
+    }
+    // A counter's bits run without a gap: one that moves above a still bit is something else.
+    for (; bit < first + BitsPerByte; ++bit) {
+        if (flips[size_t(bit)] > 0)
             return Behaviour::Changing;
     }
     return Behaviour::Counter;

@@ -58,7 +58,7 @@ private:
     static constexpr int LabelWidth = 64;
     static constexpr int HeaderHeight = 20;
     static constexpr int HexWidth = 40;
-    static constexpr int WordWidth = 100;
+    static constexpr int WordWidth = 130;
 
     BitActivity shown;
     const BitActivity *activity = nullptr; // &shown, or null

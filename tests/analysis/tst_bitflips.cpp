@@ -162,11 +162,13 @@ void TestBitFlips::byteBehaviour()
     BitFlipCounter counter;
     for (int i = 0; i < 1000; ++i) {
         // Counters in byte 0 and in the high nibble of byte 1, a constant, a noisy byte, a
-        // flag that moves once, and a value that holds every other frame (not a counter).
+        // flag that moves once, a value that holds every other frame (not a counter), and a
+        // toggling bit with a flag of its own far above.
         const quint8 noisy = quint8((i * 2654435761u) >> 13);
-        counter.add(record(
-            0x1, false,
-            {quint8(i), quint8((i & 0xF) << 4), 0x55, noisy, quint8(i > 500), quint8(i / 2)}, i));
+        counter.add(record(0x1, false,
+                           {quint8(i), quint8((i & 0xF) << 4), 0x55, noisy, quint8(i > 500),
+                            quint8(i / 2), quint8((i & 1) | (i % 7 == 0 ? 0x80 : 0))},
+                           i));
     }
     const BitActivity &act = *counter.activity(BitFlipCounter::key(0x1, false));
     QCOMPARE(act.behaviour(0), B::Counter);
@@ -175,6 +177,7 @@ void TestBitFlips::byteBehaviour()
     QCOMPARE(act.behaviour(3), B::Changing);
     QCOMPARE(act.behaviour(4), B::Changing);
     QCOMPARE(act.behaviour(5), B::Changing);
+    QCOMPARE(act.behaviour(6), B::Changing); // a toggling bit, and another far above it
     QCOMPARE(act.behaviour(7), B::Constant); // beyond the frame
 }
 
