@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The "Биты" page: the grid follows frames, shows the background grey and new flips bright,
 // outlines DBC signals where their bits lie, and selects bits by dragging.
+#include "analysis/framefilter.h"
 #include "app/bitgrid.h"
 #include "app/bitpanel.h"
+#include "app/framestatistics.h"
+#include "app/statisticsview.h"
 #include "link/timedpacket.h"
 
 #include <QPushButton>
+#include <QTableView>
 #include <QtTest>
 
 class TestBitView : public QObject
@@ -16,6 +20,7 @@ private slots:
     void gridShowsFrames();
     void backgroundGreysAndNewFlipsShine();
     void outlinesAndSelection();
+    void statisticsMarkNew();
 };
 
 namespace {
@@ -114,6 +119,42 @@ void TestBitView::outlinesAndSelection()
     QVERIFY(selection.size() >= 2);
     grid.clearSelection();
     QCOMPARE(grid.selectionFrom(), -1);
+}
+
+// The statistics' "Новое" column and "Только новые" follow the background of the bit view.
+void TestBitView::statisticsMarkNew()
+{
+    QObject owner;
+    FrameStatistics statistics(&owner);
+    QTableView table;
+    FrameFilter filter;
+    StatisticsView view(&table, &statistics, &filter);
+    BitPanel panel;
+    statistics.model()->setNewTest(
+        [&](uint32_t id, bool extended) { return panel.hasNewFlips(id, extended); });
+    const auto feed = [&](const TimedPacket &f) {
+        statistics.count(f);
+        panel.add(f);
+    };
+    feed(frame(0x10, {0}, 1));
+    feed(frame(0x10, {1}, 2));
+    feed(frame(0x20, {0}, 3));
+    panel.findChild<QPushButton *>("btRememberBackground")->click();
+    feed(frame(0x10, {0}, 4)); // background only
+    feed(frame(0x20, {4}, 5)); // new
+    statistics.refresh();
+    const StatisticsModel *model = statistics.model();
+    QVERIFY(model->rowCount() >= 2); // the table starts with empty rows
+    QCOMPARE(model->headerData(StatisticsModel::NewColumn, Qt::Horizontal).toString(),
+             QStringLiteral("Новое"));
+    QCOMPARE(model->index(0, StatisticsModel::NewColumn).data().toString(), QString());
+    QCOMPARE(model->index(1, StatisticsModel::NewColumn).data().toString(), QStringLiteral("да"));
+    table.show();
+    view.setNewOnly(true);
+    QVERIFY(table.isRowHidden(0));
+    QVERIFY(!table.isRowHidden(1));
+    view.setNewOnly(false);
+    QVERIFY(!table.isRowHidden(0));
 }
 
 QTEST_MAIN(TestBitView)

@@ -121,6 +121,13 @@ void BitPanel::on_btRememberBackground_clicked()
     emit backgroundChanged();
 }
 
+bool BitPanel::hasNewFlips(quint32 id, bool extended) const
+{
+    const quint32 k = BitFlipCounter::key(id, extended);
+    const BitActivity *activity = flips.activity(k);
+    return activity && bg.newBits(k, *activity) != 0;
+}
+
 void BitPanel::on_btCreateSignal_clicked()
 {
     const BitActivity *activity = flips.activity(key);

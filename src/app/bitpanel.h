@@ -37,6 +37,8 @@ public:
 
     const BitFlipCounter &counter() const { return flips; }
     const BitBackground &background() const { return bg; }
+    // Whether the identifier has bits flipping outside the background.
+    bool hasNewFlips(quint32 id, bool extended) const;
 
 signals:
     void backgroundChanged();

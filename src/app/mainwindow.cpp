@@ -105,6 +105,8 @@ void MainWindow::setupLog()
     ui->tabWidget->insertTab(ui->tabWidget->indexOf(ui->tab_2) + 1, bitPanel,
                              QStringLiteral("Биты"));
     bitPanel->follow(ui->tableView_2, statistics.get());
+    statistics->model()->setNewTest(
+        [this](uint32_t id, bool extended) { return bitPanel->hasNewFlips(id, extended); });
     ui->findBar->attach(model, pager, this);
     connect(ui->findBar, &FindBar::rowFound, this,
             [this] { ui->tabWidget->setCurrentWidget(ui->tab); });

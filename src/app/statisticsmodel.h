@@ -36,6 +36,7 @@ public:
         FirstByteColumn,
         LastByteColumn = FirstByteColumn + 7,
         NameColumn,
+        NewColumn, // "да" when bits flipped outside the background
         ColumnCount
     };
     enum Role : int {
@@ -58,6 +59,9 @@ public:
     // After the filter's hidden identifiers changed other than through a check box.
     void announceChecks();
     bool isSilent(int row) const;
+    // Whether an identifier has bits flipping outside the background; for the "Новое" column.
+    void setNewTest(std::function<bool(uint32_t id, bool extended)> test);
+    bool isNew(int row) const;
 
     // For the source: structure changes, made by `apply` between the notifications.
     void insertRowsWith(int first, int count, const std::function<void()> &apply);
@@ -81,6 +85,7 @@ private:
     const FrameStatistics *source;
     FrameFilter *idFilter = nullptr;
     const SignalSet *names = nullptr;
+    std::function<bool(uint32_t, bool)> newTest;
     int byteFormat = 0;
     qint64 nowUs = 0;
 };
