@@ -219,7 +219,7 @@ private slots:
         using M = StatisticsModel;
         QCOMPARE(texts(model, -1, M::ColumnCount).mid(M::CycleColumn),
                  QStringList({"Cycle, ms", "Min, ms", "Avg, ms", "Max, ms", "Frames/s", "D0", "D1",
-                              "D2", "D3", "D4", "D5", "D6", "D7", "Name"}));
+                              "D2", "D3", "D4", "D5", "D6", "D7", "Name", "Новое"}));
         stats->count(TimedPacket{T0, makePacket(0x10)});
         stats->refresh(T0);
         QCOMPARE(cells(model, 0, M::CycleColumn, M::MaxCycleColumn), QStringList({"", "", "", ""}));

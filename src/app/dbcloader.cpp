@@ -28,6 +28,8 @@ void DbcLoader::load(const QStringList &paths)
 
 void DbcLoader::ask()
 {
+    if (mayDiscard && !mayDiscard())
+        return;
     const QStringList chosen = QFileDialog::getOpenFileNames(
         window, QStringLiteral("Загрузить DBC"), lastDirectory, DialogFilter);
     if (chosen.isEmpty())
@@ -44,5 +46,7 @@ void DbcLoader::ask()
 
 void DbcLoader::forget()
 {
+    if (mayDiscard && !mayDiscard())
+        return;
     load(QStringList());
 }

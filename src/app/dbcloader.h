@@ -3,6 +3,7 @@
 #include "signals/signalset.h"
 
 #include <QObject>
+#include <functional>
 
 class QAction;
 class QWidget;
@@ -18,6 +19,11 @@ public:
     DbcLoader(QWidget *window, QAction *loadAction, QAction *forgetAction);
 
     const SignalSet &signalSet() const { return set; }
+    SignalSet &editableSignalSet() { return set; }
+    // Asked before the loaded database is replaced or forgotten; false keeps it.
+    void setDiscardCheck(std::function<bool()> check) { mayDiscard = std::move(check); }
+    // The database was changed by hand.
+    void edited() { emit changed(); }
     // Reads exactly these files (the list from the settings, say).
     void load(const QStringList &paths);
     // Asks for files and adds them to those loaded.
@@ -35,4 +41,5 @@ private:
     QWidget *window;
     SignalSet set;
     QString lastDirectory;
+    std::function<bool()> mayDiscard;
 };

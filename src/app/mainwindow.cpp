@@ -5,8 +5,10 @@
 #include "app/aboutdialog.h"
 #include "app/appinfo.h"
 #include "app/capturelog.h"
+#include "app/bitpanel.h"
 #include "app/captureopener.h"
 #include "app/configdialog.h"
+#include "app/dbceditor.h"
 #include "app/dbcloader.h"
 #include "app/elidedlabel.h"
 #include "app/exchangelisting.h"
@@ -118,6 +120,12 @@ void MainWindow::setupLog()
 
     statistics = new FrameStatistics(this);
     statisticsView = new StatisticsView(ui->tableView_2, statistics, &filter, this);
+    bitPanel = new BitPanel(this);
+    ui->tabWidget->insertTab(ui->tabWidget->indexOf(ui->tab_2) + 1, bitPanel,
+                             QStringLiteral("Биты"));
+    bitPanel->follow(ui->tableView_2, statistics);
+    statisticsView->tableModel()->setNewTest(
+        [this](uint32_t id, bool extended) { return bitPanel->hasNewFlips(id, extended); });
     ui->findBar->attach(model, pager, this);
     connect(ui->findBar, &FindBar::rowFound, this,
             [this] { ui->tabWidget->setCurrentWidget(ui->tab); });
@@ -191,6 +199,11 @@ void MainWindow::setupSignals()
     new SignalSelection(pager, ui->tableView, statistics, ui->tableView_2, ui->signalsPage);
     new LogSignalTips(ui->tableView, pager->page(), &dbc->signalSet());
     statisticsView->showNames(dbc);
+    bitPanel->showSignals(dbc);
+    dbcEditor = new DbcEditor(this, dbc, ui->actionSaveDbc, ui->actionSaveDbcAs);
+    connect(dbcEditor, &DbcEditor::status, this, &MainWindow::onStatusMain);
+    connect(bitPanel, &BitPanel::signalRequested, dbcEditor, &DbcEditor::createSignal);
+    connect(bitPanel, &BitPanel::signalEditRequested, dbcEditor, &DbcEditor::editSignal);
     saver->decodeWith(&dbc->signalSet());
     dbc->load(config.dbcFiles);
 }
@@ -297,6 +310,7 @@ void MainWindow::logFrame(const TimedPacket &frame)
     if (filter.matches(frame.packet))
         logLive(frame);
     statistics->count(frame);
+    bitPanel->add(frame);
     scheduleRefresh();
 }
 
@@ -484,6 +498,7 @@ void MainWindow::onRefreshView()
     // nobody looks at is the largest cost of a busy bus with many identifiers.
     if (ui->tabWidget->currentWidget() == ui->tab_2)
         statistics->refresh();
+    bitPanel->refresh();
 }
 
 // Status bar
@@ -529,6 +544,14 @@ void MainWindow::onStatusMain(QString status)
 
 // Commands of the form
 
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (dbcEditor && !dbcEditor->mayDiscard())
+        event->ignore();
+    else
+        QMainWindow::closeEvent(event);
+}
+
 void MainWindow::on_actionExit_triggered()
 {
     close();
@@ -550,6 +573,7 @@ void MainWindow::setupOpener()
         captureLog->beginCapture();
         unsaved->dropped();
         statistics->clear(FrameStatistics::Clock::Capture);
+        bitPanel->clear();
     });
     connect(opener, &CaptureOpener::frames, this, [this](const QVector<TimedPacket> &batch) {
         for (const TimedPacket &frame : batch)
@@ -665,6 +689,7 @@ void MainWindow::on_btClearTable_clicked()
     model->clear();
     captureLog->clear();
     statistics->clear();
+    bitPanel->clear();
     opener->forget();
     ui->actionReplay->setEnabled(false);
 }

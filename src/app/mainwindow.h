@@ -8,6 +8,8 @@
 #include <QElapsedTimer>
 #include <QMainWindow>
 
+class BitPanel;
+class DbcEditor;
 class CanDataModel;
 class CanTester;
 class CaptureLog;
@@ -52,6 +54,9 @@ public:
     void openCapture(const QString &path);
     // Closes without asking about rows in no file: a stop by signal has nobody to answer.
     void stop();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -123,6 +128,8 @@ private:
     ExchangeListing *listing = nullptr;
     FrameStatistics *statistics = nullptr;
     StatisticsView *statisticsView = nullptr;
+    BitPanel *bitPanel = nullptr;
+    DbcEditor *dbcEditor = nullptr;
     LoadMeter *load = nullptr;
     QSerialPort *port = nullptr;
     CanTester *tester = nullptr;

@@ -24,6 +24,7 @@ const QString &headerText(int column)
         QStringLiteral("D0"),      QStringLiteral("D1"),        QStringLiteral("D2"),
         QStringLiteral("D3"),      QStringLiteral("D4"),        QStringLiteral("D5"),
         QStringLiteral("D6"),      QStringLiteral("D7"),        QStringLiteral("Name"),
+        QStringLiteral("Новое"),
     };
     return headers[column];
 }
@@ -169,6 +170,8 @@ QString StatisticsModel::text(int row, int column) const
         return QString::number(figures.framesPerSecond(nowUs), 'f', 0);
     case NameColumn:
         return messageName(row);
+    case NewColumn:
+        return isNew(row) ? QStringLiteral("да") : QString();
     default: {
         const int byte = column - FirstByteColumn;
         return byte < carriedBytes(entry) ? logByteText(figures.lastData()[byte], byteFormat)
@@ -194,6 +197,19 @@ void StatisticsModel::announceNames()
 {
     if (rowCount() > 0)
         emit dataChanged(index(0, NameColumn), index(rowCount() - 1, NameColumn));
+}
+
+void StatisticsModel::setNewTest(std::function<bool(uint32_t, bool)> test)
+{
+    newTest = std::move(test);
+    if (rowCount() > 0)
+        emit dataChanged(index(0, NewColumn), index(rowCount() - 1, NewColumn));
+}
+
+bool StatisticsModel::isNew(int row) const
+{
+    const FrameStatistics::StatEntry *entry = source->entryAt(row);
+    return entry && newTest && newTest(entry->id, entry->extended);
 }
 
 QVariant StatisticsModel::checkState(int row) const

@@ -37,6 +37,7 @@ public:
         FirstByteColumn,
         LastByteColumn = FirstByteColumn + 7,
         NameColumn,
+        NewColumn, // "да" when bits flipped outside the background
         ColumnCount
     };
     enum Role : int {
@@ -59,6 +60,9 @@ public:
     // After the filter's hidden identifiers changed other than through a check box.
     void announceChecks();
     bool isSilent(int row) const;
+    // Whether an identifier has bits flipping outside the background; for the "Новое" column.
+    void setNewTest(std::function<bool(uint32_t id, bool extended)> test);
+    bool isNew(int row) const;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -79,6 +83,7 @@ private:
     QPointer<const FrameStatistics> source;
     FrameFilter *idFilter = nullptr;
     const SignalSet *names = nullptr;
+    std::function<bool(uint32_t, bool)> newTest;
     int byteFormat = 0;
     qint64 nowUs = 0;
 };

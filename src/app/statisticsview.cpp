@@ -38,6 +38,11 @@ StatisticsView::StatisticsView(QTableView *view, FrameStatistics *statistics, Fr
                            &StatisticsView::showOnlyCurrent);
     addAction("actionShowAllIds", QStringLiteral("Показать все"), &StatisticsView::showAll);
     addAction("actionHideAllIds", QStringLiteral("Скрыть все"), &StatisticsView::hideAll);
+    newOnlyAction = new QAction(QStringLiteral("Только новые"), view);
+    newOnlyAction->setObjectName(QStringLiteral("actionNewOnly"));
+    newOnlyAction->setCheckable(true);
+    connect(newOnlyAction, &QAction::toggled, this, &StatisticsView::setNewOnly);
+    menu->addAction(newOnlyAction);
     view->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(view, &QWidget::customContextMenuRequested, this, &StatisticsView::onContextMenu);
 
@@ -124,5 +129,20 @@ void StatisticsView::onTick()
     if (!view->isVisible())
         return;
     model->setNow(statistics->readingTime());
+    hideOld();
     view->viewport()->update();
+}
+
+void StatisticsView::setNewOnly(bool on)
+{
+    newOnlyAction->setChecked(on);
+    hideOld();
+}
+
+// Rows come and go with identifiers: the hidden ones are worked out again at each repaint.
+void StatisticsView::hideOld()
+{
+    const bool newOnly = newOnlyAction->isChecked();
+    for (int row = 0; row < model->rowCount(); ++row)
+        view->setRowHidden(row, newOnly && !model->isNew(row));
 }

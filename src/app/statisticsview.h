@@ -38,6 +38,8 @@ public:
     void showOnlyCurrent();
     void showAll();
     void hideAll();
+    // Only identifiers with bits flipping outside the background ("Только новые").
+    void setNewOnly(bool on);
 
 private:
     QAction *addAction(const char *name, const QString &text, void (StatisticsView::*act)());
@@ -52,4 +54,6 @@ private:
     QMenu *menu;
     QAction *onlyAction;
     QTimer *ticker;
+    QAction *newOnlyAction;
+    void hideOld();
 };

@@ -13,6 +13,9 @@ struct DbcAttributeDef
     Object object = Object::Network;
     Type type = Type::String;
     QStringList enumLabels;
+    QString minimum; // INT, HEX and FLOAT ranges as written
+    QString maximum;
+    bool hasRange = false;
     QString defaultValue; // as written; enum defaults as their label
     bool hasDefault = false;
 };

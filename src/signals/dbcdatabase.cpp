@@ -4,6 +4,7 @@
 #include "signals/dbctext.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -44,8 +45,23 @@ bool DbcDatabase::load(const QString &path)
 
 void DbcDatabase::read(const QByteArray &text, const QString &fileName)
 {
-    const QString decoded = DbcText::decode(text);
+    DbcText::Encoding used = DbcText::Encoding::Utf8;
+    const QString decoded = DbcText::decode(text, &used);
+    // ASCII reads as UTF-8 and says nothing; one file of each kind leaves the wider UTF-8.
+    const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return c >= 0; });
+    readUtf8Text = readUtf8Text || (used == DbcText::Encoding::Utf8 && !ascii);
+    if (used == DbcText::Encoding::Windows1252 && !readUtf8Text)
+        textEncoding = used;
+    if (readUtf8Text)
+        textEncoding = DbcText::Encoding::Utf8;
     DbcReader(*this, decoded, fileName).run();
+}
+
+int DbcDatabase::skippedStatements(const QString &file) const
+{
+    return int(std::count_if(errorList.begin(), errorList.end(), [&](const DbcError &e) {
+        return e.file == file && !e.warning && e.line > 0;
+    }));
 }
 
 void DbcDatabase::clear()
@@ -76,6 +92,22 @@ const DbcNode *DbcDatabase::node(const QString &name) const
 DbcNode *DbcDatabase::mutableNode(const QString &name)
 {
     return const_cast<DbcNode *>(node(name));
+}
+
+const DbcEnvVar *DbcDatabase::envVar(const QString &name) const
+{
+    for (const DbcEnvVar &v : envVarList) {
+        if (v.name == name)
+            return &v;
+    }
+    return nullptr;
+}
+
+DbcEnvVar *DbcDatabase::mutableEnvVar(const QString &name)
+{
+    if (!envVar(name))
+        envVarList.append(DbcEnvVar{name, QString(), QString(), {}});
+    return const_cast<DbcEnvVar *>(envVar(name));
 }
 
 bool DbcDatabase::addMessage(DbcMessage message, DbcMessage **stored)
@@ -113,4 +145,35 @@ void DbcDatabase::applyDefaults()
             signal.startValue = signal.hasStartValue ? value : 0;
         }
     }
+}
+
+void DbcDatabase::rebuildIndex()
+{
+    messageIndex.clear();
+    for (size_t i = 0; i < messageList.size(); ++i)
+        messageIndex.insert(key(messageList[i].id, messageList[i].extended), int(i));
+}
+
+void DbcDatabase::putMessage(DbcMessage message, int position)
+{
+    const int existing = messagePosition(message.id, message.extended);
+    if (existing >= 0) {
+        messageList[size_t(existing)] = std::move(message);
+    } else {
+        const size_t at =
+            position < 0 ? messageList.size() : std::min(size_t(position), messageList.size());
+        messageList.insert(messageList.begin() + std::ptrdiff_t(at), std::move(message));
+        rebuildIndex();
+    }
+    applyDefaults();
+}
+
+int DbcDatabase::removeMessage(uint32_t id, bool extended)
+{
+    const int at = messagePosition(id, extended);
+    if (at < 0)
+        return -1;
+    messageList.erase(messageList.begin() + at);
+    rebuildIndex();
+    return at;
 }

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "signals/dbcattributedef.h"
+#include "signals/dbcenvvar.h"
 #include "signals/dbcerror.h"
 #include "signals/dbcmessage.h"
 #include "signals/dbcnode.h"
+#include "signals/dbctext.h"
 #include "signals/dbcvaluetable.h"
 
 #include <QHash>
@@ -35,10 +37,27 @@ public:
     const QHash<QString, DbcValueTable> &valueTables() const { return tables; }
     const QHash<QString, DbcAttributeDef> &attributeDefs() const { return attributeDefList; }
     const QHash<QString, QString> &networkAttributes() const { return networkAttributeList; }
-    const QHash<QString, QString> &envVarComments() const { return envVarCommentList; }
+    // Edits; pointers into the database are gone after each. A message takes the place of the
+    // one with its identifier, or goes in at `position` (the end when -1).
+    void putMessage(DbcMessage message, int position = -1);
+    // Removes a message; its former position, or -1 when there was none.
+    int removeMessage(uint32_t id, bool extended);
+    int messagePosition(uint32_t id, bool extended) const
+    {
+        return messageIndex.value(key(id, extended), -1);
+    }
+    // Adds a node to BU_ unless it is there.
+    void addNodeName(const QString &name) { addNode(name); }
+
+    const QVector<DbcEnvVar> &envVars() const { return envVarList; }
+    const DbcEnvVar *envVar(const QString &name) const;
     QString version() const { return versionText; }
     QString comment() const { return networkComment; }
     const QVector<DbcError> &errors() const { return errorList; }
+    // Broken statements of `file` the reader skipped: what saving over it would lose.
+    int skippedStatements(const QString &file) const;
+    // Windows-1252 when the files read were in that code page, else UTF-8.
+    DbcText::Encoding encoding() const { return textEncoding; }
 
 private:
     friend class DbcReader;
@@ -49,17 +68,21 @@ private:
     QHash<QString, DbcValueTable> tables;
     QHash<QString, DbcAttributeDef> attributeDefList;
     QHash<QString, QString> networkAttributeList;
-    QHash<QString, QString> envVarCommentList;
+    QVector<DbcEnvVar> envVarList;
     QString versionText;
     QString networkComment;
     QVector<DbcError> errorList;
+    DbcText::Encoding textEncoding = DbcText::Encoding::Utf8;
+    bool readUtf8Text = false; // a file with more than ASCII in UTF-8 was read
 
     static constexpr uint32_t ExtendedKey = 0x80000000u;
     static uint32_t key(uint32_t id, bool extended) { return id | (extended ? ExtendedKey : 0); }
     DbcMessage *mutableMessage(uint32_t id, bool extended);
     DbcNode *mutableNode(const QString &name);
+    DbcEnvVar *mutableEnvVar(const QString &name);
     // Adds a message; returns false when it replaced one with the same identifier.
     bool addMessage(DbcMessage message, DbcMessage **stored);
     void addNode(const QString &name);
     void applyDefaults();
+    void rebuildIndex();
 };

@@ -66,3 +66,65 @@ QStringList DbcMessage::resolveMultiplexing()
     }
     return unresolved;
 }
+
+// Extended multiplexing ties a signal to its switch by index: remember it by name over an edit.
+QHash<QString, QString> DbcMessage::switchNames() const
+{
+    QHash<QString, QString> names;
+    for (const DbcSignal &signal : signalList) {
+        if (signal.extendedMux && signal.switchIndex >= 0)
+            names.insert(signal.name, signalList[size_t(signal.switchIndex)].name);
+    }
+    return names;
+}
+
+void DbcMessage::reindex(const QHash<QString, QString> &switches)
+{
+    byName.clear();
+    for (size_t i = 0; i < signalList.size(); ++i)
+        byName.insert(signalList[i].name, int(i));
+    for (DbcSignal &signal : signalList) {
+        signal.plan();
+        if (signal.extendedMux) {
+            signal.switchIndex = signalIndex(switches.value(signal.name));
+            if (signal.switchIndex < 0)
+                signal.switchIndex = DbcSignal::BrokenSwitch;
+        } else if (signal.muxValue < 0) {
+            signal.switchIndex = DbcSignal::NoSwitch;
+            signal.muxRanges.clear();
+        }
+    }
+    resolveMultiplexing();
+}
+
+void DbcMessage::setSignal(const QString &replacing, DbcSignal signal)
+{
+    QHash<QString, QString> switches = switchNames();
+    const int at = signalIndex(replacing);
+    if (at >= 0 && replacing != signal.name) {
+        for (QString &switchName : switches) {
+            if (switchName == replacing)
+                switchName = signal.name;
+        }
+        if (switches.contains(replacing))
+            switches.insert(signal.name, switches.take(replacing));
+    }
+    if (signal.extendedMux && !switches.contains(signal.name))
+        signal.extendedMux = false; // a switch the signal never had: plain multiplexing
+    if (at >= 0)
+        signalList[size_t(at)] = std::move(signal);
+    else
+        signalList.push_back(std::move(signal));
+    reindex(switches);
+}
+
+bool DbcMessage::removeSignal(const QString &signalName)
+{
+    const int at = signalIndex(signalName);
+    if (at < 0)
+        return false;
+    const QHash<QString, QString> switches = switchNames();
+    signalList.erase(signalList.begin() + at);
+    reindex(switches);
+    return true;
+}

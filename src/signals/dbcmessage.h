@@ -15,6 +15,7 @@ struct DbcMessage
     QString name;
     int size = 0;        // bytes
     QString transmitter; // empty for Vector__XXX
+    QStringList senders; // BO_TX_BU_: every node that sends it
     QString comment;
     int cycleTimeMs = 0; // GenMsgCycleTime, or its default; 0 when neither is given
     QHash<QString, QString> attributes;
@@ -31,9 +32,17 @@ struct DbcMessage
     // whose switch could not be resolved.
     QStringList resolveMultiplexing();
 
+    // Edits. Puts `signal` in place of the one named `replacing`, or adds it when there is none;
+    // removes one. Signals multiplexed by a changed or renamed signal stay tied to it; decoding
+    // plans and multiplexing are worked out again.
+    void setSignal(const QString &replacing, DbcSignal signal);
+    bool removeSignal(const QString &signalName);
+
 private:
     QHash<QString, int> byName;
 
     int plainMultiplexor() const;
+    void reindex(const QHash<QString, QString> &switchNames);
+    QHash<QString, QString> switchNames() const;
     bool switchLoops(int index) const;
 };

@@ -61,8 +61,8 @@ const DbcReader::Statement DbcReader::statementList[] = {
     {"SG_MUL_VAL_", Pass::References, &DbcReader::readMuxValues,
      "неверное описание мультиплексирования"},
     {"BS_", Pass::Both, nullptr, nullptr},
-    {"BO_TX_BU_", Pass::Both, nullptr, nullptr},
-    {"EV_", Pass::Both, nullptr, nullptr},
+    {"BO_TX_BU_", Pass::References, &DbcReader::readSenders, "неверный список отправителей"},
+    {"EV_", Pass::Definitions, &DbcReader::readEnvVar, "неверное описание переменной среды"},
     {"ENVVAR_DATA_", Pass::Both, nullptr, nullptr},
     {"EV_DATA_", Pass::Both, nullptr, nullptr},
     {"SGTYPE_", Pass::Both, nullptr, nullptr},
@@ -469,7 +469,7 @@ bool DbcReader::readComment()
     if (target)
         *target = comment;
     else if (envVar)
-        db.envVarCommentList.insert(name, comment);
+        db.mutableEnvVar(name)->comment = comment;
     return endStatement();
 }
 
@@ -501,7 +501,11 @@ bool DbcReader::readAttributeObject(QHash<QString, QString> **target)
         *target = signal ? &signal->attributes : nullptr;
         return true;
     }
-    return object == QLatin1String("EV_") && takeWord(&name); // not kept
+    if (object == QLatin1String("EV_") && takeWord(&name)) {
+        *target = &db.mutableEnvVar(name)->attributes;
+        return true;
+    }
+    return false;
 }
 
 // A number as written, or a string; an enum attribute's index becomes its label.
@@ -509,13 +513,8 @@ bool DbcReader::readAttributeValue(const QString &name, QString *value)
 {
     if (takeString(value))
         return true;
-    const bool negative = isPunct('-');
-    if (negative || isPunct('+'))
-        advance();
-    if (current.type != DbcTokenizer::Type::Number)
+    if (!takeNumberText(value))
         return false;
-    *value = (negative ? QStringLiteral("-") : QString()) + text().toString();
-    advance();
     const auto def = db.attributeDefList.constFind(name);
     bool ok = false;
     const int index = value->toInt(&ok);
@@ -565,13 +564,26 @@ bool DbcReader::readAttributeDef()
         def.enumLabels << label;
         takePunct(',');
     }
-    while (current.type == DbcTokenizer::Type::Number || isPunct('-') || isPunct('+'))
-        advance(); // the range is not used
+    if (def.type == Type::Int || def.type == Type::Hex || def.type == Type::Float)
+        def.hasRange = takeNumberText(&def.minimum) && takeNumberText(&def.maximum);
     const DbcAttributeDef earlier = db.attributeDefList.value(def.name);
     def.defaultValue = earlier.defaultValue;
     def.hasDefault = earlier.hasDefault;
     db.attributeDefList.insert(def.name, def);
     return endStatement();
+}
+
+// A number with its sign, as written.
+bool DbcReader::takeNumberText(QString *value)
+{
+    const bool negative = isPunct('-');
+    if (negative || isPunct('+'))
+        advance();
+    if (current.type != DbcTokenizer::Type::Number)
+        return false;
+    *value = (negative ? QStringLiteral("-") : QString()) + text().toString();
+    advance();
+    return true;
 }
 
 bool DbcReader::readAttributeDefault()
@@ -661,6 +673,38 @@ bool DbcReader::readMuxValues()
     signal->extendedMux = true;
     signal->switchIndex = selector;
     signal->muxRanges.insert(signal->muxRanges.end(), ranges.begin(), ranges.end());
+    return true;
+}
+
+// EV_ name : type [min|max] "unit" initial id access nodes; kept as written.
+bool DbcReader::readEnvVar()
+{
+    QString name;
+    if (!takeWord(&name))
+        return false;
+    while (current.type != DbcTokenizer::Type::End && !isPunct(';') && !atStatementStart())
+        advance();
+    const int end = current.type == DbcTokenizer::Type::End ? source.size() : current.begin;
+    db.mutableEnvVar(name)->definition = source.mid(statementBegin, end - statementBegin).trimmed();
+    return endStatement();
+}
+
+// BO_TX_BU_ id : node,node;
+bool DbcReader::readSenders()
+{
+    DbcMessage *message = nullptr;
+    QStringList senders;
+    QString name;
+    if (!takeMessage(&message) || !takePunct(':'))
+        return false;
+    while (atListWord() && takeWord(&name)) {
+        senders << name;
+        takePunct(',');
+    }
+    if (!endStatement())
+        return false;
+    if (message)
+        message->senders = senders;
     return true;
 }
 

@@ -63,6 +63,7 @@ private:
     bool takeString(QString *value);
     bool takeNumber(double *value);
     bool takeInteger(qint64 *value);
+    bool takeNumberText(QString *value);
     bool takeMessage(DbcMessage **message);
     bool takeSignal(DbcMessage **message, DbcSignal **signal);
     bool atStatementStart() const;
@@ -90,5 +91,7 @@ private:
     bool readValueDescriptions();
     bool readValueType();
     bool readMuxValues();
+    bool readEnvVar();
+    bool readSenders();
     void finish();
 };

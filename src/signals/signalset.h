@@ -15,6 +15,8 @@ public:
     void clear();
 
     const DbcDatabase &database() const { return db; }
+    // For edits by hand; whoever changes it tells the set's users.
+    DbcDatabase &editableDatabase() { return db; }
     const QStringList &files() const { return paths; }
     bool isEmpty() const { return db.messages().empty(); }
     const DbcMessage *message(uint32_t id, bool extended) const { return db.message(id, extended); }

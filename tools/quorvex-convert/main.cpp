@@ -1,5 +1,6 @@
 // quorvex-convert: converts a CAN capture between candump, ASC, TRC, BLF and Quorvex's table.
 
+#include "dbcmerge.h"
 #include "decodedoutput.h"
 #include "formats/candumpwriter.h"
 #include "formats/captureformat.h"
@@ -24,6 +25,7 @@ enum ExitCode { Success = 0, Failure = 1, BadUsage = 2 };
 const char HelpText[] =
     "Usage: quorvex-convert [--from FMT] [--to FMT] [--date YYYY-MM-DD] [--direction-marks] IN "
     "OUT\n"
+    "       quorvex-convert --dbc A.dbc [--dbc B.dbc ...] --write-dbc OUT.dbc\n"
     "\n"
     "Converts a CAN capture. Formats: candump (.log), asc (.asc), trc (.trc), blf (.blf),\n"
     "table (.csv, Quorvex's semicolon table). They are taken from the file suffixes unless\n"
@@ -44,6 +46,7 @@ const char HelpText[] =
     "                    of a message the DBC files know\n"
     "  --direction-marks  a candump OUT ends each line with T (transmitted) or R (received),\n"
     "                    as python-can and can-utils read them; Wireshark refuses the marks\n"
+    "  --write-dbc FILE  writes the DBC files given with --dbc, merged, as one DBC file\n"
     "  -h, --help        this text\n"
     "\n"
     "Prints \"frames read N, written M, skipped K\" to standard error. An OUT file is replaced\n"
@@ -67,6 +70,7 @@ struct Options
     QStringList dbcFiles;
     bool decoded = false;
     bool directionMarks = false;
+    QString writeDbc;
 };
 
 // Parses the command line; returns an exit code when the program should stop at once.
@@ -80,7 +84,8 @@ std::optional<int> parseOptions(const QStringList &arguments, Options &options)
     const QCommandLineOption dbc("dbc", "DBC file", "FILE");
     const QCommandLineOption decoded("decoded", "decoded signals");
     const QCommandLineOption marks("direction-marks", "direction marks");
-    parser.addOptions({help, from, to, date, dbc, decoded, marks});
+    const QCommandLineOption writeDbc("write-dbc", "DBC file to write", "FILE");
+    parser.addOptions({help, from, to, date, dbc, decoded, marks, writeDbc});
     if (!parser.parse(arguments)) {
         say(parser.errorText());
         return BadUsage;
@@ -90,6 +95,11 @@ std::optional<int> parseOptions(const QStringList &arguments, Options &options)
         return Success;
     }
     const QStringList files = parser.positionalArguments();
+    options.writeDbc = parser.value(writeDbc);
+    options.dbcFiles = parser.values(dbc);
+    if (parser.isSet(writeDbc))
+        return DbcMerge::checkUsage(options.dbcFiles, files) ? std::nullopt
+                                                             : std::optional<int>(BadUsage);
     if (files.size() != 2) {
         std::fputs(HelpText, stderr);
         return BadUsage;
@@ -256,6 +266,8 @@ int main(int argc, char *argv[])
     Options options;
     if (const auto stop = parseOptions(app.arguments(), options))
         return *stop;
+    if (!options.writeDbc.isEmpty())
+        return DbcMerge::run(options.dbcFiles, options.writeDbc) ? Success : Failure;
     if (const auto stop = resolveFormats(options))
         return *stop;
     return convert(options);

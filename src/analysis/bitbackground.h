@@ -1,0 +1,26 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QHash>
+#include <QtGlobal>
+
+class BitFlipCounter;
+struct BitActivity;
+
+// The bits that were already moving when the user pressed "Запомнить фон", per identifier.
+// From then on only flips outside it count as new: the way to see which bits answer a button.
+class BitBackground final
+{
+public:
+    // Takes every bit that flipped in the counter's span as background.
+    void remember(const BitFlipCounter &counter);
+    void forget();
+    bool isSet() const { return set; }
+    quint64 mask(quint32 key) const { return masks.value(key); }
+    // The bits of `activity` that flipped outside the background; none while it is not set.
+    quint64 newBits(quint32 key, const BitActivity &activity) const;
+
+private:
+    QHash<quint32, quint64> masks;
+    bool set = false;
+};

@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "analysis/bitactivity.h"
+
+#include <QColor>
+#include <QVector>
+#include <QWidget>
+
+// The 8 × 8 grid of a frame's data bits: a row per byte, bit 7 on the left as DBC files number
+// them. A cell shows the bit in the newest frame over a heat colour for how often it flipped;
+// bits of the background are grey and new flips bright. DBC signals are outlined, one colour
+// each. Dragging across cells selects a run of bits.
+class BitGrid final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    struct Outline
+    {
+        QString name;
+        QVector<int> bits; // DBC bit numbers
+        QColor colour;
+    };
+
+    explicit BitGrid(QWidget *parent = nullptr);
+
+    // What to draw (copied); null draws an empty grid. `background` greys bits while
+    // `hasBackground`.
+    void setActivity(const BitActivity *activity, quint64 background, bool hasBackground);
+    void setOutlines(const QVector<Outline> &outlines);
+    // The cells dragged across, as DBC bit numbers; -1 while there is no selection.
+    int selectionFrom() const { return fromBit; }
+    int selectionTo() const { return toBit; }
+    void clearSelection();
+
+    QSize sizeHint() const override;
+    // The text of a byte's behaviour, and of a cell's tooltip (also for tests).
+    static QString behaviourText(const BitActivity &activity, int byte);
+    QString cellToolTip(int bit) const;
+
+    // The name of the signal outlined on `bit`, or empty.
+    QString signalAt(int bit) const;
+
+signals:
+    void selectionChanged();
+    void cellActivated(int bit); // double click
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    bool event(QEvent *event) override;
+
+private:
+    static constexpr int Cell = 28;
+    static constexpr int LabelWidth = 64;
+    static constexpr int HeaderHeight = 20;
+    static constexpr int HexWidth = 40;
+    static constexpr int WordWidth = 130;
+
+    BitActivity shown;
+    const BitActivity *activity = nullptr; // &shown, or null
+    quint64 background = 0;
+    bool hasBackground = false;
+    QVector<Outline> outlines;
+    int fromBit = -1;
+    int toBit = -1;
+
+    QRect cellRect(int bit) const;
+    int bitAt(const QPoint &pos) const;
+    QColor cellColour(int bit) const;
+    void paintHeader(QPainter &painter) const;
+    void paintByte(QPainter &painter, int byte) const;
+    void paintOutlines(QPainter &painter) const;
+    bool selected(int bit) const;
+};

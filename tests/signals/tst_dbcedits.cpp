@@ -1,0 +1,250 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Changing a database by hand: where a signal's bits lie, what a change must satisfy, and that
+// edits keep multiplexing, decoding and the written file right.
+#include "signals/dbcdatabase.h"
+#include "signals/dbcrules.h"
+#include "signals/dbcwriter.h"
+#include "signals/signallayout.h"
+
+#include <QtTest>
+
+class TestDbcEdits : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void layoutMatchesDecoding_data();
+    void layoutMatchesDecoding();
+    void selectionToLayout();
+    void signalRules();
+    void messageRules();
+    void editSignals();
+    void editMessages();
+};
+
+namespace {
+
+using Order = DbcSignal::ByteOrder;
+
+const QByteArray Base = R"(BU_: A B
+BO_ 100 Engine: 8 A
+ SG_ Rpm : 0|16@1+ (0.25,0) [0|16383.75] "rpm" B
+ SG_ Temp : 23|8@0- (1,-40) [-168|87] "degC" B
+BO_ 2147484160 ExtMux: 8 B
+ SG_ Sel M : 0|4@1+ (1,0) [0|15] "" A
+ SG_ Sub m2M : 8|8@1+ (1,0) [0|255] "" A
+ SG_ Deep m3 : 16|8@1+ (1,0) [0|255] "" A
+SG_MUL_VAL_ 2147484160 Sub Sel 2-2;
+SG_MUL_VAL_ 2147484160 Deep Sub 3-3;
+)";
+
+DbcDatabase base()
+{
+    DbcDatabase db;
+    db.read(Base);
+    return db;
+}
+
+DbcSignal makeSignal(const QString &name, int start, int length, Order order = Order::Intel)
+{
+    DbcSignal s;
+    s.name = name;
+    s.startBit = start;
+    s.length = length;
+    s.byteOrder = order;
+    s.maximum = 1;
+    return s;
+}
+
+} // namespace
+
+void TestDbcEdits::layoutMatchesDecoding_data()
+{
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<bool>("intel");
+    QTest::newRow("intel byte") << 8 << 8 << true;
+    QTest::newRow("intel across") << 4 << 12 << true;
+    QTest::newRow("intel 64") << 0 << 64 << true;
+    QTest::newRow("motorola byte") << 15 << 8 << false;
+    QTest::newRow("motorola across") << 3 << 12 << false;
+    QTest::newRow("motorola 64") << 7 << 64 << false;
+    QTest::newRow("motorola one bit") << 60 << 1 << false;
+}
+
+// The decoder is the reference: bit i of the signal's value is the bit the layout names.
+void TestDbcEdits::layoutMatchesDecoding()
+{
+    QFETCH(int, start);
+    QFETCH(int, length);
+    QFETCH(bool, intel);
+    DbcSignal s = makeSignal("S", start, length, intel ? Order::Intel : Order::Motorola);
+    s.plan();
+    const QVector<int> bits = SignalLayout::bits(start, length, s.byteOrder);
+    QCOMPARE(bits.size(), length);
+    for (int i = 0; i < length; ++i) {
+        uint8_t data[8] = {};
+        data[bits[i] / 8] = uint8_t(1u << (bits[i] % 8));
+        QCOMPARE(s.bits(data), uint64_t(1) << i);
+    }
+    QVERIFY(SignalLayout::fits(start, length, s.byteOrder, 8));
+    QVERIFY(!SignalLayout::fits(start, length, s.byteOrder,
+                                *std::max_element(bits.begin(), bits.end()) / 8));
+}
+
+void TestDbcEdits::selectionToLayout()
+{
+    int start = 0;
+    int length = 0;
+    // Byte 0 bit 3 to byte 1 bit 4, dragged either way.
+    SignalLayout::fromSelection(3, 12, Order::Motorola, &start, &length);
+    QCOMPARE(start, 3);
+    QCOMPARE(length, 8);
+    QCOMPARE(SignalLayout::bits(start, length, Order::Motorola),
+             QVector<int>({12, 13, 14, 15, 0, 1, 2, 3}));
+    SignalLayout::fromSelection(12, 3, Order::Motorola, &start, &length);
+    QCOMPARE(start, 3);
+    SignalLayout::fromSelection(12, 3, Order::Intel, &start, &length);
+    QCOMPARE(start, 3);
+    QCOMPARE(length, 10);
+    QVERIFY(SignalLayout::bits(0, 0, Order::Intel).isEmpty());
+    QVERIFY(SignalLayout::bits(510, 8, Order::Intel).isEmpty());
+    QVERIFY(SignalLayout::bits(504, 8, Order::Motorola).isEmpty()); // runs past byte 63
+}
+
+void TestDbcEdits::signalRules()
+{
+    const DbcDatabase db = base();
+    const DbcMessage &m = *db.message(100, false);
+    QVERIFY(DbcRules::checkSignal(m, makeSignal("Fresh_1", 16, 7)).isEmpty());
+    const auto says = [&](const DbcSignal &s, const char *words, const QString &replacing = {}) {
+        const QString problem = DbcRules::checkSignal(m, s, replacing);
+        if (!problem.contains(QString::fromUtf8(words)))
+            qWarning() << problem;
+        return problem.contains(QString::fromUtf8(words));
+    };
+    QVERIFY(says(makeSignal("1st", 16, 8), "не идентификатор C"));
+    QVERIFY(says(makeSignal("Обороты", 16, 8), "не идентификатор C"));
+    QVERIFY(says(makeSignal("", 16, 8), "Нет имени"));
+    QVERIFY(says(makeSignal("Rpm", 16, 8), "уже есть в сообщении Engine"));
+    QVERIFY(DbcRules::checkSignal(m, makeSignal("Rpm", 16, 8), "Rpm").isEmpty());
+    QVERIFY(says(makeSignal("Temp", 16, 8), "уже есть", "Rpm")); // renamed onto another
+    QVERIFY(says(makeSignal("S", 60, 8), "выходят за сообщение длиной 8 байт"));
+    QVERIFY(says(makeSignal("S", 56, 8, Order::Motorola), "выходят за сообщение"));
+    QVERIFY(says(makeSignal("S", 0, 0), "от 1 до 64"));
+    QVERIFY(says(makeSignal("S", 0, 65), "от 1 до 64"));
+    DbcSignal s = makeSignal("S", 0, 8);
+    s.factor = 0;
+    QVERIFY(says(s, "Множитель"));
+    s.factor = 1;
+    s.minimum = 2;
+    QVERIFY(says(s, "Минимум больше максимума"));
+    s.minimum = 0;
+    s.muxValue = 1;
+    QVERIFY(says(s, "нет мультиплексора"));
+    s.valueType = DbcSignal::ValueType::Float;
+    s.muxValue = -1;
+    QVERIFY(says(s, "32 бит"));
+    const DbcMessage &mux = *db.message(0x200, true);
+    DbcSignal second = makeSignal("Other", 40, 4);
+    second.isMultiplexor = true;
+    QVERIFY(DbcRules::checkSignal(mux, second).contains(QStringLiteral("уже есть мультиплексор")));
+    QVERIFY(DbcRules::checkRemoveSignal(mux, "Sel").contains(QStringLiteral("переключает")));
+    QVERIFY(DbcRules::checkRemoveSignal(mux, "Deep").isEmpty());
+}
+
+void TestDbcEdits::messageRules()
+{
+    const DbcDatabase db = base();
+    DbcMessage m;
+    m.id = 0x101;
+    m.name = QStringLiteral("New");
+    m.size = 8;
+    QVERIFY(DbcRules::checkMessage(db, m).isEmpty());
+    m.id = 100;
+    QVERIFY(DbcRules::checkMessage(db, m).contains(QStringLiteral("уже занят сообщением Engine")));
+    QVERIFY(DbcRules::checkMessage(db, m, 0).isEmpty()); // the message itself, changed
+    m.id = 0x800;
+    QVERIFY(DbcRules::checkMessage(db, m).contains(QStringLiteral("11 бит")));
+    m.extended = true;
+    QVERIFY(DbcRules::checkMessage(db, m).isEmpty());
+    m.name = QStringLiteral("Engine");
+    QVERIFY(DbcRules::checkMessage(db, m).contains(QStringLiteral("уже есть")));
+    m.name = QStringLiteral("a b");
+    QVERIFY(DbcRules::checkMessage(db, m).contains(QStringLiteral("не идентификатор C")));
+    DbcMessage shrunk = *db.message(100, false);
+    shrunk.size = 2;
+    QVERIFY(DbcRules::checkMessage(db, shrunk, 0).contains(QStringLiteral("Temp не помещается")));
+    shrunk.size = 65;
+    QVERIFY(DbcRules::checkMessage(db, shrunk, 0).contains(QStringLiteral("от 0 до 64")));
+}
+
+void TestDbcEdits::editSignals()
+{
+    DbcDatabase db = base();
+    DbcMessage mux = *db.message(0x200, true);
+    // Renaming a switch keeps what it selects; the decoding follows at once.
+    DbcSignal sub = mux.signalList[size_t(mux.signalIndex("Sub"))];
+    sub.name = QStringLiteral("Page");
+    mux.setSignal(QStringLiteral("Sub"), sub);
+    const DbcSignal &deep = mux.signalList[size_t(mux.signalIndex("Deep"))];
+    QCOMPARE(mux.signalList[size_t(deep.switchIndex)].name, QStringLiteral("Page"));
+    const uint8_t frame[8] = {2, 3, 0x55, 0, 0, 0, 0, 0};
+    QVERIFY(mux.isActive(mux.signalIndex("Deep"), frame, 8));
+    const uint8_t other[8] = {2, 4, 0x55, 0, 0, 0, 0, 0};
+    QVERIFY(!mux.isActive(mux.signalIndex("Deep"), other, 8));
+    // Removing a signal before others keeps the ties by name, not by index.
+    mux.setSignal(QString(), makeSignal("Spare", 32, 8));
+    QVERIFY(mux.removeSignal(QStringLiteral("Sel")) == true);
+    QVERIFY(!mux.isActive(mux.signalIndex("Deep"), frame, 8)); // its chain lost its root
+    QVERIFY(!mux.removeSignal(QStringLiteral("Sel")));
+    // A changed layout decodes at once.
+    DbcMessage engine = *db.message(100, false);
+    DbcSignal rpm = engine.signalList[0];
+    rpm.startBit = 8;
+    rpm.length = 8;
+    engine.setSignal(QStringLiteral("Rpm"), rpm);
+    double value = 0;
+    const uint8_t data[8] = {0xFF, 40, 0, 0, 0, 0, 0, 0};
+    QVERIFY(engine.signalList[0].decode(data, 8, &value));
+    QCOMPARE(value, 10.0);
+    // A multiplexor added later picks up the signals it selects.
+    DbcSignal a = makeSignal("A", 32, 8);
+    a.muxValue = 1;
+    engine.setSignal(QString(), a);
+    DbcSignal sel = makeSignal("Sel", 40, 8);
+    sel.isMultiplexor = true;
+    engine.setSignal(QString(), sel);
+    const uint8_t one[8] = {0, 0, 0, 0, 9, 1, 0, 0};
+    QVERIFY(engine.isActive(engine.signalIndex("A"), one, 8));
+}
+
+void TestDbcEdits::editMessages()
+{
+    DbcDatabase db = base();
+    DbcMessage made;
+    made.id = 0x123;
+    made.name = QStringLiteral("Made");
+    made.size = 4;
+    made.setSignal(QString(), makeSignal("Bit", 3, 1));
+    db.putMessage(made, 1);
+    QCOMPARE(db.messagePosition(0x123, false), 1);
+    QCOMPARE(db.message(0x200, true)->name, QStringLiteral("ExtMux"));
+    QCOMPARE(db.removeMessage(100, false), 0);
+    QCOMPARE(db.message(100, false), nullptr);
+    QCOMPARE(db.messagePosition(0x123, false), 0);
+    QCOMPARE(db.removeMessage(100, false), -1);
+    made.comment = QStringLiteral("changed");
+    db.putMessage(made);
+    QCOMPARE(db.messages().size(), size_t(2));
+    // What was edited is what gets written and read back.
+    DbcDatabase again;
+    again.read(DbcWriter(db).bytes());
+    QVERIFY(again.errors().isEmpty());
+    QCOMPARE(again.message(0x123, false)->comment, QStringLiteral("changed"));
+    QCOMPARE(again.message(0x123, false)->signalList.front().startBit, 3);
+    QCOMPARE(again.messages().front().name, QStringLiteral("Made"));
+}
+
+QTEST_GUILESS_MAIN(TestDbcEdits)
+#include "tst_dbcedits.moc"

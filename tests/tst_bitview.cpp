@@ -1,0 +1,161 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The "Биты" page: the grid follows frames, shows the background grey and new flips bright,
+// outlines DBC signals where their bits lie, and selects bits by dragging.
+#include "analysis/framefilter.h"
+#include "app/bitgrid.h"
+#include "app/bitpanel.h"
+#include "app/framestatistics.h"
+#include "app/statisticsview.h"
+#include "link/timedpacket.h"
+
+#include <QPushButton>
+#include <QTableView>
+#include <QtTest>
+
+class TestBitView : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void gridShowsFrames();
+    void backgroundGreysAndNewFlipsShine();
+    void outlinesAndSelection();
+    void statisticsMarkNew();
+};
+
+namespace {
+
+TimedPacket frame(quint32 id, std::initializer_list<quint8> bytes, qint64 time)
+{
+    TimedPacket f;
+    f.time = time;
+    f.packet.id = id;
+    f.packet.rtl = quint8(bytes.size());
+    std::copy(bytes.begin(), bytes.end(), f.packet.data);
+    return f;
+}
+
+QColor cellColour(BitGrid *grid, int byte, int bitInByte)
+{
+    // Cells start right of the byte labels, below the header; bit 7 is the leftmost.
+    const QImage image = grid->grab().toImage();
+    const int x = 64 + (7 - bitInByte) * 28 + 4;
+    const int y = 20 + byte * 28 + 4;
+    return image.pixelColor(x * image.devicePixelRatio(), y * image.devicePixelRatio());
+}
+
+} // namespace
+
+void TestBitView::gridShowsFrames()
+{
+    BitPanel panel;
+    panel.show();
+    QCOMPARE(panel.objectName(), QStringLiteral("bitView"));
+    for (int i = 0; i < 100; ++i)
+        panel.add(frame(0x123, {quint8(i), 0x5A, quint8(i % 3 == 0)}, 1000000 + i * 10000));
+    panel.showId(0x123, false);
+    auto *grid = panel.findChild<BitGrid *>(QStringLiteral("bitGrid"));
+    QVERIFY(grid);
+    const QString tip = grid->cellToolTip(0);
+    QVERIFY2(tip.contains(QStringLiteral("Переключений: 99, кадров: 100")), qPrintable(tip));
+    QVERIFY(tip.contains(QStringLiteral("Последнее:")));
+    QVERIFY(grid->cellToolTip(8 * 3).isEmpty()); // beyond the frame's three bytes
+    const BitActivity &act = *panel.counter().activity(BitFlipCounter::key(0x123, false));
+    QCOMPARE(BitGrid::behaviourText(act, 0), QStringLiteral("счётчик"));
+    QCOMPARE(BitGrid::behaviourText(act, 1), QStringLiteral("постоянный"));
+    QCOMPARE(BitGrid::behaviourText(act, 2), QStringLiteral("меняется"));
+    // Heat: the counter's lowest bit red, a constant bit white.
+    QVERIFY(cellColour(grid, 0, 0).saturationF() > 0.9);
+    QCOMPARE(cellColour(grid, 1, 0), QColor(Qt::white));
+    panel.clear();
+    QVERIFY(grid->cellToolTip(0).isEmpty());
+}
+
+void TestBitView::backgroundGreysAndNewFlipsShine()
+{
+    BitPanel panel;
+    panel.show();
+    for (int i = 0; i < 10; ++i)
+        panel.add(frame(0x10, {quint8(i), 0}, i));
+    panel.showId(0x10, false);
+    QSignalSpy changed(&panel, &BitPanel::backgroundChanged);
+    QTest::mouseClick(panel.findChild<QPushButton *>("btRememberBackground"), Qt::LeftButton);
+    QCOMPARE(changed.size(), 1);
+    panel.add(frame(0x10, {0, 0x01}, 11)); // the button pressed
+    panel.refresh();
+    auto *grid = panel.findChild<BitGrid *>();
+    QCOMPARE(cellColour(grid, 0, 0), QColor(200, 200, 200));
+    QCOMPARE(cellColour(grid, 1, 0), QColor(255, 120, 0));
+    QCOMPARE(cellColour(grid, 1, 1), QColor(Qt::white));
+    QVERIFY(panel.background().isSet());
+    auto *forget = panel.findChild<QPushButton *>("btForgetBackground");
+    QVERIFY(forget->isEnabled());
+    QTest::mouseClick(forget, Qt::LeftButton);
+    QVERIFY(!panel.background().isSet());
+    QVERIFY(cellColour(grid, 0, 0).saturationF() > 0.9);
+}
+
+void TestBitView::outlinesAndSelection()
+{
+    BitGrid grid;
+    grid.show();
+    BitActivity act;
+    act.frames = 1;
+    act.length = 8;
+    grid.setActivity(&act, 0, false);
+    grid.setOutlines({BitGrid::Outline{QStringLiteral("Speed"), {8, 9, 10}, Qt::blue}});
+    QVERIFY(grid.cellToolTip(9).contains(QStringLiteral("Сигнал: Speed")));
+    QVERIFY(!grid.cellToolTip(11).contains(QStringLiteral("Сигнал")));
+    QSignalSpy selection(&grid, &BitGrid::selectionChanged);
+    // From byte 0 bit 3 to byte 1 bit 4.
+    const QPoint from(64 + 4 * 28 + 10, 20 + 10);
+    const QPoint to(64 + 3 * 28 + 10, 20 + 28 + 10);
+    QTest::mousePress(&grid, Qt::LeftButton, {}, from);
+    QMouseEvent move(QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&grid, &move);
+    QTest::mouseRelease(&grid, Qt::LeftButton, {}, to);
+    QCOMPARE(grid.selectionFrom(), 3);
+    QCOMPARE(grid.selectionTo(), 12);
+    QVERIFY(selection.size() >= 2);
+    grid.clearSelection();
+    QCOMPARE(grid.selectionFrom(), -1);
+}
+
+// The statistics' "Новое" column and "Только новые" follow the background of the bit view.
+void TestBitView::statisticsMarkNew()
+{
+    QObject owner;
+    FrameStatistics statistics(&owner);
+    QTableView table;
+    FrameFilter filter;
+    StatisticsView view(&table, &statistics, &filter);
+    BitPanel panel;
+    statistics.model()->setNewTest(
+        [&](uint32_t id, bool extended) { return panel.hasNewFlips(id, extended); });
+    const auto feed = [&](const TimedPacket &f) {
+        statistics.count(f);
+        panel.add(f);
+    };
+    feed(frame(0x10, {0}, 1));
+    feed(frame(0x10, {1}, 2));
+    feed(frame(0x20, {0}, 3));
+    panel.findChild<QPushButton *>("btRememberBackground")->click();
+    feed(frame(0x10, {0}, 4)); // background only
+    feed(frame(0x20, {4}, 5)); // new
+    statistics.refresh();
+    const StatisticsModel *model = statistics.model();
+    QVERIFY(model->rowCount() >= 2); // the table starts with empty rows
+    QCOMPARE(model->headerData(StatisticsModel::NewColumn, Qt::Horizontal).toString(),
+             QStringLiteral("Новое"));
+    QCOMPARE(model->index(0, StatisticsModel::NewColumn).data().toString(), QString());
+    QCOMPARE(model->index(1, StatisticsModel::NewColumn).data().toString(), QStringLiteral("да"));
+    table.show();
+    view.setNewOnly(true);
+    QVERIFY(table.isRowHidden(0));
+    QVERIFY(!table.isRowHidden(1));
+    view.setNewOnly(false);
+    QVERIFY(!table.isRowHidden(0));
+}
+
+QTEST_MAIN(TestBitView)
+#include "tst_bitview.moc"

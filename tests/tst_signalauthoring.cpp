@@ -1,0 +1,219 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Making a signal by hand: the dialog prefilled from dragged bits, its checks, undo and redo,
+// saving with the question about lost statements, and canmatrix decoding the saved signal to
+// the values Quorvex shows.
+#include "app/dbceditor.h"
+#include "app/dbcloader.h"
+#include "app/signaldialog.h"
+#include "signals/dbcrules.h"
+#include "support/testfiles.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QUndoStack>
+#include <QtTest>
+#include <functional>
+
+class TestSignalAuthoring : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void dialogFromSelection();
+    void makeUndoSaveDecode();
+    void lostStatementsAsked();
+};
+
+namespace {
+
+// Runs `fill` on the next modal dialog once it is shown.
+void whenModal(std::function<void(QWidget *)> fill)
+{
+    QTimer::singleShot(0, [fill] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (modal)
+            fill(modal);
+        else
+            whenModal(fill);
+    });
+}
+
+void setText(QWidget *dialog, const char *name, const QString &text)
+{
+    dialog->findChild<QLineEdit *>(QLatin1String(name))->setText(text);
+}
+
+struct Harness
+{
+    QWidget window;
+    QAction load{&window};
+    QAction forget{&window};
+    QAction save{&window};
+    QAction saveAs{&window};
+    DbcLoader *loader = new DbcLoader(&window, &load, &forget);
+    DbcEditor *editor = new DbcEditor(&window, loader, &save, &saveAs);
+};
+
+} // namespace
+
+void TestSignalAuthoring::dialogFromSelection()
+{
+    SignalDialog dialog;
+    DbcMessage message;
+    message.id = 0x10;
+    message.name = QStringLiteral("M");
+    message.size = 8;
+    dialog.setMessage(message, true);
+    DbcSignal s;
+    s.name = QStringLiteral("S");
+    dialog.setSignal(s, false);
+    // Byte 0 bit 3 to byte 1 bit 4: Intel counts 3..12, Motorola runs 3 down into byte 1.
+    dialog.setSelection(3, 12);
+    QCOMPARE(dialog.signal().startBit, 3);
+    QCOMPARE(dialog.signal().length, 10);
+    dialog.findChild<QComboBox *>("cbByteOrder")->setCurrentIndex(1);
+    QCOMPARE(dialog.signal().byteOrder, DbcSignal::ByteOrder::Motorola);
+    QCOMPARE(dialog.signal().startBit, 3);
+    QCOMPARE(dialog.signal().length, 8);
+    // "OK" stays until the check is satisfied; it says what is wrong.
+    dialog.setCheck(
+        [](const DbcMessage &m, const DbcSignal &sig) { return DbcRules::checkSignal(m, sig); });
+    setText(&dialog, "leName", QStringLiteral("2bad"));
+    dialog.show();
+    dialog.accept();
+    QVERIFY(dialog.isVisible());
+    QVERIFY(dialog.findChild<QLabel *>("lbProblem")->text().contains("не идентификатор C"));
+    setText(&dialog, "leName", QStringLiteral("Good"));
+    setText(&dialog, "leFactor", QStringLiteral("0"));
+    dialog.accept();
+    QVERIFY(dialog.findChild<QLabel *>("lbProblem")->text().contains("Множитель"));
+    setText(&dialog, "leFactor", QStringLiteral("abc"));
+    dialog.accept();
+    QVERIFY(dialog.findChild<QLabel *>("lbProblem")->text().contains("не число"));
+    setText(&dialog, "leFactor", QStringLiteral("0,5"));
+    dialog.accept();
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(dialog.signal().factor, 0.5);
+}
+
+void TestSignalAuthoring::makeUndoSaveDecode()
+{
+    Harness h;
+    QSignalSpy changed(h.loader, &DbcLoader::changed);
+    whenModal([](QWidget *dialog) {
+        setText(dialog, "leMessageName", QStringLiteral("Pedal"));
+        setText(dialog, "leName", QStringLiteral("Position"));
+        dialog->findChild<QComboBox *>("cbByteOrder")->setCurrentIndex(1); // Motorola
+        dialog->findChild<QCheckBox *>("chkSigned")->setChecked(true);
+        setText(dialog, "leFactor", QStringLiteral("0.125"));
+        setText(dialog, "leOffset", QStringLiteral("-3.5"));
+        setText(dialog, "leMinimum", QStringLiteral("-100"));
+        setText(dialog, "leMaximum", QStringLiteral("100"));
+        setText(dialog, "leUnit", QStringLiteral("%"));
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    });
+    // Dragged from byte 1 bit 3 to byte 2 bit 0 of a 6-byte frame no DBC knows.
+    h.editor->createSignal(0x321, false, 11, 16, 6);
+    const DbcMessage *made = h.loader->signalSet().message(0x321, false);
+    QVERIFY(made);
+    QCOMPARE(made->name, QStringLiteral("Pedal"));
+    QCOMPARE(made->size, 6);
+    QVERIFY(changed.size() >= 1); // the pages decode with it at once
+    const DbcSignal &s = made->signalList.front();
+    QCOMPARE(s.startBit, 11);
+    QCOMPARE(s.length, 12);
+    QVERIFY(h.editor->isModified());
+    h.editor->undoStack()->undo();
+    QCOMPARE(h.loader->signalSet().message(0x321, false), nullptr);
+    h.editor->undoStack()->redo();
+    QVERIFY(h.loader->signalSet().message(0x321, false));
+
+    // Quorvex's values for a few frames, then canmatrix's from the saved file.
+    const QByteArray frames[] = {QByteArray::fromHex("00ABCDEF0102"),
+                                 QByteArray::fromHex("0000800000FF"),
+                                 QByteArray::fromHex("FF0F700000FF")};
+    const DbcSignal &saved = h.loader->signalSet().message(0x321, false)->signalList.front();
+    QStringList ours;
+    for (const QByteArray &f : frames) {
+        uint8_t data[8] = {};
+        std::copy(f.begin(), f.end(), data);
+        double value = 0;
+        QVERIFY(saved.decode(data, f.size(), &value));
+        ours << QString::number(value, 'g', 12);
+    }
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("made.dbc"));
+    QVERIFY(h.editor->saveTo(path));
+    QVERIFY(!h.editor->isModified());
+    QCOMPARE(h.loader->signalSet().files(), QStringList{QFileInfo(path).absoluteFilePath()});
+    const QString script = dir.filePath(QStringLiteral("decode.py"));
+    QVERIFY(writeFile(script, R"(
+import sys, canmatrix, canmatrix.formats
+db = list(canmatrix.formats.loadp(sys.argv[1], import_type="dbc").values())[0]
+frame = db.frame_by_id(canmatrix.ArbitrationId(0x321))
+for hexdata in sys.argv[2:]:
+    print("%.12g" % float(frame.decode(bytearray.fromhex(hexdata))["Position"].phys_value))
+)"));
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 {script, path, frames[0].toHex(), frames[1].toHex(), frames[2].toHex()});
+    QVERIFY(python.waitForFinished(60000));
+    QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
+    const QStringList theirs =
+        QString::fromLatin1(python.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(theirs, ours);
+}
+
+void TestSignalAuthoring::lostStatementsAsked()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("broken.dbc"));
+    const QByteArray text = "BU_: A\nBO_ 1 M: 8 A\n SG_ S : 0|8@1+ (1,0) [0|0] \"\" A\n"
+                            "BO_ broken line\nCM_ BO_ 1 \"kept\";\n";
+    QVERIFY(writeFile(path, text));
+    Harness h;
+    h.loader->load({path});
+    QCOMPARE(h.loader->signalSet().database().skippedStatements(path), 1);
+    // Backing out leaves the file as it was.
+    whenModal([](QWidget *box) {
+        QVERIFY(box->findChild<QLabel *>("qt_msgbox_label")->text().contains("(1)"));
+        static_cast<QMessageBox *>(box)->button(QMessageBox::Cancel)->click();
+    });
+    QVERIFY(!h.editor->save());
+    QCOMPARE(readFile(path), text);
+    whenModal(
+        [](QWidget *box) { static_cast<QMessageBox *>(box)->button(QMessageBox::Save)->click(); });
+    QVERIFY(h.editor->save());
+    QVERIFY(!readFile(path).contains("broken"));
+    QVERIFY(readFile(path).contains("\"kept\""));
+    QCOMPARE(h.loader->signalSet().database().skippedStatements(path), 0);
+    // Unsaved changes: forgetting asks; "Cancel" keeps the database.
+    DbcMessage m = *h.loader->signalSet().message(1, false);
+    m.comment = QStringLiteral("changed");
+    h.editor->change(QStringLiteral("test"), *h.loader->signalSet().message(1, false), m);
+    whenModal([](QWidget *box) {
+        static_cast<QMessageBox *>(box)->button(QMessageBox::Cancel)->click();
+    });
+    h.forget.trigger();
+    QVERIFY(h.loader->signalSet().message(1, false));
+    whenModal([](QWidget *box) {
+        static_cast<QMessageBox *>(box)->button(QMessageBox::Discard)->click();
+    });
+    h.forget.trigger();
+    QCOMPARE(h.loader->signalSet().message(1, false), nullptr);
+    QVERIFY(!h.editor->isModified());
+}
+
+QTEST_MAIN(TestSignalAuthoring)
+#include "tst_signalauthoring.moc"
