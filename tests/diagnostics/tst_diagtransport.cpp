@@ -2,6 +2,7 @@
 // ISO-TP and J1939 transport: messages joined in every addressing and length form, and every
 // fault reported with the bytes received so far.
 #include "diagnostics/diagdecoder.h"
+#include "diagnostics/diagpairtext.h"
 #include "diagnostics/j1939id.h"
 #include "diagtraffic.h"
 
@@ -201,6 +202,24 @@ private slots:
             QCOMPARE(out[i].status, Status::Timeout);
             QCOMPARE(out[i].id, uint32_t(0x100 + i));
         }
+    }
+
+    void pairsAsText()
+    {
+        const QList<DiagPair> pairs = {{0x7E0, 0x7E8, false, IsoTpAddressing::Normal},
+                                       {0x18DA10F1, 0x18DAF110, true, IsoTpAddressing::Normal},
+                                       {0x6F1, 0x642, false, IsoTpAddressing::Extended},
+                                       {0x100, 0x200, true, IsoTpAddressing::Mixed}};
+        for (const DiagPair &pair : pairs)
+            QCOMPARE(DiagPairText::fromText(DiagPairText::toText(pair)),
+                     std::optional<DiagPair>(pair));
+        QCOMPARE(DiagPairText::toText(pairs[2]), QStringLiteral("6F1/642/extended"));
+        QCOMPARE(DiagPairText::toText(pairs[3]), QStringLiteral("00000100/00000200/mixed"));
+        QVERIFY(DiagPairText::fromText("7e0/7e8")->addressing == IsoTpAddressing::Normal);
+        QVERIFY(DiagPairText::fromText("18DA10F1/7E8")->extended); // one 29-bit makes both
+        for (const char *bad :
+             {"", "7E0", "7E0/", "x/7E8", "7E0/7E8/odd", "20000000/7E8", "1/2/3/4"})
+            QVERIFY2(!DiagPairText::fromText(bad), bad);
     }
 
     void j1939Ids()

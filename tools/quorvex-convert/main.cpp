@@ -1,6 +1,8 @@
 // quorvex-convert: converts a CAN capture between candump, ASC, TRC, BLF and Quorvex's table.
 
 #include "decodedoutput.h"
+#include "diagnostics/diagcsvwriter.h"
+#include "diagnostics/diagpairtext.h"
 #include "formats/captureformat.h"
 #include "formats/capturereader.h"
 #include "formats/capturewriter.h"
@@ -36,6 +38,11 @@ const char HelpText[] =
     "  --decoded          OUT gets the decoded signals as CSV: \"time\" in seconds since the\n"
     "                    epoch, then one column \"Message.Signal\" per signal, a row per frame\n"
     "                    of a message the DBC files know\n"
+    "  --diagnostics      OUT gets the diagnostic messages (ISO-TP, J1939 transport) and their\n"
+    "                    faults as CSV: time,channel,id,protocol,source,target,length,payload,\n"
+    "                    sid,nrc,pgn,status,text\n"
+    "  --pair REQ/RESP[/extended|mixed]  an ISO-TP identifier pair for --diagnostics besides\n"
+    "                    0x7DF, 0x7E0-0x7EF and 0x18DA/0x18DB (hex; repeatable)\n"
     "  -h, --help        this text\n"
     "\n"
     "Prints \"frames read N, written M, skipped K\" to standard error. An OUT file is replaced\n"
@@ -58,6 +65,8 @@ struct Options
     QDate date;
     QStringList dbcFiles;
     bool decoded = false;
+    bool diagnostics = false;
+    QVector<DiagPair> pairs;
 };
 
 // Parses the command line; returns an exit code when the program should stop at once.
@@ -70,7 +79,9 @@ std::optional<int> parseOptions(const QStringList &arguments, Options &options)
     const QCommandLineOption date("date", "date", "YYYY-MM-DD");
     const QCommandLineOption dbc("dbc", "DBC file", "FILE");
     const QCommandLineOption decoded("decoded", "decoded signals");
-    parser.addOptions({help, from, to, date, dbc, decoded});
+    const QCommandLineOption diagnostics("diagnostics", "diagnostic messages");
+    const QCommandLineOption pair("pair", "ISO-TP pair", "REQ/RESP");
+    parser.addOptions({help, from, to, date, dbc, decoded, diagnostics, pair});
     if (!parser.parse(arguments)) {
         say(parser.errorText());
         return BadUsage;
@@ -86,6 +97,15 @@ std::optional<int> parseOptions(const QStringList &arguments, Options &options)
     }
     options.dbcFiles = parser.values(dbc);
     options.decoded = parser.isSet(decoded);
+    options.diagnostics = parser.isSet(diagnostics);
+    for (const QString &text : parser.values(pair)) {
+        const auto parsed = DiagPairText::fromText(text);
+        if (!parsed) {
+            say(QStringLiteral("bad pair: %1").arg(text));
+            return BadUsage;
+        }
+        options.pairs.append(*parsed);
+    }
     if (options.decoded && options.dbcFiles.isEmpty()) {
         say(QStringLiteral("--decoded needs at least one --dbc FILE"));
         return BadUsage;
@@ -121,7 +141,7 @@ std::optional<int> resolveFormats(Options &options)
         say(QStringLiteral("unknown input format (name it with --from): %1").arg(options.in));
         return options.in == QLatin1String("-") ? BadUsage : Failure;
     }
-    if (options.decoded)
+    if (options.decoded || options.diagnostics)
         options.to = CaptureFormat::Table; // only its suffix matters: the writer is replaced
     if (!options.to) {
         say(QStringLiteral("unknown output format (name it with --to): %1").arg(options.out));
@@ -209,8 +229,10 @@ int convert(const Options &options)
     }
     for (const QString &problem : dbcProblems)
         say(problem);
-    const auto writer = options.decoded ? decoded.writer(&output.device())
-                                        : CaptureFormats::createWriter(*options.to, &output.device());
+    std::unique_ptr<CaptureWriter> writer =
+        options.diagnostics ? std::make_unique<DiagCsvWriter>(&output.device(), options.pairs)
+        : options.decoded   ? decoded.writer(&output.device())
+                            : CaptureFormats::createWriter(*options.to, &output.device());
     Counts counts;
     const bool finished = copyFrames(*reader, *writer, counts) && writer->finish();
     std::fprintf(stderr, "frames read %llu, written %llu, skipped %llu\n",
