@@ -8,6 +8,7 @@
 #include "app/dbcloader.h"
 #include "app/exchangelisting.h"
 #include "app/findbar.h"
+#include "app/diagnosticspage.h"
 #include "app/framestatistics.h"
 #include "app/loadmeter.h"
 #include "app/logpager.h"
@@ -72,6 +73,11 @@ MainWindow::MainWindow(QWidget *parent)
     setupOpener();
     loadConfig();
     setupSignals();
+    ui->diagnosticsPage->attach(settings);
+    connect(ui->diagnosticsPage, &DiagnosticsPage::sendShowFrames, this, [this](qint64 first) {
+        ui->tabWidget->setCurrentWidget(ui->tab);
+        pager->showRow(int(first));
+    });
     ui->chkTX->setChecked(config.showTx);
     on_chkTX_stateChanged(config.showTx ? 1 : 0);
 }
@@ -273,8 +279,12 @@ void MainWindow::onAddPacket()
 // A received frame, live or from a file: counted always, logged when the filters let it.
 void MainWindow::logFrame(const TimedPacket &frame)
 {
-    if (filter.matches(frame.packet))
+    qint64 row = -1;
+    if (filter.matches(frame.packet)) {
+        row = model->rowCount() + model->pendingRows();
         model->addFrame(frame);
+    }
+    ui->diagnosticsPage->add(frame, row);
     statistics->count(frame);
     scheduleRefresh();
 }
@@ -458,6 +468,7 @@ void MainWindow::onRefreshView()
         pager->onRowsAdded();
     listing->refresh();
     ui->signalsPage->refresh();
+    ui->diagnosticsPage->refresh();
     // The statistics table is brought up to date only while its page is shown: formatting rows
     // nobody looks at is the largest cost of a busy bus with many identifiers.
     if (ui->tabWidget->currentWidget() == ui->tab_2)
@@ -520,6 +531,7 @@ void MainWindow::setupOpener()
     connect(opener, &CaptureOpener::status, this, &MainWindow::onStatusMain);
     connect(opener, &CaptureOpener::starting, this, [this] {
         model->clear();
+        ui->diagnosticsPage->clear();
         statistics->clear(FrameStatistics::Clock::Capture);
     });
     connect(opener, &CaptureOpener::frames, this, [this](const QVector<TimedPacket> &batch) {
@@ -599,6 +611,7 @@ void MainWindow::on_btClearTable_clicked()
 {
     listing->clear();
     model->clear();
+    ui->diagnosticsPage->clear();
     statistics->clear();
     opener->forget();
     ui->actionReplay->setEnabled(false);
