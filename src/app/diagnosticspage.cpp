@@ -28,8 +28,7 @@ DiagnosticsPage::DiagnosticsPage(QWidget *parent)
     ui->setupUi(this);
     filter->setSourceModel(messages);
     ui->tvDiagnostics->setModel(filter);
-    ui->tvDiagnostics->horizontalHeader()->setSectionResizeMode(DiagnosticsModel::Meaning,
-                                                            QHeaderView::Stretch);
+    setColumnWidths();
     ui->cbProtocol->addItem(QStringLiteral("Все"), QString());
     for (const char *protocol : Protocols)
         ui->cbProtocol->addItem(QLatin1String(protocol), QLatin1String(protocol));
@@ -43,6 +42,29 @@ DiagnosticsPage::DiagnosticsPage(QWidget *parent)
     connect(copy, &QAction::triggered, this, &DiagnosticsPage::on_btCopy_clicked);
     ui->tvDiagnostics->addAction(copy);
     ui->tvDiagnostics->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+// Room for the usual texts; the meaning takes what is left.
+void DiagnosticsPage::setColumnWidths()
+{
+    static const QPair<int, const char *> Widest[] = {
+        {DiagnosticsModel::Time, "00:00:00.000"},
+        {DiagnosticsModel::Direction, "Направление"},
+        {DiagnosticsModel::Ids, "0x18DAF110"},
+        {DiagnosticsModel::Protocol, "OBD-II"},
+        {DiagnosticsModel::Address, "F1 → 10"},
+        {DiagnosticsModel::Service, "ReadDataByIdentifier"},
+        {DiagnosticsModel::ResponseTime, "Ответ, мс"},
+        {DiagnosticsModel::Length, "Длина"}};
+    QHeaderView *header = ui->tvDiagnostics->horizontalHeader();
+    for (const auto &column : Widest) {
+        const QString title = messages->headerData(column.first, Qt::Horizontal).toString();
+        const int text = fontMetrics().horizontalAdvance(QString::fromUtf8(column.second));
+        header->resizeSection(column.first,
+                              qMax(text, header->fontMetrics().horizontalAdvance(title)) + 20);
+    }
+    header->setSectionResizeMode(DiagnosticsModel::Meaning, QHeaderView::Stretch);
+    ui->tvDiagnostics->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
 }
 
 DiagnosticsPage::~DiagnosticsPage()

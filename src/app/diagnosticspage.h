@@ -65,6 +65,7 @@ private:
         qint64 row;
     };
 
+    void setColumnWidths();
     void markRow(qint64 logRow);
     qint64 logRowOf(quint64 frame) const;
 
