@@ -66,6 +66,23 @@ QVector<TimedPacket> mixedCapture(int count)
     return frames;
 }
 
+void benchTransport(const QVector<TimedPacket> &frames)
+{
+    DiagDecoder decoder;
+    std::vector<DiagMessage> out;
+    quint64 messages = 0;
+    QElapsedTimer timer;
+    timer.start();
+    for (const TimedPacket &f : frames) {
+        decoder.feed(f, out);
+        messages += out.size();
+        out.clear();
+    }
+    const double seconds = double(timer.nsecsElapsed()) / 1e9;
+    std::printf("transport alone, mixed capture: %.0f frames/s (%llu messages)\n",
+                frames.size() / seconds, static_cast<unsigned long long>(messages));
+}
+
 void benchMixed(const QVector<TimedPacket> &frames)
 {
     DiagDecoder decoder;
@@ -145,6 +162,7 @@ void benchConverter(const QVector<TimedPacket> &frames)
 int main()
 {
     const QVector<TimedPacket> frames = mixedCapture(MixedFrames);
+    benchTransport(frames);
     benchMixed(frames);
     benchPlain();
     benchConverter(frames);
