@@ -53,9 +53,9 @@ void DiagDecoder::settle(std::vector<DiagMessage> &out, size_t from)
 void DiagDecoder::pair(DiagMessage &m)
 {
     if (!isResponse(m)) {
-        const Request request{m.id, m.extended, m.route, byteAt(m, 0), m.functional, m.time};
+        const Request request{m.id, m.extended, byteAt(m, 0), m.functional, m.time};
         for (auto it = requests.begin(); it != requests.end(); ++it) {
-            if (it->id == m.id && it->extended == m.extended && it->route == m.route) {
+            if (it->id == m.id && it->extended == m.extended) {
                 requests.erase(it); // a tester asks one thing at a time on an identifier
                 break;
             }
@@ -67,8 +67,8 @@ void DiagDecoder::pair(DiagMessage &m)
     }
     const int sid = serviceOf(m);
     for (auto it = requests.rbegin(); it != requests.rend(); ++it) {
-        if (it->sid != sid || it->extended != m.extended || it->route != m.route ||
-            !ids.answers(it->id, m.id, m.extended))
+        // The answer may come back through the other line: the module sits between tester and ECU.
+        if (it->sid != sid || it->extended != m.extended || !ids.answers(it->id, m.id, m.extended))
             continue;
         m.responseTime = m.time - it->time;
         // A functional request may be answered by every ECU; a pending answer is no answer yet.

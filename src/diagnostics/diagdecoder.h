@@ -54,7 +54,6 @@ private:
     {
         uint32_t id;
         bool extended;
-        uint8_t route;
         uint8_t sid;
         bool functional;
         qint64 time;

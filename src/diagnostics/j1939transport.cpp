@@ -95,11 +95,25 @@ void J1939Transport::announce(const TimedPacket &frame, quint64 number,
     sessions.emplace(key, std::move(s));
 }
 
+J1939Transport::Sessions::iterator J1939Transport::findAcross(uint8_t route, uint8_t source,
+                                                              uint8_t destination)
+{
+    auto it = sessions.find(keyOf(route, source, destination));
+    for (const uint8_t other :
+         {uint8_t(0), uint8_t(CanPacket::Can0ToCan1), uint8_t(CanPacket::Can1ToCan0)}) {
+        if (it != sessions.end())
+            break;
+        if (other != route)
+            it = sessions.find(keyOf(other, source, destination));
+    }
+    return it;
+}
+
 void J1939Transport::clearToSend(const TimedPacket &frame)
 {
     const J1939Id j = J1939Id::of(frame.packet.id);
     // The receiver asks the sender: the session runs the other way.
-    const auto it = sessions.find(keyOf(routeOf(frame), j.destination, j.source));
+    const auto it = findAcross(routeOf(frame), j.destination, j.source);
     if (it == sessions.end() || it->second.message.functional)
         return;
     Session &s = it->second;
@@ -116,9 +130,9 @@ void J1939Transport::clearToSend(const TimedPacket &frame)
 void J1939Transport::abort(const TimedPacket &frame, quint64 number, std::vector<DiagMessage> &out)
 {
     const J1939Id j = J1939Id::of(frame.packet.id);
-    auto it = sessions.find(keyOf(routeOf(frame), j.source, j.destination));
+    auto it = findAcross(routeOf(frame), j.source, j.destination);
     if (it == sessions.end())
-        it = sessions.find(keyOf(routeOf(frame), j.destination, j.source));
+        it = findAcross(routeOf(frame), j.destination, j.source);
     if (it == sessions.end())
         return;
     it->second.message.lastFrame = number;

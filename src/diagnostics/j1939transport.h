@@ -59,6 +59,10 @@ private:
     {
         return uint64_t(route) << 16 | uint64_t(source) << 8 | destination;
     }
+    using Sessions = std::unordered_map<uint64_t, Session>;
+    // The session between two addresses, on the frame's line first: a receiver's answers (CTS,
+    // Abort) may cross the module from the other line.
+    Sessions::iterator findAcross(uint8_t route, uint8_t source, uint8_t destination);
     void control(const TimedPacket &frame, quint64 number, std::vector<DiagMessage> &out);
     void announce(const TimedPacket &frame, quint64 number, std::vector<DiagMessage> &out);
     void clearToSend(const TimedPacket &frame);

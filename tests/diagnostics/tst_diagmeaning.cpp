@@ -193,7 +193,8 @@ private slots:
     {
         Stream s;
         s.add(0x7E0, false, QByteArray::fromHex("0322F190"));
-        s.add(0x7E8, false, QByteArray::fromHex("037F2278"), 20000);
+        s.add(0x7E8, false, QByteArray::fromHex("037F2278"), 20000,
+              1); // back through the other line
         s.add(0x7E8, false, QByteArray::fromHex("0562F1904142"), 80000); // final answer
         s.add(0x7DF, false, QByteArray::fromHex("02010D"), 5000);
         s.add(0x7E9, false, QByteArray::fromHex("03410D32"), 3000);

@@ -278,10 +278,12 @@ private slots:
         s.j1939(0x06, 0xFF, 65226, a); // a new announcement interrupts
         // A retransmission asked by CTS is no fault: packets 2.. come again.
         s.add(Stream::cm(0x07, 0x08), true, QByteArray::fromHex("101E0005052CFE00"));
-        s.add(Stream::cm(0x08, 0x07), true, QByteArray::fromHex("110201FFFF2CFE00"));
+        s.add(Stream::cm(0x08, 0x07), true, QByteArray::fromHex("110201FFFF2CFE00"), 1000,
+              1); // from the other line
         for (int n : {1, 2})
             s.add(Stream::dt(0x07, 0x08), true, QByteArray(1, char(n)) + a.mid((n - 1) * 7, 7));
-        s.add(Stream::cm(0x08, 0x07), true, QByteArray::fromHex("110302FFFF2CFE00"));
+        s.add(Stream::cm(0x08, 0x07), true, QByteArray::fromHex("110302FFFF2CFE00"), 1000,
+              1); // from the other line
         for (int n : {2, 3, 4, 5}) {
             QByteArray d = QByteArray(1, char(n)) + a.mid((n - 1) * 7, 7);
             s.add(Stream::dt(0x07, 0x08), true, d + QByteArray(8 - d.size(), char(0xFF)));
