@@ -13,6 +13,7 @@
 #include "app/elidedlabel.h"
 #include "app/exchangelisting.h"
 #include "app/findbar.h"
+#include "app/diagnosticspage.h"
 #include "app/loadmeter.h"
 #include "app/logpager.h"
 #include "app/logsaver.h"
@@ -83,6 +84,11 @@ MainWindow::MainWindow(QWidget *parent)
     setupOpener();
     loadConfig();
     setupSignals();
+    ui->diagnosticsPage->attach(settings);
+    connect(ui->diagnosticsPage, &DiagnosticsPage::sendShowFrames, this, [this](qint64 first) {
+        ui->tabWidget->setCurrentWidget(ui->tab);
+        pager->showRow(int(first));
+    });
     ui->chkTX->setChecked(config.showTx);
     on_chkTX_stateChanged(config.showTx ? 1 : 0);
 }
@@ -307,8 +313,12 @@ void MainWindow::onAddPacket()
 // A received frame, live or from a file: counted always, logged when the filters let it.
 void MainWindow::logFrame(const TimedPacket &frame)
 {
-    if (filter.matches(frame.packet))
+    qint64 row = -1;
+    if (filter.matches(frame.packet)) {
+        row = model->rowCount() + model->pendingRows();
         logLive(frame);
+    }
+    ui->diagnosticsPage->add(frame, row);
     statistics->count(frame);
     bitPanel->add(frame);
     scheduleRefresh();
@@ -494,6 +504,7 @@ void MainWindow::onRefreshView()
         pager->onRowsAdded();
     listing->refresh();
     ui->signalsPage->refresh();
+    ui->diagnosticsPage->refresh();
     // The statistics table is brought up to date only while its page is shown: formatting rows
     // nobody looks at is the largest cost of a busy bus with many identifiers.
     if (ui->tabWidget->currentWidget() == ui->tab_2)
@@ -572,6 +583,7 @@ void MainWindow::setupOpener()
             return captureLog->beginReread();
         captureLog->beginCapture();
         unsaved->dropped();
+        ui->diagnosticsPage->clear();
         statistics->clear(FrameStatistics::Clock::Capture);
         bitPanel->clear();
     });
@@ -626,10 +638,15 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 void MainWindow::logCaptureFrame(const TimedPacket &frame)
 {
-    if (filter.matches(frame.packet))
+    qint64 row = -1;
+    if (filter.matches(frame.packet)) {
+        row = model->rowCount() + model->pendingRows();
         captureLog->addCaptureFrame(frame);
-    if (!captureLog->isRereading())
+    }
+    if (!captureLog->isRereading()) {
         statistics->count(frame);
+        ui->diagnosticsPage->add(frame, row);
+    }
     scheduleRefresh();
 }
 
@@ -688,6 +705,7 @@ void MainWindow::on_btClearTable_clicked()
     listing->clear();
     model->clear();
     captureLog->clear();
+    ui->diagnosticsPage->clear();
     statistics->clear();
     bitPanel->clear();
     opener->forget();

@@ -3,6 +3,8 @@
 #include "dbcmerge.h"
 #include "decodedoutput.h"
 #include "formats/candumpwriter.h"
+#include "diagnostics/diagcsvwriter.h"
+#include "diagnostics/diagpairtext.h"
 #include "formats/captureformat.h"
 #include "formats/capturereader.h"
 #include "formats/capturewriter.h"
@@ -47,6 +49,11 @@ const char HelpText[] =
     "  --direction-marks  a candump OUT ends each line with T (transmitted) or R (received),\n"
     "                    as python-can and can-utils read them; Wireshark refuses the marks\n"
     "  --write-dbc FILE  writes the DBC files given with --dbc, merged, as one DBC file\n"
+    "  --diagnostics      OUT gets the diagnostic messages (ISO-TP, J1939 transport) and their\n"
+    "                    faults as CSV: time,channel,id,protocol,source,target,length,payload,\n"
+    "                    sid,nrc,pgn,status,text\n"
+    "  --pair REQ/RESP[/extended|mixed]  an ISO-TP identifier pair for --diagnostics besides\n"
+    "                    0x7DF, 0x7E0-0x7EF and 0x18DA/0x18DB (hex; repeatable)\n"
     "  -h, --help        this text\n"
     "\n"
     "Prints \"frames read N, written M, skipped K\" to standard error. An OUT file is replaced\n"
@@ -71,6 +78,8 @@ struct Options
     bool decoded = false;
     bool directionMarks = false;
     QString writeDbc;
+    bool diagnostics = false;
+    QVector<DiagPair> pairs;
 };
 
 // Parses the command line; returns an exit code when the program should stop at once.
@@ -85,7 +94,9 @@ std::optional<int> parseOptions(const QStringList &arguments, Options &options)
     const QCommandLineOption decoded("decoded", "decoded signals");
     const QCommandLineOption marks("direction-marks", "direction marks");
     const QCommandLineOption writeDbc("write-dbc", "DBC file to write", "FILE");
-    parser.addOptions({help, from, to, date, dbc, decoded, marks, writeDbc});
+    const QCommandLineOption diagnostics("diagnostics", "diagnostic messages");
+    const QCommandLineOption pair("pair", "ISO-TP pair", "REQ/RESP");
+    parser.addOptions({help, from, to, date, dbc, decoded, marks, writeDbc, diagnostics, pair});
     if (!parser.parse(arguments)) {
         say(parser.errorText());
         return BadUsage;
@@ -107,6 +118,15 @@ std::optional<int> parseOptions(const QStringList &arguments, Options &options)
     options.dbcFiles = parser.values(dbc);
     options.decoded = parser.isSet(decoded);
     options.directionMarks = parser.isSet(marks);
+    options.diagnostics = parser.isSet(diagnostics);
+    for (const QString &text : parser.values(pair)) {
+        const auto parsed = DiagPairText::fromText(text);
+        if (!parsed) {
+            say(QStringLiteral("bad pair: %1").arg(text));
+            return BadUsage;
+        }
+        options.pairs.append(*parsed);
+    }
     if (options.decoded && options.dbcFiles.isEmpty()) {
         say(QStringLiteral("--decoded needs at least one --dbc FILE"));
         return BadUsage;
@@ -142,7 +162,7 @@ std::optional<int> resolveFormats(Options &options)
         say(QStringLiteral("unknown input format (name it with --from): %1").arg(options.in));
         return options.in == QLatin1String("-") ? BadUsage : Failure;
     }
-    if (options.decoded)
+    if (options.decoded || options.diagnostics)
         options.to = CaptureFormat::Table; // only its suffix matters: the writer is replaced
     if (!options.to) {
         say(QStringLiteral("unknown output format (name it with --to): %1").arg(options.out));
@@ -234,8 +254,9 @@ int convert(const Options &options)
     }
     for (const QString &problem : dbcProblems)
         say(problem);
-    const auto writer = options.decoded
-                            ? decoded.writer(&output.device())
+    std::unique_ptr<CaptureWriter> writer =
+        options.diagnostics ? std::make_unique<DiagCsvWriter>(&output.device(), options.pairs)
+        : options.decoded   ? decoded.writer(&output.device())
                             : CaptureFormats::createWriter(*options.to, &output.device());
     if (auto *candump = dynamic_cast<CandumpWriter *>(writer.get()))
         candump->setDirectionMarks(options.directionMarks);

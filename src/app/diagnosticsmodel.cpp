@@ -1,0 +1,137 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/diagnosticsmodel.h"
+
+#include "diagnostics/diagdecoder.h"
+#include "diagnostics/obdmeaning.h"
+
+#include <QBrush>
+#include <QDateTime>
+
+namespace {
+
+const char *const Headers[] = {"Время",      "Направление", "Идентификаторы",
+                               "Протокол",   "Адреса",      "Сервис / PGN",
+                               "Содержание", "Ответ, мс",   "Длина"};
+
+QString idText(const DiagMessage &m)
+{
+    return QStringLiteral("0x") +
+           QString::number(m.id, 16).toUpper().rightJustified(m.extended ? 8 : 3, '0');
+}
+
+QString directionText(const DiagMessage &m)
+{
+    if (m.protocol == DiagMessage::Protocol::J1939Tp)
+        return m.functional ? QStringLiteral("Рассылка") : QStringLiteral("Сообщение");
+    return DiagDecoder::isResponse(m) ? QStringLiteral("Ответ") : QStringLiteral("Запрос");
+}
+
+} // namespace
+
+void DiagnosticsModel::append(std::vector<DiagMessage> &messages)
+{
+    if (messages.empty())
+        return;
+    const int first = int(rows.size());
+    beginInsertRows(QModelIndex(), first, first + int(messages.size()) - 1);
+    for (DiagMessage &m : messages)
+        rows.push_back(std::move(m));
+    endInsertRows();
+    messages.clear();
+}
+
+void DiagnosticsModel::clear()
+{
+    beginResetModel();
+    rows.clear();
+    endResetModel();
+}
+
+int DiagnosticsModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(rows.size());
+}
+
+int DiagnosticsModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QString DiagnosticsModel::protocolText(const DiagMessage &m)
+{
+    if (m.protocol == DiagMessage::Protocol::J1939Tp)
+        return QStringLiteral("J1939");
+    const int sid = DiagDecoder::serviceOf(m);
+    return sid >= 0 && ObdMeaning::isObd(uint8_t(sid)) ? QStringLiteral("OBD-II")
+                                                       : QStringLiteral("UDS");
+}
+
+QString DiagnosticsModel::addressText(const DiagMessage &m)
+{
+    auto hex = [](int a) { return QString::number(a, 16).toUpper().rightJustified(2, '0'); };
+    if (m.source >= 0 && m.target >= 0)
+        return hex(m.source) + QStringLiteral(" → ") + hex(m.target);
+    return m.target >= 0 ? QStringLiteral("→ ") + hex(m.target) : QString();
+}
+
+QVariant DiagnosticsModel::display(const DiagMessage &m, int column) const
+{
+    switch (column) {
+    case Time:
+        return QDateTime::fromMSecsSinceEpoch(m.time / 1000)
+            .toString(QStringLiteral("HH:mm:ss.zzz"));
+    case Direction:
+        return directionText(m);
+    case Ids:
+        return idText(m);
+    case Protocol:
+        return protocolText(m);
+    case Address:
+        return addressText(m);
+    case Service:
+        return DiagDecoder::serviceName(m);
+    case Meaning:
+        return m.ok()
+                   ? DiagDecoder::describe(m)
+                   : QStringLiteral("ошибка: %1").arg(QLatin1String(DiagWords::status(m.status)));
+    case ResponseTime:
+        return m.responseTime >= 0
+                   ? QVariant(QString::number(double(m.responseTime) / 1000.0, 'f', 1))
+                   : QVariant();
+    case Length:
+        return m.payload.size();
+    default:
+        return {};
+    }
+}
+
+QVariant DiagnosticsModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= int(rows.size()))
+        return {};
+    const DiagMessage &m = rows[size_t(index.row())];
+    switch (role) {
+    case Qt::DisplayRole:
+        return display(m, index.column());
+    case Qt::ToolTipRole:
+        return index.column() == Meaning ? display(m, Meaning) : QVariant();
+    case Qt::ForegroundRole:
+        return m.ok() ? QVariant() : QVariant(QBrush(Qt::red));
+    case PayloadRole:
+        return QString::fromLatin1(m.payload.toHex().toUpper());
+    case FirstFrameRole:
+        return m.firstFrame;
+    case LastFrameRole:
+        return m.lastFrame;
+    default:
+        return {};
+    }
+}
+
+QVariant DiagnosticsModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= ColumnCount)
+        return {};
+    return QString::fromUtf8(Headers[section]);
+}

@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "diagnostics/diagmessage.h"
+
+#include <QAbstractTableModel>
+#include <vector>
+
+// The diagnostic messages of the "Диагностика" tab, a row each, faults in red.
+class DiagnosticsModel final : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    enum Column {
+        Time,
+        Direction,
+        Ids,
+        Protocol,
+        Address,
+        Service,
+        Meaning,
+        ResponseTime,
+        Length,
+        ColumnCount
+    };
+    // The message's payload as upper-case hex.
+    static constexpr int PayloadRole = Qt::UserRole;
+    // Its first and last frame, numbered as they were fed.
+    static constexpr int FirstFrameRole = Qt::UserRole + 1;
+    static constexpr int LastFrameRole = Qt::UserRole + 2;
+
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void append(std::vector<DiagMessage> &messages);
+    void clear();
+    const DiagMessage &message(int row) const { return rows[size_t(row)]; }
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+    // The texts the filters look at.
+    static QString protocolText(const DiagMessage &m);
+    static QString addressText(const DiagMessage &m);
+
+private:
+    QVariant display(const DiagMessage &m, int column) const;
+
+    std::vector<DiagMessage> rows;
+};

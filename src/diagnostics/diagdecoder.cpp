@@ -1,0 +1,129 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "diagnostics/diagdecoder.h"
+
+#include "diagnostics/diagtext.h"
+#include "diagnostics/j1939meaning.h"
+#include "diagnostics/obdmeaning.h"
+#include "diagnostics/udsmeaning.h"
+#include "link/timedpacket.h"
+
+namespace {
+
+constexpr size_t MaxRequests = 64;
+constexpr uint8_t NegativeResponse = 0x7F;
+constexpr uint8_t ResponsePending = 0x78;
+
+uint8_t byteAt(const DiagMessage &m, int at)
+{
+    return uint8_t(m.payload.at(at));
+}
+
+} // namespace
+
+DiagDecoder::DiagDecoder() : isoTp(&ids)
+{
+}
+
+void DiagDecoder::finish(std::vector<DiagMessage> &out)
+{
+    const size_t before = out.size();
+    isoTp.finish(out);
+    j1939.finish(out);
+    if (out.size() != before)
+        settle(out, before);
+}
+
+void DiagDecoder::clear()
+{
+    isoTp.clear();
+    j1939.clear();
+    requests.clear();
+    number = 0;
+}
+
+void DiagDecoder::settle(std::vector<DiagMessage> &out, size_t from)
+{
+    for (size_t i = from; i < out.size(); ++i) {
+        if (out[i].ok() && out[i].protocol == DiagMessage::Protocol::IsoTp &&
+            !out[i].payload.isEmpty())
+            pair(out[i]);
+    }
+}
+
+void DiagDecoder::pair(DiagMessage &m)
+{
+    if (!isResponse(m)) {
+        const Request request{m.id, m.extended, byteAt(m, 0), m.functional, m.time};
+        for (auto it = requests.begin(); it != requests.end(); ++it) {
+            if (it->id == m.id && it->extended == m.extended) {
+                requests.erase(it); // a tester asks one thing at a time on an identifier
+                break;
+            }
+        }
+        if (requests.size() == MaxRequests)
+            requests.pop_front();
+        requests.push_back(request);
+        return;
+    }
+    const int sid = serviceOf(m);
+    for (auto it = requests.rbegin(); it != requests.rend(); ++it) {
+        // The answer may come back through the other line: the module sits between tester and ECU.
+        if (it->sid != sid || it->extended != m.extended || !ids.answers(it->id, m.id, m.extended))
+            continue;
+        m.responseTime = m.time - it->time;
+        // A functional request may be answered by every ECU; a pending answer is no answer yet.
+        if (!it->functional && negativeCode(m) != ResponsePending)
+            requests.erase(std::next(it).base());
+        return;
+    }
+}
+
+bool DiagDecoder::isResponse(const DiagMessage &m)
+{
+    return m.protocol == DiagMessage::Protocol::IsoTp && !m.payload.isEmpty() &&
+           (byteAt(m, 0) & 0x40);
+}
+
+int DiagDecoder::serviceOf(const DiagMessage &m)
+{
+    if (m.protocol != DiagMessage::Protocol::IsoTp || m.payload.isEmpty())
+        return -1;
+    const uint8_t first = byteAt(m, 0);
+    if (first == NegativeResponse)
+        return m.payload.size() >= 2 ? byteAt(m, 1) : -1;
+    return first & ~0x40;
+}
+
+int DiagDecoder::negativeCode(const DiagMessage &m)
+{
+    const bool negative = m.protocol == DiagMessage::Protocol::IsoTp && m.payload.size() >= 3 &&
+                          byteAt(m, 0) == NegativeResponse;
+    return negative ? byteAt(m, 2) : -1;
+}
+
+QString DiagDecoder::serviceName(const DiagMessage &m)
+{
+    if (m.protocol == DiagMessage::Protocol::J1939Tp) {
+        const QString name = J1939Meaning::pgnName(m.pgn);
+        return name.isEmpty() ? QStringLiteral("PGN %1").arg(m.pgn) : name;
+    }
+    const int sid = serviceOf(m);
+    if (sid < 0)
+        return {};
+    if (ObdMeaning::isObd(uint8_t(sid)))
+        return ObdMeaning::serviceName(uint8_t(sid));
+    const QString name = UdsMeaning::serviceName(uint8_t(sid));
+    return name.isEmpty() ? QStringLiteral("0x") + DiagText::hex(uint(sid), 2) : name;
+}
+
+QString DiagDecoder::describe(const DiagMessage &m)
+{
+    if (!m.ok()) // the bytes are incomplete: only what the first of them say
+        return m.status == DiagMessage::Status::Unexpected ? QString() : serviceName(m);
+    if (m.protocol == DiagMessage::Protocol::J1939Tp)
+        return J1939Meaning::describe(m.pgn, m.payload);
+    const uint8_t first = byteAt(m, 0);
+    if (ObdMeaning::isObd(first))
+        return ObdMeaning::describe(m.payload);
+    return UdsMeaning::describe(m.payload);
+}
