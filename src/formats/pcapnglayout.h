@@ -12,6 +12,7 @@ namespace PcapngLayout {
 constexpr uint32_t SectionHeader = 0x0A0D0D0A;
 constexpr uint32_t InterfaceDescription = 1;
 constexpr uint32_t ObsoletePacket = 2;
+constexpr uint32_t SimplePacket = 3; // without interface or time: not taken
 constexpr uint32_t EnhancedPacket = 6;
 constexpr uint32_t ByteOrderMagic = 0x1A2B3C4D;
 constexpr int BlockHeaderSize = 8;     // type, total length

@@ -160,6 +160,8 @@ PcapngReader::Step PcapngReader::pcapngBlock(TimedPacket &frame)
         interfaceDescription(block);
     else if (type == EnhancedPacket || type == ObsoletePacket)
         taken = packet(block, frame);
+    else if (type == SimplePacket)
+        countSkipped();
     if (!finishBlock(length, parsed))
         return Step::End;
     return taken ? Step::Frame : Step::More;
