@@ -77,11 +77,6 @@ int PcapngWriter::interfaceOf(const TimedPacket &frame)
     return FrameRoute::isTransmitted(frame.packet) ? 3 : 2;
 }
 
-const char *PcapngWriter::interfaceName(int interface)
-{
-    return Interfaces[qBound(0, interface, InterfaceCount - 1)].name;
-}
-
 bool PcapngWriter::write(const TimedPacket &frame)
 {
     if (!ok())
@@ -100,14 +95,13 @@ bool PcapngWriter::write(const TimedPacket &frame)
     put32(p + 16, uint32_t(ns));
     put32(p + 20, SocketCanFrame::ClassicSize);
     put32(p + 24, SocketCanFrame::ClassicSize);
-    char *options = p + BlockHeaderSize + EnhancedPacketBody;
-    SocketCanFrame::encode(options, frame.packet);
-    options += SocketCanFrame::ClassicSize;
+    SocketCanFrame::encode(p + BlockHeaderSize + EnhancedPacketBody, frame.packet);
+    char *options = p + BlockHeaderSize + EnhancedPacketBody + SocketCanFrame::ClassicSize;
     put16(options, PacketFlags);
     put16(options + 2, 4);
     put32(options + 4, FrameRoute::isTransmitted(frame.packet) ? Outbound : Inbound);
-    put32(options + 8, EndOfOptions); // code and length 0
-    put32(options + 12, PacketBlockSize);
+    put32(options + 8, EndOfOptions);     // code and length 0
+    put32(options + 12, PacketBlockSize); // the trailer
     buffer().append(p, PacketBlockSize);
     return flushIfFull();
 }

@@ -16,11 +16,10 @@ public:
     bool write(const TimedPacket &frame) override;
     bool finish() override;
 
-    // The interface a frame is written on, 0..3, and its name.
-    static int interfaceOf(const TimedPacket &frame);
-    static const char *interfaceName(int interface);
-
 private:
+    // The interface a frame is written on: 0 can0, 1 can1, 2 canrx, 3 cantx.
+    static int interfaceOf(const TimedPacket &frame);
+
     static constexpr int InterfaceCount = 4;
 
     void begin();
