@@ -17,7 +17,7 @@ QString openFilter()
 {
     QStringList patterns;
     for (const CaptureFormat format : CaptureFormats::all())
-        patterns << QStringLiteral("*.") + CaptureFormats::suffix(format);
+        patterns << CaptureFormats::patterns(format);
     return QStringLiteral("Журналы CAN (%1);;").arg(patterns.join(QLatin1Char(' '))) +
            CaptureFormats::dialogFilters();
 }

@@ -6,6 +6,8 @@
 #include "formats/blfwriter.h"
 #include "formats/candumpreader.h"
 #include "formats/candumpwriter.h"
+#include "formats/pcapngreader.h"
+#include "formats/pcapngwriter.h"
 #include "formats/tablereader.h"
 #include "formats/tablewriter.h"
 #include "formats/trcreader.h"
@@ -20,15 +22,18 @@ struct FormatInfo
     CaptureFormat format;
     const char *name;
     const char *suffix;
-    const char *title; // UTF-8
+    const char *title;      // UTF-8
+    const char *readSuffix; // another suffix the reader takes, or nullptr
 };
 
 const FormatInfo Formats[] = {
-    {CaptureFormat::Candump, "candump", "log", "Журнал candump"},
-    {CaptureFormat::Asc, "asc", "asc", "Vector ASC"},
-    {CaptureFormat::Trc, "trc", "trc", "PEAK TRC"},
-    {CaptureFormat::Blf, "blf", "blf", "Vector BLF"},
-    {CaptureFormat::Table, "table", "csv", "Таблица Quorvex"},
+    {CaptureFormat::Candump, "candump", "log", "Журнал candump", nullptr},
+    {CaptureFormat::Asc, "asc", "asc", "Vector ASC", nullptr},
+    {CaptureFormat::Trc, "trc", "trc", "PEAK TRC", nullptr},
+    {CaptureFormat::Blf, "blf", "blf", "Vector BLF", nullptr},
+    // Classic pcap files are read by the same reader; what is written is always pcapng.
+    {CaptureFormat::Pcapng, "pcapng", "pcapng", "Wireshark pcapng", "pcap"},
+    {CaptureFormat::Table, "table", "csv", "Таблица Quorvex", nullptr},
 };
 
 const FormatInfo &info(CaptureFormat format)
@@ -54,7 +59,9 @@ std::optional<CaptureFormat> CaptureFormats::fromFileName(const QString &fileNam
 {
     const QString suffix = QFileInfo(fileName).suffix();
     for (const FormatInfo &entry : Formats) {
-        if (suffix.compare(QLatin1String(entry.suffix), Qt::CaseInsensitive) == 0)
+        if (suffix.compare(QLatin1String(entry.suffix), Qt::CaseInsensitive) == 0 ||
+            (entry.readSuffix != nullptr &&
+             suffix.compare(QLatin1String(entry.readSuffix), Qt::CaseInsensitive) == 0))
             return entry.format;
     }
     return std::nullopt;
@@ -79,10 +86,18 @@ QString CaptureFormats::suffix(CaptureFormat format)
     return QLatin1String(info(format).suffix);
 }
 
+QStringList CaptureFormats::patterns(CaptureFormat format)
+{
+    QStringList list{QStringLiteral("*.") + QLatin1String(info(format).suffix)};
+    if (info(format).readSuffix != nullptr)
+        list.append(QStringLiteral("*.") + QLatin1String(info(format).readSuffix));
+    return list;
+}
+
 QString CaptureFormats::dialogFilter(CaptureFormat format)
 {
-    return QStringLiteral("%1 (*.%2)")
-        .arg(QString::fromUtf8(info(format).title), QLatin1String(info(format).suffix));
+    return QStringLiteral("%1 (%2)").arg(QString::fromUtf8(info(format).title),
+                                         patterns(format).join(QLatin1Char(' ')));
 }
 
 QString CaptureFormats::dialogFilters()
@@ -104,6 +119,8 @@ std::unique_ptr<CaptureReader> CaptureFormats::createReader(CaptureFormat format
         return std::make_unique<TrcReader>(device);
     case CaptureFormat::Blf:
         return std::make_unique<BlfReader>(device);
+    case CaptureFormat::Pcapng:
+        return std::make_unique<PcapngReader>(device);
     case CaptureFormat::Table:
         return std::make_unique<TableReader>(device);
     }
@@ -121,6 +138,8 @@ std::unique_ptr<CaptureWriter> CaptureFormats::createWriter(CaptureFormat format
         return std::make_unique<TrcWriter>(device);
     case CaptureFormat::Blf:
         return std::make_unique<BlfWriter>(device);
+    case CaptureFormat::Pcapng:
+        return std::make_unique<PcapngWriter>(device);
     case CaptureFormat::Table:
         return std::make_unique<TableWriter>(device);
     }

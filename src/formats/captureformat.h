@@ -9,7 +9,7 @@ class CaptureReader;
 class CaptureWriter;
 class QIODevice;
 
-enum class CaptureFormat { Candump, Asc, Trc, Blf, Table };
+enum class CaptureFormat { Candump, Asc, Trc, Blf, Table, Pcapng };
 
 // What the program knows about each capture format: names, file suffixes, file-dialog filters and
 // the reader and writer of each.
@@ -17,13 +17,16 @@ namespace CaptureFormats {
 
 // Every format, in the order the file dialogs list them.
 QList<CaptureFormat> all();
-// By the suffix of a file name (".log", ".asc", ".trc", ".blf", ".csv"), in any case.
+// By the suffix of a file name (".log", ".asc", ".trc", ".blf", ".pcapng" or ".pcap", ".csv"), in
+// any case.
 std::optional<CaptureFormat> fromFileName(const QString &fileName);
-// By name: "candump", "asc", "trc", "blf", "table", in any case.
+// By name: "candump", "asc", "trc", "blf", "pcapng", "table", in any case.
 std::optional<CaptureFormat> fromName(const QString &name);
 QString name(CaptureFormat format);
 // Without the dot: "log".
 QString suffix(CaptureFormat format);
+// The file name patterns the format is opened from: "*.log"; "*.pcapng", "*.pcap".
+QStringList patterns(CaptureFormat format);
 // "Журнал candump (*.log)".
 QString dialogFilter(CaptureFormat format);
 // All filters joined with ";;", for QFileDialog.

@@ -320,8 +320,10 @@ private slots:
             prose += "Lorem ipsum dolor sit amet\n";
         for (const CaptureFormat f : CaptureFormats::all()) {
             const QByteArray name = CaptureFormats::name(f).toLatin1();
+            // Binary formats refuse an empty file: it has not even their header.
             const bool isBlf = f == CaptureFormat::Blf;
-            QTest::addRow("%s: empty", name.data()) << int(f) << QByteArray() << isBlf;
+            const bool isBinary = isBlf || f == CaptureFormat::Pcapng;
+            QTest::addRow("%s: empty", name.data()) << int(f) << QByteArray() << isBinary;
             QTest::addRow("%s: prose", name.data()) << int(f) << prose << true;
             if (!isBlf)
                 QTest::addRow("%s: binary", name.data()) << int(f) << binary << true;
@@ -471,6 +473,7 @@ private slots:
         QCOMPARE(CaptureFormats::fromFileName("x.blf.txt"), std::nullopt);
         QCOMPARE(CaptureFormats::fromName("TRC"), CaptureFormat::Trc);
         QCOMPARE(CaptureFormats::fromName("csv"), std::nullopt);
+        QCOMPARE(CaptureFormats::fromFileName("x.PCAP"), CaptureFormat::Pcapng);
         QStringList filters;
         for (const CaptureFormat f : CaptureFormats::all()) {
             QCOMPARE(CaptureFormats::fromName(CaptureFormats::name(f)), f);
@@ -479,7 +482,8 @@ private slots:
         }
         QCOMPARE(filters,
                  QStringList({"Журнал candump (*.log)", "Vector ASC (*.asc)", "PEAK TRC (*.trc)",
-                              "Vector BLF (*.blf)", "Таблица Quorvex (*.csv)"}));
+                              "Vector BLF (*.blf)", "Wireshark pcapng (*.pcapng *.pcap)",
+                              "Таблица Quorvex (*.csv)"}));
         QCOMPARE(CaptureFormats::dialogFilters(), filters.join(";;"));
     }
 };

@@ -1,4 +1,4 @@
-// quorvex-convert: converts a CAN capture between candump, ASC, TRC, BLF and Quorvex's table.
+// quorvex-convert: converts a CAN capture between candump, ASC, TRC, BLF, pcapng and the table.
 
 #include "dbcmerge.h"
 #include "decodedoutput.h"
@@ -30,6 +30,7 @@ const char HelpText[] =
     "       quorvex-convert --dbc A.dbc [--dbc B.dbc ...] --write-dbc OUT.dbc\n"
     "\n"
     "Converts a CAN capture. Formats: candump (.log), asc (.asc), trc (.trc), blf (.blf),\n"
+    "pcapng (.pcapng; .pcap is read too),\n"
     "table (.csv, Quorvex's semicolon table). They are taken from the file suffixes unless\n"
     "--from / --to name them. IN or OUT may be \"-\" for standard input or output; the format\n"
     "must then be named.\n"
