@@ -3,11 +3,13 @@
 
 #include "capture/capturerecorder.h"
 #include "capture/recordingpruner.h"
+#include "capture/triggerset.h"
 #include "link/cantester.h"
 #include "link/tarvixprotocol.h"
 #include "link/timedpacket.h"
 #include "link/timeofday.h"
 #include "net/socketcandserver.h"
+#include "signals/dbcdatabase.h"
 
 #include <QDateTime>
 #include <QSerialPort>
@@ -16,7 +18,8 @@
 
 CaptureSession::CaptureSession(QObject *parent)
     : QObject(parent), writer(new CaptureRecorder(this)), server(new SocketcandServer(this)),
-      retryTimer(new QTimer(this))
+      retryTimer(new QTimer(this)), database(std::make_unique<DbcDatabase>()),
+      triggers(std::make_unique<TriggerSet>())
 {
     retryTimer->setInterval(RetryMs);
     connect(retryTimer, &QTimer::timeout, this, &CaptureSession::retry);
@@ -45,6 +48,12 @@ bool CaptureSession::start(const SessionOptions &wanted)
         failure = server->errorString();
         return false;
     }
+    triggers->setRules(options.triggers, options.directory);
+    database->clear();
+    for (const QString &path : options.dbcFiles)
+        database->load(path);
+    triggers->setDatabase(database.get());
+    lostSeen = 0;
     running = true;
     retryTimer->start();
     connectPort();
@@ -59,6 +68,7 @@ void CaptureSession::stop()
     retryTimer->stop();
     if (port)
         closePort(QString());
+    triggers->closeAll();
     server->close();
 }
 
@@ -68,6 +78,11 @@ void CaptureSession::reopen()
         return;
     writer->stop();
     beginFile();
+}
+
+void CaptureSession::mark()
+{
+    triggers->fire(TriggerRule::Kind::Manual, TimeOfDay::nowUsec());
 }
 
 void CaptureSession::connectPort()
@@ -126,6 +141,11 @@ void CaptureSession::beginFile()
 
 void CaptureSession::retry()
 {
+    const quint64 lost = lostFrames();
+    if (lost > lostSeen)
+        triggers->fire(TriggerRule::Kind::Lost, TimeOfDay::nowUsec());
+    lostSeen = lost;
+    triggers->check(TimeOfDay::nowUsec());
     if (!tester) {
         connectPort();
         return;
@@ -166,6 +186,7 @@ void CaptureSession::take(const TimedPacket &frame)
         else
             ++unwritten;
     }
+    triggers->add(frame);
     server->publish(frame);
     emit readyFrame(frame);
 }

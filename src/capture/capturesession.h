@@ -6,12 +6,15 @@
 
 #include <QObject>
 #include <QString>
+#include <memory>
 
 class CanTester;
 class CaptureRecorder;
 class QSerialPort;
 class QTimer;
+class DbcDatabase;
 class SocketcandServer;
+class TriggerSet;
 struct TimedPacket;
 
 // A capture without a window: the link to the module, the recording of every frame and the
@@ -36,6 +39,8 @@ public:
     void stop();
     // Closes the file and goes on in a new one.
     void reopen();
+    // The user's mark: fires the manual triggers now.
+    void mark();
 
     bool isConnected() const { return tester != nullptr; }
     quint64 frameCount() const { return frames; }
@@ -45,6 +50,7 @@ public:
     QString errorString() const { return failure; }
     CaptureRecorder *recorder() const { return writer; }
     SocketcandServer *socketcand() const { return server; }
+    const TriggerSet &triggerSet() const { return *triggers; }
 
     // The CAN speed command for `code`, as the module takes it.
     static QByteArray speedMessage(int code);
@@ -70,6 +76,9 @@ private:
     CaptureRecorder *writer;
     SocketcandServer *server;
     QTimer *retryTimer;
+    std::unique_ptr<DbcDatabase> database;
+    std::unique_ptr<TriggerSet> triggers;
+    quint64 lostSeen = 0;
     QString failure;
     quint64 frames = 0;
     quint64 lostEarlier = 0;

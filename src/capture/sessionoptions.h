@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "capture/triggerrule.h"
+
 #include <QHostAddress>
 #include <QString>
+#include <QStringList>
+#include <QVector>
 
 // What a capture session runs: the module's port, the recording and the socketcand server.
 struct SessionOptions
@@ -18,4 +22,6 @@ struct SessionOptions
     QHostAddress serverAddress = QHostAddress::LocalHost;
     quint16 serverPort = 29536;
     bool allowSend = false;
+    QVector<TriggerRule> triggers; // their files go to `directory` too
+    QStringList dbcFiles;          // where signal triggers find their signals
 };

@@ -79,6 +79,7 @@ private slots:
     void badUsage_data();
     void badUsage();
     void recordsThroughUnplugAndHangup();
+    void manualTriggerOnly();
     void prunesOnlyItsOldestRecordings();
 };
 
@@ -155,6 +156,32 @@ void TstQuorvexRecord::recordsThroughUnplugAndHangup()
         QVERIFY2(line.match(QString::fromLatin1(text)).hasMatch(), text.constData());
     const QString said = QString::fromLocal8Bit(recorder.process.readAllStandardError());
     QVERIFY2(said.contains(QStringLiteral("module gone")), qPrintable(said));
+}
+
+// SIGUSR1 marks; without continuous recording only the trigger's file is written.
+void TstQuorvexRecord::manualTriggerOnly()
+{
+    QTemporaryDir home;
+    const QString dir = home.filePath(QStringLiteral("rec"));
+    SimProcess module;
+    QVERIFY(module.start({"--rate", "1000"}));
+    Recorder recorder(home);
+    recorder.start({"--port", module.portName(), "--dir", dir, "--quiet", "--triggers-only",
+                    "--trigger", "manual pre=0.5 post=0.5 name=mark"});
+    QTest::qWait(1500); // frames for the pre-window
+    recorder.signal(SIGUSR1);
+    const QString pattern = QStringLiteral("trigger-*-mark.log");
+    QTRY_COMPARE_WITH_TIMEOUT(QDir(dir).entryList({pattern}).size(), 1, WaitMs);
+    QTest::qWait(2000); // past the window, which a status tick closes
+    recorder.signal(SIGTERM);
+    QCOMPARE(recorder.finish(), 0);
+    QCOMPARE(recordings(dir), QStringList());
+    const QByteArray text = readFile(QDir(dir).filePath(QDir(dir).entryList({pattern}).first()));
+    const QByteArrayList lines = text.trimmed().split('\n');
+    // About a second at 1,000 frames/s; the times span at most pre + post.
+    QVERIFY2(lines.size() > 100, text.left(200).constData());
+    const auto seconds = [](const QByteArray &line) { return line.mid(1, 17).toDouble(); };
+    QVERIFY(seconds(lines.last()) - seconds(lines.first()) <= 1.0);
 }
 
 void TstQuorvexRecord::prunesOnlyItsOldestRecordings()

@@ -57,12 +57,12 @@ int main(int argc, char *argv[])
     CaptureSession session;
     QObject::connect(&session, &CaptureSession::setStatus, say);
     SignalWatch watch;
-    for (int number : {SIGTERM, SIGINT, SIGHUP})
+    for (int number : {SIGTERM, SIGINT, SIGHUP, SIGUSR1})
         watch.watch(number);
     ::signal(SIGPIPE, SIG_IGN);
     QObject::connect(&watch, &SignalWatch::readySignal, [&](int number) {
-        if (number == SIGHUP) {
-            session.reopen();
+        if (number == SIGHUP || number == SIGUSR1) {
+            number == SIGHUP ? session.reopen() : session.mark();
             return;
         }
         session.stop();

@@ -28,11 +28,23 @@ const char HelpText[] =
     "  --socketcand ADDR:PORT  share the frames over TCP in socketcand's raw mode\n"
     "                       (ADDR may be left out: 127.0.0.1)\n"
     "  --allow-send         socketcand clients may transmit frames\n"
+    "  --trigger RULE       also record around events only, each to a file of its own\n"
+    "                       \"trigger-YYYYMMDD-HHMMSS-NAME.log\" (repeatable); RULE is words:\n"
+    "                         id=0x7E8/0x7FF     a frame: identifier / mask (hex)\n"
+    "                         data=037F/FFFF     its first data bytes / mask (hex)\n"
+    "                         signal=RPM>3000    a DBC signal crossing a value (> < >= <= =)\n"
+    "                         lost               frames were lost\n"
+    "                         manual             the mark: signal USR1\n"
+    "                         pre=S post=S       seconds kept before and after (10, 30)\n"
+    "                         name=NAME          in the file name (default trigger)\n"
+    "  --dbc FILE           DBC file for signal triggers (repeatable; setting DBC)\n"
+    "  --triggers-only      no continuous recording beside the triggers\n"
     "  --quiet              no status line every 10 s\n"
     "  -h, --help           this text\n"
     "  -v, --version        the version\n"
     "\n"
-    "Signals: TERM and INT close the file and end, HUP goes on in a new file.\n"
+    "Signals: TERM and INT close the file and end, HUP goes on in a new file, USR1 fires the\n"
+    "manual triggers.\n"
     "Exit status: 0 ended by a signal, 1 cannot start, 2 bad usage.\n";
 
 bool readNumber(const QString &text, double low, double high, double &value)
@@ -72,10 +84,13 @@ RecordOptions::Outcome RecordOptions::parse(const QStringList &arguments, const 
     const QCommandLineOption serve(QStringLiteral("socketcand"), {}, QStringLiteral("ADDR:PORT"));
     const QCommandLineOption allowSend(QStringLiteral("allow-send"), QString());
     const QCommandLineOption quietOption(QStringLiteral("quiet"), QString());
+    const QCommandLineOption trigger(QStringLiteral("trigger"), {}, QStringLiteral("RULE"));
+    const QCommandLineOption dbc(QStringLiteral("dbc"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption triggersOnly(QStringLiteral("triggers-only"), QString());
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
-    parser.addOptions(
-        {port, baud, speed, dir, rotate, keep, serve, allowSend, quietOption, help, version});
+    parser.addOptions({port, baud, speed, dir, rotate, keep, serve, allowSend, quietOption, trigger,
+                       dbc, triggersOnly, help, version});
     if (!parser.parse(arguments)) {
         message = parser.errorText();
         return Outcome::Error;
@@ -127,6 +142,21 @@ RecordOptions::Outcome RecordOptions::parse(const QStringList &arguments, const 
             return Outcome::Error;
         }
         session.keepBytes = qint64(value * BytesPerGb);
+    }
+    for (const QString &text : parser.values(trigger)) {
+        TriggerRule rule;
+        QString why;
+        if (!TriggerRule::parse(text, rule, why)) {
+            message = QStringLiteral("--trigger: ") + why;
+            return Outcome::Error;
+        }
+        session.triggers.append(rule);
+    }
+    session.dbcFiles = parser.isSet(dbc) ? parser.values(dbc) : stored.dbcFiles;
+    session.record = !parser.isSet(triggersOnly);
+    if (!session.record && session.triggers.isEmpty()) {
+        message = QStringLiteral("--triggers-only wants a --trigger");
+        return Outcome::Error;
     }
     if (parser.isSet(serve) && !readServer(parser.value(serve), session)) {
         message = QStringLiteral("--socketcand wants ADDR:PORT or PORT");

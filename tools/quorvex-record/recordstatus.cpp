@@ -3,6 +3,7 @@
 
 #include "capture/capturerecorder.h"
 #include "capture/capturesession.h"
+#include "capture/triggerset.h"
 
 QString RecordStatus::line(const CaptureSession &session)
 {
@@ -26,5 +27,10 @@ QString RecordStatus::line(const CaptureSession &session)
             QStringLiteral("file %1, bytes %2").arg(recorder->filePath()).arg(recorder->fileSize());
     else
         text += QStringLiteral("not recording");
+    const TriggerSet &triggers = session.triggerSet();
+    for (int i = 0; i < triggers.ruleCount(); ++i)
+        text += QStringLiteral(", trigger %1 fired %2")
+                    .arg(triggers.rule(i).name)
+                    .arg(triggers.fireCount(i));
     return text;
 }
