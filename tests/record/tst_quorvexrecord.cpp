@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "capture/capturesession.h"
 #include "capture/recordingpruner.h"
+#include "support/filesizelimit.h"
 #include "support/simprocess.h"
 #include "support/testfiles.h"
 
@@ -80,6 +82,7 @@ private slots:
     void badUsage();
     void recordsThroughUnplugAndHangup();
     void manualTriggerOnly();
+    void fullDiskKeepsTheLinkAndResumes();
     void prunesOnlyItsOldestRecordings();
 };
 
@@ -182,6 +185,35 @@ void TstQuorvexRecord::manualTriggerOnly()
     QVERIFY2(lines.size() > 100, text.left(200).constData());
     const auto seconds = [](const QByteArray &line) { return line.mid(1, 17).toDouble(); };
     QVERIFY(seconds(lines.last()) - seconds(lines.first()) <= 1.0);
+}
+
+// Writes that fail (here past a file-size limit, as on a full disk) stop the file, not the link:
+// the frames that came meanwhile are counted, and recording resumes in a new file.
+void TstQuorvexRecord::fullDiskKeepsTheLinkAndResumes()
+{
+    QTemporaryDir home;
+    SimProcess module;
+    QVERIFY(module.start({"--rate", "2000", "--count", "8000"}));
+    SessionOptions options;
+    options.portName = module.portName();
+    options.directory = home.filePath(QStringLiteral("rec"));
+    QStringList said;
+    CaptureSession session;
+    connect(&session, &CaptureSession::setStatus, [&](const QString &text) { said << text; });
+    {
+        const FileSizeLimit limit(40000); // about 900 lines a file
+        QVERIFY(session.start(options));
+        QTRY_VERIFY_WITH_TIMEOUT(session.unwrittenFrames() > 0, WaitMs);
+        QVERIFY(session.isConnected());
+        QTRY_VERIFY_WITH_TIMEOUT(recordings(options.directory).size() >= 2, WaitMs); // resumed
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(session.frameCount(), quint64(8000), WaitMs);
+    session.stop();
+    const int written = recordedLines(options.directory).size();
+    QVERIFY(written > 1800);
+    QVERIFY(quint64(written) + session.unwrittenFrames() <= 8000);
+    QVERIFY2(said.filter(QStringLiteral("recording stopped")).size() >= 1,
+             qPrintable(said.join('|')));
 }
 
 void TstQuorvexRecord::prunesOnlyItsOldestRecordings()
