@@ -19,6 +19,7 @@
 #include "app/logsaver.h"
 #include "app/logsignaltips.h"
 #include "app/recordingcontrol.h"
+#include "app/triggercontrol.h"
 #include "app/replaydialog.h"
 #include "app/signalselection.h"
 #include "app/signalspage.h"
@@ -83,6 +84,8 @@ MainWindow::MainWindow(QWidget *parent)
     setupCommandTab();
     setupOpener();
     loadConfig();
+    triggerControl = new TriggerControl(ui->statusbar, ui->menu, settings, this);
+    connect(triggerControl, &TriggerControl::sendPacket, this, &MainWindow::onSendPacket);
     setupSignals();
     ui->diagnosticsPage->attach(settings);
     connect(ui->diagnosticsPage, &DiagnosticsPage::sendShowFrames, this, [this](qint64 first) {
@@ -273,6 +276,7 @@ void MainWindow::openPort()
     onStatusSerialPort(port->portName() + QStringLiteral(" открыт"));
     onStatusCan(QStringLiteral("Старт тестер"));
     recording->begin(config);
+    triggerControl->begin(config.workDir);
 }
 
 void MainWindow::closePort(const QString &status)
@@ -280,6 +284,7 @@ void MainWindow::closePort(const QString &status)
     if (tester)
         tester->onReadyRead(); // take what already arrived before the link goes
     recording->end();
+    triggerControl->end();
     lostEarlier += tester ? tester->lostFrames() : 0;
     port->close();
     delete tester;
@@ -306,6 +311,7 @@ void MainWindow::onAddPacket()
     const TimedPacket frame{tester->lastTime(), tester->lastPacket()};
     ++framesSeen;
     recording->record(frame);
+    triggerControl->take(frame);
     load->add(frame);
     logFrame(frame);
 }
@@ -353,6 +359,7 @@ void MainWindow::onSendPacket(CanPacket packet)
         onStatusCan(QStringLiteral("Ошибка записи!"));
     } else {
         recording->record(frame);
+        triggerControl->take(frame);
         if (onFilterView(packet) && filter.matchShown(packet))
             logLive(frame);
     }

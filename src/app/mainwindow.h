@@ -23,6 +23,7 @@ class StatisticsView;
 class LogPager;
 class LogSaver;
 class RecordingControl;
+class TriggerControl;
 class QLabel;
 class QListWidgetItem;
 class QSerialPort;
@@ -125,6 +126,7 @@ private:
     std::unique_ptr<CaptureLog> captureLog; // which rows of the log the opened capture holds
     std::unique_ptr<UnsavedRowsGuard> unsaved;
     RecordingControl *recording = nullptr;
+    TriggerControl *triggerControl = nullptr;
     ExchangeListing *listing = nullptr;
     FrameStatistics *statistics = nullptr;
     StatisticsView *statisticsView = nullptr;

@@ -1,0 +1,155 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/triggercontrol.h"
+
+#include "capture/triggerset.h"
+#include "link/timedpacket.h"
+#include "link/timeofday.h"
+#include "net/socketcandserver.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTimer>
+
+namespace {
+const QString KeyTriggers = QStringLiteral("TRIGGERS");
+const QString KeyServer = QStringLiteral("SOCKETCAND");
+const QString KeyAllowSend = QStringLiteral("ALLOWSEND");
+constexpr int TickMs = 1000;
+
+// "ADDR:PORT" or "PORT"; false when it is neither.
+bool serverAddress(const QString &text, QHostAddress &address, quint16 &port)
+{
+    const int colon = text.lastIndexOf(QLatin1Char(':'));
+    bool ok = false;
+    const uint number = text.mid(colon + 1).toUInt(&ok);
+    address = QHostAddress::LocalHost;
+    port = quint16(number);
+    return ok && number > 0 && number <= 65535 &&
+           (colon <= 0 || address.setAddress(text.left(colon)));
+}
+} // namespace
+
+TriggerControl::TriggerControl(QStatusBar *bar, QMenu *menu, QSettings *settings, QObject *parent)
+    : QObject(parent), store(settings), triggers(std::make_unique<TriggerSet>()),
+      server(new SocketcandServer(this)), label(new QLabel(bar)),
+      markButton(new QPushButton(QStringLiteral("Отметить"), bar)), tick(new QTimer(this))
+{
+    label->setObjectName(QStringLiteral("lbStatusTriggers"));
+    markButton->setObjectName(QStringLiteral("btMark"));
+    bar->addPermanentWidget(markButton);
+    bar->addPermanentWidget(label);
+    QAction *edit = menu->addAction(QStringLiteral("Триггеры и сервер ..."));
+    edit->setObjectName(QStringLiteral("actionTriggers"));
+    connect(edit, &QAction::triggered, this, &TriggerControl::onEdit);
+    connect(markButton, &QPushButton::clicked, this, &TriggerControl::onMark);
+    connect(tick, &QTimer::timeout, this, &TriggerControl::onTick);
+    connect(server, &SocketcandServer::sendPacket, this, &TriggerControl::sendPacket);
+    tick->start(TickMs);
+    TriggersDialog::Values stored;
+    stored.triggers = store->value(KeyTriggers).toStringList();
+    stored.server = store->value(KeyServer).toString();
+    stored.allowSend = store->value(KeyAllowSend).toBool();
+    apply(stored);
+}
+
+TriggerControl::~TriggerControl() = default;
+
+void TriggerControl::apply(const TriggersDialog::Values &values)
+{
+    current = values;
+    store->setValue(KeyTriggers, values.triggers);
+    store->setValue(KeyServer, values.server);
+    store->setValue(KeyAllowSend, values.allowSend);
+    applyRules();
+    server->close();
+    serverError.clear();
+    server->setAllowSend(values.allowSend);
+    QHostAddress address;
+    quint16 port = 0;
+    if (!values.server.isEmpty()) {
+        if (!serverAddress(values.server, address, port))
+            serverError = QStringLiteral("адрес ") + values.server;
+        else if (!server->listen(address, port))
+            serverError = server->errorString();
+    }
+    showState();
+}
+
+void TriggerControl::applyRules()
+{
+    QVector<TriggerRule> rules;
+    for (const QString &text : current.triggers) {
+        TriggerRule rule;
+        QString error;
+        if (TriggerRule::parse(text, rule, error))
+            rules.append(rule);
+    }
+    triggers->setRules(rules, directory);
+    markButton->setVisible(std::any_of(rules.cbegin(), rules.cend(), [](const TriggerRule &r) {
+        return r.kind == TriggerRule::Kind::Manual;
+    }));
+}
+
+void TriggerControl::begin(const QString &where)
+{
+    directory = where;
+    active = true;
+    applyRules();
+    showState();
+}
+
+void TriggerControl::take(const TimedPacket &frame)
+{
+    if (active)
+        triggers->add(frame);
+    server->publish(frame);
+}
+
+void TriggerControl::end()
+{
+    triggers->closeAll();
+    active = false;
+}
+
+void TriggerControl::onEdit()
+{
+    auto *dialog = new TriggersDialog(label->window());
+    dialog->setValues(current);
+    if (dialog->exec() == QDialog::Accepted)
+        apply(dialog->values());
+    dialog->deleteLater();
+}
+
+void TriggerControl::onMark()
+{
+    if (active)
+        triggers->fire(TriggerRule::Kind::Manual, TimeOfDay::nowUsec());
+    showState();
+}
+
+void TriggerControl::onTick()
+{
+    triggers->check(TimeOfDay::nowUsec());
+    showState();
+}
+
+void TriggerControl::showState()
+{
+    QStringList parts;
+    for (int i = 0; i < triggers->ruleCount(); ++i)
+        parts << QStringLiteral("%1 %2").arg(triggers->rule(i).name).arg(triggers->fireCount(i));
+    QString text = parts.isEmpty()
+                       ? QString()
+                       : QStringLiteral("Триггеры: ") + parts.join(QStringLiteral(", "));
+    if (!serverError.isEmpty())
+        text += QStringLiteral(" | socketcand: ошибка: ") + serverError;
+    else if (server->isListening())
+        text += QStringLiteral(" | socketcand: %1, клиентов %2")
+                    .arg(current.server)
+                    .arg(server->clientCount());
+    label->setText(text);
+}

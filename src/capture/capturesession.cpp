@@ -1,0 +1,197 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "capture/capturesession.h"
+
+#include "capture/capturerecorder.h"
+#include "capture/recordingpruner.h"
+#include "capture/triggerset.h"
+#include "link/cantester.h"
+#include "link/tarvixprotocol.h"
+#include "link/timedpacket.h"
+#include "link/timeofday.h"
+#include "net/socketcandserver.h"
+#include "signals/dbcdatabase.h"
+
+#include <QDateTime>
+#include <QSerialPort>
+#include <QStorageInfo>
+#include <QTimer>
+
+CaptureSession::CaptureSession(QObject *parent)
+    : QObject(parent), writer(new CaptureRecorder(this)), server(new SocketcandServer(this)),
+      retryTimer(new QTimer(this)), database(std::make_unique<DbcDatabase>()),
+      triggers(std::make_unique<TriggerSet>())
+{
+    retryTimer->setInterval(RetryMs);
+    connect(retryTimer, &QTimer::timeout, this, &CaptureSession::retry);
+    connect(writer, &CaptureRecorder::failed, this, &CaptureSession::onRecordingFailed);
+    connect(server, &SocketcandServer::sendPacket, this, &CaptureSession::onSendPacket);
+}
+
+CaptureSession::~CaptureSession()
+{
+    stop();
+}
+
+QByteArray CaptureSession::speedMessage(int code)
+{
+    const char marker = char(TarvixProtocol::SpeedMarker);
+    return QByteArray() + marker + char(code) + marker;
+}
+
+bool CaptureSession::start(const SessionOptions &wanted)
+{
+    stop();
+    options = wanted;
+    failure.clear();
+    server->setAllowSend(options.allowSend);
+    if (options.serve && !server->listen(options.serverAddress, options.serverPort)) {
+        failure = server->errorString();
+        return false;
+    }
+    triggers->setRules(options.triggers, options.directory);
+    database->clear();
+    for (const QString &path : options.dbcFiles)
+        database->load(path);
+    triggers->setDatabase(database.get());
+    lostSeen = 0;
+    running = true;
+    retryTimer->start();
+    connectPort();
+    return true;
+}
+
+void CaptureSession::stop()
+{
+    if (!running)
+        return;
+    running = false;
+    retryTimer->stop();
+    if (port)
+        closePort(QString());
+    triggers->closeAll();
+    server->close();
+}
+
+void CaptureSession::reopen()
+{
+    if (!tester || !options.record)
+        return;
+    writer->stop();
+    beginFile();
+}
+
+void CaptureSession::mark()
+{
+    triggers->fire(TriggerRule::Kind::Manual, TimeOfDay::nowUsec());
+}
+
+void CaptureSession::connectPort()
+{
+    delete port;
+    port = new QSerialPort(options.portName, this);
+    port->setBaudRate(options.baudRate);
+    port->setReadBufferSize(512);
+    if (!port->open(QIODevice::ReadWrite)) {
+        delete port;
+        port = nullptr;
+        return;
+    }
+    tester = new CanTester(port, this);
+    connect(tester, &CanTester::readyPacket, this, &CaptureSession::onReadyPacket);
+    connect(port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
+        if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError)
+            QTimer::singleShot(0, this, [this] {
+                closePort(QStringLiteral("module gone, looking for it every second"));
+            });
+    });
+    if (options.canSpeed >= 0)
+        tester->writeBuffer(speedMessage(options.canSpeed));
+    emit setStatus(options.portName + QStringLiteral(" connected"));
+    beginFile();
+}
+
+// Everything read while connected is taken before the port goes.
+void CaptureSession::closePort(const QString &why)
+{
+    if (!tester)
+        return;
+    tester->onReadyRead();
+    writer->stop();
+    lostEarlier += tester->lostFrames();
+    delete tester;
+    tester = nullptr;
+    port->close();
+    port->deleteLater();
+    port = nullptr;
+    if (!why.isEmpty())
+        emit setStatus(options.portName + QStringLiteral(": ") + why);
+}
+
+void CaptureSession::beginFile()
+{
+    recordingDown = false;
+    if (!options.record)
+        return;
+    if (!writer->start(options.directory, options.rotateBytes, QDateTime::currentDateTime()))
+        return; // reported through failed()
+    if (options.keepBytes > 0)
+        RecordingPruner::prune(options.directory, options.keepBytes, writer->filePath());
+    emit setStatus(QStringLiteral("recording to ") + writer->filePath());
+}
+
+void CaptureSession::retry()
+{
+    const quint64 lost = lostFrames();
+    if (lost > lostSeen)
+        triggers->fire(TriggerRule::Kind::Lost, TimeOfDay::nowUsec());
+    lostSeen = lost;
+    triggers->check(TimeOfDay::nowUsec());
+    if (!tester) {
+        connectPort();
+        return;
+    }
+    if (options.keepBytes > 0 && writer->isRecording())
+        RecordingPruner::prune(options.directory, options.keepBytes, writer->filePath());
+    if (recordingDown && QStorageInfo(options.directory).bytesAvailable() >= ResumeFreeBytes) {
+        beginFile();
+    }
+}
+
+void CaptureSession::onRecordingFailed(const QString &reason)
+{
+    recordingDown = true;
+    emit setStatus(QStringLiteral("recording stopped, frames not written until there is room: ") +
+                   reason);
+}
+
+void CaptureSession::onReadyPacket()
+{
+    take({tester->lastTime(), tester->lastPacket()});
+}
+
+// A client's frame goes out as the transmit list sends one, and is recorded as transmitted.
+void CaptureSession::onSendPacket(const CanPacket &packet)
+{
+    if (!tester || tester->writePacket(packet) <= 0)
+        return;
+    take({TimeOfDay::nowUsec(), packet});
+}
+
+void CaptureSession::take(const TimedPacket &frame)
+{
+    ++frames;
+    if (options.record) {
+        if (writer->isRecording())
+            writer->record(frame);
+        else
+            ++unwritten;
+    }
+    triggers->add(frame);
+    server->publish(frame);
+    emit readyFrame(frame);
+}
+
+quint64 CaptureSession::lostFrames() const
+{
+    return lostEarlier + (tester ? tester->lostFrames() : 0);
+}

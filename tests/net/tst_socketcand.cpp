@@ -1,0 +1,444 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "link/cantester.h"
+#include "link/linerecord.h"
+#include "link/timedpacket.h"
+#include "net/socketcandcommand.h"
+#include "net/socketcandserver.h"
+#include "support/simprocess.h"
+#include "support/testfiles.h"
+#include "support/testpackets.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSerialPort>
+#include <QSignalSpy>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <arpa/inet.h>
+#include <memory>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int WaitMs = 120000; // a hang guard only: the machine may be busy
+
+// A client of our own: the text it has read, cut into "< ... >" messages.
+class TestClient
+{
+public:
+    explicit TestClient(quint16 port)
+    {
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        QObject::connect(&socket, &QTcpSocket::readyRead, [this] { take(); });
+    }
+    void command(const QByteArray &text) { socket.write(text), socket.flush(); }
+    // Waits for the next message and returns it ("" after the hang guard).
+    QByteArray next()
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (messages.isEmpty() && timer.elapsed() < WaitMs &&
+               socket.state() != QAbstractSocket::UnconnectedState)
+            QTest::qWait(5);
+        return messages.isEmpty() ? QByteArray() : messages.takeFirst();
+    }
+    void take()
+    {
+        buffer += socket.readAll();
+        int start = 0;
+        for (int end; (end = buffer.indexOf('>', start)) >= 0; start = end + 1)
+            messages.append(buffer.mid(start, end + 1 - start).trimmed());
+        buffer.remove(0, start);
+    }
+
+    QTcpSocket socket;
+    QByteArrayList messages;
+    QByteArray buffer;
+};
+
+QByteArray frameOf(const TimedPacket &frame)
+{
+    QByteArray text;
+    SocketcandServer::appendFrame(text, frame);
+    return text;
+}
+
+// A raw socket with a tiny receive buffer that asks for frames and then never reads.
+int stalledClient(quint16 port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    int small = 4096;
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr *>(&to), sizeof to) != 0)
+        return -1;
+    const char ask[] = "< open can0 >< rawmode >";
+    if (::write(fd, ask, sizeof ask - 1) != sizeof ask - 1)
+        return -1;
+    return fd;
+}
+
+} // namespace
+
+class TstSocketcand : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parserCommands_data();
+    void parserCommands();
+    void parserBreaksOnGarbage_data();
+    void parserBreaksOnGarbage();
+    void frameText();
+    void conversation();
+    void sendOnlyWhenAllowed();
+    void clientLimit();
+    void fourReadersAtBusLimitWhileOneStalls();
+    void pythonCanReadsAndSends();
+};
+
+void TstSocketcand::parserCommands_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QByteArray>("detail"); // interface, frame as ID#DATA, or the error
+
+    const int open = int(SocketcandCommand::Kind::Open);
+    const int send = int(SocketcandCommand::Kind::Send);
+    const int bad = int(SocketcandCommand::Kind::Malformed);
+    QTest::newRow("open") << QByteArray("< open can1 >") << open << QByteArray("can1");
+    QTest::newRow("tight and spaced")
+        << QByteArray(" \r\n<open  can0>") << open << QByteArray("can0");
+    QTest::newRow("rawmode") << QByteArray("< rawmode >") << int(SocketcandCommand::Kind::RawMode)
+                             << QByteArray();
+    QTest::newRow("echo") << QByteArray("< echo >") << int(SocketcandCommand::Kind::Echo)
+                          << QByteArray();
+    QTest::newRow("send std") << QByteArray("< send 123 3 11 2 aB >") << send
+                              << QByteArray("123#1102AB");
+    QTest::newRow("send empty") << QByteArray("< send 7FF 0 >") << send << QByteArray("7FF#");
+    QTest::newRow("send ext by width")
+        << QByteArray("< send 00000123 1 FF >") << send << QByteArray("00000123#FF");
+    QTest::newRow("send ext by value")
+        << QByteArray("< send 800 0 >") << send << QByteArray("00000800#");
+    QTest::newRow("id too big") << QByteArray("< send 20000000 0 >") << bad
+                                << QByteArray("bad identifier");
+    QTest::newRow("length 9") << QByteArray("< send 1 9 0 0 0 0 0 0 0 0 0 >") << bad
+                              << QByteArray("bad length");
+    QTest::newRow("short data") << QByteArray("< send 1 2 00 >") << bad
+                                << QByteArray("data does not match the length");
+    QTest::newRow("bad byte") << QByteArray("< send 1 1 100 >") << bad
+                              << QByteArray("bad data byte");
+    QTest::newRow("no id") << QByteArray("< send >") << bad
+                           << QByteArray("send wants an identifier and a length");
+    QTest::newRow("unknown") << QByteArray("< bcmmode >") << bad << QByteArray("unknown command");
+    QTest::newRow("empty") << QByteArray("<>") << bad << QByteArray("unknown command");
+    QTest::newRow("open twice named")
+        << QByteArray("< open a b >") << bad << QByteArray("unknown command");
+}
+
+void TstSocketcand::parserCommands()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, kind);
+    QFETCH(QByteArray, detail);
+
+    // Byte by byte: a command split anywhere comes out whole, once.
+    SocketcandParser parser;
+    SocketcandCommand command;
+    int found = 0;
+    for (char c : text) {
+        parser.append(&c, 1);
+        while (parser.next(command))
+            ++found;
+    }
+    QCOMPARE(found, 1);
+    QVERIFY(!parser.isBroken());
+    QCOMPARE(int(command.kind), kind);
+    if (command.kind == SocketcandCommand::Kind::Open) {
+        QCOMPARE(command.interfaceName, detail);
+    } else if (command.kind == SocketcandCommand::Kind::Send) {
+        const CanPacket &p = command.packet;
+        const QByteArray id = p.isExtended() ? QByteArray::number(p.id, 16).rightJustified(8, '0')
+                                             : QByteArray::number(p.id, 16).rightJustified(3, '0');
+        QCOMPARE(
+            id.toUpper() + '#' +
+                QByteArray(reinterpret_cast<const char *>(p.data), p.length()).toHex().toUpper(),
+            detail);
+        QCOMPARE(p.direct, int32_t(CanPacket::Transmitted));
+    } else if (command.kind == SocketcandCommand::Kind::Malformed) {
+        QCOMPARE(command.error, detail);
+    }
+}
+
+void TstSocketcand::parserBreaksOnGarbage_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("before"); // whole commands before the break
+    QTest::newRow("text outside") << QByteArray("< echo > hello") << 1;
+    QTest::newRow("nested") << QByteArray("< echo < echo >") << 0;
+    QTest::newRow("endless") << QByteArray("< ") + QByteArray(SocketcandParser::MaxCommandSize, 'x')
+                             << 0;
+    QTest::newRow("stray close") << QByteArray("< echo >>") << 1;
+}
+
+void TstSocketcand::parserBreaksOnGarbage()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, before);
+    SocketcandParser parser;
+    parser.append(text);
+    SocketcandCommand command;
+    int found = 0;
+    while (parser.next(command))
+        ++found;
+    QCOMPARE(found, before);
+    QVERIFY(parser.isBroken());
+    parser.append("< echo >"); // a broken stream stays broken
+    QVERIFY(!parser.next(command));
+}
+
+void TstSocketcand::frameText()
+{
+    const TimedPacket standard{1700000000012345, hexFrame(0x12, "0102A0")};
+    QCOMPARE(frameOf(standard), QByteArray("< frame 012 1700000000.012345 0102A0 >"));
+    TimedPacket extended{7, dataFrame(0x1ABCDEF, QByteArray(), CanPacket::Extended)};
+    QCOMPARE(frameOf(extended), QByteArray("< frame 01ABCDEF 0.000007  >"));
+    extended.packet = hexFrame(0x1, "1122", true); // a remote request carries no data
+    QCOMPARE(frameOf(extended), QByteArray("< frame 001 0.000007  >"));
+
+    QCOMPARE(SocketcandServer::interfaceOf(testFrame(1, CanPacket::Can0ToCan1)), 0);
+    QCOMPARE(SocketcandServer::interfaceOf(testFrame(1, CanPacket::Can1ToCan0)), 1);
+    QCOMPARE(SocketcandServer::interfaceOf(testFrame(1, 0)), 2);
+    CanPacket sent = testFrame(1, CanPacket::Can0ToCan1);
+    sent.direct = CanPacket::Transmitted;
+    QCOMPARE(SocketcandServer::interfaceOf(sent), 3);
+}
+
+void TstSocketcand::conversation()
+{
+    SocketcandServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    TestClient client(server.serverPort());
+    QCOMPARE(client.next(), QByteArray("< hi >"));
+    client.command("< rawmode >");
+    QCOMPARE(client.next(), QByteArray("< error no interface open >"));
+    client.command("< open vcan9 >");
+    QCOMPARE(client.next(), QByteArray("< error no such interface >"));
+    client.command("< open can1 >");
+    QCOMPARE(client.next(), QByteArray("< ok >"));
+    client.command("< open can0 >");
+    QCOMPARE(client.next(), QByteArray("< error interface already open >"));
+    client.command("< rawmode >");
+    QCOMPARE(client.next(), QByteArray("< ok >"));
+
+    // Frames right after the raw mode's "< ok >" are held back, then come in order; only those
+    // of the opened interface.
+    TimedPacket mine{1000001, hexFrame(0x100, "01")};
+    TimedPacket mine2 = mine, other = mine;
+    mine.packet.frame = mine2.packet.frame = CanPacket::Can1ToCan0;
+    mine2.packet.data[0] = 2;
+    other.packet.frame = CanPacket::Can0ToCan1;
+    for (const TimedPacket &frame : {mine, other, mine2})
+        server.publish(frame);
+    QTest::qWait(SocketcandServer::QuietAfterRawMs / 2);
+    QVERIFY(client.messages.isEmpty());
+    QCOMPARE(client.next(), frameOf(mine));
+    QCOMPARE(client.next(), frameOf(mine2));
+    client.command("< echo >");
+    QCOMPARE(client.next(), QByteArray("< echo >"));
+    client.command("< frobnicate >");
+    QCOMPARE(client.next(), QByteArray("< error unknown command >"));
+
+    // Garbage breaks the connection; the server goes on.
+    client.command("garbage");
+    QCOMPARE(client.next(), QByteArray("< error bad stream >"));
+    QTRY_COMPARE(client.socket.state(), QAbstractSocket::UnconnectedState);
+    QTRY_COMPARE(server.clientCount(), 0);
+    TestClient again(server.serverPort());
+    QCOMPARE(again.next(), QByteArray("< hi >"));
+}
+
+void TstSocketcand::sendOnlyWhenAllowed()
+{
+    SocketcandServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    QSignalSpy sent(&server, &SocketcandServer::sendPacket);
+    TestClient client(server.serverPort());
+    QCOMPARE(client.next(), QByteArray("< hi >"));
+    client.command("< send 123 1 AA >");
+    QCOMPARE(client.next(), QByteArray("< error no interface open >"));
+    client.command("< open can0 >");
+    QCOMPARE(client.next(), QByteArray("< ok >"));
+    client.command("< send 123 1 AA >");
+    QCOMPARE(client.next(), QByteArray("< error sending not allowed >"));
+    QCOMPARE(sent.count(), 0);
+
+    server.setAllowSend(true);
+    client.command("< send 1ABCDEF 2 AA BB >< echo >");
+    QCOMPARE(client.next(), QByteArray("< echo >")); // a send has no answer
+    QCOMPARE(sent.count(), 1);
+    const CanPacket packet = sent.at(0).at(0).value<CanPacket>();
+    QCOMPARE(packet.id, 0x1ABCDEFu);
+    QVERIFY(packet.isExtended());
+    QCOMPARE(packet.length(), 2);
+    QCOMPARE(packet.data[1], uint8_t(0xBB));
+}
+
+void TstSocketcand::clientLimit()
+{
+    SocketcandServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    std::vector<std::unique_ptr<TestClient>> clients;
+    for (int i = 0; i < SocketcandServer::MaxClients; ++i) {
+        clients.push_back(std::make_unique<TestClient>(server.serverPort()));
+        QCOMPARE(clients.back()->next(), QByteArray("< hi >"));
+    }
+    TestClient extra(server.serverPort());
+    QCOMPARE(extra.next(), QByteArray("< error too many clients >"));
+    QTRY_COMPARE(extra.socket.state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(server.refusedClients(), 1u);
+    QCOMPARE(server.clientCount(), SocketcandServer::MaxClients);
+
+    clients.back()->socket.disconnectFromHost(); // a place frees up
+    QTRY_COMPARE(server.clientCount(), SocketcandServer::MaxClients - 1);
+    TestClient late(server.serverPort());
+    QCOMPARE(late.next(), QByteArray("< hi >"));
+}
+
+void TstSocketcand::fourReadersAtBusLimitWhileOneStalls()
+{
+    constexpr int Readers = 4;
+    constexpr qint64 Frames = 150000;  // well past what a stalled reader may owe
+    constexpr double BusLimit = 42554; // frames/s of two saturated lines
+    SocketcandServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    std::vector<std::unique_ptr<TestClient>> readers;
+    for (int i = 0; i < Readers; ++i) {
+        readers.push_back(std::make_unique<TestClient>(server.serverPort()));
+        QCOMPARE(readers.back()->next(), QByteArray("< hi >"));
+        readers.back()->command("< open can0 >");
+        QCOMPARE(readers.back()->next(), QByteArray("< ok >"));
+        readers.back()->command("< rawmode >");
+        QCOMPARE(readers.back()->next(), QByteArray("< ok >"));
+    }
+    const int stalled = stalledClient(server.serverPort());
+    QVERIFY(stalled >= 0);
+    QTRY_COMPARE(server.clientCount(), Readers + 1);
+    QTest::qWait(SocketcandServer::QuietAfterRawMs * 2);
+
+    // Frames paced at the bus limit; each carries its number.
+    qint64 published = 0;
+    QElapsedTimer clock;
+    clock.start();
+    QTimer pacer;
+    QObject::connect(&pacer, &QTimer::timeout, [&] {
+        const qint64 due = std::min(Frames, qint64(clock.nsecsElapsed() * BusLimit / 1e9));
+        for (; published < due; ++published)
+            server.publish({1000000 + published, numberedFrame(uint32_t(published))});
+    });
+    pacer.start(2);
+    const auto done = [&] {
+        for (const auto &reader : readers) {
+            if (reader->messages.size() < Frames)
+                return false;
+        }
+        return true;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(done(), WaitMs);
+    pacer.stop();
+    for (const auto &reader : readers) {
+        QCOMPARE(reader->messages.size(), int(Frames));
+        for (qint64 n = 0; n < Frames; n += 997)
+            QCOMPARE(reader->messages.at(int(n)),
+                     frameOf({1000000 + n, numberedFrame(uint32_t(n))}));
+        QCOMPARE(reader->messages.last(),
+                 frameOf({1000000 + Frames - 1, numberedFrame(uint32_t(Frames - 1))}));
+    }
+    QCOMPARE(server.droppedClients(), 1u);
+    QCOMPARE(server.clientCount(), Readers);
+    ::close(stalled);
+}
+
+// python-can's socketcand client, on the frames of the virtual module: it receives every frame
+// and the frames it sends reach the module.
+void TstSocketcand::pythonCanReadsAndSends()
+{
+    constexpr int Frames = 10000;
+    QTemporaryDir dir;
+    const QString hostLog = dir.filePath(QStringLiteral("host.log"));
+    SocketcandServer server;
+    server.setAllowSend(true);
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+
+    QProcess python;
+    python.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    const QStringList sends{QStringLiteral("123#DEADBEEF"), QStringLiteral("18DAF110#0102"),
+                            QStringLiteral("7FF#")};
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 QStringList{QStringLiteral(SOCKETCAND_CLIENT_PY), QStringLiteral("127.0.0.1"),
+                             QString::number(server.serverPort()), QString::number(Frames)} +
+                     sends);
+    QTRY_VERIFY_WITH_TIMEOUT(python.canReadLine(), WaitMs);
+    QCOMPARE(python.readLine().trimmed(), QByteArray("ready"));
+
+    // The module starts streaming once the port is open.
+    SimProcess sim;
+    QVERIFY(sim.start({QStringLiteral("--rate"), QStringLiteral("1000"), QStringLiteral("--count"),
+                       QString::number(Frames), QStringLiteral("--host-log"), hostLog}));
+    QSerialPort port(sim.portName());
+    QVERIFY(port.open(QIODevice::ReadWrite));
+    CanTester tester(&port);
+    QByteArrayList seen;
+    QObject::connect(&tester, &CanTester::readyPacket, [&] {
+        const TimedPacket frame{tester.lastTime(), tester.lastPacket()};
+        server.publish(frame);
+        const CanPacket &p = frame.packet;
+        // A remote request carries no data.
+        seen.append(
+            QByteArray(SocketcandServer::interfaceName(SocketcandServer::interfaceOf(p))) + ' ' +
+            QByteArray::number(p.id, 16).toUpper() + ' ' +
+            QByteArray(reinterpret_cast<const char *>(p.data), p.isRemote() ? 0 : p.length())
+                .toHex()
+                .toUpper());
+    });
+    QObject::connect(&server, &SocketcandServer::sendPacket,
+                     [&](const CanPacket &packet) { tester.writePacket(packet); });
+    QTRY_COMPARE_WITH_TIMEOUT(python.state(), QProcess::NotRunning, WaitMs * 2);
+    QCOMPARE(python.exitCode(), 0);
+    QByteArrayList lines = python.readAllStandardOutput().trimmed().split('\n');
+    QCOMPARE(lines.takeLast(), QByteArray("done ") + QByteArray::number(Frames));
+    QCOMPARE(seen.size(), Frames);
+    // Per interface in order; the two interfaces' lines interleave as python-can polled them.
+    for (const char *iface : {"can0 ", "can1 "}) {
+        QByteArrayList want, got;
+        for (const QByteArray &line : seen)
+            if (line.startsWith(iface))
+                want.append(line);
+        for (const QByteArray &line : lines)
+            if (line.startsWith(iface))
+                got.append(line);
+        QVERIFY(!want.isEmpty());
+        QCOMPARE(got, want);
+    }
+
+    QByteArrayList expected;
+    for (const QString &text : sends) {
+        const QStringList parts = text.split(QLatin1Char('#'));
+        CanPacket packet =
+            dataFrame(parts[0].toUInt(nullptr, 16), QByteArray::fromHex(parts[1].toLatin1()),
+                      parts[0].size() > 3 ? CanPacket::Extended : 0);
+        expected.append(LineRecord::hostRecord(packet).toHex().toUpper());
+    }
+    QTRY_COMPARE(readFile(hostLog).trimmed().split('\n'), expected);
+}
+
+QTEST_GUILESS_MAIN(TstSocketcand)
+#include "tst_socketcand.moc"

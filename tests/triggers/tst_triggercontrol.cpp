@@ -1,0 +1,136 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/triggercontrol.h"
+#include "app/triggersdialog.h"
+#include "capture/triggerset.h"
+#include "link/timeofday.h"
+#include "net/socketcandserver.h"
+#include "support/testpackets.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+} // namespace
+
+class TstTriggerControl : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void settingsAndDialogRoundTrip();
+    void markButtonRecordsAroundNow();
+    void serverSharesTheWindowsFrames();
+};
+
+void TstTriggerControl::settingsAndDialogRoundTrip()
+{
+    QTemporaryDir dir;
+    QSettings store(dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat);
+    QMainWindow window;
+    QMenu *menu = window.menuBar()->addMenu(QStringLiteral("m"));
+    TriggersDialog::Values values;
+    values.triggers = QStringList{"id=0x7E8 name=nrc", "manual name=mark", "not a rule"};
+    values.server = QStringLiteral("127.0.0.1:%1").arg(freePort());
+    values.allowSend = true;
+    {
+        TriggerControl control(window.statusBar(), menu, &store);
+        QCOMPARE(control.triggerSet().ruleCount(), 0);
+        control.apply(values);
+        QCOMPARE(control.triggerSet().ruleCount(), 2); // a broken stored rule is left out
+    }
+    TriggerControl again(window.statusBar(), menu, &store);
+    QCOMPARE(again.values().triggers, values.triggers);
+    QCOMPARE(again.values().server, values.server);
+    QVERIFY(again.values().allowSend);
+    QVERIFY(again.socketcand()->isListening());
+    QVERIFY(again.socketcand()->allowsSend());
+    QVERIFY(menu->findChild<QAction *>(QStringLiteral("actionTriggers")) ||
+            !menu->actions().isEmpty());
+
+    TriggersDialog dialog;
+    dialog.setValues(values);
+    QCOMPARE(dialog.values().triggers, values.triggers.mid(0, 3));
+    QCOMPARE(dialog.values().server, values.server);
+    values.server.clear();
+    dialog.setValues(values);
+    QVERIFY(dialog.values().server.isEmpty()); // server off
+}
+
+void TstTriggerControl::markButtonRecordsAroundNow()
+{
+    QTemporaryDir dir;
+    QSettings store(dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat);
+    QMainWindow window;
+    TriggerControl control(window.statusBar(), window.menuBar()->addMenu(QStringLiteral("m")),
+                           &store);
+    control.apply({{QStringLiteral("manual pre=1 post=0.001 name=mark")}, QString(), false});
+    control.begin(dir.path());
+    const qint64 now = TimeOfDay::nowUsec();
+    for (int n = 0; n < 100; ++n)
+        control.take({now - 2000000 + n * 20000, numberedFrame(uint32_t(n))});
+    auto *mark = window.statusBar()->findChild<QPushButton *>(QStringLiteral("btMark"));
+    QVERIFY(mark);
+    mark->click();
+    control.end();
+    QCOMPARE(control.triggerSet().fireCount(0), 1);
+    const QStringList files = QDir(dir.path()).entryList({QStringLiteral("trigger-*-mark.log")});
+    QCOMPARE(files.size(), 1);
+    QFile file(dir.filePath(files.first()));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const int lines = file.readAll().count('\n');
+    QVERIFY2(lines >= 45 && lines <= 51, QByteArray::number(lines)); // the last second of frames
+    auto *label = window.statusBar()->findChild<QLabel *>(QStringLiteral("lbStatusTriggers"));
+    QVERIFY(label->text().contains(QStringLiteral("mark 1")));
+}
+
+void TstTriggerControl::serverSharesTheWindowsFrames()
+{
+    QTemporaryDir dir;
+    QSettings store(dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat);
+    QMainWindow window;
+    TriggerControl control(window.statusBar(), window.menuBar()->addMenu(QStringLiteral("m")),
+                           &store);
+    const QString address = QStringLiteral("127.0.0.1:%1").arg(freePort());
+    control.apply({{}, address, true});
+    QSignalSpy sent(&control, &TriggerControl::sendPacket);
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, control.socketcand()->serverPort());
+    QVERIFY(client.waitForConnected(10000));
+    QByteArray got;
+    const auto readUntil = [&](const QByteArray &what) {
+        QTRY_VERIFY((got += client.readAll()).contains(what));
+    };
+    readUntil("< hi >");
+    client.write("< open can0 >");
+    readUntil("< ok >");
+    got.clear();
+    client.write("< rawmode >< send 123 1 AA >");
+    readUntil("< ok >");
+    QTRY_COMPARE(sent.count(), 1);
+    control.take({1000000, hexFrame(0x321, "0102")});
+    control.take({1000000, testFrame(0x321, CanPacket::Can0ToCan1, 1, 7)});
+    readUntil("< frame 321 1.000000 07 >");
+    auto *label = window.statusBar()->findChild<QLabel *>(QStringLiteral("lbStatusTriggers"));
+    QTRY_VERIFY(label->text().contains(QStringLiteral("клиентов 1")));
+}
+
+QTEST_MAIN(TstTriggerControl)
+#include "tst_triggercontrol.moc"

@@ -1,0 +1,166 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "recordoptions.h"
+
+#include "app/appinfo.h"
+#include "app/appsettings.h"
+#include "link/tarvixprotocol.h"
+
+#include <QCommandLineParser>
+
+namespace {
+
+constexpr qint64 BytesPerMb = 1024LL * 1024;
+constexpr double BytesPerGb = 1024.0 * 1024 * 1024;
+
+const char HelpText[] =
+    "Usage: quorvex-record [OPTIONS]\n"
+    "\n"
+    "Records every frame of a Tarvix module to candump logs, as the Quorvex window does, without\n"
+    "a window. Defaults come from the window's stored settings.\n"
+    "\n"
+    "  --port PATH          serial port of the module (setting PORT)\n"
+    "  --baud N             baud rate of the port (setting BAUD)\n"
+    "  --can-speed CODE     set the module's CAN speed first: 0 1 Mbit/s, 1 800, 2 500, 3 250,\n"
+    "                       4 125, 5 100, 6 50, 7 20, 8 10 kbit/s (default: leave it)\n"
+    "  --dir DIR            folder of the recordings (setting WORKDIR)\n"
+    "  --rotate-mb N        go on in a new file past N MiB (setting RECORDMB)\n"
+    "  --keep-gb G          delete the oldest recordings to keep the folder's under G GiB\n"
+    "  --socketcand ADDR:PORT  share the frames over TCP in socketcand's raw mode\n"
+    "                       (ADDR may be left out: 127.0.0.1)\n"
+    "  --allow-send         socketcand clients may transmit frames\n"
+    "  --trigger RULE       also record around events only, each to a file of its own\n"
+    "                       \"trigger-YYYYMMDD-HHMMSS-NAME.log\" (repeatable); RULE is words:\n"
+    "                         id=0x7E8/0x7FF     a frame: identifier / mask (hex)\n"
+    "                         data=037F/FFFF     its first data bytes / mask (hex)\n"
+    "                         signal=RPM>3000    a DBC signal crossing a value (> < >= <= =)\n"
+    "                         lost               frames were lost\n"
+    "                         manual             the mark: signal USR1\n"
+    "                         pre=S post=S       seconds kept before and after (10, 30)\n"
+    "                         name=NAME          in the file name (default trigger)\n"
+    "  --dbc FILE           DBC file for signal triggers (repeatable; setting DBC)\n"
+    "  --triggers-only      no continuous recording beside the triggers\n"
+    "  --quiet              no status line every 10 s\n"
+    "  -h, --help           this text\n"
+    "  -v, --version        the version\n"
+    "\n"
+    "Signals: TERM and INT close the file and end, HUP goes on in a new file, USR1 fires the\n"
+    "manual triggers.\n"
+    "Exit status: 0 ended by a signal, 1 cannot start, 2 bad usage.\n";
+
+bool readNumber(const QString &text, double low, double high, double &value)
+{
+    bool ok = false;
+    value = text.toDouble(&ok);
+    return ok && value >= low && value <= high;
+}
+
+bool readServer(const QString &text, SessionOptions &session)
+{
+    const int colon = text.lastIndexOf(QLatin1Char(':'));
+    bool ok = false;
+    const uint port = text.mid(colon + 1).toUInt(&ok);
+    if (!ok || port == 0 || port > 65535)
+        return false;
+    const QString address = colon > 0 ? text.left(colon) : QString();
+    if (!address.isEmpty() && !session.serverAddress.setAddress(address))
+        return false;
+    session.serverPort = quint16(port);
+    session.serve = true;
+    return true;
+}
+
+} // namespace
+
+RecordOptions::Outcome RecordOptions::parse(const QStringList &arguments, const AppSettings &stored,
+                                            QString &message)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption port(QStringLiteral("port"), {}, QStringLiteral("PATH"));
+    const QCommandLineOption baud(QStringLiteral("baud"), {}, QStringLiteral("N"));
+    const QCommandLineOption speed(QStringLiteral("can-speed"), {}, QStringLiteral("CODE"));
+    const QCommandLineOption dir(QStringLiteral("dir"), {}, QStringLiteral("DIR"));
+    const QCommandLineOption rotate(QStringLiteral("rotate-mb"), {}, QStringLiteral("N"));
+    const QCommandLineOption keep(QStringLiteral("keep-gb"), {}, QStringLiteral("G"));
+    const QCommandLineOption serve(QStringLiteral("socketcand"), {}, QStringLiteral("ADDR:PORT"));
+    const QCommandLineOption allowSend(QStringLiteral("allow-send"), QString());
+    const QCommandLineOption quietOption(QStringLiteral("quiet"), QString());
+    const QCommandLineOption trigger(QStringLiteral("trigger"), {}, QStringLiteral("RULE"));
+    const QCommandLineOption dbc(QStringLiteral("dbc"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption triggersOnly(QStringLiteral("triggers-only"), QString());
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
+    parser.addOptions({port, baud, speed, dir, rotate, keep, serve, allowSend, quietOption, trigger,
+                       dbc, triggersOnly, help, version});
+    if (!parser.parse(arguments)) {
+        message = parser.errorText();
+        return Outcome::Error;
+    }
+    if (parser.isSet(help)) {
+        message = QString::fromLatin1(HelpText);
+        return Outcome::Help;
+    }
+    if (parser.isSet(version)) {
+        message = QStringLiteral("quorvex-record ") + QLatin1String(AppInfo::Version);
+        return Outcome::Version;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        message = QStringLiteral("unexpected argument ") + parser.positionalArguments().first();
+        return Outcome::Error;
+    }
+    session.portName = parser.isSet(port) ? parser.value(port) : stored.portName;
+    session.baudRate = stored.baudRate.toInt();
+    session.directory = parser.isSet(dir) ? parser.value(dir) : stored.workDir;
+    session.rotateBytes = qint64(stored.recordMb) * BytesPerMb;
+    session.allowSend = parser.isSet(allowSend);
+    quiet = parser.isSet(quietOption);
+    double value = 0;
+    if (parser.isSet(baud)) {
+        if (!readNumber(parser.value(baud), 1, 1e8, value)) {
+            message = QStringLiteral("--baud wants a rate in bit/s");
+            return Outcome::Error;
+        }
+        session.baudRate = int(value);
+    }
+    if (parser.isSet(speed)) {
+        bool ok = false;
+        session.canSpeed = parser.value(speed).toInt(&ok);
+        if (!ok || !TarvixProtocol::speedOf(session.canSpeed)) {
+            message = QStringLiteral("--can-speed wants a code from 0 to 8");
+            return Outcome::Error;
+        }
+    }
+    if (parser.isSet(rotate)) {
+        if (!readNumber(parser.value(rotate), 1, 1e7, value)) {
+            message = QStringLiteral("--rotate-mb wants a size in MiB");
+            return Outcome::Error;
+        }
+        session.rotateBytes = qint64(value * BytesPerMb);
+    }
+    if (parser.isSet(keep)) {
+        if (!readNumber(parser.value(keep), 0.001, 1e6, value)) {
+            message = QStringLiteral("--keep-gb wants a size in GiB");
+            return Outcome::Error;
+        }
+        session.keepBytes = qint64(value * BytesPerGb);
+    }
+    for (const QString &text : parser.values(trigger)) {
+        TriggerRule rule;
+        QString why;
+        if (!TriggerRule::parse(text, rule, why)) {
+            message = QStringLiteral("--trigger: ") + why;
+            return Outcome::Error;
+        }
+        session.triggers.append(rule);
+    }
+    session.dbcFiles = parser.isSet(dbc) ? parser.values(dbc) : stored.dbcFiles;
+    session.record = !parser.isSet(triggersOnly);
+    if (!session.record && session.triggers.isEmpty()) {
+        message = QStringLiteral("--triggers-only wants a --trigger");
+        return Outcome::Error;
+    }
+    if (parser.isSet(serve) && !readServer(parser.value(serve), session)) {
+        message = QStringLiteral("--socketcand wants ADDR:PORT or PORT");
+        return Outcome::Error;
+    }
+    return Outcome::Run;
+}
