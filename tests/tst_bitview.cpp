@@ -4,7 +4,8 @@
 #include "analysis/framefilter.h"
 #include "app/bitgrid.h"
 #include "app/bitpanel.h"
-#include "app/framestatistics.h"
+#include "analysis/framestatistics.h"
+#include "app/statisticsmodel.h"
 #include "app/statisticsview.h"
 #include "link/timedpacket.h"
 
@@ -130,7 +131,7 @@ void TestBitView::statisticsMarkNew()
     FrameFilter filter;
     StatisticsView view(&table, &statistics, &filter);
     BitPanel panel;
-    statistics.model()->setNewTest(
+    view.tableModel()->setNewTest(
         [&](uint32_t id, bool extended) { return panel.hasNewFlips(id, extended); });
     const auto feed = [&](const TimedPacket &f) {
         statistics.count(f);
@@ -143,7 +144,7 @@ void TestBitView::statisticsMarkNew()
     feed(frame(0x10, {0}, 4)); // background only
     feed(frame(0x20, {4}, 5)); // new
     statistics.refresh();
-    const StatisticsModel *model = statistics.model();
+    const StatisticsModel *model = view.tableModel();
     QVERIFY(model->rowCount() >= 2); // the table starts with empty rows
     QCOMPARE(model->headerData(StatisticsModel::NewColumn, Qt::Horizontal).toString(),
              QStringLiteral("Новое"));

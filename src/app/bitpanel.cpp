@@ -2,7 +2,7 @@
 #include "app/bitpanel.h"
 
 #include "app/dbcloader.h"
-#include "app/framestatistics.h"
+#include "analysis/framestatistics.h"
 #include "link/timedpacket.h"
 #include "signals/signallayout.h"
 #include "ui_bitpanel.h"

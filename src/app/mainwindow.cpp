@@ -23,6 +23,7 @@
 #include "app/replaydialog.h"
 #include "app/signalselection.h"
 #include "app/signalspage.h"
+#include "app/statisticsmodel.h"
 #include "app/statisticsview.h"
 #include "app/statusfields.h"
 #include "app/wraprowlayout.h"
@@ -562,14 +563,6 @@ void MainWindow::onStatusMain(QString status)
 
 // Commands of the form
 
-void MainWindow::closeEvent(QCloseEvent *event)
-{
-    if (dbcEditor && !dbcEditor->mayDiscard())
-        event->ignore();
-    else
-        QMainWindow::closeEvent(event);
-}
-
 void MainWindow::on_actionExit_triggered()
 {
     close();
@@ -637,7 +630,8 @@ void MainWindow::stop()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    if (unsaved->mayDrop(QStringLiteral("Закрыть программу")))
+    if ((!dbcEditor || dbcEditor->mayDiscard())
+        && unsaved->mayDrop(QStringLiteral("Закрыть программу")))
         QMainWindow::closeEvent(event);
     else
         event->ignore();

@@ -59,9 +59,6 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
 
-protected:
-    void closeEvent(QCloseEvent *event) override;
-
 private slots:
     void onConnectPort();
     void onAddPacket();
