@@ -105,7 +105,8 @@ private slots:
         QStringList texts;
         for (QAction *action : menu->actions())
             texts << action->text();
-        QCOMPARE(texts, QStringList({"Только этот ID", "Показать все", "Скрыть все"}));
+        QCOMPARE(texts,
+                 QStringList({"Только этот ID", "Показать все", "Скрыть все", "Только новые"}));
         menu->actions().at(0)->trigger();
         menu->close();
         QCOMPARE(checks(stats, 2), QVector<Qt::CheckState>({Qt::Unchecked, Qt::Checked}));
