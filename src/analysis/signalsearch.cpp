@@ -202,10 +202,12 @@ private:
             }
             return true;
         }
-        const bool up = c.kind == SearchCondition::NonDecreasing;
-        double previous = search.physical(k, s.words[size_t(p.begin)]);
+        // A positive factor keeps the order of the raw values, a negative one turns it round.
+        const bool up = (c.kind == SearchCondition::NonDecreasing) == (search.options().factor > 0);
+        const quint64 *words = s.words.data();
+        qint64 previous = k.raw(words[p.begin]);
         for (int i = p.begin + 1; i < p.end; ++i) {
-            const double v = search.physical(k, s.words[size_t(i)]);
+            const qint64 v = k.raw(words[i]);
             if (up ? v < previous : v > previous)
                 return false;
             previous = v;
