@@ -305,28 +305,37 @@ bool SignalSearch::value(const SignalCandidate &candidate, qint64 time, double *
     return true;
 }
 
-double SignalSearch::roughness(const SignalCandidate &candidate) const
+void SignalSearch::shape(Result *result) const
 {
     constexpr int Samples = 512;
+    const SignalCandidate &candidate = result->candidate;
     const FrameIndex::Series &s = frames->at(int(candidate.series));
     const int n = s.size();
     const int stride = std::max(1, n / Samples);
-    qint64 low = std::numeric_limits<qint64>::max();
-    qint64 high = std::numeric_limits<qint64>::min();
+    std::vector<qint64> values;
+    values.reserve(size_t(n / stride + 1));
+    for (int i = 0; i < n; i += stride)
+        values.push_back(candidate.raw(s.words[size_t(i)]));
+    const auto range = std::minmax_element(values.begin(), values.end());
+    const double span = double(*range.second) - double(*range.first);
     double steps = 0;
-    int count = 0;
-    qint64 previous = candidate.raw(s.words[0]);
-    for (int i = 0; i < n; i += stride) {
-        const qint64 v = candidate.raw(s.words[size_t(i)]);
-        low = std::min(low, v);
-        high = std::max(high, v);
-        steps += std::fabs(double(v) - double(previous));
-        previous = v;
-        ++count;
+    for (size_t i = 1; i < values.size(); ++i) {
+        const double step = std::fabs(double(values[i]) - double(values[i - 1]));
+        steps += step;
+        result->jumps += step > span / 2;
     }
-    if (high == low || count < 2)
-        return 1;
-    return std::min(1.0, steps / (count - 1) / (double(high) - double(low)));
+    result->roughness = span == 0 || values.size() < 2
+                            ? 1.0
+                            : std::min(1.0, steps / double(values.size() - 1) / span);
+    SignalCandidate lowest = candidate;
+    lowest.length = 1;
+    if (candidate.motorola())
+        lowest.flags = SignalCandidate::Motorola;
+    const quint64 bit = lowest.frameBits();
+    bool moved = false;
+    for (int i = 1; i < n && !moved; ++i)
+        moved = (s.words[size_t(i)] ^ s.words[size_t(i - 1)]) & bit;
+    result->deadLsb = !moved;
 }
 
 std::vector<SignalSearch::Result> SignalSearch::results(int limit, const KnownBits &known) const
@@ -346,7 +355,7 @@ std::vector<SignalSearch::Result> SignalSearch::results(int limit, const KnownBi
         r.extended = s.extended;
         r.overlaps = qPopulationCount(r.candidate.frameBits() &
                                       known.value(FrameIndex::key(s.id, s.extended)));
-        r.roughness = roughness(r.candidate);
+        shape(&r);
         for (qint64 t : times) {
             double v = std::numeric_limits<double>::quiet_NaN();
             value(r.candidate, t, &v);
@@ -356,8 +365,8 @@ std::vector<SignalSearch::Result> SignalSearch::results(int limit, const KnownBi
     }
     auto rank = [](const Result &r) {
         const SignalCandidate &c = r.candidate;
-        return std::make_tuple(r.overlaps, r.roughness < 0.05 ? 0 : 1, c.length, r.roughness,
-                               c.isSigned(), c.motorola(), r.id, c.shift);
+        return std::make_tuple(r.overlaps, r.deadLsb, r.roughness < 0.05 ? 0 : 1, r.jumps, c.length,
+                               r.roughness, c.isSigned(), c.motorola(), r.id, c.shift);
     };
     std::stable_sort(rows.begin(), rows.end(),
                      [&rank](const Result &a, const Result &b) { return rank(a) < rank(b); });

@@ -45,6 +45,8 @@ public:
         bool extended = false;
         QVector<double> values; // at each of moments(), NaN where the identifier had no frame yet
         double roughness = 0;   // mean step over the value's range: 0 smooth, 1 constant or noise
+        int jumps = 0;          // steps over half the value's range (wraps of a cut field)
+        bool deadLsb = false;   // its lowest bit never changes: the field starts too low
         int overlaps = 0;       // bits shared with known signals
     };
 
@@ -81,7 +83,8 @@ public:
     {
         return double(candidate.raw(word)) * opts.factor + opts.offset;
     }
-    // The plausible first: fewer overlaps with known signals, smooth before rough, fewer bits.
+    // The plausible first: fewer overlaps with known signals, a lowest bit that moves, smooth
+    // before rough, fewer wraps, fewer bits.
     std::vector<Result> results(int limit, const KnownBits &known = {}) const;
 
     static quint64 countAll(const FrameIndex &index, const Options &options);
@@ -92,7 +95,7 @@ private:
     template<typename Visit>
     static void enumerate(const FrameIndex &index, int series, int maxLength, Visit visit);
     bool searched(int series) const;
-    double roughness(const SignalCandidate &candidate) const;
+    void shape(Result *result) const;
 
     std::shared_ptr<const FrameIndex> frames;
     Options opts;
