@@ -3,8 +3,11 @@
 
 #include "capture/logrecord.h"
 #include "capture/rowsnapshot.h"
+#include "formats/captureformat.h"
+#include "formats/capturereader.h"
 #include "link/timedpacket.h"
 
+#include <QFile>
 #include <algorithm>
 #include <cstring>
 
@@ -74,4 +77,24 @@ bool FrameIndex::addRows(const RowSnapshot &rows, qint64 firstRow, qint64 end)
 double FrameIndex::seconds() const
 {
     return frameCount < 2 ? 0.0 : double(last - first) / 1e6;
+}
+
+bool FrameIndex::addFile(const QString &path, QString *error)
+{
+    const auto format = CaptureFormats::fromFileName(path);
+    QFile file(path);
+    if (!format) {
+        *error = QStringLiteral("Неизвестный формат файла: %1").arg(path);
+        return false;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("Не удалось открыть %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    const auto reader = CaptureFormats::createReader(*format, &file);
+    TimedPacket frame;
+    while (reader->next(frame))
+        add(frame);
+    *error = reader->errorString();
+    return error->isEmpty();
 }

@@ -5,6 +5,7 @@
 #include <QtGlobal>
 #include <vector>
 
+class QString;
 class RowSnapshot;
 struct TimedPacket;
 
@@ -37,6 +38,9 @@ public:
     void add(const TimedPacket &frame);
     // Rows first .. end - 1 of the snapshot; false when a row could not be read back.
     bool addRows(const RowSnapshot &rows, qint64 first, qint64 end);
+    // A capture file of any format the program reads, chosen by its suffix; false with the
+    // reason in `error` when it cannot be read.
+    bool addFile(const QString &path, QString *error);
 
     int seriesCount() const { return int(series.size()); }
     const Series &at(int index) const { return series[size_t(index)]; }

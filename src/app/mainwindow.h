@@ -20,6 +20,7 @@ class StatisticsView;
 class LogPager;
 class LogSaver;
 class RecordingControl;
+class SignalTools;
 class QLabel;
 class QListWidgetItem;
 class QSerialPort;
@@ -105,6 +106,7 @@ private:
     DbcLoader *dbc = nullptr;
     CaptureOpener *opener = nullptr;
     RecordingControl *recording = nullptr;
+    SignalTools *tools = nullptr; // finding signals, marking fields, comparing captures
     ExchangeListing *listing = nullptr;
     std::unique_ptr<FrameStatistics> statistics; // its table model is a child of the window
     StatisticsView *statisticsView = nullptr;
