@@ -40,6 +40,7 @@
 #include "module/modulecommands.h"
 #include "transmit/senddialog.h"
 #include "transmit/transmitlistlocation.h"
+#include "workbench/signaltools.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -216,6 +217,12 @@ void MainWindow::setupSignals()
     connect(bitPanel, &BitPanel::signalEditRequested, dbcEditor, &DbcEditor::editSignal);
     saver->decodeWith(&dbc->signalSet());
     dbc->load(config.dbcFiles);
+    tools = new SignalTools(this, model, &dbc->signalSet(), ui->actionFindSignal,
+                            ui->actionMarkFields, ui->actionCompare);
+    tools->setMomentSource([this]() -> std::optional<qint64> {
+        const int row = pager->currentRow();
+        return row < 0 ? std::nullopt : std::optional<qint64>(model->frameAt(row).time);
+    });
 }
 
 void MainWindow::loadConfig()

@@ -24,6 +24,7 @@ class LogPager;
 class LogSaver;
 class RecordingControl;
 class TriggerControl;
+class SignalTools;
 class QLabel;
 class QListWidgetItem;
 class QSerialPort;
@@ -124,6 +125,7 @@ private:
     std::unique_ptr<UnsavedRowsGuard> unsaved;
     RecordingControl *recording = nullptr;
     TriggerControl *triggerControl = nullptr;
+    SignalTools *tools = nullptr; // finding signals, marking fields, comparing captures
     ExchangeListing *listing = nullptr;
     FrameStatistics *statistics = nullptr;
     StatisticsView *statisticsView = nullptr;

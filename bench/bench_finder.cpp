@@ -1,0 +1,148 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Finding signals over a 10,000,000-frame log of 1,000 identifiers: building the per-identifier
+// index, the first step over every candidate on a thread of its own (with progress and a cancel
+// flag, as the window runs it), and narrowing steps over what is left; marking the fields of a
+// 1,000,000-frame capture; comparing two 1,000,000-frame captures.
+#include "analysis/capturecomparison.h"
+#include "analysis/fieldmarker.h"
+#include "analysis/frameindex.h"
+#include "analysis/signalsearch.h"
+
+#include <QElapsedTimer>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+constexpr int Ids = 1000;
+constexpr qint64 Start = 1700000000000000;
+constexpr qint64 GapUs = 100; // 10,000 frames/s
+
+quint64 nextRandom(quint64 &state)
+{
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    return state;
+}
+
+// Frame i: identifier i % Ids; byte 0 a counter, bytes 1..2 a slow ramp, byte 3 a flag, the
+// rest noise, byte 7 an XOR of the others on every third identifier.
+std::shared_ptr<FrameIndex> makeIndex(int frames, quint64 seed, bool extraFlag = false)
+{
+    auto index = std::make_shared<FrameIndex>();
+    quint64 state = seed;
+    for (int i = 0; i < frames; ++i) {
+        const int id = i % Ids;
+        const int round = i / Ids;
+        quint8 d[8];
+        const quint64 noise = nextRandom(state);
+        std::memcpy(d, &noise, 8);
+        d[0] = quint8(round);
+        d[1] = quint8((round / 4) >> 8);
+        d[2] = quint8(round / 4);
+        d[3] = quint8((round / 500) & 1) | quint8(extraFlag && id == 7 && (round / 50) % 2 ? 2 : 0);
+        if (id % 3 == 0) {
+            d[7] = 0;
+            for (int k = 0; k < 7; ++k)
+                d[7] ^= d[k];
+        }
+        index->add(quint32(0x100 + id), false, Start + qint64(i) * GapUs, d, 8);
+    }
+    return index;
+}
+
+template<typename Body> double seconds(Body body)
+{
+    QElapsedTimer timer;
+    timer.start();
+    body();
+    return double(timer.nsecsElapsed()) / 1e9;
+}
+
+void benchSearch()
+{
+    constexpr int Frames = 10000000;
+    std::shared_ptr<FrameIndex> index;
+    const double build = seconds([&] { index = makeIndex(Frames, 0x9E3779B97F4A7C15ull); });
+    std::printf("index of %d frames, %d ids: %.3f s\n", Frames, Ids, build);
+
+    SignalSearch search(index);
+    const quint64 all = search.remaining();
+    SearchCondition changed;
+    changed.kind = SearchCondition::Changed;
+    changed.first = Start + 2000000;
+    changed.second = Start + 800000000;
+    std::atomic_bool cancel{false};
+    std::atomic_int progressCalls{0};
+    SignalSearch::Step step;
+    const double first = seconds([&] {
+        std::thread worker(
+            [&] { step = search.prepare(changed, &cancel, [&](int, int) { ++progressCalls; }); });
+        worker.join();
+    });
+    search.commit(std::move(step));
+    std::printf("first step \"%s\" over %llu candidates (own thread): %.3f s, %llu left, "
+                "%d progress calls (goal <= 3 s)\n",
+                qPrintable(changed.text()), (unsigned long long)all, first,
+                (unsigned long long)search.remaining(), int(progressCalls));
+
+    SearchCondition between;
+    between.kind = SearchCondition::Between;
+    between.first = Start + 500000000;
+    between.a = 0;
+    between.b = 100000;
+    const quint64 before = search.remaining();
+    const double narrow = seconds([&] { search.narrow(between); });
+    std::printf("narrowing step \"%s\" over %llu candidates: %.3f s, %llu left (goal <= 1 s)\n",
+                qPrintable(between.text()), (unsigned long long)before, narrow,
+                (unsigned long long)search.remaining());
+
+    SearchCondition rising;
+    rising.kind = SearchCondition::NonDecreasing;
+    rising.first = Start;
+    rising.second = Start + qint64(Frames) * GapUs;
+    const quint64 before2 = search.remaining();
+    const double span = seconds([&] { search.narrow(rising); });
+    std::printf("narrowing step \"%s\" over the whole log, %llu candidates: %.3f s, %llu left\n",
+                qPrintable(rising.text()), (unsigned long long)before2, span,
+                (unsigned long long)search.remaining());
+    std::vector<SignalSearch::Result> results;
+    const double rank = seconds([&] { results = search.results(1000); });
+    std::printf("ranking the results: %.3f s\n", rank);
+}
+
+void benchMarking()
+{
+    constexpr int Frames = 1000000;
+    const auto index = makeIndex(Frames, 0x1234567ull);
+    std::vector<FieldMark> marks;
+    const double t =
+        seconds([&] { marks = FieldMarker::mark(*index, index->firstTime(), index->lastTime()); });
+    std::printf("marking fields of %d frames, %d ids: %.3f s, %zu fields (goal <= 1 s)\n", Frames,
+                Ids, t, marks.size());
+}
+
+void benchComparison()
+{
+    constexpr int Frames = 1000000;
+    const auto a = makeIndex(Frames, 0xABCDEFull);
+    const auto b = makeIndex(Frames, 0x13579Bull, true);
+    std::vector<CaptureComparison::Row> rows;
+    const double t = seconds([&] { rows = CaptureComparison::compare(*a, *b); });
+    std::printf("comparing two captures of %d frames: %.3f s, first row 0x%X %s (goal <= 1 s)\n",
+                Frames, t, rows.front().id,
+                qPrintable(CaptureComparison::Row::bitsText(rows.front().newInB)));
+}
+
+} // namespace
+
+int main()
+{
+    benchMarking();
+    benchComparison();
+    benchSearch();
+    return 0;
+}

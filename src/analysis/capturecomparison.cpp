@@ -1,0 +1,175 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "analysis/capturecomparison.h"
+
+#include "analysis/frameindex.h"
+
+#include <QStringList>
+#include <algorithm>
+#include <tuple>
+
+// What one capture says of one identifier.
+struct CaptureComparison::Side
+{
+    quint64 frames = 0;
+    quint64 flipped = 0;
+    std::array<std::bitset<256>, 8> values;
+};
+
+CaptureComparison::Side CaptureComparison::look(const FrameIndex &index, int series)
+{
+    Side side;
+    if (series < 0)
+        return side;
+    const FrameIndex::Series &s = index.at(series);
+    side.frames = quint64(s.size());
+    quint64 previous = s.words.empty() ? 0 : s.words[0];
+    for (quint64 w : s.words) {
+        side.flipped |= w ^ previous;
+        previous = w;
+        for (int k = 0; k < s.maxLength; ++k)
+            side.values[size_t(k)].set(size_t((w >> (8 * k)) & 0xFF));
+    }
+    return side;
+}
+
+std::vector<CaptureComparison::Row> CaptureComparison::compare(const FrameIndex &a,
+                                                               const FrameIndex &b)
+{
+    std::vector<std::pair<quint32, bool>> ids;
+    for (const FrameIndex *index : {&a, &b}) {
+        for (int s = 0; s < index->seriesCount(); ++s)
+            ids.emplace_back(index->at(s).id, index->at(s).extended);
+    }
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    std::vector<Row> rows;
+    rows.reserve(ids.size());
+    for (const auto &id : ids) {
+        const int sa = a.indexOf(id.first, id.second);
+        const int sb = b.indexOf(id.first, id.second);
+        const Side x = look(a, sa);
+        const Side y = look(b, sb);
+        Row r;
+        r.id = id.first;
+        r.extended = id.second;
+        r.presence = sa < 0 ? BOnly : sb < 0 ? AOnly : Both;
+        r.framesA = x.frames;
+        r.framesB = y.frames;
+        r.rateA = a.seconds() > 0 ? double(x.frames) / a.seconds() : 0;
+        r.rateB = b.seconds() > 0 ? double(y.frames) / b.seconds() : 0;
+        if (r.presence == Both) {
+            r.newInB = y.flipped & ~x.flipped;
+            r.newInA = x.flipped & ~y.flipped;
+            for (size_t k = 0; k < 8; ++k) {
+                const std::bitset<256> only = y.values[k] & ~x.values[k];
+                for (size_t v = 0; v < 256; ++v) {
+                    if (only[v])
+                        r.valuesOnlyInB[k].append(int(v));
+                }
+            }
+        }
+        rows.push_back(std::move(r));
+    }
+    auto rank = [](const Row &r) {
+        return std::make_tuple(r.presence == BOnly   ? 0
+                               : r.presence == AOnly ? 1
+                                                     : 2,
+                               -int(qPopulationCount(r.newInB)), -int(qPopulationCount(r.newInA)),
+                               -r.valuesOnlyInBCount(), r.extended, r.id);
+    };
+    std::stable_sort(rows.begin(), rows.end(),
+                     [&rank](const Row &l, const Row &r) { return rank(l) < rank(r); });
+    return rows;
+}
+
+int CaptureComparison::Row::valuesOnlyInBCount() const
+{
+    int n = 0;
+    for (const QVector<int> &v : valuesOnlyInB)
+        n += v.size();
+    return n;
+}
+
+QString CaptureComparison::Row::bitsText(quint64 bits)
+{
+    QStringList names;
+    for (int b = 0; b < 64; ++b) {
+        if ((bits >> b) & 1)
+            names.append(QStringLiteral("D%1.%2").arg(b / 8).arg(b % 8));
+    }
+    return names.join(QLatin1Char(' '));
+}
+
+QString CaptureComparison::Row::valuesText(int limit) const
+{
+    QStringList parts;
+    int shown = 0;
+    for (int k = 0; k < 8 && shown < limit; ++k) {
+        if (valuesOnlyInB[size_t(k)].isEmpty())
+            continue;
+        QStringList values;
+        for (int v : valuesOnlyInB[size_t(k)]) {
+            if (shown++ == limit) {
+                values.append(QStringLiteral("…"));
+                break;
+            }
+            values.append(QStringLiteral("0x") +
+                          QString::number(v, 16).rightJustified(2, QLatin1Char('0')).toUpper());
+        }
+        parts.append(QStringLiteral("D%1: %2").arg(k).arg(values.join(QLatin1Char(' '))));
+    }
+    return parts.join(QStringLiteral("; "));
+}
+
+QString CaptureComparison::Row::presenceText() const
+{
+    switch (presence) {
+    case AOnly:
+        return QStringLiteral("только A");
+    case BOnly:
+        return QStringLiteral("только B");
+    case Both:
+        break;
+    }
+    return QStringLiteral("A и B");
+}
+
+namespace {
+
+QString csvField(const QString &text)
+{
+    if (!text.contains(QLatin1Char(';')) && !text.contains(QLatin1Char('"')))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+} // namespace
+
+QString CaptureComparison::csv(const std::vector<Row> &rows)
+{
+    QString out = QStringLiteral(
+        "ID;FF;Наличие;Кадров A;Кадров B;Кадр/с A;Кадр/с B;Новые биты в B;Новые биты в A;"
+        "Значения только в B\n");
+    for (const Row &r : rows) {
+        const QStringList fields = {
+            QStringLiteral("0x") +
+                QString::number(r.id, 16).toUpper().rightJustified(8, QLatin1Char('0')),
+            r.extended ? QStringLiteral("EFF") : QStringLiteral("SFF"),
+            r.presenceText(),
+            QString::number(r.framesA),
+            QString::number(r.framesB),
+            QString::number(r.rateA, 'f', 2),
+            QString::number(r.rateB, 'f', 2),
+            Row::bitsText(r.newInB),
+            Row::bitsText(r.newInA),
+            r.valuesText(256),
+        };
+        QStringList escaped;
+        for (const QString &f : fields)
+            escaped.append(csvField(f));
+        out += escaped.join(QLatin1Char(';')) + QLatin1Char('\n');
+    }
+    return out;
+}

@@ -1,0 +1,100 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "analysis/frameindex.h"
+
+#include "capture/logrecord.h"
+#include "capture/rowsnapshot.h"
+#include "formats/captureformat.h"
+#include "formats/capturereader.h"
+#include "link/timedpacket.h"
+
+#include <QFile>
+#include <algorithm>
+#include <cstring>
+
+int FrameIndex::Series::frameAt(qint64 time) const
+{
+    return int(std::upper_bound(times.begin(), times.end(), time) - times.begin()) - 1;
+}
+
+std::pair<int, int> FrameIndex::Series::span(qint64 first, qint64 last) const
+{
+    const auto begin = std::lower_bound(times.begin(), times.end(), first);
+    const auto end = std::upper_bound(begin, times.end(), last);
+    return {int(begin - times.begin()), int(end - times.begin())};
+}
+
+void FrameIndex::add(quint32 id, bool extended, qint64 time, const quint8 *data, int length)
+{
+    const quint64 k = key(id, extended);
+    if (k != lastKey) {
+        auto found = byKey.find(k);
+        if (found == byKey.end()) {
+            found = byKey.insert(k, int(series.size()));
+            series.emplace_back();
+            series.back().id = id;
+            series.back().extended = extended;
+        }
+        lastKey = k;
+        lastSeries = found.value();
+    }
+    length = qBound(0, length, 8);
+    quint8 bytes[8] = {};
+    std::memcpy(bytes, data, size_t(length));
+    quint64 word = 0;
+    for (int b = 7; b >= 0; --b)
+        word = (word << 8) | bytes[b];
+    Series &s = series[size_t(lastSeries)];
+    s.times.push_back(time);
+    s.words.push_back(word);
+    s.minLength = std::min(s.minLength, length);
+    s.maxLength = std::max(s.maxLength, length);
+    if (frameCount++ == 0)
+        first = time;
+    first = std::min(first, time);
+    last = std::max(last, time);
+}
+
+void FrameIndex::add(const TimedPacket &frame)
+{
+    const CanPacket &p = frame.packet;
+    if (p.isRemote())
+        return;
+    add(p.id, p.isExtended(), frame.time, p.data, std::min(p.rtl & 0x0F, 8));
+}
+
+bool FrameIndex::addRows(const RowSnapshot &rows, qint64 firstRow, qint64 end)
+{
+    end = std::min(end, rows.size());
+    LogRecord record;
+    for (qint64 row = std::max<qint64>(0, firstRow); row < end; ++row) {
+        if (!rows.read(row, &record))
+            return false;
+        add(record.toFrame());
+    }
+    return true;
+}
+
+double FrameIndex::seconds() const
+{
+    return frameCount < 2 ? 0.0 : double(last - first) / 1e6;
+}
+
+bool FrameIndex::addFile(const QString &path, QString *error)
+{
+    const auto format = CaptureFormats::fromFileName(path);
+    QFile file(path);
+    if (!format) {
+        *error = QStringLiteral("Неизвестный формат файла: %1").arg(path);
+        return false;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("Не удалось открыть %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    const auto reader = CaptureFormats::createReader(*format, &file);
+    TimedPacket frame;
+    while (reader->next(frame))
+        add(frame);
+    *error = reader->errorString();
+    return error->isEmpty();
+}

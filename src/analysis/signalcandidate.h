@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QtEndian>
+#include <QtGlobal>
+
+// One place a signal might lie in the frames of one identifier: a run of bits of a frame's
+// data read Intel (little-endian) or Motorola (big-endian), unsigned or signed. Kept small,
+// since the first step of a search weighs millions of them.
+//
+// `shift` is where the value's least significant bit sits in the frame's data read as one
+// word: little-endian for Intel, big-endian for Motorola.
+struct SignalCandidate
+{
+    enum Flag : quint8 { Motorola = 1, Signed = 2 };
+
+    quint32 series = 0; // in the FrameIndex
+    quint8 shift = 0;
+    quint8 length = 1; // 1 .. 64
+    quint8 flags = 0;
+
+    bool motorola() const { return flags & Motorola; }
+    bool isSigned() const { return flags & Signed; }
+    quint64 valueMask() const { return length >= 64 ? ~quint64(0) : (quint64(1) << length) - 1; }
+
+    // The value as an integer from the frame's little-endian data word.
+    qint64 raw(quint64 word) const
+    {
+        if (motorola())
+            word = qbswap(word);
+        const quint64 bits = (word >> shift) & valueMask();
+        if (isSigned() && length < 64 && (bits >> (length - 1)) & 1)
+            return qint64(bits | ~valueMask());
+        return qint64(bits);
+    }
+    // The candidate's bits in the frame's little-endian data word (bit 8 * byte + bit, as DBC
+    // files number them).
+    quint64 frameBits() const
+    {
+        const quint64 bits = valueMask() << shift;
+        return motorola() ? qbswap(bits) : bits;
+    }
+    // The start bit as a DBC file writes it: the least significant bit for Intel, the most
+    // significant for Motorola.
+    int startBit() const
+    {
+        if (!motorola())
+            return shift;
+        const int msb = shift + length - 1; // in the big-endian word
+        return (7 - msb / 8) * 8 + msb % 8;
+    }
+};
+
+static_assert(sizeof(SignalCandidate) == 8, "candidates are counted in millions");

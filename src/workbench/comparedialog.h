@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "analysis/capturecomparison.h"
+
+#include <QDialog>
+#include <vector>
+
+class BackgroundJob;
+class CanDataModel;
+class FrameIndex;
+
+namespace Ui {
+class CompareDialog;
+}
+
+// "Сравнить": two captures (the log and a file, or two files) or two spans of the log, side by
+// side per identifier, the differences that matter first; exportable as CSV.
+class CompareDialog final : public QDialog
+{
+    Q_OBJECT
+
+public:
+    enum Source { Log, File };
+
+    explicit CompareDialog(const CanDataModel *log, QWidget *parent = nullptr);
+    ~CompareDialog() override;
+
+    const std::vector<CaptureComparison::Row> &rows() const { return compared; }
+    // Writes the table as CSV; false with the reason in `error`.
+    bool exportCsv(const QString &path, QString *error) const;
+
+signals:
+    // The bits new in B marked, as DBC files number them (8 * byte + bit).
+    void identifierSelected(quint32 id, bool extended, quint64 newBits);
+    void ready();
+
+private slots:
+    void on_btCompare_clicked();
+    void on_btExportCsv_clicked();
+    void on_btBrowseA_clicked();
+    void on_btBrowseB_clicked();
+    void on_btClose_clicked();
+
+private:
+    struct Side
+    {
+        Source source = Log;
+        QString file;
+        double from = 0;
+        double to = 0; // 0: to the end
+    };
+    Side side(bool b) const;
+    static bool load(const Side &side, const class RowSnapshot &rows, FrameIndex *index,
+                     QString *error);
+    void showRows();
+
+    Ui::CompareDialog *ui;
+    const CanDataModel *log;
+    BackgroundJob *job;
+    std::vector<CaptureComparison::Row> compared;
+};

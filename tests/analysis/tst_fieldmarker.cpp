@@ -1,0 +1,159 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "analysis/fieldmarker.h"
+#include "analysis/frameindex.h"
+#include "hiddensignals.h"
+
+#include <QtTest>
+#include <cstring>
+
+using namespace HiddenSignals;
+
+class TestFieldMarker : public QObject
+{
+    Q_OBJECT
+
+    FrameIndex index;
+    std::vector<FieldMark> marks;
+
+    std::vector<FieldMark> marksOf(quint32 id) const
+    {
+        std::vector<FieldMark> found;
+        for (const FieldMark &m : marks) {
+            if (m.id == id)
+                found.push_back(m);
+        }
+        return found;
+    }
+    static const FieldMark *at(const std::vector<FieldMark> &marks, int startBit)
+    {
+        for (const FieldMark &m : marks) {
+            if (m.startBit == startBit)
+                return &m;
+        }
+        return nullptr;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        for (const TimedPacket &f : capture(7, true))
+            index.add(f);
+        marks = FieldMarker::mark(index, index.firstTime(), index.lastTime());
+    }
+
+    void crcMatchesTheCommonCheckValue()
+    {
+        // CRC-8 with polynomial 0x07 of "123456789" is 0xF4.
+        quint8 text[9];
+        std::memcpy(text, "123456789", 9);
+        quint64 word = 0;
+        for (int k = 7; k >= 0; --k)
+            word = (word << 8) | text[k];
+        const quint8 first8 = FieldMarker::crc8(0x07, 0, word, 8, -1);
+        quint8 crc = first8 ^ text[8];
+        for (int bit = 0; bit < 8; ++bit)
+            crc = quint8(crc & 0x80 ? (crc << 1) ^ 0x07 : crc << 1);
+        QCOMPARE(crc, quint8(0xF4));
+    }
+
+    void namesCounterXorChecksumConstantAndFlag()
+    {
+        const auto found = marksOf(CounterId);
+        const FieldMark *counter = at(found, 0);
+        QVERIFY(counter);
+        QCOMPARE(counter->kind, FieldMark::Counter);
+        QCOMPARE(counter->length, 4);
+        QCOMPARE(counter->detail, QStringLiteral("шаг 1"));
+        const FieldMark *checksum = at(found, 56);
+        QVERIFY(checksum);
+        QCOMPARE(checksum->kind, FieldMark::Checksum);
+        QCOMPARE(checksum->detail, QStringLiteral("XOR"));
+        const FieldMark *constant = at(found, 48);
+        QVERIFY(constant);
+        QCOMPARE(constant->kind, FieldMark::Constant);
+        QCOMPARE(constant->detail, QStringLiteral("0x5A"));
+        const FieldMark *flag = at(found, FlagByte * 8 + FlagBit);
+        QVERIFY(flag);
+        QCOMPARE(flag->kind, FieldMark::Flag);
+        QCOMPARE(flag->length, 1);
+        QCOMPARE(flag->kindText(), QStringLiteral("флаг"));
+    }
+
+    void findsCrcPolynomialAndInitialValue()
+    {
+        const auto found = marksOf(CrcId);
+        const FieldMark *crc = at(found, 56);
+        QVERIFY(crc);
+        QCOMPARE(crc->kind, FieldMark::Checksum);
+        QCOMPARE(crc->detail, QStringLiteral("CRC-8, полином 0x2F, начальное 0xFF"));
+        const FieldMark *counter = at(found, 0);
+        QVERIFY(counter);
+        QCOMPARE(counter->kind, FieldMark::Counter);
+        QCOMPARE(counter->length, 8);
+    }
+
+    // Noise is neither a counter nor a checksum.
+    void noiseIsNoCounterOrChecksum()
+    {
+        for (const FieldMark &m : marks) {
+            if (m.id >= 0x400 && m.id < 0x400 + NoiseIds) {
+                QVERIFY2(m.kind == FieldMark::Value,
+                         qPrintable(QStringLiteral("%1 at %2").arg(m.kindText()).arg(m.startBit)));
+            }
+        }
+    }
+
+    void motorolaRampIsOneValue()
+    {
+        FrameIndex ramp;
+        for (int i = 0; i < 4096; ++i) {
+            const quint8 d[2] = {quint8(i >> 8), quint8(i)};
+            ramp.add(1, false, i, d, 2);
+        }
+        const auto found = FieldMarker::mark(ramp, 0, 4095);
+        QCOMPARE(int(found.size()), 1);
+        QCOMPARE(found[0].kind, FieldMark::Value);
+        QVERIFY(found[0].motorola);
+        QCOMPARE(found[0].startBit, 3);
+        QCOMPARE(found[0].length, 12);
+    }
+
+    // Two-bit counters in either half, a counter stepping by 3, and one that lost a frame.
+    void counterForms()
+    {
+        FrameIndex counters;
+        for (int i = 0; i < 300; ++i) {
+            if (i == 150)
+                continue;
+            const quint8 d[3] = {quint8((i & 3) << 4 | 0x01), quint8((3 * i) & 0xFF), 0x10};
+            counters.add(9, false, i, d, 3);
+        }
+        const auto found = FieldMarker::mark(counters, 0, 300);
+        const FieldMark *two = at(found, 4);
+        QVERIFY(two);
+        QCOMPARE(two->kind, FieldMark::Counter);
+        QCOMPARE(two->length, 2);
+        const FieldMark *three = at(found, 8);
+        QVERIFY(three);
+        QCOMPARE(three->kind, FieldMark::Counter);
+        QCOMPARE(three->detail, QStringLiteral("шаг 3"));
+        QCOMPARE(at(found, 16)->kind, FieldMark::Constant);
+    }
+
+    void sumWithIdentifier()
+    {
+        FrameIndex sums;
+        for (int i = 0; i < 50; ++i) {
+            quint8 d[4] = {quint8(i * 7), quint8(i * i), quint8(255 - i), 0};
+            d[3] = quint8(d[0] + d[1] + d[2] + 0x12 + 0x34);
+            sums.add(0x1234, false, i, d, 4);
+        }
+        const auto found = FieldMarker::mark(sums, 0, 50);
+        const FieldMark *sum = at(found, 24);
+        QVERIFY(sum);
+        QCOMPARE(sum->detail, QStringLiteral("сумма с идентификатором"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFieldMarker)
+#include "tst_fieldmarker.moc"

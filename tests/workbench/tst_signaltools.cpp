@@ -1,0 +1,181 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "../analysis/hiddensignals.h"
+#include "log/candatamodel.h"
+#include "support/windowharness.h"
+#include "workbench/comparedialog.h"
+#include "workbench/fieldmarksdialog.h"
+#include "workbench/signalfinder.h"
+
+#include <QAction>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+using namespace HiddenSignals;
+
+// The three windows over a log holding the hidden signals, driven through their widgets.
+class TestSignalTools : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    std::unique_ptr<CanDataModel> log;
+    WindowHarness ui;
+
+    template<typename T> static T *child(QWidget *w, const char *name)
+    {
+        T *found = w->findChild<T *>(QLatin1String(name));
+        if (!found)
+            qFatal("no child %s", name);
+        return found;
+    }
+    // Seconds from the log's first frame, as the finder's moments are typed.
+    static double seconds(int round) { return double(moment(round) - (Start + 100)) / 1e6; }
+    static void step(SignalFinder *finder, int kindIndex, int round, double value)
+    {
+        child<QComboBox>(finder, "cbCondition")->setCurrentIndex(kindIndex);
+        child<QDoubleSpinBox>(finder, "sbMoment1")->setValue(seconds(round));
+        child<QDoubleSpinBox>(finder, "sbValueA")->setValue(value);
+        auto *button = child<QPushButton>(finder, "btStep");
+        QTest::mouseClick(button, Qt::LeftButton);
+        QTRY_VERIFY(button->isEnabled());
+    }
+    static QString cell(QTableWidget *table, int row, int column)
+    {
+        const QTableWidgetItem *item = table->item(row, column);
+        return item ? item->text() : QString();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        log = std::make_unique<CanDataModel>(nullptr, dir.path());
+        for (const TimedPacket &f : capture(1, false))
+            log->addFrame(f);
+        log->flushRows();
+    }
+
+    void finderNarrowsUndoesAndStartsOver()
+    {
+        SignalFinder finder(log.get());
+        QCOMPARE(finder.objectName(), QStringLiteral("signalFinder"));
+        auto *remaining = child<QLabel>(&finder, "lbRemaining");
+        QCOMPARE(remaining->text(), QStringLiteral("Осталось кандидатов: все"));
+        step(&finder, 0, 11, 11);
+        const QString afterOne = remaining->text();
+        QVERIFY(afterOne.startsWith(QStringLiteral("Осталось кандидатов: ")));
+        step(&finder, 0, 30, 14);
+        step(&finder, 0, 37, 5);
+        auto *table = child<QTableWidget>(&finder, "twResults");
+        QVERIFY(table->rowCount() > 0);
+        QCOMPARE(cell(table, 0, 0), QStringLiteral("0x3C5"));
+        QCOMPARE(cell(table, 0, 1), QStringLiteral("0"));
+        QCOMPARE(cell(table, 0, 2), QStringLiteral("4"));
+        QCOMPARE(cell(table, 0, 3), QStringLiteral("Intel"));
+        QCOMPARE(cell(table, 0, 5), QStringLiteral("11"));
+
+        QSignalSpy selected(&finder, &SignalFinder::candidateSelected);
+        QSignalSpy create(&finder, &SignalFinder::createSignalRequested);
+        table->selectRow(0);
+        QCOMPARE(selected.count(), 1);
+        QCOMPARE(selected.at(0).at(0).toUInt(), CounterId);
+        QCOMPARE(selected.at(0).at(3).toInt(), 4);
+        QTest::mouseClick(child<QPushButton>(&finder, "btCreateSignal"), Qt::LeftButton);
+        QCOMPARE(create.count(), 1);
+
+        QTest::mouseClick(child<QPushButton>(&finder, "btUndo"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(&finder, "btUndo"), Qt::LeftButton);
+        QCOMPARE(remaining->text(), afterOne);
+        QTest::mouseClick(child<QPushButton>(&finder, "btRestart"), Qt::LeftButton);
+        QCOMPARE(remaining->text(), QStringLiteral("Осталось кандидатов: все"));
+        QCOMPARE(table->rowCount(), 0);
+    }
+
+    void marksNameCounterAndChecksum()
+    {
+        FieldMarksDialog dialog(log.get());
+        QSignalSpy ready(&dialog, &FieldMarksDialog::ready);
+        QTest::mouseClick(child<QPushButton>(&dialog, "btMark"), Qt::LeftButton);
+        QTRY_COMPARE(ready.count(), 1);
+        auto *table = child<QTableWidget>(&dialog, "twMarks");
+        QStringList counter;
+        for (int row = 0; row < table->rowCount(); ++row) {
+            if (cell(table, row, 0) == QLatin1String("0x3C5"))
+                counter.append(cell(table, row, 1) + QLatin1Char(' ') + cell(table, row, 4));
+        }
+        QVERIFY2(counter.contains(QStringLiteral("0 счётчик")), qPrintable(counter.join('|')));
+        QVERIFY(counter.contains(QStringLiteral("56 контрольная сумма")));
+    }
+
+    // The log against a candump file of the same traffic with the flag bit toggling.
+    void comparesTheLogWithAFileAndExportsCsv()
+    {
+        const QString file = dir.filePath(QStringLiteral("b.log"));
+        {
+            QFile out(file);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            QTextStream text(&out);
+            for (const TimedPacket &f : capture(2, true)) {
+                const CanPacket &p = f.packet;
+                text << QStringLiteral("(%1.%2) can0 ")
+                            .arg(f.time / 1000000)
+                            .arg(f.time % 1000000, 6, 10, QLatin1Char('0'))
+                     << QString::number(p.id, 16).toUpper().rightJustified(p.isExtended() ? 8 : 3,
+                                                                           QLatin1Char('0'))
+                     << '#';
+                for (int k = 0; k < 8; ++k)
+                    text << QString::number(p.data[k], 16).toUpper().rightJustified(2, '0');
+                text << '\n';
+            }
+        }
+        CompareDialog dialog(log.get());
+        child<QLineEdit>(&dialog, "leFileB")->setText(file);
+        QSignalSpy ready(&dialog, &CompareDialog::ready);
+        QTest::mouseClick(child<QPushButton>(&dialog, "btCompare"), Qt::LeftButton);
+        QTRY_COMPARE(ready.count(), 1);
+        auto *table = child<QTableWidget>(&dialog, "twCompare");
+        QCOMPARE(table->rowCount(), 4 + NoiseIds);
+        QCOMPARE(cell(table, 0, 0), QStringLiteral("0x3C5"));
+        QCOMPARE(cell(table, 0, 4), QStringLiteral("D5.3"));
+        QCOMPARE(cell(table, 1, 4), QString());
+
+        QSignalSpy selected(&dialog, &CompareDialog::identifierSelected);
+        table->selectRow(0);
+        QCOMPARE(selected.count(), 1);
+        QCOMPARE(selected.at(0).at(2).toULongLong(), quint64(1) << 43);
+
+        QString error;
+        const QString csv = dir.filePath(QStringLiteral("compare.csv"));
+        QVERIFY(dialog.exportCsv(csv, &error));
+        QFile in(csv);
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(in.readAll()).split('\n');
+        QVERIFY(lines[0].startsWith(QStringLiteral("ID;FF;Наличие;")));
+        QVERIFY(lines[1].startsWith(QStringLiteral("0x000003C5;SFF;A и B;1000;1000;")));
+        QVERIFY(!dialog.exportCsv(dir.filePath(QStringLiteral("missing/x.csv")), &error));
+    }
+
+    void menuOpensTheFinder()
+    {
+        WindowHarness::writeSettings(dir.filePath(QStringLiteral("absent")), dir.path());
+        ui.create();
+        auto *find = ui.child<QAction>("actionFindSignal");
+        QCOMPARE(find->text(), QStringLiteral("Найти сигнал..."));
+        QCOMPARE(ui.child<QAction>("actionMarkFields")->text(), QStringLiteral("Разметить"));
+        QCOMPARE(ui.child<QAction>("actionCompare")->text(), QStringLiteral("Сравнить..."));
+        find->trigger();
+        auto *finder = ui.get()->findChild<SignalFinder *>(QStringLiteral("signalFinder"));
+        QVERIFY(finder);
+        QVERIFY(finder->isVisible());
+        QVERIFY(!finder->isModal());
+        ui.destroy();
+    }
+};
+
+QUORVEX_WINDOW_TEST_MAIN(TestSignalTools)
+#include "tst_signaltools.moc"
