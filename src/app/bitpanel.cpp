@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/bitpanel.h"
 
-#include "app/dbcloader.h"
 #include "analysis/framestatistics.h"
+#include "app/dbcloader.h"
 #include "link/timedpacket.h"
 #include "signals/signallayout.h"
 #include "ui_bitpanel.h"
@@ -54,10 +54,19 @@ void BitPanel::showId(quint32 id, bool extended)
     key = BitFlipCounter::key(id, extended);
     shownId = id;
     shownExtended = extended;
+    candidateBits.clear();
     ui->bitGrid->clearSelection();
     ui->lbBitId->setText(QStringLiteral("ID 0x%1%2")
                              .arg(QString::number(id, 16).toUpper(),
                                   extended ? QStringLiteral(" (29 бит)") : QString()));
+    refresh();
+}
+
+void BitPanel::showCandidate(quint32 id, bool extended, int startBit, int length, bool motorola)
+{
+    showId(id, extended);
+    candidateBits = SignalLayout::bits(
+        startBit, length, motorola ? DbcSignal::ByteOrder::Motorola : DbcSignal::ByteOrder::Intel);
     refresh();
 }
 
@@ -110,6 +119,9 @@ void BitPanel::updateOutlines(const BitActivity *activity)
         outlines << BitGrid::Outline{s.name, SignalLayout::bits(s.startBit, s.length, s.byteOrder),
                                      OutlineColours[i % std::size(OutlineColours)]};
     }
+    if (!candidateBits.isEmpty())
+        outlines << BitGrid::Outline{QStringLiteral("Кандидат"), candidateBits,
+                                     QColor(230, 120, 0)};
     ui->bitGrid->setOutlines(outlines);
 }
 

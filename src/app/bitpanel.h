@@ -4,6 +4,7 @@
 #include "analysis/bitbackground.h"
 #include "analysis/bitflipcounter.h"
 
+#include <QVector>
 #include <QWidget>
 
 class DbcLoader;
@@ -34,6 +35,8 @@ public:
     // Outlines the signals of the DBC files the loader holds.
     void showSignals(const DbcLoader *dbc);
     void showId(quint32 id, bool extended);
+    // Shows the identifier with a found candidate's bits outlined beside its signals.
+    void showCandidate(quint32 id, bool extended, int startBit, int length, bool motorola);
 
     const BitFlipCounter &counter() const { return flips; }
     const BitBackground &background() const { return bg; }
@@ -62,6 +65,7 @@ private:
     quint32 key = BitFlipCounter::AnyKey;
     quint32 shownId = 0;
     bool shownExtended = false;
+    QVector<int> candidateBits; // of the shown identifier; empty when none
 
     void updateOutlines(const BitActivity *activity);
     void onCellActivated(int bit);

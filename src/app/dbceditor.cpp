@@ -79,19 +79,42 @@ void DbcEditor::change(const QString &text, std::optional<DbcMessage> before,
     stack->push(new MessageEditCommand(text, loader, std::move(before), std::move(after)));
 }
 
-void DbcEditor::createSignal(quint32 id, bool extended, int fromBit, int toBit, int frameLength)
+DbcMessage DbcEditor::messageFor(quint32 id, bool extended, int frameLength, bool *isNew) const
 {
     const DbcMessage *known = loader->signalSet().message(id, extended);
+    *isNew = !known;
+    if (known)
+        return *known;
     DbcMessage message;
-    if (known) {
-        message = *known;
-    } else {
-        message.id = id;
-        message.extended = extended;
-        message.name = QStringLiteral("MSG_%1").arg(QString::number(id, 16).toUpper());
-        message.size = frameLength > 0 ? frameLength : 8;
-    }
-    openDialog(message, !known, QString(), fromBit, toBit);
+    message.id = id;
+    message.extended = extended;
+    message.name = QStringLiteral("MSG_%1").arg(QString::number(id, 16).toUpper());
+    message.size = frameLength > 0 ? frameLength : 8;
+    return message;
+}
+
+void DbcEditor::createSignal(quint32 id, bool extended, int fromBit, int toBit, int frameLength)
+{
+    bool isNew = false;
+    const DbcMessage message = messageFor(id, extended, frameLength, &isNew);
+    openDialog(message, isNew, QString(), fromBit, toBit);
+}
+
+void DbcEditor::createFoundSignal(quint32 id, bool extended, int startBit, int length,
+                                  bool motorola, bool isSigned, double factor, double offset)
+{
+    bool isNew = false;
+    const DbcMessage message = messageFor(id, extended, 8, &isNew);
+    DbcSignal found;
+    found.name = newSignalName(message);
+    found.startBit = startBit;
+    found.length = length;
+    found.byteOrder = motorola ? DbcSignal::ByteOrder::Motorola : DbcSignal::ByteOrder::Intel;
+    found.isSigned = isSigned;
+    found.factor = factor;
+    found.offset = offset;
+    found.maximum = 0;
+    openDialog(message, isNew, QString(), -1, -1, &found);
 }
 
 void DbcEditor::editSignal(quint32 id, bool extended, const QString &name)
@@ -102,7 +125,7 @@ void DbcEditor::editSignal(quint32 id, bool extended, const QString &name)
 }
 
 void DbcEditor::openDialog(const DbcMessage &message, bool newMessage, const QString &signalName,
-                           int fromBit, int toBit)
+                           int fromBit, int toBit, const DbcSignal *prefilled)
 {
     SignalDialog dialog(window);
     dialog.setMessage(message, newMessage);
@@ -110,6 +133,8 @@ void DbcEditor::openDialog(const DbcMessage &message, bool newMessage, const QSt
     DbcSignal signal;
     if (index >= 0) {
         signal = message.signalList[size_t(index)];
+    } else if (prefilled) {
+        signal = *prefilled;
     } else {
         signal.name = newSignalName(message);
         signal.maximum = 0;

@@ -9,6 +9,7 @@ class QAction;
 class QUndoStack;
 class QWidget;
 struct DbcMessage;
+struct DbcSignal;
 
 // Signals made and changed by hand, each an undoable step, and the database written back to a
 // DBC file ("Сохранить DBC", "Сохранить DBC как..."). Before unsaved changes are dropped (the
@@ -25,6 +26,9 @@ public:
 
     // Opens the signal dialog for bits dragged across the grid of a frame's identifier.
     void createSignal(quint32 id, bool extended, int fromBit, int toBit, int frameLength);
+    // Opens the signal dialog with a signal found in the log (layout, sign, factor, offset).
+    void createFoundSignal(quint32 id, bool extended, int startBit, int length, bool motorola,
+                           bool isSigned, double factor, double offset);
     // Opens the signal dialog for a signal the database has.
     void editSignal(quint32 id, bool extended, const QString &name);
     // A change as one undoable step; `after` empty removes the message.
@@ -49,6 +53,7 @@ private:
     bool reloading = false;
 
     bool mayLoseStatements(const QString &path);
+    DbcMessage messageFor(quint32 id, bool extended, int frameLength, bool *isNew) const;
     void openDialog(const DbcMessage &message, bool newMessage, const QString &signalName,
-                    int fromBit, int toBit);
+                    int fromBit, int toBit, const DbcSignal *prefilled = nullptr);
 };

@@ -86,8 +86,10 @@ void LogPager::markCurrent()
 
 void LogPager::onCurrentChanged(int pageRow)
 {
-    if (!moving && pageRow >= 0)
-        current = model->sourceRow(pageRow);
+    if (moving || pageRow < 0)
+        return;
+    current = model->sourceRow(pageRow);
+    emit currentRowChanged(current);
 }
 
 QVector<qint64> LogPager::selectedRows() const

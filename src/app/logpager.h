@@ -31,6 +31,10 @@ public:
     // Scrolls the log row into sight and makes it the current one.
     void showRow(int row);
 
+signals:
+    // The user made another log row the current one.
+    void currentRowChanged(int row);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

@@ -4,30 +4,30 @@
 #include "analysis/framestatistics.h"
 #include "app/aboutdialog.h"
 #include "app/appinfo.h"
-#include "app/capturelog.h"
 #include "app/bitpanel.h"
+#include "app/capturelog.h"
 #include "app/captureopener.h"
 #include "app/configdialog.h"
 #include "app/dbceditor.h"
 #include "app/dbcloader.h"
+#include "app/diagnosticspage.h"
 #include "app/elidedlabel.h"
 #include "app/exchangelisting.h"
 #include "app/findbar.h"
-#include "app/diagnosticspage.h"
 #include "app/loadmeter.h"
 #include "app/logpager.h"
 #include "app/logsaver.h"
 #include "app/logsignaltips.h"
 #include "app/recordingcontrol.h"
-#include "app/triggercontrol.h"
 #include "app/replaydialog.h"
 #include "app/signalselection.h"
 #include "app/signalspage.h"
 #include "app/statisticsmodel.h"
 #include "app/statisticsview.h"
 #include "app/statusfields.h"
-#include "app/wraprowlayout.h"
+#include "app/triggercontrol.h"
 #include "app/unsavedrowsguard.h"
+#include "app/wraprowlayout.h"
 #include "capture/capturerecorder.h"
 #include "capture/rowstore.h"
 #include "link/cantester.h"
@@ -135,6 +135,10 @@ void MainWindow::setupLog()
     ui->tabWidget->insertTab(ui->tabWidget->indexOf(ui->tab_2) + 1, bitPanel,
                              QStringLiteral("Биты"));
     bitPanel->follow(ui->tableView_2, statistics);
+    connect(pager, &LogPager::currentRowChanged, bitPanel, [this](int row) {
+        const TimedPacket frame = model->frameAt(row);
+        bitPanel->showId(frame.packet.id, frame.packet.isExtended());
+    });
     statisticsView->tableModel()->setNewTest(
         [this](uint32_t id, bool extended) { return bitPanel->hasNewFlips(id, extended); });
     ui->findBar->attach(model, pager, this);
@@ -223,6 +227,14 @@ void MainWindow::setupSignals()
         const int row = pager->currentRow();
         return row < 0 ? std::nullopt : std::optional<qint64>(model->frameAt(row).time);
     });
+    connect(tools, &SignalTools::candidateSelected, bitPanel,
+            [this](quint32 id, bool extended, int start, int length, bool motorola) {
+                bitPanel->showCandidate(id, extended, start, length, motorola);
+                ui->tabWidget->setCurrentWidget(bitPanel);
+            });
+    connect(tools, &SignalTools::createSignalRequested, dbcEditor, &DbcEditor::createFoundSignal);
+    connect(tools, &SignalTools::identifierSelected, bitPanel,
+            [this](quint32 id, bool extended) { bitPanel->showId(id, extended); });
 }
 
 void MainWindow::loadConfig()
@@ -637,8 +649,8 @@ void MainWindow::stop()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    if ((!dbcEditor || dbcEditor->mayDiscard())
-        && unsaved->mayDrop(QStringLiteral("Закрыть программу")))
+    if ((!dbcEditor || dbcEditor->mayDiscard()) &&
+        unsaved->mayDrop(QStringLiteral("Закрыть программу")))
         QMainWindow::closeEvent(event);
     else
         event->ignore();
