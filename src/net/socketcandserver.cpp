@@ -107,7 +107,9 @@ void SocketcandServer::appendFrame(QByteArray &out, const TimedPacket &frame)
     const int length = packet.isRemote() ? 0 : std::min(packet.length(), MaxDataBytes);
     for (int i = 0; i < length; ++i)
         p = TextPrint::putHex(p, packet.data[i], 2);
-    p = TextPrint::putText(p, " >");
+    // The line end is free in the protocol, and python-can's client (4.1) drops the character
+    // after a message it has taken whole: without it, it loses every frame a socket read splits.
+    p = TextPrint::putText(p, " >\n");
     out.append(text, int(p - text));
 }
 

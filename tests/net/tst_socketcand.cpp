@@ -65,7 +65,7 @@ QByteArray frameOf(const TimedPacket &frame)
 {
     QByteArray text;
     SocketcandServer::appendFrame(text, frame);
-    return text;
+    return text.trimmed();
 }
 
 // A raw socket with a tiny receive buffer that asks for frames and then never reads.
@@ -209,6 +209,9 @@ void TstSocketcand::frameText()
 {
     const TimedPacket standard{1700000000012345, hexFrame(0x12, "0102A0")};
     QCOMPARE(frameOf(standard), QByteArray("< frame 012 1700000000.012345 0102A0 >"));
+    QByteArray wire;
+    SocketcandServer::appendFrame(wire, standard);
+    QVERIFY(wire.endsWith(" >\n")); // python-can's client needs the character after a message
     TimedPacket extended{7, dataFrame(0x1ABCDEF, QByteArray(), CanPacket::Extended)};
     QCOMPARE(frameOf(extended), QByteArray("< frame 01ABCDEF 0.000007  >"));
     extended.packet = hexFrame(0x1, "1122", true); // a remote request carries no data
