@@ -28,6 +28,7 @@ private slots:
     void deliversEveryRecordOfALongStream();
     void lastPacketIsTheOneAnnounced();
     void handsRepliesOn();
+    void replyCutByAFullReadStaysWhole();
     void writesFramesAndBuffers();
     void quietLineDropsARemnant();
     void lateReaderKeepsGoodData();
@@ -145,6 +146,28 @@ void TestCanTester::handsRepliesOn()
     QVERIFY(pty->write(sample + QByteArray::fromHex("EF02") + QByteArray("FW 2.4.1 rel")));
     QTRY_COMPARE(replies.size(), 4);
     QCOMPARE(received.size(), 1);
+}
+
+void TestCanTester::replyCutByAFullReadStaysWhole()
+{
+    // The port reads at most 512 bytes at a time: 35 records and 22 bytes of the reply, whose
+    // last 8 bytes come with the next read. A frame follows once the line was quiet.
+    QSignalSpy replies(tester.get(), &CanTester::sendBuffer);
+    QByteArray burst;
+    for (uint32_t n = 0; n < 35; ++n)
+        burst += LineRecord::moduleRecord(numberedFrame(n));
+    const QByteArray reply =
+        QByteArray::fromHex("EF01") + QByteArray("TARVIX USB-CAN2 FW 2.4.1 HW");
+    QCOMPARE(burst.size() + reply.size(), 519);
+    QVERIFY(pty->write(burst + reply));
+    QTRY_COMPARE(replies.size(), 1);
+    QCOMPARE(replies.at(0).at(0).toByteArray(), reply);
+    QCOMPARE(received.size(), 35);
+    QTest::qWait(3 * CanTester::QuietGapMs);
+    QVERIFY(pty->write(LineRecord::moduleRecord(numberedFrame(0x42))));
+    QTRY_COMPARE(received.size(), 36);
+    QCOMPARE(received.last().id, 0x42u);
+    QCOMPARE(tester->discardedBytes(), 0ull);
 }
 
 void TestCanTester::writesFramesAndBuffers()

@@ -52,6 +52,8 @@ void CanTester::onReadyRead()
     const QPointer<CanTester> alive(this);
     QByteArray reply;
     for (;;) {
+        if (replyMayGoOn())
+            break; // the rest of it is waiting in the driver: the next read completes it
         const RecordCutter::Kind kind = cutter.next(current, reply);
         if (kind == RecordCutter::Kind::None)
             break;
@@ -99,6 +101,14 @@ void CanTester::givePendingUp()
         discarded += quint64(cutter.dropPending());
     else
         emit sendBuffer(cutter.takePending());
+}
+
+// A reply is all of the buffer from its first byte on, so it must not be cut where a full read
+// ended: with its tail still in the driver, the tail would be taken for the start of a frame.
+bool CanTester::replyMayGoOn() const
+{
+    return cutter.pendingSize() < MaxReplySize && cutter.pendingSize() > 0 &&
+           !cutter.holdsFrameTail() && bytesInDriver() > 0;
 }
 
 qint64 CanTester::bytesInDriver() const

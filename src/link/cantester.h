@@ -53,6 +53,7 @@ private slots:
 private:
     void givePendingUp();
     qint64 bytesInDriver() const;
+    bool replyMayGoOn() const;
     quint64 driverOverruns() const;
 
     CanPacket current;
