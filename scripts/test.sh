@@ -33,5 +33,6 @@ if [ "${QUORVEX_SKIP_SANITIZERS:-0}" != 1 ]; then
     export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
     export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp"
-    suite "$build-sanitize" -DQUORVEX_WERROR=ON -DQUORVEX_SANITIZE=ON
+    # The benchmarks were built above; instrumented they would only measure the sanitizers.
+    suite "$build-sanitize" -DQUORVEX_WERROR=ON -DQUORVEX_SANITIZE=ON -DQUORVEX_BENCHMARKS=OFF
 fi
