@@ -135,6 +135,7 @@ void MainWindow::setupLog()
     ui->tabWidget->insertTab(ui->tabWidget->indexOf(ui->tab_2) + 1, bitPanel,
                              QStringLiteral("Биты"));
     bitPanel->follow(ui->tableView_2, statistics);
+    bitPanel->attachLog(model, pager);
     connect(pager, &LogPager::currentRowChanged, bitPanel, [this](int row) {
         const TimedPacket frame = model->frameAt(row);
         bitPanel->showId(frame.packet.id, frame.packet.isExtended());
@@ -666,6 +667,7 @@ void MainWindow::logCaptureFrame(const TimedPacket &frame)
     if (!captureLog->isRereading()) {
         statistics->count(frame);
         ui->diagnosticsPage->add(frame, row);
+        bitPanel->add(frame);
     }
     scheduleRefresh();
 }
