@@ -216,6 +216,7 @@ void MainWindow::setupSignals()
     new LogSignalTips(ui->tableView, pager->page(), &dbc->signalSet());
     statisticsView->showNames(dbc);
     bitPanel->showSignals(dbc);
+    connect(ui->signalsPage, &SignalsPage::messageSelected, bitPanel, &BitPanel::showId);
     dbcEditor = new DbcEditor(this, dbc, ui->actionSaveDbc, ui->actionSaveDbcAs);
     connect(dbcEditor, &DbcEditor::status, this, &MainWindow::onStatusMain);
     connect(bitPanel, &BitPanel::signalRequested, dbcEditor, &DbcEditor::createSignal);
