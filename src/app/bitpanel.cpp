@@ -151,6 +151,7 @@ void BitPanel::updateOutlines(const BitActivity *activity)
     if (activity)
         qToLittleEndian<quint64>(activity->word, data);
     const int length = activity ? activity->length : 8;
+    ui->btEditMessage->setEnabled(message != nullptr);
     for (size_t i = 0; message && i < message->signalList.size(); ++i) {
         const DbcSignal &s = message->signalList[i];
         if (s.switchIndex != DbcSignal::NoSwitch && !message->isActive(int(i), data, length))
@@ -184,6 +185,11 @@ void BitPanel::on_btCreateSignal_clicked()
     const BitActivity *activity = shownCounter().activity(key);
     emit signalRequested(shownId, shownExtended, ui->bitGrid->selectionFrom(),
                          ui->bitGrid->selectionTo(), activity ? activity->length : 8);
+}
+
+void BitPanel::on_btEditMessage_clicked()
+{
+    emit messageEditRequested(shownId, shownExtended);
 }
 
 void BitPanel::onCellActivated(int bit)

@@ -66,6 +66,8 @@ signals:
     // "Создать сигнал" on the bits dragged across, and a double click on a signal's cell.
     void signalRequested(quint32 id, bool extended, int fromBit, int toBit, int frameLength);
     void signalEditRequested(quint32 id, bool extended, const QString &name);
+    // "Сообщение..." on an identifier the DBC files know.
+    void messageEditRequested(quint32 id, bool extended);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -74,6 +76,7 @@ private slots:
     void on_btRememberBackground_clicked();
     void on_btForgetBackground_clicked();
     void on_btCreateSignal_clicked();
+    void on_btEditMessage_clicked();
     void on_cbBitSpan_currentIndexChanged(int index);
     void on_sbBitSeconds_valueChanged(int seconds);
 

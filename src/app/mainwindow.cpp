@@ -221,6 +221,7 @@ void MainWindow::setupSignals()
     connect(dbcEditor, &DbcEditor::status, this, &MainWindow::onStatusMain);
     connect(bitPanel, &BitPanel::signalRequested, dbcEditor, &DbcEditor::createSignal);
     connect(bitPanel, &BitPanel::signalEditRequested, dbcEditor, &DbcEditor::editSignal);
+    connect(bitPanel, &BitPanel::messageEditRequested, dbcEditor, &DbcEditor::editMessage);
     saver->decodeWith(&dbc->signalSet());
     dbc->load(config.dbcFiles);
     tools = new SignalTools(this, model, &dbc->signalSet(), ui->actionFindSignal,
