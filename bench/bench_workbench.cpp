@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The signal workbench: bit flips of one identifier over 10,000,000 stored rows (paged out to
-// the store's file but for the newest), the added cost per received frame of keeping every
-// identifier's bit flips current (100 identifiers), and writing a 2,000-message database.
+// the store's file but for the newest) and of every identifier over the bit view's spans, the
+// added cost per received frame of keeping every identifier's bit flips current (100
+// identifiers), and writing a 2,000-message database.
 #include "analysis/bitbackground.h"
 #include "analysis/bitflipcounter.h"
+#include "analysis/bitspancount.h"
 #include "capture/logrecord.h"
 #include "capture/rowsnapshot.h"
 #include "capture/rowstore.h"
@@ -53,6 +55,14 @@ void benchStoredRows()
     std::printf("bitflips_one_id_frames %llu\n",
                 static_cast<unsigned long long>(
                     counter.activity(BitFlipCounter::key(0x100, false))->frames));
+    // The bit view's spans count every identifier: all rows, and a live capture's last minute.
+    for (const double seconds : {3600.0, 60.0}) {
+        BitSpanCount span = BitSpanCount::lastSeconds(rows, seconds);
+        timer.restart();
+        span.run();
+        std::printf("bitspan_every_id_last_%.0f_s_ms %lld (rows %lld)\n", seconds, timer.elapsed(),
+                    span.rowCount());
+    }
 }
 
 // A received frame is in the cache when it is counted: the frames come from a small ring.

@@ -2,6 +2,7 @@
 // Making a signal by hand: the dialog prefilled from dragged bits, its checks, undo and redo,
 // saving with the question about lost statements, and canmatrix decoding the saved signal to
 // the values Quorvex shows.
+#include "app/bitpanel.h"
 #include "app/dbceditor.h"
 #include "app/dbcloader.h"
 #include "app/signaldialog.h"
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
@@ -32,6 +34,7 @@ private slots:
     void dialogFromSelection();
     void makeUndoSaveDecode();
     void lostStatementsAsked();
+    void messageChangedAndDeleted();
 };
 
 namespace {
@@ -213,6 +216,77 @@ void TestSignalAuthoring::lostStatementsAsked()
     h.forget.trigger();
     QCOMPARE(h.loader->signalSet().message(1, false), nullptr);
     QVERIFY(!h.editor->isModified());
+}
+
+// A message renamed, resized and given another sender, then deleted with its signals, from the
+// bit view's "Сообщение..."; each an undoable step, and what is wrong said before it is taken.
+void TestSignalAuthoring::messageChangedAndDeleted()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("car.dbc"));
+    QVERIFY(writeFile(path, "BU_: A B\nBO_ 256 Engine: 8 A\n"
+                            " SG_ Speed : 0|16@1+ (1,0) [0|0] \"\" B\n"
+                            " SG_ Temp : 56|8@1+ (1,0) [0|0] \"\" B\n"
+                            "BO_ 512 Door: 2 A\n"));
+    Harness h;
+    h.loader->load({path});
+    BitPanel panel;
+    panel.showSignals(h.loader);
+    QObject::connect(&panel, &BitPanel::messageEditRequested, h.editor, &DbcEditor::editMessage);
+    panel.show();
+    auto *edit = panel.findChild<QPushButton *>("btEditMessage");
+    panel.showId(0x300, false);
+    QVERIFY(!edit->isEnabled()); // no DBC file knows it
+    panel.showId(0x100, false);
+    QVERIFY(edit->isEnabled());
+
+    QStringList problems;
+    whenModal([&problems](QWidget *dialog) {
+        auto *ok = dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok);
+        const auto tryName = [&](const QString &name, int length) {
+            setText(dialog, "leMessageName", name);
+            dialog->findChild<QSpinBox *>("sbMessageLength")->setValue(length);
+            ok->click();
+            problems << dialog->findChild<QLabel *>("lbProblem")->text();
+        };
+        tryName(QStringLiteral("1st"), 8);
+        tryName(QStringLiteral("Door"), 8);
+        tryName(QStringLiteral("Motor"), 4); // Temp lies in byte 7
+        QVERIFY(dialog->isVisible());
+        setText(dialog, "leTransmitter", QStringLiteral("B"));
+        dialog->findChild<QPlainTextEdit *>("pteMessageComment")->setPlainText("Renamed");
+        tryName(QStringLiteral("Motor"), 8);
+    });
+    edit->click();
+    QCOMPARE(problems.size(), 4);
+    QVERIFY2(problems[0].contains(QStringLiteral("C")), qPrintable(problems[0]));
+    QVERIFY2(problems[1].contains(QStringLiteral("уже есть")), qPrintable(problems[1]));
+    QVERIFY2(problems[2].contains(QStringLiteral("Temp")), qPrintable(problems[2]));
+    QCOMPARE(problems[3], QString());
+    const DbcMessage *motor = h.loader->signalSet().message(0x100, false);
+    QCOMPARE(motor->name, QStringLiteral("Motor"));
+    QCOMPARE(motor->transmitter, QStringLiteral("B"));
+    QCOMPARE(motor->comment, QStringLiteral("Renamed"));
+    QCOMPARE(motor->signalList.size(), size_t(2));
+    QCOMPARE(h.editor->undoStack()->count(), 1);
+    h.editor->undoStack()->undo();
+    QCOMPARE(h.loader->signalSet().message(0x100, false)->name, QStringLiteral("Engine"));
+    h.editor->undoStack()->redo();
+
+    whenModal(
+        [](QWidget *dialog) { dialog->findChild<QPushButton *>("btDeleteMessage")->click(); });
+    edit->click();
+    QCOMPARE(h.loader->signalSet().message(0x100, false), nullptr);
+    QVERIFY(h.loader->signalSet().message(0x200, false));
+    QVERIFY(!edit->isEnabled());
+    h.editor->undoStack()->undo(); // back in its place, with its signals
+    QCOMPARE(h.loader->signalSet().database().messagePosition(0x100, false), 0);
+    QCOMPARE(h.loader->signalSet().message(0x100, false)->signalList.size(), size_t(2));
+
+    QVERIFY(h.editor->saveTo(path));
+    const QByteArray saved = readFile(path);
+    QVERIFY2(saved.contains("BO_ 256 Motor: 8 B"), saved.constData());
+    QVERIFY(saved.contains("CM_ BO_ 256 \"Renamed\";"));
 }
 
 QTEST_MAIN(TestSignalAuthoring)

@@ -1,6 +1,7 @@
 // The signals in the window: DBC files from the settings, the "Сигналы" page, the log's
 // tooltip, the plot and the export from the page.
 #include "app/appsettings.h"
+#include "app/bitpanel.h"
 #include "app/logsignaltips.h"
 #include "app/signalplot.h"
 #include "app/signalspage.h"
@@ -15,6 +16,7 @@
 #include <QFileDialog>
 #include <QPushButton>
 #include <QSettings>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -48,6 +50,7 @@ private slots:
     void settingsRoundTrip();
     void missingDbcAtStartIsAStatus();
     void pageListsTheSelectedFrame();
+    void bitViewFollowsTheSignal();
     void logTooltip();
     void plotReceivesThePoints();
     void exportFromThePage();
@@ -150,6 +153,36 @@ void TestSignalsView::pageListsTheSelectedFrame()
     QCOMPARE(listed(tree), QStringList({"Mx|1|1|", "One|7|7|"}));
     selectLogRow(2);
     QCOMPARE(listed(tree), QStringList({"Mx|2|2|", "Two|-0.5|-1|"}));
+}
+
+// A signal picked on the page shows its message's bits; the page filling its list does not.
+void TestSignalsView::bitViewFollowsTheSignal()
+{
+    start({dir.filePath("a.dbc")});
+    addFrames({timedFrame(T, 0x100, false, QByteArray::fromHex("0FE01027")),
+               timedFrame(T + 1, 0x200, true, QByteArray::fromHex("010700"))});
+    auto *bits = ui.child<BitPanel>("bitView");
+    auto *shown = bits->findChild<QLabel *>("lbBitId");
+    selectLogRow(1);
+    bits->showId(0x100, false); // as the statistics would
+    QCOMPARE(shown->text(), QStringLiteral("ID 0x100"));
+    QMetaObject::invokeMethod(ui.get(), "onRefreshView"); // the page lists its frame again
+    QCOMPARE(shown->text(), QStringLiteral("ID 0x100"));
+    auto *tree = ui.child<QTreeWidget>("twSignals");
+    QCOMPARE(tree->topLevelItem(1)->text(0), QStringLiteral("One"));
+    tree->setCurrentItem(tree->topLevelItem(1));
+    QCOMPARE(shown->text(), QStringLiteral("ID 0x200 (29 бит)"));
+    bits->showId(0x100, false);
+    tree->setCurrentItem(tree->topLevelItem(1)); // the same one again: no change
+    QCOMPARE(shown->text(), QStringLiteral("ID 0x100"));
+    auto *tabs = ui.child<QTabWidget>("tabWidget");
+    for (int i = 0; i < tabs->count(); ++i) {
+        if (tabs->widget(i)->isAncestorOf(tree))
+            tabs->setCurrentIndex(i);
+    }
+    const QRect cell = tree->visualItemRect(tree->topLevelItem(1));
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, cell.center());
+    QCOMPARE(shown->text(), QStringLiteral("ID 0x200 (29 бит)"));
 }
 
 void TestSignalsView::logTooltip()

@@ -1,17 +1,29 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/bitpanel.h"
 
+#include "analysis/bitspancount.h"
 #include "analysis/framestatistics.h"
 #include "app/dbcloader.h"
+#include "app/logpager.h"
+#include "capture/rowstore.h"
 #include "link/timedpacket.h"
+#include "log/candatamodel.h"
 #include "signals/signallayout.h"
 #include "ui_bitpanel.h"
+#include "workbench/backgroundjob.h"
 
 #include <QItemSelectionModel>
 #include <QTableView>
+#include <QTimer>
 #include <QtEndian>
 
 namespace {
+
+// A live capture's last seconds are counted again at most this often: a long span on a busy bus
+// must not keep a core busy.
+constexpr int RecountMs = 500;
+// A selection dragged across rows changes many times; it is counted once it rests this long.
+constexpr int SelectionRestMs = 150;
 
 // Told apart on the heat colours: dark and saturated.
 const QColor OutlineColours[] = {QColor(0, 90, 200),  QColor(0, 140, 60), QColor(140, 0, 160),
@@ -20,9 +32,24 @@ const QColor OutlineColours[] = {QColor(0, 90, 200),  QColor(0, 140, 60), QColor
 
 } // namespace
 
-BitPanel::BitPanel(QWidget *parent) : QWidget(parent), ui(new Ui::BitPanel)
+BitPanel::BitPanel(QWidget *parent)
+    : QWidget(parent), ui(new Ui::BitPanel), job(new BackgroundJob(this)),
+      recountTimer(new QTimer(this)), selectionTimer(new QTimer(this))
 {
     ui->setupUi(this);
+    recountTimer->setSingleShot(true);
+    connect(recountTimer, &QTimer::timeout, this, [this] {
+        if (span() == Span::LastSeconds && !job->busy())
+            startCount();
+    });
+    selectionTimer->setSingleShot(true);
+    selectionTimer->setInterval(SelectionRestMs);
+    connect(selectionTimer, &QTimer::timeout, this, &BitPanel::recount);
+    connect(job, &BackgroundJob::progress, this, [this](int permille) {
+        ui->pbBitSpan->setVisible(job->busy()); // a quick count shows no bar at all
+        ui->pbBitSpan->setValue(permille);
+    });
+    sinceCount.start();
     connect(ui->bitGrid, &BitGrid::selectionChanged, this, [this] {
         ui->btCreateSignal->setEnabled(key != BitFlipCounter::AnyKey &&
                                        ui->bitGrid->selectionFrom() >= 0);
@@ -46,6 +73,15 @@ void BitPanel::add(const TimedPacket &frame)
 void BitPanel::clear()
 {
     flips.clear();
+    spanFlips.clear();
+    spanReady = false;
+    spanRows = 0;
+    countedRows = -1;
+    if (job->busy()) {
+        ++generation;
+        job->cancel();
+    }
+    updateSpanText();
     refresh();
 }
 
@@ -74,7 +110,10 @@ void BitPanel::refresh()
 {
     if (!isVisible())
         return;
-    const BitActivity *activity = key == BitFlipCounter::AnyKey ? nullptr : flips.activity(key);
+    if (span() == Span::LastSeconds && log && log->store().size() != countedRows)
+        scheduleRecount();
+    const BitActivity *activity =
+        key == BitFlipCounter::AnyKey ? nullptr : shownCounter().activity(key);
     ui->bitGrid->setActivity(activity, bg.mask(key), bg.isSet());
     updateOutlines(activity);
 }
@@ -112,6 +151,7 @@ void BitPanel::updateOutlines(const BitActivity *activity)
     if (activity)
         qToLittleEndian<quint64>(activity->word, data);
     const int length = activity ? activity->length : 8;
+    ui->btEditMessage->setEnabled(message != nullptr);
     for (size_t i = 0; message && i < message->signalList.size(); ++i) {
         const DbcSignal &s = message->signalList[i];
         if (s.switchIndex != DbcSignal::NoSwitch && !message->isActive(int(i), data, length))
@@ -127,7 +167,7 @@ void BitPanel::updateOutlines(const BitActivity *activity)
 
 void BitPanel::on_btRememberBackground_clicked()
 {
-    bg.remember(flips);
+    bg.remember(shownCounter());
     ui->btForgetBackground->setEnabled(true);
     refresh();
     emit backgroundChanged();
@@ -142,9 +182,14 @@ bool BitPanel::hasNewFlips(quint32 id, bool extended) const
 
 void BitPanel::on_btCreateSignal_clicked()
 {
-    const BitActivity *activity = flips.activity(key);
+    const BitActivity *activity = shownCounter().activity(key);
     emit signalRequested(shownId, shownExtended, ui->bitGrid->selectionFrom(),
                          ui->bitGrid->selectionTo(), activity ? activity->length : 8);
+}
+
+void BitPanel::on_btEditMessage_clicked()
+{
+    emit messageEditRequested(shownId, shownExtended);
 }
 
 void BitPanel::onCellActivated(int bit)
@@ -160,4 +205,107 @@ void BitPanel::on_btForgetBackground_clicked()
     ui->btForgetBackground->setEnabled(false);
     refresh();
     emit backgroundChanged();
+}
+
+// Span
+
+void BitPanel::attachLog(const CanDataModel *model, const LogPager *logPager)
+{
+    log = model;
+    pager = logPager;
+    ui->cbBitSpan->setEnabled(true);
+    connect(pager, &LogPager::selectedRowsChanged, this, [this] {
+        if (span() == Span::SelectedRows)
+            selectionTimer->start();
+    });
+}
+
+BitPanel::Span BitPanel::span() const
+{
+    return Span(ui->cbBitSpan->currentIndex());
+}
+
+const BitFlipCounter &BitPanel::shownCounter() const
+{
+    return span() != Span::WholeLog && spanReady ? spanFlips : flips;
+}
+
+void BitPanel::on_cbBitSpan_currentIndexChanged(int)
+{
+    ui->sbBitSeconds->setEnabled(span() == Span::LastSeconds);
+    if (span() == Span::WholeLog)
+        spanReady = false; // going to another span later starts from the whole log's grid
+    recount();
+}
+
+void BitPanel::on_sbBitSeconds_valueChanged(int)
+{
+    if (span() == Span::LastSeconds)
+        recount();
+}
+
+// The user chose another span: a count of the one before is dropped, its grid kept meanwhile.
+void BitPanel::recount()
+{
+    ++generation;
+    if (job->busy()) {
+        job->cancel();
+        restart = span() != Span::WholeLog;
+    } else if (span() != Span::WholeLog && log) {
+        startCount();
+    }
+    updateSpanText();
+    refresh();
+}
+
+void BitPanel::startCount()
+{
+    const RowSnapshot rows = log->snapshot();
+    countedRows = rows.size();
+    auto count = std::make_shared<BitSpanCount>(
+        span() == Span::LastSeconds ? BitSpanCount::lastSeconds(rows, ui->sbBitSeconds->value())
+                                    : BitSpanCount::picked(rows, pager->selectedRows()));
+    auto ok = std::make_shared<bool>(false);
+    BackgroundJob *counting = job;
+    job->start(
+        [count, ok, counting] {
+            *ok = count->run(counting->cancelFlag(), [counting](qint64 done, qint64 total) {
+                counting->setProgress(total > 0 ? int(done * 1000 / total) : 0, 1000);
+            });
+        },
+        [this, count, ok, forGeneration = generation] { onCounted(count, *ok, forGeneration); });
+}
+
+void BitPanel::onCounted(const std::shared_ptr<BitSpanCount> &count, bool ok, int forGeneration)
+{
+    ui->pbBitSpan->hide();
+    sinceCount.restart();
+    if (ok && forGeneration == generation && span() != Span::WholeLog) {
+        spanFlips = std::move(count->counter());
+        spanRows = count->rowCount();
+        spanReady = true;
+    }
+    if (restart) {
+        restart = false;
+        if (span() != Span::WholeLog)
+            startCount();
+    }
+    updateSpanText();
+    refresh();
+}
+
+void BitPanel::scheduleRecount()
+{
+    if (!recountTimer->isActive() && !job->busy())
+        recountTimer->start(int(qBound<qint64>(0, RecountMs - sinceCount.elapsed(), RecountMs)));
+}
+
+void BitPanel::updateSpanText()
+{
+    QString text;
+    if (span() == Span::SelectedRows && pager && pager->selectedRows().isEmpty())
+        text = tr("Выделите строки в журнале");
+    else if (span() != Span::WholeLog && spanReady)
+        text = tr("Строк: %1").arg(spanRows);
+    ui->lbBitSpan->setText(text);
 }

@@ -2,6 +2,7 @@
 #include "app/dbceditor.h"
 
 #include "app/dbcloader.h"
+#include "app/messagedialog.h"
 #include "app/messageeditcommand.h"
 #include "app/signaldialog.h"
 #include "signals/dbcrules.h"
@@ -122,6 +123,30 @@ void DbcEditor::editSignal(quint32 id, bool extended, const QString &name)
     const DbcMessage *known = loader->signalSet().message(id, extended);
     if (known && known->signalIndex(name) >= 0)
         openDialog(*known, false, name, -1, -1);
+}
+
+void DbcEditor::editMessage(quint32 id, bool extended)
+{
+    const DbcMessage *known = loader->signalSet().message(id, extended);
+    if (!known)
+        return;
+    const DbcMessage before = *known; // the database changes under the pointer
+    const DbcDatabase &db = loader->signalSet().database();
+    const int position = db.messagePosition(id, extended);
+    MessageDialog dialog(window);
+    dialog.setMessage(before);
+    dialog.setCheck(
+        [&db, position](const DbcMessage &m) { return DbcRules::checkMessage(db, m, position); });
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (dialog.deleteRequested()) {
+        change(tr("Удалить сообщение %1").arg(before.name), before, std::nullopt);
+        return;
+    }
+    const DbcMessage after = dialog.message();
+    if (after.name != before.name || after.size != before.size ||
+        after.transmitter != before.transmitter || after.comment != before.comment)
+        change(tr("Изменить сообщение %1").arg(after.name), before, after);
 }
 
 void DbcEditor::openDialog(const DbcMessage &message, bool newMessage, const QString &signalName,

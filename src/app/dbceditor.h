@@ -31,6 +31,9 @@ public:
                            bool isSigned, double factor, double offset);
     // Opens the signal dialog for a signal the database has.
     void editSignal(quint32 id, bool extended, const QString &name);
+    // Opens the message dialog for a message the database has: changed or deleted (with its
+    // signals), each one undoable step.
+    void editMessage(quint32 id, bool extended);
     // A change as one undoable step; `after` empty removes the message.
     void change(const QString &text, std::optional<DbcMessage> before,
                 std::optional<DbcMessage> after);

@@ -27,6 +27,8 @@ LogPager::LogPager(QTableView *view, QScrollBar *bar, CanDataModel *log, QObject
     connect(bar, &QScrollBar::valueChanged, this, &LogPager::onBarMoved);
     connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &index) { onCurrentChanged(index.row()); });
+    connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &LogPager::selectedRowsChanged);
     connect(log, &QAbstractItemModel::modelReset, this, [this] {
         current = -1;
         follow = true;

@@ -34,6 +34,8 @@ public:
 signals:
     // The user made another log row the current one.
     void currentRowChanged(int row);
+    // The user selected other rows.
+    void selectedRowsChanged();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

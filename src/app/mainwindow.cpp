@@ -135,6 +135,7 @@ void MainWindow::setupLog()
     ui->tabWidget->insertTab(ui->tabWidget->indexOf(ui->tab_2) + 1, bitPanel,
                              QStringLiteral("Биты"));
     bitPanel->follow(ui->tableView_2, statistics);
+    bitPanel->attachLog(model, pager);
     connect(pager, &LogPager::currentRowChanged, bitPanel, [this](int row) {
         const TimedPacket frame = model->frameAt(row);
         bitPanel->showId(frame.packet.id, frame.packet.isExtended());
@@ -215,10 +216,12 @@ void MainWindow::setupSignals()
     new LogSignalTips(ui->tableView, pager->page(), &dbc->signalSet());
     statisticsView->showNames(dbc);
     bitPanel->showSignals(dbc);
+    connect(ui->signalsPage, &SignalsPage::messageSelected, bitPanel, &BitPanel::showId);
     dbcEditor = new DbcEditor(this, dbc, ui->actionSaveDbc, ui->actionSaveDbcAs);
     connect(dbcEditor, &DbcEditor::status, this, &MainWindow::onStatusMain);
     connect(bitPanel, &BitPanel::signalRequested, dbcEditor, &DbcEditor::createSignal);
     connect(bitPanel, &BitPanel::signalEditRequested, dbcEditor, &DbcEditor::editSignal);
+    connect(bitPanel, &BitPanel::messageEditRequested, dbcEditor, &DbcEditor::editMessage);
     saver->decodeWith(&dbc->signalSet());
     dbc->load(config.dbcFiles);
     tools = new SignalTools(this, model, &dbc->signalSet(), ui->actionFindSignal,
@@ -666,6 +669,7 @@ void MainWindow::logCaptureFrame(const TimedPacket &frame)
     if (!captureLog->isRereading()) {
         statistics->count(frame);
         ui->diagnosticsPage->add(frame, row);
+        bitPanel->add(frame);
     }
     scheduleRefresh();
 }

@@ -64,6 +64,8 @@ SignalsPage::SignalsPage(QWidget *parent) : QWidget(parent), ui(new Ui::SignalsP
     ui->setupUi(this);
     ui->signalsSplitter->setStretchFactor(1, 2);
     connect(ui->twSignals, &QTreeWidget::itemChanged, this, &SignalsPage::onItemChanged);
+    connect(ui->twSignals, &QTreeWidget::currentItemChanged, this, &SignalsPage::onItemPicked);
+    connect(ui->twSignals, &QTreeWidget::itemClicked, this, &SignalsPage::onItemPicked);
     connect(ui->twSignals, &QTreeWidget::itemDoubleClicked, this, [](QTreeWidgetItem *item) {
         const bool on = item->checkState(NameColumn) == Qt::Checked;
         item->setCheckState(NameColumn, on ? Qt::Unchecked : Qt::Checked);
@@ -96,6 +98,13 @@ void SignalsPage::attach(const SignalSet *signalSet, CanDataModel *model)
 SignalPlot *SignalsPage::plot() const
 {
     return ui->signalPlot;
+}
+
+// Filling the list moves its current item too: only the user's choice is told.
+void SignalsPage::onItemPicked(QTreeWidgetItem *item)
+{
+    if (item && shown && !listing)
+        emit messageSelected(shown->id, shown->extended);
 }
 
 void SignalsPage::onSignalSetChanged()

@@ -48,11 +48,14 @@ public slots:
 
 signals:
     void refreshed();
+    // The user selected a signal of the listed message.
+    void messageSelected(quint32 id, bool extended);
     void status(const QString &text);
 
 private:
     void list(const DbcMessage &message, const CanPacket &packet);
     void onItemChanged(QTreeWidgetItem *item, int column);
+    void onItemPicked(QTreeWidgetItem *item);
     void onExportClicked();
     void onExported(bool ok, const QString &path, const QString &error);
 
