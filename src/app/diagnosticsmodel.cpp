@@ -21,7 +21,7 @@ QString idText(const DiagMessage &m)
 
 QString directionText(const DiagMessage &m)
 {
-    if (m.protocol == DiagMessage::Protocol::J1939Tp)
+    if (m.isJ1939())
         return m.functional ? QStringLiteral("Рассылка") : QStringLiteral("Сообщение");
     return DiagDecoder::isResponse(m) ? QStringLiteral("Ответ") : QStringLiteral("Запрос");
 }
@@ -59,7 +59,7 @@ int DiagnosticsModel::columnCount(const QModelIndex &parent) const
 
 QString DiagnosticsModel::protocolText(const DiagMessage &m)
 {
-    if (m.protocol == DiagMessage::Protocol::J1939Tp)
+    if (m.isJ1939())
         return QStringLiteral("J1939");
     const int sid = DiagDecoder::serviceOf(m);
     return sid >= 0 && ObdMeaning::isObd(uint8_t(sid)) ? QStringLiteral("OBD-II")

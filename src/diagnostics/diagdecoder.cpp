@@ -103,7 +103,7 @@ int DiagDecoder::negativeCode(const DiagMessage &m)
 
 QString DiagDecoder::serviceName(const DiagMessage &m)
 {
-    if (m.protocol == DiagMessage::Protocol::J1939Tp) {
+    if (m.isJ1939()) {
         const QString name = J1939Meaning::pgnName(m.pgn);
         return name.isEmpty() ? QStringLiteral("PGN %1").arg(m.pgn) : name;
     }
@@ -120,7 +120,7 @@ QString DiagDecoder::describe(const DiagMessage &m)
 {
     if (!m.ok()) // the bytes are incomplete: only what the first of them say
         return m.status == DiagMessage::Status::Unexpected ? QString() : serviceName(m);
-    if (m.protocol == DiagMessage::Protocol::J1939Tp)
+    if (m.isJ1939())
         return J1939Meaning::describe(m.pgn, m.payload);
     const uint8_t first = byteAt(m, 0);
     if (ObdMeaning::isObd(first))

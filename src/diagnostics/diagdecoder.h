@@ -4,13 +4,15 @@
 #include "diagnostics/diagidtable.h"
 #include "diagnostics/diagmessage.h"
 #include "diagnostics/isotpreassembler.h"
+#include "diagnostics/j1939singleframe.h"
 #include "diagnostics/j1939transport.h"
 #include "link/timedpacket.h"
 
 #include <deque>
 #include <vector>
 
-// The diagnostic messages of a frame stream: ISO-TP and J1939 transport joined, responses
+// The diagnostic messages of a frame stream: ISO-TP and J1939 transport joined, J1939 groups
+// of one frame taken as they come, responses
 // paired with their requests (a pending response followed to the final answer) and timed.
 // Frames are numbered from 0 in the order they are fed.
 class DiagDecoder final
@@ -27,8 +29,8 @@ public:
         const size_t before = out.size();
         isoTp.expire(frame.time, out);
         j1939.expire(frame.time, out);
-        if (!isoTp.feed(frame, number, out))
-            j1939.feed(frame, number, out);
+        if (!isoTp.feed(frame, number, out) && !j1939.feed(frame, number, out))
+            J1939SingleFrame::feed(frame, number, out);
         ++number;
         if (out.size() != before)
             settle(out, before);

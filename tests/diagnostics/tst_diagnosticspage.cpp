@@ -129,6 +129,46 @@ private slots:
         QCOMPARE(shown.size(), 1);
     }
 
+    void j1939SingleFrameRows()
+    {
+        DiagnosticsPage page;
+        Stream s;
+        s.add(0x0CF00400, true, QByteArray::fromHex("F07D9BA01AFF0FFF"));    // EEC1
+        s.add(0x18FECA03, true, QByteArray::fromHex("4400 6E00 0401 FFFF")); // DM1
+        s.add(0x18EA00F9, true, QByteArray::fromHex("000000"));              // request to 00
+        s.add(0x7E8, false, QByteArray::fromHex("04410C1AF8AAAAAA"));
+        for (int i = 0; i < s.frames.size(); ++i)
+            page.add(s.frames[i], 10 + i);
+        page.refresh();
+        const DiagnosticsModel *m = page.model();
+        QCOMPARE(m->rowCount(), 4);
+        QCOMPARE(cell(m, 0, DiagnosticsModel::Ids), QStringLiteral("0x0CF00400"));
+        QCOMPARE(cell(m, 0, DiagnosticsModel::Protocol), QStringLiteral("J1939"));
+        QCOMPARE(cell(m, 0, DiagnosticsModel::Direction), QStringLiteral("Рассылка"));
+        QCOMPARE(cell(m, 0, DiagnosticsModel::Service),
+                 QStringLiteral("Electronic Engine Controller 1 (EEC1)"));
+        QVERIFY(cell(m, 0, DiagnosticsModel::Meaning).contains("Engine speed: 852 rpm"));
+        QCOMPARE(cell(m, 0, DiagnosticsModel::Length), QStringLiteral("8"));
+        QCOMPARE(cell(m, 1, DiagnosticsModel::Address), QStringLiteral("03 → FF"));
+        QVERIFY(cell(m, 1, DiagnosticsModel::Meaning).endsWith("SPN 110 FMI 4 OC 1"));
+        QCOMPARE(cell(m, 2, DiagnosticsModel::Direction), QStringLiteral("Сообщение"));
+        QCOMPARE(cell(m, 2, DiagnosticsModel::Address), QStringLiteral("F9 → 00"));
+        QCOMPARE(cell(m, 2, DiagnosticsModel::Length), QStringLiteral("3"));
+        auto *view = page.findChild<QTableView *>("tvDiagnostics");
+        auto *protocol = page.findChild<QComboBox *>("cbProtocol");
+        protocol->setCurrentIndex(protocol->findData("J1939"));
+        QCOMPARE(view->model()->rowCount(), 3);
+        page.findChild<QLineEdit *>("leService")->setText("dm1");
+        QCOMPARE(view->model()->rowCount(), 1);
+        QSignalSpy shown(&page, &DiagnosticsPage::sendShowFrames);
+        emit view->doubleClicked(view->model()->index(0, 0));
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0][0].toLongLong(), 11);
+        QCOMPARE(shown[0][1].toLongLong(), 11);
+        view->selectRow(0);
+        QCOMPARE(page.selectedPayloads(), QStringLiteral("44006E000401FFFF"));
+    }
+
     void pairsDialogAndSettings()
     {
         QTemporaryDir dir;
