@@ -21,6 +21,10 @@ QString idText(const DiagMessage &m)
 
 QString directionText(const DiagMessage &m)
 {
+    // A J1939 Request and the group it asked for read as request and response.
+    if (m.isJ1939() && (DiagDecoder::isGroupRequest(m) || m.responseTime >= 0))
+        return DiagDecoder::isGroupRequest(m) ? DiagnosticsModel::tr("Запрос")
+                                              : DiagnosticsModel::tr("Ответ");
     if (m.isJ1939())
         return m.functional ? QStringLiteral("Рассылка") : QStringLiteral("Сообщение");
     return DiagDecoder::isResponse(m) ? QStringLiteral("Ответ") : QStringLiteral("Запрос");

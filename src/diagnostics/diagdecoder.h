@@ -13,7 +13,8 @@
 
 // The diagnostic messages of a frame stream: ISO-TP and J1939 transport joined, J1939 groups
 // of one frame taken as they come, responses
-// paired with their requests (a pending response followed to the final answer) and timed.
+// paired with their requests (a pending response followed to the final answer) and timed;
+// J1939 groups asked for by a Request (PGN 59904) are timed from it as well.
 // Frames are numbered from 0 in the order they are fed.
 class DiagDecoder final
 {
@@ -48,6 +49,8 @@ public:
     // The service identifier a response answers or a request asks (-1 for J1939 and empty ones).
     static int serviceOf(const DiagMessage &message);
     static bool isResponse(const DiagMessage &message);
+    // A J1939 Request (PGN 59904).
+    static bool isGroupRequest(const DiagMessage &message);
     // The negative response code, -1 when the message is none.
     static int negativeCode(const DiagMessage &message);
 
@@ -61,12 +64,21 @@ private:
         qint64 time;
     };
 
+    struct GroupRequest
+    {
+        uint32_t pgn; // the group asked for
+        uint8_t to;   // whom it was asked of; 0xFF for everyone
+        qint64 time;
+    };
+
     void settle(std::vector<DiagMessage> &out, size_t from);
     void pair(DiagMessage &message);
+    void pairGroup(DiagMessage &message);
 
     DiagIdTable ids;
     IsoTpReassembler isoTp;
     J1939Transport j1939;
     std::deque<Request> requests; // newest last
+    std::deque<GroupRequest> groupRequests;
     quint64 number = 0;
 };

@@ -198,37 +198,59 @@ bool wordValue(const QByteArray &p, int at, uint *value)
     return true;
 }
 
-// EEC1: actual engine torque (byte 3, -125 %) and engine speed (bytes 4-5, 0.125 rpm).
-QString engine(const QByteArray &p)
+// Values of the groups sent many times a second, written straight into the meaning: a
+// capture holds millions of them.
+class Values
 {
-    QStringList parts;
+public:
+    explicit Values(QString &text) : out(text), start(text.size()) {}
+    void add(QLatin1String label, const QString &value, const QString &unit)
+    {
+        if (out.size() > start)
+            out += QLatin1String(", ");
+        out += label;
+        out += value;
+        out += unit;
+    }
+
+private:
+    QString &out;
+    int start;
+};
+
+// EEC1: engine speed (bytes 4-5, 0.125 rpm) and actual engine torque (byte 3, -125 %).
+void engine(const QByteArray &p, QString &out)
+{
+    Values values(out);
     uint value = 0;
     if (wordValue(p, 3, &value))
-        parts.append(QStringLiteral("Engine speed: %1 rpm").arg(double(value) * 0.125));
+        values.add(QLatin1String("Engine speed: "), QString::number(double(value) * 0.125),
+                   QStringLiteral(" rpm"));
     if (byteValue(p, 2, &value))
-        parts.append(QStringLiteral("actual torque: %1 %").arg(int(value) - 125));
-    return parts.join(QStringLiteral(", "));
+        values.add(QLatin1String("actual torque: "), QString::number(int(value) - 125),
+                   QStringLiteral(" %"));
 }
 
 // CCVS: wheel-based vehicle speed, bytes 2-3, 1/256 km/h.
-QString vehicleSpeed(const QByteArray &p)
+void vehicleSpeed(const QByteArray &p, QString &out)
 {
     uint value = 0;
-    if (!wordValue(p, 1, &value))
-        return {};
-    return QStringLiteral("Vehicle speed: %1 km/h").arg(double(value) / 256.0, 0, 'f', 1);
+    if (wordValue(p, 1, &value))
+        Values(out).add(QLatin1String("Vehicle speed: "),
+                        QString::number(double(value) / 256.0, 'f', 1), QStringLiteral(" km/h"));
 }
 
 // ET1: coolant and fuel temperature, a byte each, -40 °C.
-QString engineTemperature(const QByteArray &p)
+void engineTemperature(const QByteArray &p, QString &out)
 {
-    QStringList parts;
+    Values values(out);
     uint value = 0;
     if (byteValue(p, 0, &value))
-        parts.append(QStringLiteral("Coolant temperature: %1 °C").arg(int(value) - 40));
+        values.add(QLatin1String("Coolant temperature: "), QString::number(int(value) - 40),
+                   QStringLiteral(" °C"));
     if (byteValue(p, 1, &value))
-        parts.append(QStringLiteral("fuel temperature: %1 °C").arg(int(value) - 40));
-    return parts.join(QStringLiteral(", "));
+        values.add(QLatin1String("fuel temperature: "), QString::number(int(value) - 40),
+                   QStringLiteral(" °C"));
 }
 
 // ACKM: the control byte, the address it answers and the PGN it is about.
@@ -249,6 +271,47 @@ QString acknowledgment(const QByteArray &p)
            (known.isEmpty() ? QString() : ' ' + known);
 }
 
+// The details of the groups read here, after the name; nothing for the others.
+void details(uint32_t pgn, const QByteArray &payload, QString &out)
+{
+    switch (pgn) {
+    case 65226: // DM1
+    case 65227: // DM2
+    case 65231: // DM6
+    case 65236: // DM12
+    case 64949: // DM23
+    case 64896: // DM28
+        out += diagnosticCodes(payload);
+        break;
+    case 59392:
+        out += acknowledgment(payload);
+        break;
+    case 61444:
+        engine(payload, out);
+        break;
+    case 65265:
+        vehicleSpeed(payload, out);
+        break;
+    case 65262:
+        engineTemperature(payload, out);
+        break;
+    case 60928:
+        out += name(payload);
+        break;
+    case 59904:
+        out += requested(payload);
+        break;
+    case 65259:
+    case 65260:
+    case 65242:
+    case 64965:
+        out += fields(payload);
+        break;
+    default:
+        break;
+    }
+}
+
 } // namespace
 
 namespace J1939Meaning {
@@ -266,46 +329,19 @@ bool isKnown(uint32_t pgn)
 
 QString describe(uint32_t pgn, const QByteArray &payload)
 {
-    const QString known = pgnName(pgn);
-    const QString head = known.isEmpty() ? QStringLiteral("PGN %1").arg(pgn) : known;
-    QString details;
-    switch (pgn) {
-    case 65226: // DM1
-    case 65227: // DM2
-    case 65231: // DM6
-    case 65236: // DM12
-    case 64949: // DM23
-    case 64896: // DM28
-        details = diagnosticCodes(payload);
-        break;
-    case 59392:
-        details = acknowledgment(payload);
-        break;
-    case 61444:
-        details = engine(payload);
-        break;
-    case 65265:
-        details = vehicleSpeed(payload);
-        break;
-    case 65262:
-        details = engineTemperature(payload);
-        break;
-    case 60928:
-        details = name(payload);
-        break;
-    case 59904:
-        details = requested(payload);
-        break;
-    case 65259:
-    case 65260:
-    case 65242:
-    case 64965:
-        details = fields(payload);
-        break;
-    default:
-        break;
-    }
-    return details.isEmpty() ? head : head + ": " + details;
+    const Group *group = groupOf(pgn);
+    QString out;
+    out.reserve(128);
+    if (group)
+        out += QLatin1String(group->name);
+    else
+        out += QStringLiteral("PGN ") + QString::number(pgn);
+    const int head = out.size();
+    out += QLatin1String(": ");
+    details(pgn, payload, out);
+    if (out.size() == head + 2)
+        out.truncate(head);
+    return out;
 }
 
 } // namespace J1939Meaning

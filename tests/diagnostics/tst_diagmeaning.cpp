@@ -233,6 +233,46 @@ private slots:
             QVERIFY(!J1939Meaning::isKnown(pgn));
     }
 
+    void j1939RequestsTimed()
+    {
+        const auto request = [](Stream &s, uint8_t to, uint32_t pgn, qint64 gap) {
+            s.add(0x18EA00F9u | uint32_t(to) << 8, true,
+                  QByteArray(1, char(pgn)) + char(pgn >> 8) + char(pgn >> 16), gap);
+        };
+        Stream s;
+        request(s, 0x00, 65262, 1000);
+        s.add(0x18FEEE00, true, QByteArray::fromHex("7C28FFFFFFFFFFFF"), 50000); // ET1 answers
+        s.add(0x18FEEE00, true, QByteArray::fromHex("7C28FFFFFFFFFFFF"), 1000);  // asked once
+        request(s, 0xFF, 60928, 1000);                                           // everyone
+        s.add(0x18EEFF00, true, pattern(8, 1), 10000);
+        s.add(0x18EEFF17, true, pattern(8, 2), 10000);
+        request(s, 0x03, 65260, 1000);
+        s.add(0x18E8F903, true, QByteArray::fromHex("01FFFFFFF9ECFE00"), 5000); // NACK
+        request(s, 0x00, 65262, 1000);
+        s.add(0x18FEEE17, true, QByteArray::fromHex("7C28FFFFFFFFFFFF"), 1000); // not asked
+        request(s, 0x05, 65263, 1000);
+        s.add(0x18FEEF05, true, QByteArray::fromHex("FFFFFFFFFFFFFFFF"), 2000000); // too late
+        request(s, 0x21, 65259, 1000);
+        s.j1939(0x21, 0xFF, 65259, "MAKE*MODEL*SERIAL0001*");       // a joined answer
+        s.add(0x18EA00F9, true, QByteArray::fromHex("EEFE"), 1000); // too short to ask
+        DiagDecoder decoder;
+        std::vector<DiagMessage> out;
+        for (const TimedPacket &f : s.frames)
+            decoder.feed(f, out);
+        QList<qint64> times;
+        for (const DiagMessage &m : out)
+            times.append(m.responseTime);
+        const qint64 joined = 50000 * 5; // the BAM 50 ms later, its four packets 50 ms apart
+        QCOMPARE(times, QList<qint64>({-1, 50000, -1, -1, 10000, 20000, -1, 5000, -1, -1, -1, -1,
+                                       -1, joined, -1}));
+        QVERIFY(DiagDecoder::isGroupRequest(out[0]));
+        QVERIFY(!DiagDecoder::isGroupRequest(out[1]));
+        decoder.clear();
+        out.clear();
+        decoder.feed(s.frames[1], out); // the request is forgotten with the rest
+        QCOMPARE(out.front().responseTime, qint64(-1));
+    }
+
     void responsesPairedAndTimed()
     {
         Stream s;

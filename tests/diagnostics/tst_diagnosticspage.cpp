@@ -151,7 +151,7 @@ private slots:
         QCOMPARE(cell(m, 0, DiagnosticsModel::Length), QStringLiteral("8"));
         QCOMPARE(cell(m, 1, DiagnosticsModel::Address), QStringLiteral("03 → FF"));
         QVERIFY(cell(m, 1, DiagnosticsModel::Meaning).endsWith("SPN 110 FMI 4 OC 1"));
-        QCOMPARE(cell(m, 2, DiagnosticsModel::Direction), QStringLiteral("Сообщение"));
+        QCOMPARE(cell(m, 2, DiagnosticsModel::Direction), QStringLiteral("Запрос"));
         QCOMPARE(cell(m, 2, DiagnosticsModel::Address), QStringLiteral("F9 → 00"));
         QCOMPARE(cell(m, 2, DiagnosticsModel::Length), QStringLiteral("3"));
         auto *view = page.findChild<QTableView *>("tvDiagnostics");
