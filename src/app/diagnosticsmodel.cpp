@@ -6,6 +6,7 @@
 
 #include <QBrush>
 #include <QDateTime>
+#include <algorithm>
 
 namespace {
 
@@ -36,12 +37,28 @@ void DiagnosticsModel::append(std::vector<DiagMessage> &messages)
 {
     if (messages.empty())
         return;
+    dropOldest(messages.size());
+    if (messages.size() > size_t(maxRows)) // more at once than is kept: only the newest
+        messages.erase(messages.begin(), messages.end() - maxRows);
     const int first = int(rows.size());
     beginInsertRows(QModelIndex(), first, first + int(messages.size()) - 1);
     for (DiagMessage &m : messages)
         rows.push_back(std::move(m));
     endInsertRows();
     messages.clear();
+}
+
+void DiagnosticsModel::dropOldest(size_t incoming)
+{
+    if (rows.size() + incoming <= size_t(maxRows))
+        return;
+    const size_t room = std::max(size_t(maxRows) / 10, rows.size() + incoming - size_t(maxRows));
+    const int count = int(std::min(room, rows.size()));
+    if (count == 0)
+        return;
+    beginRemoveRows(QModelIndex(), 0, count - 1);
+    rows.erase(rows.begin(), rows.begin() + count);
+    endRemoveRows();
 }
 
 void DiagnosticsModel::clear()

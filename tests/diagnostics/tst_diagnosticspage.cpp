@@ -169,6 +169,43 @@ private slots:
         QCOMPARE(page.selectedPayloads(), QStringLiteral("44006E000401FFFF"));
     }
 
+    void oldestRowsLeave()
+    {
+        DiagnosticsPage page;
+        page.model()->setMaxRows(10);
+        Stream s;
+        for (int i = 0; i < 25; ++i)
+            s.add(0x0CF00400, true, QByteArray(1, char(i)) + QByteArray(7, char(0xFF)));
+        auto *view = page.findChild<QTableView *>("tvDiagnostics");
+        QStringList kept;
+        for (int i = 0; i < s.frames.size(); ++i) {
+            page.add(s.frames[i], i);
+            if (i % 4 == 3 || i + 1 == s.frames.size())
+                page.refresh();
+            QVERIFY(page.model()->rowCount() <= 10);
+            QCOMPARE(view->model()->rowCount(), page.model()->rowCount());
+        }
+        for (int row = 0; row < page.model()->rowCount(); ++row)
+            kept.append(
+                cell(page.model(), row, DiagnosticsModel::Ids, DiagnosticsModel::PayloadRole)
+                    .left(2));
+        // The newest stay, in order; the way back to the log still holds for them.
+        QCOMPARE(kept.last(), QStringLiteral("18"));
+        QCOMPARE(kept.size(), page.model()->rowCount());
+        for (int i = 1; i < kept.size(); ++i)
+            QCOMPARE(kept[i].toInt(nullptr, 16), kept[i - 1].toInt(nullptr, 16) + 1);
+        QSignalSpy shown(&page, &DiagnosticsPage::sendShowFrames);
+        emit view->doubleClicked(view->model()->index(view->model()->rowCount() - 1, 0));
+        QCOMPARE(shown.value(0).value(0).toLongLong(), 24);
+        // More at once than is kept: only the newest of them.
+        std::vector<DiagMessage> many(25);
+        for (size_t i = 0; i < many.size(); ++i)
+            many[i].payload = QByteArray(1, char(i));
+        page.model()->append(many);
+        QCOMPARE(page.model()->rowCount(), 10);
+        QCOMPARE(cell(page.model(), 9, 0, DiagnosticsModel::PayloadRole), QStringLiteral("18"));
+    }
+
     void pairsDialogAndSettings()
     {
         QTemporaryDir dir;
