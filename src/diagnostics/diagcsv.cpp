@@ -66,7 +66,7 @@ QByteArray line(const DiagMessage &m)
     out +=
         (isoTp && !m.payload.isEmpty() ? hexNumber(uint8_t(m.payload[0]), 2) : QByteArray()) + ',';
     out += (code >= 0 ? hexNumber(uint(code), 2) : QByteArray()) + ',';
-    out += (m.isJ1939() ? QByteArray::number(m.pgn) : QByteArray()) + ',';
+    out += (m.hasPgn() ? QByteArray::number(m.pgn) : QByteArray()) + ',';
     out += QByteArray(DiagWords::status(m.status)) + ',';
     out += quoted(DiagDecoder::describe(m).toUtf8()) + '\n';
     return out;

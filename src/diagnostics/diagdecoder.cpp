@@ -159,6 +159,8 @@ int DiagDecoder::negativeCode(const DiagMessage &m)
 QString DiagDecoder::serviceName(const DiagMessage &m)
 {
     if (m.isJ1939()) {
+        if (!m.hasPgn())
+            return {};
         const QString name = J1939Meaning::pgnName(m.pgn);
         return name.isEmpty() ? QStringLiteral("PGN %1").arg(m.pgn) : name;
     }

@@ -34,6 +34,12 @@ struct DiagMessage
 
     bool ok() const { return status == Status::Ok; }
     bool isJ1939() const { return protocol != Protocol::IsoTp; }
+    // Whether `pgn` is known: a data packet with no announcement does not say its group.
+    bool hasPgn() const
+    {
+        return protocol == Protocol::J1939 ||
+               (protocol == Protocol::J1939Tp && status != Status::Unexpected);
+    }
 };
 
 namespace DiagWords {

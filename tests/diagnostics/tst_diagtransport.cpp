@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // ISO-TP and J1939 transport: messages joined in every addressing and length form, and every
 // fault reported with the bytes received so far.
+#include "diagnostics/diagcsv.h"
 #include "diagnostics/diagdecoder.h"
 #include "diagnostics/diagpairtext.h"
 #include "diagnostics/j1939id.h"
@@ -339,6 +340,11 @@ private slots:
             s.add(Stream::dt(0x07, 0x08), true, d + QByteArray(8 - d.size(), char(0xFF)));
         }
         const auto out = decode(s);
+        // A lonely data packet does not say its group.
+        QVERIFY(!out[0].hasPgn() && out[1].hasPgn());
+        QCOMPARE(DiagDecoder::serviceName(out[0]), QString());
+        QVERIFY(DiagCsv::line(out[0]).contains(",,,unexpected,"));
+        QVERIFY(DiagCsv::line(out[1]).contains(",65226,interrupted,"));
         QCOMPARE(summaries(out),
                  QStringList({expect(Stream::dt(0x05, 0xFF), "unexpected",
                                      QByteArray::fromHex("01020304050607")),
