@@ -218,14 +218,20 @@ private:
     int start;
 };
 
+// A count of 1/8 units, exactly ("852", "8031.875"): no rounding, and quicker than a double.
+QString eighths(uint value)
+{
+    static const char *const Fractions[] = {"", ".125", ".25", ".375", ".5", ".625", ".75", ".875"};
+    return QString::number(value / 8) + QLatin1String(Fractions[value % 8]);
+}
+
 // EEC1: engine speed (bytes 4-5, 0.125 rpm) and actual engine torque (byte 3, -125 %).
 void engine(const QByteArray &p, QString &out)
 {
     Values values(out);
     uint value = 0;
     if (wordValue(p, 3, &value))
-        values.add(QLatin1String("Engine speed: "), QString::number(double(value) * 0.125),
-                   QStringLiteral(" rpm"));
+        values.add(QLatin1String("Engine speed: "), eighths(value), QStringLiteral(" rpm"));
     if (byteValue(p, 2, &value))
         values.add(QLatin1String("actual torque: "), QString::number(int(value) - 125),
                    QStringLiteral(" %"));

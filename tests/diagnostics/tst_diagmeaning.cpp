@@ -201,6 +201,7 @@ private slots:
         s.add(0x18E8F900, true, QByteArray::fromHex("01FFFFFFF9ECFE00"));    // ACKM
         s.add(0x18EA00F9, true, QByteArray::fromHex("000000"));              // request TSC1
         s.add(0x0CF00400, true, QByteArray::fromHex("FFFFFFFFFFFFFFFF"));    // nothing available
+        s.add(0x0CF00400, true, QByteArray::fromHex("FFFFFFFFFAFFFFFF"));    // top of the range
         DiagDecoder decoder;
         std::vector<DiagMessage> out;
         for (const TimedPacket &f : s.frames)
@@ -221,7 +222,8 @@ private slots:
                       "0 °C",
                       "Acknowledgment (ACKM): NACK to F9, PGN 65260 Vehicle Identification (VI)",
                       "Request (RQST): PGN 0 Torque/Speed Control 1 (TSC1)",
-                      "Electronic Engine Controller 1 (EEC1)"}));
+                      "Electronic Engine Controller 1 (EEC1)",
+                      "Electronic Engine Controller 1 (EEC1): Engine speed: 8031.875 rpm"}));
         QCOMPARE(DiagDecoder::serviceName(out[2]),
                  QStringLiteral("Electronic Engine Controller 1 (EEC1)"));
         QCOMPARE(DiagDecoder::serviceOf(out[2]), -1);
