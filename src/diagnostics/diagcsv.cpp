@@ -9,46 +9,55 @@ namespace {
 
 const char HexDigits[] = "0123456789ABCDEF";
 
-// Upper-case hex, zero-filled to at least `digits`.
-void appendHex(QByteArray &out, quint64 value, int digits)
+// The short columns of a line, gathered on the stack and appended at once: appending them one
+// by one to the output costs more than writing them.
+class Fields
 {
-    char text[16];
-    int at = 16;
-    do {
-        text[--at] = HexDigits[value & 0xF];
-        value >>= 4;
-    } while ((value != 0 || 16 - at < digits) && at > 0);
-    out.append(text + at, 16 - at);
-}
+public:
+    void put(char c) { text[size++] = c; }
+    void put(const char *s)
+    {
+        while (*s)
+            text[size++] = *s++;
+    }
+    // Upper-case hex, zero-filled to at least `digits`.
+    void hex(quint64 value, int digits) { number(value, 16, digits); }
+    void decimal(quint64 value, int digits = 1) { number(value, 10, digits); }
+    // Two hex digits, or nothing for a negative value; then the comma.
+    void address(int value)
+    {
+        if (value >= 0)
+            hex(uint(value), 2);
+        put(',');
+    }
+    void seconds(qint64 micros)
+    {
+        const bool negative = micros < 0;
+        const quint64 magnitude = negative ? quint64(-(micros + 1)) + 1 : quint64(micros);
+        if (negative)
+            put('-');
+        decimal(magnitude / 1000000);
+        put('.');
+        decimal(magnitude % 1000000, 6);
+    }
+    void appendTo(QByteArray &out) const { out.append(text, size); }
 
-void appendDecimal(QByteArray &out, quint64 value, int digits = 1)
-{
-    char text[24];
-    int at = 24;
-    do {
-        text[--at] = char('0' + value % 10);
-        value /= 10;
-    } while ((value != 0 || 24 - at < digits) && at > 0);
-    out.append(text + at, 24 - at);
-}
+private:
+    void number(quint64 value, uint base, int digits)
+    {
+        char reversed[24];
+        int n = 0;
+        do {
+            reversed[n++] = HexDigits[value % base];
+            value /= base;
+        } while (value != 0 || n < digits);
+        while (n > 0)
+            put(reversed[--n]);
+    }
 
-void appendAddress(QByteArray &out, int value)
-{
-    if (value >= 0)
-        appendHex(out, uint(value), 2);
-    out += ',';
-}
-
-void appendSeconds(QByteArray &out, qint64 micros)
-{
-    const bool negative = micros < 0;
-    const quint64 magnitude = negative ? quint64(-(micros + 1)) + 1 : quint64(micros);
-    if (negative)
-        out += '-';
-    appendDecimal(out, magnitude / 1000000);
-    out += '.';
-    appendDecimal(out, magnitude % 1000000, 6);
-}
+    char text[160];
+    int size = 0;
+};
 
 void appendBytes(QByteArray &out, const QByteArray &bytes)
 {
@@ -112,29 +121,32 @@ QByteArray quoted(const QByteArray &field)
 
 void appendLine(QByteArray &out, const DiagMessage &m)
 {
-    const bool isoTp = m.protocol == DiagMessage::Protocol::IsoTp;
-    const int code = DiagDecoder::negativeCode(m);
-    appendSeconds(out, m.time);
-    out += ',';
-    out += channel(m);
-    out += ',';
-    appendHex(out, m.id, m.extended ? 8 : 3);
-    out += ',';
-    out += DiagWords::protocol(m.protocol);
-    out += ',';
-    appendAddress(out, m.source);
-    appendAddress(out, m.target);
-    appendDecimal(out, quint64(m.payload.size()));
-    out += ',';
+    Fields head;
+    head.seconds(m.time);
+    head.put(',');
+    head.put(channel(m));
+    head.put(',');
+    head.hex(m.id, m.extended ? 8 : 3);
+    head.put(',');
+    head.put(DiagWords::protocol(m.protocol));
+    head.put(',');
+    head.address(m.source);
+    head.address(m.target);
+    head.decimal(quint64(m.payload.size()));
+    head.put(',');
+    head.appendTo(out);
     appendBytes(out, m.payload);
-    out += ',';
-    appendAddress(out, isoTp && !m.payload.isEmpty() ? uint8_t(m.payload[0]) : -1);
-    appendAddress(out, code);
+    const bool isoTp = m.protocol == DiagMessage::Protocol::IsoTp;
+    Fields tail;
+    tail.put(',');
+    tail.address(isoTp && !m.payload.isEmpty() ? uint8_t(m.payload[0]) : -1);
+    tail.address(DiagDecoder::negativeCode(m));
     if (m.hasPgn())
-        appendDecimal(out, m.pgn);
-    out += ',';
-    out += DiagWords::status(m.status);
-    out += ',';
+        tail.decimal(m.pgn);
+    tail.put(',');
+    tail.put(DiagWords::status(m.status));
+    tail.put(',');
+    tail.appendTo(out);
     appendQuoted(out, DiagDecoder::describe(m).toUtf8());
     out += '\n';
 }
