@@ -11,6 +11,7 @@ namespace {
 
 constexpr uint8_t RouteBits = CanPacket::Can0ToCan1 | CanPacket::Can1ToCan0;
 constexpr int FrameBytes = 8;
+constexpr uint32_t TorqueSpeedControl = 0;
 
 } // namespace
 
@@ -20,7 +21,9 @@ bool J1939SingleFrame::feed(const TimedPacket &frame, quint64 number, std::vecto
     if (!p.isExtended() || p.isRemote())
         return false;
     const J1939Id j = J1939Id::of(p.id);
-    if (!J1939Meaning::isKnown(j.pgn))
+    // Every 29-bit identifier below 0x10000 reads as PGN 0 (TSC1): other protocols' small
+    // identifiers would all become engine commands, and TSC1 is no diagnostics anyway.
+    if (j.pgn == TorqueSpeedControl || !J1939Meaning::isKnown(j.pgn))
         return false;
     DiagMessage m;
     m.time = frame.time;

@@ -277,6 +277,8 @@ private slots:
         // Not J1939 groups known here: a proprietary one, the same DM1 on data page 1, a
         // remote frame, 11-bit traffic, and transport control that is no message by itself.
         s.add(0x18FF1203, true, QByteArray::fromHex("0102"));
+        s.add(0x00000180, true, QByteArray::fromHex("FFFF4ED279559206")); // reads as TSC1
+        s.add(0x0C000003, true, QByteArray::fromHex("01FFFFFFFFFFFFFF")); // TSC1 itself
         s.add(0x19FECA03, true, QByteArray::fromHex("FFFF000000000000"));
         s.add(0x0CF00400, true, QByteArray());
         s.frames.last().packet.rtl |= 0x40;
