@@ -31,7 +31,8 @@ TimedPacket frame(qint64 time, uint32_t id, bool extended, const QByteArray &dat
 }
 
 // One in four frames is diagnostic: a VIN read over ISO-TP (request, flow control, four
-// frames), an OBD-II engine speed poll, a J1939 DM1 broadcast of three packets.
+// frames), an OBD-II engine speed poll, a J1939 DM1 broadcast of three packets; one in four is
+// EEC1, a J1939 group of one frame, also a message now.
 QVector<TimedPacket> mixedCapture(int count)
 {
     static const QVector<QPair<uint32_t, QByteArray>> Diagnostic = {
@@ -104,13 +105,14 @@ void benchMixed(const QVector<TimedPacket> &frames)
                 static_cast<unsigned long long>(textBytes));
 }
 
+// Half 11-bit, half 29-bit proprietary groups: looked up as J1939, not shown.
 void benchPlain()
 {
     QVector<TimedPacket> frames;
     frames.reserve(4096);
     for (int i = 0; i < 4096; ++i)
         frames.append(frame(Start + i * GapUs,
-                            i & 1 ? 0x0CF00400 + uint32_t(i) : 0x100 + uint32_t(i % 0x500), i & 1,
+                            i & 1 ? 0x0CFF0000 + uint32_t(i) : 0x100 + uint32_t(i % 0x500), i & 1,
                             QByteArray::fromHex("1122334455667788")));
     DiagDecoder decoder;
     std::vector<DiagMessage> out;

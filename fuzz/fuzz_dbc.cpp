@@ -37,6 +37,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                                  {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF}};
     for (const DbcMessage &message : db.messages()) {
         FUZZ_CHECK(db.message(message.id, message.extended) == &message);
+        // A J1939 group takes its PGN from any other source, and the message found says so.
+        if (message.j1939) {
+            const uint32_t other = message.id ^ 0xFF;
+            const DbcMessage *found = db.message(other, true);
+            FUZZ_CHECK(found && found->matches(other, true));
+        }
         for (const auto &frame : frames) {
             for (int length : FrameLengths)
                 decodeAll(message, frame, length);

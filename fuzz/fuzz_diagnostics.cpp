@@ -40,6 +40,8 @@ void check(const DiagMessage &m)
     FUZZ_CHECK(m.lastFrame >= m.firstFrame);
     if (m.protocol == DiagMessage::Protocol::J1939Tp)
         FUZZ_CHECK(m.payload.size() <= J1939Transport::MaxSize);
+    if (m.protocol == DiagMessage::Protocol::J1939)
+        FUZZ_CHECK(m.payload.size() <= 8 && m.firstFrame == m.lastFrame);
     if (m.ok() && m.protocol == DiagMessage::Protocol::IsoTp)
         FUZZ_CHECK(!m.payload.isEmpty());
     // The meaning never fails on any bytes.

@@ -6,6 +6,7 @@
 
 #include <QBrush>
 #include <QDateTime>
+#include <algorithm>
 
 namespace {
 
@@ -21,7 +22,11 @@ QString idText(const DiagMessage &m)
 
 QString directionText(const DiagMessage &m)
 {
-    if (m.protocol == DiagMessage::Protocol::J1939Tp)
+    // A J1939 Request and the group it asked for read as request and response.
+    if (m.isJ1939() && (DiagDecoder::isGroupRequest(m) || m.responseTime >= 0))
+        return DiagDecoder::isGroupRequest(m) ? DiagnosticsModel::tr("Запрос")
+                                              : DiagnosticsModel::tr("Ответ");
+    if (m.isJ1939())
         return m.functional ? QStringLiteral("Рассылка") : QStringLiteral("Сообщение");
     return DiagDecoder::isResponse(m) ? QStringLiteral("Ответ") : QStringLiteral("Запрос");
 }
@@ -32,12 +37,28 @@ void DiagnosticsModel::append(std::vector<DiagMessage> &messages)
 {
     if (messages.empty())
         return;
+    dropOldest(messages.size());
+    if (messages.size() > size_t(maxRows)) // more at once than is kept: only the newest
+        messages.erase(messages.begin(), messages.end() - maxRows);
     const int first = int(rows.size());
     beginInsertRows(QModelIndex(), first, first + int(messages.size()) - 1);
     for (DiagMessage &m : messages)
         rows.push_back(std::move(m));
     endInsertRows();
     messages.clear();
+}
+
+void DiagnosticsModel::dropOldest(size_t incoming)
+{
+    if (rows.size() + incoming <= size_t(maxRows))
+        return;
+    const size_t room = std::max(size_t(maxRows) / 10, rows.size() + incoming - size_t(maxRows));
+    const int count = int(std::min(room, rows.size()));
+    if (count == 0)
+        return;
+    beginRemoveRows(QModelIndex(), 0, count - 1);
+    rows.erase(rows.begin(), rows.begin() + count);
+    endRemoveRows();
 }
 
 void DiagnosticsModel::clear()
@@ -59,7 +80,7 @@ int DiagnosticsModel::columnCount(const QModelIndex &parent) const
 
 QString DiagnosticsModel::protocolText(const DiagMessage &m)
 {
-    if (m.protocol == DiagMessage::Protocol::J1939Tp)
+    if (m.isJ1939())
         return QStringLiteral("J1939");
     const int sid = DiagDecoder::serviceOf(m);
     return sid >= 0 && ObdMeaning::isObd(uint8_t(sid)) ? QStringLiteral("OBD-II")

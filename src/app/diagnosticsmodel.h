@@ -4,6 +4,7 @@
 #include "diagnostics/diagmessage.h"
 
 #include <QAbstractTableModel>
+#include <deque>
 #include <vector>
 
 // The diagnostic messages of the "Диагностика" tab, a row each, faults in red.
@@ -30,8 +31,13 @@ public:
     static constexpr int FirstFrameRole = Qt::UserRole + 1;
     static constexpr int LastFrameRole = Qt::UserRole + 2;
 
+    // Rows kept: J1939 buses send groups such as EEC1 a hundred times a second, and hours of
+    // them must not fill the memory. Past the limit the oldest tenth goes.
+    static constexpr int DefaultMaxRows = 1000000;
+
     using QAbstractTableModel::QAbstractTableModel;
 
+    void setMaxRows(int rows) { maxRows = qMax(rows, 10); }
     void append(std::vector<DiagMessage> &messages);
     void clear();
     const DiagMessage &message(int row) const { return rows[size_t(row)]; }
@@ -49,5 +55,8 @@ public:
 private:
     QVariant display(const DiagMessage &m, int column) const;
 
-    std::vector<DiagMessage> rows;
+    void dropOldest(size_t incoming);
+
+    std::deque<DiagMessage> rows;
+    int maxRows = DefaultMaxRows;
 };

@@ -41,7 +41,7 @@ QString SignalTrace::title() const
 
 bool SignalTrace::valueOf(const LogRecord &record, double *value) const
 {
-    if (record.id != owner->id || bool(record.frame & CanPacket::Extended) != owner->extended ||
+    if (!owner->matches(record.id, record.frame & CanPacket::Extended) ||
         (record.rtl & RemoteMask) != 0 || record.time == TimedPacket::NoTime)
         return false;
     const int length = qMin(record.rtl & LengthMask, MaxDataBytes);

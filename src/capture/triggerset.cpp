@@ -117,8 +117,7 @@ void TriggerSet::trimRing(qint64 newest)
 bool TriggerSet::signalCrossed(State &state, const CanPacket &packet)
 {
     const DbcMessage *message = state.message;
-    if (!message || message->id != packet.id || message->extended != packet.isExtended() ||
-        packet.isRemote())
+    if (!message || !message->matches(packet.id, packet.isExtended()) || packet.isRemote())
         return false;
     const int length = packet.length();
     double value = 0;

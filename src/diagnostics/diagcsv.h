@@ -11,6 +11,8 @@ namespace DiagCsv {
 // "time,channel,id,protocol,source,target,length,payload,sid,nrc,pgn,status,text\n"
 QByteArray header();
 QByteArray line(const DiagMessage &message);
+// The same line at the end of `out`, with no copy in between.
+void appendLine(QByteArray &out, const DiagMessage &message);
 // A field quoted when it holds a comma, a quote or a line break.
 QByteArray quoted(const QByteArray &field);
 

@@ -32,7 +32,7 @@ bool DiagCsvWriter::finish()
 void DiagCsvWriter::put()
 {
     for (const DiagMessage &m : messages)
-        buffer() += DiagCsv::line(m);
+        DiagCsv::appendLine(buffer(), m);
     written += messages.size();
     messages.clear();
 }

@@ -24,7 +24,15 @@ const char *status(DiagMessage::Status status)
 
 const char *protocol(DiagMessage::Protocol protocol)
 {
-    return protocol == DiagMessage::Protocol::J1939Tp ? "J1939-TP" : "ISO-TP";
+    switch (protocol) {
+    case DiagMessage::Protocol::IsoTp:
+        return "ISO-TP";
+    case DiagMessage::Protocol::J1939Tp:
+        return "J1939-TP";
+    case DiagMessage::Protocol::J1939:
+        return "J1939";
+    }
+    return "";
 }
 
 } // namespace DiagWords

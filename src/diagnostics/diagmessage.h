@@ -10,7 +10,8 @@
 // bytes received so far).
 struct DiagMessage
 {
-    enum class Protocol : uint8_t { IsoTp, J1939Tp };
+    // J1939: a parameter group in one frame; J1939Tp: one joined by the transport protocol.
+    enum class Protocol : uint8_t { IsoTp, J1939Tp, J1939 };
     enum class Status : uint8_t { Ok, Sequence, Unexpected, Interrupted, Timeout, Aborted };
     static constexpr qint64 NoTime = -1;
     static constexpr int NoAddress = -1;
@@ -24,7 +25,7 @@ struct DiagMessage
     Status status = Status::Ok;
     int source = NoAddress;
     int target = NoAddress;
-    uint32_t pgn = 0; // J1939 transport only
+    uint32_t pgn = 0; // J1939 only
     QByteArray payload;
     quint64 firstFrame = 0; // numbers of its first and last frame in the stream, from 0
     quint64 lastFrame = 0;
@@ -32,11 +33,18 @@ struct DiagMessage
     bool functional = false;      // sent to every ECU (0x7DF, 0x18DB, J1939 broadcast)
 
     bool ok() const { return status == Status::Ok; }
+    bool isJ1939() const { return protocol != Protocol::IsoTp; }
+    // Whether `pgn` is known: a data packet with no announcement does not say its group.
+    bool hasPgn() const
+    {
+        return protocol == Protocol::J1939 ||
+               (protocol == Protocol::J1939Tp && status != Status::Unexpected);
+    }
 };
 
 namespace DiagWords {
 // "ok", "sequence", "unexpected", "interrupted", "timeout", "aborted".
 const char *status(DiagMessage::Status status);
-// "ISO-TP", "J1939-TP".
+// "ISO-TP", "J1939-TP", "J1939".
 const char *protocol(DiagMessage::Protocol protocol);
 } // namespace DiagWords

@@ -11,6 +11,8 @@ namespace J1939Meaning {
 
 // "Electronic Engine Controller 1 (EEC1)"; empty when unknown.
 QString pgnName(uint32_t pgn);
+// Whether the group has a name here.
+bool isKnown(uint32_t pgn);
 QString describe(uint32_t pgn, const QByteArray &payload);
 
 } // namespace J1939Meaning

@@ -12,6 +12,8 @@ namespace {
 
 const QString CycleTimeAttribute = QStringLiteral("GenMsgCycleTime");
 const QString StartValueAttribute = QStringLiteral("GenSigStartValue");
+const QString FrameFormatAttribute = QStringLiteral("VFrameFormat");
+const QString J1939Format = QStringLiteral("J1939PG");
 
 // An object's own value of an attribute, else the attribute's default.
 bool attributeNumber(const QHash<QString, QString> &own, const QString &name,
@@ -27,6 +29,18 @@ bool attributeNumber(const QHash<QString, QString> &own, const QString &name,
     bool ok = false;
     *value = text.toDouble(&ok);
     return ok && std::isfinite(*value);
+}
+
+// An object's own value of an attribute as written (enum values as their label), else the
+// attribute's default.
+QString attributeText(const QHash<QString, QString> &own, const QString &name,
+                      const QHash<QString, DbcAttributeDef> &defs)
+{
+    const auto value = own.constFind(name);
+    if (value != own.constEnd())
+        return *value;
+    const auto def = defs.constFind(name);
+    return def != defs.constEnd() && def->hasDefault ? def->defaultValue : QString();
 }
 
 } // namespace
@@ -71,7 +85,9 @@ void DbcDatabase::clear()
 
 const DbcMessage *DbcDatabase::message(uint32_t id, bool extended) const
 {
-    const int index = messageIndex.value(key(id, extended), -1);
+    int index = messageIndex.value(key(id, extended), -1);
+    if (index < 0 && extended && !groupIndex.isEmpty())
+        index = groupIndex.find(id);
     return index < 0 ? nullptr : &messageList[size_t(index)];
 }
 
@@ -139,12 +155,15 @@ void DbcDatabase::applyDefaults()
         const bool has =
             attributeNumber(message.attributes, CycleTimeAttribute, attributeDefList, &value);
         message.cycleTimeMs = has && value >= 0 && value <= MaxCycleMs ? int(value) : 0;
+        message.j1939 = message.extended && attributeText(message.attributes, FrameFormatAttribute,
+                                                          attributeDefList) == J1939Format;
         for (DbcSignal &signal : message.signalList) {
             signal.hasStartValue =
                 attributeNumber(signal.attributes, StartValueAttribute, attributeDefList, &value);
             signal.startValue = signal.hasStartValue ? value : 0;
         }
     }
+    indexGroups();
 }
 
 void DbcDatabase::rebuildIndex()
@@ -152,6 +171,14 @@ void DbcDatabase::rebuildIndex()
     messageIndex.clear();
     for (size_t i = 0; i < messageList.size(); ++i)
         messageIndex.insert(key(messageList[i].id, messageList[i].extended), int(i));
+    indexGroups();
+}
+
+void DbcDatabase::indexGroups()
+{
+    groupIndex.clear();
+    for (size_t i = 0; i < messageList.size(); ++i)
+        groupIndex.add(messageList[i], int(i));
 }
 
 void DbcDatabase::putMessage(DbcMessage message, int position)

@@ -3,6 +3,7 @@
 #include "signals/dbcattributedef.h"
 #include "signals/dbcenvvar.h"
 #include "signals/dbcerror.h"
+#include "signals/dbcgroupindex.h"
 #include "signals/dbcmessage.h"
 #include "signals/dbcnode.h"
 #include "signals/dbctext.h"
@@ -29,7 +30,8 @@ public:
     void read(const QByteArray &text, const QString &fileName = QString());
     void clear();
 
-    // The message of a frame, or null; a hash lookup.
+    // The message of a frame, or null; a hash lookup. A 29-bit frame no message names exactly
+    // may still belong to a J1939 parameter group by its PGN (DbcGroupIndex).
     const DbcMessage *message(uint32_t id, bool extended) const;
     const std::vector<DbcMessage> &messages() const { return messageList; }
     const QVector<DbcNode> &nodes() const { return nodeList; }
@@ -64,6 +66,7 @@ private:
 
     std::vector<DbcMessage> messageList;
     QHash<uint32_t, int> messageIndex; // key: id | ExtendedKey
+    DbcGroupIndex groupIndex;          // J1939 parameter groups by PGN
     QVector<DbcNode> nodeList;
     QHash<QString, DbcValueTable> tables;
     QHash<QString, DbcAttributeDef> attributeDefList;
@@ -85,4 +88,5 @@ private:
     void addNode(const QString &name);
     void applyDefaults();
     void rebuildIndex();
+    void indexGroups();
 };

@@ -1,5 +1,12 @@
 #include "signals/dbcmessage.h"
 
+#include "diagnostics/j1939id.h"
+
+bool DbcMessage::samePgn(uint32_t frameId) const
+{
+    return J1939Id::of(frameId).pgn == J1939Id::of(id).pgn;
+}
+
 bool DbcMessage::addSignal(DbcSignal signal)
 {
     const int existing = signalIndex(signal.name);

@@ -18,9 +18,20 @@ struct DbcMessage
     QStringList senders; // BO_TX_BU_: every node that sends it
     QString comment;
     int cycleTimeMs = 0; // GenMsgCycleTime, or its default; 0 when neither is given
+    // A J1939 parameter group (VFrameFormat "J1939PG", its own or the default; 29-bit only):
+    // frames of its PGN are its frames, from any source.
+    bool j1939 = false;
     QHash<QString, QString> attributes;
     std::vector<DbcSignal> signalList;
 
+    // Whether a frame with this identifier is one of this message: the same identifier, or for
+    // a J1939 parameter group the same PGN whatever the priority, source and destination.
+    bool matches(uint32_t frameId, bool frameExtended) const
+    {
+        if (frameExtended != extended)
+            return false;
+        return frameId == id || (j1939 && samePgn(frameId));
+    }
     // Index in signalList of the signal named `name`, or -1.
     int signalIndex(const QString &signalName) const { return byName.value(signalName, -1); }
     // Adds a signal, or replaces the one of the same name (returns false then).
@@ -40,6 +51,8 @@ struct DbcMessage
 
 private:
     QHash<QString, int> byName;
+
+    bool samePgn(uint32_t frameId) const;
 
     int plainMultiplexor() const;
     void reindex(const QHash<QString, QString> &switchNames);

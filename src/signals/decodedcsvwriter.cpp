@@ -26,6 +26,7 @@ DecodedCsvWriter::DecodedCsvWriter(QIODevice *device, std::vector<Column> chosen
         const Column &column = columns[size_t(i)];
         cellsOf[messageKey(column.message->id, column.message->extended)].push_back(
             Cell{i, column.signalIndex});
+        groups.add(*column.message, i);
     }
 }
 
@@ -77,10 +78,18 @@ bool DecodedCsvWriter::write(const TimedPacket &frame)
         return false;
     if (!headerDone)
         writeHeader();
-    const auto found = cellsOf.constFind(messageKey(frame.packet.id, frame.packet.isExtended()));
+    const CanPacket &packet = frame.packet;
+    auto found = cellsOf.constFind(messageKey(packet.id, packet.isExtended()));
+    if (found == cellsOf.constEnd() && packet.isExtended() && !groups.isEmpty()) {
+        // A J1939 parameter group from another source: the columns of the group's message.
+        const int column = groups.find(packet.id);
+        if (column != DbcGroupIndex::None) {
+            const DbcMessage *m = columns[size_t(column)].message;
+            found = cellsOf.constFind(messageKey(m->id, m->extended));
+        }
+    }
     if (found == cellsOf.constEnd())
         return true;
-    const CanPacket &packet = frame.packet;
     const int length = DecodedSignal::dataLength(packet);
     if (length == 0)
         return true; // a remote request carries no signal

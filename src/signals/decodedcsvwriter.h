@@ -1,6 +1,7 @@
 #pragma once
 
 #include "formats/capturewriter.h"
+#include "signals/dbcgroupindex.h"
 
 #include <QHash>
 #include <vector>
@@ -44,6 +45,7 @@ private:
 
     std::vector<Column> columns;
     QHash<quint64, std::vector<Cell>> cellsOf; // message key: its columns
+    DbcGroupIndex groups;                      // J1939 parameter groups: a column of theirs
     std::vector<double> rowValues;             // reused row by row
     std::vector<char> rowFilled;
     qint64 rowCount = 0;

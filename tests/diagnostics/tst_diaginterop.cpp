@@ -325,20 +325,22 @@ private slots:
         s.add(0x18EAFFF9, true, QByteArray::fromHex("EEFE00"));           // request
         s.add(0x19FECA03, true, QByteArray::fromHex("FFFF000000000000"));
         const QString log = files.write("j1939.log", s.candump());
-        const QVector<QStringList> frames = sharkFrames(
-            log, {"-d", "can.subdissector,j1939"},
-            {"can.id", "j1939.priority", "j1939.pgn", "j1939.src_addr", "j1939.dst_addr"});
+        const QVector<QStringList> frames =
+            sharkFrames(log, {"-d", "can.subdissector,j1939"},
+                        {"can.id", "j1939.priority", "j1939.pgn", "j1939.src_addr",
+                         "j1939.dst_addr", "frame.time_epoch"});
         QCOMPARE(frames.size(), s.frames.size());
         for (const QStringList &f : frames) {
             const J1939Id j = J1939Id::of(f.value(0).toUInt());
             // PDU2 goes to everyone: tshark leaves the destination out.
             const QString destination =
                 J1939Id::isPdu1(j.pgn) ? QString::number(j.destination) : QString();
-            QCOMPARE(f.mid(1), QStringList({QString::number(j.priority), QString::number(j.pgn),
-                                            QString::number(j.source), destination}));
+            QCOMPARE(f.mid(1, 4), QStringList({QString::number(j.priority), QString::number(j.pgn),
+                                               QString::number(j.source), destination}));
         }
         const QVector<Row> rows = convert(log, files.path("j1939.csv"));
-        QCOMPARE(rows.size(), 2);
+        // The two joined messages, then the groups of one frame; data page 1 is no DM1.
+        QCOMPARE(rows.size(), 4);
         QCOMPARE(rows[0].pgn, QStringLiteral("65226"));
         QCOMPARE(rows[0].protocol, QStringLiteral("J1939-TP"));
         QCOMPARE(rows[0].id, QStringLiteral("18EBFF00"));
@@ -346,6 +348,29 @@ private slots:
         QCOMPARE(rows[1].target, QStringLiteral("F9"));
         QCOMPARE(rows[1].length, 40);
         QVERIFY(rows[1].text.startsWith("Vehicle Identification (VI)"));
+        QCOMPARE(rows[2].protocol, QStringLiteral("J1939"));
+        QCOMPARE(rows[2].id, QStringLiteral("0CF00400"));
+        QCOMPARE(rows[2].payload, QStringLiteral("F07D7D0000FF0FFF"));
+        QCOMPARE(rows[2].text, QStringLiteral("Electronic Engine Controller 1 (EEC1): Engine "
+                                              "speed: 0 rpm, actual torque: 0 %"));
+        QCOMPARE(rows[3].text,
+                 QStringLiteral("Request (RQST): PGN 65262 Engine Temperature 1 (ET1)"));
+        // Each single-frame row says what tshark says of its frame.
+        for (const Row &r : rows.mid(2)) {
+            QVERIFY(r.sid.isEmpty() && r.nrc.isEmpty() && r.status == "ok");
+            bool found = false;
+            for (const QStringList &f : frames) {
+                if (f.value(5).left(17) != r.time)
+                    continue;
+                found = true;
+                QCOMPARE(r.pgn, f.value(2));
+                QCOMPARE(r.source.toUInt(nullptr, 16), f.value(3).toUInt());
+                QCOMPARE(r.target, f.value(4).isEmpty()
+                                       ? QStringLiteral("FF")
+                                       : QString::number(f.value(4).toUInt(), 16).toUpper());
+            }
+            QVERIFY2(found, qPrintable(r.time));
+        }
     }
 };
 

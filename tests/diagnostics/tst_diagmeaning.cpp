@@ -189,6 +189,92 @@ private slots:
         QCOMPARE(J1939Meaning::describe(1234, "x"), QStringLiteral("PGN 1234"));
     }
 
+    void j1939SingleFrameMeaning()
+    {
+        // A group in one frame reads as it would joined by the transport protocol.
+        Stream s;
+        s.add(0x18FECA00, true, QByteArray::fromHex("0400 6E00 0401 FFFF")); // DM1, one fault
+        s.add(0x18FECA01, true, QByteArray::fromHex("0000 0000 0000 FFFF")); // DM1, none
+        s.add(0x0CF00400, true, QByteArray::fromHex("F07D9BA01AFF0FFF"));    // EEC1
+        s.add(0x18FEF100, true, QByteArray::fromHex("F70032FFFFFFFFFF"));    // CCVS
+        s.add(0x18FEEE00, true, QByteArray::fromHex("7C28FFFFFFFFFFFF"));    // ET1
+        s.add(0x18E8F900, true, QByteArray::fromHex("01FFFFFFF9ECFE00"));    // ACKM
+        s.add(0x18EA00F9, true, QByteArray::fromHex("000000"));              // request TSC1
+        s.add(0x0CF00400, true, QByteArray::fromHex("FFFFFFFFFFFFFFFF"));    // nothing available
+        s.add(0x0CF00400, true, QByteArray::fromHex("FFFFFFFFFAFFFFFF"));    // top of the range
+        DiagDecoder decoder;
+        std::vector<DiagMessage> out;
+        for (const TimedPacket &f : s.frames)
+            decoder.feed(f, out);
+        QStringList texts;
+        for (const DiagMessage &m : out)
+            texts.append(DiagDecoder::describe(m));
+        QCOMPARE(texts,
+                 QStringList(
+                     {"Active Diagnostic Trouble Codes (DM1): MIL off, red stop off, amber "
+                      "warning on, protect off; SPN 110 FMI 4 OC 1",
+                      "Active Diagnostic Trouble Codes (DM1): MIL off, red stop off, amber "
+                      "warning off, protect off; no DTC",
+                      "Electronic Engine Controller 1 (EEC1): Engine speed: 852 rpm, actual "
+                      "torque: 30 %",
+                      "Cruise Control/Vehicle Speed (CCVS): Vehicle speed: 50.0 km/h",
+                      "Engine Temperature 1 (ET1): Coolant temperature: 84 °C, fuel temperature: "
+                      "0 °C",
+                      "Acknowledgment (ACKM): NACK to F9, PGN 65260 Vehicle Identification (VI)",
+                      "Request (RQST): PGN 0 Torque/Speed Control 1 (TSC1)",
+                      "Electronic Engine Controller 1 (EEC1)",
+                      "Electronic Engine Controller 1 (EEC1): Engine speed: 8031.875 rpm"}));
+        QCOMPARE(DiagDecoder::serviceName(out[2]),
+                 QStringLiteral("Electronic Engine Controller 1 (EEC1)"));
+        QCOMPARE(DiagDecoder::serviceOf(out[2]), -1);
+        QVERIFY(!DiagDecoder::isResponse(out[5]));
+        // The PGN lookup sees every named group and nothing between them.
+        for (uint32_t pgn : {0u, 59392u, 59904u, 60928u, 61444u, 65226u, 65279u})
+            QVERIFY(J1939Meaning::isKnown(pgn));
+        for (uint32_t pgn : {1u, 61184u, 65280u, 65535u, 0x1FECAu, 0x3FFFFu})
+            QVERIFY(!J1939Meaning::isKnown(pgn));
+    }
+
+    void j1939RequestsTimed()
+    {
+        const auto request = [](Stream &s, uint8_t to, uint32_t pgn, qint64 gap) {
+            s.add(0x18EA00F9u | uint32_t(to) << 8, true,
+                  QByteArray(1, char(pgn)) + char(pgn >> 8) + char(pgn >> 16), gap);
+        };
+        Stream s;
+        request(s, 0x00, 65262, 1000);
+        s.add(0x18FEEE00, true, QByteArray::fromHex("7C28FFFFFFFFFFFF"), 50000); // ET1 answers
+        s.add(0x18FEEE00, true, QByteArray::fromHex("7C28FFFFFFFFFFFF"), 1000);  // asked once
+        request(s, 0xFF, 60928, 1000);                                           // everyone
+        s.add(0x18EEFF00, true, pattern(8, 1), 10000);
+        s.add(0x18EEFF17, true, pattern(8, 2), 10000);
+        request(s, 0x03, 65260, 1000);
+        s.add(0x18E8F903, true, QByteArray::fromHex("01FFFFFFF9ECFE00"), 5000); // NACK
+        request(s, 0x00, 65262, 1000);
+        s.add(0x18FEEE17, true, QByteArray::fromHex("7C28FFFFFFFFFFFF"), 1000); // not asked
+        request(s, 0x05, 65263, 1000);
+        s.add(0x18FEEF05, true, QByteArray::fromHex("FFFFFFFFFFFFFFFF"), 2000000); // too late
+        request(s, 0x21, 65259, 1000);
+        s.j1939(0x21, 0xFF, 65259, "MAKE*MODEL*SERIAL0001*");       // a joined answer
+        s.add(0x18EA00F9, true, QByteArray::fromHex("EEFE"), 1000); // too short to ask
+        DiagDecoder decoder;
+        std::vector<DiagMessage> out;
+        for (const TimedPacket &f : s.frames)
+            decoder.feed(f, out);
+        QList<qint64> times;
+        for (const DiagMessage &m : out)
+            times.append(m.responseTime);
+        const qint64 joined = 50000 * 5; // the BAM 50 ms later, its four packets 50 ms apart
+        QCOMPARE(times, QList<qint64>({-1, 50000, -1, -1, 10000, 20000, -1, 5000, -1, -1, -1, -1,
+                                       -1, joined, -1}));
+        QVERIFY(DiagDecoder::isGroupRequest(out[0]));
+        QVERIFY(!DiagDecoder::isGroupRequest(out[1]));
+        decoder.clear();
+        out.clear();
+        decoder.feed(s.frames[1], out); // the request is forgotten with the rest
+        QCOMPARE(out.front().responseTime, qint64(-1));
+    }
+
     void responsesPairedAndTimed()
     {
         Stream s;

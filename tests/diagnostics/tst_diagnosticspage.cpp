@@ -129,6 +129,83 @@ private slots:
         QCOMPARE(shown.size(), 1);
     }
 
+    void j1939SingleFrameRows()
+    {
+        DiagnosticsPage page;
+        Stream s;
+        s.add(0x0CF00400, true, QByteArray::fromHex("F07D9BA01AFF0FFF"));    // EEC1
+        s.add(0x18FECA03, true, QByteArray::fromHex("4400 6E00 0401 FFFF")); // DM1
+        s.add(0x18EA00F9, true, QByteArray::fromHex("000000"));              // request to 00
+        s.add(0x7E8, false, QByteArray::fromHex("04410C1AF8AAAAAA"));
+        for (int i = 0; i < s.frames.size(); ++i)
+            page.add(s.frames[i], 10 + i);
+        page.refresh();
+        const DiagnosticsModel *m = page.model();
+        QCOMPARE(m->rowCount(), 4);
+        QCOMPARE(cell(m, 0, DiagnosticsModel::Ids), QStringLiteral("0x0CF00400"));
+        QCOMPARE(cell(m, 0, DiagnosticsModel::Protocol), QStringLiteral("J1939"));
+        QCOMPARE(cell(m, 0, DiagnosticsModel::Direction), QStringLiteral("Рассылка"));
+        QCOMPARE(cell(m, 0, DiagnosticsModel::Service),
+                 QStringLiteral("Electronic Engine Controller 1 (EEC1)"));
+        QVERIFY(cell(m, 0, DiagnosticsModel::Meaning).contains("Engine speed: 852 rpm"));
+        QCOMPARE(cell(m, 0, DiagnosticsModel::Length), QStringLiteral("8"));
+        QCOMPARE(cell(m, 1, DiagnosticsModel::Address), QStringLiteral("03 → FF"));
+        QVERIFY(cell(m, 1, DiagnosticsModel::Meaning).endsWith("SPN 110 FMI 4 OC 1"));
+        QCOMPARE(cell(m, 2, DiagnosticsModel::Direction), QStringLiteral("Запрос"));
+        QCOMPARE(cell(m, 2, DiagnosticsModel::Address), QStringLiteral("F9 → 00"));
+        QCOMPARE(cell(m, 2, DiagnosticsModel::Length), QStringLiteral("3"));
+        auto *view = page.findChild<QTableView *>("tvDiagnostics");
+        auto *protocol = page.findChild<QComboBox *>("cbProtocol");
+        protocol->setCurrentIndex(protocol->findData("J1939"));
+        QCOMPARE(view->model()->rowCount(), 3);
+        page.findChild<QLineEdit *>("leService")->setText("dm1");
+        QCOMPARE(view->model()->rowCount(), 1);
+        QSignalSpy shown(&page, &DiagnosticsPage::sendShowFrames);
+        emit view->doubleClicked(view->model()->index(0, 0));
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0][0].toLongLong(), 11);
+        QCOMPARE(shown[0][1].toLongLong(), 11);
+        view->selectRow(0);
+        QCOMPARE(page.selectedPayloads(), QStringLiteral("44006E000401FFFF"));
+    }
+
+    void oldestRowsLeave()
+    {
+        DiagnosticsPage page;
+        page.model()->setMaxRows(10);
+        Stream s;
+        for (int i = 0; i < 25; ++i)
+            s.add(0x0CF00400, true, QByteArray(1, char(i)) + QByteArray(7, char(0xFF)));
+        auto *view = page.findChild<QTableView *>("tvDiagnostics");
+        QStringList kept;
+        for (int i = 0; i < s.frames.size(); ++i) {
+            page.add(s.frames[i], i);
+            if (i % 4 == 3 || i + 1 == s.frames.size())
+                page.refresh();
+            QVERIFY(page.model()->rowCount() <= 10);
+            QCOMPARE(view->model()->rowCount(), page.model()->rowCount());
+        }
+        for (int row = 0; row < page.model()->rowCount(); ++row)
+            kept.append(
+                cell(page.model(), row, DiagnosticsModel::Ids, DiagnosticsModel::PayloadRole)
+                    .left(2));
+        // The newest stay, in order; the way back to the log still holds for them.
+        QCOMPARE(kept.last(), QStringLiteral("18"));
+        QCOMPARE(kept.size(), page.model()->rowCount());
+        for (int i = 1; i < kept.size(); ++i)
+            QCOMPARE(kept[i].toInt(nullptr, 16), kept[i - 1].toInt(nullptr, 16) + 1);
+        QSignalSpy shown(&page, &DiagnosticsPage::sendShowFrames);
+        emit view->doubleClicked(view->model()->index(view->model()->rowCount() - 1, 0));
+        QCOMPARE(shown.value(0).value(0).toLongLong(), 24);
+        // More at once than is kept: only the newest of them.
+        std::vector<DiagMessage> many(25);
+        for (size_t i = 0; i < many.size(); ++i)
+            many[i].payload = QByteArray(1, char(i));
+        page.model()->append(many);
+        QCOMPARE(page.model()->rowCount(), 10);
+        QCOMPARE(cell(page.model(), 9, 0, DiagnosticsModel::PayloadRole), QStringLiteral("18"));
+    }
+
     void pairsDialogAndSettings()
     {
         QTemporaryDir dir;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // ISO-TP and J1939 transport: messages joined in every addressing and length form, and every
 // fault reported with the bytes received so far.
+#include "diagnostics/diagcsv.h"
 #include "diagnostics/diagdecoder.h"
 #include "diagnostics/diagpairtext.h"
 #include "diagnostics/j1939id.h"
@@ -267,6 +268,58 @@ private slots:
         QCOMPARE(out[0].protocol, DiagMessage::Protocol::J1939Tp);
     }
 
+    void j1939SingleFrames()
+    {
+        Stream s;
+        s.add(0x0CF00400, true, QByteArray::fromHex("F07D7D0000FF0FFF"));    // EEC1 from 00
+        s.add(0x18EA17F9, true, QByteArray::fromHex("EEFE00"));              // request to 17
+        s.add(0x18FECA03, true, QByteArray::fromHex("4400 6E00 0401 FFFF")); // DM1, one fault
+        // Not J1939 groups known here: a proprietary one, the same DM1 on data page 1, a
+        // remote frame, 11-bit traffic, and transport control that is no message by itself.
+        s.add(0x18FF1203, true, QByteArray::fromHex("0102"));
+        s.add(0x00000180, true, QByteArray::fromHex("FFFF4ED279559206")); // reads as TSC1
+        s.add(0x0C000003, true, QByteArray::fromHex("01FFFFFFFFFFFFFF")); // TSC1 itself
+        s.add(0x19FECA03, true, QByteArray::fromHex("FFFF000000000000"));
+        s.add(0x0CF00400, true, QByteArray());
+        s.frames.last().packet.rtl |= 0x40;
+        s.add(0x4F0, false, QByteArray::fromHex("F07D7D0000FF0FFF"));
+        s.add(Stream::cm(0x08, 0x07), true, QByteArray::fromHex("110201FFFF2CFE00"));
+        // Between the packets of a broadcast: each comes out when it is complete.
+        const QByteArray dm1 = pattern(20, 3);
+        s.j1939(0x00, 0xFF, 65226, dm1);
+        TimedPacket between = s.frames[0];
+        between.time = s.frames[s.frames.size() - 2].time + 1;
+        s.frames.insert(s.frames.size() - 1, between);
+        s.add(0x18DAF110, true, QByteArray::fromHex("037F2278")); // ISO-TP stays ISO-TP
+        const auto out = decode(s);
+        QCOMPARE(summaries(out),
+                 QStringList({expect(0x0CF00400, "ok", QByteArray::fromHex("F07D7D0000FF0FFF")),
+                              expect(0x18EA17F9, "ok", QByteArray::fromHex("EEFE00")),
+                              expect(0x18FECA03, "ok", QByteArray::fromHex("44006E000401FFFF")),
+                              expect(0x0CF00400, "ok", QByteArray::fromHex("F07D7D0000FF0FFF")),
+                              expect(Stream::dt(0x00, 0xFF), "ok", dm1),
+                              expect(0x18DAF110, "ok", QByteArray::fromHex("7F2278"))}));
+        const QVector<int> pgns = {61444, 59904, 65226, 61444, 65226};
+        const QVector<QPair<int, int>> addresses = {
+            {0x00, 0xFF}, {0xF9, 0x17}, {0x03, 0xFF}, {0x00, 0xFF}, {0x00, 0xFF}};
+        for (int i = 0; i < pgns.size(); ++i) {
+            QCOMPARE(int(out[size_t(i)].pgn), pgns[i]);
+            QCOMPARE(out[size_t(i)].source, addresses[i].first);
+            QCOMPARE(out[size_t(i)].target, addresses[i].second);
+            QCOMPARE(out[size_t(i)].functional, addresses[i].second == 0xFF);
+        }
+        QCOMPARE(out[0].protocol, DiagMessage::Protocol::J1939);
+        QCOMPARE(out[4].protocol, DiagMessage::Protocol::J1939Tp);
+        QCOMPARE(out[5].protocol, DiagMessage::Protocol::IsoTp);
+        // Its own frame, its own time, in the line it came on.
+        QCOMPARE(out[1].firstFrame, quint64(1));
+        QCOMPARE(out[1].lastFrame, quint64(1));
+        QCOMPARE(out[1].time, s.frames[1].time);
+        QCOMPARE(out[3].firstFrame, quint64(s.frames.size() - 3));
+        QCOMPARE(out[2].route, uint8_t(CanPacket::Can0ToCan1));
+        QCOMPARE(DiagWords::protocol(out[0].protocol), "J1939");
+    }
+
     void j1939Faults()
     {
         const QByteArray a = pattern(30, 1);
@@ -289,6 +342,11 @@ private slots:
             s.add(Stream::dt(0x07, 0x08), true, d + QByteArray(8 - d.size(), char(0xFF)));
         }
         const auto out = decode(s);
+        // A lonely data packet does not say its group.
+        QVERIFY(!out[0].hasPgn() && out[1].hasPgn());
+        QCOMPARE(DiagDecoder::serviceName(out[0]), QString());
+        QVERIFY(DiagCsv::line(out[0]).contains(",,,unexpected,"));
+        QVERIFY(DiagCsv::line(out[1]).contains(",65226,interrupted,"));
         QCOMPARE(summaries(out),
                  QStringList({expect(Stream::dt(0x05, 0xFF), "unexpected",
                                      QByteArray::fromHex("01020304050607")),

@@ -50,7 +50,7 @@ const char HelpText[] =
     "  --direction-marks  a candump OUT ends each line with T (transmitted) or R (received),\n"
     "                    as python-can and can-utils read them; Wireshark refuses the marks\n"
     "  --write-dbc FILE  writes the DBC files given with --dbc, merged, as one DBC file\n"
-    "  --diagnostics      OUT gets the diagnostic messages (ISO-TP, J1939 transport) and their\n"
+    "  --diagnostics      OUT gets the diagnostic messages (ISO-TP, J1939) and their\n"
     "                    faults as CSV: time,channel,id,protocol,source,target,length,payload,\n"
     "                    sid,nrc,pgn,status,text\n"
     "  --pair REQ/RESP[/extended|mixed]  an ISO-TP identifier pair for --diagnostics besides\n"
