@@ -105,8 +105,8 @@ private slots:
         QStringList texts;
         for (QAction *action : menu->actions())
             texts << action->text();
-        QCOMPARE(texts,
-                 QStringList({"Только этот ID", "Показать все", "Скрыть все", "Только новые"}));
+        QCOMPARE(texts, QStringList({"Только этот ID", "Показать все", "Скрыть все", "Только новые",
+                                     "Найти сигнал..."}));
         menu->actions().at(0)->trigger();
         menu->close();
         QCOMPARE(checks(stats, 2), QVector<Qt::CheckState>({Qt::Unchecked, Qt::Checked}));

@@ -43,6 +43,8 @@ StatisticsView::StatisticsView(QTableView *view, FrameStatistics *statistics, Fr
     newOnlyAction->setCheckable(true);
     connect(newOnlyAction, &QAction::toggled, this, &StatisticsView::setNewOnly);
     menu->addAction(newOnlyAction);
+    findAction = addAction("actionFindSignalInId", QStringLiteral("Найти сигнал..."),
+                           &StatisticsView::findInCurrent);
     view->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(view, &QWidget::customContextMenuRequested, this, &StatisticsView::onContextMenu);
 
@@ -113,12 +115,20 @@ void StatisticsView::hideAll()
     model->announceChecks();
 }
 
+void StatisticsView::findInCurrent()
+{
+    if (const auto *entry = statistics->entryAt(view->currentIndex().row()))
+        emit findSignalRequested(entry->id, entry->extended);
+}
+
 void StatisticsView::onContextMenu(const QPoint &pos)
 {
     const QModelIndex index = view->indexAt(pos);
     if (index.isValid())
         view->setCurrentIndex(index);
-    onlyAction->setEnabled(statistics->entryAt(view->currentIndex().row()) != nullptr);
+    const bool onRow = statistics->entryAt(view->currentIndex().row()) != nullptr;
+    onlyAction->setEnabled(onRow);
+    findAction->setEnabled(onRow);
     menu->popup(view->viewport()->mapToGlobal(pos));
 }
 

@@ -40,6 +40,11 @@ public:
     void hideAll();
     // Only identifiers with bits flipping outside the background ("Только новые").
     void setNewOnly(bool on);
+    // "Найти сигнал..." on the current row's identifier.
+    void findInCurrent();
+
+signals:
+    void findSignalRequested(quint32 id, bool extended);
 
 private:
     QAction *addAction(const char *name, const QString &text, void (StatisticsView::*act)());
@@ -55,5 +60,6 @@ private:
     QAction *onlyAction;
     QTimer *ticker;
     QAction *newOnlyAction;
+    QAction *findAction;
     void hideOld();
 };

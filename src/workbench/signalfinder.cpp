@@ -307,3 +307,10 @@ void SignalFinder::on_btCreateSignal_clicked()
                                    r->candidate.motorola(), r->candidate.isSigned(),
                                    search->options().factor, search->options().offset);
 }
+
+void SignalFinder::setIdentifier(quint32 id, bool extended)
+{
+    // Eight digits mark a 29-bit identifier, as the field is read.
+    ui->leIds->setText(QStringLiteral("0x") + QString::number(id, 16).toUpper().rightJustified(
+                                                  extended ? 8 : 3, QLatin1Char('0')));
+}

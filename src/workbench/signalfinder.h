@@ -31,6 +31,8 @@ public:
     ~SignalFinder() override;
 
     // Bits of the signals already known, so that candidates over them rank last.
+    // Limits the next search to one identifier ("Идентификаторы").
+    void setIdentifier(quint32 id, bool extended);
     void setKnownBits(const SignalSearch::KnownBits &bits) { known = bits; }
     // Where "Из журнала" takes a moment from (the log's current row, say).
     void setMomentSource(std::function<std::optional<qint64>()> source)

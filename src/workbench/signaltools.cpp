@@ -48,6 +48,13 @@ SignalFinder *SignalTools::showFinder()
     return raise(finder.data());
 }
 
+SignalFinder *SignalTools::findIn(quint32 id, bool extended)
+{
+    SignalFinder *shown = showFinder();
+    shown->setIdentifier(id, extended);
+    return shown;
+}
+
 FieldMarksDialog *SignalTools::showMarks()
 {
     if (!marks) {

@@ -31,6 +31,8 @@ public:
     void setMomentSource(std::function<std::optional<qint64>()> source);
 
     SignalFinder *showFinder();
+    // The finder, searching one identifier from its next start.
+    SignalFinder *findIn(quint32 id, bool extended);
     FieldMarksDialog *showMarks();
     CompareDialog *showCompare();
 

@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTabWidget>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -173,6 +175,40 @@ private slots:
         QVERIFY(finder);
         QVERIFY(finder->isVisible());
         QVERIFY(!finder->isModal());
+        ui.destroy();
+    }
+
+    // From the statistics' context menu the finder searches that row's identifier only: the
+    // 29-bit one keeps its eight digits, which is how the field tells it from an 11-bit one.
+    void statisticsRowOpensTheFinderOnItsId()
+    {
+        WindowHarness::writeSettings(dir.filePath(QStringLiteral("absent")), dir.path());
+        ui.create();
+        ui.get()->openCapture(dir.filePath(QStringLiteral("b.log"))); // written by the test above
+        auto *view = ui.child<QTableView>("tableView_2");
+        // The statistics are brought up to date while their page is shown.
+        ui.child<QTabWidget>("tabWidget")->setCurrentWidget(ui.child<QWidget>("tab_2"));
+        const auto crcRow = [view] {
+            const QAbstractItemModel *m = view->model();
+            for (int row = 0; row < m->rowCount(); ++row)
+                if (m->index(row, 0).data().toString() == QStringLiteral("0x18FF1234"))
+                    return row;
+            return -1;
+        };
+        QTRY_VERIFY(crcRow() >= 0);
+        view->setCurrentIndex(view->model()->index(crcRow(), 0));
+        auto *find = ui.child<QAction>("actionFindSignalInId");
+        emit view->customContextMenuRequested(view->visualRect(view->currentIndex()).center());
+        QVERIFY(find->isEnabled());
+        find->trigger();
+        if (QWidget *popup = QApplication::activePopupWidget())
+            popup->close();
+        auto *finder = ui.get()->findChild<SignalFinder *>(QStringLiteral("signalFinder"));
+        QVERIFY(finder && finder->isVisible());
+        QCOMPARE(child<QLineEdit>(finder, "leIds")->text(), QStringLiteral("0x18FF1234"));
+        step(finder, 0, 0, 0); // any first step: only that identifier's places are candidates
+        QVERIFY(finder->remaining() > 0);
+        QVERIFY(finder->remaining() <= 64 * 32 * 2 * 2); // places of one frame, far fewer than all
         ui.destroy();
     }
 };
