@@ -295,6 +295,10 @@ void SignalFinder::onSelectionChanged()
 {
     const SignalSearch::Result *r = selectedResult();
     ui->btCreateSignal->setEnabled(r != nullptr);
+    if (r && search)
+        ui->plotCandidate->showCandidate(*search, r->candidate, start());
+    else
+        ui->plotCandidate->clearCandidate();
     if (r)
         emit candidateSelected(r->id, r->extended, r->candidate.startBit(), r->candidate.length,
                                r->candidate.motorola(), r->candidate.isSigned());

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "../analysis/hiddensignals.h"
+#include "analysis/frameindex.h"
 #include "log/candatamodel.h"
 #include "support/windowharness.h"
+#include "workbench/candidateplot.h"
 #include "workbench/comparedialog.h"
 #include "workbench/fieldmarksdialog.h"
 #include "workbench/signalfinder.h"
@@ -47,6 +49,16 @@ class TestSignalTools : public QObject
         QTest::mouseClick(button, Qt::LeftButton);
         QTRY_VERIFY(button->isEnabled());
     }
+    static QCPRange valueRange(QCustomPlot *plot)
+    {
+        bool found = false;
+        return plot->graph(0)->data()->valueRange(found);
+    }
+    static QCPRange keyRange(QCustomPlot *plot)
+    {
+        bool found = false;
+        return plot->graph(0)->data()->keyRange(found);
+    }
     static QString cell(QTableWidget *table, int row, int column)
     {
         const QTableWidgetItem *item = table->item(row, column);
@@ -87,6 +99,14 @@ private slots:
         QCOMPARE(selected.count(), 1);
         QCOMPARE(selected.at(0).at(0).toUInt(), CounterId);
         QCOMPARE(selected.at(0).at(3).toInt(), 4);
+        // The picked candidate is plotted over the whole log: every frame of its identifier.
+        auto *plot = child<CandidatePlot>(&finder, "plotCandidate");
+        int counterFrames = 0;
+        for (const TimedPacket &f : capture(1, false))
+            counterFrames += f.packet.id == CounterId;
+        QCOMPARE(plot->pointCount(), counterFrames);
+        QCOMPARE(valueRange(plot).lower, 0.0);
+        QCOMPARE(valueRange(plot).upper, 15.0);
         QTest::mouseClick(child<QPushButton>(&finder, "btCreateSignal"), Qt::LeftButton);
         QCOMPARE(create.count(), 1);
 
@@ -115,6 +135,27 @@ private slots:
     }
 
     // The log against a candump file of the same traffic with the flag bit toggling.
+    // Thinned to MaxPoints, a long series keeps its one spike.
+    void plotKeepsASpikeOfALongSeries()
+    {
+        auto index = std::make_shared<FrameIndex>();
+        constexpr int Count = 200000;
+        for (int i = 0; i < Count; ++i) {
+            const quint8 data[8] = {quint8(i == 123457 ? 200 : i % 3), 0, 0, 0, 0, 0, 0, 0};
+            index->add(0x10, false, Start + i * 1000, data, 8);
+        }
+        SignalSearch search(index);
+        SignalCandidate byte0;
+        byte0.length = 8;
+        CandidatePlot plot;
+        plot.showCandidate(search, byte0, index->firstTime());
+        QVERIFY(plot.pointCount() <= CandidatePlot::MaxPoints + 3);
+        QVERIFY(plot.pointCount() > CandidatePlot::MaxPoints / 2);
+        QCOMPARE(valueRange(&plot).upper, 200.0);
+        QCOMPARE(valueRange(&plot).lower, 0.0);
+        QCOMPARE(keyRange(&plot).upper, (Count - 1) / 1000.0);
+    }
+
     void comparesTheLogWithAFileAndExportsCsv()
     {
         const QString file = dir.filePath(QStringLiteral("b.log"));
