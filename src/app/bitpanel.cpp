@@ -88,6 +88,7 @@ void BitPanel::clear()
 void BitPanel::showId(quint32 id, bool extended)
 {
     key = BitFlipCounter::key(id, extended);
+    ui->btFindSignal->setEnabled(true);
     shownId = id;
     shownExtended = extended;
     candidateBits.clear();
@@ -190,6 +191,11 @@ void BitPanel::on_btCreateSignal_clicked()
 void BitPanel::on_btEditMessage_clicked()
 {
     emit messageEditRequested(shownId, shownExtended);
+}
+
+void BitPanel::on_btFindSignal_clicked()
+{
+    emit findSignalRequested(shownId, shownExtended);
 }
 
 void BitPanel::onCellActivated(int bit)

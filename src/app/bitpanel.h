@@ -68,6 +68,7 @@ signals:
     void signalEditRequested(quint32 id, bool extended, const QString &name);
     // "Сообщение..." on an identifier the DBC files know.
     void messageEditRequested(quint32 id, bool extended);
+    void findSignalRequested(quint32 id, bool extended);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -77,6 +78,7 @@ private slots:
     void on_btForgetBackground_clicked();
     void on_btCreateSignal_clicked();
     void on_btEditMessage_clicked();
+    void on_btFindSignal_clicked();
     void on_cbBitSpan_currentIndexChanged(int index);
     void on_sbBitSeconds_valueChanged(int seconds);
 

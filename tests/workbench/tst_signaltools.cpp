@@ -238,6 +238,14 @@ private slots:
         };
         QTRY_VERIFY(crcRow() >= 0);
         view->setCurrentIndex(view->model()->index(crcRow(), 0));
+        // The bit view follows the row, and its button opens the finder on the same identifier.
+        auto *bitFind = ui.child<QPushButton>("btFindSignal");
+        QVERIFY(bitFind->isEnabled());
+        QTest::mouseClick(bitFind, Qt::LeftButton);
+        auto *shown = ui.get()->findChild<SignalFinder *>(QStringLiteral("signalFinder"));
+        QVERIFY(shown && shown->isVisible());
+        QCOMPARE(child<QLineEdit>(shown, "leIds")->text(), QStringLiteral("0x18FF1234"));
+        child<QLineEdit>(shown, "leIds")->clear();
         auto *find = ui.child<QAction>("actionFindSignalInId");
         emit view->customContextMenuRequested(view->visualRect(view->currentIndex()).center());
         QVERIFY(find->isEnabled());
