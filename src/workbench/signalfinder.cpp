@@ -280,6 +280,8 @@ void SignalFinder::showResults()
         for (int column = 0; column < cells.size(); ++column)
             ui->twResults->setItem(row, column, new QTableWidgetItem(cells[column]));
     }
+    // Headers and cells both readable; the rows are few (ShownResults at most).
+    ui->twResults->resizeColumnsToContents();
     ui->btCreateSignal->setEnabled(false);
 }
 
