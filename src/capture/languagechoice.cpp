@@ -36,7 +36,8 @@ void LanguageChoice::installTexts(const QString &choice)
 {
     if (!QCoreApplication::instance() || !isEnglish(choice))
         return;
-    initTranslations();
+    static const bool registered = (initTranslations(), true);
+    Q_UNUSED(registered)
     auto *own = new QTranslator(QCoreApplication::instance());
     if (own->load(QLatin1String(OwnTranslation)))
         QCoreApplication::installTranslator(own);
