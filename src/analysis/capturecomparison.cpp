@@ -3,6 +3,7 @@
 
 #include "analysis/frameindex.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 #include <algorithm>
 #include <tuple>
@@ -125,13 +126,13 @@ QString CaptureComparison::Row::presenceText() const
 {
     switch (presence) {
     case AOnly:
-        return QStringLiteral("только A");
+        return QCoreApplication::translate("CaptureComparison", "только A");
     case BOnly:
-        return QStringLiteral("только B");
+        return QCoreApplication::translate("CaptureComparison", "только B");
     case Both:
         break;
     }
-    return QStringLiteral("A и B");
+    return QCoreApplication::translate("CaptureComparison", "A и B");
 }
 
 namespace {
@@ -149,7 +150,8 @@ QString csvField(const QString &text)
 
 QString CaptureComparison::csv(const std::vector<Row> &rows)
 {
-    QString out = QStringLiteral(
+    QString out = QCoreApplication::translate(
+        "CaptureComparison",
         "ID;FF;Наличие;Кадров A;Кадров B;Кадр/с A;Кадр/с B;Новые биты в B;Новые биты в A;"
         "Значения только в B\n");
     for (const Row &r : rows) {

@@ -3,6 +3,7 @@
 
 #include "analysis/frameindex.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <array>
 
@@ -10,15 +11,15 @@ QString FieldMark::kindText() const
 {
     switch (kind) {
     case Constant:
-        return QStringLiteral("константа");
+        return QCoreApplication::translate("FieldMarker", "константа");
     case Counter:
-        return QStringLiteral("счётчик");
+        return QCoreApplication::translate("FieldMarker", "счётчик");
     case Checksum:
-        return QStringLiteral("контрольная сумма");
+        return QCoreApplication::translate("FieldMarker", "контрольная сумма");
     case Flag:
-        return QStringLiteral("флаг");
+        return QCoreApplication::translate("FieldMarker", "флаг");
     case Value:
-        return QStringLiteral("значение");
+        return QCoreApplication::translate("FieldMarker", "значение");
     }
     return QString();
 }
@@ -163,8 +164,11 @@ void SeriesMarker::markSimpleChecksums()
             alive &= ~((~ok & 0xFu) << (4 * k));
         }
     }
-    static const char *const names[] = {"XOR", "XOR с идентификатором", "сумма",
-                                        "сумма с идентификатором"};
+    static const char *const names[] = {
+        QT_TRANSLATE_NOOP("FieldMarker", "XOR"),
+        QT_TRANSLATE_NOOP("FieldMarker", "XOR с идентификатором"),
+        QT_TRANSLATE_NOOP("FieldMarker", "сумма"),
+        QT_TRANSLATE_NOOP("FieldMarker", "сумма с идентификатором")};
     // When the XOR of all bytes is zero every byte is the XOR of the others: the last one is
     // taken, as frames usually end with their checksum.
     quint32 taken = 0;
@@ -173,7 +177,8 @@ void SeriesMarker::markSimpleChecksums()
         taken |= v;
         if (!v)
             continue;
-        add(FieldMark::Checksum, 8 * k, 8, QString::fromUtf8(names[qCountTrailingZeroBits(v)]));
+        add(FieldMark::Checksum, 8 * k, 8,
+            QCoreApplication::translate("FieldMarker", names[qCountTrailingZeroBits(v)]));
         covered |= quint64(0xFF) << (8 * k);
     }
 }
@@ -242,7 +247,8 @@ void SeriesMarker::markCounters()
             int step = 0;
             if ((covered & bits) || !(flipped & bits) || !isCounter(shift, p.bits, &step))
                 continue;
-            add(FieldMark::Counter, shift, p.bits, QStringLiteral("шаг %1").arg(step));
+            add(FieldMark::Counter, shift, p.bits,
+                QCoreApplication::translate("FieldMarker", "шаг %1").arg(step));
             covered |= bits;
         }
     }
@@ -295,7 +301,7 @@ void SeriesMarker::markCrcs()
         if (!free(k) || !findCrc(k, &polynomial, &initial))
             continue;
         add(FieldMark::Checksum, 8 * k, 8,
-            QStringLiteral("CRC-8, полином %1, начальное %2")
+            QCoreApplication::translate("FieldMarker", "CRC-8, полином %1, начальное %2")
                 .arg(hexByte(polynomial), hexByte(initial)));
         covered |= quint64(0xFF) << (8 * k);
         return;

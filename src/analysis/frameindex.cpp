@@ -7,6 +7,7 @@
 #include "formats/capturereader.h"
 #include "link/timedpacket.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <algorithm>
 #include <cstring>
@@ -84,11 +85,13 @@ bool FrameIndex::addFile(const QString &path, QString *error)
     const auto format = CaptureFormats::fromFileName(path);
     QFile file(path);
     if (!format) {
-        *error = QStringLiteral("Неизвестный формат файла: %1").arg(path);
+        *error =
+            QCoreApplication::translate("FrameIndex", "Неизвестный формат файла: %1").arg(path);
         return false;
     }
     if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("Не удалось открыть %1: %2").arg(path, file.errorString());
+        *error = QCoreApplication::translate("FrameIndex", "Не удалось открыть %1: %2")
+                     .arg(path, file.errorString());
         return false;
     }
     const auto reader = CaptureFormats::createReader(*format, &file);

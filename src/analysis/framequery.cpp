@@ -2,6 +2,7 @@
 
 #include "link/canpacket.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 #include <QtEndian>
@@ -112,7 +113,7 @@ bool parsePattern(const QString &text, PatternBuilder &pattern)
 void setError(QString *error, const char *text)
 {
     if (error)
-        *error = QString::fromUtf8(text);
+        *error = QCoreApplication::translate("FrameQuery", text);
 }
 
 } // namespace
@@ -122,12 +123,12 @@ bool FrameQuery::parse(const QString &idText, const QString &dataText, QString *
     bool given = false;
     quint32 id = 0;
     if (!parseId(idText, &given, &id)) {
-        setError(error, "Неверный идентификатор");
+        setError(error, QT_TRANSLATE_NOOP("FrameQuery", "Неверный идентификатор"));
         return false;
     }
     PatternBuilder pattern;
     if (!parsePattern(dataText, pattern)) {
-        setError(error, "Неверный шаблон данных");
+        setError(error, QT_TRANSLATE_NOOP("FrameQuery", "Неверный шаблон данных"));
         return false;
     }
     idGiven = given;

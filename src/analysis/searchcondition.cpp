@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/searchcondition.h"
 
+#include <QCoreApplication>
+
 namespace {
 
 QString number(double value)
@@ -14,25 +16,27 @@ QString SearchCondition::text() const
 {
     switch (kind) {
     case Equal:
-        return QStringLiteral("равно %1").arg(number(a));
+        return QCoreApplication::translate("SearchCondition", "равно %1").arg(number(a));
     case Between:
-        return QStringLiteral("между %1 и %2").arg(number(a), number(b));
+        return QCoreApplication::translate("SearchCondition", "между %1 и %2")
+            .arg(number(a), number(b));
     case Rose:
-        return QStringLiteral("выросло");
+        return QCoreApplication::translate("SearchCondition", "выросло");
     case Fell:
-        return QStringLiteral("уменьшилось");
+        return QCoreApplication::translate("SearchCondition", "уменьшилось");
     case Unchanged:
-        return QStringLiteral("не изменилось");
+        return QCoreApplication::translate("SearchCondition", "не изменилось");
     case Changed:
-        return QStringLiteral("изменилось");
+        return QCoreApplication::translate("SearchCondition", "изменилось");
     case ChangedBy:
-        return QStringLiteral("изменилось на %1").arg(number(a));
+        return QCoreApplication::translate("SearchCondition", "изменилось на %1").arg(number(a));
     case NonDecreasing:
-        return QStringLiteral("не убывало");
+        return QCoreApplication::translate("SearchCondition", "не убывало");
     case NonIncreasing:
-        return QStringLiteral("не возрастало");
+        return QCoreApplication::translate("SearchCondition", "не возрастало");
     case ChangedAtMost:
-        return QStringLiteral("менялось не больше %1 раз").arg(count);
+        return QCoreApplication::translate("SearchCondition", "менялось не больше %1 раз")
+            .arg(count);
     }
     return QString();
 }

@@ -6,7 +6,7 @@ AboutDialog::AboutDialog(QWidget *parent) : QDialog(parent), ui(new Ui::AboutDia
 {
     ui->setupUi(this);
     ui->lbVersion->setText(QStringLiteral("%1").arg(AppInfo::Version));
-    ui->lbDate->setText(QStringLiteral("%1г.").arg(AppInfo::ReleaseDate));
+    ui->lbDate->setText(tr("%1г.").arg(AppInfo::ReleaseDate));
 }
 
 AboutDialog::~AboutDialog()

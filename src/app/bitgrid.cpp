@@ -108,13 +108,13 @@ QString BitGrid::behaviourText(const BitActivity &a, int byte)
         return QString();
     switch (a.behaviour(byte)) {
     case BitActivity::Behaviour::Constant:
-        return QStringLiteral("постоянный");
+        return tr("постоянный");
     case BitActivity::Behaviour::Counter:
-        return QStringLiteral("счётчик");
+        return tr("счётчик");
     case BitActivity::Behaviour::Changing:
         break;
     }
-    return QStringLiteral("меняется");
+    return tr("меняется");
 }
 
 void BitGrid::paintHeader(QPainter &painter) const
@@ -129,7 +129,7 @@ void BitGrid::paintByte(QPainter &painter, int byte) const
     const int top = HeaderHeight + byte * Cell;
     painter.setPen(palette().color(QPalette::WindowText));
     painter.drawText(QRect(0, top, LabelWidth - 4, Cell), Qt::AlignVCenter | Qt::AlignRight,
-                     QStringLiteral("Байт %1").arg(byte));
+                     tr("Байт %1").arg(byte));
     const bool present = activity && byte < activity->length;
     for (int b = byte * BitsPerByte; b < (byte + 1) * BitsPerByte; ++b) {
         const QRect cell = cellRect(b);
@@ -216,15 +216,14 @@ QString BitGrid::cellToolTip(int bit) const
 {
     if (!activity || bit < 0 || bit / BitsPerByte >= activity->length)
         return QString();
-    QStringList lines{QStringLiteral("Байт %1, бит %2").arg(bit / 8).arg(bit % 8),
-                      QStringLiteral("Переключений: %1, кадров: %2")
-                          .arg(activity->flips[size_t(bit)])
-                          .arg(activity->frames)};
+    QStringList lines{
+        tr("Байт %1, бит %2").arg(bit / 8).arg(bit % 8),
+        tr("Переключений: %1, кадров: %2").arg(activity->flips[size_t(bit)]).arg(activity->frames)};
     if (activity->flips[size_t(bit)] > 0)
-        lines << QStringLiteral("Последнее: %1").arg(timeText(activity->lastFlip[size_t(bit)]));
+        lines << tr("Последнее: %1").arg(timeText(activity->lastFlip[size_t(bit)]));
     for (const Outline &o : outlines) {
         if (o.bits.contains(bit))
-            lines << QStringLiteral("Сигнал: %1").arg(o.name);
+            lines << tr("Сигнал: %1").arg(o.name);
     }
     return lines.join(QLatin1Char('\n'));
 }

@@ -93,9 +93,9 @@ void BitPanel::showId(quint32 id, bool extended)
     shownExtended = extended;
     candidateBits.clear();
     ui->bitGrid->clearSelection();
-    ui->lbBitId->setText(QStringLiteral("ID 0x%1%2")
-                             .arg(QString::number(id, 16).toUpper(),
-                                  extended ? QStringLiteral(" (29 бит)") : QString()));
+    ui->lbBitId->setText(
+        QStringLiteral("ID 0x%1%2")
+            .arg(QString::number(id, 16).toUpper(), extended ? tr(" (29 бит)") : QString()));
     refresh();
 }
 
@@ -161,8 +161,7 @@ void BitPanel::updateOutlines(const BitActivity *activity)
                                      OutlineColours[i % std::size(OutlineColours)]};
     }
     if (!candidateBits.isEmpty())
-        outlines << BitGrid::Outline{QStringLiteral("Кандидат"), candidateBits,
-                                     QColor(230, 120, 0)};
+        outlines << BitGrid::Outline{tr("Кандидат"), candidateBits, QColor(230, 120, 0)};
     ui->bitGrid->setOutlines(outlines);
 }
 

@@ -18,14 +18,14 @@ QString openFilter()
     QStringList patterns;
     for (const CaptureFormat format : CaptureFormats::all())
         patterns << CaptureFormats::patterns(format);
-    return QStringLiteral("Журналы CAN (%1);;").arg(patterns.join(QLatin1Char(' '))) +
+    return CaptureOpener::tr("Журналы CAN (%1);;").arg(patterns.join(QLatin1Char(' '))) +
            CaptureFormats::dialogFilters();
 }
 } // namespace
 
 CaptureOpener::CaptureOpener(QWidget *window, QStatusBar *bar)
     : QObject(window), window(window), loader(new CaptureLoader(this)),
-      progress(new QProgressBar(bar)), cancelButton(new QPushButton(QStringLiteral("Отмена"), bar)),
+      progress(new QProgressBar(bar)), cancelButton(new QPushButton(tr("Отмена"), bar)),
       poll(new QTimer(this))
 {
     progress->setObjectName(QStringLiteral("pbLoad"));
@@ -50,8 +50,8 @@ bool CaptureOpener::isLoading() const
 
 void CaptureOpener::open(const QString &workDir)
 {
-    const QString chosen = QFileDialog::getOpenFileName(window, QStringLiteral("Открыть журнал"),
-                                                        workDir, openFilter());
+    const QString chosen =
+        QFileDialog::getOpenFileName(window, tr("Открыть журнал"), workDir, openFilter());
     if (!chosen.isEmpty())
         load(chosen);
 }
@@ -63,8 +63,8 @@ void CaptureOpener::load(const QString &file)
         return;
     }
     if (!loader->start(file)) {
-        emit status(QStringLiteral("Журнал не открыт: %1 (%2)")
-                        .arg(loader->errorString(), QFileInfo(file).fileName()));
+        emit status(
+            tr("Журнал не открыт: %1 (%2)").arg(loader->errorString(), QFileInfo(file).fileName()));
         return;
     }
     pending = file;
@@ -125,21 +125,19 @@ void CaptureOpener::onFinished(bool ok, quint64 framesRead, quint64 skipped, con
         return;
     if (!started) {
         const QString why = !error.isEmpty() ? error
-                            : ok             ? QStringLiteral("в файле нет кадров")
-                                             : QStringLiteral("открытие отменено");
-        emit status(
-            QStringLiteral("Журнал не открыт: %1 (%2)").arg(why, QFileInfo(pending).fileName()));
+                            : ok             ? tr("в файле нет кадров")
+                                             : tr("открытие отменено");
+        emit status(tr("Журнал не открыт: %1 (%2)").arg(why, QFileInfo(pending).fileName()));
         return;
     }
     emit loaded(path);
-    QString text = QStringLiteral("Загружено кадров: %1").arg(framesRead);
+    QString text = tr("Загружено кадров: %1").arg(framesRead);
     if (!ok)
-        text = error.isEmpty() ? QStringLiteral("Загрузка прервана, кадров: %1").arg(framesRead)
-                               : QStringLiteral("Журнал прочитан не полностью (%1), кадров: %2")
-                                     .arg(error)
-                                     .arg(framesRead);
+        text = error.isEmpty()
+                   ? tr("Загрузка прервана, кадров: %1").arg(framesRead)
+                   : tr("Журнал прочитан не полностью (%1), кадров: %2").arg(error).arg(framesRead);
     if (skipped > 0)
-        text += QStringLiteral(" | Пропущено строк: %1").arg(skipped);
+        text += tr(" | Пропущено строк: %1").arg(skipped);
     emit status(text);
     if (rereadAgain) {
         rereadAgain = false;

@@ -2,6 +2,7 @@
 #include "app/commandline.h"
 
 #include "app/appinfo.h"
+#include "app/language.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -16,11 +17,14 @@ void CommandLine::setIdentity()
 
 void CommandLine::describe(QCommandLineParser &parser)
 {
-    parser.setApplicationDescription(QStringLiteral("Анализатор CAN-шины для модуля Tarvix"));
+    parser.setApplicationDescription(
+        QCoreApplication::translate("CommandLine", "Анализатор CAN-шины для модуля Tarvix"));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(
-        QStringLiteral("FILE"), QStringLiteral("журнал для открытия (candump, ASC, TRC, BLF, CSV)"),
+        QStringLiteral("FILE"),
+        QCoreApplication::translate("CommandLine",
+                                    "журнал для открытия (candump, ASC, TRC, BLF, CSV)"),
         QStringLiteral("[FILE]"));
 }
 
@@ -56,6 +60,7 @@ void CommandLine::answerEarly(int argc, char **argv)
         return;
     QCoreApplication app(argc, argv);
     setIdentity();
+    installLanguage();
     QCommandLineParser parser;
     describe(parser);
     parser.parse(QCoreApplication::arguments()); // Qt's GUI options are unknown here: no matter

@@ -31,7 +31,7 @@ void selectPort(QComboBox *box, const QString &port)
 ConfigDialog::ConfigDialog(QWidget *parent) : QDialog(parent), ui(new Ui::ConfigDialog)
 {
     ui->setupUi(this);
-    setWindowTitle(QStringLiteral("Установка конфигурации"));
+    setWindowTitle(tr("Установка конфигурации"));
     const auto ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo &port : ports)
         ui->cbPorts->addItem(port.portName());
@@ -79,7 +79,7 @@ void ConfigDialog::on_btExit_clicked()
 void ConfigDialog::on_btSetPath_clicked()
 {
     const QString dir = QFileDialog::getExistingDirectory(
-        this, QStringLiteral("Рабочая папка"), settingsForm.workDir, QFileDialog::ShowDirsOnly);
+        this, tr("Рабочая папка"), settingsForm.workDir, QFileDialog::ShowDirsOnly);
     if (!dir.isEmpty())
         settingsForm.workDir = dir;
     ui->edPath->setText(settingsForm.workDir);

@@ -18,7 +18,10 @@
 
 namespace {
 
-const QString DialogFilter = QStringLiteral("Файлы DBC (*.dbc *.DBC);;Все файлы (*)");
+QString dialogFilter()
+{
+    return DbcEditor::tr("Файлы DBC (*.dbc *.DBC);;Все файлы (*)");
+}
 
 QString newSignalName(const DbcMessage &message)
 {
@@ -47,8 +50,8 @@ QString checkChange(const DbcDatabase &db, const DbcMessage &message, const DbcS
 DbcEditor::DbcEditor(QWidget *window, DbcLoader *loader, QAction *save, QAction *saveAs)
     : QObject(window), window(window), loader(loader), stack(new QUndoStack(this))
 {
-    QAction *undo = stack->createUndoAction(this, QStringLiteral("Отменить"));
-    QAction *redo = stack->createRedoAction(this, QStringLiteral("Повторить"));
+    QAction *undo = stack->createUndoAction(this, tr("Отменить"));
+    QAction *redo = stack->createRedoAction(this, tr("Повторить"));
     undo->setShortcut(QKeySequence::Undo);
     redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence::Redo});
     undo->setObjectName(QStringLiteral("actionUndoDbc"));
@@ -184,14 +187,13 @@ void DbcEditor::openDialog(const DbcMessage &message, bool newMessage, const QSt
             return;
         }
         after.removeSignal(signalName);
-        change(QStringLiteral("Удалить сигнал %1").arg(signalName), before, after);
+        change(tr("Удалить сигнал %1").arg(signalName), before, after);
         return;
     }
     const DbcSignal made = dialog.signal();
     after.setSignal(signalName, made);
-    change(QStringLiteral("%1 сигнал %2")
-               .arg(index >= 0 ? QStringLiteral("Изменить") : QStringLiteral("Создать"), made.name),
-           before, after);
+    change(tr("%1 сигнал %2").arg(index >= 0 ? tr("Изменить") : tr("Создать"), made.name), before,
+           after);
 }
 
 bool DbcEditor::mayLoseStatements(const QString &path)
@@ -200,9 +202,9 @@ bool DbcEditor::mayLoseStatements(const QString &path)
     if (lost == 0)
         return true;
     return QMessageBox::warning(
-               window, QStringLiteral("Сохранить DBC"),
-               QStringLiteral("В файле %1 есть непрочитанные утверждения (%2). При сохранении они "
-                              "будут потеряны. Сохранить?")
+               window, tr("Сохранить DBC"),
+               tr("В файле %1 есть непрочитанные утверждения (%2). При сохранении они "
+                  "будут потеряны. Сохранить?")
                    .arg(QFileInfo(path).fileName())
                    .arg(lost),
                QMessageBox::Save | QMessageBox::Cancel, QMessageBox::Cancel) == QMessageBox::Save;
@@ -212,7 +214,7 @@ bool DbcEditor::saveTo(const QString &path)
 {
     QString why;
     if (!DbcWriter::save(loader->signalSet().database(), path, &why)) {
-        emit status(QStringLiteral("DBC не сохранён: %1").arg(why));
+        emit status(tr("DBC не сохранён: %1").arg(why));
         return false;
     }
     // The saved file is what the program loads from now on; read again, it has nothing left
@@ -221,7 +223,7 @@ bool DbcEditor::saveTo(const QString &path)
     loader->load({QFileInfo(path).absoluteFilePath()});
     reloading = false;
     stack->setClean();
-    emit status(QStringLiteral("DBC сохранён: %1").arg(QFileInfo(path).fileName()));
+    emit status(tr("DBC сохранён: %1").arg(QFileInfo(path).fileName()));
     return true;
 }
 
@@ -237,8 +239,8 @@ bool DbcEditor::saveAs()
 {
     const QStringList files = loader->signalSet().files();
     const QString path =
-        QFileDialog::getSaveFileName(window, QStringLiteral("Сохранить DBC как"),
-                                     files.isEmpty() ? QString() : files.last(), DialogFilter);
+        QFileDialog::getSaveFileName(window, tr("Сохранить DBC как"),
+                                     files.isEmpty() ? QString() : files.last(), dialogFilter());
     if (path.isEmpty())
         return false;
     return (!files.contains(QFileInfo(path).absoluteFilePath()) || mayLoseStatements(path)) &&
@@ -250,8 +252,7 @@ bool DbcEditor::mayDiscard()
     if (!isModified())
         return true;
     const auto answer = QMessageBox::question(
-        window, QStringLiteral("DBC"),
-        QStringLiteral("В базе DBC есть несохранённые изменения. Сохранить их?"),
+        window, QStringLiteral("DBC"), tr("В базе DBC есть несохранённые изменения. Сохранить их?"),
         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
     if (answer == QMessageBox::Save)
         return save();

@@ -5,7 +5,10 @@
 #include <QFileInfo>
 
 namespace {
-const QString DialogFilter = QStringLiteral("Файлы DBC (*.dbc *.DBC);;Все файлы (*)");
+QString dialogFilter()
+{
+    return DbcLoader::tr("Файлы DBC (*.dbc *.DBC);;Все файлы (*)");
+}
 }
 
 DbcLoader::DbcLoader(QWidget *window, QAction *loadAction, QAction *forgetAction)
@@ -30,8 +33,8 @@ void DbcLoader::ask()
 {
     if (mayDiscard && !mayDiscard())
         return;
-    const QStringList chosen = QFileDialog::getOpenFileNames(
-        window, QStringLiteral("Загрузить DBC"), lastDirectory, DialogFilter);
+    const QStringList chosen =
+        QFileDialog::getOpenFileNames(window, tr("Загрузить DBC"), lastDirectory, dialogFilter());
     if (chosen.isEmpty())
         return;
     lastDirectory = QFileInfo(chosen.last()).absolutePath();

@@ -10,9 +10,15 @@
 
 namespace {
 
-const char *const Headers[] = {"Время",      "Направление", "Идентификаторы",
-                               "Протокол",   "Адреса",      "Сервис / PGN",
-                               "Содержание", "Ответ, мс",   "Длина"};
+const char *const Headers[] = {QT_TRANSLATE_NOOP("DiagnosticsModel", "Время"),
+                               QT_TRANSLATE_NOOP("DiagnosticsModel", "Направление"),
+                               QT_TRANSLATE_NOOP("DiagnosticsModel", "Идентификаторы"),
+                               QT_TRANSLATE_NOOP("DiagnosticsModel", "Протокол"),
+                               QT_TRANSLATE_NOOP("DiagnosticsModel", "Адреса"),
+                               QT_TRANSLATE_NOOP("DiagnosticsModel", "Сервис / PGN"),
+                               QT_TRANSLATE_NOOP("DiagnosticsModel", "Содержание"),
+                               QT_TRANSLATE_NOOP("DiagnosticsModel", "Ответ, мс"),
+                               QT_TRANSLATE_NOOP("DiagnosticsModel", "Длина")};
 
 QString idText(const DiagMessage &m)
 {
@@ -27,8 +33,8 @@ QString directionText(const DiagMessage &m)
         return DiagDecoder::isGroupRequest(m) ? DiagnosticsModel::tr("Запрос")
                                               : DiagnosticsModel::tr("Ответ");
     if (m.isJ1939())
-        return m.functional ? QStringLiteral("Рассылка") : QStringLiteral("Сообщение");
-    return DiagDecoder::isResponse(m) ? QStringLiteral("Ответ") : QStringLiteral("Запрос");
+        return m.functional ? DiagnosticsModel::tr("Рассылка") : DiagnosticsModel::tr("Сообщение");
+    return DiagDecoder::isResponse(m) ? DiagnosticsModel::tr("Ответ") : DiagnosticsModel::tr("Запрос");
 }
 
 } // namespace
@@ -112,9 +118,8 @@ QVariant DiagnosticsModel::display(const DiagMessage &m, int column) const
     case Service:
         return DiagDecoder::serviceName(m);
     case Meaning:
-        return m.ok()
-                   ? DiagDecoder::describe(m)
-                   : QStringLiteral("ошибка: %1").arg(QLatin1String(DiagWords::status(m.status)));
+        return m.ok() ? DiagDecoder::describe(m)
+                      : tr("ошибка: %1").arg(QLatin1String(DiagWords::status(m.status)));
     case ResponseTime:
         return m.responseTime >= 0
                    ? QVariant(QString::number(double(m.responseTime) / 1000.0, 'f', 1))
@@ -154,5 +159,5 @@ QVariant DiagnosticsModel::headerData(int section, Qt::Orientation orientation, 
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
         section >= ColumnCount)
         return {};
-    return QString::fromUtf8(Headers[section]);
+    return tr(Headers[section]);
 }

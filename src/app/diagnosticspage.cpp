@@ -29,14 +29,14 @@ DiagnosticsPage::DiagnosticsPage(QWidget *parent)
     filter->setSourceModel(messages);
     ui->tvDiagnostics->setModel(filter);
     setColumnWidths();
-    ui->cbProtocol->addItem(QStringLiteral("Все"), QString());
+    ui->cbProtocol->addItem(tr("Все"), QString());
     for (const char *protocol : Protocols)
         ui->cbProtocol->addItem(QLatin1String(protocol), QLatin1String(protocol));
     connect(ui->cbProtocol, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             [this] { filter->setProtocol(ui->cbProtocol->currentData().toString()); });
     connect(ui->leEcu, &QLineEdit::textChanged, filter, &DiagnosticsFilter::setEcu);
     connect(ui->leService, &QLineEdit::textChanged, filter, &DiagnosticsFilter::setService);
-    auto *copy = new QAction(QStringLiteral("Копировать данные (hex)"), ui->tvDiagnostics);
+    auto *copy = new QAction(tr("Копировать данные (hex)"), ui->tvDiagnostics);
     copy->setShortcut(QKeySequence::Copy);
     copy->setShortcutContext(Qt::WidgetShortcut);
     connect(copy, &QAction::triggered, this, &DiagnosticsPage::on_btCopy_clicked);

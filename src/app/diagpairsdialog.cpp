@@ -11,8 +11,9 @@ namespace {
 
 enum Column { Request, Response, Addressing };
 
-const QString AddressingNames[] = {QStringLiteral("нормальная"), QStringLiteral("расширенная"),
-                                   QStringLiteral("смешанная")};
+const char *const AddressingNames[] = {QT_TRANSLATE_NOOP("DiagPairsDialog", "нормальная"),
+                                       QT_TRANSLATE_NOOP("DiagPairsDialog", "расширенная"),
+                                       QT_TRANSLATE_NOOP("DiagPairsDialog", "смешанная")};
 const char *const AddressingWords[] = {"", "/extended", "/mixed"};
 
 int indexOf(IsoTpAddressing addressing)
@@ -48,7 +49,7 @@ void DiagPairsDialog::addRow(const QString &request, const QString &response,
     ui->twPairs->setItem(row, Response, new QTableWidgetItem(response));
     auto *box = new QComboBox(ui->twPairs);
     for (int i = 0; i < 3; ++i)
-        box->addItem(AddressingNames[i], i);
+        box->addItem(DiagPairsDialog::tr(AddressingNames[i]), i);
     box->setCurrentIndex(indexOf(addressing));
     ui->twPairs->setCellWidget(row, Addressing, box);
 }

@@ -15,7 +15,7 @@ ExchangeListing::ExchangeListing(QListWidget *list, QObject *parent) : QObject(p
 {
     const QString widest = QStringLiteral("[RD] ") +
                            byteListText(QByteArray(MaxShownBytes, '\xEF')) +
-                           QStringLiteral(" … (4294967295 байт)");
+                           tr(" … (4294967295 байт)");
     const int height =
         list->count() > 0 ? list->sizeHintForRow(0) : list->fontMetrics().height() + SpareHeight;
     lineSize = QSize(list->fontMetrics().horizontalAdvance(widest) + LineMargin, height);
@@ -47,11 +47,11 @@ void ExchangeListing::refresh()
         const QByteArray shown = reply.left(MaxShownBytes);
         QString read = QStringLiteral("[RD] ") + byteListText(shown);
         if (reply.size() > MaxShownBytes)
-            read += QStringLiteral(" … (%1 байт)").arg(reply.size());
+            read += tr(" … (%1 байт)").arg(reply.size());
         lines << read << QStringLiteral("[ASCII] ") + printableText(shown);
     }
     if (skipped > 0)
-        lines << QStringLiteral("[RD] … ещё ответов: %1 (%2 байт)").arg(skipped).arg(skippedBytes);
+        lines << tr("[RD] … ещё ответов: %1 (%2 байт)").arg(skipped).arg(skippedBytes);
     replies.clear();
     skipped = 0;
     skippedBytes = 0;

@@ -88,7 +88,7 @@ void FindBar::find(bool forward)
         return;
     }
     if (query.isEmpty()) {
-        setStatus(QStringLiteral("Введите ID или данные"));
+        setStatus(tr("Введите ID или данные"));
         return;
     }
     lastForward = forward;
@@ -97,7 +97,7 @@ void FindBar::find(bool forward)
     const qint64 from = pager->currentRow() >= 0 ? pager->currentRow() : (forward ? -1 : end);
     const quint64 search = ++searches;
     busy = true;
-    setStatus(QStringLiteral("Поиск..."));
+    setStatus(tr("Поиск..."));
     worker = std::thread([this, rows = log->snapshot(), end, query, from, forward, search] {
         const RowSearch::Found found =
             RowSearch::findAround(rows, end, query, from, forward, &cancel);
@@ -124,13 +124,12 @@ void FindBar::onFinished(quint64 search, const RowSearch::Found &found)
         worker.join();
     busy = false;
     if (found.row == RowSearch::NotFound || found.row >= log->rowCount()) {
-        setStatus(QStringLiteral("Не найдено"));
+        setStatus(tr("Не найдено"));
         return;
     }
     // Said, so that a jump back to the top of a long log does not pass unnoticed.
     if (found.wrapped)
-        setStatus(lastForward ? QStringLiteral("Поиск продолжен с начала")
-                              : QStringLiteral("Поиск продолжен с конца"));
+        setStatus(lastForward ? tr("Поиск продолжен с начала") : tr("Поиск продолжен с конца"));
     else
         setStatus(QString());
     pager->showRow(int(found.row));

@@ -43,7 +43,7 @@ QString LoadMeter::text(qint64 now) const
     const auto percent = [&](int direction) {
         return QString::number(std::lround(load.percent(direction, now)));
     };
-    return QStringLiteral("Нагрузка: CAN0->CAN1 %1% | CAN1->CAN0 %2%")
+    return tr("Нагрузка: CAN0->CAN1 %1% | CAN1->CAN0 %2%")
         .arg(percent(BusLoad::Can0ToCan1), percent(BusLoad::Can1ToCan0));
 }
 

@@ -5,6 +5,7 @@
 #include "signals/decodedcsvwriter.h"
 #include "signals/signalset.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -16,13 +17,20 @@
 
 namespace {
 constexpr int PollMs = 100;
-const QString Caption = QStringLiteral("Сохранить журнал");
-const QString DecodedFilter = QStringLiteral("Сигналы по DBC, CSV (*.csv)");
+QString caption()
+{
+    return LogSaver::tr("Сохранить журнал");
+}
+
+QString decodedFilter()
+{
+    return LogSaver::tr("Сигналы по DBC, CSV (*.csv)");
+}
 } // namespace
 
 LogSaver::LogSaver(QWidget *window, QStatusBar *bar, CanDataModel *log)
     : QObject(window), window(window), log(log), progress(new QProgressBar(bar)),
-      cancelButton(new QPushButton(QStringLiteral("Отмена"), bar)), poll(new QTimer(this))
+      cancelButton(new QPushButton(tr("Отмена"), bar)), poll(new QTimer(this))
 {
     progress->setObjectName(QStringLiteral("pbSave"));
     cancelButton->setObjectName(QStringLiteral("btSaveCancel"));
@@ -55,19 +63,20 @@ QString LogSaver::withSuffix(const QString &path, CaptureFormat format)
 void LogSaver::save(const QString &workDir)
 {
     if (isSaving()) {
-        emit status(QStringLiteral("Журнал ещё сохраняется"));
+        emit status(tr("Журнал ещё сохраняется"));
         return;
     }
     const int entries = int(QDir(workDir).count());
     const QString proposed = workDir + QStringLiteral("/sheet_%1").arg(entries);
     QString filters = CaptureFormats::dialogFilters();
     if (signalSet && !signalSet->isEmpty())
-        filters += QStringLiteral(";;") + DecodedFilter;
+        filters += QStringLiteral(";;") + decodedFilter();
     QString filter = CaptureFormats::dialogFilter(CaptureFormat::Table);
-    const QString path = QFileDialog::getSaveFileName(window, Caption, proposed, filters, &filter);
+    const QString path =
+        QFileDialog::getSaveFileName(window, caption(), proposed, filters, &filter);
     if (path.isEmpty())
         return;
-    if (filter == DecodedFilter) {
+    if (filter == decodedFilter()) {
         saveDecodedTo(withSuffix(path, CaptureFormat::Table)); // also ".csv"
         return;
     }
@@ -126,18 +135,17 @@ void LogSaver::onFinished(bool ok, const QString &error)
     const QString path = job->path();
     const qint64 rows = job->total();
     if (ok) {
-        emit status(QStringLiteral("Сохранено строк: %1 в %2").arg(rows).arg(path));
+        emit status(tr("Сохранено строк: %1 в %2").arg(rows).arg(path));
         emit saved(rows);
         return;
     }
-    emit status(QStringLiteral("Журнал не сохранён: %1").arg(error));
-    if (error == QStringLiteral("Отменено"))
+    emit status(tr("Журнал не сохранён: %1").arg(error));
+    if (error == QCoreApplication::translate("ExportJob", "Отменено"))
         return;
     // Opened, not executed: the capture goes on while the warning is up.
-    auto *box = new QMessageBox(
-        QMessageBox::Warning, Caption,
-        QStringLiteral("Не удалось сохранить журнал в файл\n%1\n%2").arg(path, error),
-        QMessageBox::Ok, window);
+    auto *box = new QMessageBox(QMessageBox::Warning, caption(),
+                                tr("Не удалось сохранить журнал в файл\n%1\n%2").arg(path, error),
+                                QMessageBox::Ok, window);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
 }

@@ -1,12 +1,10 @@
 #include "app/commandline.h"
+#include "app/language.h"
 #include "app/mainwindow.h"
 #include "capture/signalpipe.h"
 
 #include <QApplication>
 #include <QIcon>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 #include <csignal>
 
 int main(int argc, char *argv[])
@@ -14,13 +12,9 @@ int main(int argc, char *argv[])
     CommandLine::answerEarly(argc, argv); // --help and --version need no display
     QApplication app(argc, argv);
     CommandLine::setIdentity();
+    installLanguage(); // Qt's own dialogs and buttons too speak the chosen language
     CommandLine commandLine;
     commandLine.process(app);
-    // Qt's own dialogs and buttons speak the program's language.
-    QTranslator qtTexts;
-    if (qtTexts.load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
-                     QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTexts);
     // A stop by signal, a logout (SIGHUP) included, closes the window as the user would: the
     // recording is written out and the private row file goes.
     SignalPipe stopSignals;

@@ -14,6 +14,7 @@
 #include "app/elidedlabel.h"
 #include "app/exchangelisting.h"
 #include "app/findbar.h"
+#include "app/languagemenu.h"
 #include "app/loadmeter.h"
 #include "app/logpager.h"
 #include "app/logsaver.h"
@@ -67,8 +68,8 @@ MainWindow::MainWindow(QWidget *parent)
                    Qt::WindowMaximizeButtonHint);
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     setWindowState(Qt::WindowMaximized);
-    setWindowTitle(QStringLiteral("Veltrica. Анализатор пакетов Quorvex %1")
-                       .arg(QLatin1String(AppInfo::Version)));
+    setWindowTitle(
+        tr("Veltrica. Анализатор пакетов Quorvex %1").arg(QLatin1String(AppInfo::Version)));
 
     refreshTimer->setSingleShot(true);
     connect(refreshTimer, &QTimer::timeout, this, &MainWindow::onRefreshView);
@@ -96,6 +97,7 @@ MainWindow::MainWindow(QWidget *parent)
     });
     ui->chkTX->setChecked(config.showTx);
     on_chkTX_stateChanged(config.showTx ? 1 : 0);
+    new LanguageMenu(ui->menubar, ui->menuHelp->menuAction(), this);
 }
 
 MainWindow::~MainWindow()
@@ -132,8 +134,7 @@ void MainWindow::setupLog()
     statistics = new FrameStatistics(this);
     statisticsView = new StatisticsView(ui->tableView_2, statistics, &filter, this);
     bitPanel = new BitPanel(this);
-    ui->tabWidget->insertTab(ui->tabWidget->indexOf(ui->tab_2) + 1, bitPanel,
-                             QStringLiteral("Биты"));
+    ui->tabWidget->insertTab(ui->tabWidget->indexOf(ui->tab_2) + 1, bitPanel, tr("Биты"));
     bitPanel->follow(ui->tableView_2, statistics);
     bitPanel->attachLog(model, pager);
     connect(pager, &LogPager::currentRowChanged, bitPanel, [this](int row) {
@@ -166,12 +167,12 @@ void MainWindow::fillSelectors()
         for (const auto &item : items)
             box->addItem(item.first, item.second);
     };
-    fill(ui->cbMASK, {{QStringLiteral("Все"), 0},
+    fill(ui->cbMASK, {{tr("Все"), 0},
                       {QStringLiteral("11 bits"), 1},
                       {QStringLiteral("Mask 11 bits"), 2},
                       {QStringLiteral("29 bits"), 3},
                       {QStringLiteral("Mask 29 bits"), 4}});
-    fill(ui->cbDirect, {{QStringLiteral("Все"), 240},
+    fill(ui->cbDirect, {{tr("Все"), 240},
                         {QStringLiteral("RX"), 64},
                         {QStringLiteral("RX (CAN0->CAN1)"), 16},
                         {QStringLiteral("RX (CAN1->CAN0)"), 32}});
@@ -182,13 +183,13 @@ void MainWindow::fillSelectors()
 void MainWindow::setupStatusBar()
 {
     new StatusFields(ui->statusbar);
-    lbStatusMain = new ElidedLabel(QStringLiteral("Старт программы"), ElidedLabel::StateRank, this);
+    lbStatusMain = new ElidedLabel(tr("Старт программы"), ElidedLabel::StateRank, this);
     lbStatusCan = new ElidedLabel(QStringLiteral("unkhown"), ElidedLabel::StateRank, this);
     lbStatusPort = new ElidedLabel(QStringLiteral("unkhown"), ElidedLabel::StateRank, this);
     lbStatusMain->setObjectName(QStringLiteral("lbStatusMain"));
     lbStatusCan->setObjectName(QStringLiteral("lbStatusCan"));
     lbStatusPort->setObjectName(QStringLiteral("lbStatusPort"));
-    ui->statusbar->addWidget(new QLabel(QStringLiteral("Статус: "), this));
+    ui->statusbar->addWidget(new QLabel(tr("Статус: "), this));
     ui->statusbar->addWidget(lbStatusMain);
     ui->statusbar->addWidget(new QLabel(QStringLiteral("| CAN: "), this));
     ui->statusbar->addWidget(lbStatusCan);
@@ -255,7 +256,7 @@ void MainWindow::loadConfig()
 void MainWindow::onConnectPort()
 {
     if (port && port->isOpen())
-        closePort(port->portName() + QStringLiteral(" закрыт"));
+        closePort(port->portName() + tr(" закрыт"));
     else
         openPort();
 }
@@ -279,7 +280,7 @@ void MainWindow::openPort()
     port->setReadBufferSize(512);
     connected = port->open(QIODevice::ReadWrite);
     if (!connected) {
-        onStatusSerialPort(port->portName() + QStringLiteral(" ошибка соединения"));
+        onStatusSerialPort(port->portName() + tr(" ошибка соединения"));
         return;
     }
     tester = new CanTester(port, this);
@@ -298,8 +299,8 @@ void MainWindow::openPort()
                 onPortLost(watched);
         },
         Qt::QueuedConnection);
-    onStatusSerialPort(port->portName() + QStringLiteral(" открыт"));
-    onStatusCan(QStringLiteral("Старт тестер"));
+    onStatusSerialPort(port->portName() + tr(" открыт"));
+    onStatusCan(tr("Старт тестер"));
     recording->begin(config);
     triggerControl->begin(config.workDir);
 }
@@ -324,7 +325,7 @@ void MainWindow::onPortLost(QSerialPort *lost)
 {
     if (!lost->isOpen() || !tester)
         return;
-    closePort(lost->portName() + QStringLiteral(" ошибка соединения"));
+    closePort(lost->portName() + tr(" ошибка соединения"));
 }
 
 // Receive path
@@ -377,11 +378,11 @@ void MainWindow::onSendPacket(CanPacket packet)
     if (!connected || !tester)
         return;
     const int written = tester->writePacket(packet);
-    onStatusCan(QStringLiteral("Запись %1 байт").arg(written));
+    onStatusCan(tr("Запись %1 байт").arg(written));
     const TimedPacket frame{TimeOfDay::nowUsec(), packet};
     statistics->count(frame);
     if (written <= 0) {
-        onStatusCan(QStringLiteral("Ошибка записи!"));
+        onStatusCan(tr("Ошибка записи!"));
     } else {
         recording->record(frame);
         triggerControl->take(frame);
@@ -422,8 +423,7 @@ void MainWindow::on_btSendPacket_clicked()
     if (!connected)
         onConnectPort();
     if (!lastCommand) {
-        QMessageBox::warning(this, QStringLiteral("Отправка пакета"),
-                             QStringLiteral("Не выбрана фукция!"));
+        QMessageBox::warning(this, tr("Отправка пакета"), tr("Не выбрана фукция!"));
         return;
     }
     const int code = lastCommand->data(Qt::UserRole).toInt();
@@ -447,7 +447,7 @@ void MainWindow::onSendBuffer(QByteArray buffer)
     if (!connected || !tester)
         return;
     const int written = tester->writeBuffer(buffer);
-    onStatusCan(QStringLiteral("Запись буфера %1 байт").arg(written));
+    onStatusCan(tr("Запись буфера %1 байт").arg(written));
 }
 
 void MainWindow::on_actionCanConfig_triggered()
@@ -475,8 +475,8 @@ void MainWindow::on_actionMask_triggered()
 {
     const int mode = ui->cbMASK->currentData().toInt();
     if (!FrameFilter::usesMask(mode)) {
-        QMessageBox::warning(this, QStringLiteral("Установка маски ID"),
-                             QStringLiteral("Выберите соответствующий фильтр!"));
+        QMessageBox::warning(this, tr("Установка маски ID"),
+                             tr("Выберите соответствующий фильтр!"));
         return;
     }
     auto *dialog = new FilterMask(mode == FrameFilter::StandardMask ? 11 : 29, this);
@@ -500,8 +500,8 @@ void MainWindow::onSetMaskCode(uint32_t mask, uint32_t code)
 void MainWindow::on_actionSetRequsestPackets_triggered()
 {
     if (!port || !port->isOpen()) {
-        QMessageBox::warning(this, QStringLiteral("Отправка кадров"),
-                             QStringLiteral("Порт закрыт! уставновите соединение!"));
+        QMessageBox::warning(this, tr("Отправка кадров"),
+                             tr("Порт закрыт! уставновите соединение!"));
         return;
     }
     auto *dialog = new SendDialog(this);
@@ -553,9 +553,9 @@ void MainWindow::onRateTick()
     const quint64 rate = quint64((framesSeen - framesAtLastTick) / seconds + 0.5);
     framesAtLastTick = framesSeen;
     const quint64 lost = lostEarlier + (tester ? tester->lostFrames() : 0);
-    QString text = QStringLiteral("Кадров/с: %1").arg(rate);
+    QString text = tr("Кадров/с: %1").arg(rate);
     if (lost > 0)
-        text += QStringLiteral(" | Потеряно кадров: %1").arg(lost);
+        text += tr(" | Потеряно кадров: %1").arg(lost);
     lbStatusRate->setText(text);
     lbStatusRate->setStyleSheet(lost > 0 ? QStringLiteral("color: #C62828;") : QString());
 }
@@ -617,7 +617,7 @@ void MainWindow::setupOpener()
     });
     connect(opener, &CaptureOpener::loaded, this, [this](const QString &path) {
         captureLog->endCapture();
-        setWindowTitle(QStringLiteral("Veltrica. Анализатор пакетов Quorvex %1 — %2")
+        setWindowTitle(tr("Veltrica. Анализатор пакетов Quorvex %1 — %2")
                            .arg(QLatin1String(AppInfo::Version), QFileInfo(path).fileName()));
         ui->actionReplay->setEnabled(connected);
     });
@@ -626,16 +626,16 @@ void MainWindow::setupOpener()
 void MainWindow::openCapture(const QString &path)
 {
     if (connected)
-        onStatusMain(QStringLiteral("Журнал открывается при закрытом порте"));
-    else if (unsaved->mayDrop(QStringLiteral("Открыть другой журнал")))
+        onStatusMain(tr("Журнал открывается при закрытом порте"));
+    else if (unsaved->mayDrop(tr("Открыть другой журнал")))
         opener->load(path);
 }
 
 void MainWindow::on_actionOpenLog_triggered()
 {
     if (connected)
-        onStatusMain(QStringLiteral("Журнал открывается при закрытом порте"));
-    else if (unsaved->mayDrop(QStringLiteral("Открыть другой журнал")))
+        onStatusMain(tr("Журнал открывается при закрытом порте"));
+    else if (unsaved->mayDrop(tr("Открыть другой журнал")))
         opener->open(config.workDir);
 }
 
@@ -654,8 +654,7 @@ void MainWindow::stop()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    if ((!dbcEditor || dbcEditor->mayDiscard()) &&
-        unsaved->mayDrop(QStringLiteral("Закрыть программу")))
+    if ((!dbcEditor || dbcEditor->mayDiscard()) && unsaved->mayDrop(tr("Закрыть программу")))
         QMainWindow::closeEvent(event);
     else
         event->ignore();
@@ -725,7 +724,7 @@ void MainWindow::on_cbFormat_currentIndexChanged(int index)
 
 void MainWindow::on_btClearTable_clicked()
 {
-    if (!unsaved->mayDrop(QStringLiteral("Очистить журнал")))
+    if (!unsaved->mayDrop(tr("Очистить журнал")))
         return;
     unsaved->dropped();
     listing->clear();
@@ -746,8 +745,7 @@ void MainWindow::on_btSaveTable_clicked()
 
 void MainWindow::on_chkTX_stateChanged(int arg1)
 {
-    ui->chkTX->setText(arg1 < 1 ? QStringLiteral("TX пакеты игнорировать")
-                                : QStringLiteral("Отображать TX пакеты"));
+    ui->chkTX->setText(arg1 < 1 ? tr("TX пакеты игнорировать") : tr("Отображать TX пакеты"));
     config.showTx = arg1 != 0;
     filter.setShowTx(config.showTx);
     refilterLoaded();

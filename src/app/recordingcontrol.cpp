@@ -59,13 +59,12 @@ void RecordingControl::showState()
     if (!writer->errorString().isEmpty())
         return;
     const QString size = QLocale().formattedDataSize(writer->fileSize());
-    label->setText(
-        QStringLiteral("Запись: %1 (%2)").arg(QFileInfo(writer->filePath()).fileName(), size));
+    label->setText(tr("Запись: %1 (%2)").arg(QFileInfo(writer->filePath()).fileName(), size));
 }
 
 void RecordingControl::onFailed(const QString &reason)
 {
     sizeTimer->stop();
     label->setStyleSheet(FailedStyle);
-    label->setText(QStringLiteral("Запись остановлена: ") + reason);
+    label->setText(tr("Запись остановлена: ") + reason);
 }

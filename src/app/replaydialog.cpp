@@ -16,8 +16,7 @@ ReplayDialog::ReplayDialog(RowSnapshot rows, QVector<qint64> selected, QWidget *
 {
     ui->setupUi(this);
     ui->chkSelected->setEnabled(!this->selected.isEmpty());
-    ui->lbReplayState->setText(
-        QStringLiteral("Кадров в открытом журнале: %1").arg(this->rows.size()));
+    ui->lbReplayState->setText(tr("Кадров в открытом журнале: %1").arg(this->rows.size()));
     connect(engine, &CaptureReplay::sendPacket, this, &ReplayDialog::sendPacket);
     connect(engine, &CaptureReplay::finished, this, &ReplayDialog::onFinished);
     connect(poll, &QTimer::timeout, this, &ReplayDialog::showProgress);
@@ -59,7 +58,7 @@ void ReplayDialog::showProgress()
 {
     const qint64 total = qMax<qint64>(1, engine->total());
     ui->pbReplay->setValue(int(engine->sent() * 100 / total));
-    ui->lbReplayState->setText(QStringLiteral("Отправлено: %1 из %2, круг %3")
+    ui->lbReplayState->setText(tr("Отправлено: %1 из %2, круг %3")
                                    .arg(engine->sent())
                                    .arg(engine->total())
                                    .arg(engine->loopsDone() + 1));

@@ -51,8 +51,7 @@ SignalDialog::SignalDialog(QWidget *parent) : QDialog(parent), ui(new Ui::Signal
 {
     ui->setupUi(this);
     ui->cbByteOrder->addItems({QStringLiteral("Intel"), QStringLiteral("Motorola")});
-    ui->cbMux->addItems({QStringLiteral("Нет"), QStringLiteral("Мультиплексор"),
-                         QStringLiteral("По значению мультиплексора")});
+    ui->cbMux->addItems({tr("Нет"), tr("Мультиплексор"), tr("По значению мультиплексора")});
     ui->sbStartBit->setRange(0, SignalLayout::MaxBytes * 8 - 1);
     ui->sbLength->setRange(0, 128); // out-of-range lengths are said, not silently clamped
     ui->sbMessageLength->setRange(0, SignalLayout::MaxBytes);
@@ -154,13 +153,13 @@ DbcSignal SignalDialog::signal() const
 
 QString SignalDialog::numbersProblem() const
 {
-    const std::pair<QLineEdit *, const char *> fields[] = {{ui->leFactor, "Множитель"},
-                                                           {ui->leOffset, "Смещение"},
-                                                           {ui->leMinimum, "Минимум"},
-                                                           {ui->leMaximum, "Максимум"}};
+    const std::pair<QLineEdit *, const char *> fields[] = {{ui->leFactor, QT_TR_NOOP("Множитель")},
+                                                           {ui->leOffset, QT_TR_NOOP("Смещение")},
+                                                           {ui->leMinimum, QT_TR_NOOP("Минимум")},
+                                                           {ui->leMaximum, QT_TR_NOOP("Максимум")}};
     for (const auto &field : fields) {
         if (!std::isfinite(parseNumber(field.first->text())))
-            return QStringLiteral("%1: не число").arg(QString::fromUtf8(field.second));
+            return tr("%1: не число").arg(tr(field.second));
     }
     return QString();
 }

@@ -10,7 +10,6 @@
 
 namespace {
 const QString CursorLayer = QStringLiteral("cursor");
-const QString TimeLabel = QStringLiteral("Время, с");
 constexpr int Palette[] = {0x1565C0, 0xC62828, 0x2E7D32, 0xEF6C00, 0x6A1B9A,
                            0x00838F, 0x4E342E, 0xAD1457, 0x558B2F, 0x283593};
 constexpr int PaletteSize = int(sizeof Palette / sizeof Palette[0]);
@@ -200,7 +199,8 @@ void SignalPlot::rebuild()
         auto *rect = new QCPAxisRect(this);
         plotLayout()->addElement(i, 0, rect);
         rect->setMarginGroup(QCP::msLeft | QCP::msRight, margins);
-        rect->axis(QCPAxis::atBottom)->setLabel(i == rects - 1 ? TimeLabel : QString());
+        rect->axis(QCPAxis::atBottom)
+            ->setLabel(i == rects - 1 ? SignalPlot::tr("Время, с") : QString());
         connect(rect->axis(QCPAxis::atBottom),
                 QOverload<const QCPRange &>::of(&QCPAxis::rangeChanged), this,
                 [this](const QCPRange &range) {
@@ -244,8 +244,8 @@ void SignalPlot::rebuild()
     QStringList titles;
     for (const auto &trace : traces)
         titles << trace->title();
-    cursorLabel->setText(traceCount() == 0 ? QStringLiteral("Двойной щелчок по сигналу "
-                                                            "добавляет его на график")
+    cursorLabel->setText(traceCount() == 0 ? tr("Двойной щелчок по сигналу "
+                                                "добавляет его на график")
                                            : titles.join(QLatin1Char('\n')));
     if (follow)
         scrollToNewest();
@@ -333,7 +333,7 @@ QString SignalPlot::showCursorAt(double seconds)
 // The value each signal held at that moment: that of its last frame at or before it.
 QString SignalPlot::cursorText(double seconds) const
 {
-    QString text = QStringLiteral("t = %1 с").arg(seconds, 0, 'f', 3);
+    QString text = tr("t = %1 с").arg(seconds, 0, 'f', 3);
     for (const auto &trace : traces) {
         const auto points = trace->points();
         auto at = points->findEnd(seconds, false);

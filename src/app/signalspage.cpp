@@ -9,6 +9,7 @@
 #include "signals/decodedsignal.h"
 #include "signals/signalset.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QPointer>
 #include <QSaveFile>
@@ -25,14 +26,14 @@ bool writeDecoded(const RowSnapshot &rows, DecodedCsvWriter &writer, const std::
     LogRecord record;
     for (qint64 row = 0; row < rows.size() && !stop; ++row) {
         if (!rows.read(row, &record)) {
-            *error = QStringLiteral("строка %1 журнала не читается").arg(row + 1);
+            *error = SignalsPage::tr("строка %1 журнала не читается").arg(row + 1);
             return false;
         }
         if (!writer.write(record.toFrame()))
             break;
     }
     if (stop) {
-        *error = QStringLiteral("Отменено");
+        *error = QCoreApplication::translate("ExportJob", "Отменено");
         return false;
     }
     if (!writer.finish())
@@ -112,7 +113,7 @@ void SignalsPage::onSignalSetChanged()
     ui->signalPlot->clearSignals();
     ui->twSignals->clear();
     shown = nullptr;
-    ui->lbMessage->setText(QStringLiteral("Выберите кадр в журнале или в статистике"));
+    ui->lbMessage->setText(tr("Выберите кадр в журнале или в статистике"));
 }
 
 void SignalsPage::showFrame(const CanPacket &packet)
@@ -122,7 +123,7 @@ void SignalsPage::showFrame(const CanPacket &packet)
     if (!message) {
         shown = nullptr;
         ui->twSignals->clear();
-        ui->lbMessage->setText(QStringLiteral("%1: нет в загруженных DBC").arg(id));
+        ui->lbMessage->setText(tr("%1: нет в загруженных DBC").arg(id));
         return;
     }
     ui->lbMessage->setText(QStringLiteral("%1 %2").arg(id, message->name));
@@ -183,9 +184,8 @@ void SignalsPage::refresh()
 
 void SignalsPage::onExportClicked()
 {
-    const QString path =
-        QFileDialog::getSaveFileName(this, QStringLiteral("Экспорт сигналов в CSV"), QString(),
-                                     QStringLiteral("Таблица CSV (*.csv)"));
+    const QString path = QFileDialog::getSaveFileName(this, tr("Экспорт сигналов в CSV"), QString(),
+                                                      tr("Таблица CSV (*.csv)"));
     if (!path.isEmpty())
         exportTo(path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)
                      ? path
@@ -198,8 +198,8 @@ bool SignalsPage::exportTo(const QString &path)
     if (columns.empty() && shown)
         columns = DecodedCsvWriter::columnsOf(*shown);
     if (columns.empty() || !log || isExporting()) {
-        emit status(isExporting() ? QStringLiteral("Сигналы ещё экспортируются")
-                                  : QStringLiteral("Нет сигналов для экспорта"));
+        emit status(isExporting() ? tr("Сигналы ещё экспортируются")
+                                  : tr("Нет сигналов для экспорта"));
         return false;
     }
     log->flushRows();
@@ -211,7 +211,7 @@ bool SignalsPage::exportTo(const QString &path)
         QMetaObject::invokeMethod(
             page, [this, ok, path, error] { onExported(ok, path, error); }, Qt::QueuedConnection);
     });
-    emit status(QStringLiteral("Экспорт сигналов в %1...").arg(path));
+    emit status(tr("Экспорт сигналов в %1...").arg(path));
     return true;
 }
 
@@ -219,6 +219,6 @@ void SignalsPage::onExported(bool ok, const QString &path, const QString &error)
 {
     if (exporter.joinable())
         exporter.join();
-    emit status(ok ? QStringLiteral("Сигналы сохранены в %1").arg(path)
-                   : QStringLiteral("Сигналы не сохранены: %1").arg(error));
+    emit status(ok ? tr("Сигналы сохранены в %1").arg(path)
+                   : tr("Сигналы не сохранены: %1").arg(error));
 }

@@ -15,16 +15,18 @@ constexpr int UsPerMs = 1000;
 constexpr int MsDecimals = 1;
 const QColor SilentColor(150, 150, 150);
 
-const QString &headerText(int column)
+QString headerText(int column)
 {
+    if (column == StatisticsModel::NewColumn) // read in the language of the moment
+        return StatisticsModel::tr("Новое");
     static const QString headers[StatisticsModel::ColumnCount] = {
-        QStringLiteral("ID"),      QStringLiteral("Length"),    QStringLiteral("Number"),
-        QStringLiteral("Packet"),  QStringLiteral("Cycle, ms"), QStringLiteral("Min, ms"),
-        QStringLiteral("Avg, ms"), QStringLiteral("Max, ms"),   QStringLiteral("Frames/s"),
-        QStringLiteral("D0"),      QStringLiteral("D1"),        QStringLiteral("D2"),
-        QStringLiteral("D3"),      QStringLiteral("D4"),        QStringLiteral("D5"),
-        QStringLiteral("D6"),      QStringLiteral("D7"),        QStringLiteral("Name"),
-        QStringLiteral("Новое"),
+        QStringLiteral("ID"),         QStringLiteral("Length"),    QStringLiteral("Number"),
+        QStringLiteral("Packet"),     QStringLiteral("Cycle, ms"), QStringLiteral("Min, ms"),
+        QStringLiteral("Avg, ms"),    QStringLiteral("Max, ms"),   QStringLiteral("Frames/s"),
+        QStringLiteral("D0"),         QStringLiteral("D1"),        QStringLiteral("D2"),
+        QStringLiteral("D3"),         QStringLiteral("D4"),        QStringLiteral("D5"),
+        QStringLiteral("D6"),         QStringLiteral("D7"),        QStringLiteral("Name"),
+        QString(),
     };
     return headers[column];
 }
@@ -171,7 +173,7 @@ QString StatisticsModel::text(int row, int column) const
     case NameColumn:
         return messageName(row);
     case NewColumn:
-        return isNew(row) ? QStringLiteral("да") : QString();
+        return isNew(row) ? tr("да") : QString();
     default: {
         const int byte = column - FirstByteColumn;
         return byte < carriedBytes(entry) ? logByteText(figures.lastData()[byte], byteFormat)

@@ -34,16 +34,16 @@ StatisticsView::StatisticsView(QTableView *view, FrameStatistics *statistics, Fr
     view->setItemDelegate(new ByteFadeDelegate(StatisticsModel::HighlightRole, view));
     setColumnWidths();
 
-    onlyAction = addAction("actionShowOnlyId", QStringLiteral("Только этот ID"),
-                           &StatisticsView::showOnlyCurrent);
-    addAction("actionShowAllIds", QStringLiteral("Показать все"), &StatisticsView::showAll);
-    addAction("actionHideAllIds", QStringLiteral("Скрыть все"), &StatisticsView::hideAll);
-    newOnlyAction = new QAction(QStringLiteral("Только новые"), view);
+    onlyAction =
+        addAction("actionShowOnlyId", tr("Только этот ID"), &StatisticsView::showOnlyCurrent);
+    addAction("actionShowAllIds", tr("Показать все"), &StatisticsView::showAll);
+    addAction("actionHideAllIds", tr("Скрыть все"), &StatisticsView::hideAll);
+    newOnlyAction = new QAction(tr("Только новые"), view);
     newOnlyAction->setObjectName(QStringLiteral("actionNewOnly"));
     newOnlyAction->setCheckable(true);
     connect(newOnlyAction, &QAction::toggled, this, &StatisticsView::setNewOnly);
     menu->addAction(newOnlyAction);
-    findAction = addAction("actionFindSignalInId", QStringLiteral("Найти сигнал..."),
+    findAction = addAction("actionFindSignalInId", tr("Найти сигнал..."),
                            &StatisticsView::findInCurrent);
     view->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(view, &QWidget::customContextMenuRequested, this, &StatisticsView::onContextMenu);

@@ -36,13 +36,13 @@ bool serverAddress(const QString &text, QHostAddress &address, quint16 &port)
 TriggerControl::TriggerControl(QStatusBar *bar, QMenu *menu, QSettings *settings, QObject *parent)
     : QObject(parent), store(settings), triggers(std::make_unique<TriggerSet>()),
       server(new SocketcandServer(this)), label(new QLabel(bar)),
-      markButton(new QPushButton(QStringLiteral("Отметить"), bar)), tick(new QTimer(this))
+      markButton(new QPushButton(tr("Отметить"), bar)), tick(new QTimer(this))
 {
     label->setObjectName(QStringLiteral("lbStatusTriggers"));
     markButton->setObjectName(QStringLiteral("btMark"));
     bar->addPermanentWidget(markButton);
     bar->addPermanentWidget(label);
-    QAction *edit = menu->addAction(QStringLiteral("Триггеры и сервер ..."));
+    QAction *edit = menu->addAction(tr("Триггеры и сервер ..."));
     edit->setObjectName(QStringLiteral("actionTriggers"));
     connect(edit, &QAction::triggered, this, &TriggerControl::onEdit);
     connect(markButton, &QPushButton::clicked, this, &TriggerControl::onMark);
@@ -72,7 +72,7 @@ void TriggerControl::apply(const TriggersDialog::Values &values)
     quint16 port = 0;
     if (!values.server.isEmpty()) {
         if (!serverAddress(values.server, address, port))
-            serverError = QStringLiteral("адрес ") + values.server;
+            serverError = tr("адрес ") + values.server;
         else if (!server->listen(address, port))
             serverError = server->errorString();
     }
@@ -142,14 +142,11 @@ void TriggerControl::showState()
     QStringList parts;
     for (int i = 0; i < triggers->ruleCount(); ++i)
         parts << QStringLiteral("%1 %2").arg(triggers->rule(i).name).arg(triggers->fireCount(i));
-    QString text = parts.isEmpty()
-                       ? QString()
-                       : QStringLiteral("Триггеры: ") + parts.join(QStringLiteral(", "));
+    QString text =
+        parts.isEmpty() ? QString() : tr("Триггеры: ") + parts.join(QStringLiteral(", "));
     if (!serverError.isEmpty())
-        text += QStringLiteral(" | socketcand: ошибка: ") + serverError;
+        text += tr(" | socketcand: ошибка: ") + serverError;
     else if (server->isListening())
-        text += QStringLiteral(" | socketcand: %1, клиентов %2")
-                    .arg(current.server)
-                    .arg(server->clientCount());
+        text += tr(" | socketcand: %1, клиентов %2").arg(current.server).arg(server->clientCount());
     label->setText(text);
 }

@@ -9,7 +9,7 @@
 TriggersDialog::TriggersDialog(QWidget *parent) : QDialog(parent), ui(new Ui::TriggersDialog)
 {
     ui->setupUi(this);
-    setWindowTitle(QStringLiteral("Триггеры и сервер socketcand"));
+    setWindowTitle(tr("Триггеры и сервер socketcand"));
 }
 
 TriggersDialog::~TriggersDialog()

@@ -3,6 +3,7 @@
 #include "formats/captureformat.h"
 #include "formats/capturereader.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 CaptureLoader::CaptureLoader(QObject *parent) : QObject(parent)
@@ -24,11 +25,11 @@ bool CaptureLoader::start(const QString &path)
         worker.join();
     const auto format = CaptureFormats::fromFileName(path);
     if (!format) {
-        error = QStringLiteral("неизвестный формат файла");
+        error = QCoreApplication::translate("CaptureLoader", "неизвестный формат файла");
         return false;
     }
     if (!QFile::exists(path)) {
-        error = QStringLiteral("файл не найден");
+        error = QCoreApplication::translate("CaptureLoader", "файл не найден");
         return false;
     }
     error.clear();

@@ -2,13 +2,17 @@
 
 #include "formats/capturewriter.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 #include <QSaveFile>
 
 namespace {
 
 constexpr qint64 ProgressStep = 4096; // rows between progress updates and cancel checks
-const QString CancelledText = QStringLiteral("Отменено");
+QString cancelledText()
+{
+    return QCoreApplication::translate("ExportJob", "Отменено");
+}
 
 bool writeAll(const RowSnapshot &rows, CaptureWriter &writer, QString *error,
               const std::atomic<bool> *cancel, std::atomic<qint64> *progress)
@@ -17,14 +21,15 @@ bool writeAll(const RowSnapshot &rows, CaptureWriter &writer, QString *error,
     for (qint64 row = 0; row < rows.size(); ++row) {
         if (row % ProgressStep == 0) {
             if (cancel && *cancel) {
-                *error = CancelledText;
+                *error = cancelledText();
                 return false;
             }
             if (progress)
                 *progress = row;
         }
         if (!rows.read(row, &record)) {
-            *error = QStringLiteral("строка %1 журнала не читается").arg(row + 1);
+            *error = QCoreApplication::translate("ExportJob", "строка %1 журнала не читается")
+                         .arg(row + 1);
             return false;
         }
         if (!writer.write(record.toFrame()))

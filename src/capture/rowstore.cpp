@@ -5,6 +5,7 @@
 #include "capture/rowsnapshot.h"
 #include "capture/storefile.h"
 
+#include <QCoreApplication>
 #include <QStandardPaths>
 #include <atomic>
 #include <mutex>
@@ -21,7 +22,7 @@ struct RowStore::Paging
     void fail(const QString &why)
     {
         std::lock_guard<std::mutex> guard(lock);
-        reason = why.isEmpty() ? QStringLiteral("ошибка записи") : why;
+        reason = why.isEmpty() ? QCoreApplication::translate("RowStore", "ошибка записи") : why;
         failed = true;
     }
 

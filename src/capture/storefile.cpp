@@ -1,5 +1,6 @@
 #include "capture/storefile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <cerrno>
@@ -33,7 +34,7 @@ int openUnnamed(const QByteArray &directory)
 StoreFile::StoreFile(const QString &directory)
 {
     if (!QDir().mkpath(directory)) {
-        error = QStringLiteral("нет каталога %1").arg(directory);
+        error = QCoreApplication::translate("StoreFile", "нет каталога %1").arg(directory);
         return;
     }
     fd = openUnnamed(QFile::encodeName(directory));
@@ -56,7 +57,8 @@ bool StoreFile::writeAt(qint64 offset, const void *bytes, qint64 size, QString *
             continue;
         if (done <= 0) {
             if (why)
-                *why = done < 0 ? systemError() : QStringLiteral("нет места");
+                *why = done < 0 ? systemError()
+                                : QCoreApplication::translate("StoreFile", "нет места");
             return false;
         }
         from += done;

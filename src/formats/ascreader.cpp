@@ -7,6 +7,8 @@
 #include "formats/textscan.h"
 #include "link/timedpacket.h"
 
+#include <QCoreApplication>
+
 namespace {
 
 using Line = TextCaptureReader::Line;
@@ -22,7 +24,8 @@ bool is(const LineTokens &t, int i, const char *word)
 
 } // namespace
 
-AscReader::AscReader(QIODevice *device) : TextCaptureReader(device, QStringLiteral("журнал ASC"))
+AscReader::AscReader(QIODevice *device)
+    : TextCaptureReader(device, QCoreApplication::translate("AscReader", "журнал ASC"))
 {
 }
 

@@ -6,6 +6,7 @@
 #include "formats/localclock.h"
 #include "link/timedpacket.h"
 
+#include <QCoreApplication>
 #include <QIODevice>
 #include <zlib.h>
 
@@ -112,7 +113,7 @@ bool BlfReader::readFileHeader()
     using namespace BlfLayout;
     headerRead = true;
     if (!ensure(MinFileHeaderSize) || !hasSignature(file.at(), FileSignature)) {
-        fail(QStringLiteral("файл не похож на журнал BLF"));
+        fail(QCoreApplication::translate("BlfReader", "файл не похож на журнал BLF"));
         return false;
     }
     const quint32 headerSize = get32(file.at() + 4);
@@ -144,7 +145,8 @@ bool BlfReader::fillFile()
     file.compact();
     const qint64 got = device()->read(file.end(), qint64(file.capacity) - file.size);
     if (got < 0)
-        fail(QStringLiteral("ошибка чтения: %1").arg(device()->errorString()));
+        fail(QCoreApplication::translate("BlfReader", "ошибка чтения: %1")
+                 .arg(device()->errorString()));
     if (got <= 0) {
         fileEnded = true;
         return false;
@@ -267,7 +269,7 @@ BlfReader::Step BlfReader::startContainer(quint32 size)
     compressed = method == ZlibCompression;
     inContainer = true;
     if (compressed && (!inflater->ready || inflateReset(&inflater->stream) != Z_OK))
-        fail(QStringLiteral("нет памяти для распаковки"));
+        fail(QCoreApplication::translate("BlfReader", "нет памяти для распаковки"));
     return Step::More;
 }
 
@@ -385,10 +387,10 @@ bool BlfReader::decodeMessage(const char *object, quint32 size, TimedPacket &fra
 
 void BlfReader::truncated()
 {
-    fail(QStringLiteral("журнал BLF обрезан"));
+    fail(QCoreApplication::translate("BlfReader", "журнал BLF обрезан"));
 }
 
 void BlfReader::corrupt()
 {
-    fail(QStringLiteral("журнал BLF повреждён"));
+    fail(QCoreApplication::translate("BlfReader", "журнал BLF повреждён"));
 }

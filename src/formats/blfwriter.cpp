@@ -6,6 +6,7 @@
 #include "link/timedpacket.h"
 #include "link/timeofday.h"
 
+#include <QCoreApplication>
 #include <QIODevice>
 #include <zlib.h>
 
@@ -121,7 +122,7 @@ bool BlfWriter::closeContainer()
         return true;
     z_stream &z = deflater->stream;
     if (!deflater->ready || deflateReset(&z) != Z_OK) {
-        fail(QStringLiteral("нет памяти для сжатия"));
+        fail(QCoreApplication::translate("BlfWriter", "нет памяти для сжатия"));
         return false;
     }
     packed.resize(int(deflateBound(&z, uLong(objects.size()))));
@@ -130,7 +131,7 @@ bool BlfWriter::closeContainer()
     z.next_out = reinterpret_cast<Bytef *>(packed.data());
     z.avail_out = uInt(packed.size());
     if (deflate(&z, Z_FINISH) != Z_STREAM_END) {
-        fail(QStringLiteral("ошибка сжатия"));
+        fail(QCoreApplication::translate("BlfWriter", "ошибка сжатия"));
         return false;
     }
     const uint32_t size = uint32_t(ContainerHeaderSize) + uint32_t(z.total_out);
@@ -180,7 +181,8 @@ bool BlfWriter::rewriteHeader()
     const QByteArray header = fileHeader();
     if (!device()->seek(headerPos) || device()->write(header) != header.size() ||
         !device()->seek(end)) {
-        fail(QStringLiteral("ошибка записи: %1").arg(device()->errorString()));
+        fail(QCoreApplication::translate("BlfWriter", "ошибка записи: %1")
+                 .arg(device()->errorString()));
         return false;
     }
     return true;

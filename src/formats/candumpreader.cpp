@@ -5,6 +5,7 @@
 #include "formats/textscan.h"
 #include "link/timedpacket.h"
 
+#include <QCoreApplication>
 #include <cstring>
 
 namespace {
@@ -126,7 +127,7 @@ bool applyInterface(const LineTokens &t, CanPacket &packet)
 } // namespace
 
 CandumpReader::CandumpReader(QIODevice *device)
-    : TextCaptureReader(device, QStringLiteral("журнал candump"))
+    : TextCaptureReader(device, QCoreApplication::translate("CandumpReader", "журнал candump"))
 {
 }
 

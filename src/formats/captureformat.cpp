@@ -13,6 +13,7 @@
 #include "formats/trcreader.h"
 #include "formats/trcwriter.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 namespace {
@@ -27,13 +28,15 @@ struct FormatInfo
 };
 
 const FormatInfo Formats[] = {
-    {CaptureFormat::Candump, "candump", "log", "Журнал candump", nullptr},
+    {CaptureFormat::Candump, "candump", "log",
+     QT_TRANSLATE_NOOP("CaptureFormats", "Журнал candump"), nullptr},
     {CaptureFormat::Asc, "asc", "asc", "Vector ASC", nullptr},
     {CaptureFormat::Trc, "trc", "trc", "PEAK TRC", nullptr},
     {CaptureFormat::Blf, "blf", "blf", "Vector BLF", nullptr},
     // Classic pcap files are read by the same reader; what is written is always pcapng.
     {CaptureFormat::Pcapng, "pcapng", "pcapng", "Wireshark pcapng", "pcap"},
-    {CaptureFormat::Table, "table", "csv", "Таблица Quorvex", nullptr},
+    {CaptureFormat::Table, "table", "csv", QT_TRANSLATE_NOOP("CaptureFormats", "Таблица Quorvex"),
+     nullptr},
 };
 
 const FormatInfo &info(CaptureFormat format)
@@ -96,8 +99,9 @@ QStringList CaptureFormats::patterns(CaptureFormat format)
 
 QString CaptureFormats::dialogFilter(CaptureFormat format)
 {
-    return QStringLiteral("%1 (%2)").arg(QString::fromUtf8(info(format).title),
-                                         patterns(format).join(QLatin1Char(' ')));
+    return QStringLiteral("%1 (%2)").arg(
+        QCoreApplication::translate("CaptureFormats", info(format).title),
+        patterns(format).join(QLatin1Char(' ')));
 }
 
 QString CaptureFormats::dialogFilters()

@@ -2,6 +2,7 @@
 
 #include "link/timedpacket.h"
 
+#include <QCoreApplication>
 #include <QFileDevice>
 
 CaptureWriter::CaptureWriter(QIODevice *device) : output(device)
@@ -16,7 +17,8 @@ bool CaptureWriter::flush()
     if (pending.isEmpty())
         return true;
     if (output->write(pending) != pending.size()) {
-        fail(QStringLiteral("ошибка записи: %1").arg(output->errorString()));
+        fail(QCoreApplication::translate("CaptureWriter", "ошибка записи: %1")
+                 .arg(output->errorString()));
         return false;
     }
     pending.resize(0); // keeps the capacity
@@ -29,7 +31,8 @@ bool CaptureWriter::flushAll()
         return false;
     auto *file = qobject_cast<QFileDevice *>(output);
     if (file != nullptr && !file->flush()) {
-        fail(QStringLiteral("ошибка записи: %1").arg(file->errorString()));
+        fail(QCoreApplication::translate("CaptureWriter", "ошибка записи: %1")
+                 .arg(file->errorString()));
         return false;
     }
     return true;

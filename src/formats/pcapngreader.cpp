@@ -7,6 +7,7 @@
 #include "formats/socketcanframe.h"
 #include "link/timedpacket.h"
 
+#include <QCoreApplication>
 #include <QIODevice>
 #include <cmath>
 #include <cstring>
@@ -120,12 +121,15 @@ bool PcapngReader::start()
             pos += PcapHeaderSize;
             if (pcapLinkType == LinkTypeSocketCan || pcapLinkType == LinkTypeUpperPdu)
                 return true;
-            fail(QStringLiteral("запись pcap не из кадров CAN (тип канала %1)").arg(pcapLinkType));
+            fail(QCoreApplication::translate("PcapngReader",
+                                             "запись pcap не из кадров CAN (тип канала %1)")
+                     .arg(pcapLinkType));
             return false;
         }
     }
     if (!failed())
-        fail(QStringLiteral("файл не похож на запись pcapng или pcap"));
+        fail(
+            QCoreApplication::translate("PcapngReader", "файл не похож на запись pcapng или pcap"));
     return false;
 }
 
@@ -216,7 +220,7 @@ void PcapngReader::sectionHeader(const Block &block)
 {
     interfaces.clear(); // interface numbers start again in each section
     if (get16(block.at + 12, bigEndian) != 1)
-        fail(QStringLiteral("версия pcapng %1 не поддерживается")
+        fail(QCoreApplication::translate("PcapngReader", "версия pcapng %1 не поддерживается")
                  .arg(get16(block.at + 12, bigEndian)));
 }
 
@@ -347,7 +351,8 @@ bool PcapngReader::ensure(int count)
         }
         const qint64 got = device()->read(data.get() + size, qint64(ChunkSize + MaxParsed - size));
         if (got < 0)
-            fail(QStringLiteral("ошибка чтения: %1").arg(device()->errorString()));
+            fail(QCoreApplication::translate("PcapngReader", "ошибка чтения: %1")
+                     .arg(device()->errorString()));
         if (got <= 0)
             ended = true;
         else
@@ -372,18 +377,21 @@ bool PcapngReader::skip(quint64 count)
 void PcapngReader::noCanFrames()
 {
     if (frames == 0 && kind == Kind::Pcapng && !canInterface && skipped() > 0)
-        fail(QStringLiteral("в записи pcapng нет интерфейсов CAN (SocketCAN)"));
+        fail(QCoreApplication::translate("PcapngReader",
+                                         "в записи pcapng нет интерфейсов CAN (SocketCAN)"));
 }
 
 void PcapngReader::truncated()
 {
     countSkipped();
-    fail(kind == Kind::Pcap ? QStringLiteral("запись pcap обрезана")
-                            : QStringLiteral("запись pcapng обрезана"));
+    fail(kind == Kind::Pcap
+             ? QCoreApplication::translate("PcapngReader", "запись pcap обрезана")
+             : QCoreApplication::translate("PcapngReader", "запись pcapng обрезана"));
 }
 
 void PcapngReader::corrupt()
 {
-    fail(kind == Kind::Pcap ? QStringLiteral("запись pcap повреждена")
-                            : QStringLiteral("запись pcapng повреждена"));
+    fail(kind == Kind::Pcap
+             ? QCoreApplication::translate("PcapngReader", "запись pcap повреждена")
+             : QCoreApplication::translate("PcapngReader", "запись pcapng повреждена"));
 }

@@ -5,6 +5,7 @@
 #include "formats/textscan.h"
 #include "link/timedpacket.h"
 
+#include <QCoreApplication>
 #include <cstring>
 
 namespace {
@@ -109,7 +110,7 @@ bool parsePacket(const Field (&f)[FieldCount], CanPacket &packet)
 } // namespace
 
 TableReader::TableReader(QIODevice *device)
-    : TextCaptureReader(device, QStringLiteral("таблицу Quorvex"))
+    : TextCaptureReader(device, QCoreApplication::translate("TableReader", "таблицу Quorvex"))
 {
 }
 

@@ -2,6 +2,7 @@
 
 #include "link/timedpacket.h"
 
+#include <QCoreApplication>
 #include <cstring>
 
 TextCaptureReader::TextCaptureReader(QIODevice *device, const QString &formatTitle)
@@ -16,7 +17,8 @@ bool TextCaptureReader::next(TimedPacket &frame)
         const char *end = nullptr;
         const LineSource::Status status = lines.next(begin, end);
         if (status == LineSource::Status::Error)
-            fail(QStringLiteral("ошибка чтения: %1").arg(lines.errorString()));
+            fail(QCoreApplication::translate("TextCaptureReader", "ошибка чтения: %1")
+                     .arg(lines.errorString()));
         if (status != LineSource::Status::Line)
             break;
         setConsumed(lines.consumed());
@@ -55,5 +57,5 @@ bool TextCaptureReader::take(Line kind)
 
 void TextCaptureReader::notThisFormat()
 {
-    fail(QStringLiteral("файл не похож на %1").arg(title));
+    fail(QCoreApplication::translate("TextCaptureReader", "файл не похож на %1").arg(title));
 }

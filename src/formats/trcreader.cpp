@@ -6,6 +6,7 @@
 #include "formats/textscan.h"
 #include "link/timedpacket.h"
 
+#include <QCoreApplication>
 #include <cstring>
 
 namespace {
@@ -67,7 +68,8 @@ bool parseDays(const char *begin, const char *end, qint64 &wallUsec)
 } // namespace
 
 TrcReader::TrcReader(QIODevice *device)
-    : TextCaptureReader(device, QStringLiteral("трассу PEAK")), columns(defaultColumns(1, 0))
+    : TextCaptureReader(device, QCoreApplication::translate("TrcReader", "трассу PEAK")),
+      columns(defaultColumns(1, 0))
 {
 }
 

@@ -8,7 +8,7 @@
 CanConfig::CanConfig(QWidget *parent) : QDialog(parent), ui(new Ui::CanConfig)
 {
     ui->setupUi(this);
-    setWindowTitle(QStringLiteral("Конфигурация модуля Tarvix_vxx"));
+    setWindowTitle(tr("Конфигурация модуля Tarvix_vxx"));
     ModuleCommand::fillCommands(ui->listWidget);
     fillCanSpeeds(ui->cbCanSpeed);
 }
@@ -35,8 +35,8 @@ void CanConfig::on_btSendPacket_clicked()
 {
     const QListWidgetItem *item = ui->listWidget->currentItem();
     if (!item) {
-        QMessageBox::warning(this, QStringLiteral("Отправка пакета"),
-                             QStringLiteral("Не выбрана фукция!"), QMessageBox::Ok);
+        QMessageBox::warning(this, tr("Отправка пакета"), tr("Не выбрана фукция!"),
+                             QMessageBox::Ok);
         return;
     }
     const int command = item->data(Qt::UserRole).toInt();

@@ -26,7 +26,7 @@ FilterMask::FilterMask(int idWidth, QWidget *parent)
     : QDialog(parent), ui(new Ui::FilterMask), idWidth(idWidth)
 {
     ui->setupUi(this);
-    setWindowTitle(QStringLiteral("Установка битовой маски"));
+    setWindowTitle(tr("Установка битовой маски"));
     buildGrid();
     ui->hLay->addStretch();
     maskSpin = addSpin(QStringLiteral("maskSpin"), QStringLiteral("MASK: "));

@@ -3,6 +3,7 @@
 #include "signals/dbcreader.h"
 #include "signals/dbctext.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <algorithm>
 #include <cmath>
@@ -49,8 +50,10 @@ bool DbcDatabase::load(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        errorList.append(DbcError{
-            path, 0, QStringLiteral("не удалось открыть файл: %1").arg(file.errorString())});
+        errorList.append(
+            DbcError{path, 0,
+                     QCoreApplication::translate("DbcDatabase", "не удалось открыть файл: %1")
+                         .arg(file.errorString())});
         return false;
     }
     read(file.readAll(), path);

@@ -2,6 +2,7 @@
 
 #include "signals/dbcdatabase.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 #include <cmath>
 #include <limits>
@@ -44,25 +45,37 @@ bool integral(double value, qint64 *result)
 } // namespace
 
 const DbcReader::Statement DbcReader::statementList[] = {
-    {"VERSION", Pass::Definitions, &DbcReader::readVersion, "неверная версия"},
-    {"NS_", Pass::Both, &DbcReader::skipNamespace, "неверный список NS_"},
-    {"BU_", Pass::Definitions, &DbcReader::readNodes, "неверный список узлов"},
-    {"VAL_TABLE_", Pass::Definitions, &DbcReader::readValueTable, "неверная таблица значений"},
-    {"BO_", Pass::Definitions, &DbcReader::readMessage, "неверное описание сообщения"},
-    {"SG_", Pass::Definitions, &DbcReader::readSignal, "неверное описание сигнала"},
-    {"BA_DEF_", Pass::Definitions, &DbcReader::readAttributeDef, "неверное описание атрибута"},
-    {"CM_", Pass::References, &DbcReader::readComment, "неверный комментарий"},
+    {"VERSION", Pass::Definitions, &DbcReader::readVersion,
+     QT_TRANSLATE_NOOP("DbcReader", "неверная версия")},
+    {"NS_", Pass::Both, &DbcReader::skipNamespace,
+     QT_TRANSLATE_NOOP("DbcReader", "неверный список NS_")},
+    {"BU_", Pass::Definitions, &DbcReader::readNodes,
+     QT_TRANSLATE_NOOP("DbcReader", "неверный список узлов")},
+    {"VAL_TABLE_", Pass::Definitions, &DbcReader::readValueTable,
+     QT_TRANSLATE_NOOP("DbcReader", "неверная таблица значений")},
+    {"BO_", Pass::Definitions, &DbcReader::readMessage,
+     QT_TRANSLATE_NOOP("DbcReader", "неверное описание сообщения")},
+    {"SG_", Pass::Definitions, &DbcReader::readSignal,
+     QT_TRANSLATE_NOOP("DbcReader", "неверное описание сигнала")},
+    {"BA_DEF_", Pass::Definitions, &DbcReader::readAttributeDef,
+     QT_TRANSLATE_NOOP("DbcReader", "неверное описание атрибута")},
+    {"CM_", Pass::References, &DbcReader::readComment,
+     QT_TRANSLATE_NOOP("DbcReader", "неверный комментарий")},
     {"BA_DEF_DEF_", Pass::References, &DbcReader::readAttributeDefault,
-     "неверное значение атрибута по умолчанию"},
-    {"BA_", Pass::References, &DbcReader::readAttribute, "неверное значение атрибута"},
+     QT_TRANSLATE_NOOP("DbcReader", "неверное значение атрибута по умолчанию")},
+    {"BA_", Pass::References, &DbcReader::readAttribute,
+     QT_TRANSLATE_NOOP("DbcReader", "неверное значение атрибута")},
     {"VAL_", Pass::References, &DbcReader::readValueDescriptions,
-     "неверное описание значений сигнала"},
-    {"SIG_VALTYPE_", Pass::References, &DbcReader::readValueType, "неверный тип значения сигнала"},
+     QT_TRANSLATE_NOOP("DbcReader", "неверное описание значений сигнала")},
+    {"SIG_VALTYPE_", Pass::References, &DbcReader::readValueType,
+     QT_TRANSLATE_NOOP("DbcReader", "неверный тип значения сигнала")},
     {"SG_MUL_VAL_", Pass::References, &DbcReader::readMuxValues,
-     "неверное описание мультиплексирования"},
+     QT_TRANSLATE_NOOP("DbcReader", "неверное описание мультиплексирования")},
     {"BS_", Pass::Both, nullptr, nullptr},
-    {"BO_TX_BU_", Pass::References, &DbcReader::readSenders, "неверный список отправителей"},
-    {"EV_", Pass::Definitions, &DbcReader::readEnvVar, "неверное описание переменной среды"},
+    {"BO_TX_BU_", Pass::References, &DbcReader::readSenders,
+     QT_TRANSLATE_NOOP("DbcReader", "неверный список отправителей")},
+    {"EV_", Pass::Definitions, &DbcReader::readEnvVar,
+     QT_TRANSLATE_NOOP("DbcReader", "неверное описание переменной среды")},
     {"ENVVAR_DATA_", Pass::Both, nullptr, nullptr},
     {"EV_DATA_", Pass::Both, nullptr, nullptr},
     {"SGTYPE_", Pass::Both, nullptr, nullptr},
@@ -126,7 +139,7 @@ void DbcReader::statement()
     if (!s) {
         // Unknown words are someone's extension; anything else is damage.
         if (pass == Pass::Definitions && current.type != DbcTokenizer::Type::Word)
-            error(statementLine, QStringLiteral("непонятный текст"));
+            error(statementLine, QCoreApplication::translate("DbcReader", "непонятный текст"));
         skipStatement();
         return;
     }
@@ -136,14 +149,15 @@ void DbcReader::statement()
     }
     advance();
     if (!(this->*s->handler)()) {
-        error(statementLine, QString::fromUtf8(s->error));
+        error(statementLine, QCoreApplication::translate("DbcReader", s->error));
         skipStatement();
     }
 }
 
 void DbcReader::error(int line, const QString &text)
 {
-    const QString where = line > 0 ? QStringLiteral("строка %1: ").arg(line) : QString();
+    const QString where =
+        line > 0 ? QCoreApplication::translate("DbcReader", "строка %1: ").arg(line) : QString();
     db.errorList.append(DbcError{file, line, where + text, false});
 }
 
@@ -232,8 +246,8 @@ bool DbcReader::takeMessage(DbcMessage **message)
         return false;
     *message = splitId(raw, &id, &extended) ? db.mutableMessage(id, extended) : nullptr;
     if (!*message)
-        warning(statementLine,
-                QStringLiteral("сообщение %1 не описано").arg(idText(uint32_t(raw))));
+        warning(statementLine, QCoreApplication::translate("DbcReader", "сообщение %1 не описано")
+                                   .arg(idText(uint32_t(raw))));
     return true;
 }
 
@@ -250,7 +264,8 @@ bool DbcReader::takeSignal(DbcMessage **message, DbcSignal **signal)
     const int index = (*message)->signalIndex(name);
     if (index < 0)
         warning(statementLine,
-                QStringLiteral("в сообщении %1 нет сигнала %2").arg((*message)->name, name));
+                QCoreApplication::translate("DbcReader", "в сообщении %1 нет сигнала %2")
+                    .arg((*message)->name, name));
     else
         *signal = &(*message)->signalList[size_t(index)];
     return true;
@@ -360,7 +375,8 @@ bool DbcReader::readMessage()
     DbcMessage *stored = nullptr;
     if (!db.addMessage(std::move(message), &stored))
         warning(statementLine,
-                QStringLiteral("сообщение %1 описано повторно, берётся новое описание")
+                QCoreApplication::translate("DbcReader",
+                                            "сообщение %1 описано повторно, берётся новое описание")
                     .arg(idText(stored->id)));
     currentMessage = int(stored - db.messageList.data());
     definedHere.insert(currentMessage);
@@ -424,15 +440,17 @@ bool DbcReader::readSignal()
     }
     if (currentMessage < 0) {
         if (!ignoreSignals)
-            error(statementLine, QStringLiteral("сигнал %1 вне сообщения").arg(signal.name));
+            error(statementLine, QCoreApplication::translate("DbcReader", "сигнал %1 вне сообщения")
+                                     .arg(signal.name));
         return true;
     }
     signal.plan();
     DbcMessage &message = db.messageList[size_t(currentMessage)];
     const QString name = signal.name;
     if (!message.addSignal(std::move(signal)))
-        warning(statementLine, QStringLiteral("сигнал %1 в сообщении %2 описан повторно, берётся "
-                                              "новое описание")
+        warning(statementLine, QCoreApplication::translate(
+                                   "DbcReader", "сигнал %1 в сообщении %2 описан повторно, берётся "
+                                                "новое описание")
                                    .arg(name, message.name));
     return true;
 }
@@ -451,7 +469,8 @@ bool DbcReader::readComment()
             DbcNode *node = db.mutableNode(name);
             target = node ? &node->comment : nullptr;
             if (!node)
-                warning(statementLine, QStringLiteral("узел %1 не описан").arg(name));
+                warning(statementLine,
+                        QCoreApplication::translate("DbcReader", "узел %1 не описан").arg(name));
         } else if (object == QLatin1String("BO_") && takeMessage(&message)) {
             target = message ? &message->comment : nullptr;
         } else if (object == QLatin1String("SG_") && takeSignal(&message, &signal)) {
@@ -490,7 +509,8 @@ bool DbcReader::readAttributeObject(QHash<QString, QString> **target)
         DbcNode *node = db.mutableNode(name);
         *target = node ? &node->attributes : nullptr;
         if (!node)
-            warning(statementLine, QStringLiteral("узел %1 не описан").arg(name));
+            warning(statementLine,
+                    QCoreApplication::translate("DbcReader", "узел %1 не описан").arg(name));
         return true;
     }
     if (object == QLatin1String("BO_") && takeMessage(&message)) {
@@ -594,7 +614,8 @@ bool DbcReader::readAttributeDefault()
         return false;
     const auto def = db.attributeDefList.find(name);
     if (def == db.attributeDefList.end()) {
-        warning(statementLine, QStringLiteral("атрибут %1 не объявлен").arg(name));
+        warning(statementLine,
+                QCoreApplication::translate("DbcReader", "атрибут %1 не объявлен").arg(name));
         return true;
     }
     def->defaultValue = value;
@@ -636,8 +657,9 @@ bool DbcReader::readValueType()
         DbcSignal::ValueType::Integer, DbcSignal::ValueType::Float, DbcSignal::ValueType::Double};
     const int needed[] = {signal->length, FloatBits, DoubleBits};
     if (signal->length != needed[type])
-        error(statementLine,
-              QStringLiteral("тип значения сигнала %1 не подходит к его длине").arg(signal->name));
+        error(statementLine, QCoreApplication::translate(
+                                 "DbcReader", "тип значения сигнала %1 не подходит к его длине")
+                                 .arg(signal->name));
     else
         signal->valueType = types[type];
     return true;
@@ -665,7 +687,8 @@ bool DbcReader::readMuxValues()
     const int selector = message->signalIndex(switchName);
     if (selector < 0 || &message->signalList[size_t(selector)] == signal) {
         error(statementLine,
-              QStringLiteral("в сообщении %1 нет сигнала %2").arg(message->name, switchName));
+              QCoreApplication::translate("DbcReader", "в сообщении %1 нет сигнала %2")
+                  .arg(message->name, switchName));
         return true;
     }
     if (!signal->extendedMux || signal->switchIndex != selector)
@@ -716,7 +739,8 @@ void DbcReader::finish()
         if (!definedHere.contains(int(i)))
             continue;
         for (const QString &name : unresolved)
-            error(0, QStringLiteral("сообщение %1: у сигнала %2 нет мультиплексора")
+            error(0, QCoreApplication::translate("DbcReader",
+                                                 "сообщение %1: у сигнала %2 нет мультиплексора")
                          .arg(message.name, name));
     }
     db.applyDefaults();

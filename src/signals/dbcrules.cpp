@@ -4,6 +4,7 @@
 #include "signals/dbcdatabase.h"
 #include "signals/signallayout.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 
 namespace {
@@ -16,10 +17,11 @@ constexpr int DoubleBits = 64;
 QString identifierProblem(const QString &what, const QString &name)
 {
     if (name.isEmpty())
-        return QStringLiteral("Нет имени %1").arg(what);
+        return QCoreApplication::translate("DbcRules", "Нет имени %1").arg(what);
     if (!DbcRules::matchIdentifier(name))
-        return QStringLiteral("Имя %1 «%2» — не идентификатор C: только латинские буквы, цифры "
-                              "и «_», первой не цифра")
+        return QCoreApplication::translate(
+                   "DbcRules", "Имя %1 «%2» — не идентификатор C: только латинские буквы, цифры "
+                               "и «_», первой не цифра")
             .arg(what, name);
     return QString();
 }
@@ -27,21 +29,25 @@ QString identifierProblem(const QString &what, const QString &name)
 QString layoutProblem(const DbcMessage &message, const DbcSignal &signal)
 {
     if (signal.length < 1 || signal.length > DbcSignal::MaxLength)
-        return QStringLiteral("Длина сигнала %1 бит: нужна от 1 до 64").arg(signal.length);
+        return QCoreApplication::translate("DbcRules", "Длина сигнала %1 бит: нужна от 1 до 64")
+            .arg(signal.length);
     if (!SignalLayout::fits(signal.startBit, signal.length, signal.byteOrder, message.size))
-        return QStringLiteral("Биты сигнала выходят за сообщение длиной %1 байт").arg(message.size);
+        return QCoreApplication::translate("DbcRules",
+                                           "Биты сигнала выходят за сообщение длиной %1 байт")
+            .arg(message.size);
     const int needed = signal.valueType == DbcSignal::ValueType::Float ? FloatBits : DoubleBits;
     if (signal.valueType != DbcSignal::ValueType::Integer && signal.length != needed)
-        return QStringLiteral("Число с плавающей точкой занимает %1 бит").arg(needed);
+        return QCoreApplication::translate("DbcRules", "Число с плавающей точкой занимает %1 бит")
+            .arg(needed);
     return QString();
 }
 
 QString scalingProblem(const DbcSignal &signal)
 {
     if (signal.factor == 0)
-        return QStringLiteral("Множитель не может быть равен 0");
+        return QCoreApplication::translate("DbcRules", "Множитель не может быть равен 0");
     if (signal.minimum > signal.maximum)
-        return QStringLiteral("Минимум больше максимума");
+        return QCoreApplication::translate("DbcRules", "Минимум больше максимума");
     return QString();
 }
 
@@ -53,7 +59,8 @@ QString muxProblem(const DbcMessage &message, const DbcSignal &signal, const QSt
         if (other.isMultiplexor && other.muxValue < 0 && other.name != replacing)
             return QString();
     }
-    return QStringLiteral("В сообщении нет мультиплексора для значения %1").arg(signal.muxValue);
+    return QCoreApplication::translate("DbcRules", "В сообщении нет мультиплексора для значения %1")
+        .arg(signal.muxValue);
 }
 
 } // namespace
@@ -67,10 +74,11 @@ bool DbcRules::matchIdentifier(const QString &name)
 QString DbcRules::checkSignal(const DbcMessage &message, const DbcSignal &signal,
                               const QString &replacing)
 {
-    QString problem = identifierProblem(QStringLiteral("сигнала"), signal.name);
+    QString problem =
+        identifierProblem(QCoreApplication::translate("DbcRules", "сигнала"), signal.name);
     if (problem.isEmpty() && signal.name != replacing && message.signalIndex(signal.name) >= 0)
-        problem =
-            QStringLiteral("Сигнал «%1» уже есть в сообщении %2").arg(signal.name, message.name);
+        problem = QCoreApplication::translate("DbcRules", "Сигнал «%1» уже есть в сообщении %2")
+                      .arg(signal.name, message.name);
     if (problem.isEmpty())
         problem = layoutProblem(message, signal);
     if (problem.isEmpty())
@@ -78,7 +86,9 @@ QString DbcRules::checkSignal(const DbcMessage &message, const DbcSignal &signal
     if (problem.isEmpty() && signal.isMultiplexor && signal.muxValue < 0) {
         for (const DbcSignal &other : message.signalList) {
             if (other.isMultiplexor && other.muxValue < 0 && other.name != replacing)
-                return QStringLiteral("В сообщении уже есть мультиплексор %1").arg(other.name);
+                return QCoreApplication::translate("DbcRules",
+                                                   "В сообщении уже есть мультиплексор %1")
+                    .arg(other.name);
         }
     }
     return problem.isEmpty() ? muxProblem(message, signal, replacing) : problem;
@@ -87,28 +97,32 @@ QString DbcRules::checkSignal(const DbcMessage &message, const DbcSignal &signal
 QString DbcRules::checkMessage(const DbcDatabase &database, const DbcMessage &message,
                                int replacing)
 {
-    QString problem = identifierProblem(QStringLiteral("сообщения"), message.name);
+    QString problem =
+        identifierProblem(QCoreApplication::translate("DbcRules", "сообщения"), message.name);
     if (!problem.isEmpty())
         return problem;
     if (message.id > (message.extended ? MaxExtendedId : MaxStandardId))
-        return QStringLiteral("Идентификатор 0x%1 не помещается в %2 бит")
+        return QCoreApplication::translate("DbcRules", "Идентификатор 0x%1 не помещается в %2 бит")
             .arg(QString::number(message.id, 16).toUpper())
             .arg(message.extended ? 29 : 11);
     if (message.size < 0 || message.size > SignalLayout::MaxBytes)
-        return QStringLiteral("Длина сообщения %1 байт: нужна от 0 до 64").arg(message.size);
+        return QCoreApplication::translate("DbcRules", "Длина сообщения %1 байт: нужна от 0 до 64")
+            .arg(message.size);
     if (!message.transmitter.isEmpty() && !matchIdentifier(message.transmitter))
-        return identifierProblem(QStringLiteral("отправителя"), message.transmitter);
+        return identifierProblem(QCoreApplication::translate("DbcRules", "отправителя"),
+                                 message.transmitter);
     const int same = database.messagePosition(message.id, message.extended);
     if (same >= 0 && same != replacing)
-        return QStringLiteral("Идентификатор 0x%1 уже занят сообщением %2")
+        return QCoreApplication::translate("DbcRules", "Идентификатор 0x%1 уже занят сообщением %2")
             .arg(QString::number(message.id, 16).toUpper(), database.messages()[size_t(same)].name);
     for (size_t i = 0; i < database.messages().size(); ++i) {
         if (int(i) != replacing && database.messages()[i].name == message.name)
-            return QStringLiteral("Сообщение «%1» уже есть").arg(message.name);
+            return QCoreApplication::translate("DbcRules", "Сообщение «%1» уже есть")
+                .arg(message.name);
     }
     for (const DbcSignal &signal : message.signalList) {
         if (!SignalLayout::fits(signal.startBit, signal.length, signal.byteOrder, message.size))
-            return QStringLiteral("Сигнал %1 не помещается в %2 байт")
+            return QCoreApplication::translate("DbcRules", "Сигнал %1 не помещается в %2 байт")
                 .arg(signal.name)
                 .arg(message.size);
     }
@@ -120,8 +134,9 @@ QString DbcRules::checkRemoveSignal(const DbcMessage &message, const QString &na
     const int index = message.signalIndex(name);
     for (const DbcSignal &other : message.signalList) {
         if (index >= 0 && other.switchIndex == index)
-            return QStringLiteral("Сигнал %1 переключает сигнал %2: сначала удалите или измените "
-                                  "его")
+            return QCoreApplication::translate(
+                       "DbcRules", "Сигнал %1 переключает сигнал %2: сначала удалите или измените "
+                                   "его")
                 .arg(name, other.name);
     }
     return QString();

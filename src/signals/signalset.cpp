@@ -1,5 +1,6 @@
 #include "signals/signalset.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 QStringList SignalSet::load(const QStringList &paths)
@@ -39,7 +40,10 @@ QString SignalSet::problemOf(const QString &path) const
     const QString name = QFileInfo(path).fileName();
     if (count == 1)
         return QStringLiteral("DBC %1: %2").arg(name, first->text);
-    return QStringLiteral("DBC %1: ошибок %2, первая: %3").arg(name).arg(count).arg(first->text);
+    return QCoreApplication::translate("SignalSet", "DBC %1: ошибок %2, первая: %3")
+        .arg(name)
+        .arg(count)
+        .arg(first->text);
 }
 
 QString SignalSet::summary(const QStringList &problems) const
@@ -47,8 +51,8 @@ QString SignalSet::summary(const QStringList &problems) const
     if (!problems.isEmpty())
         return problems.first();
     if (paths.isEmpty())
-        return QStringLiteral("DBC не загружены");
-    return QStringLiteral("DBC: файлов %1, сообщений %2")
+        return QCoreApplication::translate("SignalSet", "DBC не загружены");
+    return QCoreApplication::translate("SignalSet", "DBC: файлов %1, сообщений %2")
         .arg(paths.size())
         .arg(db.messages().size());
 }

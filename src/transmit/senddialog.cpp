@@ -99,7 +99,7 @@ SendDialog::SendDialog(QWidget *parent) : QDialog(parent), ui(new Ui::SendDialog
 {
     ui->setupUi(this);
     createRows();
-    setWindowTitle(QStringLiteral("Отправка пакетов (кадров)"));
+    setWindowTitle(tr("Отправка пакетов (кадров)"));
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
 }
 
@@ -339,7 +339,7 @@ void SendDialog::on_btCancel_clicked()
 
 void SendDialog::on_btOpen_clicked()
 {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Открыть файл пакетов"),
+    const QString path = QFileDialog::getOpenFileName(this, tr("Открыть файл пакетов"),
                                                       QCoreApplication::applicationDirPath(),
                                                       QStringLiteral("*.json"));
     if (!path.isEmpty())
@@ -356,15 +356,15 @@ void SendDialog::readPackets(const QString &path)
         bytes = file.readAll();
         file.close();
     } else {
-        emit sendStatus(QStringLiteral("Ошибка чтения пакета отправки"));
+        emit sendStatus(tr("Ошибка чтения пакета отправки"));
     }
     if (bytes.isEmpty()) {
-        emit sendStatus(QStringLiteral("Чтение пакета отправки, нет данных"));
+        emit sendStatus(tr("Чтение пакета отправки, нет данных"));
         return;
     }
     packets = TransmitList::parse(bytes);
     packetsToRows();
-    emit sendStatus(QStringLiteral("Чтение пакетов, всего: %1").arg(packets.size()));
+    emit sendStatus(tr("Чтение пакетов, всего: %1").arg(packets.size()));
 }
 
 // Written beside the target and renamed over it, so a failed write leaves the old file whole.
@@ -373,13 +373,13 @@ void SendDialog::readPackets(const QString &path)
 void SendDialog::writePackets(const QString &path)
 {
     if (packets.isEmpty()) {
-        emit sendStatus(QStringLiteral("Запись пакета отправки, нет данных"));
+        emit sendStatus(tr("Запись пакета отправки, нет данных"));
         return;
     }
     const QByteArray text = TransmitList::toJson(packets);
     QSaveFile file(path);
     const bool written = file.open(QIODevice::WriteOnly) && file.write(text) == text.size() &&
                          file.flush() && file.commit();
-    emit sendStatus(written ? QStringLiteral("Запись пакета отправки, ОК")
-                            : QStringLiteral("Ошибка записи пакета отправки"));
+    emit sendStatus(written ? tr("Запись пакета отправки, ОК")
+                            : tr("Ошибка записи пакета отправки"));
 }

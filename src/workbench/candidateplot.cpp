@@ -9,7 +9,7 @@ CandidatePlot::CandidatePlot(QWidget *parent) : QCustomPlot(parent)
 {
     addGraph();
     graph(0)->setLineStyle(QCPGraph::lsStepLeft);
-    xAxis->setLabel(QStringLiteral("с"));
+    xAxis->setLabel(tr("Время, с"));
     setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
     axisRect()->setRangeZoom(Qt::Horizontal);
     axisRect()->setRangeDrag(Qt::Horizontal);

@@ -19,16 +19,14 @@ CompareDialog::CompareDialog(const CanDataModel *log, QWidget *parent)
 {
     ui->setupUi(this);
     for (QComboBox *box : {ui->cbSourceA, ui->cbSourceB}) {
-        box->addItem(QStringLiteral("Журнал"), int(Log));
-        box->addItem(QStringLiteral("Файл"), int(File));
+        box->addItem(tr("Журнал"), int(Log));
+        box->addItem(tr("Файл"), int(File));
     }
     ui->cbSourceB->setCurrentIndex(1);
     ui->twCompare->setColumnCount(8);
     ui->twCompare->setHorizontalHeaderLabels(
-        {QStringLiteral("ID"), QStringLiteral("Наличие"), QStringLiteral("Кадр/с A"),
-         QStringLiteral("Кадр/с B"), QStringLiteral("Новые биты в B"),
-         QStringLiteral("Новые биты в A"), QStringLiteral("Значения только в B"),
-         QStringLiteral("Кадров A / B")});
+        {QStringLiteral("ID"), tr("Наличие"), tr("Кадр/с A"), tr("Кадр/с B"), tr("Новые биты в B"),
+         tr("Новые биты в A"), tr("Значения только в B"), tr("Кадров A / B")});
     ui->twCompare->horizontalHeader()->setStretchLastSection(true);
     ui->progressBar->hide();
     ui->btExportCsv->setEnabled(false);
@@ -63,7 +61,7 @@ bool CompareDialog::load(const Side &side, const RowSnapshot &rows, FrameIndex *
     FrameIndex all;
     if (side.source == File ? !all.addFile(side.file, error) : !all.addRows(rows, 0, rows.size())) {
         if (error->isEmpty())
-            *error = QStringLiteral("Не удалось прочитать журнал");
+            *error = tr("Не удалось прочитать журнал");
         return false;
     }
     // Only the chosen span, as if it were a capture of its own.
@@ -136,7 +134,7 @@ void CompareDialog::showRows()
             ui->twCompare->setItem(row, column, new QTableWidgetItem(cells[column]));
     }
     ui->btExportCsv->setEnabled(!compared.empty());
-    ui->lbSummary->setText(QStringLiteral("Идентификаторов: %1").arg(compared.size()));
+    ui->lbSummary->setText(tr("Идентификаторов: %1").arg(compared.size()));
 }
 
 bool CompareDialog::exportCsv(const QString &path, QString *error) const
@@ -153,16 +151,16 @@ bool CompareDialog::exportCsv(const QString &path, QString *error) const
 
 void CompareDialog::on_btExportCsv_clicked()
 {
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить сравнение"),
-                                                      QString(), QStringLiteral("CSV (*.csv)"));
+    const QString path = QFileDialog::getSaveFileName(this, tr("Сохранить сравнение"), QString(),
+                                                      QStringLiteral("CSV (*.csv)"));
     QString error;
     if (!path.isEmpty() && !exportCsv(path, &error))
-        ui->lbSummary->setText(QStringLiteral("Не удалось сохранить: %1").arg(error));
+        ui->lbSummary->setText(tr("Не удалось сохранить: %1").arg(error));
 }
 
 void CompareDialog::on_btBrowseA_clicked()
 {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Захват A"), QString(),
+    const QString path = QFileDialog::getOpenFileName(this, tr("Захват A"), QString(),
                                                       CaptureFormats::dialogFilters());
     if (!path.isEmpty()) {
         ui->leFileA->setText(path);
@@ -172,7 +170,7 @@ void CompareDialog::on_btBrowseA_clicked()
 
 void CompareDialog::on_btBrowseB_clicked()
 {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Захват B"), QString(),
+    const QString path = QFileDialog::getOpenFileName(this, tr("Захват B"), QString(),
                                                       CaptureFormats::dialogFilters());
     if (!path.isEmpty()) {
         ui->leFileB->setText(path);

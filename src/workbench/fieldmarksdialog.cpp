@@ -17,9 +17,8 @@ FieldMarksDialog::FieldMarksDialog(const CanDataModel *log, QWidget *parent)
 {
     ui->setupUi(this);
     ui->twMarks->setColumnCount(6);
-    ui->twMarks->setHorizontalHeaderLabels(
-        {QStringLiteral("ID"), QStringLiteral("Начальный бит"), QStringLiteral("Длина"),
-         QStringLiteral("Порядок байтов"), QStringLiteral("Вид"), QStringLiteral("Подробно")});
+    ui->twMarks->setHorizontalHeaderLabels({QStringLiteral("ID"), tr("Начальный бит"), tr("Длина"),
+                                            tr("Порядок байтов"), tr("Вид"), tr("Подробно")});
     ui->twMarks->horizontalHeader()->setStretchLastSection(true);
     ui->progressBar->hide();
     ui->btCreateSignal->setEnabled(false);
@@ -83,7 +82,7 @@ void FieldMarksDialog::showMarks()
         for (int column = 0; column < cells.size(); ++column)
             ui->twMarks->setItem(row, column, new QTableWidgetItem(cells[column]));
     }
-    ui->lbSummary->setText(QStringLiteral("Полей: %1").arg(found.size()));
+    ui->lbSummary->setText(tr("Полей: %1").arg(found.size()));
 }
 
 const FieldMark *FieldMarksDialog::selected() const

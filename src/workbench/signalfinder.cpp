@@ -56,9 +56,9 @@ void SignalFinder::fillConditions()
         if (kind == C::Equal || kind == C::ChangedBy)
             text = text.left(text.lastIndexOf(QLatin1Char(' '))) + QStringLiteral(" N");
         else if (kind == C::Between)
-            text = QStringLiteral("между A и B");
+            text = tr("между A и B");
         else if (kind == C::ChangedAtMost)
-            text = QStringLiteral("менялось не больше K раз");
+            text = tr("менялось не больше K раз");
         ui->cbCondition->addItem(text, int(kind));
     }
     on_cbCondition_currentIndexChanged(0);
@@ -243,9 +243,8 @@ void SignalFinder::setBusy(bool busy)
 
 void SignalFinder::showState()
 {
-    ui->lbRemaining->setText(
-        search ? QStringLiteral("Осталось кандидатов: %1").arg(search->remaining())
-               : QStringLiteral("Осталось кандидатов: все"));
+    ui->lbRemaining->setText(search ? tr("Осталось кандидатов: %1").arg(search->remaining())
+                                    : tr("Осталось кандидатов: все"));
     QStringList steps;
     if (search) {
         for (const SearchCondition &c : search->conditions())
@@ -259,22 +258,21 @@ void SignalFinder::showResults()
 {
     results = search ? search->results(ShownResults, known) : std::vector<SignalSearch::Result>();
     const QVector<qint64> moments = search ? search->moments() : QVector<qint64>();
-    QStringList headers = {QStringLiteral("ID"), QStringLiteral("Начальный бит"),
-                           QStringLiteral("Длина"), QStringLiteral("Порядок байтов"),
-                           QStringLiteral("Знак")};
+    QStringList headers = {QStringLiteral("ID"), tr("Начальный бит"), tr("Длина"),
+                           tr("Порядок байтов"), tr("Знак")};
     for (qint64 t : moments)
-        headers.append(QStringLiteral("%1 с").arg(double(t - origin) / 1e6, 0, 'f', 3));
+        headers.append(tr("%1 с").arg(double(t - origin) / 1e6, 0, 'f', 3));
     ui->twResults->clear();
     ui->twResults->setColumnCount(headers.size());
     ui->twResults->setHorizontalHeaderLabels(headers);
     ui->twResults->setRowCount(int(results.size()));
     for (int row = 0; row < int(results.size()); ++row) {
         const SignalSearch::Result &r = results[size_t(row)];
-        QStringList cells = {
-            idText(r.id, r.extended), QString::number(r.candidate.startBit()),
-            QString::number(r.candidate.length),
-            r.candidate.motorola() ? QStringLiteral("Motorola") : QStringLiteral("Intel"),
-            r.candidate.isSigned() ? QStringLiteral("со знаком") : QStringLiteral("без знака")};
+        QStringList cells = {idText(r.id, r.extended), QString::number(r.candidate.startBit()),
+                             QString::number(r.candidate.length),
+                             r.candidate.motorola() ? QStringLiteral("Motorola")
+                                                    : QStringLiteral("Intel"),
+                             r.candidate.isSigned() ? tr("со знаком") : tr("без знака")};
         for (double v : r.values)
             cells.append(number(v));
         for (int column = 0; column < cells.size(); ++column)

@@ -1,5 +1,7 @@
 // quorvex-convert: converts a CAN capture between candump, ASC, TRC, BLF, pcapng and the table.
 
+#include "app/appinfo.h"
+#include "capture/languagechoice.h"
 #include "dbcmerge.h"
 #include "decodedoutput.h"
 #include "formats/candumpwriter.h"
@@ -17,6 +19,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QSettings>
 #include <cstdio>
 #include <optional>
 
@@ -285,6 +288,9 @@ int convert(const Options &options)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    // The readers' and writers' messages follow the language chosen for the window.
+    LanguageChoice::installTexts(LanguageChoice::stored(
+        QSettings(QLatin1String(AppInfo::Organisation), QLatin1String(AppInfo::Application))));
     Options options;
     if (const auto stop = parseOptions(app.arguments(), options))
         return *stop;

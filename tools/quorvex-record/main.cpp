@@ -4,6 +4,7 @@
 #include "app/appinfo.h"
 #include "app/appsettings.h"
 #include "capture/capturesession.h"
+#include "capture/languagechoice.h"
 #include "recordoptions.h"
 #include "recordstatus.h"
 #include "signalwatch.h"
@@ -38,6 +39,8 @@ AppSettings storedSettings()
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    LanguageChoice::installTexts(LanguageChoice::stored(
+        QSettings(QLatin1String(AppInfo::Organisation), QLatin1String(AppInfo::Application))));
     qSetMessagePattern(QStringLiteral("quorvex-record: %{message}"));
     QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
     RecordOptions options;

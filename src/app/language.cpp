@@ -1,0 +1,16 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/language.h"
+
+#include "app/appinfo.h"
+#include "capture/languagechoice.h"
+
+#include <QSettings>
+
+void installLanguage()
+{
+    const QSettings store(QLatin1String(AppInfo::Organisation),
+                          QLatin1String(AppInfo::Application));
+    const QString choice = LanguageChoice::stored(store);
+    LanguageChoice::installQtTexts(choice);
+    LanguageChoice::installTexts(choice);
+}
