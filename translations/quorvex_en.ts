@@ -132,6 +132,62 @@
         <source>Кандидат</source>
         <translation>Candidate</translation>
     </message>
+    <message>
+        <source>Сообщение...</source>
+        <translation>Message...</translation>
+    </message>
+    <message>
+        <source>Изменить или удалить сообщение этого идентификатора</source>
+        <translation>Change or delete the message of this identifier</translation>
+    </message>
+    <message>
+        <source>Найти сигнал...</source>
+        <translation>Find signal...</translation>
+    </message>
+    <message>
+        <source>Искать сигнал по поведению его значения в кадрах этого идентификатора</source>
+        <translation>Search for a signal by how its value behaves in the frames of this identifier</translation>
+    </message>
+    <message>
+        <source>Охват:</source>
+        <translation>Span:</translation>
+    </message>
+    <message>
+        <source>По каким кадрам считать переключения битов</source>
+        <translation>Which frames the bit flips are counted over</translation>
+    </message>
+    <message>
+        <source>Весь журнал</source>
+        <translation>Whole log</translation>
+    </message>
+    <message>
+        <source>Последние секунды</source>
+        <translation>Last seconds</translation>
+    </message>
+    <message>
+        <source>Выбранные строки</source>
+        <translation>Selected rows</translation>
+    </message>
+    <message>
+        <source>Сколько последних секунд журнала считать</source>
+        <translation>How many of the log&apos;s last seconds to count</translation>
+    </message>
+    <message>
+        <source> с</source>
+        <translation> s</translation>
+    </message>
+    <message>
+        <source>Подсчёт: %p%</source>
+        <translation>Counting: %p%</translation>
+    </message>
+    <message>
+        <source>Выделите строки в журнале</source>
+        <translation>Select rows in the log</translation>
+    </message>
+    <message>
+        <source>Строк: %1</source>
+        <translation>Rows: %1</translation>
+    </message>
 </context>
 <context>
     <name>BlfReader</name>
@@ -208,6 +264,13 @@
     <message>
         <source>Не выбрана фукция!</source>
         <translation>No function selected!</translation>
+    </message>
+</context>
+<context>
+    <name>CandidatePlot</name>
+    <message>
+        <source>Время, с</source>
+        <translation>Time, s</translation>
     </message>
 </context>
 <context>
@@ -539,6 +602,14 @@
     <message>
         <source>В базе DBC есть несохранённые изменения. Сохранить их?</source>
         <translation>The DBC database has unsaved changes. Save them?</translation>
+    </message>
+    <message>
+        <source>Удалить сообщение %1</source>
+        <translation>Delete message %1</translation>
+    </message>
+    <message>
+        <source>Изменить сообщение %1</source>
+        <translation>Change message %1</translation>
     </message>
 </context>
 <context>
@@ -1460,6 +1531,49 @@
     </message>
 </context>
 <context>
+    <name>MessageDialog</name>
+    <message>
+        <source>Сообщение</source>
+        <translation>Message</translation>
+    </message>
+    <message>
+        <source>Идентификатор</source>
+        <translation>Identifier</translation>
+    </message>
+    <message>
+        <source>Имя сообщения</source>
+        <translation>Message name</translation>
+    </message>
+    <message>
+        <source>Длина, байт</source>
+        <translation>Length, bytes</translation>
+    </message>
+    <message>
+        <source>Отправитель</source>
+        <translation>Transmitter</translation>
+    </message>
+    <message>
+        <source>Комментарий</source>
+        <translation>Comment</translation>
+    </message>
+    <message>
+        <source>color: #c00000;</source>
+        <translation>color: #c00000;</translation>
+    </message>
+    <message>
+        <source>Удалить сообщение</source>
+        <translation>Delete message</translation>
+    </message>
+    <message>
+        <source>Удаляет сообщение со всеми его сигналами; Ctrl+Z вернёт его</source>
+        <translation>Deletes the message with all its signals; Ctrl+Z brings it back</translation>
+    </message>
+    <message>
+        <source> (29 бит)</source>
+        <translation> (29 bits)</translation>
+    </message>
+</context>
+<context>
     <name>ModuleCommand</name>
     <message>
         <source>[0x01] Имя модуля</source>
@@ -2099,6 +2213,10 @@
     <message>
         <source>Только новые</source>
         <translation>New only</translation>
+    </message>
+    <message>
+        <source>Найти сигнал...</source>
+        <translation>Find signal...</translation>
     </message>
 </context>
 <context>
