@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cost per frame of the reverse-engineering figures: frame bit length, bus load, per-identifier
 // figures at 10 and 10,000 identifiers (1,000,000 frames, the caller's hash lookup included), and
 // frame search over 10,000,000 frames in memory, and over 10,000,000 rows of a row store (paged out

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole capture path under load: tarvix-sim on a pseudo-terminal feeding the real main window
 // (shown offscreen, log tab visible, filters on "Все", TX display on) through QSerialPort,
 // CanTester, the filters, the log, the statistics and the view refresh. Prints one figure a line.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Capture file speed at a million frames: our readers and writers side by side with can-utils'
 // log2asc / asc2log and python-can's readers on the same files. Prints one figure a line.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Frames from the virtual module through a pseudo-terminal into CanTester and CanDataModel, as
 // fast as the line takes them. Prints one figure a line.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Resident memory per logged row and export speed of the capture log at a million rows, fed the
 // way the main window feeds it on a busy bus: deferred insertion, published every 1000 rows.
 #include "log/candatamodel.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening captures in the real window, side by side with the field's tools on the same files, and
 // replay timing. Prints one figure a line.
 //

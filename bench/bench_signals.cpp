@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of decoding one signal from a frame, by kind, and of loading a large DBC file. The
 // decode loop adds every value into a sum the program prints, so nothing is optimised away.
 // Then the plot of one signal over a 10,000,000-frame log: reading it in, the first drawing and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of counting a frame in the statistics with few and with many identifiers, fed the way the
 // main window feeds it on a busy bus: every frame counted, the table refreshed every 1000 frames
 // (a 40 ms cadence at 25,000 frames/s). Counting should cost the same however many identifiers

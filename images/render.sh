@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Re-render every PNG from its hand-written SVG source. Safe to run repeatedly.
 set -euo pipefail
 cd "$(dirname "$0")"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Quorvex, starts the virtual module on a pseudo-terminal and opens the window configured for
 # it, with settings kept in the build tree (never the user's own). Press the connect button to watch
 # traffic. Extra arguments go to tarvix-sim (for example: --replay capture.log).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what building, testing and the demo need, when it is missing (Debian 12).
 set -euo pipefail
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets with clang and runs them on a copy of the seed corpus.
 # Usage: scripts/fuzz.sh [target|all] [runs]
 # Default runs: 10,000,000 for fuzz_recordcutter, 100,000 for the others. Crash inputs are kept

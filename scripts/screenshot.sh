@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Takes a screenshot of Quorvex capturing from the virtual module, on a virtual screen.
 # Usage: scripts/screenshot.sh [out.png] [tab: 0 log, 1 commands, 2 statistics] [tarvix-sim options]
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds from scratch and runs every test: once as shipped (warnings are errors), then makes
 # the Debian package of that build and checks it, then once more with AddressSanitizer and
 # UndefinedBehaviorSanitizer, where any report fails the run.

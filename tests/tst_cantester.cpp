@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/cantester.h"
 #include "link/linerecord.h"
 #include "support/ptypair.h"

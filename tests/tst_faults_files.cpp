@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "log/candatamodel.h"
 #include "support/filesizelimit.h"
 #include "support/testfiles.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/linerecord.h"
 #include "module/filtermask.h"
 #include "support/ptypair.h"

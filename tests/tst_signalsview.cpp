@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The signals in the window: DBC files from the settings, the "Сигналы" page, the log's
 // tooltip, the plot and the export from the page.
 #include "app/appsettings.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reverse-engineering view in the window: per-identifier show/hide, its context menu, the
 // find bar and the bus load field.
 #include "analysis/framebits.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/framefilter.h"
 #include "analysis/framestatistics.h"
 #include "app/statisticsmodel.h"

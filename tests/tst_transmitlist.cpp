@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/testfiles.h"
 #include "transmit/senddialog.h"
 #include "transmit/transmitlist.h"

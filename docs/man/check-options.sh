@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when an option that PROGRAM's --help names is missing from its man page, or when
 # --help or --version does not work without a display (over ssh, in a package build).
 # Usage: check-options.sh PROGRAM PAGE

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/commandline.h"
 #include "app/language.h"
 #include "app/mainwindow.h"

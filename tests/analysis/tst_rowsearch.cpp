@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/framequery.h"
 #include "analysis/rowsearch.h"
 #include "capture/rowblock.h"

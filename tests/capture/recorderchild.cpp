@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Records generated frames at the two-line limit through CaptureRecorder into the directory given
 // as its argument, and prints every ~100 ms how many it has recorded, until it is killed. Frame n
 // carries n in its first four data bytes, so a reader can tell that none is missing or out of

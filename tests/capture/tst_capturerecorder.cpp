@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The live recording as other programs read it (python-can, can-utils, tshark), and as it is
 // left by a clock stepping back, rotation, a full disk, an unwritable directory and kill -9.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's capture path: the recording of each connection, a save while frames keep coming,
 // and a line full of reply markers.
 

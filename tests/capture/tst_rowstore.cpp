@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "capture/rowblock.h"
 #include "capture/rowsnapshot.h"
 #include "capture/rowstore.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Captures exchanged with the field's tools, every frame compared: python-can's writers and
 // readers, can-utils' log2asc / asc2log, tshark.
 #include "formats/candumpwriter.h"

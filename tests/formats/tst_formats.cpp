@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Our readers and writers on their own: round trips, what each format keeps, the rules of each
 // reader, skipped records, damaged input and the table's exact bytes.
 #include "formats/blflayout.h"

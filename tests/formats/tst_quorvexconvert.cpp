@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The converter as a user runs it: formats from suffixes or options, standard streams, exit
 // status, counts, and no half-written output.
 #include "formattestkit.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Signal values from frames, each worked out bit by bit from a DBC text written here.
 #include "signals/dbcdatabase.h"
 

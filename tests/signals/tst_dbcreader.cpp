@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the DBC reader takes from a file: every statement kind, odd order, encodings, broken
 // statements with their line numbers, several files into one database.
 #include "signals/dbcdatabase.h"

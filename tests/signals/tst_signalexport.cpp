@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The signal set's status texts, the decoded CSV and the converter's --decoded output.
 #include "link/timedpacket.h"
 #include "signals/decodedcsvwriter.h"

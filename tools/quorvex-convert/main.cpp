@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // quorvex-convert: converts a CAN capture between candump, ASC, TRC, BLF, pcapng and the table.
 
 #include "app/appinfo.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tarvix-sim: a virtual Tarvix USB-CAN module on a pseudo-terminal, for trying and testing the
 // program without the hardware.
 
