@@ -482,6 +482,18 @@
         <source>Захват B</source>
         <translation>Capture B</translation>
     </message>
+    <message>
+        <source>Из выделения</source>
+        <translation>From selection</translation>
+    </message>
+    <message>
+        <source>Время первой и последней выделенной строки журнала</source>
+        <translation>The times of the first and last selected log rows</translation>
+    </message>
+    <message>
+        <source>Выделите строки в журнале</source>
+        <translation>Select rows in the log</translation>
+    </message>
 </context>
 <context>
     <name>ConfigDialog</name>

@@ -237,6 +237,13 @@ void MainWindow::setupSignals()
                 bitPanel->showCandidate(id, extended, start, length, motorola);
                 ui->tabWidget->setCurrentWidget(bitPanel);
             });
+    tools->setSelectionSource([this]() -> std::optional<std::pair<qint64, qint64>> {
+        const QVector<qint64> rows = pager->selectedRows();
+        if (rows.isEmpty())
+            return std::nullopt;
+        return std::make_pair(model->frameAt(int(rows.first())).time,
+                              model->frameAt(int(rows.last())).time);
+    });
     connect(statisticsView, &StatisticsView::findSignalRequested, tools, &SignalTools::findIn);
     connect(bitPanel, &BitPanel::findSignalRequested, tools, &SignalTools::findIn);
     connect(tools, &SignalTools::createSignalRequested, dbcEditor, &DbcEditor::createFoundSignal);

@@ -182,3 +182,35 @@ void CompareDialog::on_btClose_clicked()
 {
     close();
 }
+
+void CompareDialog::setSelectionSource(SelectionSource source)
+{
+    selection = std::move(source);
+    ui->btSelectionA->setEnabled(bool(selection));
+    ui->btSelectionB->setEnabled(bool(selection));
+}
+
+void CompareDialog::on_btSelectionA_clicked()
+{
+    takeSelection(false);
+}
+
+void CompareDialog::on_btSelectionB_clicked()
+{
+    takeSelection(true);
+}
+
+// Seconds from the log's first row, widened to whole milliseconds so both end rows are inside.
+void CompareDialog::takeSelection(bool b)
+{
+    const auto span = selection ? selection() : std::nullopt;
+    if (!span || log->rowCount() == 0) {
+        ui->lbSummary->setText(tr("Выделите строки в журнале"));
+        return;
+    }
+    const qint64 origin = log->frameAt(0).time;
+    (b ? ui->cbSourceB : ui->cbSourceA)->setCurrentIndex(0);
+    (b ? ui->sbFromB : ui->sbFromA)->setValue(std::floor((span->first - origin) / 1e3) / 1e3);
+    (b ? ui->sbToB : ui->sbToA)
+        ->setValue(std::max(0.001, std::ceil((span->second - origin) / 1e3) / 1e3));
+}

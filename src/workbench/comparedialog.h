@@ -4,6 +4,9 @@
 #include "analysis/capturecomparison.h"
 
 #include <QDialog>
+#include <functional>
+#include <optional>
+#include <utility>
 #include <vector>
 
 class BackgroundJob;
@@ -26,6 +29,11 @@ public:
     explicit CompareDialog(const CanDataModel *log, QWidget *parent = nullptr);
     ~CompareDialog() override;
 
+    // The times (µs) of the first and last log rows the user selected; none without a selection.
+    using SelectionSource = std::function<std::optional<std::pair<qint64, qint64>>()>;
+    // Enables "Из выделения", which makes a side that span of the log.
+    void setSelectionSource(SelectionSource source);
+
     const std::vector<CaptureComparison::Row> &rows() const { return compared; }
     // Writes the table as CSV; false with the reason in `error`.
     bool exportCsv(const QString &path, QString *error) const;
@@ -41,6 +49,8 @@ private slots:
     void on_btBrowseA_clicked();
     void on_btBrowseB_clicked();
     void on_btClose_clicked();
+    void on_btSelectionA_clicked();
+    void on_btSelectionB_clicked();
 
 private:
     struct Side
@@ -54,9 +64,11 @@ private:
     static bool load(const Side &side, const class RowSnapshot &rows, FrameIndex *index,
                      QString *error);
     void showRows();
+    void takeSelection(bool b);
 
     Ui::CompareDialog *ui;
     const CanDataModel *log;
     BackgroundJob *job;
     std::vector<CaptureComparison::Row> compared;
+    SelectionSource selection;
 };

@@ -26,6 +26,13 @@ void SignalTools::setMomentSource(std::function<std::optional<qint64>()> source)
         finder->setMomentSource(moments);
 }
 
+void SignalTools::setSelectionSource(CompareDialog::SelectionSource source)
+{
+    selection = std::move(source);
+    if (compare)
+        compare->setSelectionSource(selection);
+}
+
 template<typename W> static W *raise(W *w)
 {
     w->show();
@@ -73,6 +80,7 @@ CompareDialog *SignalTools::showCompare()
 {
     if (!compare) {
         compare = new CompareDialog(log, window);
+        compare->setSelectionSource(selection);
         connect(compare, &CompareDialog::identifierSelected, this,
                 &SignalTools::identifierSelected);
     }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "analysis/signalsearch.h"
+#include "workbench/comparedialog.h"
 
 #include <QObject>
 #include <QPointer>
@@ -9,7 +10,6 @@
 #include <optional>
 
 class CanDataModel;
-class CompareDialog;
 class FieldMarksDialog;
 class QAction;
 class QWidget;
@@ -29,6 +29,8 @@ public:
 
     // Where "Из журнала" takes a moment from.
     void setMomentSource(std::function<std::optional<qint64>()> source);
+    // Where "Из выделения" of the comparison takes a span of the log from.
+    void setSelectionSource(CompareDialog::SelectionSource source);
 
     SignalFinder *showFinder();
     // The finder, searching one identifier from its next start.
@@ -51,6 +53,7 @@ private:
     const CanDataModel *log;
     const SignalSet *known;
     std::function<std::optional<qint64>()> moments;
+    CompareDialog::SelectionSource selection;
     QPointer<SignalFinder> finder;
     QPointer<FieldMarksDialog> marks;
     QPointer<CompareDialog> compare;

@@ -203,6 +203,31 @@ private slots:
         QVERIFY(!dialog.exportCsv(dir.filePath(QStringLiteral("missing/x.csv")), &error));
     }
 
+    // "Из выделения" makes a side the log's span from the first to the last selected row, both
+    // rows inside it; without a selection it says what to do and changes nothing.
+    void compareTakesASpanFromTheSelection()
+    {
+        CompareDialog dialog(log.get());
+        auto *fromB = child<QDoubleSpinBox>(&dialog, "sbFromB");
+        auto *toB = child<QDoubleSpinBox>(&dialog, "sbToB");
+        auto *pick = child<QPushButton>(&dialog, "btSelectionB");
+        QVERIFY(!pick->isEnabled());
+        std::optional<std::pair<qint64, qint64>> span;
+        dialog.setSelectionSource([&span] { return span; });
+        QVERIFY(pick->isEnabled());
+        QTest::mouseClick(pick, Qt::LeftButton);
+        QCOMPARE(toB->value(), 0.0);
+        QVERIFY(!child<QLabel>(&dialog, "lbSummary")->text().isEmpty());
+
+        const qint64 origin = log->frameAt(0).time;
+        span = std::make_pair(origin + 1234567, origin + 2000001);
+        QTest::mouseClick(pick, Qt::LeftButton);
+        QCOMPARE(child<QComboBox>(&dialog, "cbSourceB")->currentData().toInt(),
+                 int(CompareDialog::Log));
+        QCOMPARE(fromB->value(), 1.234);
+        QCOMPARE(toB->value(), 2.001);
+    }
+
     void menuOpensTheFinder()
     {
         WindowHarness::writeSettings(dir.filePath(QStringLiteral("absent")), dir.path());
