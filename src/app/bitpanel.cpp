@@ -87,6 +87,12 @@ void BitPanel::clear()
 
 void BitPanel::showId(quint32 id, bool extended)
 {
+    select(id, extended);
+    refresh();
+}
+
+void BitPanel::select(quint32 id, bool extended)
+{
     key = BitFlipCounter::key(id, extended);
     ui->btFindSignal->setEnabled(true);
     shownId = id;
@@ -96,12 +102,11 @@ void BitPanel::showId(quint32 id, bool extended)
     ui->lbBitId->setText(
         QStringLiteral("ID 0x%1%2")
             .arg(QString::number(id, 16).toUpper(), extended ? tr(" (29 бит)") : QString()));
-    refresh();
 }
 
 void BitPanel::showCandidate(quint32 id, bool extended, int startBit, int length, bool motorola)
 {
-    showId(id, extended);
+    select(id, extended);
     candidateBits = SignalLayout::bits(
         startBit, length, motorola ? DbcSignal::ByteOrder::Motorola : DbcSignal::ByteOrder::Intel);
     refresh();

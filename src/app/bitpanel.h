@@ -110,6 +110,8 @@ private:
     void onCounted(const std::shared_ptr<BitSpanCount> &count, bool ok, int forGeneration);
     void scheduleRecount();
     void updateSpanText();
+    // Makes the identifier the shown one, without drawing.
+    void select(quint32 id, bool extended);
     void updateOutlines(const BitActivity *activity);
     void onCellActivated(int bit);
 };

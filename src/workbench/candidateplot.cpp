@@ -33,12 +33,16 @@ void CandidatePlot::showCandidate(const SignalSearch &search, const SignalCandid
     for (int first = 0; first < count; first += stride) {
         const int end = std::min(count, first + stride);
         int low = first, high = first;
+        double lowest = value(first), highest = lowest;
         for (int i = first + 1; i < end; ++i) {
             const double v = value(i);
-            if (v < value(low))
+            if (v < lowest) {
                 low = i;
-            else if (v > value(high))
+                lowest = v;
+            } else if (v > highest) {
                 high = i;
+                highest = v;
+            }
         }
         append(std::min(low, high));
         if (low != high)

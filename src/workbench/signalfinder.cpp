@@ -315,6 +315,5 @@ void SignalFinder::on_btCreateSignal_clicked()
 void SignalFinder::setIdentifier(quint32 id, bool extended)
 {
     // Eight digits mark a 29-bit identifier, as the field is read.
-    ui->leIds->setText(QStringLiteral("0x") + QString::number(id, 16).toUpper().rightJustified(
-                                                  extended ? 8 : 3, QLatin1Char('0')));
+    ui->leIds->setText(idText(id, extended));
 }
