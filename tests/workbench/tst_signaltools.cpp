@@ -283,6 +283,13 @@ private slots:
         step(finder, 0, 0, 0); // any first step: only that identifier's places are candidates
         QVERIFY(finder->remaining() > 0);
         QVERIFY(finder->remaining() <= 64 * 32 * 2 * 2); // places of one frame, far fewer than all
+        // A picked result brings up the bit view on its identifier.
+        auto *results = child<QTableWidget>(finder, "twResults");
+        QVERIFY(results->rowCount() > 0);
+        results->selectRow(0);
+        QCOMPARE(ui.child<QTabWidget>("tabWidget")->currentWidget()->objectName(),
+                 QStringLiteral("bitView"));
+        QVERIFY(ui.child<QLabel>("lbBitId")->text().contains(QStringLiteral("18FF1234")));
         ui.destroy();
     }
 };
