@@ -30,6 +30,7 @@ private slots:
     void lastPacketIsTheOneAnnounced();
     void handsRepliesOn();
     void replyCutByAFullReadStaysWhole();
+    void replyTailLateBehindAFullReadStaysWhole();
     void writesFramesAndBuffers();
     void quietLineDropsARemnant();
     void lateReaderKeepsGoodData();
@@ -169,6 +170,29 @@ void TestCanTester::replyCutByAFullReadStaysWhole()
     QTRY_COMPARE(received.size(), 36);
     QCOMPARE(received.last().id, 0x42u);
     QCOMPARE(tester->discardedBytes(), 0ull);
+}
+
+void TestCanTester::replyTailLateBehindAFullReadStaysWhole()
+{
+    // A reader that is behind finds the head of a reply at the end of a full read, and nothing
+    // more in the driver yet: the tail comes a moment later, well within the quiet gap.
+    QSignalSpy replies(tester.get(), &CanTester::sendBuffer);
+    QByteArray burst;
+    for (uint32_t n = 0; n < 35; ++n)
+        burst += LineRecord::moduleRecord(numberedFrame(n));
+    const QByteArray reply = QByteArray::fromHex("EF01") + QByteArray("TARVIX USB-CAN2 FW 2.4.1 HW");
+    const int head = 512 - burst.size();
+    const QByteArray tail = reply.mid(head);
+    connect(tester.get(), &CanTester::readyPacket, this, [this, tail] {
+        if (received.size() == 35)
+            QTimer::singleShot(2, this, [this, tail] { pty->write(tail); });
+    });
+    QVERIFY(pty->write(burst + reply.left(head)));
+    QTRY_COMPARE(replies.size(), 1);
+    QCOMPARE(replies.at(0).at(0).toByteArray(), reply);
+    QVERIFY(pty->write(LineRecord::moduleRecord(numberedFrame(0x42))));
+    QTRY_COMPARE(received.size(), 36);
+    QCOMPARE(received.last().id, 0x42u);
 }
 
 void TestCanTester::writesFramesAndBuffers()

@@ -432,7 +432,8 @@ void TestTarvixSim::repliesLeaveTheStreamAligned()
     QTRY_VERIFY_WITH_TIMEOUT(frames.size() > 20, Long);
     for (int i = 0; i < 10; ++i) {
         const QByteArray reply = ask(triple(0xE1, 0x01));
-        QVERIFY(reply.startsWith(QByteArray::fromHex("EF01") + "TARVIX USB-CAN2"));
+        QVERIFY2(reply.startsWith(QByteArray::fromHex("EF01") + "TARVIX USB-CAN2"),
+                 reply.toHex(' ').constData());
         const int before = frames.size();
         QTRY_VERIFY_WITH_TIMEOUT(frames.size() > before + 5, Long); // the stream goes on
     }

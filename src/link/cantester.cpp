@@ -47,6 +47,9 @@ void CanTester::onReadyRead()
         readTime = TimeOfDay::nowUsec();
         received += quint64(bytes.size());
         cutter.append(bytes);
+        const bool full = port->readBufferSize() > 0 && bytes.size() >= port->readBufferSize();
+        lineBehind = full || lastReadFull;
+        lastReadFull = full;
         lastInput.restart();
     }
     // A receiver may run an event loop, read again through this slot, or even delete the link.
@@ -104,12 +107,14 @@ void CanTester::givePendingUp()
         emit sendBuffer(cutter.takePending());
 }
 
-// A reply is all of the buffer from its first byte on, so it must not be cut where a full read
-// ended: with its tail still in the driver, the tail would be taken for the start of a frame.
+// A reply is all of the buffer from its first byte on, so it must not be cut where a read ended:
+// its tail would be taken for the start of a frame and shift every record after it. The tail may
+// still be in the driver, or, while the reader is behind, not yet moved into the driver's read
+// buffer at all; then the reply waits for the next read, or for the quiet gap.
 bool CanTester::replyMayGoOn() const
 {
     return cutter.pendingSize() < MaxReplySize && cutter.pendingSize() > 0 &&
-           !cutter.holdsFrameTail() && bytesInDriver() > 0;
+           !cutter.holdsFrameTail() && (lineBehind || bytesInDriver() > 0);
 }
 
 qint64 CanTester::bytesInDriver() const

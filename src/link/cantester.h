@@ -67,4 +67,6 @@ private:
     quint64 discarded = 0;
     quint64 swallowed = 0; // bytes of replies past MaxReplySize
     quint64 overrunsAtStart = 0;
+    bool lastReadFull = false;
+    bool lineBehind = false; // this read or the one before filled the port's buffer
 };
