@@ -180,7 +180,8 @@ void TestCanTester::replyTailLateBehindAFullReadStaysWhole()
     QByteArray burst;
     for (uint32_t n = 0; n < 35; ++n)
         burst += LineRecord::moduleRecord(numberedFrame(n));
-    const QByteArray reply = QByteArray::fromHex("EF01") + QByteArray("TARVIX USB-CAN2 FW 2.4.1 HW");
+    const QByteArray reply =
+        QByteArray::fromHex("EF01") + QByteArray("TARVIX USB-CAN2 FW 2.4.1 HW");
     const int head = 512 - burst.size();
     const QByteArray tail = reply.mid(head);
     connect(tester.get(), &CanTester::readyPacket, this, [this, tail] {

@@ -124,6 +124,18 @@ AppSettings loadSettings(const QSettings &store)
     return config;
 }
 
+SessionOptions sessionOptions(const AppSettings &config)
+{
+    SessionOptions options;
+    options.portName = config.portName;
+    options.baudRate = config.baudRate.toInt();
+    options.record = config.record;
+    options.directory = config.workDir;
+    options.rotateBytes = qint64(config.recordMb) * 1024 * 1024;
+    options.dbcFiles = config.dbcFiles;
+    return options;
+}
+
 void saveSettings(QSettings &store, const AppSettings &config)
 {
     store.setValue(KeyPort, config.portName);

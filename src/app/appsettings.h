@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "capture/sessionoptions.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -30,6 +32,8 @@ struct AppSettings
 // Reads every key with its default; a stored value of the wrong type falls back to the default.
 AppSettings loadSettings(const QSettings &store);
 void saveSettings(QSettings &store, const AppSettings &config);
+// What a capture runs with these settings: the port, the recording and the DBC files.
+SessionOptions sessionOptions(const AppSettings &config);
 
 // `name` when it stays inside the application's directory (a plain name or one in a
 // subdirectory), else the default name.

@@ -31,6 +31,7 @@
 #include "app/unsavedrowsguard.h"
 #include "app/wraprowlayout.h"
 #include "capture/capturerecorder.h"
+#include "capture/capturesession.h"
 #include "capture/rowstore.h"
 #include "link/cantester.h"
 #include "link/timedpacket.h"
@@ -61,7 +62,8 @@ static void initImages()
 }
 
 MainWindow::MainWindow(QWidget *parent)
-    : QMainWindow(parent), ui(new Ui::MainWindow), refreshTimer(new QTimer(this))
+    : QMainWindow(parent), ui(new Ui::MainWindow), session(new CaptureSession(this)),
+      refreshTimer(new QTimer(this))
 {
     initImages();
     ui->setupUi(this);
@@ -88,8 +90,8 @@ MainWindow::MainWindow(QWidget *parent)
     setupCommandTab();
     setupOpener();
     loadConfig();
-    triggerControl = new TriggerControl(ui->statusbar, ui->menu, settings, this);
-    connect(triggerControl, &TriggerControl::sendPacket, this, &MainWindow::onSendPacket);
+    triggerControl = new TriggerControl(ui->statusbar, ui->menu, settings, session, this);
+    connect(session, &CaptureSession::sendPacket, this, &MainWindow::onSendPacket);
     setupSignals();
     ui->diagnosticsPage->attach(settings);
     connect(ui->diagnosticsPage, &DiagnosticsPage::sendShowFrames, this, [this](qint64 first) {
@@ -200,7 +202,7 @@ void MainWindow::setupStatusBar()
     lbStatusRate->setObjectName(QStringLiteral("lbStatusRate"));
     ui->statusbar->addPermanentWidget(lbStatusRate);
     load = new LoadMeter(ui->statusbar, this);
-    recording = new RecordingControl(ui->statusbar, this);
+    recording = new RecordingControl(ui->statusbar, session->recorder(), this);
     saver = new LogSaver(this, ui->statusbar, model);
     connect(saver, &LogSaver::status, this, &MainWindow::onStatusMain);
 }
@@ -309,8 +311,8 @@ void MainWindow::openPort()
         Qt::QueuedConnection);
     onStatusSerialPort(port->portName() + tr(" открыт"));
     onStatusCan(tr("Старт тестер"));
-    recording->begin(config);
-    triggerControl->begin(config.workDir);
+    recording->begin();
+    session->attach(tester, sessionOptions(config));
 }
 
 void MainWindow::closePort(const QString &status)
@@ -318,7 +320,7 @@ void MainWindow::closePort(const QString &status)
     if (tester)
         tester->onReadyRead(); // take what already arrived before the link goes
     recording->end();
-    triggerControl->end();
+    session->detach();
     lostEarlier += tester ? tester->lostFrames() : 0;
     port->close();
     delete tester;
@@ -344,8 +346,7 @@ void MainWindow::onAddPacket()
         return;
     const TimedPacket frame{tester->lastTime(), tester->lastPacket()};
     ++framesSeen;
-    recording->record(frame);
-    triggerControl->take(frame);
+    session->take(frame);
     load->add(frame);
     logFrame(frame);
 }
@@ -392,8 +393,7 @@ void MainWindow::onSendPacket(CanPacket packet)
     if (written <= 0) {
         onStatusCan(tr("Ошибка записи!"));
     } else {
-        recording->record(frame);
-        triggerControl->take(frame);
+        session->take(frame);
         if (onFilterView(packet) && filter.matchShown(packet))
             logLive(frame);
     }
@@ -651,7 +651,7 @@ void MainWindow::on_actionOpenLog_triggered()
 void MainWindow::logLive(const TimedPacket &frame)
 {
     captureLog->addLiveFrame(frame);
-    unsaved->logged(recording->recorder()->isRecording());
+    unsaved->logged(session->recorder()->isRecording());
 }
 
 void MainWindow::stop()

@@ -13,6 +13,7 @@ class BitPanel;
 class DbcEditor;
 class CanDataModel;
 class CanTester;
+class CaptureSession;
 class CaptureLog;
 class UnsavedRowsGuard;
 class DbcLoader;
@@ -124,6 +125,7 @@ private:
     CaptureOpener *opener = nullptr;
     std::unique_ptr<CaptureLog> captureLog; // which rows of the log the opened capture holds
     std::unique_ptr<UnsavedRowsGuard> unsaved;
+    CaptureSession *session = nullptr; // recording, triggers and server of each connection
     RecordingControl *recording = nullptr;
     TriggerControl *triggerControl = nullptr;
     SignalTools *tools = nullptr; // finding signals, marking fields, comparing captures

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/recordingcontrol.h"
 
-#include "app/appsettings.h"
 #include "app/elidedlabel.h"
 #include "capture/capturerecorder.h"
 
@@ -13,13 +12,12 @@
 
 namespace {
 constexpr int SizeRefreshMs = 1000;
-constexpr qint64 BytesPerMb = 1024 * 1024;
 const QString FailedStyle = QStringLiteral("color: #C62828;");
 } // namespace
 
-RecordingControl::RecordingControl(QStatusBar *bar, QObject *parent)
-    : QObject(parent), writer(new CaptureRecorder(this)),
-      label(new ElidedLabel(ElidedLabel::RecordRank, bar)), sizeTimer(new QTimer(this))
+RecordingControl::RecordingControl(QStatusBar *bar, CaptureRecorder *recorder, QObject *parent)
+    : QObject(parent), writer(recorder), label(new ElidedLabel(ElidedLabel::RecordRank, bar)),
+      sizeTimer(new QTimer(this))
 {
     label->setObjectName(QStringLiteral("lbStatusRecord"));
     bar->addPermanentWidget(label);
@@ -29,43 +27,35 @@ RecordingControl::RecordingControl(QStatusBar *bar, QObject *parent)
 
 RecordingControl::~RecordingControl() = default;
 
-void RecordingControl::begin(const AppSettings &config)
+// Called before the connection's file is opened: a failure to open it shows at once, the file
+// once the event loop runs.
+void RecordingControl::begin()
 {
     label->setStyleSheet(QString());
     label->clear();
-    if (!config.record)
-        return;
-    if (writer->start(config.workDir, qint64(config.recordMb) * BytesPerMb)) {
-        sizeTimer->start(SizeRefreshMs);
-        showState();
-    }
+    sizeTimer->start(SizeRefreshMs);
+    QTimer::singleShot(0, this, &RecordingControl::showState);
 }
 
-void RecordingControl::record(const TimedPacket &frame)
-{
-    writer->record(frame);
-}
-
+// Called before the file is closed, so the field keeps its last size.
 void RecordingControl::end()
 {
-    const bool wasRecording = writer->isRecording();
-    writer->stop();
+    showState();
     sizeTimer->stop();
-    if (wasRecording && writer->errorString().isEmpty())
-        showState();
 }
 
+// A failed recording is taken up again once there is room: the field then follows the new file.
 void RecordingControl::showState()
 {
-    if (!writer->errorString().isEmpty())
+    if (!writer->isRecording())
         return;
+    label->setStyleSheet(QString());
     const QString size = QLocale().formattedDataSize(writer->fileSize());
     label->setText(tr("Запись: %1 (%2)").arg(QFileInfo(writer->filePath()).fileName(), size));
 }
 
 void RecordingControl::onFailed(const QString &reason)
 {
-    sizeTimer->stop();
     label->setStyleSheet(FailedStyle);
     label->setText(tr("Запись остановлена: ") + reason);
 }

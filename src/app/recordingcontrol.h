@@ -7,24 +7,22 @@ class CaptureRecorder;
 class QLabel;
 class QStatusBar;
 class QTimer;
-struct AppSettings;
-struct TimedPacket;
 
-// Records each connection to WORKDIR when the settings say so, and shows in the status bar which
-// file is written and how large it is, or in red why recording stopped.
+// Shows in the status bar which file the capture's recording writes and how large it is, or in
+// red why recording stopped.
 class RecordingControl final : public QObject
 {
     Q_OBJECT
 
 public:
-    RecordingControl(QStatusBar *bar, QObject *parent = nullptr);
+    // `recorder` must outlive this control.
+    RecordingControl(QStatusBar *bar, CaptureRecorder *recorder, QObject *parent = nullptr);
     ~RecordingControl() override;
 
-    void begin(const AppSettings &config);
-    void record(const TimedPacket &frame);
-    // Writes everything and closes the file (a disconnect, the window closing, a signal).
+    // A connection starts: the field follows the file from now on.
+    void begin();
+    // It ends: the field keeps the last file's name and size.
     void end();
-    CaptureRecorder *recorder() const { return writer; }
 
 private:
     void showState();

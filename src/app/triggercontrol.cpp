@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/triggercontrol.h"
 
+#include "capture/capturesession.h"
 #include "capture/triggerset.h"
-#include "link/timedpacket.h"
-#include "link/timeofday.h"
 #include "net/socketcandserver.h"
 
 #include <QAction>
@@ -33,9 +32,9 @@ bool serverAddress(const QString &text, QHostAddress &address, quint16 &port)
 }
 } // namespace
 
-TriggerControl::TriggerControl(QStatusBar *bar, QMenu *menu, QSettings *settings, QObject *parent)
-    : QObject(parent), store(settings), triggers(std::make_unique<TriggerSet>()),
-      server(new SocketcandServer(this)), label(new QLabel(bar)),
+TriggerControl::TriggerControl(QStatusBar *bar, QMenu *menu, QSettings *settings,
+                               CaptureSession *capture, QObject *parent)
+    : QObject(parent), store(settings), session(capture), label(new QLabel(bar)),
       markButton(new QPushButton(tr("Отметить"), bar)), tick(new QTimer(this))
 {
     label->setObjectName(QStringLiteral("lbStatusTriggers"));
@@ -46,8 +45,7 @@ TriggerControl::TriggerControl(QStatusBar *bar, QMenu *menu, QSettings *settings
     edit->setObjectName(QStringLiteral("actionTriggers"));
     connect(edit, &QAction::triggered, this, &TriggerControl::onEdit);
     connect(markButton, &QPushButton::clicked, this, &TriggerControl::onMark);
-    connect(tick, &QTimer::timeout, this, &TriggerControl::onTick);
-    connect(server, &SocketcandServer::sendPacket, this, &TriggerControl::sendPacket);
+    connect(tick, &QTimer::timeout, this, &TriggerControl::showState);
     tick->start(TickMs);
     TriggersDialog::Values stored;
     stored.triggers = store->value(KeyTriggers).toStringList();
@@ -65,21 +63,20 @@ void TriggerControl::apply(const TriggersDialog::Values &values)
     store->setValue(KeyServer, values.server);
     store->setValue(KeyAllowSend, values.allowSend);
     applyRules();
-    server->close();
+    session->closeServer();
     serverError.clear();
-    server->setAllowSend(values.allowSend);
     QHostAddress address;
     quint16 port = 0;
     if (!values.server.isEmpty()) {
         if (!serverAddress(values.server, address, port))
             serverError = tr("адрес ") + values.server;
-        else if (!server->listen(address, port))
-            serverError = server->errorString();
+        else if (!session->listen(address, port, values.allowSend))
+            serverError = session->errorString();
     }
     showState();
 }
 
-void TriggerControl::applyRules()
+QVector<TriggerRule> TriggerControl::rules() const
 {
     QVector<TriggerRule> rules;
     for (const QString &text : current.triggers) {
@@ -88,31 +85,16 @@ void TriggerControl::applyRules()
         if (TriggerRule::parse(text, rule, error))
             rules.append(rule);
     }
-    triggers->setRules(rules, directory);
-    markButton->setVisible(std::any_of(rules.cbegin(), rules.cend(), [](const TriggerRule &r) {
+    return rules;
+}
+
+void TriggerControl::applyRules()
+{
+    const QVector<TriggerRule> parsed = rules();
+    session->setTriggers(parsed);
+    markButton->setVisible(std::any_of(parsed.cbegin(), parsed.cend(), [](const TriggerRule &r) {
         return r.kind == TriggerRule::Kind::Manual;
     }));
-}
-
-void TriggerControl::begin(const QString &where)
-{
-    directory = where;
-    active = true;
-    applyRules();
-    showState();
-}
-
-void TriggerControl::take(const TimedPacket &frame)
-{
-    if (active)
-        triggers->add(frame);
-    server->publish(frame);
-}
-
-void TriggerControl::end()
-{
-    triggers->closeAll();
-    active = false;
 }
 
 void TriggerControl::onEdit()
@@ -126,19 +108,14 @@ void TriggerControl::onEdit()
 
 void TriggerControl::onMark()
 {
-    if (active)
-        triggers->fire(TriggerRule::Kind::Manual, TimeOfDay::nowUsec());
-    showState();
-}
-
-void TriggerControl::onTick()
-{
-    triggers->check(TimeOfDay::nowUsec());
+    session->mark();
     showState();
 }
 
 void TriggerControl::showState()
 {
+    const TriggerSet *triggers = &session->triggerSet();
+    const SocketcandServer *server = session->socketcand();
     QStringList parts;
     for (int i = 0; i < triggers->ruleCount(); ++i)
         parts << QStringLiteral("%1 %2").arg(triggers->rule(i).name).arg(triggers->fireCount(i));

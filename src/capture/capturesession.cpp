@@ -27,9 +27,14 @@ CaptureSession::CaptureSession(QObject *parent)
     connect(server, &SocketcandServer::sendPacket, this, &CaptureSession::onSendPacket);
 }
 
+// The caller's link may be gone by now (a window deletes its port first): it is not used.
 CaptureSession::~CaptureSession()
 {
     stop();
+    if (attached) {
+        writer->stop();
+        triggers->closeAll();
+    }
 }
 
 QByteArray CaptureSession::speedMessage(int code)
@@ -41,18 +46,13 @@ QByteArray CaptureSession::speedMessage(int code)
 bool CaptureSession::start(const SessionOptions &wanted)
 {
     stop();
+    detach();
     options = wanted;
     failure.clear();
     server->setAllowSend(options.allowSend);
-    if (options.serve && !server->listen(options.serverAddress, options.serverPort)) {
-        failure = server->errorString();
+    if (options.serve && !listen(options.serverAddress, options.serverPort, options.allowSend))
         return false;
-    }
-    triggers->setRules(options.triggers, options.directory);
-    database->clear();
-    for (const QString &path : options.dbcFiles)
-        database->load(path);
-    triggers->setDatabase(database.get());
+    prepare();
     lostSeen = 0;
     running = true;
     retryTimer->start();
@@ -82,7 +82,70 @@ void CaptureSession::reopen()
 
 void CaptureSession::mark()
 {
-    triggers->fire(TriggerRule::Kind::Manual, TimeOfDay::nowUsec());
+    if (running || attached)
+        triggers->fire(TriggerRule::Kind::Manual, TimeOfDay::nowUsec());
+}
+
+void CaptureSession::attach(CanTester *link, const SessionOptions &wanted)
+{
+    stop();
+    detach();
+    const SessionOptions kept = options;
+    options = wanted;
+    options.serve = kept.serve; // the server and the triggers run on as they were set up
+    options.allowSend = kept.allowSend;
+    options.triggers = kept.triggers;
+    prepare();
+    tester = link;
+    attached = true;
+    lostSeen = lostFrames();
+    retryTimer->start();
+    beginFile();
+}
+
+void CaptureSession::detach()
+{
+    if (!attached)
+        return;
+    attached = false;
+    retryTimer->stop();
+    writer->stop();
+    lostEarlier += tester ? tester->lostFrames() : 0;
+    tester = nullptr;
+    triggers->closeAll();
+}
+
+void CaptureSession::setTriggers(const QVector<TriggerRule> &rules)
+{
+    options.triggers = rules;
+    triggers->setRules(rules, options.directory);
+}
+
+bool CaptureSession::listen(const QHostAddress &address, quint16 port, bool allowSend)
+{
+    server->close();
+    server->setAllowSend(allowSend);
+    options.allowSend = allowSend;
+    options.serve = server->listen(address, port);
+    if (!options.serve)
+        failure = server->errorString();
+    return options.serve;
+}
+
+void CaptureSession::closeServer()
+{
+    server->close();
+    options.serve = false;
+}
+
+// Triggers and the signals they watch, as the options say.
+void CaptureSession::prepare()
+{
+    triggers->setRules(options.triggers, options.directory);
+    database->clear();
+    for (const QString &path : options.dbcFiles)
+        database->load(path);
+    triggers->setDatabase(database.get());
 }
 
 void CaptureSession::connectPort()
@@ -118,7 +181,7 @@ void CaptureSession::closePort(const QString &why)
     tester->onReadyRead();
     writer->stop();
     lostEarlier += tester->lostFrames();
-    delete tester;
+    delete tester.data();
     tester = nullptr;
     port->close();
     port->deleteLater();
@@ -147,7 +210,8 @@ void CaptureSession::retry()
     lostSeen = lost;
     triggers->check(TimeOfDay::nowUsec());
     if (!tester) {
-        connectPort();
+        if (running)
+            connectPort();
         return;
     }
     if (options.keepBytes > 0 && writer->isRecording())
@@ -172,6 +236,10 @@ void CaptureSession::onReadyPacket()
 // A client's frame goes out as the transmit list sends one, and is recorded as transmitted.
 void CaptureSession::onSendPacket(const CanPacket &packet)
 {
+    if (attached) {
+        emit sendPacket(packet);
+        return;
+    }
     if (!tester || tester->writePacket(packet) <= 0)
         return;
     take({TimeOfDay::nowUsec(), packet});

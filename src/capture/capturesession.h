@@ -5,6 +5,7 @@
 #include "link/canpacket.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <memory>
 
@@ -17,10 +18,12 @@ class SocketcandServer;
 class TriggerSet;
 struct TimedPacket;
 
-// A capture without a window: the link to the module, the recording of every frame and the
-// socketcand server, kept going on its own. A module that goes away (unplugged) is looked for
-// again every RetryMs and, once back, recorded to a new file; a recording that fails (a full
-// disk) is taken up again in a new file once there is room, counting the frames it missed.
+// A capture: the link to the module, the recording of every frame, the triggers and the
+// socketcand server. Run on its own (start()), it keeps going unattended: a module that goes away
+// (unplugged) is looked for again every RetryMs and, once back, recorded to a new file. The window
+// keeps its own port and link and attaches them for each connection, handing every frame to
+// take(). Either way a recording that fails (a full disk) is taken up again in a new file once
+// there is room, counting the frames it missed.
 class CaptureSession final : public QObject
 {
     Q_OBJECT
@@ -42,7 +45,19 @@ public:
     // The user's mark: fires the manual triggers now.
     void mark();
 
-    bool isConnected() const { return tester != nullptr; }
+    // A connection the caller made starts: recorded as `options` say; the server and the
+    // trigger rules run on as set. `link` counts lost frames; it may be null.
+    void attach(CanTester *link, const SessionOptions &options);
+    // That connection ended: the file and the trigger files are closed.
+    void detach();
+    // A frame read or sent: recorded, given to the triggers and to the server's clients.
+    void take(const TimedPacket &frame);
+    void setTriggers(const QVector<TriggerRule> &rules);
+    // The server, apart from start(): false when it cannot listen (errorString() says why).
+    bool listen(const QHostAddress &address, quint16 port, bool allowSend);
+    void closeServer();
+
+    bool isConnected() const { return !tester.isNull(); }
     quint64 frameCount() const { return frames; }
     quint64 lostFrames() const;
     // Frames that came while the recording could not write.
@@ -57,6 +72,8 @@ public:
 
 signals:
     void readyFrame(const TimedPacket &frame);
+    // An attached connection's socketcand client asks to transmit a frame; the caller writes it.
+    void sendPacket(CanPacket packet);
     // What happened, for a log or a status line: connected, lost, recording stopped or resumed.
     void setStatus(const QString &text);
 
@@ -66,13 +83,13 @@ private:
     void onReadyPacket();
     void onSendPacket(const CanPacket &packet);
     void onRecordingFailed(const QString &reason);
+    void prepare();
     void beginFile();
     void retry();
-    void take(const TimedPacket &frame);
 
     SessionOptions options;
     QSerialPort *port = nullptr;
-    CanTester *tester = nullptr;
+    QPointer<CanTester> tester;
     CaptureRecorder *writer;
     SocketcandServer *server;
     QTimer *retryTimer;
@@ -83,6 +100,7 @@ private:
     quint64 frames = 0;
     quint64 lostEarlier = 0;
     quint64 unwritten = 0;
-    bool running = false;
+    bool running = false;       // started on its own, with its own link
+    bool attached = false;      // a caller's connection is attached
     bool recordingDown = false; // the recording failed and waits for room
 };

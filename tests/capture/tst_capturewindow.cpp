@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The window's capture path: the recording of each connection, a save while frames keep coming,
-// and a line full of reply markers.
+// The window's capture path: the recording of each connection, its triggers, a save while frames
+// keep coming, and a line full of reply markers.
 
 #include "app/exchangelisting.h"
 #include "formats/candumpwriter.h"
@@ -51,6 +51,7 @@ private slots:
     void cleanup();
     void recordsEveryFrameOfAConnection_data();
     void recordsEveryFrameOfAConnection();
+    void triggersWatchSignalsAndLosses();
     void savesInTheBackgroundWhileCapturing();
     void replyMarkerFloodLeavesTheLinkUsable();
     void listingKeepsTheNewestLines();
@@ -121,6 +122,43 @@ void TestCaptureWindow::recordsEveryFrameOfAConnection()
     QVERIFY(lines[0].endsWith(" can0 123#5A00"));
     QVERIFY(lines[1].endsWith(" can1 01ABCDEF#5A00"));
     QVERIFY(lines[2].endsWith(" can0 7FF#5A00"));
+}
+
+// The window's triggers run in the capture session the recorder runs: a signal of the loaded DBC
+// file crossing its value, and frames lost on the line, each give a file of their own.
+void TestCaptureWindow::triggersWatchSignalsAndLosses()
+{
+    const QString dbc = work->filePath(QStringLiteral("engine.dbc"));
+    QVERIFY(writeFile(dbc, "VERSION \"\"\n\nNS_ :\n\nBS_:\n\nBU_: ECU\n\n"
+                           "BO_ 291 Engine: 8 ECU\n"
+                           " SG_ RPM : 0|16@1+ (1,0) [0|65535] \"rpm\" ECU\n"));
+    WindowHarness::writeSettings(pty->portName(), work->path());
+    QSettings store(QStringLiteral("Veltrica"), QStringLiteral("Quorvex"));
+    store.setValue(QStringLiteral("RECORD"), false);
+    store.setValue(QStringLiteral("DBC"), QStringList{dbc});
+    store.setValue(QStringLiteral("TRIGGERS"),
+                   QStringList{QStringLiteral("signal=RPM>3000 pre=1 post=0.001 name=rpm"),
+                               QStringLiteral("lost pre=1 post=0.001 name=gap")});
+    store.sync();
+    ui.create();
+    QVERIFY(ui.connectPort());
+    QVector<CanPacket> frames;
+    frames << hexFrame(0x123, "E803") << hexFrame(0x123, "A00F"); // 1000, then 4000 rpm
+    send(frames);
+    QTRY_COMPARE(ui.log()->rowCount(), 2);
+    QVERIFY(pty->write(LineRecord::moduleRecord(hexFrame(0x124, "01")).left(5)));
+    const auto triggerFiles = [this] {
+        return QDir(work->path()).entryList({QStringLiteral("trigger-*.log")}, QDir::Files);
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(triggerFiles().size(), 2, 10000);
+    QTRY_VERIFY(ui.status("lbStatusTriggers").contains(QStringLiteral("rpm 1, gap 1")));
+    ui.child<QAction>("actionOpenPort")->trigger();
+    const QStringList files = triggerFiles();
+    QVERIFY2(files.filter(QStringLiteral("-rpm.log")).size() == 1, qPrintable(files.join(' ')));
+    const QByteArray rpm = readFile(work->filePath(files.filter(QStringLiteral("-rpm")).first()));
+    QCOMPARE(rpm.count('\n'), 2); // the second before it: both frames
+    QVERIFY2(rpm.contains("123#A00F"), rpm.constData());
+    QCOMPARE(recordings(work->path()), QStringList());
 }
 
 // The saved file holds the rows there were when the save began; the capture never pauses.

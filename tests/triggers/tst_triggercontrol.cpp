@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/triggercontrol.h"
 #include "app/triggersdialog.h"
+#include "capture/capturesession.h"
 #include "capture/triggerset.h"
 #include "link/timeofday.h"
 #include "net/socketcandserver.h"
@@ -28,6 +29,15 @@ quint16 freePort()
     return probe.serverPort();
 }
 
+// A connection of the window's: trigger files go to `directory`, nothing else is recorded.
+SessionOptions windowOptions(const QString &directory)
+{
+    SessionOptions options;
+    options.directory = directory;
+    options.record = false;
+    return options;
+}
+
 } // namespace
 
 class TstTriggerControl : public QObject
@@ -46,22 +56,23 @@ void TstTriggerControl::settingsAndDialogRoundTrip()
     QSettings store(dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat);
     QMainWindow window;
     QMenu *menu = window.menuBar()->addMenu(QStringLiteral("m"));
+    CaptureSession session;
     TriggersDialog::Values values;
     values.triggers = QStringList{"id=0x7E8 name=nrc", "manual name=mark", "not a rule"};
     values.server = QStringLiteral("127.0.0.1:%1").arg(freePort());
     values.allowSend = true;
     {
-        TriggerControl control(window.statusBar(), menu, &store);
-        QCOMPARE(control.triggerSet().ruleCount(), 0);
+        TriggerControl control(window.statusBar(), menu, &store, &session);
+        QCOMPARE(session.triggerSet().ruleCount(), 0);
         control.apply(values);
-        QCOMPARE(control.triggerSet().ruleCount(), 2); // a broken stored rule is left out
+        QCOMPARE(session.triggerSet().ruleCount(), 2); // a broken stored rule is left out
     }
-    TriggerControl again(window.statusBar(), menu, &store);
+    TriggerControl again(window.statusBar(), menu, &store, &session);
     QCOMPARE(again.values().triggers, values.triggers);
     QCOMPARE(again.values().server, values.server);
     QVERIFY(again.values().allowSend);
-    QVERIFY(again.socketcand()->isListening());
-    QVERIFY(again.socketcand()->allowsSend());
+    QVERIFY(session.socketcand()->isListening());
+    QVERIFY(session.socketcand()->allowsSend());
     QVERIFY(menu->findChild<QAction *>(QStringLiteral("actionTriggers")) ||
             !menu->actions().isEmpty());
 
@@ -79,18 +90,19 @@ void TstTriggerControl::markButtonRecordsAroundNow()
     QTemporaryDir dir;
     QSettings store(dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat);
     QMainWindow window;
+    CaptureSession session;
     TriggerControl control(window.statusBar(), window.menuBar()->addMenu(QStringLiteral("m")),
-                           &store);
+                           &store, &session);
     control.apply({{QStringLiteral("manual pre=1 post=0.001 name=mark")}, QString(), false});
-    control.begin(dir.path());
+    session.attach(nullptr, windowOptions(dir.path()));
     const qint64 now = TimeOfDay::nowUsec();
     for (int n = 0; n < 100; ++n)
-        control.take({now - 2000000 + n * 20000, numberedFrame(uint32_t(n))});
+        session.take({now - 2000000 + n * 20000, numberedFrame(uint32_t(n))});
     auto *mark = window.statusBar()->findChild<QPushButton *>(QStringLiteral("btMark"));
     QVERIFY(mark);
     mark->click();
-    control.end();
-    QCOMPARE(control.triggerSet().fireCount(0), 1);
+    session.detach();
+    QCOMPARE(session.triggerSet().fireCount(0), 1);
     const QStringList files = QDir(dir.path()).entryList({QStringLiteral("trigger-*-mark.log")});
     QCOMPARE(files.size(), 1);
     QFile file(dir.filePath(files.first()));
@@ -106,13 +118,15 @@ void TstTriggerControl::serverSharesTheWindowsFrames()
     QTemporaryDir dir;
     QSettings store(dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat);
     QMainWindow window;
+    CaptureSession session;
     TriggerControl control(window.statusBar(), window.menuBar()->addMenu(QStringLiteral("m")),
-                           &store);
+                           &store, &session);
+    session.attach(nullptr, windowOptions(dir.path()));
     const QString address = QStringLiteral("127.0.0.1:%1").arg(freePort());
     control.apply({{}, address, true});
-    QSignalSpy sent(&control, &TriggerControl::sendPacket);
+    QSignalSpy sent(&session, &CaptureSession::sendPacket);
     QTcpSocket client;
-    client.connectToHost(QHostAddress::LocalHost, control.socketcand()->serverPort());
+    client.connectToHost(QHostAddress::LocalHost, session.socketcand()->serverPort());
     QVERIFY(client.waitForConnected(10000));
     QByteArray got;
     const auto readUntil = [&](const QByteArray &what) {
@@ -125,8 +139,8 @@ void TstTriggerControl::serverSharesTheWindowsFrames()
     client.write("< rawmode >< send 123 1 AA >");
     readUntil("< ok >");
     QTRY_COMPARE(sent.count(), 1);
-    control.take({1000000, hexFrame(0x321, "0102")});
-    control.take({1000000, testFrame(0x321, CanPacket::Can0ToCan1, 1, 7)});
+    session.take({1000000, hexFrame(0x321, "0102")});
+    session.take({1000000, testFrame(0x321, CanPacket::Can0ToCan1, 1, 7)});
     readUntil("< frame 321 1.000000 07 >");
     auto *label = window.statusBar()->findChild<QLabel *>(QStringLiteral("lbStatusTriggers"));
     QTRY_VERIFY(label->text().contains(QStringLiteral("клиентов 1")));

@@ -107,10 +107,11 @@ RecordOptions::Outcome RecordOptions::parse(const QStringList &arguments, const 
         message = QStringLiteral("unexpected argument ") + parser.positionalArguments().first();
         return Outcome::Error;
     }
-    session.portName = parser.isSet(port) ? parser.value(port) : stored.portName;
-    session.baudRate = stored.baudRate.toInt();
-    session.directory = parser.isSet(dir) ? parser.value(dir) : stored.workDir;
-    session.rotateBytes = qint64(stored.recordMb) * BytesPerMb;
+    session = sessionOptions(stored);
+    if (parser.isSet(port))
+        session.portName = parser.value(port);
+    if (parser.isSet(dir))
+        session.directory = parser.value(dir);
     session.allowSend = parser.isSet(allowSend);
     quiet = parser.isSet(quietOption);
     double value = 0;
@@ -152,7 +153,8 @@ RecordOptions::Outcome RecordOptions::parse(const QStringList &arguments, const 
         }
         session.triggers.append(rule);
     }
-    session.dbcFiles = parser.isSet(dbc) ? parser.values(dbc) : stored.dbcFiles;
+    if (parser.isSet(dbc))
+        session.dbcFiles = parser.values(dbc);
     session.record = !parser.isSet(triggersOnly);
     if (!session.record && session.triggers.isEmpty()) {
         message = QStringLiteral("--triggers-only wants a --trigger");
