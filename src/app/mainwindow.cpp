@@ -359,10 +359,16 @@ void MainWindow::logFrame(const TimedPacket &frame)
         row = model->rowCount() + model->pendingRows();
         logLive(frame);
     }
-    ui->diagnosticsPage->add(frame, row);
-    statistics->count(frame);
-    bitPanel->add(frame);
+    analyse(frame, row);
     scheduleRefresh();
+}
+
+// Every received frame, logged at `row` or not logged (-1), feeds the pages that study the bus.
+void MainWindow::analyse(const TimedPacket &frame, qint64 row)
+{
+    statistics->count(frame);
+    ui->diagnosticsPage->add(frame, row);
+    bitPanel->add(frame);
 }
 
 bool MainWindow::onFilterView(CanPacket packet)
@@ -675,11 +681,8 @@ void MainWindow::logCaptureFrame(const TimedPacket &frame)
         row = model->rowCount() + model->pendingRows();
         captureLog->addCaptureFrame(frame);
     }
-    if (!captureLog->isRereading()) {
-        statistics->count(frame);
-        ui->diagnosticsPage->add(frame, row);
-        bitPanel->add(frame);
-    }
+    if (!captureLog->isRereading())
+        analyse(frame, row);
     scheduleRefresh();
 }
 

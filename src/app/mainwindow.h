@@ -111,6 +111,7 @@ private:
     void onPortLost(QSerialPort *lost);
     void scheduleRefresh();
     void logFrame(const TimedPacket &frame);
+    void analyse(const TimedPacket &frame, qint64 row);
     void logCaptureFrame(const TimedPacket &frame);
     void logLive(const TimedPacket &frame);
     void setupOpener();
