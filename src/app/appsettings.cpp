@@ -4,7 +4,6 @@
 #include "app/appinfo.h"
 #include "link/tarvixprotocol.h"
 
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
@@ -158,10 +157,4 @@ QString transmitListName(const QString &name)
     const bool outside = QDir::isAbsolutePath(clean) || clean == QLatin1String("..") ||
                          clean.startsWith(QLatin1String("../"));
     return outside ? AppSettings::defaults().fileName : name;
-}
-
-void fillBaudRates(QComboBox *box)
-{
-    for (const int rate : {460800, 230400, 115200, 57600, 9600})
-        box->addItem(QString::number(rate), rate);
 }

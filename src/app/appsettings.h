@@ -7,7 +7,6 @@
 #include <QStringList>
 #include <QVariant>
 
-class QComboBox;
 class QSettings;
 
 // The settings kept between runs. Read once at start-up, written once at exit.
@@ -38,6 +37,3 @@ SessionOptions sessionOptions(const AppSettings &config);
 // `name` when it stays inside the application's directory (a plain name or one in a
 // subdirectory), else the default name.
 QString transmitListName(const QString &name);
-
-// Appends the baud rates "460800" ... "9600" with the rate as integer item data.
-void fillBaudRates(QComboBox *box);

@@ -2,6 +2,7 @@
 #include "app/configdialog.h"
 #include "ui_configdialog.h"
 
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QSerialPortInfo>
@@ -84,4 +85,10 @@ void ConfigDialog::on_btSetPath_clicked()
     if (!dir.isEmpty())
         settingsForm.workDir = dir;
     ui->edPath->setText(settingsForm.workDir);
+}
+
+void fillBaudRates(QComboBox *box)
+{
+    for (const int rate : {460800, 230400, 115200, 57600, 9600})
+        box->addItem(QString::number(rate), rate);
 }

@@ -5,6 +5,8 @@
 
 #include <QDialog>
 
+class QComboBox;
+
 namespace Ui {
 class ConfigDialog;
 }
@@ -30,3 +32,6 @@ private:
     Ui::ConfigDialog *ui;
     AppSettings settingsForm;
 };
+
+// Appends the baud rates "460800" ... "9600" with the rate as integer item data.
+void fillBaudRates(QComboBox *box);
