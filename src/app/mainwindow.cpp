@@ -214,8 +214,10 @@ void MainWindow::setupSignals()
     connect(dbc, &DbcLoader::changed, ui->signalsPage, &SignalsPage::onSignalSetChanged);
     connect(dbc, &DbcLoader::status, this, &MainWindow::onStatusMain);
     connect(ui->signalsPage, &SignalsPage::status, this, &MainWindow::onStatusMain);
-    connect(dbc, &DbcLoader::filesChanged, this,
-            [this](const QStringList &files) { config.dbcFiles = files; });
+    connect(dbc, &DbcLoader::filesChanged, this, [this](const QStringList &files) {
+        config.dbcFiles = files;
+        session->setDbcFiles(files);
+    });
     new SignalSelection(pager, ui->tableView, statistics, ui->tableView_2, ui->signalsPage);
     new LogSignalTips(ui->tableView, pager->page(), &dbc->signalSet());
     statisticsView->showNames(dbc);

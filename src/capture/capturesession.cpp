@@ -119,6 +119,7 @@ void CaptureSession::setTriggers(const QVector<TriggerRule> &rules)
 {
     options.triggers = rules;
     triggers->setRules(rules, options.directory);
+    triggers->setDatabase(database.get());
 }
 
 bool CaptureSession::listen(const QHostAddress &address, quint16 port, bool allowSend)
@@ -142,6 +143,17 @@ void CaptureSession::closeServer()
 void CaptureSession::prepare()
 {
     triggers->setRules(options.triggers, options.directory);
+    loadDatabase();
+}
+
+void CaptureSession::setDbcFiles(const QStringList &files)
+{
+    options.dbcFiles = files;
+    loadDatabase();
+}
+
+void CaptureSession::loadDatabase()
+{
     database->clear();
     for (const QString &path : options.dbcFiles)
         database->load(path);

@@ -53,6 +53,8 @@ public:
     // A frame read or sent: recorded, given to the triggers and to the server's clients.
     void take(const TimedPacket &frame);
     void setTriggers(const QVector<TriggerRule> &rules);
+    // Where signal rules find their signals, from now on.
+    void setDbcFiles(const QStringList &files);
     // The server, apart from start(): false when it cannot listen (errorString() says why).
     bool listen(const QHostAddress &address, quint16 port, bool allowSend);
     void closeServer();
@@ -84,6 +86,7 @@ private:
     void onSendPacket(const CanPacket &packet);
     void onRecordingFailed(const QString &reason);
     void prepare();
+    void loadDatabase();
     void beginFile();
     void retry();
 

@@ -5,6 +5,7 @@
 #include "capture/triggerset.h"
 #include "link/timeofday.h"
 #include "net/socketcandserver.h"
+#include "support/testfiles.h"
 #include "support/testpackets.h"
 
 #include <QDir>
@@ -48,6 +49,7 @@ private slots:
     void settingsAndDialogRoundTrip();
     void markButtonRecordsAroundNow();
     void serverSharesTheWindowsFrames();
+    void rulesAndDbcFilesChangeDuringAConnection();
 };
 
 void TstTriggerControl::settingsAndDialogRoundTrip()
@@ -144,6 +146,40 @@ void TstTriggerControl::serverSharesTheWindowsFrames()
     readUntil("< frame 321 1.000000 07 >");
     auto *label = window.statusBar()->findChild<QLabel *>(QStringLiteral("lbStatusTriggers"));
     QTRY_VERIFY(label->text().contains(QStringLiteral("клиентов 1")));
+}
+
+// The window's user edits the rules, or loads a DBC file, while connected: signal rules find
+// their signal at once.
+void TstTriggerControl::rulesAndDbcFilesChangeDuringAConnection()
+{
+    QTemporaryDir dir;
+    const QString dbc = dir.filePath(QStringLiteral("engine.dbc"));
+    QVERIFY(writeFile(dbc, "VERSION \"\"\n\nNS_ :\n\nBS_:\n\nBU_: ECU\n\n"
+                           "BO_ 291 Engine: 8 ECU\n"
+                           " SG_ RPM : 0|16@1+ (1,0) [0|65535] \"rpm\" ECU\n"));
+    CaptureSession session;
+    SessionOptions options = windowOptions(dir.path());
+    options.dbcFiles = QStringList{dbc};
+    session.attach(nullptr, options);
+    TriggerRule rule;
+    QString error;
+    QVERIFY(
+        TriggerRule::parse(QStringLiteral("signal=RPM>3000 pre=0 post=0 name=rpm"), rule, error));
+    session.setTriggers({rule});
+    qint64 time = TimeOfDay::nowUsec();
+    session.take({time, hexFrame(0x123, "E803")});
+    session.take({++time, hexFrame(0x123, "A00F")});
+    QCOMPARE(session.triggerSet().fireCount(0), 1);
+
+    session.setDbcFiles({}); // forgotten: nothing to watch
+    session.take({++time, hexFrame(0x123, "E803")});
+    session.take({++time, hexFrame(0x123, "A00F")});
+    QCOMPARE(session.triggerSet().fireCount(0), 1);
+    session.setDbcFiles({dbc});
+    session.take({++time, hexFrame(0x123, "E803")});
+    session.take({++time, hexFrame(0x123, "A00F")});
+    QCOMPARE(session.triggerSet().fireCount(0), 2);
+    session.detach();
 }
 
 QTEST_MAIN(TstTriggerControl)
