@@ -11,7 +11,8 @@
 namespace {
 
 constexpr int DataBytes = 8;
-constexpr quint32 InitialTable = 64;
+constexpr int InitialBits = 6;
+constexpr quint32 InitialTable = 1u << InitialBits;
 
 quint64 lengthMask(int length)
 {
@@ -20,7 +21,8 @@ quint64 lengthMask(int length)
 
 quint32 spread(quint32 key)
 {
-    return key * 0x9E3779B1u; // Fibonacci hashing: neighbouring identifiers spread apart
+    // Fibonacci hashing: neighbouring identifiers spread apart in the product's top bits.
+    return key * 0x9E3779B1u;
 }
 
 } // namespace
@@ -36,13 +38,14 @@ void BitFlipCounter::clear()
     slotKeys.clear();
     table.assign(InitialTable, Slot{0, -1});
     tableMask = InitialTable - 1;
+    tableShift = 32 - InitialBits;
     lastKey = AnyKey;
     lastIndex = -1;
 }
 
 qint32 BitFlipCounter::find(quint32 key) const
 {
-    for (quint32 at = spread(key) >> 16 & tableMask;; at = (at + 1) & tableMask) {
+    for (quint32 at = spread(key) >> tableShift;; at = (at + 1) & tableMask) {
         const Slot &s = table[at];
         if (s.index < 0 || s.key == key)
             return s.index;
@@ -53,13 +56,14 @@ void BitFlipCounter::grow()
 {
     table.assign(table.size() * 2, Slot{0, -1});
     tableMask = quint32(table.size()) - 1;
+    --tableShift;
     for (size_t i = 0; i < slotKeys.size(); ++i)
         place(slotKeys[i], qint32(i));
 }
 
 void BitFlipCounter::place(quint32 key, qint32 index)
 {
-    quint32 at = spread(key) >> 16 & tableMask;
+    quint32 at = spread(key) >> tableShift;
     while (table[at].index >= 0)
         at = (at + 1) & tableMask;
     table[at] = Slot{key, index};

@@ -49,6 +49,7 @@ private:
     };
     std::vector<Slot> table; // open addressing
     quint32 tableMask = 0;
+    int tableShift = 0; // the hash's top bits index the table
     quint32 lastKey = AnyKey;
     qint32 lastIndex = -1;
 
