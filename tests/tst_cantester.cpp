@@ -13,6 +13,17 @@
 
 namespace {
 const QByteArray sample = QByteArray::fromHex("000000 07FF 08 1122334455667788");
+const QByteArray nameReply =
+    QByteArray::fromHex("EF01") + QByteArray("TARVIX USB-CAN2 FW 2.4.1 HW");
+
+// Records of frames 0 .. count - 1, as the module writes them.
+QByteArray numberedRecords(uint32_t count)
+{
+    QByteArray records;
+    for (uint32_t n = 0; n < count; ++n)
+        records += LineRecord::moduleRecord(numberedFrame(n));
+    return records;
+}
 
 } // namespace
 
@@ -93,11 +104,8 @@ void TestCanTester::decodesBurstsAndSplits()
 
 void TestCanTester::deliversEveryRecordOfALongStream()
 {
-    QByteArray stream;
     const int count = 20000; // far more than one 512-byte read; every read ends inside a record
-    for (int n = 0; n < count; ++n)
-        stream += LineRecord::moduleRecord(numberedFrame(uint32_t(n)));
-    QVERIFY(pty->write(stream));
+    QVERIFY(pty->write(numberedRecords(count)));
     QTRY_COMPARE_WITH_TIMEOUT(received.size(), count, 20000);
     for (int n = 0; n < count; ++n) {
         if (received[n].id != uint32_t(n))
@@ -155,11 +163,8 @@ void TestCanTester::replyCutByAFullReadStaysWhole()
     // The port reads at most 512 bytes at a time: 35 records and 22 bytes of the reply, whose
     // last 8 bytes come with the next read. A frame follows once the line was quiet.
     QSignalSpy replies(tester.get(), &CanTester::sendBuffer);
-    QByteArray burst;
-    for (uint32_t n = 0; n < 35; ++n)
-        burst += LineRecord::moduleRecord(numberedFrame(n));
-    const QByteArray reply =
-        QByteArray::fromHex("EF01") + QByteArray("TARVIX USB-CAN2 FW 2.4.1 HW");
+    const QByteArray burst = numberedRecords(35);
+    const QByteArray &reply = nameReply;
     QCOMPARE(burst.size() + reply.size(), 519);
     QVERIFY(pty->write(burst + reply));
     QTRY_COMPARE(replies.size(), 1);
@@ -177,11 +182,8 @@ void TestCanTester::replyTailLateBehindAFullReadStaysWhole()
     // A reader that is behind finds the head of a reply at the end of a full read, and nothing
     // more in the driver yet: the tail comes a moment later, well within the quiet gap.
     QSignalSpy replies(tester.get(), &CanTester::sendBuffer);
-    QByteArray burst;
-    for (uint32_t n = 0; n < 35; ++n)
-        burst += LineRecord::moduleRecord(numberedFrame(n));
-    const QByteArray reply =
-        QByteArray::fromHex("EF01") + QByteArray("TARVIX USB-CAN2 FW 2.4.1 HW");
+    const QByteArray burst = numberedRecords(35);
+    const QByteArray &reply = nameReply;
     const int head = 512 - burst.size();
     const QByteArray tail = reply.mid(head);
     connect(tester.get(), &CanTester::readyPacket, this, [this, tail] {

@@ -323,7 +323,6 @@ void MainWindow::closePort(const QString &status)
         tester->onReadyRead(); // take what already arrived before the link goes
     recording->end();
     session->detach();
-    lostEarlier += tester ? tester->lostFrames() : 0;
     port->close();
     delete tester;
     tester = nullptr;
@@ -568,7 +567,7 @@ void MainWindow::onRateTick()
     const double seconds = qMax<qint64>(1, rateClock.restart()) / 1000.0;
     const quint64 rate = quint64((framesSeen - framesAtLastTick) / seconds + 0.5);
     framesAtLastTick = framesSeen;
-    const quint64 lost = lostEarlier + (tester ? tester->lostFrames() : 0);
+    const quint64 lost = session->lostFrames();
     QString text = tr("Кадров/с: %1").arg(rate);
     if (lost > 0)
         text += tr(" | Потеряно кадров: %1").arg(lost);

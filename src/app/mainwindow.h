@@ -153,6 +153,5 @@ private:
     QElapsedTimer lastRefresh;
     quint64 framesSeen = 0; // every frame the link delivered
     quint64 framesAtLastTick = 0;
-    quint64 lostEarlier = 0; // frames lost on earlier connections
     QElapsedTimer rateClock;
 };

@@ -49,7 +49,6 @@ bool CaptureSession::start(const SessionOptions &wanted)
     detach();
     options = wanted;
     failure.clear();
-    server->setAllowSend(options.allowSend);
     if (options.serve && !listen(options.serverAddress, options.serverPort, options.allowSend))
         return false;
     prepare();

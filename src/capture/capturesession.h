@@ -61,6 +61,7 @@ public:
 
     bool isConnected() const { return !tester.isNull(); }
     quint64 frameCount() const { return frames; }
+    // Frames lost on the line, over every connection so far.
     quint64 lostFrames() const;
     // Frames that came while the recording could not write.
     quint64 unwrittenFrames() const { return unwritten; }

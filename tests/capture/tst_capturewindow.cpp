@@ -129,9 +129,7 @@ void TestCaptureWindow::recordsEveryFrameOfAConnection()
 void TestCaptureWindow::triggersWatchSignalsAndLosses()
 {
     const QString dbc = work->filePath(QStringLiteral("engine.dbc"));
-    QVERIFY(writeFile(dbc, "VERSION \"\"\n\nNS_ :\n\nBS_:\n\nBU_: ECU\n\n"
-                           "BO_ 291 Engine: 8 ECU\n"
-                           " SG_ RPM : 0|16@1+ (1,0) [0|65535] \"rpm\" ECU\n"));
+    QVERIFY(writeFile(dbc, engineRpmDbc()));
     WindowHarness::writeSettings(pty->portName(), work->path());
     QSettings store(QStringLiteral("Veltrica"), QStringLiteral("Quorvex"));
     store.setValue(QStringLiteral("RECORD"), false);

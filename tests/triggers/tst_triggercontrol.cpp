@@ -154,9 +154,7 @@ void TstTriggerControl::rulesAndDbcFilesChangeDuringAConnection()
 {
     QTemporaryDir dir;
     const QString dbc = dir.filePath(QStringLiteral("engine.dbc"));
-    QVERIFY(writeFile(dbc, "VERSION \"\"\n\nNS_ :\n\nBS_:\n\nBU_: ECU\n\n"
-                           "BO_ 291 Engine: 8 ECU\n"
-                           " SG_ RPM : 0|16@1+ (1,0) [0|65535] \"rpm\" ECU\n"));
+    QVERIFY(writeFile(dbc, engineRpmDbc()));
     CaptureSession session;
     SessionOptions options = windowOptions(dir.path());
     options.dbcFiles = QStringList{dbc};
