@@ -88,6 +88,7 @@ private slots:
     void durationEndsTheStreamAndExitWaitsForTheReader();
     void replayGivesTheFileFrames();
     void replayReadsPastDamage();
+    void replayTakesScreenOutput();
     void loopRepeatsTheFile();
     void slowReaderLosesNothing();
 
@@ -537,6 +538,41 @@ void TestTarvixSim::replayReadsPastDamage()
                   {QStringLiteral("--replay"), path, QStringLiteral("--exit-when-done")});
     QVERIFY(refused.waitForFinished(Long));
     QVERIFY(refused.exitCode() != 0);
+}
+
+// What candump printed on the screen replays as its log would: -t d times, -x columns, remote
+// frames; the error frame and the damaged line are counted, the error's explanation is not.
+void TestTarvixSim::replayTakesScreenOutput()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("screen.txt"));
+    QVERIFY(writeFile(path, "(000.000000)  can0  RX - -  123   [8]  11 22 33 44 55 66 77 88\n"
+                            "(000.010000)  can1  RX - -  00ABCDEF   [2]  01 02   '..'\n"
+                            "(000.001000)  can0  RX - -  20000004   [8]  00 08 00 00 00 00 "
+                            "00 00   ERRORFRAME\n"
+                            "\tcontroller-problem{rx-error-warning}\n"
+                            "(000.001000)  can0  RX - -  7FF   [0]  remote request\n"
+                            "(000.0\x01\x02 damaged\n"
+                            "(000.002000)  can1  RX - -  1FFFFFFF   [4]  remote request\n"));
+    QVERIFY(startSim({QStringLiteral("--replay"), path, QStringLiteral("--fast"),
+                      QStringLiteral("--exit-when-done")}));
+    QTRY_COMPARE_WITH_TIMEOUT(frames.size(), 4, Long);
+    const struct
+    {
+        int flags;
+        uint32_t id;
+        int rtl;
+    } expected[] = {
+        {0x10, 0x123, 8}, {0x21, 0xABCDEF, 2}, {0x10, 0x7FF, 0x10}, {0x21, 0x1FFFFFFF, 0x14}};
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(int(frames[i].frame), expected[i].flags);
+        QCOMPARE(frames[i].id, expected[i].id);
+        QCOMPARE(int(frames[i].rtl), expected[i].rtl);
+    }
+    QCOMPARE(payload(frames[0]), QByteArray::fromHex("1122334455667788"));
+    QVERIFY(sim->waitForFinished(Long));
+    QCOMPARE(sim->exitCode(), 0);
+    QCOMPARE(lastOutputLine(), summaryLine(4, 0, 0, 2));
 }
 
 void TestTarvixSim::loopRepeatsTheFile()
