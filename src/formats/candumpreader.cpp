@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "formats/candumpreader.h"
 
-#include "formats/candumpinterface.h"
+#include "formats/candumptext.h"
 #include "formats/frameroute.h"
 #include "formats/linetokens.h"
 #include "formats/textscan.h"
@@ -15,17 +15,16 @@ namespace {
 
 using Line = TextCaptureReader::Line;
 
-constexpr int StandardIdDigits = 3;
-constexpr int ExtendedIdDigits = 8;
-constexpr uint32_t ErrorFrameFlag = 0x20000000;
+using CandumpText::ErrorFrameFlag;
+using CandumpText::ExtendedIdDigits;
+using CandumpText::StandardIdDigits;
 constexpr uint32_t NonIdBits = 0xC0000000;
-constexpr int TimeFractionDigits = 6;
 
 bool parseTime(const char *begin, const char *end, qint64 &us)
 {
     if (end - begin < 3 || *begin != '(' || end[-1] != ')')
         return false;
-    return TextScan::parseScaled(begin + 1, end - 1, TimeFractionDigits, us);
+    return TextScan::parseScaled(begin + 1, end - 1, CandumpText::FractionDigits, us);
 }
 
 bool parseId(const char *begin, const char *end, CanPacket &packet)
@@ -96,9 +95,9 @@ Line parseFrame(const char *begin, const char *end, CanPacket &packet)
 
 bool applyInterface(const LineTokens &t, CanPacket &packet)
 {
-    packet.frame |= CandumpInterface::route(t.begin(1), t.end(1));
-    packet.direct = CandumpInterface::isTransmit(t.begin(1), t.end(1)) ? CanPacket::Transmitted
-                                                                       : CanPacket::Received;
+    packet.frame |= CandumpText::route(t.begin(1), t.end(1));
+    packet.direct = CandumpText::isTransmit(t.begin(1), t.end(1)) ? CanPacket::Transmitted
+                                                                  : CanPacket::Received;
     if (t.count() < 4)
         return true;
     if (t.size(3) != 1 || (t.at(3, 0) != 'R' && t.at(3, 0) != 'T'))

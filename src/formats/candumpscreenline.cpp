@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "formats/candumpscreenline.h"
 
-#include "formats/candumpinterface.h"
+#include "formats/candumptext.h"
 #include "formats/civiltime.h"
 #include "formats/frameroute.h"
 #include "formats/linetokens.h"
@@ -14,17 +14,17 @@ namespace {
 
 using Result = CandumpScreenLine::Result;
 
-constexpr int FractionDigits = 6;
+using CandumpText::ErrorFrameFlag;
+using CandumpText::ExtendedIdDigits;
+using CandumpText::FractionDigits;
+using CandumpText::StandardIdDigits;
 // candump -t a writes the seconds since the epoch with ten digits; -t d and -t z with three,
 // more only after 1000 seconds.
 constexpr int AbsoluteSecondDigits = 10;
-constexpr uint32_t ErrorFrameFlag = 0x20000000;
-constexpr int StandardIdDigits = 3;
-constexpr int ExtendedIdDigits = 8;
 
 bool field(const LineTokens &t, int i, const char *word)
 {
-    return i < t.count() && CandumpInterface::is(t.begin(i), t.end(i), word);
+    return i < t.count() && CandumpText::is(t.begin(i), t.end(i), word);
 }
 
 int leadingDigits(const char *begin, const char *end)
@@ -193,9 +193,9 @@ CandumpScreenLine::Result CandumpScreenLine::readFrame(const LineTokens &t, int 
         return Result::Broken;
     nameBegin = t.begin(i);
     nameEnd = t.end(i);
-    packet.frame = CandumpInterface::route(nameBegin, nameEnd);
-    packet.direct = CandumpInterface::isTransmit(nameBegin, nameEnd) ? CanPacket::Transmitted
-                                                                     : CanPacket::Received;
+    packet.frame = CandumpText::route(nameBegin, nameEnd);
+    packet.direct =
+        CandumpText::isTransmit(nameBegin, nameEnd) ? CanPacket::Transmitted : CanPacket::Received;
     ++i;
     // -x: "RX" or "TX", then the CAN FD flags, "-" or "B" and "-" or "E".
     if ((field(t, i, "RX") || field(t, i, "TX")) && i + 2 < t.count() && t.size(i + 1) == 1 &&

@@ -6,10 +6,16 @@
 
 #include <cstring>
 
-// What the interface name of a candump line says about a frame, in the log and on the screen
-// alike: "cantx" and "canrx" name transmitted and received frames without a line; otherwise a
-// name ending in 0 is CAN0, in 1 is CAN1, anything else no line.
-namespace CandumpInterface {
+// What candump's log and screen lines share: identifiers of 3 or 8 hex digits, error frames by
+// their flag, times to the microsecond, and what the interface name says about a frame: "cantx"
+// and "canrx" name transmitted and received frames without a line; otherwise a name ending in 0
+// is CAN0, in 1 is CAN1, anything else no line.
+namespace CandumpText {
+
+constexpr int StandardIdDigits = 3;
+constexpr int ExtendedIdDigits = 8;
+constexpr uint32_t ErrorFrameFlag = 0x20000000;
+constexpr int FractionDigits = 6;
 
 inline bool is(const char *begin, const char *end, const char *word)
 {
@@ -36,4 +42,4 @@ inline uint8_t route(const char *begin, const char *end)
     return number == 0 ? CanPacket::Can0ToCan1 : number == 1 ? CanPacket::Can1ToCan0 : 0;
 }
 
-} // namespace CandumpInterface
+} // namespace CandumpText
