@@ -2,9 +2,9 @@
 // The "Биты" page: the grid follows frames, shows the background grey and new flips bright,
 // outlines DBC signals where their bits lie, and selects bits by dragging.
 #include "analysis/framefilter.h"
+#include "analysis/framestatistics.h"
 #include "app/bitgrid.h"
 #include "app/bitpanel.h"
-#include "analysis/framestatistics.h"
 #include "app/statisticsmodel.h"
 #include "app/statisticsview.h"
 #include "link/timedpacket.h"
@@ -22,6 +22,7 @@ private slots:
     void backgroundGreysAndNewFlipsShine();
     void outlinesAndSelection();
     void statisticsMarkNew();
+    void followsAClickOnTheCurrentRow();
 };
 
 namespace {
@@ -156,6 +157,41 @@ void TestBitView::statisticsMarkNew()
     QVERIFY(!table.isRowHidden(1));
     view.setNewOnly(false);
     QVERIFY(!table.isRowHidden(0));
+}
+
+// The statistics' current row shows in the grid when clicked again, after the log or the
+// signals showed another identifier there.
+void TestBitView::followsAClickOnTheCurrentRow()
+{
+    QObject owner;
+    FrameStatistics statistics(&owner);
+    QTableView table;
+    FrameFilter filter;
+    StatisticsView view(&table, &statistics, &filter);
+    BitPanel panel;
+    panel.follow(&table, &statistics);
+    for (const quint32 id : {0x10u, 0x20u}) {
+        statistics.count(frame(id, {1}, id));
+        panel.add(frame(id, {1}, id));
+    }
+    statistics.refresh();
+    table.resize(800, 300);
+    table.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&table));
+    QSignalSpy shown(&panel, &BitPanel::findSignalRequested);
+    const auto shownId = [&] {
+        panel.findChild<QPushButton *>("btFindSignal")->click();
+        return shown.takeLast().at(0).toUInt();
+    };
+    const int row = statistics.entryAt(0)->id == 0x10 ? 0 : 1;
+    const QModelIndex cell = view.tableModel()->index(row, StatisticsModel::CountColumn);
+    QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, table.visualRect(cell).center());
+    QCOMPARE(table.currentIndex().row(), row);
+    QCOMPARE(shownId(), 0x10u);
+    panel.showId(0x20, false); // a row of the log, say
+    QCOMPARE(shownId(), 0x20u);
+    QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, table.visualRect(cell).center());
+    QCOMPARE(shownId(), 0x10u);
 }
 
 QTEST_MAIN(TestBitView)
