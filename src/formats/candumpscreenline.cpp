@@ -186,11 +186,8 @@ qint64 CandumpScreenLine::relativeTime(qint64 us)
     return CivilTime::add(originUs, sinceOrigin);
 }
 
-CandumpScreenLine::Result CandumpScreenLine::readFrame(const LineTokens &t, int i,
-                                                       CanPacket &packet)
+int CandumpScreenLine::readInterface(const LineTokens &t, int i, CanPacket &packet)
 {
-    if (i >= t.count())
-        return Result::Broken;
     nameBegin = t.begin(i);
     nameEnd = t.end(i);
     packet.frame = CandumpText::route(nameBegin, nameEnd);
@@ -203,6 +200,15 @@ CandumpScreenLine::Result CandumpScreenLine::readFrame(const LineTokens &t, int 
         packet.direct = field(t, i, "TX") ? CanPacket::Transmitted : CanPacket::Received;
         i += 3;
     }
+    return i;
+}
+
+CandumpScreenLine::Result CandumpScreenLine::readFrame(const LineTokens &t, int i,
+                                                       CanPacket &packet)
+{
+    if (i >= t.count())
+        return Result::Broken;
+    i = readInterface(t, i, packet);
     uint32_t id = 0;
     const int digits = i < t.count() ? t.size(i) : 0;
     if ((digits != StandardIdDigits && digits != ExtendedIdDigits) ||

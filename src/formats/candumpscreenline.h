@@ -51,6 +51,8 @@ private:
 
     // The time fields from the first field; the index of the field after them, or -1.
     int readTime(const LineTokens &t, Clock &clock, qint64 &us);
+    // The interface and -x's columns from field `field`; the index of the field after them.
+    int readInterface(const LineTokens &t, int field, CanPacket &packet);
     Result readFrame(const LineTokens &t, int field, CanPacket &packet);
     qint64 relativeTime(qint64 us);
 
