@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QtTest>
+#include <tuple>
 
 class TestBitView : public QObject
 {
@@ -45,6 +46,27 @@ QColor cellColour(BitGrid *grid, int byte, int bitInByte)
     const int y = 20 + byte * 28 + 4;
     return image.pixelColor(x * image.devicePixelRatio(), y * image.devicePixelRatio());
 }
+
+// The bit view beside a statistics table, fed the same frames.
+struct BesideStatistics
+{
+    QObject owner;
+    FrameStatistics statistics{&owner};
+    QTableView table;
+    FrameFilter filter;
+    StatisticsView view{&table, &statistics, &filter};
+    BitPanel panel;
+
+    void feed(const TimedPacket &f)
+    {
+        statistics.count(f);
+        panel.add(f);
+    }
+    std::tuple<FrameStatistics &, QTableView &, StatisticsView &, BitPanel &> parts()
+    {
+        return {statistics, table, view, panel};
+    }
+};
 
 } // namespace
 
@@ -126,18 +148,11 @@ void TestBitView::outlinesAndSelection()
 // The statistics' "Новое" column and "Только новые" follow the background of the bit view.
 void TestBitView::statisticsMarkNew()
 {
-    QObject owner;
-    FrameStatistics statistics(&owner);
-    QTableView table;
-    FrameFilter filter;
-    StatisticsView view(&table, &statistics, &filter);
-    BitPanel panel;
+    BesideStatistics h;
+    auto [statistics, table, view, panel] = h.parts();
     view.tableModel()->setNewTest(
         [&](uint32_t id, bool extended) { return panel.hasNewFlips(id, extended); });
-    const auto feed = [&](const TimedPacket &f) {
-        statistics.count(f);
-        panel.add(f);
-    };
+    const auto feed = [&](const TimedPacket &f) { h.feed(f); };
     feed(frame(0x10, {0}, 1));
     feed(frame(0x10, {1}, 2));
     feed(frame(0x20, {0}, 3));
@@ -163,17 +178,11 @@ void TestBitView::statisticsMarkNew()
 // signals showed another identifier there.
 void TestBitView::followsAClickOnTheCurrentRow()
 {
-    QObject owner;
-    FrameStatistics statistics(&owner);
-    QTableView table;
-    FrameFilter filter;
-    StatisticsView view(&table, &statistics, &filter);
-    BitPanel panel;
+    BesideStatistics h;
+    auto [statistics, table, view, panel] = h.parts();
     panel.follow(&table, &statistics);
-    for (const quint32 id : {0x10u, 0x20u}) {
-        statistics.count(frame(id, {1}, id));
-        panel.add(frame(id, {1}, id));
-    }
+    for (const quint32 id : {0x10u, 0x20u})
+        h.feed(frame(id, {1}, id));
     statistics.refresh();
     table.resize(800, 300);
     table.show();

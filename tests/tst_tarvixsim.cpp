@@ -121,6 +121,7 @@ private:
     QString lastOutputLine();
     QByteArray ask(const QByteArray &command);
     QVector<CanPacket> runFrames(const QStringList &arguments, int count);
+    void replaysFourFrames(const char *name, const QByteArray &text, int badLines);
 
     std::unique_ptr<QProcess> sim;
     QString portPath;
@@ -495,22 +496,30 @@ void TestTarvixSim::durationEndsTheStreamAndExitWaitsForTheReader()
 
 void TestTarvixSim::replayGivesTheFileFrames()
 {
+    replaysFourFrames("bus.log",
+                      "(1700000000.000000) can0 123#1122334455667788\n"
+                      "(1700000000.001000) can1 00ABCDEF#0102\n"
+                      "(1700000000.002000) can0 7FF#R\n"
+                      "this line is no frame\n"
+                      "\n"
+                      "(1700000000.003000) can1 1FFFFFFF#R4\n",
+                      1);
+}
+
+// Replays `text` as a file `name` whose frames are FourFrames, `badLines` lines besides; it
+// leaves by itself once the port has been read.
+void TestTarvixSim::replaysFourFrames(const char *name, const QByteArray &text, int badLines)
+{
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("bus.log"));
-    QVERIFY(writeFile(path, "(1700000000.000000) can0 123#1122334455667788\n"
-                            "(1700000000.001000) can1 00ABCDEF#0102\n"
-                            "(1700000000.002000) can0 7FF#R\n"
-                            "this line is no frame\n"
-                            "\n"
-                            "(1700000000.003000) can1 1FFFFFFF#R4\n"));
+    const QString path = dir.filePath(QLatin1String(name));
+    QVERIFY(writeFile(path, text));
     QVERIFY(startSim({QStringLiteral("--replay"), path, QStringLiteral("--fast"),
                       QStringLiteral("--exit-when-done")}));
     QTRY_COMPARE_WITH_TIMEOUT(frames.size(), 4, Long);
     QCOMPARE(describe(frames), FourFrames);
-    // It leaves by itself once the port has been read.
     QVERIFY(sim->waitForFinished(Long));
     QCOMPARE(sim->exitCode(), 0);
-    QCOMPARE(lastOutputLine(), summaryLine(4, 0, 0, 1));
+    QCOMPARE(lastOutputLine(), summaryLine(4, 0, 0, badLines));
 }
 
 // A recording cut by a power cut (zeroed tail) with a binary line inside: every frame around the
@@ -546,23 +555,16 @@ void TestTarvixSim::replayReadsPastDamage()
 // frames; the error frame and the damaged line are counted, the error's explanation is not.
 void TestTarvixSim::replayTakesScreenOutput()
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("screen.txt"));
-    QVERIFY(writeFile(path, "(000.000000)  can0  RX - -  123   [8]  11 22 33 44 55 66 77 88\n"
-                            "(000.010000)  can1  RX - -  00ABCDEF   [2]  01 02   '..'\n"
-                            "(000.001000)  can0  RX - -  20000004   [8]  00 08 00 00 00 00 "
-                            "00 00   ERRORFRAME\n"
-                            "\tcontroller-problem{rx-error-warning}\n"
-                            "(000.001000)  can0  RX - -  7FF   [0]  remote request\n"
-                            "(000.0\x01\x02 damaged\n"
-                            "(000.002000)  can1  RX - -  1FFFFFFF   [4]  remote request\n"));
-    QVERIFY(startSim({QStringLiteral("--replay"), path, QStringLiteral("--fast"),
-                      QStringLiteral("--exit-when-done")}));
-    QTRY_COMPARE_WITH_TIMEOUT(frames.size(), 4, Long);
-    QCOMPARE(describe(frames), FourFrames);
-    QVERIFY(sim->waitForFinished(Long));
-    QCOMPARE(sim->exitCode(), 0);
-    QCOMPARE(lastOutputLine(), summaryLine(4, 0, 0, 2));
+    replaysFourFrames("screen.txt",
+                      "(000.000000)  can0  RX - -  123   [8]  11 22 33 44 55 66 77 88\n"
+                      "(000.010000)  can1  RX - -  00ABCDEF   [2]  01 02   '..'\n"
+                      "(000.001000)  can0  RX - -  20000004   [8]  00 08 00 00 00 00 00 00   "
+                      "ERRORFRAME\n"
+                      "\tcontroller-problem{rx-error-warning}\n"
+                      "(000.001000)  can0  RX - -  7FF   [0]  remote request\n"
+                      "(000.0\x01\x02 damaged\n"
+                      "(000.002000)  can1  RX - -  1FFFFFFF   [4]  remote request\n",
+                      2);
 }
 
 void TestTarvixSim::loopRepeatsTheFile()
