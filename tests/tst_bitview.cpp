@@ -2,9 +2,9 @@
 // The "Биты" page: the grid follows frames, shows the background grey and new flips bright,
 // outlines DBC signals where their bits lie, and selects bits by dragging.
 #include "analysis/framefilter.h"
+#include "analysis/framestatistics.h"
 #include "app/bitgrid.h"
 #include "app/bitpanel.h"
-#include "analysis/framestatistics.h"
 #include "app/statisticsmodel.h"
 #include "app/statisticsview.h"
 #include "link/timedpacket.h"
@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QtTest>
+#include <tuple>
 
 class TestBitView : public QObject
 {
@@ -22,6 +23,7 @@ private slots:
     void backgroundGreysAndNewFlipsShine();
     void outlinesAndSelection();
     void statisticsMarkNew();
+    void followsAClickOnTheCurrentRow();
 };
 
 namespace {
@@ -44,6 +46,27 @@ QColor cellColour(BitGrid *grid, int byte, int bitInByte)
     const int y = 20 + byte * 28 + 4;
     return image.pixelColor(x * image.devicePixelRatio(), y * image.devicePixelRatio());
 }
+
+// The bit view beside a statistics table, fed the same frames.
+struct BesideStatistics
+{
+    QObject owner;
+    FrameStatistics statistics{&owner};
+    QTableView table;
+    FrameFilter filter;
+    StatisticsView view{&table, &statistics, &filter};
+    BitPanel panel;
+
+    void feed(const TimedPacket &f)
+    {
+        statistics.count(f);
+        panel.add(f);
+    }
+    std::tuple<FrameStatistics &, QTableView &, StatisticsView &, BitPanel &> parts()
+    {
+        return {statistics, table, view, panel};
+    }
+};
 
 } // namespace
 
@@ -125,18 +148,11 @@ void TestBitView::outlinesAndSelection()
 // The statistics' "Новое" column and "Только новые" follow the background of the bit view.
 void TestBitView::statisticsMarkNew()
 {
-    QObject owner;
-    FrameStatistics statistics(&owner);
-    QTableView table;
-    FrameFilter filter;
-    StatisticsView view(&table, &statistics, &filter);
-    BitPanel panel;
+    BesideStatistics h;
+    auto [statistics, table, view, panel] = h.parts();
     view.tableModel()->setNewTest(
         [&](uint32_t id, bool extended) { return panel.hasNewFlips(id, extended); });
-    const auto feed = [&](const TimedPacket &f) {
-        statistics.count(f);
-        panel.add(f);
-    };
+    const auto feed = [&](const TimedPacket &f) { h.feed(f); };
     feed(frame(0x10, {0}, 1));
     feed(frame(0x10, {1}, 2));
     feed(frame(0x20, {0}, 3));
@@ -156,6 +172,35 @@ void TestBitView::statisticsMarkNew()
     QVERIFY(!table.isRowHidden(1));
     view.setNewOnly(false);
     QVERIFY(!table.isRowHidden(0));
+}
+
+// The statistics' current row shows in the grid when clicked again, after the log or the
+// signals showed another identifier there.
+void TestBitView::followsAClickOnTheCurrentRow()
+{
+    BesideStatistics h;
+    auto [statistics, table, view, panel] = h.parts();
+    panel.follow(&table, &statistics);
+    for (const quint32 id : {0x10u, 0x20u})
+        h.feed(frame(id, {1}, id));
+    statistics.refresh();
+    table.resize(800, 300);
+    table.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&table));
+    QSignalSpy shown(&panel, &BitPanel::findSignalRequested);
+    const auto shownId = [&] {
+        panel.findChild<QPushButton *>("btFindSignal")->click();
+        return shown.takeLast().at(0).toUInt();
+    };
+    const int row = statistics.entryAt(0)->id == 0x10 ? 0 : 1;
+    const QModelIndex cell = view.tableModel()->index(row, StatisticsModel::CountColumn);
+    QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, table.visualRect(cell).center());
+    QCOMPARE(table.currentIndex().row(), row);
+    QCOMPARE(shownId(), 0x10u);
+    panel.showId(0x20, false); // a row of the log, say
+    QCOMPARE(shownId(), 0x20u);
+    QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, table.visualRect(cell).center());
+    QCOMPARE(shownId(), 0x10u);
 }
 
 QTEST_MAIN(TestBitView)

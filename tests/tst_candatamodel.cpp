@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "link/timedpacket.h"
 #include "log/candatamodel.h"
 
 #include <QAbstractItemModelTester>
@@ -103,6 +104,55 @@ private slots:
         QCOMPARE(changed.count(), format == 0 ? 0 : 1); // views repaint the new form at once
         QTEST(model->index(0, 11).data().toString(), "expected");
         QCOMPARE(model->index(0, 0).data().toString(), QString("0x00000123"));
+    }
+
+    // Bytes past the length, and every byte of a remote frame, are blank, not 0x00.
+    void bytesNotCarriedAreBlank()
+    {
+        CanPacket one = makePacket(0x10, 0, 1);
+        one.data[0] = 0x00;
+        model->addPacket(one);
+        model->addPacket(makePacket(0x11, 0, 0x12)); // remote, length 2
+        model->addPacket(makePacket(0x12, 0, 0x0F)); // length code 15: eight bytes
+        const QStringList first = rowTexts(*model, 0);
+        QCOMPARE(first.mid(CanDataModel::FirstDataColumn, 8),
+                 QStringList({"0x00", "", "", "", "", "", "", ""}));
+        QCOMPARE(rowTexts(*model, 1).mid(CanDataModel::FirstDataColumn, 8),
+                 QStringList({"", "", "", "", "", "", "", ""}));
+        QCOMPARE(rowTexts(*model, 2).at(CanDataModel::LastDataColumn), QStringLiteral("0x41"));
+        model->setFormat(CanDataModel::Dec);
+        QCOMPARE(rowTexts(*model, 0).mid(CanDataModel::FirstDataColumn, 2), QStringList({"0", ""}));
+    }
+
+    // Seconds since the first row with a time, or the time of day; the header says which.
+    void timeSinceTheFirstRow()
+    {
+        QSignalSpy header(model, &QAbstractItemModel::headerDataChanged);
+        const qint64 t0 = 1700000000LL * 1000000 + 250000;
+        model->addFrame({TimedPacket::NoTime, makePacket(1)});
+        model->addFrame({t0, makePacket(2)});
+        model->addFrame({t0 + 1500001, makePacket(3)});
+        model->addFrame({t0 + 3600000000LL, makePacket(4)});
+        const auto times = [this] {
+            QStringList texts;
+            for (int row = 0; row < model->rowCount(); ++row)
+                texts << model->index(row, CanDataModel::TimeColumn).data().toString();
+            return texts;
+        };
+        QCOMPARE(times().at(1), TimeOfDay::text(TimeOfDay().msOfDay(t0)));
+        model->setTimeForm(CanDataModel::TimeForm::SinceFirst);
+        QCOMPARE(header.size(), 1);
+        QCOMPARE(model->headerData(CanDataModel::TimeColumn, Qt::Horizontal).toString(),
+                 QStringLiteral("TIME, s"));
+        QCOMPARE(times(), QStringList({"", "0.000000", "1.500001", "3600.000000"}));
+        model->clear(); // a new log counts from its own first row
+        model->addFrame({t0 + 10000000, makePacket(5)});
+        model->addFrame({t0 + 10000100, makePacket(6)});
+        QCOMPARE(times(), QStringList({"0.000000", "0.000100"}));
+        model->setTimeForm(CanDataModel::TimeForm::OfDay);
+        QCOMPARE(model->headerData(CanDataModel::TimeColumn, Qt::Horizontal).toString(),
+                 QStringLiteral("TIME"));
+        QCOMPARE(times().at(0), TimeOfDay::text(TimeOfDay().msOfDay(t0 + 10000000)));
     }
 
     void rowTimeIsTimeOfDay()

@@ -17,6 +17,7 @@
 #include <QBuffer>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -34,6 +35,7 @@ private slots:
     void filtersShowTheCaptureThenTheLiveRows();
     void failedOpenKeepsTheLog();
     void damagedCaptureOpens();
+    void candumpScreenOutputOpens();
     void rowsInNoFileAreAskedFor();
     void brokenFileKeepsWhatWasRead();
     void rereadKeepsLiveRowsBehindTheCapture();
@@ -203,6 +205,17 @@ void TestOpenedCapture::failedOpenKeepsTheLog()
         QVERIFY(::writeFile(path, failure.bytes));
         ui.get()->openCapture(path);
         QTRY_COMPARE(ui.status("lbStatusMain"), failure.status);
+        // Said where the user looks, not only in the status bar.
+        QPointer<QMessageBox> box =
+            ui.get()->findChild<QMessageBox *>(QStringLiteral("openFailed"));
+        QVERIFY(box);
+        QVERIFY2(box->text().contains(path) &&
+                     box->text().contains(failure.status.section(QLatin1Char(':'), 1)
+                                              .section(QStringLiteral(" ("), 0, 0)
+                                              .trimmed()),
+                 qPrintable(box->text()));
+        box->close();
+        QTRY_VERIFY(!box);
         QCOMPARE(ui.log()->rowCount(), CaptureFrames);
         QVERIFY(ui.get()->windowTitle().endsWith(QStringLiteral("bus.log")));
         QCOMPARE(idAt(CaptureFrames - 1), QStringLiteral("0x00000113"));
@@ -221,6 +234,23 @@ void TestOpenedCapture::damagedCaptureOpens()
                  QStringLiteral("Загружено кадров: %1 | Пропущено строк: 2").arg(CaptureFrames));
     QTRY_COMPARE(ui.log()->rowCount(), CaptureFrames);
     QCOMPARE(idAt(CaptureFrames - 1), QStringLiteral("0x00000113"));
+}
+
+// What candump printed on the screen, saved without a candump suffix, opens as a capture.
+void TestOpenedCapture::candumpScreenOutputOpens()
+{
+    ui.create();
+    const QString path = dir.filePath(QStringLiteral("candump-can0.txt"));
+    QVERIFY(::writeFile(path, "(1700000000.000000)  can0  123   [2]  01 02\n"
+                              "(1700000000.010000)  can1  18FCF200   [8]  E1 FF FF FF FF FF FF FF\n"
+                              "(1700000000.020000)  can0  7FF   [1]  remote request\n"
+                              "this line is no frame\n"));
+    ui.get()->openCapture(path);
+    QTRY_COMPARE(ui.status("lbStatusMain"),
+                 QStringLiteral("Загружено кадров: 3 | Пропущено строк: 1"));
+    QTRY_COMPARE(ui.log()->rowCount(), 3);
+    QCOMPARE(idAt(1), QStringLiteral("0x18FCF200"));
+    QVERIFY(ui.get()->windowTitle().endsWith(QStringLiteral("candump-can0.txt")));
 }
 
 // Live rows with recording off are in no file: dropping them takes a yes, with their number.

@@ -100,6 +100,38 @@ private slots:
         QCOMPARE(dump(loadSettings(QSettings(iniPath(), QSettings::IniFormat))), dump(config));
     }
 
+    // The recent files: the newest first, each once, ten at most, read back in order; the log's
+    // time form by name, the time of day unless "start" is stored.
+    void recentFilesAndLogTime()
+    {
+        QStringList recent;
+        for (int i = 1; i <= 12; ++i)
+            recent = AppSettings::withRecent(recent, QString("/c/%1.log").arg(i));
+        recent = AppSettings::withRecent(recent, "/c/5.log");
+        QCOMPARE(recent.size(), AppSettings::RecentFileCount);
+        QCOMPARE(recent.first(), QString("/c/5.log"));
+        QCOMPARE(recent.mid(1, 2), QStringList({"/c/12.log", "/c/11.log"}));
+        QCOMPARE(recent.count("/c/5.log"), 1);
+        QVERIFY(!recent.contains("/c/2.log"));
+        AppSettings config = AppSettings::defaults();
+        QVERIFY(!config.timeSinceFirst);
+        config.recentFiles = recent;
+        config.timeSinceFirst = true;
+        {
+            QSettings store(iniPath(), QSettings::IniFormat);
+            saveSettings(store, config);
+        }
+        const AppSettings read = loadSettings(QSettings(iniPath(), QSettings::IniFormat));
+        QCOMPARE(read.recentFiles, recent);
+        QVERIFY(read.timeSinceFirst);
+        ++fileNumber;
+        QCOMPARE(loadIni("LOGTIME=day\nRECENT=/one.dbc\n").recentFiles, QStringList{"/one.dbc"});
+        ++fileNumber;
+        QVERIFY(!loadIni("LOGTIME=day\n").timeSinceFirst);
+        ++fileNumber;
+        QVERIFY(!loadIni("LOGTIME=42\n").timeSinceFirst);
+    }
+
     // Hand-edited or damaged stores: each odd value falls back on its own.
     void damagedValuesFallBack_data()
     {

@@ -14,12 +14,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QSet>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QUndoStack>
@@ -35,6 +37,8 @@ private slots:
     void makeUndoSaveDecode();
     void lostStatementsAsked();
     void messageChangedAndDeleted();
+    void undoAndRedoByKeyboard();
+    void saveAsAddsTheSuffix();
 };
 
 namespace {
@@ -66,6 +70,16 @@ struct Harness
     DbcLoader *loader = new DbcLoader(&window, &load, &forget);
     DbcEditor *editor = new DbcEditor(&window, loader, &save, &saveAs);
 };
+
+// Makes a signal "Made" in a new message 0x321 through the dialog, as the user would.
+void makeSignal(Harness &h)
+{
+    whenModal([](QWidget *dialog) {
+        setText(dialog, "leName", QStringLiteral("Made"));
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    });
+    h.editor->createSignal(0x321, false, 0, 7, 8);
+}
 
 } // namespace
 
@@ -287,6 +301,57 @@ void TestSignalAuthoring::messageChangedAndDeleted()
     const QByteArray saved = readFile(path);
     QVERIFY2(saved.contains("BO_ 256 Motor: 8 B"), saved.constData());
     QVERIFY(saved.contains("CM_ BO_ 256 \"Renamed\";"));
+}
+
+// Ctrl+Z takes a change back and Ctrl+Shift+Z does it again, from the keyboard: the redo keys
+// must not name the same key twice, which Qt takes for an ambiguous shortcut and ignores.
+void TestSignalAuthoring::undoAndRedoByKeyboard()
+{
+    Harness h;
+    h.window.show();
+    QApplication::setActiveWindow(&h.window);
+    QVERIFY(QTest::qWaitForWindowActive(&h.window));
+    DbcMessage made;
+    made.id = 0x321;
+    made.name = QStringLiteral("Made");
+    made.size = 8;
+    h.editor->change(QStringLiteral("make"), std::nullopt, made);
+    QVERIFY(h.loader->signalSet().message(0x321, false));
+    QTest::keyClick(&h.window, Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(!h.loader->signalSet().message(0x321, false));
+    QTest::keyClick(&h.window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(h.loader->signalSet().message(0x321, false));
+    auto *redo = h.window.findChild<QAction *>(QStringLiteral("actionRedoDbc"));
+    QVERIFY(redo);
+    const QList<QKeySequence> keys = redo->shortcuts();
+    QCOMPARE(keys.first(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    QCOMPARE(QSet<QKeySequence>(keys.begin(), keys.end()).size(), keys.size());
+    // Where the platform's Redo is Ctrl+Shift+Z itself (GNOME, KDE) or comes later (X11).
+    const QKeySequence ctrlShiftZ(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
+    const QKeySequence ctrlY(Qt::CTRL | Qt::Key_Y);
+    QCOMPARE(DbcEditor::redoKeys({ctrlShiftZ}), QList<QKeySequence>{ctrlShiftZ});
+    QCOMPARE(DbcEditor::redoKeys({ctrlY, ctrlShiftZ}), QList<QKeySequence>({ctrlShiftZ, ctrlY}));
+}
+
+// "Сохранить DBC как..." with a name typed without a suffix writes NAME.dbc, which the open
+// dialog's filter then shows.
+void TestSignalAuthoring::saveAsAddsTheSuffix()
+{
+    Harness h;
+    makeSignal(h);
+    QTemporaryDir dir;
+    const QString typed = dir.filePath(QStringLiteral("civic-new"));
+    whenModal([typed](QWidget *modal) {
+        auto *chooser = qobject_cast<QFileDialog *>(modal);
+        QVERIFY(chooser);
+        chooser->selectFile(typed);
+        QMetaObject::invokeMethod(chooser, "accept", Qt::DirectConnection);
+    });
+    QVERIFY(h.editor->saveAs());
+    QVERIFY(QFile::exists(typed + QStringLiteral(".dbc")));
+    QVERIFY(!QFile::exists(typed));
+    QCOMPARE(h.loader->signalSet().files(),
+             QStringList{QFileInfo(typed + QStringLiteral(".dbc")).absoluteFilePath()});
 }
 
 QTEST_MAIN(TestSignalAuthoring)

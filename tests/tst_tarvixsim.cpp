@@ -50,6 +50,23 @@ QByteArray payload(const CanPacket &p)
     return QByteArray(reinterpret_cast<const char *>(p.data), 8);
 }
 
+// Flags, identifier, rtl byte and data of each frame, a line each.
+QStringList describe(const QVector<CanPacket> &packets)
+{
+    QStringList lines;
+    for (const CanPacket &p : packets)
+        lines.append(QStringLiteral("%1 %2 %3 %4")
+                         .arg(p.frame, 2, 16, QLatin1Char('0'))
+                         .arg(p.id, 0, 16)
+                         .arg(p.rtl, 2, 16, QLatin1Char('0'))
+                         .arg(QString::fromLatin1(payload(p).toHex())));
+    return lines;
+}
+
+// The frames both replay files hold: the same four frames in a log and on the screen.
+const QStringList FourFrames = {"10 123 08 1122334455667788", "21 abcdef 02 0102000000000000",
+                                "10 7ff 10 0000000000000000", "21 1fffffff 14 0000000000000000"};
+
 bool writeFile(const QString &path, const QByteArray &text)
 {
     QFile file(path);
@@ -88,6 +105,7 @@ private slots:
     void durationEndsTheStreamAndExitWaitsForTheReader();
     void replayGivesTheFileFrames();
     void replayReadsPastDamage();
+    void replayTakesScreenOutput();
     void loopRepeatsTheFile();
     void slowReaderLosesNothing();
 
@@ -103,6 +121,7 @@ private:
     QString lastOutputLine();
     QByteArray ask(const QByteArray &command);
     QVector<CanPacket> runFrames(const QStringList &arguments, int count);
+    void replaysFourFrames(const char *name, const QByteArray &text, int badLines);
 
     std::unique_ptr<QProcess> sim;
     QString portPath;
@@ -477,37 +496,30 @@ void TestTarvixSim::durationEndsTheStreamAndExitWaitsForTheReader()
 
 void TestTarvixSim::replayGivesTheFileFrames()
 {
+    replaysFourFrames("bus.log",
+                      "(1700000000.000000) can0 123#1122334455667788\n"
+                      "(1700000000.001000) can1 00ABCDEF#0102\n"
+                      "(1700000000.002000) can0 7FF#R\n"
+                      "this line is no frame\n"
+                      "\n"
+                      "(1700000000.003000) can1 1FFFFFFF#R4\n",
+                      1);
+}
+
+// Replays `text` as a file `name` whose frames are FourFrames, `badLines` lines besides; it
+// leaves by itself once the port has been read.
+void TestTarvixSim::replaysFourFrames(const char *name, const QByteArray &text, int badLines)
+{
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("bus.log"));
-    QVERIFY(writeFile(path, "(1700000000.000000) can0 123#1122334455667788\n"
-                            "(1700000000.001000) can1 00ABCDEF#0102\n"
-                            "(1700000000.002000) can0 7FF#R\n"
-                            "this line is no frame\n"
-                            "\n"
-                            "(1700000000.003000) can1 1FFFFFFF#R4\n"));
+    const QString path = dir.filePath(QLatin1String(name));
+    QVERIFY(writeFile(path, text));
     QVERIFY(startSim({QStringLiteral("--replay"), path, QStringLiteral("--fast"),
                       QStringLiteral("--exit-when-done")}));
     QTRY_COMPARE_WITH_TIMEOUT(frames.size(), 4, Long);
-    const struct
-    {
-        int flags;
-        uint32_t id;
-        int rtl;
-        const char *data;
-    } expected[] = {{0x10, 0x123, 8, "1122334455667788"},
-                    {0x21, 0xABCDEF, 2, "0102000000000000"},
-                    {0x10, 0x7FF, 0x10, "0000000000000000"},
-                    {0x21, 0x1FFFFFFF, 0x14, "0000000000000000"}};
-    for (int i = 0; i < 4; ++i) {
-        QCOMPARE(int(frames[i].frame), expected[i].flags);
-        QCOMPARE(frames[i].id, expected[i].id);
-        QCOMPARE(int(frames[i].rtl), expected[i].rtl);
-        QCOMPARE(payload(frames[i]), QByteArray::fromHex(expected[i].data));
-    }
-    // It leaves by itself once the port has been read.
+    QCOMPARE(describe(frames), FourFrames);
     QVERIFY(sim->waitForFinished(Long));
     QCOMPARE(sim->exitCode(), 0);
-    QCOMPARE(lastOutputLine(), summaryLine(4, 0, 0, 1));
+    QCOMPARE(lastOutputLine(), summaryLine(4, 0, 0, badLines));
 }
 
 // A recording cut by a power cut (zeroed tail) with a binary line inside: every frame around the
@@ -537,6 +549,22 @@ void TestTarvixSim::replayReadsPastDamage()
                   {QStringLiteral("--replay"), path, QStringLiteral("--exit-when-done")});
     QVERIFY(refused.waitForFinished(Long));
     QVERIFY(refused.exitCode() != 0);
+}
+
+// What candump printed on the screen replays as its log would: -t d times, -x columns, remote
+// frames; the error frame and the damaged line are counted, the error's explanation is not.
+void TestTarvixSim::replayTakesScreenOutput()
+{
+    replaysFourFrames("screen.txt",
+                      "(000.000000)  can0  RX - -  123   [8]  11 22 33 44 55 66 77 88\n"
+                      "(000.010000)  can1  RX - -  00ABCDEF   [2]  01 02   '..'\n"
+                      "(000.001000)  can0  RX - -  20000004   [8]  00 08 00 00 00 00 00 00   "
+                      "ERRORFRAME\n"
+                      "\tcontroller-problem{rx-error-warning}\n"
+                      "(000.001000)  can0  RX - -  7FF   [0]  remote request\n"
+                      "(000.0\x01\x02 damaged\n"
+                      "(000.002000)  can1  RX - -  1FFFFFFF   [4]  remote request\n",
+                      2);
 }
 
 void TestTarvixSim::loopRepeatsTheFile()

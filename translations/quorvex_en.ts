@@ -365,6 +365,18 @@
         <source> | Пропущено строк: %1</source>
         <translation> | Lines skipped: %1</translation>
     </message>
+    <message>
+        <source>;;Все файлы (*)</source>
+        <translation>;;All files (*)</translation>
+    </message>
+    <message>
+        <source>Журнал не открыт:
+%1
+%2</source>
+        <translation>Log not opened:
+%1
+%2</translation>
+    </message>
 </context>
 <context>
     <name>CaptureWriter</name>
@@ -493,6 +505,10 @@
     <message>
         <source>Выделите строки в журнале</source>
         <translation>Select rows in the log</translation>
+    </message>
+    <message>
+        <source>Выберите файл</source>
+        <translation>Choose a file</translation>
     </message>
 </context>
 <context>
@@ -1167,6 +1183,10 @@
         <source>Поиск продолжен с конца</source>
         <translation>Search continued from the bottom</translation>
     </message>
+    <message>
+        <source>Поиск в журнале</source>
+        <translation>Search the log</translation>
+    </message>
 </context>
 <context>
     <name>FrameIndex</name>
@@ -1191,10 +1211,46 @@
     </message>
 </context>
 <context>
+    <name>GuideWindow</name>
+    <message>
+        <source>Руководство пользователя Quorvex</source>
+        <translation>Quorvex user guide</translation>
+    </message>
+    <message>
+        <source>Назад</source>
+        <translation>Back</translation>
+    </message>
+    <message>
+        <source>Содержание</source>
+        <translation>Contents</translation>
+    </message>
+    <message>
+        <source>Закрыть</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>ru</source>
+        <comment>guide language</comment>
+        <extracomment>The language of the user&apos;s guide the window opens: &quot;ru&quot; or &quot;en&quot;.</extracomment>
+        <translation>en</translation>
+    </message>
+</context>
+<context>
+    <name>HelpMenu</name>
+    <message>
+        <source>Руководство</source>
+        <translation>User guide</translation>
+    </message>
+    <message>
+        <source>Горячие клавиши</source>
+        <translation>Keyboard shortcuts</translation>
+    </message>
+</context>
+<context>
     <name>LanguageMenu</name>
     <message>
         <source>Язык</source>
-        <translation>Language</translation>
+        <translation type="vanished">Language</translation>
     </message>
     <message>
         <source>Русский</source>
@@ -1253,6 +1309,21 @@
         <translation>Could not save the log to the file
 %1
 %2</translation>
+    </message>
+</context>
+<context>
+    <name>LogTimeChoice</name>
+    <message>
+        <source>Время суток</source>
+        <translation>Time of day</translation>
+    </message>
+    <message>
+        <source>От начала, с</source>
+        <translation>Since start, s</translation>
+    </message>
+    <message>
+        <source>Время строк журнала: время суток или секунды от первой строки</source>
+        <translation>Time of the log rows: the time of day or seconds since the first row</translation>
     </message>
 </context>
 <context>
@@ -1541,6 +1612,10 @@
         <source>Отображать TX пакеты</source>
         <translation>Show TX frames</translation>
     </message>
+    <message>
+        <source>Время</source>
+        <translation>Time</translation>
+    </message>
 </context>
 <context>
     <name>MessageDialog</name>
@@ -1677,6 +1752,25 @@
     <message>
         <source>запись pcapng повреждена</source>
         <translation>pcapng capture damaged</translation>
+    </message>
+</context>
+<context>
+    <name>RecentFilesMenu</name>
+    <message>
+        <source>Недавние</source>
+        <translation>Recent</translation>
+    </message>
+    <message>
+        <source>Очистить список</source>
+        <translation>Clear the list</translation>
+    </message>
+    <message>
+        <source>Файла больше нет:
+%1
+Он убран из списка недавних.</source>
+        <translation>The file is gone:
+%1
+It has been taken off the recent files.</translation>
     </message>
 </context>
 <context>
@@ -1848,6 +1942,21 @@
     <message>
         <source>Ошибка записи пакета отправки</source>
         <translation>Error writing the transmit packet</translation>
+    </message>
+</context>
+<context>
+    <name>ShortcutsDialog</name>
+    <message>
+        <source>Горячие клавиши</source>
+        <translation>Keyboard shortcuts</translation>
+    </message>
+    <message>
+        <source>Действие</source>
+        <translation>Action</translation>
+    </message>
+    <message>
+        <source>Клавиши</source>
+        <translation>Keys</translation>
     </message>
 </context>
 <context>

@@ -82,7 +82,7 @@ double FrameIndex::seconds() const
 
 bool FrameIndex::addFile(const QString &path, QString *error)
 {
-    const auto format = CaptureFormats::fromFileName(path);
+    const auto format = CaptureFormats::fromFile(path);
     QFile file(path);
     if (!format) {
         *error =

@@ -23,6 +23,10 @@ const QString KeyFileName = QStringLiteral("FILENAME");
 const QString KeyRecord = QStringLiteral("RECORD");
 const QString KeyRecordMb = QStringLiteral("RECORDMB");
 const QString KeyDbc = QStringLiteral("DBC");
+const QString KeyLogTime = QStringLiteral("LOGTIME");
+const QString KeyRecent = QStringLiteral("RECENT");
+const QString LogTimeSinceFirst = QStringLiteral("start");
+const QString LogTimeOfDay = QStringLiteral("day");
 
 constexpr int DefaultBaudRate = 115200;
 // Fastest rate of the common USB serial bridges; anything above is a damaged value.
@@ -105,6 +109,13 @@ AppSettings AppSettings::defaults()
     return config;
 }
 
+QStringList AppSettings::withRecent(QStringList recent, const QString &path)
+{
+    recent.removeAll(path);
+    recent.prepend(path);
+    return recent.mid(0, RecentFileCount);
+}
+
 AppSettings loadSettings(const QSettings &store)
 {
     const AppSettings fallback = AppSettings::defaults();
@@ -119,6 +130,8 @@ AppSettings loadSettings(const QSettings &store)
     config.record = boolValue(store.value(KeyRecord), fallback.record);
     config.recordMb = recordMbValue(store.value(KeyRecordMb));
     config.dbcFiles = pathListValue(store.value(KeyDbc));
+    config.timeSinceFirst = store.value(KeyLogTime).toString() == LogTimeSinceFirst;
+    config.recentFiles = pathListValue(store.value(KeyRecent)).mid(0, AppSettings::RecentFileCount);
     qDebug().noquote() << config.workDir;
     return config;
 }
@@ -147,6 +160,8 @@ void saveSettings(QSettings &store, const AppSettings &config)
     store.setValue(KeyRecord, config.record);
     store.setValue(KeyRecordMb, config.recordMb);
     store.setValue(KeyDbc, config.dbcFiles);
+    store.setValue(KeyLogTime, config.timeSinceFirst ? LogTimeSinceFirst : LogTimeOfDay);
+    store.setValue(KeyRecent, config.recentFiles);
 }
 
 // The list is read and written at the application's directory + "/" + name: a name that is

@@ -21,9 +21,16 @@ struct AppSettings
     bool showTx = true;  // "TX": show transmitted frames in the log
     bool record = true;  // "RECORD": record every frame of a connection to WORKDIR
     int recordMb = 1024; // "RECORDMB": a recording goes on in a new file past this size
-    QStringList dbcFiles{}; // "DBC": the DBC files loaded at start, in order
+    QStringList dbcFiles{};      // "DBC": the DBC files loaded at start, in order
+    bool timeSinceFirst = false; // "LOGTIME" "start": the log's times since its first row
+    QStringList recentFiles{};   // "RECENT": captures and DBC files opened, the newest first
+
+    // How many files "Недавние" keeps.
+    static constexpr int RecentFileCount = 10;
 
     static AppSettings defaults();
+    // `path` made the newest of `recent`, once, the oldest beyond the count dropped.
+    static QStringList withRecent(QStringList recent, const QString &path);
     // WORKDIR when the settings name none.
     static QString defaultWorkDir(const QString &appDir);
 };

@@ -130,13 +130,16 @@ void BitPanel::showEvent(QShowEvent *event)
     refresh();
 }
 
+// A click on the row already current shows its identifier again: the log or the signals may
+// have shown another one since.
 void BitPanel::follow(QTableView *statisticsView, const FrameStatistics *statistics)
 {
-    connect(statisticsView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this, statistics](const QModelIndex &current) {
-                if (const auto *entry = statistics->entryAt(current.row()))
-                    showId(entry->id, entry->extended);
-            });
+    const auto show = [this, statistics](const QModelIndex &index) {
+        if (const auto *entry = statistics->entryAt(index.row()))
+            showId(entry->id, entry->extended);
+    };
+    connect(statisticsView->selectionModel(), &QItemSelectionModel::currentRowChanged, this, show);
+    connect(statisticsView, &QAbstractItemView::clicked, this, show);
 }
 
 void BitPanel::showSignals(const DbcLoader *loader)

@@ -6,6 +6,7 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
@@ -19,8 +20,10 @@ QString openFilter()
     QStringList patterns;
     for (const CaptureFormat format : CaptureFormats::all())
         patterns << CaptureFormats::patterns(format);
+    // candump's screen output is saved under any name; its suffix is usually ".txt".
+    patterns << QStringLiteral("*.txt");
     return CaptureOpener::tr("Журналы CAN (%1);;").arg(patterns.join(QLatin1Char(' '))) +
-           CaptureFormats::dialogFilters();
+           CaptureFormats::dialogFilters() + CaptureOpener::tr(";;Все файлы (*)");
 }
 } // namespace
 
@@ -64,8 +67,7 @@ void CaptureOpener::load(const QString &file)
         return;
     }
     if (!loader->start(file)) {
-        emit status(
-            tr("Журнал не открыт: %1 (%2)").arg(loader->errorString(), QFileInfo(file).fileName()));
+        refuse(file, loader->errorString());
         return;
     }
     pending = file;
@@ -108,6 +110,19 @@ void CaptureOpener::onFrames(const QVector<TimedPacket> &batch)
     emit frames(batch);
 }
 
+// Said where the user looks, in a box, and kept in the status bar.
+void CaptureOpener::refuse(const QString &file, const QString &why)
+{
+    emit status(tr("Журнал не открыт: %1 (%2)").arg(why, QFileInfo(file).fileName()));
+    // Opened, not executed: a capture may be running.
+    auto *box =
+        new QMessageBox(QMessageBox::Warning, tr("Открыть журнал"),
+                        tr("Журнал не открыт:\n%1\n%2").arg(file, why), QMessageBox::Ok, window);
+    box->setObjectName(QStringLiteral("openFailed"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
 void CaptureOpener::showProgress(bool shown)
 {
     progress->setValue(0);
@@ -125,10 +140,11 @@ void CaptureOpener::onFinished(bool ok, quint64 framesRead, quint64 skipped, con
     if (pending.isEmpty()) // forgotten meanwhile
         return;
     if (!started) {
-        const QString why = !error.isEmpty() ? error
-                            : ok             ? tr("в файле нет кадров")
-                                             : tr("открытие отменено");
-        emit status(tr("Журнал не открыт: %1 (%2)").arg(why, QFileInfo(pending).fileName()));
+        if (error.isEmpty() && !ok) // the user cancelled: nothing to tell
+            emit status(tr("Журнал не открыт: %1 (%2)")
+                            .arg(tr("открытие отменено"), QFileInfo(pending).fileName()));
+        else
+            refuse(pending, error.isEmpty() ? tr("в файле нет кадров") : error);
         return;
     }
     emit loaded(path);

@@ -45,6 +45,7 @@ signals:
 private:
     void onFrames(const QVector<TimedPacket> &batch);
     void onFinished(bool ok, quint64 framesRead, quint64 skipped, const QString &error);
+    void refuse(const QString &file, const QString &why);
     void showProgress(bool shown);
 
     QWidget *window;

@@ -4,12 +4,12 @@
 #include "app/dbcloader.h"
 #include "app/messagedialog.h"
 #include "app/messageeditcommand.h"
+#include "app/savefiledialog.h"
 #include "app/signaldialog.h"
 #include "signals/dbcrules.h"
 #include "signals/dbcwriter.h"
 
 #include <QAction>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
@@ -53,7 +53,7 @@ DbcEditor::DbcEditor(QWidget *window, DbcLoader *loader, QAction *save, QAction 
     QAction *undo = stack->createUndoAction(this, tr("Отменить"));
     QAction *redo = stack->createRedoAction(this, tr("Повторить"));
     undo->setShortcut(QKeySequence::Undo);
-    redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence::Redo});
+    redo->setShortcuts(redoKeys(QKeySequence::keyBindings(QKeySequence::Redo)));
     undo->setObjectName(QStringLiteral("actionUndoDbc"));
     redo->setObjectName(QStringLiteral("actionRedoDbc"));
     window->addAction(undo);
@@ -70,6 +70,18 @@ DbcEditor::DbcEditor(QWidget *window, DbcLoader *loader, QAction *save, QAction 
         if (!reloading)
             stack->clear();
     });
+}
+
+// Ctrl+Shift+Z everywhere, and the platform's own keys: each once, as the same key given twice
+// (GNOME's Redo is Ctrl+Shift+Z) is an ambiguous shortcut that does nothing.
+QList<QKeySequence> DbcEditor::redoKeys(const QList<QKeySequence> &platformRedo)
+{
+    QList<QKeySequence> keys{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)};
+    for (const QKeySequence &key : platformRedo) {
+        if (!keys.contains(key))
+            keys.append(key);
+    }
+    return keys;
 }
 
 bool DbcEditor::isModified() const
@@ -238,9 +250,9 @@ bool DbcEditor::save()
 bool DbcEditor::saveAs()
 {
     const QStringList files = loader->signalSet().files();
-    const QString path =
-        QFileDialog::getSaveFileName(window, tr("Сохранить DBC как"),
-                                     files.isEmpty() ? QString() : files.last(), dialogFilter());
+    const QString path = SaveFileDialog::ask(window, tr("Сохранить DBC как"),
+                                             files.isEmpty() ? QString() : files.last(),
+                                             dialogFilter(), QStringLiteral("dbc"));
     if (path.isEmpty())
         return false;
     return (!files.contains(QFileInfo(path).absoluteFilePath()) || mayLoseStatements(path)) &&

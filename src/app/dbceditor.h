@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QKeySequence>
+#include <QList>
 #include <QObject>
 #include <optional>
 
@@ -22,6 +24,8 @@ public:
     DbcEditor(QWidget *window, DbcLoader *loader, QAction *save, QAction *saveAs);
 
     QUndoStack *undoStack() const { return stack; }
+    // The keys of "Повторить" given the platform's Redo keys.
+    static QList<QKeySequence> redoKeys(const QList<QKeySequence> &platformRedo);
     bool isModified() const;
 
     // Opens the signal dialog for bits dragged across the grid of a frame's identifier.

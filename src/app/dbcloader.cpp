@@ -10,7 +10,7 @@ QString dialogFilter()
 {
     return DbcLoader::tr("Файлы DBC (*.dbc *.DBC);;Все файлы (*)");
 }
-}
+} // namespace
 
 DbcLoader::DbcLoader(QWidget *window, QAction *loadAction, QAction *forgetAction)
     : QObject(window), window(window)
@@ -34,8 +34,18 @@ void DbcLoader::ask()
 {
     if (mayDiscard && !mayDiscard())
         return;
-    const QStringList chosen =
-        QFileDialog::getOpenFileNames(window, tr("Загрузить DBC"), lastDirectory, dialogFilter());
+    add(QFileDialog::getOpenFileNames(window, tr("Загрузить DBC"), lastDirectory, dialogFilter()));
+}
+
+void DbcLoader::open(const QString &path)
+{
+    if (mayDiscard && !mayDiscard())
+        return;
+    add({path});
+}
+
+void DbcLoader::add(const QStringList &chosen)
+{
     if (chosen.isEmpty())
         return;
     lastDirectory = QFileInfo(chosen.last()).absolutePath();
@@ -46,6 +56,8 @@ void DbcLoader::ask()
         paths.append(absolute);
     }
     load(paths);
+    for (const QString &path : chosen)
+        emit opened(QFileInfo(path).absoluteFilePath());
 }
 
 void DbcLoader::forget()

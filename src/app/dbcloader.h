@@ -29,6 +29,8 @@ public:
     void load(const QStringList &paths);
     // Asks for files and adds them to those loaded.
     void ask();
+    // Adds one file to those loaded (from the recent files, say).
+    void open(const QString &path);
     void forget();
 
 signals:
@@ -37,8 +39,12 @@ signals:
     void changed();
     // The list to keep in the settings.
     void filesChanged(const QStringList &paths);
+    // A file the user chose to load.
+    void opened(const QString &path);
 
 private:
+    void add(const QStringList &chosen);
+
     QWidget *window;
     SignalSet set;
     QString lastDirectory;

@@ -2,7 +2,6 @@
 #include "app/diagnosticsfilter.h"
 
 #include "app/diagnosticsmodel.h"
-#include "diagnostics/diagdecoder.h"
 
 void DiagnosticsFilter::setProtocol(const QString &text)
 {
@@ -20,7 +19,7 @@ void DiagnosticsFilter::setEcu(const QString &text)
 
 void DiagnosticsFilter::setService(const QString &text)
 {
-    service = text.trimmed();
+    service = DiagServiceQuery(text);
     invalidateFilter();
 }
 
@@ -40,9 +39,10 @@ bool DiagnosticsFilter::filterAcceptsRow(int sourceRow, const QModelIndex &) con
 {
     const auto *model = static_cast<const DiagnosticsModel *>(sourceModel());
     const DiagMessage &m = model->message(sourceRow);
-    if (!protocol.isEmpty() && DiagnosticsModel::protocolText(m) != protocol)
+    const QString shown = DiagnosticsModel::protocolText(m);
+    if (!protocol.isEmpty() && shown != protocol && !shown.startsWith(protocol + QLatin1Char('-')))
         return false;
-    if (!service.isEmpty() && !DiagDecoder::serviceName(m).contains(service, Qt::CaseInsensitive))
+    if (!service.matches(m))
         return false;
     return matchEcu(sourceRow);
 }

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "diagnostics/diagservicequery.h"
+
 #include <QSortFilterProxyModel>
 
-// The rows of the diagnostics table a user asks for: by protocol ("UDS", "OBD-II", "J1939";
-// empty for all), by ECU (a hex address as source or target, or a hex identifier) and by
-// service or PGN name (any part of it, in any case).
+// The rows of the diagnostics table a user asks for: by protocol ("UDS", "OBD-II", "J1939" with
+// "J1939-TP", "J1939-TP"; empty for all), by ECU (a hex address as source or target, or a hex
+// identifier) and by service or PGN (see DiagServiceQuery).
 class DiagnosticsFilter final : public QSortFilterProxyModel
 {
     Q_OBJECT
@@ -25,5 +27,5 @@ private:
 
     QString protocol;
     QString ecu;
-    QString service;
+    DiagServiceQuery service;
 };

@@ -2,6 +2,7 @@
 #include "app/diagnosticsmodel.h"
 
 #include "diagnostics/diagdecoder.h"
+#include "diagnostics/j1939meaning.h"
 #include "diagnostics/obdmeaning.h"
 
 #include <QBrush>
@@ -34,7 +35,8 @@ QString directionText(const DiagMessage &m)
                                               : DiagnosticsModel::tr("Ответ");
     if (m.isJ1939())
         return m.functional ? DiagnosticsModel::tr("Рассылка") : DiagnosticsModel::tr("Сообщение");
-    return DiagDecoder::isResponse(m) ? DiagnosticsModel::tr("Ответ") : DiagnosticsModel::tr("Запрос");
+    return DiagDecoder::isResponse(m) ? DiagnosticsModel::tr("Ответ")
+                                      : DiagnosticsModel::tr("Запрос");
 }
 
 } // namespace
@@ -86,8 +88,8 @@ int DiagnosticsModel::columnCount(const QModelIndex &parent) const
 
 QString DiagnosticsModel::protocolText(const DiagMessage &m)
 {
-    if (m.isJ1939())
-        return QStringLiteral("J1939");
+    if (m.isJ1939()) // as the converter writes it: "J1939-TP" for a message joined from packets
+        return QLatin1String(DiagWords::protocol(m.protocol));
     const int sid = DiagDecoder::serviceOf(m);
     return sid >= 0 && ObdMeaning::isObd(uint8_t(sid)) ? QStringLiteral("OBD-II")
                                                        : QStringLiteral("UDS");
@@ -99,6 +101,14 @@ QString DiagnosticsModel::addressText(const DiagMessage &m)
     if (m.source >= 0 && m.target >= 0)
         return hex(m.source) + QStringLiteral(" → ") + hex(m.target);
     return m.target >= 0 ? QStringLiteral("→ ") + hex(m.target) : QString();
+}
+
+// A parameter group's number beside its name, first, so a narrow column still shows it.
+QString DiagnosticsModel::serviceText(const DiagMessage &m)
+{
+    if (!m.isJ1939() || !m.hasPgn() || !J1939Meaning::isKnown(m.pgn))
+        return DiagDecoder::serviceName(m);
+    return QStringLiteral("%1 · %2").arg(m.pgn).arg(DiagDecoder::serviceName(m));
 }
 
 QVariant DiagnosticsModel::display(const DiagMessage &m, int column) const
@@ -116,7 +126,7 @@ QVariant DiagnosticsModel::display(const DiagMessage &m, int column) const
     case Address:
         return addressText(m);
     case Service:
-        return DiagDecoder::serviceName(m);
+        return serviceText(m);
     case Meaning:
         return m.ok() ? DiagDecoder::describe(m)
                       : tr("ошибка: %1").arg(QLatin1String(DiagWords::status(m.status)));
@@ -140,7 +150,7 @@ QVariant DiagnosticsModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         return display(m, index.column());
     case Qt::ToolTipRole:
-        return index.column() == Meaning ? display(m, Meaning) : QVariant();
+        return toolTip(m, index.column());
     case Qt::ForegroundRole:
         return m.ok() ? QVariant() : QVariant(QBrush(Qt::red));
     case PayloadRole:
@@ -152,6 +162,19 @@ QVariant DiagnosticsModel::data(const QModelIndex &index, int role) const
     default:
         return {};
     }
+}
+
+QVariant DiagnosticsModel::toolTip(const DiagMessage &m, int column) const
+{
+    if (column == Meaning)
+        return display(m, Meaning);
+    // A long group name is cut in the column: whole here, with the number in hex too.
+    if (column == Service && m.isJ1939() && m.hasPgn())
+        return QStringLiteral("%1\nPGN %2 (0x%3)")
+            .arg(serviceText(m))
+            .arg(m.pgn)
+            .arg(QString::number(m.pgn, 16).toUpper().rightJustified(4, QLatin1Char('0')));
+    return {};
 }
 
 QVariant DiagnosticsModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -51,9 +51,12 @@ public:
     // The texts the filters look at.
     static QString protocolText(const DiagMessage &m);
     static QString addressText(const DiagMessage &m);
+    // "Сервис / PGN": the service, or the group's number and name.
+    static QString serviceText(const DiagMessage &m);
 
 private:
     QVariant display(const DiagMessage &m, int column) const;
+    QVariant toolTip(const DiagMessage &m, int column) const;
 
     void dropOldest(size_t incoming);
 

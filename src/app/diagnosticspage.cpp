@@ -17,7 +17,7 @@
 namespace {
 
 const QString PairsKey = QStringLiteral("DIAG");
-const char *const Protocols[] = {"UDS", "OBD-II", "J1939"};
+const char *const Protocols[] = {"UDS", "OBD-II", "J1939", "J1939-TP"};
 
 } // namespace
 

@@ -32,12 +32,15 @@ void FindBar::attach(CanDataModel *searched, LogPager *shower, QWidget *window)
 {
     log = searched;
     pager = shower;
-    const auto shortcut = [this, window](const QKeySequence &keys, auto act) {
-        connect(new QShortcut(keys, window), &QShortcut::activated, this, act);
+    // What each does is its "What's this" text, which the list of shortcuts shows.
+    const auto shortcut = [this, window](const QKeySequence &keys, const QString &what, auto act) {
+        auto *made = new QShortcut(keys, window);
+        made->setWhatsThis(what);
+        connect(made, &QShortcut::activated, this, act);
     };
-    shortcut(QKeySequence::Find, [this] { open(); });
-    shortcut(QKeySequence(Qt::Key_F3), [this] { repeat(); });
-    shortcut(QKeySequence(Qt::SHIFT + Qt::Key_F3), [this] { repeat(true); });
+    shortcut(QKeySequence::Find, tr("Поиск в журнале"), [this] { open(); });
+    shortcut(QKeySequence(Qt::Key_F3), tr("Найти далее"), [this] { repeat(); });
+    shortcut(QKeySequence(Qt::SHIFT + Qt::Key_F3), tr("Найти ранее"), [this] { repeat(true); });
 }
 
 void FindBar::open()

@@ -10,10 +10,16 @@
 #include <QMessageBox>
 #include <QSettings>
 
+namespace {
+const QString Title = QStringLiteral("Язык / Language");
+const char *const Notice =
+    QT_TRANSLATE_NOOP("LanguageMenu", "Язык сменится при следующем запуске программы.");
+} // namespace
+
 LanguageMenu::LanguageMenu(QMenuBar *bar, QAction *before, QWidget *window)
     : QObject(window), window(window), group(new QActionGroup(this))
 {
-    auto *menu = new QMenu(tr("Язык"), bar);
+    auto *menu = new QMenu(Title, bar);
     menu->setObjectName(QStringLiteral("menuLanguage"));
     bar->insertMenu(before, menu);
     const struct
@@ -48,8 +54,8 @@ void LanguageMenu::choose(QAction *action)
     if (!changed)
         return;
     // Opened, not executed: the capture goes on while the note is up.
-    auto *box = new QMessageBox(QMessageBox::Information, tr("Язык"),
-                                tr("Язык сменится при следующем запуске программы."),
+    auto *box = new QMessageBox(QMessageBox::Information, Title,
+                                LanguageChoice::text(value, "LanguageMenu", Notice),
                                 QMessageBox::Ok, window);
     box->setObjectName(QStringLiteral("languageNote"));
     box->setAttribute(Qt::WA_DeleteOnClose);

@@ -8,8 +8,9 @@ class QActionGroup;
 class QMenuBar;
 class QWidget;
 
-// The "Язык" menu: Russian, English or the system's language, one checked. The choice is kept in
-// the settings ("LANGUAGE") and takes effect at the next start, which the user is told.
+// The "Язык / Language" menu, so named in either language for one who reads only the other:
+// Russian, English or the system's language, one checked. The choice is kept in the settings
+// ("LANGUAGE") and takes effect at the next start, which the user is told in the language chosen.
 class LanguageMenu final : public QObject
 {
     Q_OBJECT

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/logsaver.h"
 
+#include "app/savefiledialog.h"
 #include "capture/exportjob.h"
 #include "log/candatamodel.h"
 #include "signals/decodedcsvwriter.h"
@@ -9,7 +10,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -56,9 +56,7 @@ bool LogSaver::isSaving() const
 
 QString LogSaver::withSuffix(const QString &path, CaptureFormat format)
 {
-    if (!QFileInfo(path).suffix().isEmpty())
-        return path;
-    return path + QLatin1Char('.') + CaptureFormats::suffix(format);
+    return SaveFileDialog::withSuffix(path, CaptureFormats::suffix(format));
 }
 
 void LogSaver::save(const QString &workDir)

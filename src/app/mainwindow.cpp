@@ -15,11 +15,15 @@
 #include "app/elidedlabel.h"
 #include "app/exchangelisting.h"
 #include "app/findbar.h"
+#include "app/helpmenu.h"
 #include "app/languagemenu.h"
 #include "app/loadmeter.h"
+#include "app/logcolumns.h"
 #include "app/logpager.h"
 #include "app/logsaver.h"
 #include "app/logsignaltips.h"
+#include "app/logtimechoice.h"
+#include "app/recentfilesmenu.h"
 #include "app/recordingcontrol.h"
 #include "app/replaydialog.h"
 #include "app/signalselection.h"
@@ -36,7 +40,6 @@
 #include "link/cantester.h"
 #include "link/timedpacket.h"
 #include "link/timeofday.h"
-#include "log/bytetext.h"
 #include "log/candatamodel.h"
 #include "module/canconfig.h"
 #include "module/filtermask.h"
@@ -101,6 +104,14 @@ MainWindow::MainWindow(QWidget *parent)
     ui->chkTX->setChecked(config.showTx);
     on_chkTX_stateChanged(config.showTx ? 1 : 0);
     new LanguageMenu(ui->menubar, ui->menuHelp->menuAction(), this);
+    new HelpMenu(ui->menuHelp, ui->actionAbout, this);
+    auto *time = new LogTimeChoice(ui->cbTime, ui->tabWidget, model, config.timeSinceFirst, this);
+    connect(time, &LogTimeChoice::chosen, this, [this](bool on) { config.timeSinceFirst = on; });
+    auto *recent = new RecentFilesMenu(ui->menuConfig, ui->actionReplay, this, config.recentFiles);
+    recent->follow(opener, dbc);
+    connect(recent, &RecentFilesMenu::captureChosen, this, &MainWindow::openCapture);
+    connect(recent, &RecentFilesMenu::changed, this,
+            [this](QStringList f) { config.recentFiles = f; });
 }
 
 MainWindow::~MainWindow()
@@ -128,11 +139,7 @@ void MainWindow::setupLog()
     model = new CanDataModel(this);
     model->setDeferredInsert(true); // rows reach the view with each refresh
     pager = new LogPager(ui->tableView, ui->sbLog, model, this);
-    setLogColumnWidth(CanDataModel::IdColumn, 120, QStringLiteral("0x00000000"));
-    for (int column = CanDataModel::FormatColumn; column <= CanDataModel::LengthColumn; ++column)
-        setLogColumnWidth(column, 50, QStringLiteral("EFF"));
-    setLogColumnWidth(CanDataModel::DirectColumn, 100, QStringLiteral("RX (CAN0->CAN1)"));
-    setLogColumnWidth(CanDataModel::TimeColumn, 150, QStringLiteral("00:00:00:000"));
+    LogColumns::fit(ui->tableView, CanDataModel::Hex);
 
     statistics = new FrameStatistics(this);
     statisticsView = new StatisticsView(ui->tableView_2, statistics, &filter, this);
@@ -149,14 +156,6 @@ void MainWindow::setupLog()
     ui->findBar->attach(model, pager, this);
     connect(ui->findBar, &FindBar::rowFound, this,
             [this] { ui->tabWidget->setCurrentWidget(ui->tab); });
-}
-
-// The given width, or wider when the widest text of the column would not fit in it with the
-// font in use: a cut-off data byte is no use to anyone.
-void MainWindow::setLogColumnWidth(int column, int width, const QString &widest)
-{
-    const int needed = ui->tableView->fontMetrics().horizontalAdvance(widest) + 12;
-    ui->tableView->setColumnWidth(column, qMax(width, needed));
 }
 
 void MainWindow::fillSelectors()
@@ -724,11 +723,7 @@ void MainWindow::on_cbFormat_currentIndexChanged(int index)
 {
     Q_UNUSED(index)
     const int format = ui->cbFormat->currentData().toInt();
-    const QString widest = widestLogByteText(format, ui->tableView->fontMetrics());
-    for (int byte = CanDataModel::FirstDataColumn; byte <= CanDataModel::LastDataColumn; ++byte)
-        setLogColumnWidth(byte, format == CanDataModel::Bin ? 80 : 35, widest);
-    setLogColumnWidth(CanDataModel::DirectColumn, 120, QStringLiteral("RX (CAN0->CAN1)"));
-    setLogColumnWidth(CanDataModel::TimeColumn, 150, QStringLiteral("00:00:00:000"));
+    LogColumns::fit(ui->tableView, format);
     model->setFormat(format);
     statisticsView->setFormat(format);
     ui->tableView->viewport()->update();

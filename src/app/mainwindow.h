@@ -98,7 +98,6 @@ private slots:
 
 private:
     void setupLog();
-    void setLogColumnWidth(int column, int width, const QString &widest);
     void fillSelectors();
     void setupStatusBar();
     void setupCommandTab();

@@ -2,6 +2,7 @@
 #include "app/signalspage.h"
 #include "ui_signalspage.h"
 
+#include "app/savefiledialog.h"
 #include "app/signalplot.h"
 #include "capture/logrecord.h"
 #include "capture/rowsnapshot.h"
@@ -11,7 +12,6 @@
 #include "signals/signalset.h"
 
 #include <QCoreApplication>
-#include <QFileDialog>
 #include <QPointer>
 #include <QSaveFile>
 
@@ -185,12 +185,10 @@ void SignalsPage::refresh()
 
 void SignalsPage::onExportClicked()
 {
-    const QString path = QFileDialog::getSaveFileName(this, tr("Экспорт сигналов в CSV"), QString(),
-                                                      tr("Таблица CSV (*.csv)"));
+    const QString path = SaveFileDialog::ask(this, tr("Экспорт сигналов в CSV"), QString(),
+                                             tr("Таблица CSV (*.csv)"), QStringLiteral("csv"));
     if (!path.isEmpty())
-        exportTo(path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)
-                     ? path
-                     : path + QStringLiteral(".csv"));
+        exportTo(path);
 }
 
 bool SignalsPage::exportTo(const QString &path)

@@ -21,12 +21,24 @@ QString headerText(int column)
     if (column == StatisticsModel::NewColumn) // read in the language of the moment
         return StatisticsModel::tr("Новое");
     static const QString headers[StatisticsModel::ColumnCount] = {
-        QStringLiteral("ID"),         QStringLiteral("Length"),    QStringLiteral("Number"),
-        QStringLiteral("Packet"),     QStringLiteral("Cycle, ms"), QStringLiteral("Min, ms"),
-        QStringLiteral("Avg, ms"),    QStringLiteral("Max, ms"),   QStringLiteral("Frames/s"),
-        QStringLiteral("D0"),         QStringLiteral("D1"),        QStringLiteral("D2"),
-        QStringLiteral("D3"),         QStringLiteral("D4"),        QStringLiteral("D5"),
-        QStringLiteral("D6"),         QStringLiteral("D7"),        QStringLiteral("Name"),
+        QStringLiteral("ID"),
+        QStringLiteral("Length"),
+        QStringLiteral("Number"),
+        QStringLiteral("Packet"),
+        QStringLiteral("Cycle, ms"),
+        QStringLiteral("Min, ms"),
+        QStringLiteral("Avg, ms"),
+        QStringLiteral("Max, ms"),
+        QStringLiteral("Frames/s"),
+        QStringLiteral("D0"),
+        QStringLiteral("D1"),
+        QStringLiteral("D2"),
+        QStringLiteral("D3"),
+        QStringLiteral("D4"),
+        QStringLiteral("D5"),
+        QStringLiteral("D6"),
+        QStringLiteral("D7"),
+        QStringLiteral("Name"),
         QString(),
     };
     return headers[column];
@@ -160,7 +172,7 @@ QString StatisticsModel::text(int row, int column) const
     case CountColumn:
         return QString::number(entry.count);
     case PacketColumn:
-        return frameText(entry.last);
+        return frameText(entry.last, carriedBytes(entry));
     case CycleColumn:
         return msText(figures.lastCycle());
     case MinCycleColumn:

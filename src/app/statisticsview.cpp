@@ -5,11 +5,13 @@
 #include "analysis/framestatistics.h"
 #include "app/bytefadedelegate.h"
 #include "app/dbcloader.h"
+#include "app/headerfit.h"
 #include "app/statisticsmodel.h"
 #include "log/bytetext.h"
 #include "log/candatamodel.h"
 
 #include <QAction>
+#include <QHeaderView>
 #include <QMenu>
 #include <QStyle>
 #include <QTableView>
@@ -33,6 +35,10 @@ StatisticsView::StatisticsView(QTableView *view, FrameStatistics *statistics, Fr
     model->setIdFilter(filter);
     view->setModel(model);
     view->setItemDelegate(new ByteFadeDelegate(StatisticsModel::HighlightRole, view));
+    // In sight on a laptop screen, beside the count rather than past the data bytes.
+    QHeaderView *header = view->horizontalHeader();
+    header->moveSection(header->visualIndex(StatisticsModel::NewColumn),
+                        header->visualIndex(StatisticsModel::CountColumn) + 1);
     setColumnWidths();
 
     onlyAction =
@@ -44,8 +50,8 @@ StatisticsView::StatisticsView(QTableView *view, FrameStatistics *statistics, Fr
     newOnlyAction->setCheckable(true);
     connect(newOnlyAction, &QAction::toggled, this, &StatisticsView::setNewOnly);
     menu->addAction(newOnlyAction);
-    findAction = addAction("actionFindSignalInId", tr("Найти сигнал..."),
-                           &StatisticsView::findInCurrent);
+    findAction =
+        addAction("actionFindSignalInId", tr("Найти сигнал..."), &StatisticsView::findInCurrent);
     view->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(view, &QWidget::customContextMenuRequested, this, &StatisticsView::onContextMenu);
 
@@ -93,6 +99,8 @@ void StatisticsView::setColumnWidths()
          ++column)
         fit(column, widestByte);
     fit(StatisticsModel::NameColumn, QLatin1String(WidestName));
+    fit(StatisticsModel::NewColumn, StatisticsModel::tr("да"));
+    HeaderFit::widenToTitles(view);
 }
 
 void StatisticsView::showOnlyCurrent()

@@ -24,13 +24,13 @@ bool CaptureLoader::start(const QString &path)
         return false;
     if (worker.joinable())
         worker.join();
-    const auto format = CaptureFormats::fromFileName(path);
-    if (!format) {
-        error = QCoreApplication::translate("CaptureLoader", "неизвестный формат файла");
-        return false;
-    }
     if (!QFile::exists(path)) {
         error = QCoreApplication::translate("CaptureLoader", "файл не найден");
+        return false;
+    }
+    const auto format = CaptureFormats::fromFile(path);
+    if (!format) {
+        error = QCoreApplication::translate("CaptureLoader", "неизвестный формат файла");
         return false;
     }
     error.clear();

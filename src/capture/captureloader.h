@@ -25,7 +25,8 @@ public:
     // Cancels a load still running and waits for its thread.
     ~CaptureLoader() override;
 
-    // Starts reading `path`, its format from the suffix; false (with errorString) when it cannot.
+    // Starts reading `path`, its format from the suffix or the content; false (with
+    // errorString) when it cannot.
     bool start(const QString &path);
     void cancel();
     bool isRunning() const { return running; }

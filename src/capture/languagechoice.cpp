@@ -45,6 +45,21 @@ void LanguageChoice::installTexts(const QString &choice)
         delete own;
 }
 
+QString LanguageChoice::text(const QString &choice, const char *context, const char *source)
+{
+    if (isEnglish(choice)) {
+        static const bool registered = (initTranslations(), true);
+        Q_UNUSED(registered)
+        QTranslator english;
+        const QString translated = english.load(QLatin1String(OwnTranslation))
+                                       ? english.translate(context, source)
+                                       : QString();
+        if (!translated.isEmpty())
+            return translated;
+    }
+    return QString::fromUtf8(source);
+}
+
 void LanguageChoice::installQtTexts(const QString &choice)
 {
     if (!QCoreApplication::instance())

@@ -25,5 +25,8 @@ void installTexts(const QString &choice);
 // Qt's own texts (standard dialogs and buttons) in the language of the choice, the system's
 // for "system", when Qt has them.
 void installQtTexts(const QString &choice);
+// A text in the language of `choice`, whatever the language in use: what the program says on
+// a change of language is read in the new one. `source` is the Russian text of `context`.
+QString text(const QString &choice, const char *context, const char *source);
 
 } // namespace LanguageChoice

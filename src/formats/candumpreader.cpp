@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "formats/candumpreader.h"
 
+#include "formats/candumptext.h"
 #include "formats/frameroute.h"
 #include "formats/linetokens.h"
 #include "formats/textscan.h"
 #include "link/timedpacket.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <cstring>
 
@@ -13,17 +15,16 @@ namespace {
 
 using Line = TextCaptureReader::Line;
 
-constexpr int StandardIdDigits = 3;
-constexpr int ExtendedIdDigits = 8;
-constexpr uint32_t ErrorFrameFlag = 0x20000000;
+using CandumpText::ErrorFrameFlag;
+using CandumpText::ExtendedIdDigits;
+using CandumpText::StandardIdDigits;
 constexpr uint32_t NonIdBits = 0xC0000000;
-constexpr int TimeFractionDigits = 6;
 
 bool parseTime(const char *begin, const char *end, qint64 &us)
 {
     if (end - begin < 3 || *begin != '(' || end[-1] != ')')
         return false;
-    return TextScan::parseScaled(begin + 1, end - 1, TimeFractionDigits, us);
+    return TextScan::parseScaled(begin + 1, end - 1, CandumpText::FractionDigits, us);
 }
 
 bool parseId(const char *begin, const char *end, CanPacket &packet)
@@ -92,31 +93,11 @@ Line parseFrame(const char *begin, const char *end, CanPacket &packet)
     return parseData(p, end, packet);
 }
 
-bool sameText(const char *begin, const char *end, const char *word)
-{
-    const size_t length = std::strlen(word);
-    return size_t(end - begin) == length && std::memcmp(begin, word, length) == 0;
-}
-
-// The line from the number the interface name ends with: 0 is CAN0, 1 is CAN1.
-uint8_t routeOfInterface(const char *begin, const char *end)
-{
-    const char *digits = end;
-    while (digits != begin && TextScan::isDigit(digits[-1]))
-        --digits;
-    qint64 number = 0;
-    if (!TextScan::parseDec(digits, end, number))
-        return 0;
-    return number == 0 ? CanPacket::Can0ToCan1 : number == 1 ? CanPacket::Can1ToCan0 : 0;
-}
-
 bool applyInterface(const LineTokens &t, CanPacket &packet)
 {
-    const bool tx = sameText(t.begin(1), t.end(1), "cantx");
-    const bool unrouted = tx || sameText(t.begin(1), t.end(1), "canrx");
-    if (!unrouted)
-        packet.frame |= routeOfInterface(t.begin(1), t.end(1));
-    packet.direct = tx ? CanPacket::Transmitted : CanPacket::Received;
+    packet.frame |= CandumpText::route(t.begin(1), t.end(1));
+    packet.direct = CandumpText::isTransmit(t.begin(1), t.end(1)) ? CanPacket::Transmitted
+                                                                  : CanPacket::Received;
     if (t.count() < 4)
         return true;
     if (t.size(3) != 1 || (t.at(3, 0) != 'R' && t.at(3, 0) != 'T'))
@@ -130,6 +111,27 @@ bool applyInterface(const LineTokens &t, CanPacket &packet)
 CandumpReader::CandumpReader(QIODevice *device)
     : TextCaptureReader(device, QCoreApplication::translate("CandumpReader", "журнал candump"))
 {
+    // Whether relative screen times are gaps shows only over several lines.
+    const QByteArray head = device->peek(JudgedBytes);
+    screen.judge(head.constData(), head.constData() + head.size());
+}
+
+void CandumpReader::setBaseDate(const QDate &date)
+{
+    screen.setBaseDate(date);
+}
+
+bool CandumpReader::looksLike(const QByteArray &head)
+{
+    QBuffer buffer;
+    buffer.setData(head.left(head.lastIndexOf('\n') + 1));
+    buffer.open(QIODevice::ReadOnly);
+    CandumpReader reader(&buffer);
+    TimedPacket frame;
+    quint64 frames = 0;
+    while (reader.next(frame))
+        ++frames;
+    return frames > 0 && frames >= reader.skipped();
 }
 
 TextCaptureReader::Line CandumpReader::parseLine(const char *begin, const char *end,
@@ -138,7 +140,10 @@ TextCaptureReader::Line CandumpReader::parseLine(const char *begin, const char *
     const LineTokens t(begin, end);
     if (t.count() == 0)
         return Line::Blank;
-    if (t.count() < 3 || t.count() > 4 || !parseTime(t.begin(0), t.end(0), frame.time))
+    // A log line's third field is "ID#DATA"; a screen line has no '#' at all.
+    if (t.count() < 3 || !std::memchr(t.begin(2), '#', size_t(t.size(2))))
+        return parseScreenLine(begin, end, frame);
+    if (t.count() > 4 || !parseTime(t.begin(0), t.end(0), frame.time))
         return Line::Broken;
     const Line kind = parseFrame(t.begin(2), t.end(2), frame.packet);
     if (kind != Line::Frame)
@@ -147,4 +152,23 @@ TextCaptureReader::Line CandumpReader::parseLine(const char *begin, const char *
         return Line::Broken;
     setChannelName(t.begin(1), t.end(1));
     return Line::Frame;
+}
+
+TextCaptureReader::Line CandumpReader::parseScreenLine(const char *begin, const char *end,
+                                                       TimedPacket &frame)
+{
+    switch (screen.parse(begin, end, frame)) {
+    case CandumpScreenLine::Result::Frame:
+        setChannelName(screen.interfaceBegin(), screen.interfaceEnd());
+        return Line::Frame;
+    case CandumpScreenLine::Result::Note:
+        return Line::Header;
+    case CandumpScreenLine::Result::Blank:
+        return Line::Blank;
+    case CandumpScreenLine::Result::Skipped:
+        return Line::Skipped;
+    case CandumpScreenLine::Result::Broken:
+        break;
+    }
+    return Line::Broken;
 }

@@ -15,6 +15,7 @@
 #include "formats/trcwriter.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -68,6 +69,17 @@ std::optional<CaptureFormat> CaptureFormats::fromFileName(const QString &fileNam
              suffix.compare(QLatin1String(entry.readSuffix), Qt::CaseInsensitive) == 0))
             return entry.format;
     }
+    return std::nullopt;
+}
+
+std::optional<CaptureFormat> CaptureFormats::fromFile(const QString &path)
+{
+    if (const auto format = fromFileName(path))
+        return format;
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly) &&
+        CandumpReader::looksLike(file.read(CandumpReader::JudgedBytes)))
+        return CaptureFormat::Candump;
     return std::nullopt;
 }
 

@@ -21,6 +21,9 @@ QList<CaptureFormat> all();
 // By the suffix of a file name (".log", ".asc", ".trc", ".blf", ".pcapng" or ".pcap", ".csv"), in
 // any case.
 std::optional<CaptureFormat> fromFileName(const QString &fileName);
+// By the suffix, or else by the first lines of the file: candump's screen output, saved with
+// "candump can0 > dump.txt", has no suffix of its own.
+std::optional<CaptureFormat> fromFile(const QString &path);
 // By name: "candump", "asc", "trc", "blf", "pcapng", "table", in any case.
 std::optional<CaptureFormat> fromName(const QString &name);
 QString name(CaptureFormat format);

@@ -6,6 +6,7 @@
 #include <QtGlobal>
 #include <cstring>
 
+class QDate;
 class QIODevice;
 struct TimedPacket;
 
@@ -21,6 +22,9 @@ public:
 
     // The next classic CAN frame; false at the end or on an error that stops reading.
     virtual bool next(TimedPacket &frame) = 0;
+    // The day of a format whose times do not say it (a time of day, a time since the start);
+    // others ignore it.
+    virtual void setBaseDate(const QDate &date) { Q_UNUSED(date) }
 
     // Records or events seen and not taken (CAN FD, error frames, broken lines, other objects).
     // Comments and headers are not counted.

@@ -15,7 +15,7 @@ class TableReader final : public TextCaptureReader
 public:
     explicit TableReader(QIODevice *device);
 
-    void setBaseDate(const QDate &date);
+    void setBaseDate(const QDate &date) override;
 
 protected:
     Line parseLine(const char *begin, const char *end, TimedPacket &frame) override;

@@ -42,6 +42,11 @@ QString hexByteText(uint value)
 
 QString frameText(const CanPacket &packet)
 {
+    return frameText(packet, int(sizeof packet.data));
+}
+
+QString frameText(const CanPacket &packet, int byteCount)
+{
     QString out;
     out.reserve(64);
     if (packet.direct == CanPacket::Received)
@@ -55,9 +60,9 @@ QString frameText(const CanPacket &packet)
     out += QLatin1String(" RTL: ");
     appendHex(out, packet.rtl, 2);
     out += QLatin1String(" DATA:");
-    for (uint8_t byte : packet.data) {
+    for (int i = 0; i < byteCount && i < int(sizeof packet.data); ++i) {
         out += QLatin1Char(' ');
-        appendHex(out, byte, 2);
+        appendHex(out, packet.data[i], 2);
     }
     return out;
 }

@@ -56,5 +56,7 @@ QString data(int index); // "data0" .. "data7"
 QString hexText(uint value, int width);
 QString hexByteText(uint value);
 QString frameText(const CanPacket &packet);
+// With only the first `byteCount` data bytes (0..8): those the frame carries, say.
+QString frameText(const CanPacket &packet, int byteCount);
 QString byteListText(const QByteArray &bytes);
 QString printableText(const QByteArray &bytes);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "log/candatamodel.h"
 
+#include "analysis/framebits.h"
 #include "capture/exportjob.h"
 #include "capture/logrecord.h"
 #include "capture/rowsnapshot.h"
@@ -21,6 +22,8 @@ const QString TxText = QStringLiteral("TX");
 const QString RxText = QStringLiteral("RX");
 const QString RxCan0Text = QStringLiteral("RX (CAN0->CAN1)");
 const QString RxCan1Text = QStringLiteral("RX (CAN1->CAN0)");
+const QString SinceFirstHeader = QStringLiteral("TIME, s");
+constexpr double UsPerSecond = 1e6;
 
 uint8_t routeBits(const QString &direct)
 {
@@ -75,7 +78,8 @@ const QString &directText(const LogRecord &row)
 } // namespace
 
 CanDataModel::CanDataModel(QObject *parent, const QString &storeDirectory)
-    : QAbstractTableModel(parent), rows(std::make_unique<RowStore>(storeDirectory))
+    : QAbstractTableModel(parent), firstTime(TimedPacket::NoTime),
+      rows(std::make_unique<RowStore>(storeDirectory))
 {
     headers = {QStringLiteral("ID"), QStringLiteral("FF"), QStringLiteral("RTR"),
                QStringLiteral("LEN")};
@@ -110,6 +114,8 @@ void CanDataModel::appendRow(const LogRecord &row)
     if (rows->size() >= MaxRows)
         return; // the recording keeps every frame; the table stops here
     rows->append(row);
+    if (firstTime == TimedPacket::NoTime)
+        firstTime = row.time;
     if (!deferred)
         flushRows();
 }
@@ -134,6 +140,7 @@ void CanDataModel::clear()
     beginResetModel();
     rows->clear();
     published = 0;
+    firstTime = TimedPacket::NoTime;
     endResetModel();
 }
 
@@ -145,6 +152,16 @@ void CanDataModel::setFormat(int newFormat)
     if (published > 0)
         emit dataChanged(index(0, FirstDataColumn), index(published - 1, LastDataColumn),
                          {Qt::DisplayRole});
+}
+
+void CanDataModel::setTimeForm(TimeForm form)
+{
+    if (form == timeShown)
+        return;
+    timeShown = form;
+    emit headerDataChanged(Qt::Horizontal, TimeColumn, TimeColumn);
+    if (published > 0)
+        emit dataChanged(index(0, TimeColumn), index(published - 1, TimeColumn), {Qt::DisplayRole});
 }
 
 void CanDataModel::setDeferredInsert(bool on)
@@ -210,11 +227,23 @@ QVariant CanDataModel::displayValue(const LogRecord &row, int column) const
     case DirectColumn:
         return directText(row);
     case TimeColumn:
-        return row.time == TimedPacket::NoTime ? QVariant()
-                                               : TimeOfDay::text(clock.msOfDay(row.time));
-    default:
-        return dataValue(row.data[column - FirstDataColumn]);
+        return timeValue(row.time);
+    default: {
+        // Bytes the frame does not carry stay blank: a 0x00 there would read as data.
+        const int byte = column - FirstDataColumn;
+        const bool carried = byte < FrameBits::dataBytes((row.rtl & 0xF0) != 0, row.rtl & 0x0F);
+        return carried ? dataValue(row.data[byte]) : QVariant();
     }
+    }
+}
+
+QVariant CanDataModel::timeValue(qint64 time) const
+{
+    if (time == TimedPacket::NoTime)
+        return QVariant();
+    if (timeShown == TimeForm::OfDay)
+        return TimeOfDay::text(clock.msOfDay(time));
+    return QString::number(double(time - firstTime) / UsPerSecond, 'f', 6);
 }
 
 QVariant CanDataModel::dataValue(uint byte) const
@@ -228,7 +257,8 @@ QVariant CanDataModel::headerData(int section, Qt::Orientation orientation, int 
     if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount)
         return QVariant();
     if (role == Qt::DisplayRole)
-        return headers[section];
+        return section == TimeColumn && timeShown == TimeForm::SinceFirst ? SinceFirstHeader
+                                                                          : headers[section];
     if (role == Qt::FontRole)
         return QFont(QStringLiteral("Arial"), 10, QFont::Bold);
     return QVariant();

@@ -26,6 +26,9 @@ class CanDataModel : public QAbstractTableModel
 
 public:
     enum Format { Hex = 0, Dec = 1, Char = 2, Bin = 3 };
+    // What the "TIME" column shows: the time of day, or seconds since the first row with a time
+    // ("TIME, s"), as the finder and the plots count.
+    enum class TimeForm { OfDay, SinceFirst };
     enum Column {
         IdColumn = 0,
         FormatColumn,
@@ -51,6 +54,8 @@ public:
     void clear();
     void setFormat(int format);
     int currentFormat() const { return format; }
+    void setTimeForm(TimeForm form);
+    TimeForm timeForm() const { return timeShown; }
 
     void setDeferredInsert(bool deferred);
     bool deferredInsert() const { return deferred; }
@@ -82,10 +87,13 @@ private:
     void appendRow(const LogRecord &row);
     QVariant displayValue(const LogRecord &row, int column) const;
     QVariant dataValue(uint byte) const;
+    QVariant timeValue(qint64 time) const;
     int stored() const;
 
     int rowCounter = 0;
     int format = Hex;
+    TimeForm timeShown = TimeForm::OfDay;
+    qint64 firstTime; // of the first row with a time; TimedPacket::NoTime before it
     QVector<QString> headers;
     std::unique_ptr<RowStore> rows;
     int published = 0; // rows announced to views (rowCount)

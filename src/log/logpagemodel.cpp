@@ -13,6 +13,11 @@ LogPageModel::LogPageModel(CanDataModel *source, QObject *parent)
         endResetModel();
         refresh();
     });
+    connect(log, &QAbstractItemModel::headerDataChanged, this,
+            [this](Qt::Orientation orientation, int first, int last) {
+                if (orientation == Qt::Horizontal)
+                    emit headerDataChanged(orientation, first, last);
+            });
     connect(log, &QAbstractItemModel::dataChanged, this, [this] {
         if (shown > 0)
             emit dataChanged(index(0, 0), index(shown - 1, columnCount() - 1));

@@ -2,6 +2,8 @@
 #include "workbench/comparedialog.h"
 
 #include "analysis/frameindex.h"
+#include "app/headerfit.h"
+#include "app/savefiledialog.h"
 #include "capture/rowsnapshot.h"
 #include "formats/captureformat.h"
 #include "log/candatamodel.h"
@@ -10,6 +12,7 @@
 
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QMessageBox>
 #include <QSaveFile>
 #include <cmath>
 #include <memory>
@@ -28,6 +31,7 @@ CompareDialog::CompareDialog(const CanDataModel *log, QWidget *parent)
         {QStringLiteral("ID"), tr("Наличие"), tr("Кадр/с A"), tr("Кадр/с B"), tr("Новые биты в B"),
          tr("Новые биты в A"), tr("Значения только в B"), tr("Кадров A / B")});
     ui->twCompare->horizontalHeader()->setStretchLastSection(true);
+    HeaderFit::widenToTitles(ui->twCompare);
     ui->progressBar->hide();
     ui->btExportCsv->setEnabled(false);
     connect(job, &BackgroundJob::progress, ui->progressBar, &QProgressBar::setValue);
@@ -88,6 +92,12 @@ void CompareDialog::on_btCompare_clicked()
     const RowSnapshot rows = log->snapshot();
     const Side a = side(false);
     const Side b = side(true);
+    for (const Side &each : {a, b}) {
+        if (each.source == File && each.file.trimmed().isEmpty()) {
+            refuse(tr("Выберите файл"));
+            return;
+        }
+    }
     auto result = std::make_shared<std::vector<CaptureComparison::Row>>();
     auto error = std::make_shared<QString>();
     ui->btCompare->setEnabled(false);
@@ -110,9 +120,19 @@ void CompareDialog::on_btCompare_clicked()
             compared = std::move(*result);
             showRows();
             if (!error->isEmpty())
-                ui->lbSummary->setText(*error);
+                refuse(*error);
             emit ready();
         });
+}
+
+// Said in the summary and in a box, where the user looks after pressing "Сравнить".
+void CompareDialog::refuse(const QString &why)
+{
+    ui->lbSummary->setText(why);
+    auto *box = new QMessageBox(QMessageBox::Warning, windowTitle(), why, QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("compareFailed"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void CompareDialog::showRows()
@@ -151,8 +171,8 @@ bool CompareDialog::exportCsv(const QString &path, QString *error) const
 
 void CompareDialog::on_btExportCsv_clicked()
 {
-    const QString path = QFileDialog::getSaveFileName(this, tr("Сохранить сравнение"), QString(),
-                                                      QStringLiteral("CSV (*.csv)"));
+    const QString path = SaveFileDialog::ask(this, tr("Сохранить сравнение"), QString(),
+                                             QStringLiteral("CSV (*.csv)"), QStringLiteral("csv"));
     QString error;
     if (!path.isEmpty() && !exportCsv(path, &error))
         ui->lbSummary->setText(tr("Не удалось сохранить: %1").arg(error));

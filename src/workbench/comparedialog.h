@@ -64,6 +64,7 @@ private:
     static bool load(const Side &side, const class RowSnapshot &rows, FrameIndex *index,
                      QString *error);
     void showRows();
+    void refuse(const QString &why);
     void takeSelection(bool b);
 
     Ui::CompareDialog *ui;

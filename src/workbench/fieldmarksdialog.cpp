@@ -3,6 +3,7 @@
 
 #include "analysis/fieldmarker.h"
 #include "analysis/frameindex.h"
+#include "app/headerfit.h"
 #include "capture/rowsnapshot.h"
 #include "log/candatamodel.h"
 #include "ui_fieldmarksdialog.h"
@@ -20,6 +21,7 @@ FieldMarksDialog::FieldMarksDialog(const CanDataModel *log, QWidget *parent)
     ui->twMarks->setHorizontalHeaderLabels({QStringLiteral("ID"), tr("Начальный бит"), tr("Длина"),
                                             tr("Порядок байтов"), tr("Вид"), tr("Подробно")});
     ui->twMarks->horizontalHeader()->setStretchLastSection(true);
+    HeaderFit::widenToTitles(ui->twMarks);
     ui->progressBar->hide();
     ui->btCreateSignal->setEnabled(false);
     connect(job, &BackgroundJob::progress, ui->progressBar, &QProgressBar::setValue);

@@ -70,7 +70,10 @@ private slots:
         QCOMPARE(cell(m, 4, DiagnosticsModel::Protocol), QStringLiteral("OBD-II"));
         QCOMPARE(cell(m, 4, DiagnosticsModel::Meaning),
                  QStringLiteral("Show current data: Vehicle speed: 50 km/h"));
-        QCOMPARE(cell(m, 5, DiagnosticsModel::Protocol), QStringLiteral("J1939"));
+        // Joined from packets: named as the converter names it.
+        QCOMPARE(cell(m, 5, DiagnosticsModel::Protocol), QStringLiteral("J1939-TP"));
+        QCOMPARE(cell(m, 5, DiagnosticsModel::Service),
+                 QStringLiteral("65226 · Active Diagnostic Trouble Codes (DM1)"));
         QCOMPARE(cell(m, 5, DiagnosticsModel::Address), QStringLiteral("00 → FF"));
         QVERIFY(!m->index(2, 0).data(Qt::ForegroundRole).isValid());
         // A capture that stops in the middle of a message: the fault in red, in its place.
@@ -101,6 +104,10 @@ private slots:
         auto *protocol = page.findChild<QComboBox *>("cbProtocol");
         protocol->setCurrentIndex(protocol->findData("OBD-II"));
         QCOMPARE(view->model()->rowCount(), 2);
+        protocol->setCurrentIndex(protocol->findData("J1939")); // J1939-TP is J1939 too
+        QCOMPARE(view->model()->rowCount(), 1);
+        protocol->setCurrentIndex(protocol->findData("J1939-TP"));
+        QCOMPARE(view->model()->rowCount(), 1);
         protocol->setCurrentIndex(0);
         page.findChild<QLineEdit *>("leService")->setText("readdata");
         QCOMPARE(view->model()->rowCount(), 3);
@@ -146,7 +153,9 @@ private slots:
         QCOMPARE(cell(m, 0, DiagnosticsModel::Protocol), QStringLiteral("J1939"));
         QCOMPARE(cell(m, 0, DiagnosticsModel::Direction), QStringLiteral("Рассылка"));
         QCOMPARE(cell(m, 0, DiagnosticsModel::Service),
-                 QStringLiteral("Electronic Engine Controller 1 (EEC1)"));
+                 QStringLiteral("61444 · Electronic Engine Controller 1 (EEC1)"));
+        QVERIFY(cell(m, 0, DiagnosticsModel::Service, Qt::ToolTipRole)
+                    .endsWith(QStringLiteral("\nPGN 61444 (0xF004)")));
         QVERIFY(cell(m, 0, DiagnosticsModel::Meaning).contains("Engine speed: 852 rpm"));
         QCOMPARE(cell(m, 0, DiagnosticsModel::Length), QStringLiteral("8"));
         QCOMPARE(cell(m, 1, DiagnosticsModel::Address), QStringLiteral("03 → FF"));
@@ -158,7 +167,21 @@ private slots:
         auto *protocol = page.findChild<QComboBox *>("cbProtocol");
         protocol->setCurrentIndex(protocol->findData("J1939"));
         QCOMPARE(view->model()->rowCount(), 3);
-        page.findChild<QLineEdit *>("leService")->setText("dm1");
+        auto *service = page.findChild<QLineEdit *>("leService");
+        // A group by its number, decimal or hex, or by a part of its name.
+        for (const char *text : {"59904", "EA00", "0xea00", " 0xEA00 ", "rqst"}) {
+            service->setText(QLatin1String(text));
+            QCOMPARE(view->model()->rowCount(), 1);
+            QCOMPARE(view->model()->index(0, DiagnosticsModel::Ids).data().toString(),
+                     QStringLiteral("0x18EA00F9"));
+        }
+        service->setText("61444");
+        QCOMPARE(view->model()->rowCount(), 1);
+        service->setText("F004");
+        QCOMPARE(view->model()->rowCount(), 1);
+        service->setText("6144"); // a number is the whole number, not a part of one
+        QCOMPARE(view->model()->rowCount(), 0);
+        service->setText("dm1");
         QCOMPARE(view->model()->rowCount(), 1);
         QSignalSpy shown(&page, &DiagnosticsPage::sendShowFrames);
         emit view->doubleClicked(view->model()->index(0, 0));

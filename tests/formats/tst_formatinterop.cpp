@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Captures exchanged with the field's tools, every frame compared: python-can's writers and
 // readers, can-utils' log2asc / asc2log, tshark.
+#include "formats/candumpreader.h"
 #include "formats/candumpwriter.h"
 #include "formattestkit.h"
 
+#include <QDateTime>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -101,6 +103,41 @@ QStringList describeCandumpText(const QByteArray &text)
                             remote ? 0x10 | m.captured(5).mid(1).toInt() : data.size(), data));
     }
     return describeAll(relative(frames));
+}
+
+// log2long's lines with their times as candump's other -t options print them (-t a as they
+// are; "none" without a time) or with -x's columns.
+QByteArray screenVariant(const QByteArray &log2long, const QString &variant)
+{
+    static const QRegularExpression timed(R"(^\((\d+)\.(\d{6})\)  +(\S+)  (.*)$)");
+    QByteArray out;
+    qint64 first = -1;
+    qint64 previous = -1;
+    for (const QString &text : QString::fromLatin1(log2long).split('\n', Qt::SkipEmptyParts)) {
+        const auto m = timed.match(text);
+        if (!m.hasMatch())
+            return "unexpected line: " + text.toLatin1();
+        const qint64 us = m.captured(1).toLongLong() * 1000000 + m.captured(2).toLongLong();
+        first = first < 0 ? us : first;
+        const qint64 shown = variant == "z" ? us - first : previous < 0 ? 0 : us - previous;
+        previous = us;
+        const auto relative = [](qint64 t) {
+            return QStringLiteral("(%1.%2)")
+                .arg(t / 1000000, 3, 10, QLatin1Char('0'))
+                .arg(t % 1000000, 6, 10, QLatin1Char('0'));
+        };
+        QString time = m.captured(0).section(' ', 0, 0);
+        if (variant == "A")
+            time = "(" + QDateTime::fromMSecsSinceEpoch(us / 1000).toString("yyyy-MM-dd HH:mm:ss") +
+                   "." + m.captured(2) + ")";
+        else if (variant == "z" || variant == "d")
+            time = relative(shown);
+        else if (variant == "none")
+            time.clear();
+        const QString extra = variant == "x" ? QStringLiteral("  RX - -") : QString();
+        out += (time + "  " + m.captured(3) + extra + "  " + m.captured(4) + "\n").toLatin1();
+    }
+    return out;
 }
 
 } // namespace
@@ -244,6 +281,51 @@ private slots:
         const QByteArray log = run("asc2log", {"-I", path("ours.asc")}, &ok);
         QVERIFY(ok);
         QCOMPARE(describeCandumpText(log), describeAll(relative(frames)));
+    }
+
+    // What candump prints on the screen, as can-utils' log2long writes it from a log, is the
+    // log's frames; so are the lines with candump's other times and -x's columns.
+    void candumpScreenOfLog2long_data()
+    {
+        QTest::addColumn<QString>("variant");
+        for (const char *variant : {"a", "A", "z", "d", "x", "none"})
+            QTest::newRow(variant) << variant;
+    }
+
+    void candumpScreenOfLog2long()
+    {
+        QFETCH(QString, variant);
+        const QVector<TimedPacket> frames = sampleFrames(true);
+        QVERIFY(writeFile(CaptureFormat::Candump, path("long.log"), frames));
+        QProcess log2long;
+        log2long.setStandardInputFile(path("long.log"));
+        log2long.start("log2long", QStringList());
+        QVERIFY(log2long.waitForFinished(60000) && log2long.exitCode() == 0);
+        const QByteArray screen = screenVariant(log2long.readAllStandardOutput(), variant);
+        QVector<TimedPacket> expected = readFile(CaptureFormat::Candump, path("long.log")).frames;
+        const QDate day(2023, 11, 14);
+        const qint64 midnight =
+            QDateTime(day, QTime(0, 0), Qt::LocalTime).toMSecsSinceEpoch() * 1000;
+        for (TimedPacket &f : expected) {
+            if (variant == "z" || variant == "d")
+                f.time = midnight + f.time - frames.first().time;
+            else if (variant == "none")
+                f.time = TimedPacket::NoTime;
+            else if (variant == "x")
+                f.packet.direct = CanPacket::Received;
+        }
+        QBuffer buffer;
+        buffer.setData(screen);
+        QVERIFY(buffer.open(QIODevice::ReadOnly));
+        CandumpReader reader(&buffer);
+        reader.setBaseDate(day);
+        QVector<TimedPacket> read;
+        TimedPacket f;
+        while (reader.next(f))
+            read.append(f);
+        QCOMPARE(reader.errorString(), QString());
+        QCOMPARE(reader.skipped(), quint64(0));
+        QCOMPARE(describeAll(read), describeAll(expected));
     }
 
     void candumpLogReadByTshark()

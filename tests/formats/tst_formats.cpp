@@ -2,10 +2,12 @@
 // Our readers and writers on their own: round trips, what each format keeps, the rules of each
 // reader, skipped records, damaged input and the table's exact bytes.
 #include "formats/blflayout.h"
+#include "formats/candumpreader.h"
 #include "formats/tablereader.h"
 #include "formattestkit.h"
 
 #include <QDateTime>
+#include <QTemporaryDir>
 
 using namespace FormatTestKit;
 
@@ -24,6 +26,26 @@ QStringList describeText(CaptureFormat format, const QByteArray &text, quint64 *
     if (skipped)
         *skipped = read.skipped;
     return read.error.isEmpty() ? describeAll(read.frames) : QStringList{"error: " + read.error};
+}
+
+// Every frame of candump text read with a base date, times made relative to `originUs`; the
+// number of lines skipped last.
+QStringList screenFrames(const QByteArray &text, const QDate &date, qint64 originUs)
+{
+    QBuffer buffer;
+    buffer.setData(text);
+    buffer.open(QIODevice::ReadOnly);
+    CandumpReader reader(&buffer);
+    reader.setBaseDate(date);
+    QStringList lines;
+    TimedPacket f;
+    while (reader.next(f)) {
+        const QString time = f.time == TimedPacket::NoTime ? QStringLiteral("none")
+                                                           : QString::number(f.time - originUs);
+        lines.append(time + describe(f, false));
+    }
+    lines.append(QStringLiteral("skipped %1").arg(reader.skipped()));
+    return lines;
 }
 
 // What each format keeps of a frame.
@@ -186,6 +208,111 @@ private slots:
             describeText(CaptureFormat::Candump, "(0.0) can0 000#\n" + line, &skipped);
         QCOMPARE(read.mid(1), frame.isEmpty() ? QStringList() : QStringList{frame});
         QCOMPARE(skipped, quint64(frame.isEmpty() ? 1 : 0));
+    }
+
+    // What candump prints on the screen, a line at a time; times in µs since the epoch.
+    void candumpScreenLines_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("frame"); // "" when the line is skipped
+        QTest::newRow("-t a") << QByteArray("(1714557072.123456)  can0  18FCF200   [8]  E1 FF FF "
+                                            "FF FF FF FF FF")
+                              << "1714557072123456 18fcf200 x d 8 e1ffffffffffffff rx ch1";
+        QTest::newRow("log2long, indented, characters")
+            << QByteArray("(1714557072.000001)  can1       123   [2]  01 20   '. '")
+            << "1714557072000001 123 s d 2 0120 rx ch2";
+        QTest::newRow("no time") << QByteArray("  vcan0  7FF   [0]  ") << "none 7ff s d 0 - rx ch1";
+        QTest::newRow("-t A, local time")
+            << QByteArray("(2024-05-01 10:11:12.123456)  can0  123   [1]  FF")
+            << QString::number(localUs(2024, 5, 1, 10, 11, 12, 123456)) + " 123 s d 1 ff rx ch1";
+        QTest::newRow("-x RX") << QByteArray("(1714557072.5)  can0  RX - -  123   [1]  AA")
+                               << "1714557072500000 123 s d 1 aa rx ch1";
+        QTest::newRow("-x TX, extended")
+            << QByteArray("  slcan1  TX - -  00000010   [1]  aa") << "none 10 x d 1 aa tx ch2";
+        QTest::newRow("remote") << QByteArray("  can0  123   [2]  remote request")
+                                << "none 123 s r 2 - rx ch1";
+        QTest::newRow("cantx") << QByteArray("  cantx  000   [0]") << "none 0 s d 0 - tx ch3";
+        QTest::newRow("can7") << QByteArray("  can7  001   [1]  01") << "none 1 s d 1 01 rx ch3";
+        QTest::newRow("error frame")
+            << QByteArray("  can0  20000080   [8]  00 00 00 00 00 00 00 00   ERRORFRAME") << "";
+        QTest::newRow("CAN FD") << QByteArray("  can0  123  [03]  11 22 33") << "";
+        QTest::newRow("CAN FD, -x") << QByteArray("  can0  RX B -  123  [01]  11") << "";
+        QTest::newRow("fewer bytes") << QByteArray("  can0  123   [3]  01 02") << "";
+        QTest::newRow("4 id digits") << QByteArray("  can0  1234   [1]  01") << "";
+        QTest::newRow("11-bit id too big") << QByteArray("  can0  800   [1]  01") << "";
+        QTest::newRow("29-bit id too big") << QByteArray("  can0  40000000   [1]  01") << "";
+        QTest::newRow("length 9") << QByteArray("  can0  123   [9]  01") << "";
+        QTest::newRow("bad byte") << QByteArray("  can0  123   [1]  0G") << "";
+        QTest::newRow("month 13") << QByteArray("(2024-13-01 10:11:12.0)  can0  123   [0]") << "";
+        QTest::newRow("a time alone") << QByteArray("(000.000000)") << "";
+        QTest::newRow("no length") << QByteArray("  can0  123  01 02") << "";
+    }
+
+    void candumpScreenLines()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, frame);
+        const QStringList read = screenFrames("  can0  000   [0]\n" + line, QDate(), 0);
+        const QStringList expected =
+            frame.isEmpty() ? QStringList{"skipped 1"} : QStringList{frame, "skipped 0"};
+        QCOMPARE(read.mid(1), expected);
+    }
+
+    // Relative times start at local midnight of the base date: since the first frame (-t z), or
+    // gaps (-t d), told apart by a time that goes back. An error frame's gap counts, its
+    // explanation lines do not.
+    void candumpScreenTimes_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QDate>("date");
+        QTest::addColumn<QStringList>("frames");
+        const QByteArray zero = "(000.000000)  can0  100   [0]\n(000.010000)  can0  101   [0]\n"
+                                "(000.025000)  can1  102   [0]\n(002.000000)  can1  103   [0]\n";
+        const QStringList zeroRead = {"0 100 s d 0 - rx ch1", "10000 101 s d 0 - rx ch1",
+                                      "25000 102 s d 0 - rx ch2", "2000000 103 s d 0 - rx ch2",
+                                      "skipped 0"};
+        QTest::newRow("-t z") << zero << QDate(2024, 5, 1) << zeroRead;
+        QTest::newRow("-t z, no date") << zero << QDate() << zeroRead;
+        QTest::newRow("-t d")
+            << QByteArray("(000.000000)  can0  100   [0]\n(000.010000)  can0  101   [0]\n"
+                          "(000.005000)  can0  20000004   [8]  00 08 00 00 00 00 00 00   "
+                          "ERRORFRAME\n\tcontroller-problem{rx-error-warning}\n"
+                          "(000.001000)  can0  102   [0]\n")
+            << QDate(2024, 5, 1)
+            << QStringList{"0 100 s d 0 - rx ch1", "10000 101 s d 0 - rx ch1",
+                           "16000 102 s d 0 - rx ch1", "skipped 1"};
+    }
+
+    void candumpScreenTimes()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QDate, date);
+        QFETCH(QStringList, frames);
+        const QDate day = date.isValid() ? date : QDate(1970, 1, 1);
+        QCOMPARE(screenFrames(text, date, localUs(day.year(), day.month(), day.day(), 0, 0, 0)),
+                 frames);
+    }
+
+    // A file without a known suffix is candump when its first lines read as candump.
+    void candumpByContent()
+    {
+        QTemporaryDir dir;
+        const auto fileOf = [&dir](const char *name, const QByteArray &bytes) {
+            const QString path = dir.filePath(QLatin1String(name));
+            QFile file(path);
+            return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? path
+                                                                                        : QString();
+        };
+        const QByteArray screen = "  can0  123   [1]  01\n  can0  124   [1]  02\ngarbage\n";
+        QCOMPARE(CaptureFormats::fromFile(fileOf("dump.txt", screen)), CaptureFormat::Candump);
+        QCOMPARE(CaptureFormats::fromFile(fileOf("dump", "(1.0) can0 123#01\n")),
+                 CaptureFormat::Candump);
+        QCOMPARE(
+            CaptureFormats::fromFile(fileOf("notes.txt", "garbage\nmore\n  can0  123   [1]  01\n")),
+            std::nullopt);
+        QCOMPARE(CaptureFormats::fromFile(fileOf("empty.txt", "")), std::nullopt);
+        QCOMPARE(CaptureFormats::fromFile(dir.filePath("missing.txt")), std::nullopt);
+        QCOMPARE(CaptureFormats::fromFile(fileOf("capture.asc", screen)), CaptureFormat::Asc);
     }
 
     void skipped_data()

@@ -108,6 +108,32 @@ private slots:
                               .toLatin1());
     }
 
+    // What candump printed on the screen, in a file without a candump suffix or through a pipe:
+    // relative times on the day given, damaged lines counted.
+    void candumpScreenOutput_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("by content") << QStringList{path("screen.txt"), "-", "--to", "candump"};
+        QTest::newRow("named") << QStringList{"--from", "candump", "-", "-", "--to", "candump"};
+    }
+
+    void candumpScreenOutput()
+    {
+        QFETCH(QStringList, args);
+        const QByteArray screen = "(000.000000)  can0  123   [2]  01 02\n"
+                                  "(000.250000)  can1  12345678   [0]  remote request\n"
+                                  "(000.2\x01 damaged\n"
+                                  "(001.500000)  can0  7FF   [1]  FF\n";
+        QVERIFY(::writeFile(path("screen.txt"), screen));
+        const Run run = convert(args + QStringList{"--date", "2024-05-01"}, screen);
+        QCOMPARE(run.err, QByteArray("frames read 3, written 3, skipped 1\n"));
+        QCOMPARE(run.code, 0);
+        // Local midnight in the test's zone, three hours east of UTC.
+        QCOMPARE(run.out, QByteArray("(1714510800.000000) can0 123#0102\n"
+                                     "(1714510800.250000) can1 12345678#R\n"
+                                     "(1714510801.500000) can0 7FF#FF\n"));
+    }
+
     void standardStreams()
     {
         const Run run = convert({"--from", "candump", "--to", "asc", "-", "-"}, Log);

@@ -7,6 +7,7 @@
 #include <QSettings>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTranslator>
 
 void WindowHarness::isolateSettings()
 {
@@ -14,6 +15,15 @@ void WindowHarness::isolateSettings()
     // processes, so tests running in parallel would read each other's settings.
     static QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+}
+
+void WindowHarness::dropTranslators()
+{
+    const auto translators = qApp->findChildren<QTranslator *>();
+    for (QTranslator *translator : translators) {
+        QCoreApplication::removeTranslator(translator);
+        delete translator;
+    }
 }
 
 void WindowHarness::writeSettings(const QString &portName, const QString &workDir,

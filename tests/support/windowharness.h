@@ -19,6 +19,9 @@ public:
     // Points the settings store at a fresh temporary directory. Call before the application
     // object exists; the directory lives as long as the process.
     static void isolateSettings();
+    // Takes every translator off the application: back to the texts of the sources, before a
+    // test installs a language.
+    static void dropTranslators();
     // Clears the store, then stores the port and the working directory (and TX when valid).
     static void writeSettings(const QString &portName, const QString &workDir,
                               const QVariant &tx = QVariant());
@@ -54,12 +57,12 @@ template<typename Widget, typename Act> void whenModal(Act act)
 }
 
 // main() of a test of the window: settings isolated before the application object exists.
-#define QUORVEX_WINDOW_TEST_MAIN(TestClass)                                                    \
-    int main(int argc, char **argv)                                                            \
-    {                                                                                          \
-        WindowHarness::isolateSettings();                                                      \
-        QApplication app(argc, argv);                                                          \
-        TestClass test;                                                                        \
-        QTEST_SET_MAIN_SOURCE_PATH                                                             \
-        return QTest::qExec(&test, argc, argv);                                                \
+#define QUORVEX_WINDOW_TEST_MAIN(TestClass)                                                        \
+    int main(int argc, char **argv)                                                                \
+    {                                                                                              \
+        WindowHarness::isolateSettings();                                                          \
+        QApplication app(argc, argv);                                                              \
+        TestClass test;                                                                            \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return QTest::qExec(&test, argc, argv);                                                    \
     }

@@ -9,9 +9,13 @@
 #include "workbench/signalfinder.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -201,6 +205,36 @@ private slots:
         QVERIFY(lines[0].startsWith(QStringLiteral("ID;FF;Наличие;")));
         QVERIFY(lines[1].startsWith(QStringLiteral("0x000003C5;SFF;A и B;1000;1000;")));
         QVERIFY(!dialog.exportCsv(dir.filePath(QStringLiteral("missing/x.csv")), &error));
+    }
+
+    // A side to be read from a file with no file named says so, in the summary and a box; the
+    // comparison's CSV gets its suffix when the name typed has none.
+    void compareAsksForAFileAndAddsTheSuffix()
+    {
+        CompareDialog dialog(log.get());
+        dialog.show();
+        QSignalSpy ready(&dialog, &CompareDialog::ready);
+        QTest::mouseClick(child<QPushButton>(&dialog, "btCompare"), Qt::LeftButton);
+        QCOMPARE(child<QLabel>(&dialog, "lbSummary")->text(), QStringLiteral("Выберите файл"));
+        QPointer<QMessageBox> box =
+            dialog.findChild<QMessageBox *>(QStringLiteral("compareFailed"));
+        QVERIFY(box);
+        QCOMPARE(box->text(), QStringLiteral("Выберите файл"));
+        box->close();
+        QTRY_VERIFY(!box);
+        QCOMPARE(ready.count(), 0);
+
+        child<QComboBox>(&dialog, "cbSourceB")->setCurrentIndex(0); // the log against itself
+        QTest::mouseClick(child<QPushButton>(&dialog, "btCompare"), Qt::LeftButton);
+        QTRY_COMPARE(ready.count(), 1);
+        const QString typed = dir.filePath(QStringLiteral("same"));
+        whenModal<QFileDialog>([&](QFileDialog *chooser) {
+            chooser->selectFile(typed);
+            QMetaObject::invokeMethod(chooser, "accept", Qt::DirectConnection);
+        });
+        QTest::mouseClick(child<QPushButton>(&dialog, "btExportCsv"), Qt::LeftButton);
+        QTRY_VERIFY(QFile::exists(typed + QStringLiteral(".csv")));
+        QVERIFY(!QFile::exists(typed));
     }
 
     // "Из выделения" makes a side the log's span from the first to the last selected row, both

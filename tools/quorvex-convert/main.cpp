@@ -5,13 +5,12 @@
 #include "capture/languagechoice.h"
 #include "dbcmerge.h"
 #include "decodedoutput.h"
-#include "formats/candumpwriter.h"
 #include "diagnostics/diagcsvwriter.h"
 #include "diagnostics/diagpairtext.h"
+#include "formats/candumpwriter.h"
 #include "formats/captureformat.h"
 #include "formats/capturereader.h"
 #include "formats/capturewriter.h"
-#include "formats/tablereader.h"
 #include "link/timedpacket.h"
 
 #include <QCommandLineParser>
@@ -33,11 +32,11 @@ const char HelpText[] =
     "OUT\n"
     "       quorvex-convert --dbc A.dbc [--dbc B.dbc ...] --write-dbc OUT.dbc\n"
     "\n"
-    "Converts a CAN capture. Formats: candump (.log), asc (.asc), trc (.trc), blf (.blf),\n"
-    "pcapng (.pcapng; .pcap is read too),\n"
+    "Converts a CAN capture. Formats: candump (.log; what candump prints on the screen is\n"
+    "read too), asc (.asc), trc (.trc), blf (.blf), pcapng (.pcapng; .pcap is read too),\n"
     "table (.csv, Quorvex's semicolon table). They are taken from the file suffixes unless\n"
-    "--from / --to name them. IN or OUT may be \"-\" for standard input or output; the format\n"
-    "must then be named.\n"
+    "--from / --to name them; an IN without a known suffix that reads as candump is candump.\n"
+    "IN or OUT may be \"-\" for standard input or output; the format must then be named.\n"
     "\n"
     "Every frame keeps its channel: a candump OUT names it as a candump IN does, and channel N\n"
     "of ASC, TRC or BLF can<N-1>. Plain candump carries no direction: transmitted frames read\n"
@@ -45,8 +44,9 @@ const char HelpText[] =
     "\n"
     "  --from FMT         format of IN\n"
     "  --to FMT          format of OUT\n"
-    "  --date YYYY-MM-DD date of the first frame of a table, which holds only the time of day\n"
-    "                    (default 1970-01-01)\n"
+    "  --date YYYY-MM-DD date of the first frame of a table, which holds only the time of day,\n"
+    "                    and the day whose midnight the relative times of candump's screen\n"
+    "                    output (-t d, -t z) count from (default 1970-01-01)\n"
     "  --dbc FILE         a DBC file for --decoded (repeatable)\n"
     "  --decoded          OUT gets the decoded signals as CSV: \"time\" in seconds since the\n"
     "                    epoch, then one column \"Message.Signal\" per signal, a row per frame\n"
@@ -160,7 +160,7 @@ std::optional<int> parseOptions(const QStringList &arguments, Options &options)
 std::optional<int> resolveFormats(Options &options)
 {
     if (!options.from && options.in != QLatin1String("-"))
-        options.from = CaptureFormats::fromFileName(options.in);
+        options.from = CaptureFormats::fromFile(options.in);
     if (!options.to && options.out != QLatin1String("-"))
         options.to = CaptureFormats::fromFileName(options.out);
     if (!options.from) {
@@ -248,8 +248,7 @@ int convert(const Options &options)
         return Failure;
     }
     const auto reader = CaptureFormats::createReader(*options.from, &input);
-    if (auto *table = dynamic_cast<TableReader *>(reader.get()); table && options.date.isValid())
-        table->setBaseDate(options.date);
+    reader->setBaseDate(options.date);
     DecodedOutput decoded;
     QString dbcError;
     QStringList dbcProblems;

@@ -21,10 +21,11 @@ public:
     // Blank for an empty or all-space line; Bad for anything that is not a classic CAN frame
     // (CAN FD "##" lines included). `entry` is only written for Frame.
     static Result parse(const QByteArray &line, Entry &entry);
+    // The line an interface stands for: CAN1 for a name ending in 1, else CAN0.
+    static uint8_t routeOf(const QByteArray &iface);
 
 private:
     static bool parseTime(const QByteArray &field, qint64 &timeUs);
-    static uint8_t routeOf(const QByteArray &iface);
     static bool parseFrame(const QByteArray &field, CanPacket &packet);
     static bool parseId(const QByteArray &digits, CanPacket &packet);
     static bool parsePayload(const QByteArray &text, CanPacket &packet);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "replaysource.h"
 
+#include "formats/candumpreader.h"
+
 #include <QFile>
 
 ReplaySource::ReplaySource(bool loop) : loop(loop)
@@ -14,6 +16,8 @@ bool ReplaySource::load(const QString &path, QString &error)
         error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
         return false;
     }
+    const QByteArray head = file.peek(CandumpReader::JudgedBytes);
+    screen.judge(head.constData(), head.constData() + head.size());
     while (!file.atEnd())
         addLine(file.readLine());
     if (file.error() != QFileDevice::NoError) {
@@ -37,11 +41,40 @@ void ReplaySource::addLine(const QByteArray &line)
         entries.append(entry);
         break;
     case CandumpParser::Result::Bad:
-        ++bad;
+        if (!addScreenLine(line))
+            ++bad;
         break;
     case CandumpParser::Result::Blank:
         break;
     }
+}
+
+// A frame without a time goes with the one before it; the line follows the interface as in a log.
+bool ReplaySource::addScreenLine(const QByteArray &line)
+{
+    const int size = line.endsWith("\r\n") ? line.size() - 2 : line.size() - line.endsWith('\n');
+    TimedPacket frame;
+    switch (screen.parse(line.constData(), line.constData() + size, frame)) {
+    case CandumpScreenLine::Result::Frame:
+        break;
+    case CandumpScreenLine::Result::Note:
+    case CandumpScreenLine::Result::Blank:
+        return true;
+    case CandumpScreenLine::Result::Skipped:
+    case CandumpScreenLine::Result::Broken:
+        return false;
+    }
+    CandumpParser::Entry entry;
+    entry.packet = frame.packet;
+    entry.packet.direct = CanPacket::Received;
+    entry.packet.frame = uint8_t(
+        (frame.packet.frame & CanPacket::Extended) |
+        CandumpParser::routeOf(QByteArray(screen.interfaceBegin(),
+                                          int(screen.interfaceEnd() - screen.interfaceBegin()))));
+    const bool timed = frame.time != TimedPacket::NoTime;
+    entry.timeUs = timed ? frame.time : entries.isEmpty() ? 0 : entries.last().timeUs;
+    entries.append(entry);
+    return true;
 }
 
 void ReplaySource::finishLoading()

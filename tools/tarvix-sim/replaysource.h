@@ -2,14 +2,16 @@
 #pragma once
 
 #include "candumpparser.h"
+#include "formats/candumpscreenline.h"
 #include "framesource.h"
 
 #include <QString>
 #include <QVector>
 
-// Frames of a candump log, read whole at start, handed out with the log's own timing (relative to
-// its first frame). With looping on, the log starts over after its last frame, later in time by
-// the log's span plus one average frame gap, so the timing keeps running forward.
+// Frames of a candump log, or of what candump printed on the screen, read whole at start, handed
+// out with the log's own timing (relative to its first frame). With looping on, the log starts over
+// after its last frame, later in time by the log's span plus one average frame gap, so the timing
+// keeps running forward.
 class ReplaySource final : public FrameSource
 {
 public:
@@ -27,9 +29,11 @@ public:
 
 private:
     void addLine(const QByteArray &line);
+    bool addScreenLine(const QByteArray &line);
     void finishLoading();
 
     QVector<CandumpParser::Entry> entries;
+    CandumpScreenLine screen;
     bool loop;
     int bad = 0;
     int pos = 0;

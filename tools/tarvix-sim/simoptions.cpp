@@ -39,7 +39,9 @@ void describe(QCommandLineParser &parser)
          QStringLiteral("N")},
         {SeedOption, QStringLiteral("Seed of the built-in traffic (default 1)."),
          QStringLiteral("N")},
-        {ReplayOption, QStringLiteral("Replay a candump log instead of the built-in traffic."),
+        {ReplayOption,
+         QStringLiteral("Replay a candump log (or candump's screen output) instead of the "
+                        "built-in traffic."),
          QStringLiteral("FILE")},
         {FastOption, QStringLiteral("Replay as fast as the line takes.")},
         {LoopOption, QStringLiteral("Replay the log over and over.")},
