@@ -5,6 +5,7 @@
 #include "formats/capturereader.h"
 #include "formats/capturewriter.h"
 #include "link/timedpacket.h"
+#include "support/steppeddevice.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -105,28 +106,50 @@ struct ReadResult
     QVector<TimedPacket> frames;
     quint64 skipped = 0;
     QString error;
+    QVector<CaptureDamage> damage;
 };
 
-inline ReadResult readBytes(CaptureFormat format, const QByteArray &bytes)
+inline ReadResult readDevice(CaptureFormat format, QIODevice *device)
 {
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    const auto reader = CaptureFormats::createReader(format, &buffer);
+    const auto reader = CaptureFormats::createReader(format, device);
     ReadResult result;
     TimedPacket f;
     while (reader->next(f))
         result.frames.append(f);
     result.skipped = reader->skipped();
     result.error = reader->errorString();
+    result.damage = reader->damage();
     return result;
+}
+
+inline ReadResult readBytes(CaptureFormat format, const QByteArray &bytes)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return readDevice(format, &buffer);
+}
+
+inline ReadResult readInPieces(CaptureFormat format, const QByteArray &bytes, int step)
+{
+    SteppedDevice device(bytes, step);
+    return readDevice(format, &device);
+}
+
+// Where the reader noted damage: "offset+length" each.
+inline QStringList damagePlaces(const ReadResult &read)
+{
+    QStringList places;
+    for (const CaptureDamage &d : read.damage)
+        places << QStringLiteral("%1+%2").arg(d.offset).arg(d.length);
+    return places;
 }
 
 inline ReadResult readFile(CaptureFormat format, const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? readBytes(format, file.readAll())
-                                          : ReadResult{{}, 0, "cannot open " + path};
+                                          : ReadResult{{}, 0, "cannot open " + path, {}};
 }
 
 inline QByteArray writeBytes(CaptureFormat format, const QVector<TimedPacket> &frames)
