@@ -273,6 +273,13 @@ BlfReader::Step BlfReader::topLevelObject(TimedPacket &frame)
     const bool message = type == CanMessage || type == CanMessage2;
     if (headerSize < BaseHeaderSize || size < headerSize || (message && size > MaxMessageObject))
         return skipBroken(QT_TRANSLATE_NOOP("BlfReader", "повреждённый заголовок объекта"), 1);
+    return topLevelBody(type, size, frame);
+}
+
+// The object whose header is at the position.
+BlfReader::Step BlfReader::topLevelBody(quint32 type, quint32 size, TimedPacket &frame)
+{
+    using namespace BlfLayout;
     if (type != LogContainer && beyondEnd(size)) {
         // A damaged size, or an object the end of the file cut.
         const Step step = skipBroken(QT_TRANSLATE_NOOP("BlfReader", "объект длиннее файла"), 1);
@@ -283,7 +290,7 @@ BlfReader::Step BlfReader::topLevelObject(TimedPacket &frame)
     topPadding = int(size % 4);
     if (type == LogContainer)
         return startContainer(size);
-    if (message)
+    if (type == CanMessage || type == CanMessage2)
         return topLevelMessage(size, frame);
     countSkipped();
     const qint64 at = filePosition();
@@ -384,6 +391,11 @@ void BlfReader::pumpContainer()
             commitStaged();
         return;
     }
+    pumpCompressed(take);
+}
+
+void BlfReader::pumpCompressed(int take)
+{
     z_stream &z = inflater->stream;
     z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(file.at()));
     z.avail_in = uInt(take);

@@ -45,11 +45,13 @@ private:
     bool skipFile(quint64 count);
     qint64 filePosition() const { return fileOffset + file.pos; }
     Step topLevelObject(TimedPacket &frame);
+    Step topLevelBody(quint32 type, quint32 size, TimedPacket &frame);
     Step skipBroken(const char *why, int past);
     Step topLevelMessage(quint32 size, TimedPacket &frame);
     bool beyondEnd(quint32 size) const;
     Step startContainer(quint32 objectSize);
     void pumpContainer();
+    void pumpCompressed(int take);
     void pumpStored(int take);
     void afterStream();
     void commitStaged();

@@ -50,7 +50,7 @@ protected:
     void setConsumed(qint64 bytes) { consumed = qMax(consumed, bytes); }
     // Notes where a damaged stretch is (counting it as skipped is the caller's part). Broken lines
     // right after broken lines of the same kind lengthen the stretch instead.
-    void noteDamage(const CaptureDamage &damage);
+    void noteDamage(CaptureDamage damage);
     // Keeps the first failure: later ones are consequences of it.
     void fail(const QString &message)
     {

@@ -68,7 +68,8 @@ const char HelpText[] =
     "skipped record and named with its bytes or lines. An OUT file is replaced only once all\n"
     "that could be read is written (a device or pipe is written as the frames come).\n"
     "Exit status: 0 frames converted, even from a damaged or cut IN (or IN holds none); 1 nothing\n"
-    "could be read (IN unreadable or not in its format) or writing failed; 2 bad usage.\n";
+    "could be read (IN unreadable, not in its format, or all damage) or writing failed; 2 bad\n"
+    "usage.\n";
 
 void say(const QString &text)
 {
