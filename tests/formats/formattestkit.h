@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "formats/blflayout.h"
 #include "formats/captureformat.h"
 #include "formats/capturereader.h"
 #include "formats/capturewriter.h"
@@ -134,6 +135,22 @@ inline ReadResult readInPieces(CaptureFormat format, const QByteArray &bytes, in
 {
     SteppedDevice device(bytes, step);
     return readDevice(format, &device);
+}
+
+// A BLF object as writers make them: a version 1 header with a time in 10 µs units.
+inline QByteArray blfObject(uint32_t type, const QByteArray &body, quint64 stamp = 150) // 1.5 ms
+{
+    using namespace BlfLayout;
+    // A plain array: GCC 12 takes writes through a fresh QByteArray's data() for overflows.
+    char head[ObjectHeaderSize] = {};
+    std::memcpy(head, "LOBJ", 4);
+    put16(head + 4, ObjectHeaderSize);
+    put16(head + 6, 1);
+    put32(head + 8, uint32_t(ObjectHeaderSize + body.size()));
+    put32(head + 12, type);
+    put32(head + 16, TimeTenMicros);
+    put64(head + 24, stamp);
+    return QByteArray(head, ObjectHeaderSize) + body + QByteArray(int(body.size() % 4), '\0');
 }
 
 // Where the reader noted damage: "offset+length" each.

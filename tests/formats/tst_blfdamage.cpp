@@ -31,15 +31,7 @@ QByteArray message(int i)
     put32(m + 4, uint32_t(i));
     m[8] = char(i);
     m[9] = char(i >> 8);
-    char head[ObjectHeaderSize] = {};
-    std::memcpy(head, ObjectSignature, 4);
-    put16(head + 4, ObjectHeaderSize);
-    put16(head + 6, 1);
-    put32(head + 8, ObjectHeaderSize + MessageSize);
-    put32(head + 12, CanMessage);
-    put32(head + 16, TimeTenMicros);
-    put64(head + 24, quint64(i) * 100);
-    return QByteArray(head, ObjectHeaderSize) + QByteArray(m, MessageSize);
+    return blfObject(CanMessage, QByteArray(m, MessageSize), quint64(i) * 100);
 }
 
 QByteArray container(const QByteArray &payload, bool compressed)

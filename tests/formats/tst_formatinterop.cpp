@@ -119,6 +119,17 @@ class TestFormatInterop : public QObject
         return out;
     }
 
+    // python-can writes `frames` as NAME.log, .asc, .trc, .blf and NAME-plain.blf (stored).
+    void pythonWrites(const QVector<TimedPacket> &frames, const QString &name)
+    {
+        QFile list(path("frames.txt"));
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write(describeAll(frames).join('\n').toUtf8() + '\n');
+        list.close();
+        python({"write", path("frames.txt"), path(name + ".log"), path(name + ".asc"),
+                path(name + ".trc"), path(name + ".blf"), path(name + "-plain.blf")});
+    }
+
 private slots:
     void initTestCase()
     {
@@ -134,7 +145,7 @@ private slots:
         QTest::newRow("asc") << "py.asc" << int(CaptureFormat::Asc);
         QTest::newRow("trc") << "py.trc" << int(CaptureFormat::Trc);
         QTest::newRow("blf") << "py.blf" << int(CaptureFormat::Blf);
-        QTest::newRow("blf, not compressed") << "plain.blf" << int(CaptureFormat::Blf);
+        QTest::newRow("blf, not compressed") << "py-plain.blf" << int(CaptureFormat::Blf);
     }
 
     void pythonWritesQuorvexReads()
@@ -142,12 +153,7 @@ private slots:
         QFETCH(QString, file);
         QFETCH(int, format);
         const QVector<TimedPacket> frames = sampleFrames(true);
-        QFile list(path("frames.txt"));
-        QVERIFY(list.open(QIODevice::WriteOnly));
-        list.write(describeAll(frames).join('\n').toUtf8() + '\n');
-        list.close();
-        python({"write", path("frames.txt"), path("py.log"), path("py.asc"), path("py.trc"),
-                path("py.blf"), path("plain.blf")});
+        pythonWrites(frames, "py");
         const ReadResult read = readFile(CaptureFormat(format), path(file));
         QCOMPARE(read.error, QString());
         QVector<TimedPacket> expected = frames;
@@ -170,12 +176,7 @@ private slots:
         for (int i = 0; i < 9000; ++i) // four containers
             frames.append(frame(1700000000LL * 1000000 + i * 1000, uint32_t(i % 0x7FF), false,
                                 1 + i % 2, false, 2, QByteArray::fromHex("0102")));
-        QFile list(path("frames.txt"));
-        QVERIFY(list.open(QIODevice::WriteOnly));
-        list.write(describeAll(frames).join('\n').toUtf8() + '\n');
-        list.close();
-        python({"write", path("frames.txt"), path("d.log"), path("d.asc"), path("d.trc"),
-                path("d.blf"), path("d-plain.blf")});
+        pythonWrites(frames, "d");
         QFile file(path("d.blf"));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QByteArray bytes = file.readAll();

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Our readers and writers on their own: round trips, what each format keeps, the rules of each
 // reader, skipped records, damaged input and the table's exact bytes.
-#include "formats/blflayout.h"
 #include "formats/tablereader.h"
 #include "formattestkit.h"
 
@@ -38,21 +37,6 @@ TimedPacket kept(CaptureFormat format, TimedPacket f)
     }
     f.packet.rtl = uint8_t((f.packet.rtl & 0xF0) | qMin(f.packet.length(), 8));
     return f;
-}
-
-QByteArray blfObject(uint32_t type, const QByteArray &body, quint64 stamp = 150) // 1.5 ms
-{
-    using namespace BlfLayout;
-    // A plain array: GCC 12 takes writes through a fresh QByteArray's data() for overflows.
-    char head[ObjectHeaderSize] = {};
-    std::memcpy(head, "LOBJ", 4);
-    put16(head + 4, ObjectHeaderSize);
-    put16(head + 6, 1);
-    put32(head + 8, uint32_t(ObjectHeaderSize + body.size()));
-    put32(head + 12, type);
-    put32(head + 16, TimeTenMicros);
-    put64(head + 24, stamp);
-    return QByteArray(head, ObjectHeaderSize) + body + QByteArray(int(body.size() % 4), '\0');
 }
 
 } // namespace
