@@ -4,6 +4,7 @@
 #include "formats/capturereader.h"
 #include "fuzzcheck.h"
 #include "link/timedpacket.h"
+#include "support/steppeddevice.h"
 
 #include <QByteArray>
 #include <QIODevice>
@@ -13,29 +14,6 @@
 // The shared body of the capture reader targets. The first input byte sets how many bytes the
 // device hands out per read, so buffer seams fall everywhere; the rest is the file.
 namespace FuzzCaptureReader {
-
-// A read-only device over a byte array that gives at most `step` bytes a read.
-class SteppedDevice final : public QIODevice
-{
-public:
-    SteppedDevice(const QByteArray &bytes, int step) : data(bytes), step(step) {}
-
-protected:
-    qint64 readData(char *out, qint64 maxSize) override
-    {
-        const qint64 n = std::min<qint64>({maxSize, step, qint64(data.size()) - pos});
-        std::copy(data.constData() + pos, data.constData() + pos + n, out);
-        pos += n;
-        return n;
-    }
-    qint64 writeData(const char *, qint64) override { return -1; }
-    bool isSequential() const override { return true; }
-
-private:
-    QByteArray data;
-    qint64 step;
-    qint64 pos = 0;
-};
 
 inline void checkFrame(const TimedPacket &f, int maxLength)
 {
@@ -52,6 +30,24 @@ inline void checkFrame(const TimedPacket &f, int maxLength)
         FUZZ_CHECK(p.data[i] == 0);
 }
 
+// Damaged places lie in the input, in file order, each counted as skipped.
+inline void checkDamage(const CaptureReader &reader, qint64 inputSize)
+{
+    const QVector<CaptureDamage> &damage = reader.damage();
+    FUZZ_CHECK(quint64(damage.size()) <= reader.damageCount());
+    FUZZ_CHECK(damage.size() <= CaptureReader::MaxDamageNotes);
+    FUZZ_CHECK(reader.damageCount() <= reader.skipped());
+    qint64 end = 0;
+    quint64 line = 0;
+    for (const CaptureDamage &d : damage) {
+        FUZZ_CHECK(d.offset >= 0 && d.length >= 0 && d.offset + d.length <= inputSize);
+        FUZZ_CHECK(d.offset >= end && !d.what.isEmpty());
+        FUZZ_CHECK(d.line == 0 || (d.line > line && d.lines > 0));
+        end = d.offset + d.length;
+        line = d.line + d.lines;
+    }
+}
+
 // Reads the whole input with the reader `make` builds; lengths above `maxLength` are faults.
 template<typename Make> int run(const uint8_t *bytes, size_t size, Make make, int maxLength = 8)
 {
@@ -60,7 +56,6 @@ template<typename Make> int run(const uint8_t *bytes, size_t size, Make make, in
     const int step = 1 + bytes[0] % 64 * 97;
     const QByteArray input(reinterpret_cast<const char *>(bytes) + 1, int(size - 1));
     SteppedDevice device(input, step);
-    device.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     const std::unique_ptr<CaptureReader> reader = make(&device);
     qint64 consumed = 0;
     qint64 frames = 0;
@@ -71,6 +66,7 @@ template<typename Make> int run(const uint8_t *bytes, size_t size, Make make, in
     }
     FUZZ_CHECK(reader->bytesConsumed() >= consumed && reader->bytesConsumed() <= input.size());
     FUZZ_CHECK(frames <= input.size());
+    checkDamage(*reader, input.size());
     TimedPacket after;
     FUZZ_CHECK(!reader->next(after)); // the end stays the end
     return 0;

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fuzzcheck.h"
 #include "signals/dbcdatabase.h"
+#include "signals/dbcwriter.h"
 
 #include <QByteArray>
 
-// The input is a DBC file. Every message it defines is then decoded from a few frames.
+// The input is a DBC file. Every message it defines is then decoded from a few frames, and the
+// database written and read again keeps every message and signal under its name.
 namespace {
 
 constexpr int FrameLengths[] = {0, 3, 8};
@@ -21,6 +23,17 @@ void decodeAll(const DbcMessage &message, const uint8_t *data, int length)
             signal.valueText(signal.bits(data));
         message.isActive(int(i), data, length);
     }
+}
+
+QStringList names(const DbcDatabase &db)
+{
+    QStringList list;
+    for (const DbcMessage &message : db.messages()) {
+        list << QString::number(message.id) + QLatin1Char(' ') + message.name;
+        for (const DbcSignal &signal : message.signalList)
+            list << QLatin1Char(' ') + signal.name;
+    }
+    return list;
 }
 
 } // namespace
@@ -49,5 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 decodeAll(message, frame, length);
         }
     }
+    DbcDatabase again;
+    again.read(DbcWriter(db).bytes());
+    FUZZ_CHECK(names(again) == names(db));
     return 0;
 }

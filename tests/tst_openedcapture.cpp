@@ -38,6 +38,7 @@ private slots:
     void candumpScreenOutputOpens();
     void rowsInNoFileAreAskedFor();
     void brokenFileKeepsWhatWasRead();
+    void damagedContainerCostsOnlyItself();
     void rereadKeepsLiveRowsBehindTheCapture();
 
 private:
@@ -55,6 +56,22 @@ namespace {
 constexpr int CaptureFrames = 20;
 constexpr int LiveFrames = 5;
 const QString LiveId = QStringLiteral("0x000007FF");
+
+// `count` frames as our writer makes a BLF file of them, 2,731 to a container.
+QByteArray blfCapture(int count)
+{
+    QBuffer bytes;
+    bytes.open(QIODevice::WriteOnly);
+    const auto writer = CaptureFormats::createWriter(CaptureFormat::Blf, &bytes);
+    for (int i = 0; i < count; ++i) {
+        CanPacket p;
+        p.id = uint32_t(i % 0x700);
+        p.rtl = 8;
+        std::memcpy(p.data, &i, sizeof i);
+        writer->write({1700000000000000LL + i * 100, p});
+    }
+    return writer->finish() ? bytes.data() : QByteArray();
+}
 
 // Runs `act`; a question box it opens is answered with `answer`. The box's text, or an empty
 // text when none was asked.
@@ -225,13 +242,17 @@ void TestOpenedCapture::failedOpenKeepsTheLog()
     QTRY_COMPARE(ui.log()->rowCount(), CaptureFrames / 2);
 }
 
-// A recording cut by a power cut: its last blocks zeroed; and a binary line in the middle.
+// A recording cut by a power cut: its last blocks zeroed; and a binary line in the middle. The
+// status says where the first damage is.
 void TestOpenedCapture::damagedCaptureOpens()
 {
     ui.create();
     ui.get()->openCapture(writeCapture(QStringLiteral("cut.log"), QByteArray(4096, '\0')));
     QTRY_COMPARE(ui.status("lbStatusMain"),
-                 QStringLiteral("Загружено кадров: %1 | Пропущено строк: 2").arg(CaptureFrames));
+                 QStringLiteral("Загружено кадров: %1 | Пропущено записей: 2, повреждённых мест: 2 "
+                                "(первое: строка %2)")
+                     .arg(CaptureFrames)
+                     .arg(CaptureFrames / 2 + 2));
     QTRY_COMPARE(ui.log()->rowCount(), CaptureFrames);
     QCOMPARE(idAt(CaptureFrames - 1), QStringLiteral("0x00000113"));
 }
@@ -309,30 +330,44 @@ void TestOpenedCapture::rowsInNoFileAreAskedFor()
 // read whole.
 void TestOpenedCapture::brokenFileKeepsWhatWasRead()
 {
-    QBuffer bytes;
-    bytes.open(QIODevice::WriteOnly);
-    {
-        const auto writer = CaptureFormats::createWriter(CaptureFormat::Blf, &bytes);
-        for (int i = 0; i < 20000; ++i) {
-            CanPacket p;
-            p.id = uint32_t(i % 0x700);
-            p.rtl = 8;
-            std::memcpy(p.data, &i, sizeof i);
-            QVERIFY(writer->write({1700000000000000LL + i * 100, p}));
-        }
-        QVERIFY(writer->finish());
-    }
+    const QByteArray bytes = blfCapture(20000);
     const QString path = dir.filePath(QStringLiteral("cut.blf"));
-    QVERIFY(::writeFile(path, bytes.data().left(bytes.data().size() * 2 / 3)));
+    QVERIFY(::writeFile(path, bytes.left(bytes.size() * 2 / 3)));
     ui.create();
     ui.get()->openCapture(path);
     const QString prefix =
         QStringLiteral("Журнал прочитан не полностью (журнал BLF обрезан), кадров: ");
     QTRY_VERIFY(ui.status("lbStatusMain").startsWith(prefix));
-    const int read = ui.status("lbStatusMain").mid(prefix.size()).toInt();
+    const QString status = ui.status("lbStatusMain").mid(prefix.size());
+    const int read = status.section(QLatin1Char(' '), 0, 0).toInt();
     QVERIFY(read > 0 && read < 20000);
+    // The cut container is where the damage is said to begin.
+    QVERIFY2(status.contains(QStringLiteral(" | Пропущено записей: 1, повреждённых мест: 1 "
+                                            "(первое: байт ")),
+             qPrintable(status));
     QTRY_COMPARE(ui.log()->rowCount(), read);
     QVERIFY(ui.get()->windowTitle().endsWith(QStringLiteral("cut.blf")));
+}
+
+// A BLF file with a damaged container: every frame of the others is logged, and the status says
+// what was skipped and where.
+void TestOpenedCapture::damagedContainerCostsOnlyItself()
+{
+    QByteArray damaged = blfCapture(10000); // four containers of 2,731 frames, the last one less
+    const int second = damaged.indexOf("LOBJ", 144 + 4); // the second container
+    damaged[second + 100] = char(damaged[second + 100] ^ 0x10);
+    const QString path = dir.filePath(QStringLiteral("damaged.blf"));
+    QVERIFY(::writeFile(path, damaged));
+    ui.create();
+    ui.get()->openCapture(path);
+    const int kept = 10000 - 2731;
+    QTRY_COMPARE(ui.status("lbStatusMain"),
+                 QStringLiteral("Загружено кадров: %1 | Пропущено записей: 1, повреждённых мест: 1 "
+                                "(первое: байт %2)")
+                     .arg(kept)
+                     .arg(second));
+    QTRY_COMPARE(ui.log()->rowCount(), kept);
+    QVERIFY(ui.get()->windowTitle().endsWith(QStringLiteral("damaged.blf")));
 }
 
 // A re-read puts the capture first, then the live rows logged before it, then those that arrived

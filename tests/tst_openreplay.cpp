@@ -102,7 +102,7 @@ void TestOpenReplay::opensWhatPythonCanWrote()
     ui.create();
     ui.get()->openCapture(path);
     QTRY_COMPARE(ui.log()->rowCount(), 200);
-    QTRY_VERIFY(ui.status("lbStatusMain").contains(QStringLiteral("Пропущено строк: 2")));
+    QTRY_VERIFY(ui.status("lbStatusMain").contains(QStringLiteral("Пропущено записей: 2")));
     QVERIFY(ui.get()->windowTitle().endsWith(QStringLiteral("python.log")));
     QCOMPARE(rowTexts(1).mid(0, 6), QStringList({"0x00000101", "SFF", "0", "3", "0x01", "0x01"}));
     QCOMPARE(rowTexts(0).at(12), QStringLiteral("RX (CAN1->CAN0)")); // can1: line CAN1

@@ -39,6 +39,7 @@ private slots:
     void messageChangedAndDeleted();
     void undoAndRedoByKeyboard();
     void saveAsAddsTheSuffix();
+    void namesFromFilesStayEditable();
 };
 
 namespace {
@@ -352,6 +353,50 @@ void TestSignalAuthoring::saveAsAddsTheSuffix()
     QVERIFY(!QFile::exists(typed));
     QCOMPARE(h.loader->signalSet().files(),
              QStringList{QFileInfo(typed + QStringLiteral(".dbc")).absoluteFilePath()});
+}
+
+// Real files name messages and signals with a leading digit. Such a signal is edited and saved
+// under its name, a new one is added to such a message; a name typed here is still a C
+// identifier.
+void TestSignalAuthoring::namesFromFilesStayEditable()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("real.dbc"));
+    QVERIFY(writeFile(path, "BU_: 1ECU Gateway\nBO_ 1275 2017_5: 8 1ECU\n"
+                            " SG_ 0_COUNTER : 0|4@1+ (1,0) [0|15] \"\" Gateway\n"));
+    Harness h;
+    h.loader->load({path});
+    QVERIFY(h.loader->signalSet().database().errors().isEmpty());
+    QString problem = QStringLiteral("not shown");
+    whenModal([&problem](QWidget *dialog) {
+        setText(dialog, "leFactor", QStringLiteral("2"));
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        problem = dialog->findChild<QLabel *>("lbProblem")->text();
+    });
+    h.editor->editSignal(1275, false, QStringLiteral("0_COUNTER"));
+    QCOMPARE(problem, QString());
+    const DbcMessage *message = h.loader->signalSet().message(1275, false);
+    QCOMPARE(message->signalList.front().factor, 2.0);
+    QCOMPARE(message->signalList.front().name, QStringLiteral("0_COUNTER"));
+    whenModal([&problem](QWidget *dialog) {
+        setText(dialog, "leName", QStringLiteral("Fresh"));
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        problem = dialog->findChild<QLabel *>("lbProblem")->text();
+    });
+    h.editor->createSignal(1275, false, 8, 15, 8);
+    QCOMPARE(problem, QString());
+    QCOMPARE(h.loader->signalSet().message(1275, false)->signalList.size(), size_t(2));
+    whenModal([&problem](QWidget *dialog) {
+        setText(dialog, "leName", QStringLiteral("1_COUNTER"));
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        problem = dialog->findChild<QLabel *>("lbProblem")->text();
+        static_cast<QDialog *>(dialog)->reject();
+    });
+    h.editor->editSignal(1275, false, QStringLiteral("0_COUNTER"));
+    QVERIFY2(problem.contains(QStringLiteral("не идентификатор C")), qPrintable(problem));
+    QVERIFY(h.editor->save());
+    const QByteArray saved = readFile(path);
+    QVERIFY2(saved.contains("BO_ 1275 2017_5: 8 1ECU\n SG_ 0_COUNTER : 0|4@1+ (2,0)"), saved);
 }
 
 QTEST_MAIN(TestSignalAuthoring)

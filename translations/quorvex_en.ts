@@ -208,8 +208,52 @@
         <translation>BLF log truncated</translation>
     </message>
     <message>
-        <source>журнал BLF повреждён</source>
-        <translation>BLF log damaged</translation>
+        <source>неверный заголовок файла</source>
+        <translation>bad file header</translation>
+    </message>
+    <message>
+        <source>не объект BLF</source>
+        <translation>not a BLF object</translation>
+    </message>
+    <message>
+        <source>повреждённый заголовок объекта</source>
+        <translation>damaged object header</translation>
+    </message>
+    <message>
+        <source>объект длиннее файла</source>
+        <translation>object longer than the file</translation>
+    </message>
+    <message>
+        <source>повреждённый заголовок контейнера</source>
+        <translation>damaged container header</translation>
+    </message>
+    <message>
+        <source>контейнер с неизвестным сжатием</source>
+        <translation>container with an unknown compression</translation>
+    </message>
+    <message>
+        <source>контейнер короче своего сжатого потока</source>
+        <translation>container shorter than its compressed stream</translation>
+    </message>
+    <message>
+        <source>повреждённый контейнер</source>
+        <translation>damaged container</translation>
+    </message>
+    <message>
+        <source>повреждённый контейнер (zlib: %1)</source>
+        <translation>damaged container (zlib: %1)</translation>
+    </message>
+    <message>
+        <source>не объект BLF в контейнере</source>
+        <translation>not a BLF object in the container</translation>
+    </message>
+    <message>
+        <source>повреждённый объект в контейнере</source>
+        <translation>damaged object in the container</translation>
+    </message>
+    <message>
+        <source>обрезано концом файла</source>
+        <translation>cut off by the end of the file</translation>
     </message>
 </context>
 <context>
@@ -362,8 +406,20 @@
         <translation>Log read incompletely (%1), frames: %2</translation>
     </message>
     <message>
-        <source> | Пропущено строк: %1</source>
-        <translation> | Lines skipped: %1</translation>
+        <source>строка %1</source>
+        <translation>line %1</translation>
+    </message>
+    <message>
+        <source>байт %1</source>
+        <translation>byte %1</translation>
+    </message>
+    <message>
+        <source> | Пропущено записей: %1</source>
+        <translation> | Records skipped: %1</translation>
+    </message>
+    <message>
+        <source>, повреждённых мест: %1 (первое: %2)</source>
+        <translation>, damaged places: %1 (first: %2)</translation>
     </message>
     <message>
         <source>;;Все файлы (*)</source>
@@ -1753,6 +1809,30 @@
         <source>запись pcapng повреждена</source>
         <translation>pcapng capture damaged</translation>
     </message>
+    <message>
+        <source>повреждённый блок</source>
+        <translation>damaged block</translation>
+    </message>
+    <message>
+        <source>блок длиннее остатка файла</source>
+        <translation>block longer than the rest of the file</translation>
+    </message>
+    <message>
+        <source>блок неизвестного типа 0x%1</source>
+        <translation>block of an unknown type 0x%1</translation>
+    </message>
+    <message>
+        <source>повреждённое описание интерфейса</source>
+        <translation>damaged interface description</translation>
+    </message>
+    <message>
+        <source>повреждённый пакет</source>
+        <translation>damaged packet</translation>
+    </message>
+    <message>
+        <source>обрезано концом файла</source>
+        <translation>cut off by the end of the file</translation>
+    </message>
 </context>
 <context>
     <name>RecentFilesMenu</name>
@@ -2367,6 +2447,10 @@ It has been taken off the recent files.</translation>
     <message>
         <source>файл не похож на %1</source>
         <translation>the file does not look like %1</translation>
+    </message>
+    <message>
+        <source>нечитаемые строки</source>
+        <translation>unreadable lines</translation>
     </message>
 </context>
 <context>

@@ -2,6 +2,7 @@
 #include "app/captureopener.h"
 
 #include "capture/captureloader.h"
+#include "formats/capturedamage.h"
 #include "formats/captureformat.h"
 
 #include <QFileDialog>
@@ -24,6 +25,13 @@ QString openFilter()
     patterns << QStringLiteral("*.txt");
     return CaptureOpener::tr("Журналы CAN (%1);;").arg(patterns.join(QLatin1Char(' '))) +
            CaptureFormats::dialogFilters() + CaptureOpener::tr(";;Все файлы (*)");
+}
+
+// Where damage begins: its line in a text file, else its byte.
+QString placeText(const CaptureDamage &damage)
+{
+    return damage.line > 0 ? CaptureOpener::tr("строка %1").arg(damage.line)
+                           : CaptureOpener::tr("байт %1").arg(damage.offset);
 }
 } // namespace
 
@@ -134,7 +142,8 @@ void CaptureOpener::showProgress(bool shown)
         poll->stop();
 }
 
-void CaptureOpener::onFinished(bool ok, quint64 framesRead, quint64 skipped, const QString &error)
+void CaptureOpener::onFinished(bool ok, quint64 framesRead, quint64 skipped, const QString &error,
+                               quint64 damaged, const CaptureDamage &firstDamage)
 {
     showProgress(false);
     if (pending.isEmpty()) // forgotten meanwhile
@@ -154,7 +163,9 @@ void CaptureOpener::onFinished(bool ok, quint64 framesRead, quint64 skipped, con
                    ? tr("Загрузка прервана, кадров: %1").arg(framesRead)
                    : tr("Журнал прочитан не полностью (%1), кадров: %2").arg(error).arg(framesRead);
     if (skipped > 0)
-        text += tr(" | Пропущено строк: %1").arg(skipped);
+        text += tr(" | Пропущено записей: %1").arg(skipped);
+    if (damaged > 0)
+        text += tr(", повреждённых мест: %1 (первое: %2)").arg(damaged).arg(placeText(firstDamage));
     emit status(text);
     if (rereadAgain) {
         rereadAgain = false;

@@ -7,6 +7,7 @@
 #include <QVector>
 
 class CaptureLoader;
+struct CaptureDamage;
 class QProgressBar;
 class QPushButton;
 class QStatusBar;
@@ -15,7 +16,8 @@ class QWidget;
 
 // "Открыть журнал...": asks for a capture file and loads it in the background, with a progress bar
 // and a cancel button in the status bar. The window logs the frames as they come, through the same
-// filters and statistics as a live capture; lines that were not frames are counted.
+// filters and statistics as a live capture; records that were not frames are counted, and damage
+// that was stepped over is said with where it begins.
 class CaptureOpener final : public QObject
 {
     Q_OBJECT
@@ -44,7 +46,8 @@ signals:
 
 private:
     void onFrames(const QVector<TimedPacket> &batch);
-    void onFinished(bool ok, quint64 framesRead, quint64 skipped, const QString &error);
+    void onFinished(bool ok, quint64 framesRead, quint64 skipped, const QString &error,
+                    quint64 damaged, const CaptureDamage &firstDamage);
     void refuse(const QString &file, const QString &why);
     void showProgress(bool shown);
 

@@ -80,6 +80,8 @@ void CaptureLoader::run(const QString &path, int format)
     QString why;
     quint64 read = 0;
     quint64 skipped = 0;
+    quint64 damaged = 0;
+    CaptureDamage first;
     if (!file.open(QIODevice::ReadOnly)) {
         why = file.errorString();
     } else {
@@ -99,14 +101,17 @@ void CaptureLoader::run(const QString &path, int format)
         if (!batch.isEmpty() && !cancelled)
             deliver(batch);
         skipped = reader->skipped();
+        damaged = reader->damageCount();
+        if (!reader->damage().isEmpty())
+            first = reader->damage().first();
         why = reader->errorString();
     }
     QMetaObject::invokeMethod(
         this,
-        [this, read, skipped, why] {
+        [this, read, skipped, why, damaged, first] {
             running = false;
             error = why;
-            emit finished(why.isEmpty() && !cancelled, read, skipped, why);
+            emit finished(why.isEmpty() && !cancelled, read, skipped, why, damaged, first);
         },
         Qt::QueuedConnection);
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "formats/capturedamage.h"
 #include "link/timedpacket.h"
 
 #include <QObject>
@@ -36,8 +37,10 @@ public:
 
 signals:
     void frames(const QVector<TimedPacket> &batch);
-    // `error` empty on success and on cancel.
-    void finished(bool ok, quint64 framesRead, quint64 skipped, const QString &error);
+    // `error` empty on success and on cancel. `damaged` stretches were stepped over (counted in
+    // `skipped` too), the first of them `firstDamage`.
+    void finished(bool ok, quint64 framesRead, quint64 skipped, const QString &error,
+                  quint64 damaged, const CaptureDamage &firstDamage);
 
 private:
     void run(const QString &path, int format);

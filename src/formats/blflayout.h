@@ -20,8 +20,9 @@ constexpr int StopTimeOffset = 56;
 constexpr int BaseHeaderSize = 16;      // signature, header size, version, object size, type
 constexpr int ObjectHeaderSize = 32;    // base + version 1 part (flags, client, version, time)
 constexpr int ContainerHeaderSize = 32; // base + compression method, uncompressed size
-constexpr int MessageSize = 16;         // channel, flags, dlc, id, 8 data bytes
-constexpr int Message2Size = 24;        // the same + frame length, bit count, reserved
+constexpr int UncompressedSizeOffset = 24;
+constexpr int MessageSize = 16;  // channel, flags, dlc, id, 8 data bytes
+constexpr int Message2Size = 24; // the same + frame length, bit count, reserved
 
 enum ObjectType : uint32_t {
     CanMessage = 1,

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "formats/capturedamage.h"
+
 #include <QByteArray>
 #include <QString>
+#include <QVector>
 #include <QtGlobal>
 #include <cstring>
 
@@ -26,10 +29,17 @@ public:
     // others ignore it.
     virtual void setBaseDate(const QDate &date) { Q_UNUSED(date) }
 
-    // Records or events seen and not taken (CAN FD, error frames, broken lines, other objects).
-    // Comments and headers are not counted.
+    static constexpr int MaxDamageNotes = 100;
+
+    // Records or events seen and not taken (CAN FD, error frames, broken lines, other objects;
+    // a damaged stretch of a binary file counts once). Comments and headers are not counted.
     quint64 skipped() const { return skippedCount; }
-    // Empty unless reading failed: unreadable device, not this format at all, I/O error.
+    // The damaged stretches stepped over, the first MaxDamageNotes of them, in file order.
+    const QVector<CaptureDamage> &damage() const { return notes; }
+    // All of them, noted or not.
+    quint64 damageCount() const { return damagedCount; }
+    // Empty unless reading failed: unreadable device, not this format at all, I/O error, a file
+    // cut off in a record. Damage that reading stepped over is no failure.
     QString errorString() const { return error; }
     // Input bytes processed so far, for a progress bar.
     qint64 bytesConsumed() const { return consumed; }
@@ -42,6 +52,9 @@ protected:
     QIODevice *device() const { return input; }
     void countSkipped() { ++skippedCount; }
     void setConsumed(qint64 bytes) { consumed = qMax(consumed, bytes); }
+    // Notes where a damaged stretch is (counting it as skipped is the caller's part). Broken lines
+    // right after broken lines of the same kind lengthen the stretch instead.
+    void noteDamage(CaptureDamage damage);
     // Keeps the first failure: later ones are consequences of it.
     void fail(const QString &message)
     {
@@ -68,6 +81,9 @@ protected:
 private:
     QIODevice *input;
     quint64 skippedCount = 0;
+    quint64 damagedCount = 0;
+    QVector<CaptureDamage> notes;
+    CaptureDamage lastDamage; // noted or, beyond MaxDamageNotes, only counted
     qint64 consumed = 0;
     QString error;
     QByteArray channel;

@@ -14,6 +14,13 @@ constexpr uint32_t InterfaceDescription = 1;
 constexpr uint32_t ObsoletePacket = 2;
 constexpr uint32_t SimplePacket = 3; // without interface or time: not taken
 constexpr uint32_t EnhancedPacket = 6;
+// Blocks that carry no frames, read past without a word.
+constexpr uint32_t NameResolution = 4;
+constexpr uint32_t InterfaceStatistics = 5;
+constexpr uint32_t SystemdJournal = 9;
+constexpr uint32_t DecryptionSecrets = 0x0A;
+constexpr uint32_t CustomBlock = 0x00000BAD;
+constexpr uint32_t CustomBlockNoCopy = 0x40000BAD;
 constexpr uint32_t ByteOrderMagic = 0x1A2B3C4D;
 constexpr int BlockHeaderSize = 8;     // type, total length
 constexpr int BlockTrailerSize = 4;    // total length again

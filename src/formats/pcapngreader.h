@@ -15,8 +15,10 @@ struct CanPacket;
 // other link types, error and CAN FD frames are skipped and counted. An interface named "cantx"
 // holds transmitted frames and "canrx" received ones without a line; otherwise a name ending in 0
 // is CAN0 and in 1 CAN1. The packet flags' direction, when given, decides received or
-// transmitted. A damaged or cut file ends with the frames read so far and an error; memory stays
-// bounded whatever the lengths in the file say.
+// transmitted. A damaged pcapng block costs only itself: reading goes on at the next block whose
+// length checks out, and each such stretch is counted and noted. A cut file, or a damaged classic
+// pcap, ends with the frames read so far and an error; memory stays bounded whatever the lengths
+// in the file say.
 class PcapngReader final : public CaptureReader
 {
 public:
@@ -36,6 +38,7 @@ private:
     };
     struct Block
     {
+        qint64 offset = 0; // in the file
         uint32_t type = 0;
         const char *at = nullptr; // the block from its type on
         int size = 0;             // bytes of it in the buffer, its trailer left out
@@ -43,11 +46,22 @@ private:
     };
     enum class Kind { Unknown, Pcapng, Pcap };
     enum class Step { Frame, More, End };
+    // What the block at the position is, by its header and trailer.
+    enum class Verdict { Whole, Large, Broken, Cut };
 
     bool start();
     Step pcapngBlock(TimedPacket &frame);
-    bool blockLength(uint32_t type, uint32_t &length);
-    bool finishBlock(uint32_t length, int parsed);
+    Verdict checkBlock(bool big, uint32_t &length, bool &blockBig);
+    bool candidateBlock();
+    bool mend(uint32_t &length, bool &big);
+    uint32_t mendedLength(bool big);
+    bool followedByBlock(int end, bool big);
+    bool plausibleOther(const Block &block) const;
+    Step dispatch(const Block &block, TimedPacket &frame);
+    Step finishLarge(qint64 start, uint32_t length, TimedPacket &frame);
+    bool resync(qint64 from, const QString &why);
+    Step skipBroken(qint64 at, const char *why);
+    void damaged(qint64 from, qint64 to, const QString &why);
     void sectionHeader(const Block &block);
     void interfaceDescription(const Block &block);
     bool packet(const Block &block, TimedPacket &frame);
@@ -59,7 +73,7 @@ private:
     int available() const { return size - pos; }
     const char *at() const { return data.get() + pos; }
     void noCanFrames();
-    void truncated();
+    void truncated(qint64 from);
     void corrupt();
 
     std::unique_ptr<char[]> data;
@@ -73,5 +87,6 @@ private:
     uint16_t pcapLinkType = 0;
     QVector<Interface> interfaces;
     bool canInterface = false;
+    bool sectionRead = false; // a section header read whole: its byte order is known
     quint64 frames = 0;
 };

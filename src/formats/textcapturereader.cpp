@@ -16,6 +16,7 @@ bool TextCaptureReader::next(TimedPacket &frame)
     while (!failed()) {
         const char *begin = nullptr;
         const char *end = nullptr;
+        const qint64 lineStart = lines.consumed();
         const LineSource::Status status = lines.next(begin, end);
         if (status == LineSource::Status::Error)
             fail(QCoreApplication::translate("TextCaptureReader", "ошибка чтения: %1")
@@ -23,10 +24,15 @@ bool TextCaptureReader::next(TimedPacket &frame)
         if (status != LineSource::Status::Line)
             break;
         setConsumed(lines.consumed());
+        ++lineNumber;
         frame = TimedPacket();
         // A NUL byte is no text of any format: a block zeroed by a power cut, say.
         const bool binary = std::memchr(begin, '\0', size_t(end - begin)) != nullptr;
-        if (take(binary ? Line::Broken : parseLine(begin, end, frame)))
+        const Line kind = binary ? Line::Broken : parseLine(begin, end, frame);
+        if (kind == Line::Broken)
+            noteDamage({lineStart, lines.consumed() - lineStart, lineNumber, 1,
+                        QCoreApplication::translate("TextCaptureReader", "нечитаемые строки")});
+        if (take(kind))
             return true;
     }
     // Damage costs only its own lines; a file without a single frame among them is another thing.

@@ -5,8 +5,9 @@
 #include "formats/linesource.h"
 
 // A reader of a line-based capture: cuts the input into lines and hands each to the format's
-// parser. Damaged lines (binary bytes, garbage) are counted as skipped and reading goes on past
-// them; input in which not a single frame was found among broken lines is not the format at all.
+// parser. Damaged lines (binary bytes, garbage) are counted as skipped and noted as damage, and
+// reading goes on past them; input in which not a single frame was found among broken lines is
+// not the format at all.
 class TextCaptureReader : public CaptureReader
 {
 public:
@@ -35,4 +36,5 @@ private:
     QString title;
     quint64 framesTaken = 0;
     quint64 brokenLines = 0;
+    quint64 lineNumber = 0;
 };

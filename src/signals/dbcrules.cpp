@@ -14,11 +14,13 @@ constexpr uint32_t MaxExtendedId = 0x1FFFFFFF;
 constexpr int FloatBits = 32;
 constexpr int DoubleBits = 64;
 
-QString identifierProblem(const QString &what, const QString &name)
+// A name given here must be a C identifier; one kept as a file had it (real files begin names with
+// digits) is left alone.
+QString identifierProblem(const QString &what, const QString &name, const QString &kept = QString())
 {
     if (name.isEmpty())
         return QCoreApplication::translate("DbcRules", "Нет имени %1").arg(what);
-    if (!DbcRules::matchIdentifier(name))
+    if (name != kept && !DbcRules::matchIdentifier(name))
         return QCoreApplication::translate(
                    "DbcRules", "Имя %1 «%2» — не идентификатор C: только латинские буквы, цифры "
                                "и «_», первой не цифра")
@@ -74,8 +76,8 @@ bool DbcRules::matchIdentifier(const QString &name)
 QString DbcRules::checkSignal(const DbcMessage &message, const DbcSignal &signal,
                               const QString &replacing)
 {
-    QString problem =
-        identifierProblem(QCoreApplication::translate("DbcRules", "сигнала"), signal.name);
+    QString problem = identifierProblem(QCoreApplication::translate("DbcRules", "сигнала"),
+                                        signal.name, replacing);
     if (problem.isEmpty() && signal.name != replacing && message.signalIndex(signal.name) >= 0)
         problem = QCoreApplication::translate("DbcRules", "Сигнал «%1» уже есть в сообщении %2")
                       .arg(signal.name, message.name);
@@ -97,8 +99,11 @@ QString DbcRules::checkSignal(const DbcMessage &message, const DbcSignal &signal
 QString DbcRules::checkMessage(const DbcDatabase &database, const DbcMessage &message,
                                int replacing)
 {
-    QString problem =
-        identifierProblem(QCoreApplication::translate("DbcRules", "сообщения"), message.name);
+    const DbcMessage *before = replacing >= 0 && size_t(replacing) < database.messages().size()
+                                   ? &database.messages()[size_t(replacing)]
+                                   : nullptr;
+    QString problem = identifierProblem(QCoreApplication::translate("DbcRules", "сообщения"),
+                                        message.name, before ? before->name : QString());
     if (!problem.isEmpty())
         return problem;
     if (message.id > (message.extended ? MaxExtendedId : MaxStandardId))
@@ -108,9 +113,11 @@ QString DbcRules::checkMessage(const DbcDatabase &database, const DbcMessage &me
     if (message.size < 0 || message.size > SignalLayout::MaxBytes)
         return QCoreApplication::translate("DbcRules", "Длина сообщения %1 байт: нужна от 0 до 64")
             .arg(message.size);
-    if (!message.transmitter.isEmpty() && !matchIdentifier(message.transmitter))
-        return identifierProblem(QCoreApplication::translate("DbcRules", "отправителя"),
-                                 message.transmitter);
+    if (!message.transmitter.isEmpty())
+        problem = identifierProblem(QCoreApplication::translate("DbcRules", "отправителя"),
+                                    message.transmitter, before ? before->transmitter : QString());
+    if (!problem.isEmpty())
+        return problem;
     const int same = database.messagePosition(message.id, message.extended);
     if (same >= 0 && same != replacing)
         return QCoreApplication::translate("DbcRules", "Идентификатор 0x%1 уже занят сообщением %2")

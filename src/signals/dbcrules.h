@@ -9,7 +9,8 @@ struct DbcSignal;
 
 // What a message or signal made or changed by hand must satisfy to be written to a DBC file
 // that every tool reads. Each check returns an empty text when all is well, else what is wrong,
-// in words for the user.
+// in words for the user. A name given by hand must be a C identifier; a name kept unchanged from
+// a file (real ones begin with digits: "0_COUNTER") is left as it is.
 namespace DbcRules {
 // A C identifier: Latin letters, digits and '_', not starting with a digit.
 bool matchIdentifier(const QString &name);

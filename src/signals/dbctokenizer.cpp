@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "signals/dbctokenizer.h"
 
+#include <algorithm>
+
 namespace {
 
 bool isWordStart(QChar c)
@@ -21,6 +23,17 @@ bool isExponent(QChar c)
 bool isSign(QChar c)
 {
     return c == QLatin1Char('+') || c == QLatin1Char('-');
+}
+
+// A decimal number (with a point or an exponent) or "0x" and hex digits.
+bool isNumber(const QStringRef &text)
+{
+    bool ok = false;
+    if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+        text.mid(2).toULongLong(&ok, 16);
+    else
+        text.toDouble(&ok);
+    return ok;
 }
 
 } // namespace
@@ -89,6 +102,11 @@ void DbcTokenizer::readNumber(Token &token)
         else
             break;
     }
+    // Real files name messages and signals "2017_5" or "0_COUNTER": letters and digits that are
+    // no number are a name.
+    const QStringRef text = source.midRef(token.begin, pos - token.begin);
+    if (!isNumber(text) && std::all_of(text.begin(), text.end(), isWordChar))
+        token.type = Type::Word;
 }
 
 void DbcTokenizer::readString(Token &token)

@@ -6,7 +6,8 @@
 
 // Splits DBC text into words (keywords and names), numbers, quoted strings and single
 // punctuation characters. Signs are punctuation, so "3-5" reads as 3, '-', 5 and the reader
-// decides where a sign belongs. "//" starts a comment to the end of the line.
+// decides where a sign belongs. A name may begin with a digit ("0_COUNTER"): what begins with a
+// digit is a word unless it reads as a number. "//" starts a comment to the end of the line.
 class DbcTokenizer final
 {
 public:

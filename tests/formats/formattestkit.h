@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "formats/blflayout.h"
 #include "formats/captureformat.h"
 #include "formats/capturereader.h"
 #include "formats/capturewriter.h"
 #include "link/timedpacket.h"
+#include "support/steppeddevice.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -105,28 +107,66 @@ struct ReadResult
     QVector<TimedPacket> frames;
     quint64 skipped = 0;
     QString error;
+    QVector<CaptureDamage> damage;
 };
 
-inline ReadResult readBytes(CaptureFormat format, const QByteArray &bytes)
+inline ReadResult readDevice(CaptureFormat format, QIODevice *device)
 {
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    const auto reader = CaptureFormats::createReader(format, &buffer);
+    const auto reader = CaptureFormats::createReader(format, device);
     ReadResult result;
     TimedPacket f;
     while (reader->next(f))
         result.frames.append(f);
     result.skipped = reader->skipped();
     result.error = reader->errorString();
+    result.damage = reader->damage();
     return result;
+}
+
+inline ReadResult readBytes(CaptureFormat format, const QByteArray &bytes)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return readDevice(format, &buffer);
+}
+
+inline ReadResult readInPieces(CaptureFormat format, const QByteArray &bytes, int step)
+{
+    SteppedDevice device(bytes, step);
+    return readDevice(format, &device);
+}
+
+// A BLF object as writers make them: a version 1 header with a time in 10 µs units.
+inline QByteArray blfObject(uint32_t type, const QByteArray &body, quint64 stamp = 150) // 1.5 ms
+{
+    using namespace BlfLayout;
+    // A plain array: GCC 12 takes writes through a fresh QByteArray's data() for overflows.
+    char head[ObjectHeaderSize] = {};
+    std::memcpy(head, "LOBJ", 4);
+    put16(head + 4, ObjectHeaderSize);
+    put16(head + 6, 1);
+    put32(head + 8, uint32_t(ObjectHeaderSize + body.size()));
+    put32(head + 12, type);
+    put32(head + 16, TimeTenMicros);
+    put64(head + 24, stamp);
+    return QByteArray(head, ObjectHeaderSize) + body + QByteArray(int(body.size() % 4), '\0');
+}
+
+// Where the reader noted damage: "offset+length" each.
+inline QStringList damagePlaces(const ReadResult &read)
+{
+    QStringList places;
+    for (const CaptureDamage &d : read.damage)
+        places << QStringLiteral("%1+%2").arg(d.offset).arg(d.length);
+    return places;
 }
 
 inline ReadResult readFile(CaptureFormat format, const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? readBytes(format, file.readAll())
-                                          : ReadResult{{}, 0, "cannot open " + path};
+                                          : ReadResult{{}, 0, "cannot open " + path, {}};
 }
 
 inline QByteArray writeBytes(CaptureFormat format, const QVector<TimedPacket> &frames)

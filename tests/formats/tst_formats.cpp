@@ -62,21 +62,6 @@ TimedPacket kept(CaptureFormat format, TimedPacket f)
     return f;
 }
 
-QByteArray blfObject(uint32_t type, const QByteArray &body, quint64 stamp = 150) // 1.5 ms
-{
-    using namespace BlfLayout;
-    // A plain array: GCC 12 takes writes through a fresh QByteArray's data() for overflows.
-    char head[ObjectHeaderSize] = {};
-    std::memcpy(head, "LOBJ", 4);
-    put16(head + 4, ObjectHeaderSize);
-    put16(head + 6, 1);
-    put32(head + 8, uint32_t(ObjectHeaderSize + body.size()));
-    put32(head + 12, type);
-    put32(head + 16, TimeTenMicros);
-    put64(head + 24, stamp);
-    return QByteArray(head, ObjectHeaderSize) + body + QByteArray(int(body.size() % 4), '\0');
-}
-
 } // namespace
 
 class TestFormats : public QObject
@@ -469,23 +454,29 @@ private slots:
     }
 
     // A power cut leaves zeroed blocks at the end; a bad sector leaves a binary line anywhere.
-    // Every frame before and after the damage is read, the damaged lines are counted.
+    // Every frame before and after the damage is read, the damaged lines are counted and where
+    // they are is noted.
     void damagedText_data()
     {
         QTest::addColumn<int>("format");
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("framesAfterDamage");
+        QTest::addColumn<int>("damagedLine");
+        QTest::addColumn<int>("damagedAt");
         for (const CaptureFormat f : CaptureFormats::all()) {
             if (f == CaptureFormat::Blf || f == CaptureFormat::Pcapng) // binary: own damage tests
                 continue;
             const QByteArray name = CaptureFormats::name(f).toLatin1();
             const QByteArray clean = writeBytes(f, sampleFrames());
             QTest::addRow("%s: zero tail", name.data())
-                << int(f) << clean + QByteArray(4096, '\0') << 0;
+                << int(f) << clean + QByteArray(4096, '\0') << 0 << clean.count('\n') + 1
+                << clean.size();
             QList<QByteArray> lines = clean.split('\n');
             const int middle = lines.size() - 3; // two frame lines follow it
+            const QByteArray before = lines.mid(0, middle).join('\n') + '\n';
             lines.insert(middle, QByteArray("\x00\xff\xfe\x01 (12.5) can0 123#00\x00\x80", 23));
-            QTest::addRow("%s: binary line", name.data()) << int(f) << lines.join('\n') << 2;
+            QTest::addRow("%s: binary line", name.data())
+                << int(f) << lines.join('\n') << 2 << middle + 1 << before.size();
         }
     }
 
@@ -494,6 +485,8 @@ private slots:
         QFETCH(int, format);
         QFETCH(QByteArray, bytes);
         QFETCH(int, framesAfterDamage);
+        QFETCH(int, damagedLine);
+        QFETCH(int, damagedAt);
         const ReadResult clean =
             readBytes(CaptureFormat(format), writeBytes(CaptureFormat(format), sampleFrames()));
         QVERIFY(clean.frames.size() > framesAfterDamage);
@@ -501,6 +494,28 @@ private slots:
         QCOMPARE(read.error, QString());
         QCOMPARE(describeAll(read.frames), describeAll(clean.frames));
         QCOMPARE(read.skipped, clean.skipped + 1);
+        QCOMPARE(read.damage.size(), 1);
+        QCOMPARE(read.damage[0].line, quint64(damagedLine));
+        QCOMPARE(read.damage[0].lines, quint64(1));
+        QCOMPARE(read.damage[0].offset, qint64(damagedAt));
+        QVERIFY(read.damage[0].length > 0);
+    }
+
+    // Broken lines one after another are one damaged place; each line is still a skipped record.
+    void brokenLinesTogether()
+    {
+        const QByteArray text = "(1.0) can0 123#01\n\x01garbage\n\x02more\n\x03"
+                                "and more\n"
+                                "(2.0) can0 124#02\n\x04"
+                                "alone\n";
+        const ReadResult read = readBytes(CaptureFormat::Candump, text);
+        QCOMPARE(read.frames.size(), 2);
+        QCOMPARE(read.skipped, quint64(4));
+        QCOMPARE(read.damage.size(), 2);
+        QCOMPARE(read.damage[0].line, quint64(2));
+        QCOMPARE(read.damage[0].lines, quint64(3));
+        QCOMPARE(read.damage[0].length, qint64(text.indexOf("(2.0)") - text.indexOf('\x01')));
+        QCOMPARE(read.damage[1].line, quint64(6));
     }
 
     // Only a file in which no line at all is a frame is refused.

@@ -53,6 +53,9 @@ private slots:
         useTestZone();
         QVERIFY(tmp.isValid());
         QVERIFY(::writeFile(path("in.log"), Log));
+        QByteArray broken = writeBytes(CaptureFormat::Blf, sampleFrames()); // one container
+        broken[broken.size() - 20] = char(broken[broken.size() - 20] ^ 0x10);
+        QVERIFY(::writeFile(path("broken.blf"), broken));
     }
 
     void convertsBySuffix_data()
@@ -102,10 +105,72 @@ private slots:
         const Run run = convert({in, "-", "--to", "candump", "--date", "2023-11-15"});
         QCOMPARE(run.code, 0);
         const ReadResult expected = readBytes(f, clean);
-        QCOMPARE(run.err, QStringLiteral("frames read %1, written %1, skipped %2\n")
-                              .arg(expected.frames.size())
-                              .arg(expected.skipped + 2)
-                              .toLatin1());
+        const QList<QByteArray> said = run.err.trimmed().split('\n');
+        QCOMPARE(said.value(0), QStringLiteral("frames read %1, written %1, skipped %2")
+                                    .arg(expected.frames.size())
+                                    .arg(expected.skipped + 2)
+                                    .toLatin1());
+        QCOMPARE(said.size(), 3); // where: the binary line, the zeroed tail
+        QVERIFY2(said[1].startsWith("quorvex-convert: " + QFile::encodeName(in) + ": line "),
+                 said[1]);
+        QVERIFY2(said[2].contains(": line "), said[2]);
+    }
+
+    // A binary capture damaged part-way converts whole but for its damage: every frame read is
+    // written, the counts are what the file holds, where the damage was is said, and the exit
+    // status is 0; a cut one the same, with the cut said.
+    void damagedBinaryInput_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("cut");
+        QVector<TimedPacket> frames;
+        for (int i = 0; i < 9000; ++i) // four BLF containers
+            frames.append(sampleFrames(true)[i % 9]);
+        const QByteArray blf = writeBytes(CaptureFormat::Blf, frames);
+        QByteArray flipped = blf;
+        flipped[blf.size() / 3] = char(flipped[blf.size() / 3] ^ 0x10);
+        QTest::newRow("blf, one container damaged") << int(CaptureFormat::Blf) << flipped << false;
+        QTest::newRow("blf, cut") << int(CaptureFormat::Blf) << blf.left(blf.size() * 2 / 3)
+                                  << true;
+        const QByteArray pcapng = writeBytes(CaptureFormat::Pcapng, frames);
+        QByteArray zeroed = pcapng;
+        std::memset(zeroed.data() + pcapng.size() / 2, 0, 500);
+        QTest::newRow("pcapng, zeroed stretch") << int(CaptureFormat::Pcapng) << zeroed << false;
+        QTest::newRow("pcapng, cut")
+            << int(CaptureFormat::Pcapng) << pcapng.left(pcapng.size() - 7) << true;
+    }
+
+    void damagedBinaryInput()
+    {
+        QFETCH(int, format);
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, cut);
+        const CaptureFormat f = CaptureFormat(format);
+        const QString in = path("damaged." + CaptureFormats::suffix(f));
+        const QString out = path("damaged-out.blf");
+        QVERIFY(::writeFile(in, bytes));
+        QFile::remove(out);
+        const Run run = convert({in, out});
+        QCOMPARE(run.code, 0);
+        const ReadResult direct = readBytes(f, bytes);
+        QVERIFY(direct.frames.size() > 1000 && direct.skipped == 1);
+        const ReadResult written = readFile(CaptureFormat::Blf, out);
+        QCOMPARE(describeAll(written.frames), describeAll(direct.frames));
+        const QList<QByteArray> said = run.err.trimmed().split('\n');
+        QCOMPARE(said.value(0), QStringLiteral("frames read %1, written %1, skipped 1")
+                                    .arg(direct.frames.size())
+                                    .toLatin1());
+        const CaptureDamage &d = direct.damage.value(0);
+        QCOMPARE(said.value(1), (QStringLiteral("quorvex-convert: %1: bytes %2-%3 skipped: %4")
+                                     .arg(in)
+                                     .arg(d.offset)
+                                     .arg(d.offset + d.length - 1)
+                                     .arg(d.what))
+                                    .toLocal8Bit());
+        QCOMPARE(said.size(), cut ? 3 : 2);
+        if (cut)
+            QCOMPARE(said[2], ("quorvex-convert: " + in + ": " + direct.error).toLocal8Bit());
     }
 
     // What candump printed on the screen, in a file without a candump suffix or through a pipe:
@@ -155,6 +220,7 @@ private slots:
         QTest::newRow("unknown input suffix") << QStringList{"in.txt", "x.asc"} << 1;
         QTest::newRow("missing input") << QStringList{"absent.log", "x.asc"} << 1;
         QTest::newRow("not that format") << QStringList{"in.log", "x.asc", "--from", "blf"} << 1;
+        QTest::newRow("nothing but damage") << QStringList{"broken.blf", "x.asc"} << 1;
         QTest::newRow("unwritable output") << QStringList{"in.log", "absent/x.asc"} << 1;
     }
 
@@ -192,7 +258,9 @@ private slots:
         std::signal(SIGXFSZ, oldHandler);
         QVERIFY(started && process.waitForFinished());
         QCOMPARE(process.exitCode(), 1);
-        QVERIFY(process.readAllStandardError().contains("cannot write"));
+        const QByteArray said = process.readAllStandardError();
+        QVERIFY(said.contains("cannot write"));
+        QVERIFY2(said.startsWith("frames read 6000, written 0, skipped 2000\n"), said); // no file
         QVERIFY(!QFile::exists(path("big.asc")));
         QCOMPARE(QDir(tmp.path()).entryList({"big*"}), QStringList{"big.log"});
     }

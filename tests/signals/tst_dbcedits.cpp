@@ -20,6 +20,7 @@ private slots:
     void messageRules();
     void editSignals();
     void editMessages();
+    void namesKeptFromFiles();
 };
 
 namespace {
@@ -244,6 +245,34 @@ void TestDbcEdits::editMessages()
     QCOMPARE(again.message(0x123, false)->comment, QStringLiteral("changed"));
     QCOMPARE(again.message(0x123, false)->signalList.front().startBit, 3);
     QCOMPARE(again.messages().front().name, QStringLiteral("Made"));
+}
+
+// A name a file gave, beginning with a digit, may stay as it is through any change; a name given
+// anew must be a C identifier.
+void TestDbcEdits::namesKeptFromFiles()
+{
+    DbcDatabase db;
+    db.read("BU_: 1ECU Gateway\nBO_ 1275 2017_5: 8 1ECU\n"
+            " SG_ 0_COUNTER : 0|4@1+ (1,0) [0|15] \"\" Gateway\n");
+    QVERIFY(db.errors().isEmpty());
+    const int position = db.messagePosition(1275, false);
+    DbcMessage m = *db.message(1275, false);
+    DbcSignal counter = m.signalList.front();
+    counter.length = 8;
+    QCOMPARE(DbcRules::checkSignal(m, counter, "0_COUNTER"), QString());
+    counter.name = QStringLiteral("1_COUNTER");
+    QVERIFY(DbcRules::checkSignal(m, counter, "0_COUNTER").contains("не идентификатор C"));
+    QVERIFY(DbcRules::checkSignal(m, counter).contains("не идентификатор C"));
+    m.comment = QStringLiteral("changed");
+    QCOMPARE(DbcRules::checkMessage(db, m, position), QString());
+    m.transmitter = QStringLiteral("2ECU");
+    QVERIFY(DbcRules::checkMessage(db, m, position).contains("не идентификатор C"));
+    m.transmitter = QStringLiteral("1ECU");
+    m.name = QStringLiteral("2018_5");
+    QVERIFY(DbcRules::checkMessage(db, m, position).contains("не идентификатор C"));
+    m.name = QStringLiteral("2017_5");
+    m.id = 1276; // a new message under an old name is a name given anew
+    QVERIFY(DbcRules::checkMessage(db, m).contains("не идентификатор C"));
 }
 
 QTEST_GUILESS_MAIN(TestDbcEdits)

@@ -18,6 +18,7 @@ private slots:
     void encodings_data();
     void encodings();
     void brokenStatements();
+    void namesBeginningWithDigits();
     void severalFiles();
 };
 
@@ -194,6 +195,43 @@ void TestDbcReader::brokenStatements()
     QCOMPARE(int(message->signalList.size()), 2);
     QVERIFY(message->signalIndex("C") >= 0);
     QCOMPARE(db.message(2, false), nullptr); // swallowed by the unterminated string
+}
+
+// Real files name messages, signals and nodes with a leading digit; they are read as written, and
+// what is no name or number still fails with its line.
+void TestDbcReader::namesBeginningWithDigits()
+{
+    const QByteArray text = "BU_: 1ECU Gateway\n"                                     // 1
+                            "BO_ 1275 2017_5: 8 1ECU\n"                               // 2
+                            " SG_ 0_COUNTER : 0|4@1+ (1,0) [0|15] \"\" Gateway,2ND\n" // 3
+                            " SG_ 3rd_gear m0 : 8|8@1+ (1,0) [0|255] \"\" Gateway\n"  // 4
+                            " SG_ Mux M : 16|8@1+ (1,0) [0|255] \"\" Gateway\n"       // 5
+                            "BO_ 12x3 Bad: 8 1ECU\n"                                  // 6
+                            "BO_ 1276 Next: 8 1ECU\n"                                 // 7
+                            " SG_ 4WD : 0|1@1+ (1,0) [0|1.5e1] \"\" 1ECU\n"           // 8
+                            " SG_ Broken : 8|8@1+ (1,0) [0|1x] \"\" 1ECU\n"           // 9
+                            "CM_ SG_ 1275 0_COUNTER \"rolling\";\n"                   // 10
+                            "VAL_ 1275 0_COUNTER 0 \"zero\" 15 \"wrap\" ;\n"          // 11
+                            "BA_DEF_ SG_ \"Start\" INT 0 100;\n"                      // 12
+                            "BA_ \"Start\" SG_ 1275 0_COUNTER 0x3;\n";                // 13
+    DbcDatabase db;
+    db.read(text);
+    QCOMPARE(errorTexts(db), QStringList({"строка 6: неверное описание сообщения",
+                                          "строка 9: неверное описание сигнала"}));
+    const DbcMessage *message = db.message(1275, false);
+    QVERIFY(message);
+    QCOMPARE(message->name, QStringLiteral("2017_5"));
+    QCOMPARE(message->transmitter, QStringLiteral("1ECU"));
+    const DbcSignal *counter = signalOf(db, 1275, false, "0_COUNTER");
+    QVERIFY(counter);
+    QCOMPARE(counter->receivers, QStringList({"Gateway", "2ND"}));
+    QCOMPARE(counter->comment, QStringLiteral("rolling"));
+    QVERIFY(counter->valueTable.text(15));
+    QCOMPARE(*counter->valueTable.text(15), QStringLiteral("wrap"));
+    QCOMPARE(counter->attributes.value("Start"), QStringLiteral("0x3"));
+    QCOMPARE(signalOf(db, 1275, false, "3rd_gear")->muxValue, qint64(0));
+    QCOMPARE(signalOf(db, 1276, false, "4WD")->maximum, 15.0);
+    QCOMPARE(db.nodes().front().name, QStringLiteral("1ECU"));
 }
 
 void TestDbcReader::severalFiles()

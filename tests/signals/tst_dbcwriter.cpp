@@ -30,6 +30,18 @@ private slots:
 
 namespace {
 
+// Names as real files have them: beginning with a digit.
+const QByteArray DigitNames = "VERSION \"\"\nBU_: 1ECU Gateway\n"
+                              "BO_ 1275 2017_5: 8 1ECU\n"
+                              " SG_ 0_COUNTER : 0|4@1+ (1,0) [0|15] \"\" Gateway,1ECU\n"
+                              " SG_ 4WD_Active : 4|1@1+ (1,0) [0|1] \"\" Gateway\n"
+                              "BO_ 100 Normal: 2 Gateway\n"
+                              " SG_ Mux M : 0|8@1+ (1,0) [0|255] \"\" 1ECU\n"
+                              " SG_ 3rd_gear m0 : 8|8@1+ (1,0) [0|255] \"\" 1ECU\n"
+                              "CM_ BO_ 1275 \"Named by its year\";\n"
+                              "CM_ SG_ 1275 0_COUNTER \"Rolling counter\";\n"
+                              "VAL_ 1275 0_COUNTER 0 \"zero\" 15 \"wrap\" ;\n";
+
 // Every statement the reader keeps, with plain and extended multiplexing.
 const QByteArray Everything = R"(VERSION "2.0 \"beta\""
 
@@ -253,6 +265,7 @@ void TestDbcWriter::roundTrip_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::newRow("every statement") << Everything;
+    QTest::newRow("names beginning with digits") << DigitNames;
     QTest::newRow("empty") << QByteArray("VERSION \"\"\nBU_:\n");
     QByteArray crlf = Everything;
     crlf.replace("\n", "\r\n");
@@ -390,6 +403,7 @@ void TestDbcWriter::canmatrixReadsTheSame_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::newRow("every statement") << Everything;
+    QTest::newRow("names beginning with digits") << DigitNames;
     // Motorola signals across bytes, long and signed, the forms most often written wrong.
     QTest::newRow("motorola") << QByteArray(
         "VERSION \"\"\nBU_: A B\nBO_ 1280 Motor: 8 A\n"

@@ -61,10 +61,14 @@ const char HelpText[] =
     "                    0x7DF, 0x7E0-0x7EF and 0x18DA/0x18DB (hex; repeatable)\n"
     "  -h, --help        this text\n"
     "\n"
-    "Prints \"frames read N, written M, skipped K\" to standard error. An OUT file is replaced\n"
-    "only when the whole conversion succeeded (a device or pipe is written as the frames come).\n"
+    "Prints \"frames read N, written M, skipped K\" to standard error; M is what OUT holds.\n"
     "Skipped records (CAN FD, error frames, events, broken lines) are counted, not converted.\n"
-    "Exit status: 0 done, 1 input unreadable or not in its format, or writing failed, 2 bad "
+    "A damaged IN costs only its damage: every frame around it is converted, and each damaged\n"
+    "place (a BLF container, a pcapng block, unreadable lines, a cut end) is counted as one\n"
+    "skipped record and named with its bytes or lines. An OUT file is replaced only once all\n"
+    "that could be read is written (a device or pipe is written as the frames come).\n"
+    "Exit status: 0 frames converted, even from a damaged or cut IN (or IN holds none); 1 nothing\n"
+    "could be read (IN unreadable, not in its format, or all damage) or writing failed; 2 bad\n"
     "usage.\n";
 
 void say(const QString &text)
@@ -182,6 +186,33 @@ struct Counts
     quint64 written = 0;
 };
 
+constexpr int DamageLines = 10; // places named; the rest are only counted
+
+QString placeText(const CaptureDamage &damage)
+{
+    if (damage.line > 0 && damage.lines > 1)
+        return QStringLiteral("lines %1-%2").arg(damage.line).arg(damage.line + damage.lines - 1);
+    if (damage.line > 0)
+        return QStringLiteral("line %1").arg(damage.line);
+    if (damage.length > 0)
+        return QStringLiteral("bytes %1-%2")
+            .arg(damage.offset)
+            .arg(damage.offset + damage.length - 1);
+    return QStringLiteral("byte %1").arg(damage.offset);
+}
+
+// Where the input was damaged, so the user can look.
+void sayDamage(const QString &in, const CaptureReader &reader)
+{
+    const QVector<CaptureDamage> &damage = reader.damage();
+    for (int i = 0; i < damage.size() && i < DamageLines; ++i)
+        say(QStringLiteral("%1: %2 skipped: %3").arg(in, placeText(damage[i]), damage[i].what));
+    if (reader.damageCount() > quint64(DamageLines))
+        say(QStringLiteral("%1: %2 more damaged places skipped")
+                .arg(in)
+                .arg(reader.damageCount() - quint64(DamageLines)));
+}
+
 // Copies every frame; false when writing failed. A candump output names each frame's interface
 // after its channel in the input.
 bool copyFrames(CaptureReader &reader, CaptureWriter &writer, Counts &counts)
@@ -227,6 +258,7 @@ public:
                         : device().open(QIODevice::WriteOnly);
     }
     bool commit() { return direct || saved.commit(); }
+    bool isDirect() const { return direct; }
 
 private:
     QFile plain;
@@ -265,16 +297,23 @@ int convert(const Options &options)
     if (auto *candump = dynamic_cast<CandumpWriter *>(writer.get()))
         candump->setDirectionMarks(options.directionMarks);
     Counts counts;
-    const bool finished = copyFrames(*reader, *writer, counts) && writer->finish();
+    const bool copied = copyFrames(*reader, *writer, counts);
+    // Nothing read from an input that failed or was all damage: the old OUT stays as it was.
+    const bool readNothing =
+        counts.read == 0 && (!reader->errorString().isEmpty() || reader->damageCount() > 0);
+    const bool written = !readNothing && copied && writer->finish() && output.commit();
+    if (!written && !output.isDirect())
+        counts.written = 0; // no file was made
     std::fprintf(stderr, "frames read %llu, written %llu, skipped %llu\n",
                  static_cast<unsigned long long>(counts.read),
                  static_cast<unsigned long long>(counts.written),
                  static_cast<unsigned long long>(reader->skipped()));
-    if (!reader->errorString().isEmpty()) {
+    sayDamage(options.in, *reader);
+    if (!reader->errorString().isEmpty())
         say(QStringLiteral("%1: %2").arg(options.in, reader->errorString()));
+    if (readNothing)
         return Failure;
-    }
-    if (!finished || !output.commit()) {
+    if (!written) {
         const QString why =
             writer->errorString().isEmpty() ? output.device().errorString() : writer->errorString();
         say(QStringLiteral("cannot write %1: %2").arg(options.out, why));
