@@ -26,11 +26,12 @@ int SocketcandClient::release()
     return fd;
 }
 
-SocketcandClient::Read SocketcandClient::read(int budget)
+SocketcandClient::Read SocketcandClient::read()
 {
     char buffer[16 * 1024];
-    const ssize_t got = ::recv(socket, buffer, size_t(qMin<int>(budget, sizeof buffer)), 0);
+    const ssize_t got = ::recv(socket, buffer, size_t(qMin<int>(allowance, sizeof buffer)), 0);
     if (got > 0) {
+        allowance -= int(got);
         parser.append(buffer, int(got));
         return Read::Some;
     }

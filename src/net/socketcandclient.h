@@ -25,8 +25,11 @@ public:
     int fd() const { return socket; }
     const QString &peer() const { return name; }
 
-    // One receive of at most `budget` bytes into the command parser.
-    Read read(int budget);
+    // One receive into the command parser, of no more than what is left of its allowance.
+    Read read();
+    // Commands may be read again, up to `bytes` until the next refill.
+    void refill(int bytes) { allowance = bytes; }
+    bool mayRead() const { return !readClosed && allowance > 0; }
     bool nextCommand(SocketcandCommand &command) { return parser.next(command); }
     bool isBroken() const { return parser.isBroken(); }
 
@@ -63,6 +66,7 @@ private:
     QString name;
     SocketcandParser parser;
     std::deque<QByteArray> out;
+    int allowance = 0;      // bytes of commands it may still send before the next refill
     int offset = 0;         // bytes of out.front() already sent
     qint64 queued = 0;      // bytes in `out` not yet sent
     bool backIsOwn = false; // out.back() is this client's own, so replies may join it

@@ -101,21 +101,11 @@ void SocketcandLoop::run()
 }
 
 // One turn: wait for a socket or the next deadline, then serve everything that is due. Clients
-// accepted and sockets set lingering during the turn are polled from the next one on.
+// accepted during the turn are polled from the next one on.
 void SocketcandLoop::pollOnce(std::vector<pollfd> &fds)
 {
-    fds.clear();
     const qint64 before = clockMs();
-    fds.push_back({wakeFd, POLLIN, 0});
-    fds.push_back({before >= acceptPausedUntil ? listenFd : -1, POLLIN, 0});
-    for (const auto &client : clients) {
-        const short wanted =
-            short((client->readClosed ? 0 : POLLIN) | (client->hasOutput() ? POLLOUT : 0));
-        fds.push_back({client->fd(), wanted, 0});
-    }
-    const size_t polledClients = clients.size();
-    for (const Lingering &l : lingering)
-        fds.push_back({l.fd, POLLIN, 0});
+    const size_t polledClients = preparePoll(fds, before);
     if (::poll(fds.data(), nfds_t(fds.size()), timeoutMs(before)) < 0 && errno != EINTR)
         return;
     const qint64 now = clockMs();
@@ -129,14 +119,30 @@ void SocketcandLoop::pollOnce(std::vector<pollfd> &fds)
         serveClient(*clients[i], fds[2 + i].revents, now);
     if (now >= nextFlush) {
         deliverFrames();
+        for (const auto &client : clients)
+            client->refill(ReadBudget);
         nextFlush = now + SocketcandServer::FlushMs;
     }
     for (const auto &client : clients) {
         checkTimers(*client, now);
         writeClient(*client);
     }
-    serveLingering(fds.data() + 2 + polledClients, fds.size() - 2 - polledClients, now);
+    closeLingering(now);
     purge();
+}
+
+// The wake-up, the listening socket and the clients; the number of clients.
+size_t SocketcandLoop::preparePoll(std::vector<pollfd> &fds, qint64 now) const
+{
+    fds.clear();
+    fds.push_back({wakeFd, POLLIN, 0});
+    fds.push_back({now >= acceptPausedUntil ? listenFd : -1, POLLIN, 0});
+    for (const auto &client : clients) {
+        const short wanted =
+            short((client->mayRead() ? POLLIN : 0) | (client->hasOutput() ? POLLOUT : 0));
+        fds.push_back({client->fd(), wanted, 0});
+    }
+    return clients.size();
 }
 
 void SocketcandLoop::drainWake()
@@ -149,7 +155,10 @@ void SocketcandLoop::drainWake()
 
 int SocketcandLoop::timeoutMs(qint64 now) const
 {
-    qint64 due = rawClients > 0 ? nextFlush : std::numeric_limits<qint64>::max();
+    const bool refill = std::any_of(clients.begin(), clients.end(), [](const auto &client) {
+        return !client->readClosed && !client->mayRead();
+    });
+    qint64 due = rawClients > 0 || refill ? nextFlush : std::numeric_limits<qint64>::max();
     if (acceptPausedUntil > now)
         due = std::min(due, acceptPausedUntil);
     for (const auto &client : clients) {
@@ -197,6 +206,7 @@ void SocketcandLoop::admit(int fd, const QString &peer, qint64 now)
     ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
     if (limits.openTimeoutMs > 0)
         client->openDeadline = now + limits.openTimeoutMs;
+    client->refill(ReadBudget);
     client->reply("< hi >");
     say(*client, QStringLiteral("connected"));
     clients.push_back(std::move(client));
@@ -207,7 +217,7 @@ void SocketcandLoop::serveClient(SocketcandClient &client, short revents, qint64
 {
     if (client.gone || revents == 0)
         return;
-    if (!client.readClosed && (revents & (POLLIN | POLLHUP | POLLERR)))
+    if (client.mayRead() && (revents & (POLLIN | POLLHUP | POLLERR)))
         readClient(client, now);
     else if (revents & (POLLHUP | POLLERR))
         drop(client, QStringLiteral("left"));
@@ -215,7 +225,7 @@ void SocketcandLoop::serveClient(SocketcandClient &client, short revents, qint64
 
 void SocketcandLoop::readClient(SocketcandClient &client, qint64 now)
 {
-    switch (client.read(ReadBudget)) {
+    switch (client.read()) {
     case SocketcandClient::Read::Nothing:
         return;
     case SocketcandClient::Read::Failed:
@@ -365,8 +375,8 @@ void SocketcandLoop::drop(SocketcandClient &client, const QString &why)
     client.gone = true; // closed, unread bytes and all, by purge()
 }
 
-// The last words go out, then the write side closes; the socket stays open a while, its input
-// thrown away, so that a client still sending gets them rather than a reset.
+// The last words go out, then the write side closes; the socket stays open a while, unread, so
+// that the client can read them before a close with its unread commands resets the connection.
 void SocketcandLoop::closePolitely(SocketcandClient &client, const QByteArray &lastWords,
                                    qint64 now)
 {
@@ -381,24 +391,15 @@ void SocketcandLoop::closePolitely(SocketcandClient &client, const QByteArray &l
     lingering.push_back({fd, now + LingerMs});
 }
 
-// `fds` are the poll results of the first `polled` lingering sockets.
-void SocketcandLoop::serveLingering(const pollfd *fds, size_t polled, qint64 now)
+void SocketcandLoop::closeLingering(qint64 now)
 {
-    std::vector<Lingering> kept;
-    for (size_t i = 0; i < lingering.size(); ++i) {
-        const Lingering &l = lingering[i];
-        bool done = now >= l.until;
-        if (!done && i < polled && fds[i].revents) {
-            char scrap[4096];
-            const ssize_t got = ::recv(l.fd, scrap, sizeof scrap, MSG_DONTWAIT);
-            done = got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR);
-        }
-        if (done)
-            ::close(l.fd);
-        else
-            kept.push_back(l);
-    }
-    lingering.swap(kept);
+    const auto due = std::remove_if(lingering.begin(), lingering.end(), [now](const Lingering &l) {
+        if (now < l.until)
+            return false;
+        ::close(l.fd);
+        return true;
+    });
+    lingering.erase(due, lingering.end());
 }
 
 void SocketcandLoop::purge()

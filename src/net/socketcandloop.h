@@ -18,8 +18,10 @@ struct pollfd;
 // The socketcand server's own thread: it accepts the clients, reads and answers their commands
 // and hands them the frames the capture publishes. The capture's side only puts each frame in a
 // ring (no lock, no system call), so nothing a client does can hold up the reading of the link
-// or the recording. The thread runs at a lower priority than the capture, and takes at most
-// ReadBudget bytes of a client's commands per turn, so one client cannot starve the others.
+// or the recording. The thread runs at a lower priority than the capture, and reads at most
+// ReadBudget bytes of a client's commands every FlushMs: a client that floods commands is slowed
+// down by its own connection (the server stops reading it) instead of taking a core, or the
+// place of the other clients.
 class SocketcandLoop final
 {
 public:
@@ -35,7 +37,8 @@ public:
         std::function<void(const QString &)> say;    // a line for the log
     };
 
-    static constexpr int ReadBudget = 8 * 1024;
+    // Some 800 KB/s of commands a client: "< send >" at more than twice a line's frame rate.
+    static constexpr int ReadBudget = 4 * 1024;
     static constexpr int RingFrames = 65536; // about 1.5 s at the bus limit
     static constexpr int LingerMs = 2000;    // a client told why it goes may read it this long
     static constexpr int MaxLingering = 64;
@@ -65,6 +68,7 @@ private:
 
     void run();
     void pollOnce(std::vector<pollfd> &fds);
+    size_t preparePoll(std::vector<pollfd> &fds, qint64 now) const;
     void drainWake();
     int timeoutMs(qint64 now) const;
     void acceptAll(qint64 now);
@@ -80,7 +84,7 @@ private:
     void writeClient(SocketcandClient &client);
     void drop(SocketcandClient &client, const QString &why);
     void closePolitely(SocketcandClient &client, const QByteArray &lastWords, qint64 now);
-    void serveLingering(const pollfd *fds, size_t polled, qint64 now);
+    void closeLingering(qint64 now);
     void purge();
     void say(const SocketcandClient &client, const QString &text);
 

@@ -15,7 +15,7 @@
 namespace {
 
 constexpr qint64 UsPerSecond = 1000000;
-constexpr int MaxFrameText = 64;
+constexpr int MaxFrameText = 72;
 constexpr int MaxDataBytes = 8;
 constexpr int ListenBacklog = 64;
 const char *const InterfaceNames[] = {"can0", "can1", "canrx", "cantx"};
@@ -167,7 +167,9 @@ const char *SocketcandServer::interfaceName(int index)
     return index >= 0 && index < InterfaceCount ? InterfaceNames[index] : "";
 }
 
-// Each frame begins a line: see SocketcandClient::reply() for the client that needs it so.
+// Each frame begins a line (see SocketcandClient::reply() for the client that needs it so) and
+// takes FrameBytes: the same client reads 1,024 bytes at a time, so however far behind it is, each
+// read ends where a frame ends.
 void SocketcandServer::appendFrame(QByteArray &out, const TimedPacket &frame)
 {
     const CanPacket &packet = frame.packet;
@@ -184,6 +186,8 @@ void SocketcandServer::appendFrame(QByteArray &out, const TimedPacket &frame)
     const int length = packet.isRemote() ? 0 : std::min(packet.length(), MaxDataBytes);
     for (int i = 0; i < length; ++i)
         p = TextPrint::putHex(p, packet.data[i], 2);
+    while (p < text + FrameBytes - 2)
+        *p++ = ' ';
     p = TextPrint::putText(p, " >");
     out.append(text, int(p - text));
 }

@@ -37,6 +37,7 @@ public:
     // The kernel's part of a client's queue stays small, so the bound above is what counts.
     static constexpr int SendBufferBytes = 256 * 1024;
     static constexpr int InterfaceCount = 4;
+    static constexpr int FrameBytes = 64; // a frame's text, padded with spaces before ">"
     static constexpr quint16 DefaultPort = 29536;
 
     explicit SocketcandServer(QObject *parent = nullptr);
@@ -70,7 +71,7 @@ public:
     // The interface a frame belongs to: 0 "can0", 1 "can1", 2 "canrx", 3 "cantx".
     static int interfaceOf(const CanPacket &packet);
     static const char *interfaceName(int index);
-    // Appends "\n< frame ID SECONDS.MICROSECONDS DATA >".
+    // Appends "\n< frame ID SECONDS.MICROSECONDS DATA >", FrameBytes in all.
     static void appendFrame(QByteArray &out, const TimedPacket &frame);
 
 signals:

@@ -151,7 +151,7 @@ void TstTriggerControl::serverSharesTheWindowsFrames()
     QTRY_COMPARE(sent.count(), 1);
     session.take({1000000, hexFrame(0x321, "0102")});
     session.take({1000000, testFrame(0x321, CanPacket::Can0ToCan1, 1, 7)});
-    readUntil("< frame 321 1.000000 07 >");
+    readUntil("< frame 321 1.000000 07 ");
     auto *label = window.statusBar()->findChild<QLabel *>(QStringLiteral("lbStatusTriggers"));
     QTRY_VERIFY(label->text().contains(QStringLiteral("клиентов 1")));
 }
