@@ -41,6 +41,8 @@ public:
     // Raw mode from now on; frames wait until `quietEnd` (milliseconds of the server's clock).
     void startRaw(qint64 quietEnd);
     bool isQuiet() const { return quiet; }
+    // A line feed, now.
+    void nudge() { push(QByteArrayLiteral("\n"), true); }
     // The raw mode's quiet time is over: the frames held meanwhile go out.
     void endQuiet();
     // Sends what the socket takes now; false when the connection is broken.

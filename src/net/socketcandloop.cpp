@@ -234,6 +234,10 @@ void SocketcandLoop::readClient(SocketcandClient &client, qint64 now)
     case SocketcandClient::Read::Closed:
         client.readClosed = true;
         if (client.isRaw()) {
+            // Half-closed or gone altogether: a line feed (white space to the protocol) makes a
+            // client that is gone answer with a reset, so it does not hold its place until the
+            // next frame of its interface.
+            client.nudge();
             say(client, QStringLiteral("closed its side, still served"));
         } else { // nothing more can come that would give it frames
             say(client, QStringLiteral("left"));
