@@ -40,10 +40,11 @@ void print(const char *what, double value, const char *unit = "")
     std::fflush(stdout);
 }
 
-// utime + stime of a process in seconds.
-double cpuSeconds(qint64 pid)
+// utime + stime in seconds of a process, or of one of its threads (`tid`).
+double cpuSeconds(qint64 pid, qint64 tid = 0)
 {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    QFile stat(tid ? QStringLiteral("/proc/%1/task/%2/stat").arg(pid).arg(tid)
+                   : QStringLiteral("/proc/%1/stat").arg(pid));
     if (!stat.open(QIODevice::ReadOnly))
         return -1;
     const QByteArray text = stat.readAll();
@@ -100,18 +101,6 @@ constexpr int FloodRate = 40000;
 constexpr int IdleSeconds = 20;
 constexpr int FloodSeconds = 60;
 constexpr quint16 FloodPort = 29572;
-
-// utime + stime of one thread of a process in seconds.
-double threadCpuSeconds(qint64 pid, qint64 tid)
-{
-    QFile stat(QStringLiteral("/proc/%1/task/%2/stat").arg(pid).arg(tid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray text = stat.readAll();
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    return (fields.value(11).toDouble() + fields.value(12).toDouble()) /
-           double(sysconf(_SC_CLK_TCK));
-}
 
 qint64 residentBytes(qint64 pid)
 {
@@ -254,7 +243,7 @@ void recorderCpu()
 // The capture thread's CPU seconds per second and the largest resident size over `seconds`.
 void watch(qint64 pid, int seconds, double *cpuPerSecond, qint64 *largest)
 {
-    const double before = threadCpuSeconds(pid, pid);
+    const double before = cpuSeconds(pid, pid);
     QElapsedTimer wall;
     wall.start();
     *largest = 0;
@@ -262,7 +251,7 @@ void watch(qint64 pid, int seconds, double *cpuPerSecond, qint64 *largest)
         waitFor(500);
         *largest = std::max(*largest, residentBytes(pid));
     }
-    *cpuPerSecond = (threadCpuSeconds(pid, pid) - before) / (double(wall.nsecsElapsed()) / 1e9);
+    *cpuPerSecond = (cpuSeconds(pid, pid) - before) / (double(wall.nsecsElapsed()) / 1e9);
 }
 
 // Commands at full speed: "< echo >" in blocks of 64 KiB. The reader drains its answers; the
