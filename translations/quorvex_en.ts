@@ -1854,6 +1854,21 @@ It has been taken off the recent files.</translation>
     </message>
 </context>
 <context>
+    <name>PortProbe</name>
+    <message>
+        <source>не терминал</source>
+        <translation>not a terminal</translation>
+    </message>
+    <message>
+        <source>нет такого файла</source>
+        <translation>no such file</translation>
+    </message>
+    <message>
+        <source>нет прав</source>
+        <translation>no permission</translation>
+    </message>
+</context>
+<context>
     <name>RecordingControl</name>
     <message>
         <source>Запись: %1 (%2)</source>
@@ -1862,6 +1877,16 @@ It has been taken off the recent files.</translation>
     <message>
         <source>Запись остановлена: </source>
         <translation>Recording stopped: </translation>
+    </message>
+    <message>
+        <source>Запись</source>
+        <translation>Recording</translation>
+    </message>
+    <message>
+        <source>Запись не началась: %1
+Папка записи задаётся в «Настройка порта ...».</source>
+        <translation>Recording did not start: %1
+The recording folder is set in &quot;Port settings ...&quot;.</translation>
     </message>
 </context>
 <context>
@@ -2520,6 +2545,18 @@ It has been taken off the recent files.</translation>
     <message>
         <source>Триггеры и сервер socketcand</source>
         <translation>Triggers and socketcand server</translation>
+    </message>
+    <message>
+        <source>Клиентов не больше:</source>
+        <translation>At most clients:</translation>
+    </message>
+    <message>
+        <source>Закрыть клиента без open через, с:</source>
+        <translation>Close a client without open after, s:</translation>
+    </message>
+    <message>
+        <source>0: не закрывать</source>
+        <translation>0: never close</translation>
     </message>
 </context>
 <context>

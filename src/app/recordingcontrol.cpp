@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
+#include <QMessageBox>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -34,7 +35,11 @@ void RecordingControl::begin()
     label->setStyleSheet(QString());
     label->clear();
     sizeTimer->start(SizeRefreshMs);
-    QTimer::singleShot(0, this, &RecordingControl::showState);
+    opening = true;
+    QTimer::singleShot(0, this, [this] {
+        opening = false;
+        showState();
+    });
 }
 
 // Called before the file is closed, so the field keeps its last size.
@@ -54,8 +59,19 @@ void RecordingControl::showState()
     label->setText(tr("Запись: %1 (%2)").arg(QFileInfo(writer->filePath()).fileName(), size));
 }
 
+// A folder that takes no file is said in a message too: the user is there, connecting, and
+// the capture goes on unrecorded until the folder is changed.
 void RecordingControl::onFailed(const QString &reason)
 {
     label->setStyleSheet(FailedStyle);
     label->setText(tr("Запись остановлена: ") + reason);
+    if (!opening)
+        return;
+    auto *box = new QMessageBox(
+        QMessageBox::Warning, tr("Запись"),
+        tr("Запись не началась: %1\nПапка записи задаётся в «Настройка порта ...».").arg(reason),
+        QMessageBox::Ok, label->window());
+    box->setObjectName(QStringLiteral("recordingFailedBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }

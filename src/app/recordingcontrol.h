@@ -9,7 +9,8 @@ class QStatusBar;
 class QTimer;
 
 // Shows in the status bar which file the capture's recording writes and how large it is, or in
-// red why recording stopped.
+// red why recording stopped; a recording that cannot start (its folder takes no file) is also
+// said in a message.
 class RecordingControl final : public QObject
 {
     Q_OBJECT
@@ -31,4 +32,5 @@ private:
     CaptureRecorder *writer;
     QLabel *label;
     QTimer *sizeTimer;
+    bool opening = false; // between begin() and the event loop's next turn
 };

@@ -12,11 +12,16 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
+#include <algorithm>
 
 namespace {
 const QString KeyTriggers = QStringLiteral("TRIGGERS");
 const QString KeyServer = QStringLiteral("SOCKETCAND");
 const QString KeyAllowSend = QStringLiteral("ALLOWSEND");
+const QString KeyClients = QStringLiteral("SOCKETCANDCLIENTS");
+const QString KeyOpenTimeout = QStringLiteral("SOCKETCANDTIMEOUT");
+constexpr int MaxClients = 1000;
+constexpr int MaxOpenTimeoutS = 86400;
 constexpr int TickMs = 1000;
 
 // "ADDR:PORT" or "PORT"; false when it is neither.
@@ -51,6 +56,10 @@ TriggerControl::TriggerControl(QStatusBar *bar, QMenu *menu, QSettings *settings
     stored.triggers = store->value(KeyTriggers).toStringList();
     stored.server = store->value(KeyServer).toString();
     stored.allowSend = store->value(KeyAllowSend).toBool();
+    stored.maxClients =
+        std::clamp(store->value(KeyClients, stored.maxClients).toInt(), 1, MaxClients);
+    stored.openTimeoutS =
+        std::clamp(store->value(KeyOpenTimeout, stored.openTimeoutS).toInt(), 0, MaxOpenTimeoutS);
     apply(stored);
 }
 
@@ -62,8 +71,12 @@ void TriggerControl::apply(const TriggersDialog::Values &values)
     store->setValue(KeyTriggers, values.triggers);
     store->setValue(KeyServer, values.server);
     store->setValue(KeyAllowSend, values.allowSend);
+    store->setValue(KeyClients, values.maxClients);
+    store->setValue(KeyOpenTimeout, values.openTimeoutS);
     applyRules();
     session->closeServer();
+    session->socketcand()->setMaxClients(values.maxClients);
+    session->socketcand()->setOpenTimeoutMs(values.openTimeoutS * 1000);
     serverError.clear();
     QHostAddress address;
     quint16 port = 0;

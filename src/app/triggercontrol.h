@@ -16,8 +16,8 @@ class QStatusBar;
 class QTimer;
 
 // The window's triggers and socketcand server, run by the capture session: a menu entry that edits
-// them (kept under "TRIGGERS", "SOCKETCAND" and "ALLOWSEND"), the "Отметить" button, and their
-// counts in the status bar.
+// them (kept under "TRIGGERS", "SOCKETCAND", "ALLOWSEND", "SOCKETCANDCLIENTS" and
+// "SOCKETCANDTIMEOUT"), the "Отметить" button, and their counts in the status bar.
 class TriggerControl final : public QObject
 {
     Q_OBJECT

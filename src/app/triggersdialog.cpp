@@ -24,6 +24,8 @@ void TriggersDialog::setValues(const Values &values)
     ui->edServer->setText(values.server.isEmpty() ? QStringLiteral("127.0.0.1:29536")
                                                   : values.server);
     ui->chkAllowSend->setChecked(values.allowSend);
+    ui->spClients->setValue(values.maxClients);
+    ui->spOpenTimeout->setValue(values.openTimeoutS);
 }
 
 TriggersDialog::Values TriggersDialog::values() const
@@ -36,6 +38,8 @@ TriggersDialog::Values TriggersDialog::values() const
     }
     values.server = ui->chkServer->isChecked() ? ui->edServer->text().trimmed() : QString();
     values.allowSend = ui->chkAllowSend->isChecked();
+    values.maxClients = ui->spClients->value();
+    values.openTimeoutS = ui->spOpenTimeout->value();
     return values;
 }
 

@@ -20,6 +20,8 @@ public:
         QStringList triggers;
         QString server; // "ADDR:PORT"; empty: no server
         bool allowSend = false;
+        int maxClients = 16;   // clients served at once
+        int openTimeoutS = 10; // a client that opens no interface within this is closed; 0 never
     };
 
     explicit TriggersDialog(QWidget *parent = nullptr);

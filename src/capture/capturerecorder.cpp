@@ -2,6 +2,7 @@
 #include "capture/capturerecorder.h"
 
 #include "capture/diskwriter.h"
+#include "capture/recordingfolder.h"
 #include "formats/candumpwriter.h"
 #include "link/timedpacket.h"
 
@@ -9,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -43,16 +45,19 @@ bool writeAll(int fd, const QByteArray &bytes, qint64 *written, int *code)
 }
 
 // A write that fails halfway (a full disk takes what fits) is cut back to its last whole line:
-// every line left in the file stays readable.
-bool writeLines(int fd, const QByteArray &lines, int *code)
+// every line left in the file stays readable. `kept` tells how many lines the file holds.
+bool writeLines(int fd, const QByteArray &lines, int *code, int *kept)
 {
     const off_t start = ::lseek(fd, 0, SEEK_CUR);
     qint64 written = 0;
     if (writeAll(fd, lines, &written, code))
         return true;
-    const qint64 whole = written > 0 ? lines.lastIndexOf('\n', int(written - 1)) + 1 : 0;
-    if (start >= 0 && ::ftruncate(fd, start + off_t(whole)) == 0)
+    qint64 whole = written > 0 ? lines.lastIndexOf('\n', int(written - 1)) + 1 : 0;
+    if (start < 0 || ::ftruncate(fd, start + off_t(whole)) != 0)
+        whole = written; // not cut back: a line may be left half written, and is not counted
+    else
         ::lseek(fd, start + off_t(whole), SEEK_SET);
+    *kept = int(std::count(lines.constData(), lines.constData() + whole, '\n'));
     return false;
 }
 
@@ -75,6 +80,7 @@ struct CaptureRecorder::Output
     }
 
     std::atomic<bool> failed{false};
+    std::atomic<quint64> unwritten{0}; // frames of lines handed over and not written
     mutable std::mutex lock;
     QString reason;
     QElapsedTimer sinceSync;
@@ -112,10 +118,18 @@ bool CaptureRecorder::start(const QString &where, qint64 limit, const QDateTime 
     lastTime = 0;
     part = 1;
     failure.clear();
+    if (output)
+        unwrittenEarlier += output->unwritten;
     output = std::make_shared<Output>();
     output->sinceSync.start();
     pending.reserve(MaxPending + CandumpWriter::MaxLineSize);
-    QDir().mkpath(where); // a folder not made yet, the default one say; openPart() tells a failure
+    pendingFrames = 0;
+    // A folder not made yet (the default one, say) is made; one that takes no file is said now.
+    const QString problem = RecordingFolder::problem(where, true);
+    if (!problem.isEmpty()) {
+        fail(problem + QStringLiteral(": ") + where);
+        return false;
+    }
     recording = openPart();
     if (recording)
         flushTimer->start(FlushMs);
@@ -149,6 +163,7 @@ void CaptureRecorder::record(const TimedPacket &frame)
     lastTime = line.time; // a clock stepped back must not break the order within a file
     const int before = pending.size();
     CandumpWriter::appendLine(pending, line);
+    ++pendingFrames;
     fileBytes += pending.size() - before;
     if (fileBytes >= maxBytes)
         rotate();
@@ -162,11 +177,15 @@ void CaptureRecorder::flush()
         return;
     std::shared_ptr<Output> target = output;
     const int to = fd;
-    writer->post([target, to, bytes = std::move(pending)] {
-        if (target->failed)
+    writer->post([target, to, frames = pendingFrames, bytes = std::move(pending)] {
+        if (target->failed) {
+            target->unwritten += quint64(frames);
             return;
+        }
         int code = 0;
-        if (!writeLines(to, bytes, &code)) {
+        int kept = 0;
+        if (!writeLines(to, bytes, &code, &kept)) {
+            target->unwritten += quint64(frames - kept);
             target->fail(systemError(code));
             return;
         }
@@ -177,6 +196,7 @@ void CaptureRecorder::flush()
     });
     pending = QByteArray();
     pending.reserve(MaxPending + CandumpWriter::MaxLineSize);
+    pendingFrames = 0;
 }
 
 void CaptureRecorder::closeFile()
@@ -215,10 +235,17 @@ void CaptureRecorder::checkFailure()
         fail(output->why());
 }
 
+quint64 CaptureRecorder::unwrittenFrames() const
+{
+    return unwrittenHere + unwrittenEarlier + (output ? quint64(output->unwritten) : 0);
+}
+
 void CaptureRecorder::fail(const QString &reason)
 {
     failure = reason;
     recording = false;
+    unwrittenHere += quint64(pendingFrames);
+    pendingFrames = 0;
     pending.clear();
     flushTimer->stop();
     emit failed(reason);

@@ -15,7 +15,8 @@ struct TimedPacket;
 // "quorvex-YYYYMMDD-HHMMSS.log" after the moment of connecting and continued in "-2", "-3", ...
 // once a file reaches its size limit. Lines are gathered in memory and handed to a thread of its
 // own at least every FlushMs, so a kill loses at most the last moments and a slow disk never
-// holds up the port. A write that fails (a full disk, say) stops the recording, never the capture.
+// holds up the port. A write that fails (a full disk, say) stops the recording, never the capture,
+// and every frame that did not reach the file is counted.
 class CaptureRecorder final : public QObject
 {
     Q_OBJECT
@@ -44,6 +45,9 @@ public:
     qint64 fileSize() const { return fileBytes; }
     // Why the recording stopped, empty while it runs or after a plain stop.
     QString errorString() const { return failure; }
+    // Frames given to record() that are not in a file: buffered, or handed to the disk, when a
+    // write failed. Final once stop() has returned; over the recorder's life.
+    quint64 unwrittenFrames() const;
 
     static QString fileName(const QDateTime &connected, int part);
 
@@ -70,6 +74,9 @@ private:
     qint64 maxBytes = DefaultMaxBytes;
     qint64 fileBytes = 0;
     qint64 lastTime = 0;
+    quint64 unwrittenHere = 0;    // buffered frames let go on a failure
+    quint64 unwrittenEarlier = 0; // counted by the writer thread for earlier starts
+    int pendingFrames = 0;
     int part = 1;
     int fd = -1;
     bool recording = false;

@@ -2,9 +2,11 @@
 #include "capture/capturesession.h"
 
 #include "capture/capturerecorder.h"
+#include "capture/recordingfolder.h"
 #include "capture/recordingpruner.h"
 #include "capture/triggerset.h"
 #include "link/cantester.h"
+#include "link/portprobe.h"
 #include "link/tarvixprotocol.h"
 #include "link/timedpacket.h"
 #include "link/timeofday.h"
@@ -25,6 +27,7 @@ CaptureSession::CaptureSession(QObject *parent)
     connect(retryTimer, &QTimer::timeout, this, &CaptureSession::retry);
     connect(writer, &CaptureRecorder::failed, this, &CaptureSession::onRecordingFailed);
     connect(server, &SocketcandServer::sendPacket, this, &CaptureSession::onSendPacket);
+    connect(server, &SocketcandServer::setStatus, this, &CaptureSession::setStatus);
 }
 
 // The caller's link may be gone by now (a window deletes its port first): it is not used.
@@ -49,8 +52,21 @@ bool CaptureSession::start(const SessionOptions &wanted)
     detach();
     options = wanted;
     failure.clear();
-    if (options.serve && !listen(options.serverAddress, options.serverPort, options.allowSend))
+    portProblem.clear();
+    const bool writes = options.record || !options.triggers.isEmpty();
+    const QString folder =
+        writes ? RecordingFolder::problem(options.directory, options.makeDirectory) : QString();
+    if (!folder.isEmpty()) {
+        failure =
+            QStringLiteral("cannot write in ") + options.directory + QStringLiteral(": ") + folder;
         return false;
+    }
+    server->setMaxClients(options.serverClients);
+    server->setOpenTimeoutMs(options.serverOpenTimeoutMs);
+    if (options.serve && !listen(options.serverAddress, options.serverPort, options.allowSend)) {
+        failure = QStringLiteral("socketcand: ") + failure;
+        return false;
+    }
     prepare();
     lostSeen = 0;
     running = true;
@@ -166,10 +182,12 @@ void CaptureSession::connectPort()
     port->setBaudRate(options.baudRate);
     port->setReadBufferSize(512);
     if (!port->open(QIODevice::ReadWrite)) {
+        sayPortProblem();
         delete port;
         port = nullptr;
         return;
     }
+    portProblem.clear();
     tester = new CanTester(port, this);
     connect(tester, &CanTester::readyPacket, this, &CaptureSession::onReadyPacket);
     connect(port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
@@ -182,6 +200,19 @@ void CaptureSession::connectPort()
         tester->writeBuffer(speedMessage(options.canSpeed));
     emit setStatus(options.portName + QStringLiteral(" connected"));
     beginFile();
+}
+
+// Said once for each new reason, not every second.
+void CaptureSession::sayPortProblem()
+{
+    QString why = PortProbe::problem(options.portName);
+    if (why.isEmpty())
+        why = port->errorString();
+    if (why == portProblem)
+        return;
+    portProblem = why;
+    emit setStatus(options.portName + QStringLiteral(": no module (") + why +
+                   QStringLiteral("), looking for it every second"));
 }
 
 // Everything read while connected is taken before the port goes.
@@ -268,6 +299,11 @@ void CaptureSession::take(const TimedPacket &frame)
     triggers->add(frame);
     server->publish(frame);
     emit readyFrame(frame);
+}
+
+quint64 CaptureSession::unwrittenFrames() const
+{
+    return unwritten + writer->unwrittenFrames();
 }
 
 quint64 CaptureSession::lostFrames() const

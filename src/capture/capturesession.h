@@ -36,7 +36,9 @@ public:
     explicit CaptureSession(QObject *parent = nullptr);
     ~CaptureSession() override;
 
-    // Starts the server (false when it cannot listen: errorString() says why) and connects.
+    // Checks that the recording's folder takes files, starts the server and connects; false
+    // when the folder or the server fails (errorString() says why). While no module can be
+    // opened, setStatus() says why whenever the reason changes.
     bool start(const SessionOptions &options);
     // Takes what has arrived, closes the file and the port.
     void stop();
@@ -63,8 +65,9 @@ public:
     quint64 frameCount() const { return frames; }
     // Frames lost on the line, over every connection so far.
     quint64 lostFrames() const;
-    // Frames that came while the recording could not write.
-    quint64 unwrittenFrames() const { return unwritten; }
+    // Frames that did not reach a recording: they came while it could not write, or were on
+    // their way to the disk when a write failed. Every frame is either recorded or counted here.
+    quint64 unwrittenFrames() const;
     QString errorString() const { return failure; }
     CaptureRecorder *recorder() const { return writer; }
     SocketcandServer *socketcand() const { return server; }
@@ -82,6 +85,7 @@ signals:
 
 private:
     void connectPort();
+    void sayPortProblem();
     void closePort(const QString &why);
     void onReadyPacket();
     void onSendPacket(const CanPacket &packet);
@@ -101,6 +105,7 @@ private:
     std::unique_ptr<TriggerSet> triggers;
     quint64 lostSeen = 0;
     QString failure;
+    QString portProblem; // said last while waiting for the module
     quint64 frames = 0;
     quint64 lostEarlier = 0;
     quint64 unwritten = 0;

@@ -3,40 +3,78 @@
 
 #include "formats/textprint.h"
 #include "link/timedpacket.h"
-#include "net/socketcandcommand.h"
+#include "net/socketcandloop.h"
 
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTimer>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
 constexpr qint64 UsPerSecond = 1000000;
-constexpr int MaxFrameText = 64;
+constexpr int MaxFrameText = 72;
 constexpr int MaxDataBytes = 8;
+constexpr int ListenBacklog = 64;
 const char *const InterfaceNames[] = {"can0", "can1", "canrx", "cantx"};
+
+// The address as the socket API takes it; "any" listens on IPv6 and IPv4 alike.
+socklen_t socketAddress(const QHostAddress &address, quint16 port, sockaddr_storage *out)
+{
+    *out = sockaddr_storage{};
+    if (address.protocol() == QAbstractSocket::IPv4Protocol) {
+        auto *v4 = reinterpret_cast<sockaddr_in *>(out);
+        v4->sin_family = AF_INET;
+        v4->sin_port = htons(port);
+        v4->sin_addr.s_addr = htonl(address.toIPv4Address());
+        return sizeof(sockaddr_in);
+    }
+    auto *v6 = reinterpret_cast<sockaddr_in6 *>(out);
+    v6->sin6_family = AF_INET6;
+    v6->sin6_port = htons(port);
+    const Q_IPV6ADDR bytes = address.toIPv6Address();
+    std::memcpy(&v6->sin6_addr, bytes.c, sizeof bytes.c);
+    return sizeof(sockaddr_in6);
+}
+
+// A listening socket, or -1 with `why` set.
+int openListener(const QHostAddress &address, quint16 port, QString *why)
+{
+    sockaddr_storage where;
+    const socklen_t length = socketAddress(address, port, &where);
+    const int fd = ::socket(where.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    const int one = 1;
+    const int zero = 0;
+    const bool ok = fd >= 0 && ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) == 0 &&
+                    (address.protocol() != QAbstractSocket::AnyIPProtocol ||
+                     ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &zero, sizeof zero) == 0) &&
+                    ::bind(fd, reinterpret_cast<const sockaddr *>(&where), length) == 0 &&
+                    ::listen(fd, ListenBacklog) == 0;
+    if (ok)
+        return fd;
+    *why = QString::fromLocal8Bit(std::strerror(errno));
+    if (fd >= 0)
+        ::close(fd);
+    return -1;
+}
+
+quint16 localPort(int fd)
+{
+    sockaddr_storage where{};
+    socklen_t length = sizeof where;
+    if (::getsockname(fd, reinterpret_cast<sockaddr *>(&where), &length) != 0)
+        return 0;
+    return ntohs(where.ss_family == AF_INET
+                     ? reinterpret_cast<const sockaddr_in *>(&where)->sin_port
+                     : reinterpret_cast<const sockaddr_in6 *>(&where)->sin6_port);
+}
 
 } // namespace
 
-struct SocketcandServer::Client
+SocketcandServer::SocketcandServer(QObject *parent) : QObject(parent)
 {
-    QTcpSocket *socket = nullptr;
-    SocketcandParser parser;
-    int interface = -1; // opened interface, -1 before "open"
-    bool raw = false;
-    bool quiet = false; // just switched to raw mode: frames wait in `held`
-    bool gone = false;  // disconnected or dropped; removed by purge()
-    QByteArray held;
-};
-
-SocketcandServer::SocketcandServer(QObject *parent)
-    : QObject(parent), server(new QTcpServer(this)), flushTimer(new QTimer(this))
-{
-    flushTimer->setSingleShot(true);
-    flushTimer->setInterval(FlushMs);
-    connect(flushTimer, &QTimer::timeout, this, &SocketcandServer::flush);
-    connect(server, &QTcpServer::newConnection, this, &SocketcandServer::onNewConnection);
 }
 
 SocketcandServer::~SocketcandServer()
@@ -47,34 +85,72 @@ SocketcandServer::~SocketcandServer()
 bool SocketcandServer::listen(const QHostAddress &address, quint16 port)
 {
     close();
-    return server->listen(address, port);
+    const int fd = openListener(address, port, &failure);
+    if (fd < 0)
+        return false;
+    failure.clear();
+    boundPort = localPort(fd);
+    // The loop's events come on its thread, which ends before this object does; they are
+    // handed on from this object's thread.
+    SocketcandLoop::Events events;
+    events.send = [this](const CanPacket &packet) {
+        QMetaObject::invokeMethod(
+            this, [this, packet] { emit sendPacket(packet); }, Qt::QueuedConnection);
+    };
+    events.say = [this](const QString &text) {
+        QMetaObject::invokeMethod(
+            this, [this, text] { emit setStatus(text); }, Qt::QueuedConnection);
+    };
+    SocketcandLoop::Limits limits;
+    limits.maxClients = std::max(1, clientLimit);
+    limits.openTimeoutMs = std::max(0, openTimeout);
+    loop = std::make_unique<SocketcandLoop>(fd, limits, std::move(events));
+    loop->setAllowSend(allowSend);
+    return true;
 }
 
 void SocketcandServer::close()
 {
-    server->close();
-    for (const auto &client : clients) {
-        client->gone = true;
-        client->socket->abort();
-    }
-    purge();
-    for (QByteArray &lines : pending)
-        lines.clear();
+    if (!loop)
+        return;
+    droppedBefore += loop->droppedClients();
+    refusedBefore += loop->refusedClients();
+    timedOutBefore += loop->timedOutClients();
+    loop.reset();
+    boundPort = 0;
 }
 
-bool SocketcandServer::isListening() const
+void SocketcandServer::setAllowSend(bool allow)
 {
-    return server->isListening();
+    allowSend = allow;
+    if (loop)
+        loop->setAllowSend(allow);
 }
 
-quint16 SocketcandServer::serverPort() const
+void SocketcandServer::publish(const TimedPacket &frame)
 {
-    return server->serverPort();
+    if (loop)
+        loop->publish(frame);
 }
 
-QString SocketcandServer::errorString() const
+int SocketcandServer::clientCount() const
 {
-    return server->errorString();
+    return loop ? loop->clientCount() : 0;
+}
+
+quint64 SocketcandServer::droppedClients() const
+{
+    return droppedBefore + (loop ? loop->droppedClients() : 0);
+}
+
+quint64 SocketcandServer::refusedClients() const
+{
+    return refusedBefore + (loop ? loop->refusedClients() : 0);
+}
+
+quint64 SocketcandServer::timedOutClients() const
+{
+    return timedOutBefore + (loop ? loop->timedOutClients() : 0);
 }
 
 int SocketcandServer::interfaceOf(const CanPacket &packet)
@@ -91,12 +167,15 @@ const char *SocketcandServer::interfaceName(int index)
     return index >= 0 && index < InterfaceCount ? InterfaceNames[index] : "";
 }
 
+// Each frame begins a line (see SocketcandClient::reply() for the client that needs it so) and
+// takes FrameBytes: the same client reads 1,024 bytes at a time, so however far behind it is, each
+// read ends where a frame ends.
 void SocketcandServer::appendFrame(QByteArray &out, const TimedPacket &frame)
 {
     const CanPacket &packet = frame.packet;
     const qint64 time = std::max<qint64>(frame.time, 0);
     char text[MaxFrameText];
-    char *p = TextPrint::putText(text, "< frame ");
+    char *p = TextPrint::putText(text, "\n< frame ");
     p = packet.isExtended() ? TextPrint::putHex(p, packet.id & 0x1FFFFFFF, 8)
                             : TextPrint::putHex(p, packet.id & 0x7FF, 3);
     *p++ = ' ';
@@ -107,201 +186,8 @@ void SocketcandServer::appendFrame(QByteArray &out, const TimedPacket &frame)
     const int length = packet.isRemote() ? 0 : std::min(packet.length(), MaxDataBytes);
     for (int i = 0; i < length; ++i)
         p = TextPrint::putHex(p, packet.data[i], 2);
-    // The line end is free in the protocol, and python-can's client (4.1) drops the character
-    // after a message it has taken whole: without it, it loses every frame a socket read splits.
-    p = TextPrint::putText(p, " >\n");
+    while (p < text + FrameBytes - 2)
+        *p++ = ' ';
+    p = TextPrint::putText(p, " >");
     out.append(text, int(p - text));
-}
-
-void SocketcandServer::publish(const TimedPacket &frame)
-{
-    if (clients.empty())
-        return;
-    appendFrame(pending[size_t(interfaceOf(frame.packet))], frame);
-    if (!flushTimer->isActive())
-        flushTimer->start();
-}
-
-void SocketcandServer::flush()
-{
-    flushTimer->stop();
-    std::vector<Client *> behind;
-    for (const auto &client : clients) {
-        if (!client->gone && client->raw &&
-            !deliver(client.get(), pending[size_t(client->interface)]))
-            behind.push_back(client.get());
-    }
-    for (QByteArray &lines : pending)
-        lines.clear();
-    for (Client *client : behind) {
-        ++dropped;
-        dropClient(client);
-        client->socket->abort();
-    }
-}
-
-// False when the client has fallen too far behind.
-bool SocketcandServer::deliver(Client *client, const QByteArray &lines)
-{
-    if (lines.isEmpty())
-        return true;
-    if (client->socket->bytesToWrite() + client->held.size() + lines.size() > MaxQueueBytes)
-        return false;
-    if (client->quiet)
-        client->held.append(lines);
-    else
-        client->socket->write(lines);
-    return true;
-}
-
-void SocketcandServer::onNewConnection()
-{
-    while (QTcpSocket *socket = server->nextPendingConnection()) {
-        socket->setParent(this);
-        if (clientCount() >= MaxClients) {
-            ++refused;
-            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            socket->write("< error too many clients >");
-            socket->disconnectFromHost();
-            continue;
-        }
-        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, SendBufferBytes);
-        clients.push_back(std::make_unique<Client>());
-        Client *client = clients.back().get();
-        client->socket = socket;
-        connect(socket, &QTcpSocket::readyRead, this, [this, client] { onReadyRead(client); });
-        connect(socket, &QTcpSocket::disconnected, this, [this, client] { dropClient(client); });
-        reply(client, "< hi >");
-    }
-}
-
-void SocketcandServer::onReadyRead(Client *client)
-{
-    if (client->gone)
-        return;
-    client->parser.append(client->socket->readAll());
-    SocketcandCommand command;
-    while (!client->gone && client->parser.next(command))
-        handle(client, command);
-    if (!client->gone && client->parser.isBroken()) {
-        reply(client, "< error bad stream >");
-        dropClient(client);
-        client->socket->disconnectFromHost();
-    }
-}
-
-void SocketcandServer::handle(Client *client, const SocketcandCommand &command)
-{
-    switch (command.kind) {
-    case SocketcandCommand::Kind::Open:
-        handleOpen(client, command.interfaceName);
-        break;
-    case SocketcandCommand::Kind::RawMode:
-        handleRawMode(client);
-        break;
-    case SocketcandCommand::Kind::Send:
-        handleSend(client, command.packet);
-        break;
-    case SocketcandCommand::Kind::Echo:
-        reply(client, "< echo >");
-        break;
-    case SocketcandCommand::Kind::Malformed:
-        reply(client, "< error " + command.error + " >");
-        break;
-    }
-}
-
-void SocketcandServer::handleOpen(Client *client, const QByteArray &name)
-{
-    if (client->interface >= 0) {
-        reply(client, "< error interface already open >");
-        return;
-    }
-    for (int i = 0; i < InterfaceCount; ++i) {
-        if (name == InterfaceNames[i]) {
-            client->interface = i;
-            reply(client, "< ok >");
-            return;
-        }
-    }
-    reply(client, "< error no such interface >");
-}
-
-void SocketcandServer::handleRawMode(Client *client)
-{
-    if (client->interface < 0) {
-        reply(client, "< error no interface open >");
-        return;
-    }
-    reply(client, "< ok >");
-    if (client->raw)
-        return;
-    client->raw = true;
-    client->quiet = true;
-    QTcpSocket *socket = client->socket;
-    QTimer::singleShot(QuietAfterRawMs, socket, [this, socket] {
-        for (const auto &c : clients) {
-            if (c->socket == socket)
-                endQuiet(c.get());
-        }
-    });
-}
-
-void SocketcandServer::endQuiet(Client *client)
-{
-    client->quiet = false;
-    if (!client->gone && !client->held.isEmpty())
-        client->socket->write(client->held);
-    client->held = QByteArray();
-}
-
-void SocketcandServer::handleSend(Client *client, const CanPacket &packet)
-{
-    if (client->interface < 0)
-        reply(client, "< error no interface open >");
-    else if (!allowSend)
-        reply(client, "< error sending not allowed >");
-    else
-        emit sendPacket(packet);
-}
-
-// Each reply leaves at once, on its own.
-void SocketcandServer::reply(Client *client, const QByteArray &text)
-{
-    client->socket->write(text);
-    client->socket->flush();
-}
-
-// Clients leave in two steps: marked here, from within their own signals, and removed by purge()
-// once those have returned.
-void SocketcandServer::dropClient(Client *client)
-{
-    if (client->gone)
-        return;
-    client->gone = true;
-    QTimer::singleShot(0, this, &SocketcandServer::purge);
-}
-
-int SocketcandServer::clientCount() const
-{
-    return int(std::count_if(clients.begin(), clients.end(),
-                             [](const auto &client) { return !client->gone; }));
-}
-
-void SocketcandServer::purge()
-{
-    for (auto it = clients.begin(); it != clients.end();) {
-        if (!(*it)->gone) {
-            ++it;
-            continue;
-        }
-        QTcpSocket *socket = (*it)->socket;
-        socket->disconnect(this);
-        if (socket->state() == QAbstractSocket::UnconnectedState)
-            socket->deleteLater();
-        else // still sending its last words
-            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        it = clients.erase(it);
-    }
 }

@@ -6,14 +6,9 @@
 #include <QByteArray>
 #include <QHostAddress>
 #include <QObject>
-#include <array>
 #include <memory>
-#include <vector>
 
-class QTcpServer;
-class QTcpSocket;
-class QTimer;
-struct SocketcandCommand;
+class SocketcandLoop;
 struct TimedPacket;
 
 // Shares the capture over TCP in the raw mode of the socketcand protocol: a client opens one of
@@ -21,22 +16,28 @@ struct TimedPacket;
 // gets every frame of that interface as "< frame ID SECONDS.MICROSECONDS DATA >"; with sending
 // allowed, "< send ID LEN B0 .. >" hands a frame to the module.
 //
-// Frames are gathered and handed to the clients every FlushMs, never waiting for one: a client
-// whose unsent bytes pass MaxQueueBytes is dropped and counted, so a stalled reader costs memory
-// up to that bound and never time. Replies are flushed one by one, and no frames follow the raw
-// mode's "< ok >" for QuietAfterRawMs: some clients read each reply with a single receive.
+// The clients are served on a thread of their own (SocketcandLoop): publish() only puts the
+// frame in a ring, so no client, however it behaves, holds up the capture. Frames are handed to
+// the clients every FlushMs. Every byte queued for a client, frames and replies alike, counts
+// against MaxQueueBytes: past it the client is dropped and counted, so a stalled reader costs
+// memory up to that bound and never time. A client that has not opened an interface within the
+// open timeout is closed; one past the client limit is turned away. Replies leave as soon as
+// they are made, and no frames follow the raw mode's "< ok >" for QuietAfterRawMs: some clients
+// read each reply with a single receive. What happens to clients is said through setStatus().
 class SocketcandServer final : public QObject
 {
     Q_OBJECT
 
 public:
-    static constexpr int MaxClients = 16;
+    static constexpr int DefaultMaxClients = 16;
+    static constexpr int DefaultOpenTimeoutMs = 10000;
     static constexpr qint64 MaxQueueBytes = 4 * 1024 * 1024;
     static constexpr int QuietAfterRawMs = 100;
     static constexpr int FlushMs = 5;
     // The kernel's part of a client's queue stays small, so the bound above is what counts.
     static constexpr int SendBufferBytes = 256 * 1024;
     static constexpr int InterfaceCount = 4;
+    static constexpr int FrameBytes = 64; // a frame's text, padded with spaces before ">"
     static constexpr quint16 DefaultPort = 29536;
 
     explicit SocketcandServer(QObject *parent = nullptr);
@@ -44,53 +45,49 @@ public:
 
     bool listen(const QHostAddress &address = QHostAddress::LocalHost, quint16 port = DefaultPort);
     void close();
-    bool isListening() const;
-    quint16 serverPort() const;
-    QString errorString() const;
+    bool isListening() const { return loop != nullptr; }
+    quint16 serverPort() const { return boundPort; }
+    QString errorString() const { return failure; }
 
-    void setAllowSend(bool allow) { allowSend = allow; }
+    void setAllowSend(bool allow);
     bool allowsSend() const { return allowSend; }
+    // Taken at the next listen().
+    void setMaxClients(int count) { clientLimit = count; }
+    int maxClients() const { return clientLimit; }
+    // 0: no limit.
+    void setOpenTimeoutMs(int ms) { openTimeout = ms; }
+    int openTimeoutMs() const { return openTimeout; }
 
-    // Queues a frame for the clients of its interface.
+    // Queues a frame for the clients of its interface. From the thread that owns the server.
     void publish(const TimedPacket &frame);
-    // Hands queued frames to the clients now.
-    void flush();
 
     int clientCount() const;
-    // Clients dropped for falling MaxQueueBytes behind, and turned away past MaxClients.
-    quint64 droppedClients() const { return dropped; }
-    quint64 refusedClients() const { return refused; }
+    // Clients dropped for falling MaxQueueBytes behind, turned away past the client limit, and
+    // closed for opening no interface in time.
+    quint64 droppedClients() const;
+    quint64 refusedClients() const;
+    quint64 timedOutClients() const;
 
     // The interface a frame belongs to: 0 "can0", 1 "can1", 2 "canrx", 3 "cantx".
     static int interfaceOf(const CanPacket &packet);
     static const char *interfaceName(int index);
-    // Appends "< frame ID SECONDS.MICROSECONDS DATA >".
+    // Appends "\n< frame ID SECONDS.MICROSECONDS DATA >", FrameBytes in all.
     static void appendFrame(QByteArray &out, const TimedPacket &frame);
 
 signals:
     // A client asks to transmit a frame (only while sending is allowed).
     void sendPacket(CanPacket packet);
+    // Clients coming, going, dropped and why: a line for the log.
+    void setStatus(const QString &text);
 
 private:
-    struct Client;
-
-    void onNewConnection();
-    void onReadyRead(Client *client);
-    void handle(Client *client, const SocketcandCommand &command);
-    void handleOpen(Client *client, const QByteArray &name);
-    void handleRawMode(Client *client);
-    void handleSend(Client *client, const CanPacket &packet);
-    void reply(Client *client, const QByteArray &text);
-    void endQuiet(Client *client);
-    bool deliver(Client *client, const QByteArray &lines);
-    void dropClient(Client *client);
-    void purge();
-
-    QTcpServer *server;
-    QTimer *flushTimer;
-    std::vector<std::unique_ptr<Client>> clients;
-    std::array<QByteArray, InterfaceCount> pending;
-    quint64 dropped = 0;
-    quint64 refused = 0;
+    std::unique_ptr<SocketcandLoop> loop;
+    QString failure;
+    quint64 droppedBefore = 0; // by servers closed before
+    quint64 refusedBefore = 0;
+    quint64 timedOutBefore = 0;
+    int clientLimit = DefaultMaxClients;
+    int openTimeout = DefaultOpenTimeoutMs;
+    quint16 boundPort = 0;
     bool allowSend = false;
 };

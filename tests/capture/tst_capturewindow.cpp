@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QFileDialog>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -51,6 +52,7 @@ private slots:
     void cleanup();
     void recordsEveryFrameOfAConnection_data();
     void recordsEveryFrameOfAConnection();
+    void folderThatTakesNoFileIsSaidAtConnect();
     void triggersWatchSignalsAndLosses();
     void savesInTheBackgroundWhileCapturing();
     void replyMarkerFloodLeavesTheLinkUsable();
@@ -122,6 +124,32 @@ void TestCaptureWindow::recordsEveryFrameOfAConnection()
     QVERIFY(lines[0].endsWith(" can0 123#5A00"));
     QVERIFY(lines[1].endsWith(" can1 01ABCDEF#5A00"));
     QVERIFY(lines[2].endsWith(" can0 7FF#5A00"));
+}
+
+// A recording folder that is a file: connecting says so in a message, and the capture goes on
+// unrecorded.
+void TestCaptureWindow::folderThatTakesNoFileIsSaidAtConnect()
+{
+    const QString notAFolder = work->filePath(QStringLiteral("plain"));
+    QVERIFY(writeFile(notAFolder, "x"));
+    WindowHarness::writeSettings(pty->portName(), notAFolder);
+    ui.create();
+    QVERIFY(ui.connectPort());
+    QMessageBox *box = nullptr;
+    QTRY_VERIFY((box = ui.get()->findChild<QMessageBox *>(QStringLiteral("recordingFailedBox"))) &&
+                box->isVisible());
+    QVERIFY2(box->text().contains(QStringLiteral("Not a directory")), qPrintable(box->text()));
+    QVERIFY(box->text().contains(notAFolder));
+    QVERIFY(ui.status("lbStatusRecord").startsWith(QStringLiteral("Запись остановлена: ")));
+    send({testFrame(0x123, 0x10, 2, 0x5A)});
+    QTRY_COMPARE(ui.log()->rowCount(), 1);
+    box->close();
+
+    // Connecting again says it again; a working folder says nothing.
+    ui.child<QAction>("actionOpenPort")->trigger();
+    QTRY_VERIFY(!ui.get()->findChild<QMessageBox *>(QStringLiteral("recordingFailedBox")));
+    QVERIFY(ui.connectPort());
+    QTRY_VERIFY(ui.get()->findChild<QMessageBox *>(QStringLiteral("recordingFailedBox")));
 }
 
 // The window's triggers run in the capture session the recorder runs: a signal of the loaded DBC

@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QtTest>
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <memory>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -68,22 +69,116 @@ QByteArray frameOf(const TimedPacket &frame)
     return text.trimmed();
 }
 
-// A raw socket with a tiny receive buffer that asks for frames and then never reads.
-int stalledClient(quint16 port)
+// A blocking client on a plain socket: it needs no event loop, so the test's thread can stand for
+// a capture that never returns to its own. Receives give up after the hang guard.
+int blockingClient(quint16 port, int receiveBuffer = 0)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    int small = 4096;
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    timeval guard{WaitMs / 1000, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &guard, sizeof guard);
+    if (receiveBuffer > 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_port = htons(port);
     to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr *>(&to), sizeof to) != 0)
+    if (::connect(fd, reinterpret_cast<sockaddr *>(&to), sizeof to) != 0) {
+        ::close(fd);
         return -1;
+    }
+    return fd;
+}
+
+// A raw socket with a tiny receive buffer that asks for frames and then never reads.
+int stalledClient(quint16 port)
+{
+    const int fd = blockingClient(port, 4096);
     const char ask[] = "< open can0 >< rawmode >";
-    if (::write(fd, ask, sizeof ask - 1) != sizeof ask - 1)
+    if (fd < 0 || ::write(fd, ask, sizeof ask - 1) != sizeof ask - 1)
         return -1;
     return fd;
+}
+
+bool sendText(int fd, const QByteArray &text)
+{
+    return ::send(fd, text.constData(), size_t(text.size()), MSG_NOSIGNAL) == text.size();
+}
+
+// The next "< ... >" on a blocking socket, white space around it dropped; "" at the end.
+QByteArray nextMessage(int fd)
+{
+    QByteArray message;
+    char c = 0;
+    while (::recv(fd, &c, 1, 0) == 1) {
+        if (message.isEmpty() && c != '<')
+            continue;
+        message += c;
+        if (c == '>')
+            return message;
+    }
+    return QByteArray();
+}
+
+// python-can's client as a child process (see socketcand_client.py); its last line is
+// "done N bad B incomplete I other O".
+class PythonClient
+{
+public:
+    explicit PythonClient(const QStringList &arguments)
+    {
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(QStringLiteral("/usr/bin/python3"),
+                      QStringList{QStringLiteral(SOCKETCAND_CLIENT_PY)} + arguments);
+    }
+    ~PythonClient()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished();
+        }
+    }
+    // The next line it printed ("" after the hang guard).
+    QByteArray nextLine()
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (!process.canReadLine() && timer.elapsed() < WaitMs &&
+               process.state() != QProcess::NotRunning)
+            QTest::qWait(2);
+        return process.canReadLine() ? process.readLine().trimmed() : QByteArray();
+    }
+    // Its output once it has ended (waited for up to the hang guard): the frame lines, and the
+    // figures of its last line.
+    QByteArrayList finish(QMap<QByteArray, int> &figures)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (process.state() != QProcess::NotRunning && timer.elapsed() < 2 * WaitMs)
+            QTest::qWait(20);
+        QByteArrayList lines = process.readAllStandardOutput().trimmed().split('\n');
+        const QByteArrayList words = lines.takeLast().split(' ');
+        for (int i = 0; i + 1 < words.size(); i += 2)
+            figures[words[i]] = words[i + 1].toInt();
+        return lines;
+    }
+
+    QProcess process;
+};
+
+// Lines of the server's log (a spy on setStatus) that contain `text`.
+int linesSaying(const QSignalSpy &said, const QString &text)
+{
+    return int(std::count_if(said.cbegin(), said.cend(), [&](const QList<QVariant> &line) {
+        return line.at(0).toString().contains(text);
+    }));
+}
+
+QByteArray pythonLine(const char *iface, const CanPacket &p)
+{
+    return QByteArray(iface) + ' ' + QByteArray::number(p.id, 16).toUpper() + ' ' +
+           QByteArray(reinterpret_cast<const char *>(p.data), p.isRemote() ? 0 : p.length())
+               .toHex()
+               .toUpper();
 }
 
 } // namespace
@@ -102,7 +197,11 @@ private slots:
     void sendOnlyWhenAllowed();
     void clientLimit();
     void fourReadersAtBusLimitWhileOneStalls();
+    void servedWhileTheCaptureThreadIsBusy();
+    void commandFloodIsDroppedAtItsBacklog();
+    void idleClientsAreClosedAndHalfClosedOnesServed();
     void pythonCanReadsAndSends();
+    void pythonCanKeepingUpWarnsOfNothing();
 };
 
 void TstSocketcand::parserCommands_data()
@@ -208,14 +307,25 @@ void TstSocketcand::parserBreaksOnGarbage()
 void TstSocketcand::frameText()
 {
     const TimedPacket standard{1700000000012345, hexFrame(0x12, "0102A0")};
-    QCOMPARE(frameOf(standard), QByteArray("< frame 012 1700000000.012345 0102A0 >"));
+    QCOMPARE(frameOf(standard).simplified(), QByteArray("< frame 012 1700000000.012345 0102A0 >"));
+    // Each frame begins a line, none ends one, and all take the same room: python-can's client
+    // drops the character after a message, warns of a read whose rest has no "<", and reads
+    // 1,024 bytes at a time.
     QByteArray wire;
     SocketcandServer::appendFrame(wire, standard);
-    QVERIFY(wire.endsWith(" >\n")); // python-can's client needs the character after a message
+    QVERIFY(wire.startsWith("\n< frame 012 1700000000.012345 0102A0 "));
+    QVERIFY(wire.endsWith(" >"));
+    QCOMPARE(wire.size(), SocketcandServer::FrameBytes);
+    QCOMPARE(1024 % SocketcandServer::FrameBytes, 0);
     TimedPacket extended{7, dataFrame(0x1ABCDEF, QByteArray(), CanPacket::Extended)};
-    QCOMPARE(frameOf(extended), QByteArray("< frame 01ABCDEF 0.000007  >"));
+    QCOMPARE(frameOf(extended).simplified(), QByteArray("< frame 01ABCDEF 0.000007 >"));
     extended.packet = hexFrame(0x1, "1122", true); // a remote request carries no data
-    QCOMPARE(frameOf(extended), QByteArray("< frame 001 0.000007  >"));
+    QCOMPARE(frameOf(extended).simplified(), QByteArray("< frame 001 0.000007 >"));
+    extended.time = 4102444800000000; // the year 2100, the widest line
+    extended.packet = dataFrame(0x1FFFFFFF, QByteArray(8, '\xFF'), CanPacket::Extended);
+    wire.clear();
+    SocketcandServer::appendFrame(wire, extended);
+    QCOMPARE(wire.size(), SocketcandServer::FrameBytes);
 
     QCOMPARE(SocketcandServer::interfaceOf(testFrame(1, CanPacket::Can0ToCan1)), 0);
     QCOMPARE(SocketcandServer::interfaceOf(testFrame(1, CanPacket::Can1ToCan0)), 1);
@@ -300,7 +410,7 @@ void TstSocketcand::clientLimit()
     SocketcandServer server;
     QVERIFY(server.listen(QHostAddress::LocalHost, 0));
     std::vector<std::unique_ptr<TestClient>> clients;
-    for (int i = 0; i < SocketcandServer::MaxClients; ++i) {
+    for (int i = 0; i < SocketcandServer::DefaultMaxClients; ++i) {
         clients.push_back(std::make_unique<TestClient>(server.serverPort()));
         QCOMPARE(clients.back()->next(), QByteArray("< hi >"));
     }
@@ -308,10 +418,10 @@ void TstSocketcand::clientLimit()
     QCOMPARE(extra.next(), QByteArray("< error too many clients >"));
     QTRY_COMPARE(extra.socket.state(), QAbstractSocket::UnconnectedState);
     QCOMPARE(server.refusedClients(), 1u);
-    QCOMPARE(server.clientCount(), SocketcandServer::MaxClients);
+    QCOMPARE(server.clientCount(), SocketcandServer::DefaultMaxClients);
 
     clients.back()->socket.disconnectFromHost(); // a place frees up
-    QTRY_COMPARE(server.clientCount(), SocketcandServer::MaxClients - 1);
+    QTRY_COMPARE(server.clientCount(), SocketcandServer::DefaultMaxClients - 1);
     TestClient late(server.serverPort());
     QCOMPARE(late.next(), QByteArray("< hi >"));
 }
@@ -366,12 +476,125 @@ void TstSocketcand::fourReadersAtBusLimitWhileOneStalls()
                  frameOf({1000000 + Frames - 1, numberedFrame(uint32_t(Frames - 1))}));
     }
     QCOMPARE(server.droppedClients(), 1u);
-    QCOMPARE(server.clientCount(), Readers);
+    QTRY_COMPARE(server.clientCount(), Readers);
     ::close(stalled);
 }
 
-// python-can's socketcand client, on the frames of the virtual module: it receives every frame
-// and the frames it sends reach the module.
+// The server lives on a thread of its own: a client is greeted, answered and given frames while
+// the thread that publishes them (the capture's) never returns to its event loop.
+void TstSocketcand::servedWhileTheCaptureThreadIsBusy()
+{
+    SocketcandServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    const int fd = blockingClient(server.serverPort());
+    QVERIFY(fd >= 0);
+    QCOMPARE(nextMessage(fd), QByteArray("< hi >"));
+    QVERIFY(sendText(fd, "< open can0 >< echo >< rawmode >"));
+    QCOMPARE(nextMessage(fd), QByteArray("< ok >"));
+    QCOMPARE(nextMessage(fd), QByteArray("< echo >"));
+    QCOMPARE(nextMessage(fd), QByteArray("< ok >"));
+    for (uint32_t n = 0; n < 100; ++n)
+        server.publish({1000000 + n, numberedFrame(n)});
+    for (uint32_t n = 0; n < 100; ++n)
+        QCOMPARE(nextMessage(fd), frameOf({1000000 + n, numberedFrame(n)}));
+    ::close(fd);
+}
+
+// A client that sends commands and never reads the answers: the answers count against its
+// backlog like frames do, so it is dropped (and said why) while another client keeps reading.
+void TstSocketcand::commandFloodIsDroppedAtItsBacklog()
+{
+    SocketcandServer server;
+    QSignalSpy said(&server, &SocketcandServer::setStatus);
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    TestClient reader(server.serverPort());
+    QCOMPARE(reader.next(), QByteArray("< hi >"));
+    reader.command("< open can0 >< rawmode >");
+    QCOMPARE(reader.next(), QByteArray("< ok >"));
+    QCOMPARE(reader.next(), QByteArray("< ok >"));
+    const int flooder = stalledClient(server.serverPort());
+    QVERIFY(flooder >= 0);
+    ::fcntl(flooder, F_SETFL, ::fcntl(flooder, F_GETFL) | O_NONBLOCK);
+
+    QByteArray commands;
+    for (int i = 0; i < 8192; ++i)
+        commands += "< echo >";
+    qint64 sent = 0;
+    uint32_t published = 0;
+    QElapsedTimer guard;
+    guard.start();
+    while (server.droppedClients() == 0 && guard.elapsed() < WaitMs) {
+        const ssize_t n = ::send(flooder, commands.constData(), size_t(commands.size()),
+                                 MSG_NOSIGNAL | MSG_DONTWAIT);
+        sent += std::max<ssize_t>(n, 0);
+        server.publish({1000000 + published, numberedFrame(published)});
+        ++published;
+        QTest::qWait(n > 0 ? 0 : 2);
+    }
+    QCOMPARE(server.droppedClients(), 1u);
+    QVERIFY(sent > SocketcandServer::MaxQueueBytes); // its answers alone passed the bound
+    QTRY_COMPARE(linesSaying(said, QStringLiteral("dropped: more than 4 MiB waiting for it")), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(reader.messages.size(), int(published), WaitMs);
+    QCOMPARE(reader.messages.last(),
+             frameOf({1000000 + published - 1, numberedFrame(published - 1)}));
+    QTRY_COMPARE(server.clientCount(), 1); // gone once the server ends its turn
+    ::close(flooder);
+}
+
+// Clients that open no interface in time are closed, which frees their places; a client that
+// half-closes after asking for frames still gets them.
+void TstSocketcand::idleClientsAreClosedAndHalfClosedOnesServed()
+{
+    SocketcandServer server;
+    QSignalSpy said(&server, &SocketcandServer::setStatus);
+    server.setMaxClients(3);
+    server.setOpenTimeoutMs(1500); // long past the steps before it
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    const int halfClosed = blockingClient(server.serverPort());
+    QVERIFY(halfClosed >= 0);
+    QCOMPARE(nextMessage(halfClosed), QByteArray("< hi >"));
+    QVERIFY(sendText(halfClosed, "< open can1 >< rawmode >"));
+    QCOMPARE(::shutdown(halfClosed, SHUT_WR), 0);
+    QCOMPARE(nextMessage(halfClosed), QByteArray("< ok >"));
+    QCOMPARE(nextMessage(halfClosed), QByteArray("< ok >"));
+    TestClient idle(server.serverPort()), idle2(server.serverPort());
+    QCOMPARE(idle.next(), QByteArray("< hi >"));
+    QCOMPARE(idle2.next(), QByteArray("< hi >"));
+    TestClient extra(server.serverPort());
+    QCOMPARE(extra.next(), QByteArray("< error too many clients >"));
+    QCOMPARE(server.refusedClients(), 1u);
+
+    QCOMPARE(idle.next(), QByteArray("< error no interface opened in time >"));
+    QCOMPARE(idle2.next(), QByteArray("< error no interface opened in time >"));
+    QTRY_COMPARE(idle.socket.state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(server.timedOutClients(), 2u);
+    QTRY_COMPARE(server.clientCount(), 1);
+    TestClient late(server.serverPort());
+    QCOMPARE(late.next(), QByteArray("< hi >"));
+    QTRY_COMPARE(linesSaying(said, QStringLiteral("no interface opened within 1.5 s")), 2);
+
+    TimedPacket frame{2000000, numberedFrame(7)};
+    frame.packet.frame = CanPacket::Can1ToCan0;
+    QTest::qWait(SocketcandServer::QuietAfterRawMs);
+    server.publish(frame);
+    QCOMPARE(nextMessage(halfClosed), frameOf(frame));
+    QCOMPARE(server.clientCount(), 2);
+    ::close(halfClosed);
+
+    // A raw client that closes altogether leaves its place on a quiet bus too. (The one that
+    // half-closed keeps its place until the next frame of its interface finds it gone: its end
+    // of the line cannot tell.)
+    late.command("< open can0 >< rawmode >");
+    QCOMPARE(late.next(), QByteArray("< ok >"));
+    QCOMPARE(late.next(), QByteArray("< ok >"));
+    QCOMPARE(server.clientCount(), 2);
+    late.socket.close();
+    QTRY_COMPARE(server.clientCount(), 1);
+}
+
+// python-can's socketcand client, on the frames of the virtual module, reading in rounds far
+// apart so that frames pile up between its reads: it receives every frame, the frames it sends
+// reach the module, and it warns of nothing.
 void TstSocketcand::pythonCanReadsAndSends()
 {
     constexpr int Frames = 10000;
@@ -381,16 +604,12 @@ void TstSocketcand::pythonCanReadsAndSends()
     server.setAllowSend(true);
     QVERIFY(server.listen(QHostAddress::LocalHost, 0));
 
-    QProcess python;
-    python.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     const QStringList sends{QStringLiteral("123#DEADBEEF"), QStringLiteral("18DAF110#0102"),
                             QStringLiteral("7FF#")};
-    python.start(QStringLiteral("/usr/bin/python3"),
-                 QStringList{QStringLiteral(SOCKETCAND_CLIENT_PY), QStringLiteral("127.0.0.1"),
-                             QString::number(server.serverPort()), QString::number(Frames)} +
-                     sends);
-    QTRY_VERIFY_WITH_TIMEOUT(python.canReadLine(), WaitMs);
-    QCOMPARE(python.readLine().trimmed(), QByteArray("ready"));
+    PythonClient python(QStringList{QStringLiteral("rounds"), QStringLiteral("127.0.0.1"),
+                                    QString::number(server.serverPort()), QString::number(Frames)} +
+                        sends);
+    QCOMPARE(python.nextLine(), QByteArray("ready"));
 
     // The module starts streaming once the port is open.
     SimProcess sim;
@@ -404,20 +623,15 @@ void TstSocketcand::pythonCanReadsAndSends()
         const TimedPacket frame{tester.lastTime(), tester.lastPacket()};
         server.publish(frame);
         const CanPacket &p = frame.packet;
-        // A remote request carries no data.
         seen.append(
-            QByteArray(SocketcandServer::interfaceName(SocketcandServer::interfaceOf(p))) + ' ' +
-            QByteArray::number(p.id, 16).toUpper() + ' ' +
-            QByteArray(reinterpret_cast<const char *>(p.data), p.isRemote() ? 0 : p.length())
-                .toHex()
-                .toUpper());
+            pythonLine(SocketcandServer::interfaceName(SocketcandServer::interfaceOf(p)), p));
     });
     QObject::connect(&server, &SocketcandServer::sendPacket,
                      [&](const CanPacket &packet) { tester.writePacket(packet); });
-    QTRY_COMPARE_WITH_TIMEOUT(python.state(), QProcess::NotRunning, WaitMs * 2);
-    QCOMPARE(python.exitCode(), 0);
-    QByteArrayList lines = python.readAllStandardOutput().trimmed().split('\n');
-    QCOMPARE(lines.takeLast(), QByteArray("done ") + QByteArray::number(Frames));
+    QMap<QByteArray, int> figures;
+    const QByteArrayList lines = python.finish(figures);
+    QCOMPARE(python.process.exitCode(), 0);
+    QCOMPARE(figures.value("done"), Frames);
     QCOMPARE(seen.size(), Frames);
     // Per interface in order; the two interfaces' lines interleave as python-can polled them.
     for (const char *iface : {"can0 ", "can1 "}) {
@@ -431,6 +645,10 @@ void TstSocketcand::pythonCanReadsAndSends()
         QVERIFY(!want.isEmpty());
         QCOMPARE(got, want);
     }
+    // Frames of 64 bytes: each of its reads of 1,024 bytes ends where a frame ends.
+    QCOMPARE(figures.value("bad", -1), 0);
+    QCOMPARE(figures.value("incomplete", -1), 0);
+    QCOMPARE(figures.value("other", -1), 0);
 
     QByteArrayList expected;
     for (const QString &text : sends) {
@@ -441,6 +659,36 @@ void TstSocketcand::pythonCanReadsAndSends()
         expected.append(LineRecord::hostRecord(packet).toHex().toUpper());
     }
     QTRY_COMPARE(readFile(hostLog).trimmed().split('\n'), expected);
+}
+
+// python-can's client that keeps up reads each write whole: it gets every frame and warns of
+// nothing. Bursts of frames of all lengths, each sent once the last one is in.
+void TstSocketcand::pythonCanKeepingUpWarnsOfNothing()
+{
+    constexpr int Burst = 10; // well inside one of its reads of 1,024 bytes
+    constexpr int Frames = 2000;
+    SocketcandServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    PythonClient python({QStringLiteral("lockstep"), QStringLiteral("127.0.0.1"),
+                         QString::number(server.serverPort()), QString::number(Frames),
+                         QString::number(Burst)});
+    QCOMPARE(python.nextLine(), QByteArray("ready"));
+    QByteArrayList want;
+    for (int n = 0; n < Frames; ++n) {
+        const QByteArray data = QByteArray::fromHex("0123456789ABCDEF").left(n % 9);
+        const CanPacket packet = dataFrame(uint32_t(n * 13) & 0x7FF, data, CanPacket::Can0ToCan1);
+        server.publish({1700000000000000 + n * 997, packet});
+        want.append(pythonLine("can0", packet));
+        if ((n + 1) % Burst == 0)
+            QCOMPARE(python.nextLine(), QByteArray("got ") + QByteArray::number(n + 1));
+    }
+    QMap<QByteArray, int> figures;
+    const QByteArrayList lines = python.finish(figures);
+    QCOMPARE(python.process.exitCode(), 0);
+    QCOMPARE(figures.value("done"), Frames);
+    QCOMPARE(lines.mid(lines.size() - Frames), want);
+    QCOMPARE(figures.value("bad", -1), 0);
+    QCOMPARE(figures.value("other", -1), 0);
 }
 
 QTEST_GUILESS_MAIN(TstSocketcand)

@@ -63,6 +63,8 @@ void TstTriggerControl::settingsAndDialogRoundTrip()
     values.triggers = QStringList{"id=0x7E8 name=nrc", "manual name=mark", "not a rule"};
     values.server = QStringLiteral("127.0.0.1:%1").arg(freePort());
     values.allowSend = true;
+    values.maxClients = 3;
+    values.openTimeoutS = 0;
     {
         TriggerControl control(window.statusBar(), menu, &store, &session);
         QCOMPARE(session.triggerSet().ruleCount(), 0);
@@ -73,8 +75,12 @@ void TstTriggerControl::settingsAndDialogRoundTrip()
     QCOMPARE(again.values().triggers, values.triggers);
     QCOMPARE(again.values().server, values.server);
     QVERIFY(again.values().allowSend);
+    QCOMPARE(again.values().maxClients, 3);
+    QCOMPARE(again.values().openTimeoutS, 0);
     QVERIFY(session.socketcand()->isListening());
     QVERIFY(session.socketcand()->allowsSend());
+    QCOMPARE(session.socketcand()->maxClients(), 3);
+    QCOMPARE(session.socketcand()->openTimeoutMs(), 0);
     QVERIFY(menu->findChild<QAction *>(QStringLiteral("actionTriggers")) ||
             !menu->actions().isEmpty());
 
@@ -82,6 +88,8 @@ void TstTriggerControl::settingsAndDialogRoundTrip()
     dialog.setValues(values);
     QCOMPARE(dialog.values().triggers, values.triggers.mid(0, 3));
     QCOMPARE(dialog.values().server, values.server);
+    QCOMPARE(dialog.values().maxClients, 3);
+    QCOMPARE(dialog.values().openTimeoutS, 0);
     values.server.clear();
     dialog.setValues(values);
     QVERIFY(dialog.values().server.isEmpty()); // server off
@@ -143,7 +151,7 @@ void TstTriggerControl::serverSharesTheWindowsFrames()
     QTRY_COMPARE(sent.count(), 1);
     session.take({1000000, hexFrame(0x321, "0102")});
     session.take({1000000, testFrame(0x321, CanPacket::Can0ToCan1, 1, 7)});
-    readUntil("< frame 321 1.000000 07 >");
+    readUntil("< frame 321 1.000000 07 ");
     auto *label = window.statusBar()->findChild<QLabel *>(QStringLiteral("lbStatusTriggers"));
     QTRY_VERIFY(label->text().contains(QStringLiteral("клиентов 1")));
 }

@@ -53,6 +53,9 @@ int main(int argc, char *argv[])
     case RecordOptions::Outcome::Error:
         say(message);
         return BadUsage;
+    case RecordOptions::Outcome::CannotStart:
+        say(QStringLiteral("cannot start: ") + message);
+        return Failure;
     case RecordOptions::Outcome::Run:
         break;
     }
@@ -75,8 +78,6 @@ int main(int argc, char *argv[])
         say(QStringLiteral("cannot start: ") + session.errorString());
         return Failure;
     }
-    if (!session.isConnected())
-        say(options.session.portName + QStringLiteral(": no module, looking for it every second"));
     RecordStatus status;
     status.line(session);
     QTimer statusTimer;

@@ -4,12 +4,16 @@
 #include "app/appinfo.h"
 #include "app/appsettings.h"
 #include "link/tarvixprotocol.h"
+#include "signals/dbcdatabase.h"
 
 #include <QCommandLineParser>
+#include <QFile>
 
 namespace {
 
 constexpr qint64 BytesPerMb = 1024LL * 1024;
+constexpr int MaxClients = 1000;
+constexpr int MaxOpenSeconds = 86400;
 constexpr double BytesPerGb = 1024.0 * 1024 * 1024;
 
 const char HelpText[] =
@@ -28,6 +32,9 @@ const char HelpText[] =
     "  --socketcand ADDR:PORT  share the frames over TCP in socketcand's raw mode\n"
     "                       (ADDR may be left out: 127.0.0.1)\n"
     "  --allow-send         socketcand clients may transmit frames\n"
+    "  --socketcand-clients N  clients served at once (default 16)\n"
+    "  --socketcand-timeout S  close a client that opens no interface within S seconds\n"
+    "                       (default 10; 0 never)\n"
     "  --trigger RULE       also record around events only, each to a file of its own\n"
     "                       \"trigger-YYYYMMDD-HHMMSS-NAME.log\" (repeatable); RULE is words:\n"
     "                         id=0x7E8/0x7FF     a frame: identifier / mask (hex)\n"
@@ -37,6 +44,7 @@ const char HelpText[] =
     "                         manual             the mark: signal USR1\n"
     "                         pre=S post=S       seconds kept before and after (10, 30)\n"
     "                         name=NAME          in the file name (default trigger)\n"
+    "  --trigger-file FILE  the rules of a file, one a line (# begins a comment)\n"
     "  --dbc FILE           DBC file for signal triggers (repeatable; setting DBC)\n"
     "  --triggers-only      no continuous recording beside the triggers\n"
     "  --quiet              no status line every 10 s\n"
@@ -45,7 +53,9 @@ const char HelpText[] =
     "\n"
     "Signals: TERM and INT close the file and end, HUP goes on in a new file, USR1 fires the\n"
     "manual triggers.\n"
-    "Exit status: 0 ended by a signal, 1 cannot start, 2 bad usage.\n";
+    "Exit status: 0 ended by a signal; 1 cannot start: the folder takes no file (read-only,\n"
+    "missing, not a folder, full), the server cannot listen, a --dbc or --trigger-file is\n"
+    "unreadable, empty or wrong; 2 bad usage.\n";
 
 bool readNumber(const QString &text, double low, double high, double &value)
 {
@@ -69,6 +79,63 @@ bool readServer(const QString &text, SessionOptions &session)
     return true;
 }
 
+bool readWhole(const QString &path, QByteArray &text, QString &message)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        message = path + QStringLiteral(": ") + file.errorString();
+        return false;
+    }
+    text = file.readAll();
+    if (text.trimmed().isEmpty()) {
+        message = path + QStringLiteral(": the file is empty");
+        return false;
+    }
+    return true;
+}
+
+// A DBC file named on the command line must give messages: an unreadable, empty or foreign file
+// is said at start, not found out when a signal rule never fires.
+bool checkDbc(const QString &path, QString &message)
+{
+    QByteArray text;
+    if (!readWhole(path, text, message))
+        return false;
+    DbcDatabase database;
+    database.read(text, path);
+    if (!database.messages().empty())
+        return true;
+    message = path + QStringLiteral(": no message read");
+    if (!database.errors().isEmpty())
+        message += QStringLiteral(" (") + database.errors().first().text + QLatin1Char(')');
+    return false;
+}
+
+// Rules one a line; blank lines and those beginning with "#" are skipped.
+bool readTriggerFile(const QString &path, QVector<TriggerRule> &rules, QString &message)
+{
+    QByteArray text;
+    if (!readWhole(path, text, message))
+        return false;
+    const QByteArrayList lines = text.split('\n');
+    const int before = rules.size();
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString line = QString::fromUtf8(lines[i]).trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        TriggerRule rule;
+        QString why;
+        if (!TriggerRule::parse(line, rule, why)) {
+            message = QStringLiteral("%1:%2: %3").arg(path).arg(i + 1).arg(why);
+            return false;
+        }
+        rules.append(rule);
+    }
+    if (rules.size() == before)
+        message = path + QStringLiteral(": no rule in it");
+    return rules.size() > before;
+}
+
 } // namespace
 
 RecordOptions::Outcome RecordOptions::parse(const QStringList &arguments, const AppSettings &stored,
@@ -83,14 +150,19 @@ RecordOptions::Outcome RecordOptions::parse(const QStringList &arguments, const 
     const QCommandLineOption keep(QStringLiteral("keep-gb"), {}, QStringLiteral("G"));
     const QCommandLineOption serve(QStringLiteral("socketcand"), {}, QStringLiteral("ADDR:PORT"));
     const QCommandLineOption allowSend(QStringLiteral("allow-send"), QString());
+    const QCommandLineOption clients(QStringLiteral("socketcand-clients"), {}, QStringLiteral("N"));
+    const QCommandLineOption openTimeout(QStringLiteral("socketcand-timeout"), {},
+                                         QStringLiteral("S"));
+    const QCommandLineOption triggerFile(QStringLiteral("trigger-file"), {},
+                                         QStringLiteral("FILE"));
     const QCommandLineOption quietOption(QStringLiteral("quiet"), QString());
     const QCommandLineOption trigger(QStringLiteral("trigger"), {}, QStringLiteral("RULE"));
     const QCommandLineOption dbc(QStringLiteral("dbc"), {}, QStringLiteral("FILE"));
     const QCommandLineOption triggersOnly(QStringLiteral("triggers-only"), QString());
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
-    parser.addOptions({port, baud, speed, dir, rotate, keep, serve, allowSend, quietOption, trigger,
-                       dbc, triggersOnly, help, version});
+    parser.addOptions({port, baud, speed, dir, rotate, keep, serve, allowSend, clients, openTimeout,
+                       quietOption, trigger, triggerFile, dbc, triggersOnly, help, version});
     if (!parser.parse(arguments)) {
         message = parser.errorText();
         return Outcome::Error;
@@ -112,6 +184,7 @@ RecordOptions::Outcome RecordOptions::parse(const QStringList &arguments, const 
         session.portName = parser.value(port);
     if (parser.isSet(dir))
         session.directory = parser.value(dir);
+    session.makeDirectory = !parser.isSet(dir); // a folder named must be there: a disk mounted
     session.allowSend = parser.isSet(allowSend);
     quiet = parser.isSet(quietOption);
     double value = 0;
@@ -153,8 +226,32 @@ RecordOptions::Outcome RecordOptions::parse(const QStringList &arguments, const 
         }
         session.triggers.append(rule);
     }
-    if (parser.isSet(dbc))
+    if (parser.isSet(clients)) {
+        if (!readNumber(parser.value(clients), 1, MaxClients, value)) {
+            message =
+                QStringLiteral("--socketcand-clients wants a number from 1 to %1").arg(MaxClients);
+            return Outcome::Error;
+        }
+        session.serverClients = int(value);
+    }
+    if (parser.isSet(openTimeout)) {
+        if (!readNumber(parser.value(openTimeout), 0, MaxOpenSeconds, value)) {
+            message = QStringLiteral("--socketcand-timeout wants seconds from 0 to %1")
+                          .arg(MaxOpenSeconds);
+            return Outcome::Error;
+        }
+        session.serverOpenTimeoutMs = int(value * 1000);
+    }
+    if (parser.isSet(triggerFile) &&
+        !readTriggerFile(parser.value(triggerFile), session.triggers, message))
+        return Outcome::CannotStart;
+    if (parser.isSet(dbc)) {
         session.dbcFiles = parser.values(dbc);
+        for (const QString &path : session.dbcFiles) {
+            if (!checkDbc(path, message))
+                return Outcome::CannotStart;
+        }
+    }
     session.record = !parser.isSet(triggersOnly);
     if (!session.record && session.triggers.isEmpty()) {
         message = QStringLiteral("--triggers-only wants a --trigger");

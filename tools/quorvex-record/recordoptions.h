@@ -11,12 +11,13 @@ struct AppSettings;
 // The recorder's command line over the window's stored settings.
 struct RecordOptions
 {
-    enum class Outcome { Run, Help, Version, Error };
+    // Error: bad usage; CannotStart: a file it names cannot be used.
+    enum class Outcome { Run, Help, Version, Error, CannotStart };
 
     SessionOptions session;
     bool quiet = false;
 
-    // `stored` gives the defaults. Help and Version: `message` is the text to print; Error: what
-    // is wrong.
+    // `stored` gives the defaults. Help and Version: `message` is the text to print; Error and
+    // CannotStart: what is wrong.
     Outcome parse(const QStringList &arguments, const AppSettings &stored, QString &message);
 };
