@@ -2,9 +2,9 @@
 // The "Биты" page: the grid follows frames, shows the background grey and new flips bright,
 // outlines DBC signals where their bits lie, and selects bits by dragging.
 #include "analysis/framefilter.h"
+#include "analysis/framestatistics.h"
 #include "app/bitgrid.h"
 #include "app/bitpanel.h"
-#include "analysis/framestatistics.h"
 #include "app/statisticsmodel.h"
 #include "app/statisticsview.h"
 #include "link/timedpacket.h"
@@ -21,6 +21,7 @@ private slots:
     void gridShowsFrames();
     void backgroundGreysAndNewFlipsShine();
     void outlinesAndSelection();
+    void marksOfCountersAndChecksumsAreOutlined();
     void statisticsMarkNew();
 };
 
@@ -120,6 +121,38 @@ void TestBitView::outlinesAndSelection()
     QVERIFY(selection.size() >= 2);
     grid.clearSelection();
     QCOMPARE(grid.selectionFrom(), -1);
+}
+
+// After "Разметить", the counter and the checksum of the identifier shown are outlined; its
+// other marks, and the marks of other identifiers, are not.
+void TestBitView::marksOfCountersAndChecksumsAreOutlined()
+{
+    BitPanel panel;
+    panel.show();
+    for (int i = 0; i < 20; ++i)
+        panel.add(frame(0x123, {quint8(i), 0x5A, quint8(i << 4), 0}, i));
+    auto mark = [](quint32 id, FieldMark::Kind kind, int startBit, int length) {
+        FieldMark m;
+        m.id = id;
+        m.kind = kind;
+        m.startBit = startBit;
+        m.length = length;
+        return m;
+    };
+    panel.showMarks({mark(0x123, FieldMark::Counter, 20, 4),
+                     mark(0x123, FieldMark::Checksum, 24, 8), mark(0x123, FieldMark::Value, 0, 8),
+                     mark(0x124, FieldMark::Counter, 0, 8)});
+    panel.showId(0x123, false);
+    auto *grid = panel.findChild<BitGrid *>();
+    QCOMPARE(grid->signalAt(20), QStringLiteral("счётчик"));
+    QCOMPARE(grid->signalAt(23), QStringLiteral("счётчик"));
+    QCOMPARE(grid->signalAt(19), QString());
+    QCOMPARE(grid->signalAt(31), QStringLiteral("контрольная сумма"));
+    QCOMPARE(grid->signalAt(0), QString());
+    panel.showId(0x124, false);
+    QCOMPARE(grid->signalAt(0), QStringLiteral("счётчик"));
+    panel.showId(0x124, true); // the 29-bit identifier of the same number has none
+    QCOMPARE(grid->signalAt(0), QString());
 }
 
 // The statistics' "Новое" column and "Только новые" follow the background of the bit view.

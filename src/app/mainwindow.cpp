@@ -251,6 +251,7 @@ void MainWindow::setupSignals()
     connect(statisticsView, &StatisticsView::findSignalRequested, tools, &SignalTools::findIn);
     connect(bitPanel, &BitPanel::findSignalRequested, tools, &SignalTools::findIn);
     connect(tools, &SignalTools::createSignalRequested, dbcEditor, &DbcEditor::createFoundSignal);
+    connect(tools, &SignalTools::marksFound, bitPanel, &BitPanel::showMarks);
     connect(tools, &SignalTools::identifierSelected, bitPanel,
             [this](quint32 id, bool extended) { bitPanel->showId(id, extended); });
 }

@@ -247,10 +247,13 @@ private slots:
         QStringList counter;
         for (int row = 0; row < table->rowCount(); ++row) {
             if (cell(table, row, 0) == QLatin1String("0x3C5"))
-                counter.append(cell(table, row, 1) + QLatin1Char(' ') + cell(table, row, 4));
+                counter.append(cell(table, row, 1) + QLatin1Char(' ') + cell(table, row, 4) +
+                               QLatin1Char(' ') + cell(table, row, 5));
         }
-        QVERIFY2(counter.contains(QStringLiteral("0 счётчик")), qPrintable(counter.join('|')));
-        QVERIFY(counter.contains(QStringLiteral("56 контрольная сумма")));
+        QVERIFY2(counter.contains(QStringLiteral("0 счётчик 100.0 %")),
+                 qPrintable(counter.join('|')));
+        QVERIFY(counter.contains(QStringLiteral("56 контрольная сумма 100.0 %")));
+        QVERIFY(counter.contains(QStringLiteral("48 константа 100.0 %")));
     }
 
     // The log against a candump file of the same traffic with the flag bit toggling.
