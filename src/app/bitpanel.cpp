@@ -294,7 +294,7 @@ void BitPanel::startCount()
     countedRows = rows.size();
     auto count = std::make_shared<BitSpanCount>(
         span() == Span::LastSeconds ? BitSpanCount::lastSeconds(rows, ui->sbBitSeconds->value())
-                                    : BitSpanCount::picked(rows, pager->selectedRows()));
+                                    : BitSpanCount::picked(rows, pager->selection()));
     auto ok = std::make_shared<bool>(false);
     BackgroundJob *counting = job;
     job->start(
@@ -333,7 +333,7 @@ void BitPanel::scheduleRecount()
 void BitPanel::updateSpanText()
 {
     QString text;
-    if (span() == Span::SelectedRows && pager && pager->selectedRows().isEmpty())
+    if (span() == Span::SelectedRows && pager && pager->selection().isEmpty())
         text = tr("Выделите строки в журнале");
     else if (span() != Span::WholeLog && spanReady)
         text = tr("Строк: %1").arg(spanRows);

@@ -22,6 +22,7 @@
 #include "app/logsignaltips.h"
 #include "app/recordingcontrol.h"
 #include "app/replaydialog.h"
+#include "app/selectioncount.h"
 #include "app/signalselection.h"
 #include "app/signalspage.h"
 #include "app/statisticsmodel.h"
@@ -128,6 +129,7 @@ void MainWindow::setupLog()
     model = new CanDataModel(this);
     model->setDeferredInsert(true); // rows reach the view with each refresh
     pager = new LogPager(ui->tableView, ui->sbLog, model, this);
+    new SelectionCount(ui->statusbar, pager, this);
     setLogColumnWidth(CanDataModel::IdColumn, 120, QStringLiteral("0x00000000"));
     for (int column = CanDataModel::FormatColumn; column <= CanDataModel::LengthColumn; ++column)
         setLogColumnWidth(column, 50, QStringLiteral("EFF"));
@@ -241,13 +243,7 @@ void MainWindow::setupSignals()
                 bitPanel->showCandidate(id, extended, start, length, motorola);
                 ui->tabWidget->setCurrentWidget(bitPanel);
             });
-    tools->setSelectionSource([this]() -> std::optional<std::pair<qint64, qint64>> {
-        const QVector<qint64> rows = pager->selectedRows();
-        if (rows.isEmpty())
-            return std::nullopt;
-        return std::make_pair(model->frameAt(int(rows.first())).time,
-                              model->frameAt(int(rows.last())).time);
-    });
+    tools->setSelectionSource([this] { return pager->selection(); });
     connect(statisticsView, &StatisticsView::findSignalRequested, tools, &SignalTools::findIn);
     connect(bitPanel, &BitPanel::findSignalRequested, tools, &SignalTools::findIn);
     connect(tools, &SignalTools::createSignalRequested, dbcEditor, &DbcEditor::createFoundSignal);

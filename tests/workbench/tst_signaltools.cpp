@@ -325,29 +325,52 @@ private slots:
         QVERIFY(!dialog.exportCsv(dir.filePath(QStringLiteral("missing/x.csv")), &error));
     }
 
-    // "Из выделения" makes a side the log's span from the first to the last selected row, both
-    // rows inside it; without a selection it says what to do and changes nothing.
-    void compareTakesASpanFromTheSelection()
+    // "Из выделения" makes a side exactly the rows selected in the log, their span shown in
+    // seconds with both end rows inside; typing other seconds makes it a span again. Without a
+    // selection it says what to do and changes nothing.
+    void compareTakesTheSelectedRows()
     {
         CompareDialog dialog(log.get());
         auto *fromB = child<QDoubleSpinBox>(&dialog, "sbFromB");
         auto *toB = child<QDoubleSpinBox>(&dialog, "sbToB");
         auto *pick = child<QPushButton>(&dialog, "btSelectionB");
+        auto *summary = child<QLabel>(&dialog, "lbSummary");
         QVERIFY(!pick->isEnabled());
-        std::optional<std::pair<qint64, qint64>> span;
-        dialog.setSelectionSource([&span] { return span; });
+        RowSelection rows;
+        dialog.setSelectionSource([&rows] { return rows; });
         QVERIFY(pick->isEnabled());
         QTest::mouseClick(pick, Qt::LeftButton);
         QCOMPARE(toB->value(), 0.0);
-        QVERIFY(!child<QLabel>(&dialog, "lbSummary")->text().isEmpty());
+        QCOMPARE(summary->text(), QStringLiteral("Выделите строки в журнале"));
 
-        const qint64 origin = log->frameAt(0).time;
-        span = std::make_pair(origin + 1234567, origin + 2000001);
+        // Rows of two separate stretches: 0x3C5 is the third of each round's 34 frames.
+        const int perRound = 4 + NoiseIds;
+        rows.set(10 * perRound, 20 * perRound - 1);
+        rows.add(500 * perRound, 505 * perRound - 1);
         QTest::mouseClick(pick, Qt::LeftButton);
         QCOMPARE(child<QComboBox>(&dialog, "cbSourceB")->currentData().toInt(),
                  int(CompareDialog::Log));
-        QCOMPARE(fromB->value(), 1.234);
-        QCOMPARE(toB->value(), 2.001);
+        QCOMPARE(summary->text(), QStringLiteral("B: выделено строк: %1").arg(15 * perRound));
+        const qint64 origin = log->frameAt(0).time;
+        QCOMPARE(fromB->value(),
+                 std::floor((log->frameAt(10 * perRound).time - origin) / 1e3) / 1e3);
+        QCOMPARE(toB->value(),
+                 std::ceil((log->frameAt(505 * perRound - 1).time - origin) / 1e3) / 1e3);
+        QSignalSpy ready(&dialog, &CompareDialog::ready);
+        QTest::mouseClick(child<QPushButton>(&dialog, "btCompare"), Qt::LeftButton);
+        QTRY_COMPARE(ready.count(), 1);
+        auto framesOf = [&dialog](quint32 id) {
+            for (const CaptureComparison::Row &r : dialog.rows()) {
+                if (r.id == id)
+                    return r.framesB;
+            }
+            return quint64(0);
+        };
+        QCOMPARE(framesOf(CounterId), quint64(15)); // the selected rows, not the span between
+        fromB->setValue(0.1);
+        QTest::mouseClick(child<QPushButton>(&dialog, "btCompare"), Qt::LeftButton);
+        QTRY_COMPARE(ready.count(), 2);
+        QVERIFY(framesOf(CounterId) > 400);
     }
 
     void menuOpensTheFinder()
