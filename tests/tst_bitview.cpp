@@ -119,8 +119,23 @@ void TestBitView::outlinesAndSelection()
     QCOMPARE(grid.selectionFrom(), 3);
     QCOMPARE(grid.selectionTo(), 12);
     QVERIFY(selection.size() >= 2);
+    // From a low bit to a higher one: Intel, bits 3 .. 12 shown selected.
+    QCOMPARE(grid.selectedBits(), QVector<int>({3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
+    QVERIFY(cellColour(&grid, 1, 4).red() < cellColour(&grid, 1, 5).red()); // tinted blue
+    // Byte 2 bit 7 down to byte 3 bit 0: Motorola over both bytes, sixteen cells.
+    QTest::mousePress(&grid, Qt::LeftButton, {}, QPoint(64 + 0 * 28 + 10, 20 + 2 * 28 + 10));
+    QMouseEvent down(QEvent::MouseMove, QPoint(64 + 7 * 28 + 10, 20 + 3 * 28 + 10), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&grid, &down);
+    QCOMPARE(grid.selectionFrom(), 23);
+    QCOMPARE(grid.selectionTo(), 24);
+    const QVector<int> bytes23 = grid.selectedBits();
+    QCOMPARE(bytes23.size(), 16);
+    QCOMPARE(*std::min_element(bytes23.begin(), bytes23.end()), 16);
+    QCOMPARE(*std::max_element(bytes23.begin(), bytes23.end()), 31);
     grid.clearSelection();
     QCOMPARE(grid.selectionFrom(), -1);
+    QVERIFY(grid.selectedBits().isEmpty());
 }
 
 // After "Разметить", the counter and the checksum of the identifier shown are outlined; its
