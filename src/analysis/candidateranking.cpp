@@ -134,7 +134,9 @@ void CandidateRanking::measure(Result &r, const Series &s, int sampled) const
     const Traits t = traits(c, s);
     r.deadLsb = t.deadLsb;
     r.coherent = t.coherent;
-    r.overlaps = qPopulationCount(c.frameBits() & known.value(FrameIndex::key(r.id, r.extended)));
+    r.overlaps = known.isEmpty() ? 0
+                                 : qPopulationCount(c.frameBits() &
+                                                    known.value(FrameIndex::key(r.id, r.extended)));
     r.values.clear();
     for (qint64 time : moments) {
         double v = std::numeric_limits<double>::quiet_NaN();
@@ -153,12 +155,14 @@ void CandidateRanking::measure(Result &r, const Series &s, int sampled) const
     if (n > 0)
         seen.push_back(c.raw(frames.words[0]));
     const Spread spread(n, pairs);
-    for (int k = 0; k < pairs; ++k) {
+    for (int k = 0, next = 0; k < pairs; ++k) {
         const size_t i = spread.at(k);
         const qint64 before = c.raw(frames.words[i - 1]);
         const qint64 after = c.raw(frames.words[i]);
-        if (k % valueEvery == 0)
+        if (k == next) {
             seen.push_back(after);
+            next += valueEvery;
+        }
         if (after == before)
             continue;
         steps.push_back(std::fabs(double(after) - double(before)));

@@ -29,8 +29,8 @@ public:
     // a first look at every row, a closer one at those that may be shown (the rare wrap of a
     // cut field is seen only there); and the bits of every identifier.
     static constexpr int GlancedPairs = 256;
-    static constexpr int ClosePairs = 16384;
-    static constexpr int SampledPairs = 1024;
+    static constexpr int ClosePairs = 8192;
+    static constexpr int SampledPairs = 256;
     // Values sorted for the count of distinct ones.
     static constexpr int DistinctSamples = 1024;
 

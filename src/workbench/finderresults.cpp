@@ -77,7 +77,8 @@ QTreeWidgetItem *FinderResults::item(const SignalSearch::Result &r, int rank, in
         it->setText(column, text);
         it->setData(column, SortRole, sortBy);
     };
-    set(Rank, form < 0 ? QString::number(rank) : QString(), double(form < 0 ? rank : 0));
+    // Forms stay in their order beneath the field, widest first, when sorted by rank.
+    set(Rank, form < 0 ? QString::number(rank) : QString(), double(form < 0 ? rank : form));
     set(Id, idText(r.id, r.extended), double(r.id));
     set(StartBit, QString::number(c.startBit()), double(c.startBit()));
     set(Length, QString::number(c.length), double(c.length));
