@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/candidateranking.h"
 
+#include "analysis/bitchangecount.h"
 #include "analysis/frameindex.h"
 
 #include <algorithm>
@@ -80,24 +81,14 @@ const CandidateRanking::Series &CandidateRanking::analyse(int series)
     const FrameIndex::Series &s = search.index().at(series);
     const int n = s.size();
     out.flipped = s.flipped;
-    // Changes of every bit counted at once: bit b of plane p is bit p of bit b's count.
-    constexpr int Planes = 12;
-    quint64 planes[Planes] = {};
+    BitChangeCount changes;
     out.pairs = std::min(n - 1, SampledPairs);
     const Spread spread(n, out.pairs);
     for (int k = 0; k < out.pairs; ++k) {
         const size_t i = spread.at(k);
-        quint64 carry = s.words[i] ^ s.words[i - 1];
-        for (int p = 0; p < Planes && carry; ++p) {
-            const quint64 next = planes[p] & carry;
-            planes[p] ^= carry;
-            carry = next;
-        }
+        changes.add(s.words[i] ^ s.words[i - 1]);
     }
-    for (int b = 0; b < 64; ++b) {
-        for (int p = 0; p < Planes; ++p)
-            out.flips[size_t(b)] += int((planes[p] >> b) & 1) << p;
-    }
+    out.flips = changes.counts();
     return out;
 }
 
@@ -134,9 +125,10 @@ void CandidateRanking::measure(Result &r, const Series &s, int sampled) const
     const Traits t = traits(c, s);
     r.deadLsb = t.deadLsb;
     r.coherent = t.coherent;
-    r.overlaps = known.isEmpty() ? 0
-                                 : qPopulationCount(c.frameBits() &
-                                                    known.value(FrameIndex::key(r.id, r.extended)));
+    r.overlaps =
+        known.isEmpty()
+            ? 0
+            : qPopulationCount(c.frameBits() & known.value(FrameIndex::key(r.id, r.extended)));
     r.values.clear();
     for (qint64 time : moments) {
         double v = std::numeric_limits<double>::quiet_NaN();

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/checksumfinder.h"
 
+#include "link/canpacket.h"
+
 #include <QCoreApplication>
 #include <algorithm>
 #include <array>
@@ -12,12 +14,6 @@ namespace {
 int byteOf(quint64 word, int index)
 {
     return int((word >> (8 * index)) & 0xFF);
-}
-
-QString hexByte(int value)
-{
-    return QStringLiteral("0x") +
-           QString::number(value, 16).rightJustified(2, QLatin1Char('0')).toUpper();
 }
 
 QString text(const char *source)
@@ -76,7 +72,7 @@ QString sumName(bool minus, int c, int idNibbles, int modulus)
     if (rest == 0)
         return withId.arg(base);
     return text(QT_TRANSLATE_NOOP("FieldMarker", "%1 + %2 (с идентификатором: + %3)"))
-        .arg(base, hexByte(c), hexByte(rest));
+        .arg(base, hexByteText(c), hexByteText(rest));
 }
 
 // Counts of the constants that make a field the sum of nibbles, and the values the field took.
@@ -320,12 +316,12 @@ bool ChecksumFinder::crcAt(int k, Found *found) const
                     break;
                 const QString head =
                     text(QT_TRANSLATE_NOOP("FieldMarker", "CRC-8, полином %1, начальное %2"))
-                        .arg(hexByte(p), hexByte(initial));
+                        .arg(hexByteText(p), hexByteText(initial));
                 *found =
                     Found{8 * k, 8,
                           fin == 0 ? head
                                    : text(QT_TRANSLATE_NOOP("FieldMarker", "%1, конечный XOR %2"))
-                                         .arg(head, hexByte(fin)),
+                                         .arg(head, hexByteText(fin)),
                           share};
                 return true;
             }

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/fieldmarker.h"
 
+#include "analysis/bitchangecount.h"
 #include "analysis/checksumfinder.h"
 #include "analysis/frameindex.h"
+#include "link/canpacket.h"
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -31,12 +33,6 @@ namespace {
 int byteOf(quint64 word, int index)
 {
     return int((word >> (8 * index)) & 0xFF);
-}
-
-QString hexByte(int value)
-{
-    return QStringLiteral("0x") +
-           QString::number(value, 16).rightJustified(2, QLatin1Char('0')).toUpper();
 }
 
 // The frames of one identifier that one marking looks at.
@@ -94,22 +90,13 @@ std::vector<FieldMark> SeriesMarker::run()
 {
     if (frames() <= 0 || bytes == 0)
         return marks;
-    // Changes of every bit counted at once: bit b of plane p is bit p of bit b's count.
-    constexpr int Planes = 32;
-    quint64 planes[Planes] = {};
+    BitChangeCount changes;
     for (int i = begin + 1; i < end; ++i) {
-        quint64 carry = word(i) ^ word(i - 1);
-        flipped |= carry;
-        for (int p = 0; p < Planes && carry; ++p) {
-            const quint64 next = planes[p] & carry;
-            planes[p] ^= carry;
-            carry = next;
-        }
+        const quint64 changed = word(i) ^ word(i - 1);
+        flipped |= changed;
+        changes.add(changed);
     }
-    for (int b = 0; b < 64; ++b) {
-        for (int p = 0; p < Planes; ++p)
-            flips[size_t(b)] += int((planes[p] >> b) & 1) << p;
-    }
+    flips = changes.counts();
     markConstants();
     if (frames() >= FieldMarker::MinFrames) {
         markChecksum();
@@ -128,7 +115,7 @@ void SeriesMarker::markConstants()
     for (int k = 0; k < bytes; ++k) {
         if ((flipped >> (8 * k)) & 0xFF)
             continue;
-        add(FieldMark::Constant, 8 * k, 8, hexByte(byteOf(word(begin), k)), false, 1.0);
+        add(FieldMark::Constant, 8 * k, 8, hexByteText(byteOf(word(begin), k)), false, 1.0);
         covered |= quint64(0xFF) << (8 * k);
     }
 }

@@ -172,6 +172,21 @@ private:
     int passed = 0;
 };
 
+// One pass over the frames for all candidates still in question: `mark` notes the pair of
+// frames ending at frame i, whose changed bits some of them cover; those left at the end hold.
+template<typename Fails, typename Mark>
+void sweep(const SpanCheck::Frames &frames, Survivors<Fails> &left, Mark mark)
+{
+    for (int i = 1; i < frames.count && !left.empty(); ++i) {
+        if (const quint64 changed = frames.diffs[size_t(i)] & left.bits())
+            mark(i, changed);
+        left.checkpoint(i);
+    }
+    left.prune(frames.count - 1);
+    for (SpanCheck::Pending *p : left.held())
+        p->held = true;
+}
+
 template<typename Fails>
 Survivors<Fails> survivors(std::vector<SpanCheck::Pending> &pending, Fails fails)
 {
@@ -243,22 +258,15 @@ void SpanCheck::filter(const FrameIndex::Series &series, int begin, int end,
 void SpanCheck::monotone(const Frames &frames, std::vector<Pending> &pending) const
 {
     const quint64 *words = frames.words;
-    const int count = frames.count;
     Failed unsignedFail{};
     Failed signedFail{};
     auto left = survivors(pending, [&](const Pending *p) {
         const Failed &fail = p->candidate.isSigned() ? signedFail : unsignedFail;
         return p->shift() < fail[size_t(p->top)];
     });
-    for (int i = 1; i < count && !left.empty(); ++i) {
-        const quint64 changed = (words[i] ^ words[i - 1]) & left.bits();
-        if (changed)
-            markOrder(changed, changed & (up ? words[i - 1] : words[i]), unsignedFail, signedFail);
-        left.checkpoint(i);
-    }
-    left.prune(count - 1);
-    for (Pending *p : left.held())
-        p->held = true;
+    sweep(frames, left, [&](int i, quint64 changed) {
+        markOrder(changed, changed & (up ? words[i - 1] : words[i]), unsignedFail, signedFail);
+    });
     if (!c.tolerant())
         return;
     for (Pending &p : pending) {
@@ -296,8 +304,6 @@ bool SpanCheck::monotoneWithin(const Frames &frames, const Pending &p) const
 // moved beyond any tolerance no more often either.
 void SpanCheck::changes(const Frames &frames, std::vector<Pending> &pending) const
 {
-    const quint64 *words = frames.words;
-    const int count = frames.count;
     auto hits = std::make_unique<Hits>();
     auto changed = [&hits](const Pending *p) {
         quint32 n = 0;
@@ -306,14 +312,7 @@ void SpanCheck::changes(const Frames &frames, std::vector<Pending> &pending) con
         return n;
     };
     auto left = survivors(pending, [&](const Pending *p) { return changed(p) > quint32(c.count); });
-    for (int i = 1; i < count && !left.empty(); ++i) {
-        if (const quint64 d = (words[i] ^ words[i - 1]) & left.bits())
-            markChange(d, left.shifts(), *hits);
-        left.checkpoint(i);
-    }
-    left.prune(count - 1);
-    for (Pending *p : left.held())
-        p->held = true;
+    sweep(frames, left, [&](int, quint64 changed) { markChange(changed, left.shifts(), *hits); });
     if (!c.tolerant())
         return;
     for (Pending &p : pending) {

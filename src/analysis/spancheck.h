@@ -25,10 +25,9 @@ public:
                 std::vector<SignalCandidate> &candidates) const;
 
     struct Pending;
-
-private:
     struct Frames;
 
+private:
     void monotone(const Frames &frames, std::vector<Pending> &pending) const;
     bool monotoneWithin(const Frames &frames, const Pending &p) const;
     void changes(const Frames &frames, std::vector<Pending> &pending) const;
