@@ -48,6 +48,7 @@ public:
 
 private:
     quint64 word(int i) const { return s.words[size_t(i)]; }
+    int field(int i, int shift, int mask) const { return int((word(i) >> shift) & quint64(mask)); }
     int frames() const { return end - begin; }
     void add(FieldMark::Kind kind, int startBit, int length, const QString &detail = QString(),
              bool motorola = false, double share = -1);
@@ -140,7 +141,7 @@ int SeriesMarker::stepOf(int shift, int bits) const
         const qint64 gap = s.times[size_t(i)] - s.times[size_t(i - 1)];
         if (cycle > 0 && (gap * 2 > cycle * 3 || gap * 2 < cycle))
             continue;
-        ++seen[size_t((int(word(i) >> shift) - int(word(i - 1) >> shift)) & mask)];
+        ++seen[size_t((field(i, shift, mask) - field(i - 1, shift, mask)) & mask)];
     }
     seen[0] = 0;
     return int(std::max_element(seen.begin(), seen.begin() + mask + 1) - seen.begin());
@@ -150,7 +151,7 @@ int SeriesMarker::valuesSeen(int shift, int bits) const
 {
     std::bitset<256> seen;
     for (int i = begin; i < end; ++i)
-        seen.set(size_t(int(word(i) >> shift) & ((1 << bits) - 1)));
+        seen.set(size_t(field(i, shift, (1 << bits) - 1)));
     return int(seen.count());
 }
 
@@ -166,7 +167,7 @@ double SeriesMarker::counterShare(int shift, int bits, int step) const
             return 0;
         const qint64 gap = s.times[size_t(i)] - s.times[size_t(i - 1)];
         const qint64 steps = cycle > 0 ? std::max<qint64>(1, (gap + cycle / 2) / cycle) : 1;
-        const int change = (int(word(i) >> shift) - int(word(i - 1) >> shift)) & mask;
+        const int change = (field(i, shift, mask) - field(i - 1, shift, mask)) & mask;
         matched += change == int((steps * step) & mask);
         if (i - begin - matched > allowed)
             return 0;
@@ -195,8 +196,8 @@ bool SeriesMarker::carries(int shift, int bits, int step) const
         int wraps = 0;
         for (int i = begin + 1; i < end && together; ++i) {
             // Read from the values, so that a step across lost frames is judged too.
-            const int before = int(word(i - 1) >> shift) & mask;
-            const int after = int(word(i) >> shift) & mask;
+            const int before = field(i - 1, shift, mask);
+            const int after = field(i, shift, mask);
             const bool wrapped = step > mask / 2 ? after > before : after < before;
             const bool carried = ((word(i) ^ word(i - 1)) >> bit) & 1;
             wraps += wrapped;
