@@ -22,6 +22,7 @@ private slots:
     void gridShowsFrames();
     void backgroundGreysAndNewFlipsShine();
     void outlinesAndSelection();
+    void marksOfCountersAndChecksumsAreOutlined();
     void statisticsMarkNew();
     void followsAClickOnTheCurrentRow();
 };
@@ -141,8 +142,55 @@ void TestBitView::outlinesAndSelection()
     QCOMPARE(grid.selectionFrom(), 3);
     QCOMPARE(grid.selectionTo(), 12);
     QVERIFY(selection.size() >= 2);
+    // From a low bit to a higher one: Intel, bits 3 .. 12 shown selected.
+    QCOMPARE(grid.selectedBits(), QVector<int>({3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
+    QVERIFY(cellColour(&grid, 1, 4).red() < cellColour(&grid, 1, 5).red()); // tinted blue
+    // Byte 2 bit 7 down to byte 3 bit 0: Motorola over both bytes, sixteen cells.
+    QTest::mousePress(&grid, Qt::LeftButton, {}, QPoint(64 + 0 * 28 + 10, 20 + 2 * 28 + 10));
+    QMouseEvent down(QEvent::MouseMove, QPoint(64 + 7 * 28 + 10, 20 + 3 * 28 + 10), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&grid, &down);
+    QCOMPARE(grid.selectionFrom(), 23);
+    QCOMPARE(grid.selectionTo(), 24);
+    const QVector<int> bytes23 = grid.selectedBits();
+    QCOMPARE(bytes23.size(), 16);
+    QCOMPARE(*std::min_element(bytes23.begin(), bytes23.end()), 16);
+    QCOMPARE(*std::max_element(bytes23.begin(), bytes23.end()), 31);
     grid.clearSelection();
     QCOMPARE(grid.selectionFrom(), -1);
+    QVERIFY(grid.selectedBits().isEmpty());
+}
+
+// After "Разметить", the counter and the checksum of the identifier shown are outlined; its
+// other marks, and the marks of other identifiers, are not.
+void TestBitView::marksOfCountersAndChecksumsAreOutlined()
+{
+    BitPanel panel;
+    panel.show();
+    for (int i = 0; i < 20; ++i)
+        panel.add(frame(0x123, {quint8(i), 0x5A, quint8(i << 4), 0}, i));
+    auto mark = [](quint32 id, FieldMark::Kind kind, int startBit, int length) {
+        FieldMark m;
+        m.id = id;
+        m.kind = kind;
+        m.startBit = startBit;
+        m.length = length;
+        return m;
+    };
+    panel.showMarks({mark(0x123, FieldMark::Counter, 20, 4),
+                     mark(0x123, FieldMark::Checksum, 24, 8), mark(0x123, FieldMark::Value, 0, 8),
+                     mark(0x124, FieldMark::Counter, 0, 8)});
+    panel.showId(0x123, false);
+    auto *grid = panel.findChild<BitGrid *>();
+    QCOMPARE(grid->signalAt(20), QStringLiteral("счётчик"));
+    QCOMPARE(grid->signalAt(23), QStringLiteral("счётчик"));
+    QCOMPARE(grid->signalAt(19), QString());
+    QCOMPARE(grid->signalAt(31), QStringLiteral("контрольная сумма"));
+    QCOMPARE(grid->signalAt(0), QString());
+    panel.showId(0x124, false);
+    QCOMPARE(grid->signalAt(0), QStringLiteral("счётчик"));
+    panel.showId(0x124, true); // the 29-bit identifier of the same number has none
+    QCOMPARE(grid->signalAt(0), QString());
 }
 
 // The statistics' "Новое" column and "Только новые" follow the background of the bit view.

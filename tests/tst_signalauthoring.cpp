@@ -7,6 +7,7 @@
 #include "app/dbcloader.h"
 #include "app/signaldialog.h"
 #include "signals/dbcrules.h"
+#include "signals/signallayout.h"
 #include "support/testfiles.h"
 
 #include <QAction>
@@ -34,6 +35,7 @@ class TestSignalAuthoring : public QObject
 
 private slots:
     void dialogFromSelection();
+    void dragImpliesByteOrderAndLength();
     void makeUndoSaveDecode();
     void lostStatementsAsked();
     void messageChangedAndDeleted();
@@ -95,14 +97,16 @@ void TestSignalAuthoring::dialogFromSelection()
     DbcSignal s;
     s.name = QStringLiteral("S");
     dialog.setSignal(s, false);
-    // Byte 0 bit 3 to byte 1 bit 4: Intel counts 3..12, Motorola runs 3 down into byte 1.
+    // Byte 0 bit 3 to byte 1 bit 4: from a low bit to a higher one, Intel 3..12.
     dialog.setSelection(3, 12);
+    QCOMPARE(dialog.signal().byteOrder, DbcSignal::ByteOrder::Intel);
     QCOMPARE(dialog.signal().startBit, 3);
     QCOMPARE(dialog.signal().length, 10);
+    // Motorola chosen instead keeps the ten bits over the same two bytes.
     dialog.findChild<QComboBox *>("cbByteOrder")->setCurrentIndex(1);
     QCOMPARE(dialog.signal().byteOrder, DbcSignal::ByteOrder::Motorola);
-    QCOMPARE(dialog.signal().startBit, 3);
-    QCOMPARE(dialog.signal().length, 8);
+    QCOMPARE(dialog.signal().startBit, 4);
+    QCOMPARE(dialog.signal().length, 10);
     // "OK" stays until the check is satisfied; it says what is wrong.
     dialog.setCheck(
         [](const DbcMessage &m, const DbcSignal &sig) { return DbcRules::checkSignal(m, sig); });
@@ -123,6 +127,69 @@ void TestSignalAuthoring::dialogFromSelection()
     QVERIFY(!dialog.isVisible());
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(dialog.signal().factor, 0.5);
+}
+
+// A drag gives the byte order its direction implies and the length dragged; the dialog keeps it.
+void TestSignalAuthoring::dragImpliesByteOrderAndLength()
+{
+    using Order = DbcSignal::ByteOrder;
+    struct Case
+    {
+        int from, to;
+        Order order;
+        int start, length;
+    };
+    const Case cases[] = {
+        {23, 24, Order::Motorola, 23, 16}, // byte 2 bit 7 to byte 3 bit 0: both bytes
+        {24, 23, Order::Motorola, 23, 16}, // the same, dragged back up
+        {16, 31, Order::Intel, 16, 16},    // byte 2 bit 0 to byte 3 bit 7
+        {3, 12, Order::Intel, 3, 10},
+        {11, 16, Order::Motorola, 11, 12}, // byte 1 bit 3 down to byte 2 bit 0
+        {5, 1, Order::Intel, 1, 5},        // within a byte the orders agree
+        {7, 15, Order::Intel, 7, 9},       // the same bit in both bytes
+        {39, 48, Order::Motorola, 39, 24}, // over three bytes
+    };
+    for (const Case &c : cases) {
+        int start = -1;
+        int length = -1;
+        Order order = Order::Intel;
+        SignalLayout::fromDrag(c.from, c.to, &start, &length, &order);
+        QCOMPARE(order, c.order);
+        QCOMPARE(start, c.start);
+        QCOMPARE(length, c.length);
+        // The other order over the same bytes, and back.
+        const int other = SignalLayout::otherOrderStart(start, length, order);
+        const Order flipped = order == Order::Intel ? Order::Motorola : Order::Intel;
+        auto bytes = [](const QVector<int> &bits) {
+            QVector<int> out;
+            for (int bit : bits)
+                out.append(bit / 8);
+            std::sort(out.begin(), out.end());
+            return out;
+        };
+        QCOMPARE(bytes(SignalLayout::bits(other, length, flipped)),
+                 bytes(SignalLayout::bits(start, length, order)));
+        QCOMPARE(SignalLayout::otherOrderStart(other, length, flipped), start);
+    }
+    QCOMPARE(SignalLayout::otherOrderStart(23, 16, Order::Motorola), 16);
+
+    // OK on the dialog opened from the drag makes the 16-bit Motorola signal, not a 2-bit one.
+    SignalDialog dialog;
+    DbcMessage message;
+    message.size = 8;
+    dialog.setMessage(message, true);
+    dialog.setSignal(DbcSignal(), false);
+    dialog.setSelection(23, 24);
+    QCOMPARE(dialog.findChild<QComboBox *>("cbByteOrder")->currentIndex(), 1);
+    QCOMPARE(dialog.signal().byteOrder, Order::Motorola);
+    QCOMPARE(dialog.signal().startBit, 23);
+    QCOMPARE(dialog.signal().length, 16);
+    dialog.findChild<QComboBox *>("cbByteOrder")->setCurrentIndex(0);
+    QCOMPARE(dialog.signal().startBit, 16);
+    QCOMPARE(dialog.signal().length, 16);
+    dialog.findChild<QComboBox *>("cbByteOrder")->setCurrentIndex(1);
+    QCOMPARE(dialog.signal().startBit, 23);
+    QCOMPARE(dialog.signal().length, 16);
 }
 
 void TestSignalAuthoring::makeUndoSaveDecode()

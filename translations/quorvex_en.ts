@@ -555,16 +555,20 @@
         <translation>From selection</translation>
     </message>
     <message>
-        <source>Время первой и последней выделенной строки журнала</source>
-        <translation>The times of the first and last selected log rows</translation>
-    </message>
-    <message>
         <source>Выделите строки в журнале</source>
         <translation>Select rows in the log</translation>
     </message>
     <message>
         <source>Выберите файл</source>
         <translation>Choose a file</translation>
+    </message>
+    <message>
+        <source>%1: выделено строк: %2</source>
+        <translation>%1: rows selected: %2</translation>
+    </message>
+    <message>
+        <source>Ровно выделенные строки журнала, сколько бы их ни было</source>
+        <translation>Exactly the rows selected in the log, however many</translation>
     </message>
 </context>
 <context>
@@ -1106,6 +1110,26 @@
         <source>CRC-8, полином %1, начальное %2</source>
         <translation>CRC-8, polynomial %1, initial %2</translation>
     </message>
+    <message>
+        <source>минус сумма полубайтов</source>
+        <translation>minus the sum of nibbles</translation>
+    </message>
+    <message>
+        <source>сумма полубайтов</source>
+        <translation>sum of nibbles</translation>
+    </message>
+    <message>
+        <source>%1 с идентификатором</source>
+        <translation>%1 with the identifier</translation>
+    </message>
+    <message>
+        <source>%1 + %2 (с идентификатором: + %3)</source>
+        <translation>%1 + %2 (with the identifier: + %3)</translation>
+    </message>
+    <message>
+        <source>%1, конечный XOR %2</source>
+        <translation>%1, final XOR %2</translation>
+    </message>
 </context>
 <context>
     <name>FieldMarksDialog</name>
@@ -1156,6 +1180,14 @@
     <message>
         <source>Полей: %1</source>
         <translation>Fields: %1</translation>
+    </message>
+    <message>
+        <source>Совпадает</source>
+        <translation>Matches</translation>
+    </message>
+    <message>
+        <source>%1 %</source>
+        <translation>%1 %</translation>
     </message>
 </context>
 <context>
@@ -1242,6 +1274,53 @@
     <message>
         <source>Поиск в журнале</source>
         <translation>Search the log</translation>
+    </message>
+</context>
+<context>
+    <name>FinderResults</name>
+    <message>
+        <source>нет кадров рядом</source>
+        <translation>no frames near</translation>
+    </message>
+    <message>
+        <source>№</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>Начальный бит</source>
+        <translation>Start bit</translation>
+    </message>
+    <message>
+        <source>Длина</source>
+        <translation>Length</translation>
+    </message>
+    <message>
+        <source>Порядок байтов</source>
+        <translation>Byte order</translation>
+    </message>
+    <message>
+        <source>Знак</source>
+        <translation>Sign</translation>
+    </message>
+    <message>
+        <source>Значений</source>
+        <translation>Values</translation>
+    </message>
+    <message>
+        <source>Форм</source>
+        <translation>Forms</translation>
+    </message>
+    <message>
+        <source>%1 с</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>со знаком</source>
+        <translation>signed</translation>
+    </message>
+    <message>
+        <source>без знака</source>
+        <translation>unsigned</translation>
     </message>
 </context>
 <context>
@@ -1981,6 +2060,17 @@ The recording folder is set in &quot;Port settings ...&quot;.</translation>
         <source>менялось не больше %1 раз</source>
         <translation>changed at most %1 times</translation>
     </message>
+    <message>
+        <source>%1 (допуск %2)</source>
+        <translation>%1 (tolerance %2)</translation>
+    </message>
+</context>
+<context>
+    <name>SelectionCount</name>
+    <message>
+        <source>Выделено строк: %1</source>
+        <translation>Rows selected: %1</translation>
+    </message>
 </context>
 <context>
     <name>SendDialog</name>
@@ -2270,32 +2360,40 @@ The recording folder is set in &quot;Port settings ...&quot;.</translation>
         <translation>Candidates left: all</translation>
     </message>
     <message>
-        <source>Начальный бит</source>
-        <translation>Start bit</translation>
+        <source>Для «равно», «между», «изменилось на»: насколько значение может отличаться. Для «выросло», «уменьшилось», «изменилось», «не изменилось»: движение не больше допуска не в счёт. Для «не убывало» и «не возрастало»: насколько глубоким может быть провал. Для «менялось не больше K раз»: движения в пределах допуска не считаются изменениями. В процентах: от размаха значения на отрезке для условий на отрезке, иначе от заданного или сравниваемого значения.</source>
+        <translation>For “equals”, “between”, “changed by”: how far the value may be off. For “rose”, “fell”, “changed”, “unchanged”: a move no larger than the tolerance does not count. For “did not decrease” and “did not increase”: how deep a dip may be. For “changed at most K times”: moves within the tolerance are no changes. As a percentage: of the value&apos;s range over the span for span conditions, else of the value stated or compared.</translation>
     </message>
     <message>
-        <source>Длина</source>
-        <translation>Length</translation>
+        <source>№</source>
+        <translation>No.</translation>
     </message>
     <message>
-        <source>Порядок байтов</source>
-        <translation>Byte order</translation>
+        <source>Масштаб: в момент, с</source>
+        <translation>Scale: at moment, s</translation>
     </message>
     <message>
-        <source>Знак</source>
-        <translation>Sign</translation>
+        <source>значение</source>
+        <translation>value</translation>
     </message>
     <message>
-        <source>%1 с</source>
-        <translation>%1 s</translation>
+        <source>в момент, с</source>
+        <translation>at moment, s</translation>
     </message>
     <message>
-        <source>со знаком</source>
-        <translation>signed</translation>
+        <source>Подобрать масштаб</source>
+        <translation>Fit the scale</translation>
     </message>
     <message>
-        <source>без знака</source>
-        <translation>unsigned</translation>
+        <source>ед.</source>
+        <translation>units</translation>
+    </message>
+    <message>
+        <source>Масштаб не подобрать: в эти моменты у поля одно значение или рядом нет кадров</source>
+        <translation>No scale: the field has the same value at both moments, or no frames near one</translation>
+    </message>
+    <message>
+        <source>Множитель %1, смещение %2</source>
+        <translation>Factor %1, offset %2</translation>
     </message>
 </context>
 <context>

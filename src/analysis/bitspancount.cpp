@@ -31,6 +31,15 @@ BitSpanCount BitSpanCount::picked(RowSnapshot rows, QVector<qint64> picked)
     return span;
 }
 
+BitSpanCount BitSpanCount::picked(RowSnapshot rows, const RowSelection &picked)
+{
+    BitSpanCount span;
+    span.rows = std::move(rows);
+    for (const RowSelection::Range &r : picked.within(0, span.rows.size()))
+        span.ranges.append(Range{r.first, r.end});
+    return span;
+}
+
 qint64 BitSpanCount::rowCount() const
 {
     qint64 total = 0;

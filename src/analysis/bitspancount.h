@@ -3,6 +3,7 @@
 
 #include "analysis/bitflipcounter.h"
 #include "capture/rowsnapshot.h"
+#include "log/rowselection.h"
 
 #include <QVector>
 #include <atomic>
@@ -22,6 +23,8 @@ public:
     // The picked rows (any order; duplicates and rows beyond the snapshot are dropped). Flips
     // are counted between one picked frame of an identifier and its next picked frame.
     static BitSpanCount picked(RowSnapshot rows, QVector<qint64> picked);
+    // The rows of a selection of the log, however many; rows beyond the snapshot are dropped.
+    static BitSpanCount picked(RowSnapshot rows, const RowSelection &picked);
 
     // False when cancelled or a row cannot be read; the counter then holds a part only.
     bool run(const std::atomic_bool *cancel = nullptr, const Progress &progress = {});

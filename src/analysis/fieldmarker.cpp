@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/fieldmarker.h"
 
+#include "analysis/bitchangecount.h"
+#include "analysis/checksumfinder.h"
 #include "analysis/frameindex.h"
+#include "link/canpacket.h"
 
 #include <QCoreApplication>
 #include <algorithm>
 #include <array>
+#include <bitset>
 
 QString FieldMark::kindText() const
 {
@@ -31,36 +35,12 @@ int byteOf(quint64 word, int index)
     return int((word >> (8 * index)) & 0xFF);
 }
 
-QString hexByte(int value)
-{
-    return QStringLiteral("0x") +
-           QString::number(value, 16).rightJustified(2, QLatin1Char('0')).toUpper();
-}
-
-quint8 idXor(quint32 id)
-{
-    return quint8(id ^ (id >> 8) ^ (id >> 16) ^ (id >> 24));
-}
-
-quint8 idSum(quint32 id)
-{
-    return quint8(id + (id >> 8) + (id >> 16) + (id >> 24));
-}
-
-quint8 crcStep(quint8 polynomial, quint8 crc, quint8 byte)
-{
-    crc ^= byte;
-    for (int bit = 0; bit < 8; ++bit)
-        crc = quint8(crc & 0x80 ? (crc << 1) ^ polynomial : crc << 1);
-    return crc;
-}
-
 // The frames of one identifier that one marking looks at.
 class SeriesMarker
 {
 public:
     SeriesMarker(const FrameIndex::Series &s, int begin, int end)
-        : s(s), begin(begin), end(end), bytes(s.minLength)
+        : s(s), begin(begin), end(end), bytes(s.minLength), cycle(s.cycle())
     {
     }
 
@@ -68,23 +48,24 @@ public:
 
 private:
     quint64 word(int i) const { return s.words[size_t(i)]; }
+    int field(int i, int shift, int mask) const { return int((word(i) >> shift) & quint64(mask)); }
     int frames() const { return end - begin; }
     void add(FieldMark::Kind kind, int startBit, int length, const QString &detail = QString(),
-             bool motorola = false);
+             bool motorola = false, double share = -1);
     void markConstants();
-    void markSimpleChecksums();
+    void markChecksum();
     void markCounters();
-    bool isCounter(int shift, int bits, int *step) const;
+    int stepOf(int shift, int bits) const;
+    int valuesSeen(int shift, int bits) const;
+    double counterShare(int shift, int bits, int step) const;
     bool carries(int shift, int bits, int step) const;
-    void markCrcs();
-    bool findCrc(int k, quint8 *polynomial, quint8 *initial) const;
     void markValues();
-    bool free(int byte) const { return !((covered >> (8 * byte)) & 0xFF); }
 
     const FrameIndex::Series &s;
     int begin;
     int end;
     int bytes;
+    qint64 cycle;
     quint64 flipped = 0;
     std::array<int, 64> flips{};
     quint64 covered = 0;
@@ -92,7 +73,7 @@ private:
 };
 
 void SeriesMarker::add(FieldMark::Kind kind, int startBit, int length, const QString &detail,
-                       bool motorola)
+                       bool motorola, double share)
 {
     FieldMark m;
     m.id = s.id;
@@ -102,6 +83,7 @@ void SeriesMarker::add(FieldMark::Kind kind, int startBit, int length, const QSt
     m.length = length;
     m.motorola = motorola;
     m.detail = detail;
+    m.share = share;
     marks.push_back(m);
 }
 
@@ -109,17 +91,17 @@ std::vector<FieldMark> SeriesMarker::run()
 {
     if (frames() <= 0 || bytes == 0)
         return marks;
+    BitChangeCount changes;
     for (int i = begin + 1; i < end; ++i) {
-        quint64 d = word(i) ^ word(i - 1);
-        flipped |= d;
-        for (; d; d &= d - 1)
-            ++flips[size_t(qCountTrailingZeroBits(d))];
+        const quint64 changed = word(i) ^ word(i - 1);
+        flipped |= changed;
+        changes.add(changed);
     }
+    flips = changes.counts();
     markConstants();
     if (frames() >= FieldMarker::MinFrames) {
-        markSimpleChecksums();
+        markChecksum();
         markCounters();
-        markCrcs();
         markValues();
     }
     std::sort(marks.begin(), marks.end(), [](const FieldMark &a, const FieldMark &b) {
@@ -134,70 +116,63 @@ void SeriesMarker::markConstants()
     for (int k = 0; k < bytes; ++k) {
         if ((flipped >> (8 * k)) & 0xFF)
             continue;
-        add(FieldMark::Constant, 8 * k, 8, hexByte(byteOf(word(begin), k)));
+        add(FieldMark::Constant, 8 * k, 8, hexByteText(byteOf(word(begin), k)), false, 1.0);
         covered |= quint64(0xFF) << (8 * k);
     }
 }
 
-void SeriesMarker::markSimpleChecksums()
+void SeriesMarker::markChecksum()
 {
-    // Bit 4k + v: byte k may be variant v (XOR, XOR with the identifier, sum, sum with it).
-    quint32 alive = 0;
-    for (int k = 0; k < bytes; ++k)
-        alive |= free(k) && bytes > 1 ? 0xFu << (4 * k) : 0;
-    const quint8 x = idXor(s.id);
-    const quint8 a = idSum(s.id);
-    for (int i = begin; i < end && alive; ++i) {
-        const quint64 w = word(i);
-        int all = 0;
-        int sum = 0;
-        for (int k = 0; k < bytes; ++k) {
-            all ^= byteOf(w, k);
-            sum += byteOf(w, k);
-        }
-        for (int k = 0; k < bytes; ++k) {
-            const int c = byteOf(w, k);
-            const quint8 others = quint8(all ^ c);
-            const quint8 total = quint8(sum - c);
-            const quint32 ok = quint32(others == c) | quint32(quint8(others ^ x) == c) << 1 |
-                               quint32(total == c) << 2 | quint32(quint8(total + a) == c) << 3;
-            alive &= ~((~ok & 0xFu) << (4 * k));
-        }
-    }
-    static const char *const names[] = {
-        QT_TRANSLATE_NOOP("FieldMarker", "XOR"),
-        QT_TRANSLATE_NOOP("FieldMarker", "XOR с идентификатором"),
-        QT_TRANSLATE_NOOP("FieldMarker", "сумма"),
-        QT_TRANSLATE_NOOP("FieldMarker", "сумма с идентификатором")};
-    // When the XOR of all bytes is zero every byte is the XOR of the others: the last one is
-    // taken, as frames usually end with their checksum.
-    quint32 taken = 0;
-    for (int k = bytes - 1; k >= 0; --k) {
-        const quint32 v = (alive >> (4 * k)) & 0xF & ~taken;
-        taken |= v;
-        if (!v)
+    const auto found = ChecksumFinder(s, begin, end, bytes, covered, flipped).find();
+    if (!found)
+        return;
+    add(FieldMark::Checksum, found->startBit, found->length, found->detail, false, found->share);
+    covered |= ((quint64(1) << found->length) - 1) << found->startBit;
+}
+
+// The step a counter makes from one frame to the next: the commonest change between frames
+// one cycle apart, among the first few hundred.
+int SeriesMarker::stepOf(int shift, int bits) const
+{
+    constexpr int Looked = 128;
+    const int mask = (1 << bits) - 1;
+    std::array<int, 256> seen{};
+    for (int i = begin + 1; i < std::min(end, begin + 1 + Looked); ++i) {
+        const qint64 gap = s.times[size_t(i)] - s.times[size_t(i - 1)];
+        if (cycle > 0 && (gap * 2 > cycle * 3 || gap * 2 < cycle))
             continue;
-        add(FieldMark::Checksum, 8 * k, 8,
-            QCoreApplication::translate("FieldMarker", names[qCountTrailingZeroBits(v)]));
-        covered |= quint64(0xFF) << (8 * k);
+        ++seen[size_t((field(i, shift, mask) - field(i - 1, shift, mask)) & mask)];
     }
+    seen[0] = 0;
+    return int(std::max_element(seen.begin(), seen.begin() + mask + 1) - seen.begin());
 }
 
-bool SeriesMarker::isCounter(int shift, int bits, int *step) const
+int SeriesMarker::valuesSeen(int shift, int bits) const
 {
-    const int range = 1 << bits;
-    const int mask = range - 1;
-    auto field = [&](int i) { return int(word(i) >> shift) & mask; };
-    *step = (field(begin + 1) - field(begin)) & mask;
-    if (*step == 0 || qint64(frames() - 1) * *step < range)
-        return false;
-    int misses = 0;
+    std::bitset<256> seen;
+    for (int i = begin; i < end; ++i)
+        seen.set(size_t(field(i, shift, (1 << bits) - 1)));
+    return int(seen.count());
+}
+
+// The share of steps that are the counter's step, a gap of k cycles counting as k steps. Most
+// fields are no counter, which the first few dozen steps show.
+double SeriesMarker::counterShare(int shift, int bits, int step) const
+{
+    const int mask = (1 << bits) - 1;
+    int matched = 0;
     const int allowed = int((frames() - 1) * (1 - FieldMarker::CounterShare));
     for (int i = begin + 1; i < end; ++i) {
-        if (((field(i) - field(i - 1)) & mask) != *step && ++misses > allowed)
-            return false;
+        if (i - begin == 64 && matched < 48)
+            return 0;
+        const qint64 gap = s.times[size_t(i)] - s.times[size_t(i - 1)];
+        const qint64 steps = cycle > 0 ? std::max<qint64>(1, (gap + cycle / 2) / cycle) : 1;
+        const int change = (field(i, shift, mask) - field(i - 1, shift, mask)) & mask;
+        matched += change == int((steps * step) & mask);
+        if (i - begin - matched > allowed)
+            return 0;
     }
-    return !carries(shift, bits, *step);
+    return double(matched) / (frames() - 1);
 }
 
 bool SeriesMarker::carries(int shift, int bits, int step) const
@@ -220,8 +195,10 @@ bool SeriesMarker::carries(int shift, int bits, int step) const
         bool together = true;
         int wraps = 0;
         for (int i = begin + 1; i < end && together; ++i) {
-            const int before = int(word(i - 1) >> shift) & mask;
-            const bool wrapped = step > mask / 2 ? before < mask + 1 - step : before + step > mask;
+            // Read from the values, so that a step across lost frames is judged too.
+            const int before = field(i - 1, shift, mask);
+            const int after = field(i, shift, mask);
+            const bool wrapped = step > mask / 2 ? after > before : after < before;
             const bool carried = ((word(i) ^ word(i - 1)) >> bit) & 1;
             wraps += wrapped;
             together = wrapped == carried;
@@ -244,67 +221,22 @@ void SeriesMarker::markCounters()
         for (const Place &p : places) {
             const int shift = 8 * k + p.offset;
             const quint64 bits = ((quint64(1) << p.bits) - 1) << shift;
-            int step = 0;
-            if ((covered & bits) || !(flipped & bits) || !isCounter(shift, p.bits, &step))
+            if ((covered & bits) || !(flipped & bits))
+                continue;
+            const int step = stepOf(shift, p.bits);
+            if (step == 0 || qint64(frames() - 1) * step < (1 << p.bits))
+                continue;
+            const double share = counterShare(shift, p.bits, step);
+            // It must have gone round its range, taking (nearly) all its values: a nibble
+            // counter read with a constant nibble above is no 8-bit counter.
+            if (share < FieldMarker::CounterShare ||
+                valuesSeen(shift, p.bits) < FieldMarker::CounterShare * (1 << p.bits) ||
+                carries(shift, p.bits, step))
                 continue;
             add(FieldMark::Counter, shift, p.bits,
-                QCoreApplication::translate("FieldMarker", "шаг %1").arg(step));
+                QCoreApplication::translate("FieldMarker", "шаг %1").arg(step), false, share);
             covered |= bits;
         }
-    }
-}
-
-bool SeriesMarker::findCrc(int k, quint8 *polynomial, quint8 *initial) const
-{
-    // CRC is affine in the data: crc(a) ^ crc(b) = crc0(a ^ b) with a zero start, whatever the
-    // initial value, so a pair of differing frames picks the polynomial and one frame the start.
-    const quint64 keep = ~(quint64(0xFF) << (8 * k));
-    const quint64 w0 = word(begin);
-    int other = begin + 1;
-    while (other < end && !((word(other) ^ w0) & keep))
-        ++other;
-    if (other == end)
-        return false;
-    const quint64 w1 = word(other);
-    const int target = byteOf(w0, k) ^ byteOf(w1, k);
-    // Polynomial 0x01 is the XOR of the bytes, which the simple checksums already name.
-    for (int p = 3; p < 256; p += 2) {
-        if (FieldMarker::crc8(quint8(p), 0, w0 ^ w1, bytes, k) != target)
-            continue;
-        for (int init = 0; init < 256; ++init) {
-            if (FieldMarker::crc8(quint8(p), quint8(init), w0, bytes, k) != byteOf(w0, k))
-                continue;
-            int i = begin;
-            while (i < end && FieldMarker::crc8(quint8(p), quint8(init), word(i), bytes, k) ==
-                                  byteOf(word(i), k))
-                ++i;
-            if (i == end) {
-                *polynomial = quint8(p);
-                *initial = quint8(init);
-                return true;
-            }
-        }
-    }
-    return false;
-}
-
-void SeriesMarker::markCrcs()
-{
-    // One checksum per frame: once one is known the other bytes are data.
-    for (const FieldMark &m : marks) {
-        if (m.kind == FieldMark::Checksum)
-            return;
-    }
-    for (int k = bytes - 1; k >= 0 && bytes > 1; --k) {
-        quint8 polynomial = 0;
-        quint8 initial = 0;
-        if (!free(k) || !findCrc(k, &polynomial, &initial))
-            continue;
-        add(FieldMark::Checksum, 8 * k, 8,
-            QCoreApplication::translate("FieldMarker", "CRC-8, полином %1, начальное %2")
-                .arg(hexByte(polynomial), hexByte(initial)));
-        covered |= quint64(0xFF) << (8 * k);
-        return;
     }
 }
 
@@ -360,16 +292,6 @@ void SeriesMarker::markValues()
 }
 
 } // namespace
-
-quint8 FieldMarker::crc8(quint8 polynomial, quint8 initial, quint64 word, int bytes, int skip)
-{
-    quint8 crc = initial;
-    for (int k = 0; k < bytes; ++k) {
-        if (k != skip)
-            crc = crcStep(polynomial, crc, quint8(word >> (8 * k)));
-    }
-    return crc;
-}
 
 std::vector<FieldMark> FieldMarker::markSeries(const FrameIndex &index, int series, int begin,
                                                int end)

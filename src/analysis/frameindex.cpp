@@ -17,6 +17,35 @@ int FrameIndex::Series::frameAt(qint64 time) const
     return int(std::upper_bound(times.begin(), times.end(), time) - times.begin()) - 1;
 }
 
+qint64 FrameIndex::Series::cycle() const
+{
+    constexpr int Samples = 1024;
+    const int n = size();
+    if (n < 2)
+        return 0;
+    const int count = std::min(n - 1, Samples);
+    std::vector<qint64> gaps(static_cast<size_t>(count));
+    for (int k = 0; k < count; ++k) {
+        const int i = 1 + int(qint64(k) * (n - 1) / count);
+        gaps[size_t(k)] = times[size_t(i)] - times[size_t(i - 1)];
+    }
+    std::nth_element(gaps.begin(), gaps.begin() + count / 2, gaps.end());
+    return gaps[size_t(count / 2)];
+}
+
+int FrameIndex::Series::frameNear(qint64 time, qint64 cycle) const
+{
+    const int i = frameAt(time);
+    if (size() < 2) // no cycle to judge by: the frame before is the value
+        return i;
+    const qint64 reach = 3 * std::max<qint64>(cycle, 1);
+    if (i >= 0 && time - times[size_t(i)] <= reach)
+        return i;
+    if (i + 1 < size() && times[size_t(i + 1)] - time <= reach)
+        return i + 1;
+    return -1;
+}
+
 std::pair<int, int> FrameIndex::Series::span(qint64 first, qint64 last) const
 {
     const auto begin = std::lower_bound(times.begin(), times.end(), first);
@@ -45,6 +74,8 @@ void FrameIndex::add(quint32 id, bool extended, qint64 time, const quint8 *data,
     for (int b = 7; b >= 0; --b)
         word = (word << 8) | bytes[b];
     Series &s = series[size_t(lastSeries)];
+    if (!s.words.empty())
+        s.flipped |= word ^ s.words.back();
     s.times.push_back(time);
     s.words.push_back(word);
     s.minLength = std::min(s.minLength, length);

@@ -22,12 +22,20 @@ public:
         bool extended = false;
         int minLength = 8; // data bytes every frame of the identifier carries
         int maxLength = 0;
+        quint64 flipped = 0;       // bits that changed from one frame to the next, ever
         std::vector<qint64> times; // microseconds, ascending as added
         std::vector<quint64> words;
 
         int size() const { return int(words.size()); }
         // Index of the last frame at or before `time`; -1 when the identifier had none yet.
         int frameAt(qint64 time) const;
+        // The identifier's usual time between frames: the median of up to 1,024 intervals spread
+        // over the series, so that a gap left by a logger does not count; 0 with fewer than two.
+        qint64 cycle() const;
+        // The frame that tells the value at `time`: the last one at or before it when it is at
+        // most three cycles old, else the first one after it when at most three cycles ahead;
+        // -1 when no frame is that near ("нет кадров рядом"). `cycle` as cycle() returns it.
+        int frameNear(qint64 time, qint64 cycle) const;
         // The frames with first <= time <= last: [begin, end).
         std::pair<int, int> span(qint64 first, qint64 last) const;
     };

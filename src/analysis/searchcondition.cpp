@@ -10,33 +10,43 @@ QString number(double value)
     return QString::number(value, 'g', 12);
 }
 
+QString kindText(const SearchCondition &c)
+{
+    using C = SearchCondition;
+    switch (c.kind) {
+    case C::Equal:
+        return QCoreApplication::translate("SearchCondition", "равно %1").arg(number(c.a));
+    case C::Between:
+        return QCoreApplication::translate("SearchCondition", "между %1 и %2")
+            .arg(number(c.a), number(c.b));
+    case C::Rose:
+        return QCoreApplication::translate("SearchCondition", "выросло");
+    case C::Fell:
+        return QCoreApplication::translate("SearchCondition", "уменьшилось");
+    case C::Unchanged:
+        return QCoreApplication::translate("SearchCondition", "не изменилось");
+    case C::Changed:
+        return QCoreApplication::translate("SearchCondition", "изменилось");
+    case C::ChangedBy:
+        return QCoreApplication::translate("SearchCondition", "изменилось на %1").arg(number(c.a));
+    case C::NonDecreasing:
+        return QCoreApplication::translate("SearchCondition", "не убывало");
+    case C::NonIncreasing:
+        return QCoreApplication::translate("SearchCondition", "не возрастало");
+    case C::ChangedAtMost:
+        return QCoreApplication::translate("SearchCondition", "менялось не больше %1 раз")
+            .arg(c.count);
+    }
+    return QString();
+}
+
 } // namespace
 
 QString SearchCondition::text() const
 {
-    switch (kind) {
-    case Equal:
-        return QCoreApplication::translate("SearchCondition", "равно %1").arg(number(a));
-    case Between:
-        return QCoreApplication::translate("SearchCondition", "между %1 и %2")
-            .arg(number(a), number(b));
-    case Rose:
-        return QCoreApplication::translate("SearchCondition", "выросло");
-    case Fell:
-        return QCoreApplication::translate("SearchCondition", "уменьшилось");
-    case Unchanged:
-        return QCoreApplication::translate("SearchCondition", "не изменилось");
-    case Changed:
-        return QCoreApplication::translate("SearchCondition", "изменилось");
-    case ChangedBy:
-        return QCoreApplication::translate("SearchCondition", "изменилось на %1").arg(number(a));
-    case NonDecreasing:
-        return QCoreApplication::translate("SearchCondition", "не убывало");
-    case NonIncreasing:
-        return QCoreApplication::translate("SearchCondition", "не возрастало");
-    case ChangedAtMost:
-        return QCoreApplication::translate("SearchCondition", "менялось не больше %1 раз")
-            .arg(count);
-    }
-    return QString();
+    const QString plain = kindText(*this);
+    if (!tolerant())
+        return plain;
+    const QString amount = percent ? number(tolerance) + QStringLiteral(" %") : number(tolerance);
+    return QCoreApplication::translate("SearchCondition", "%1 (допуск %2)").arg(plain, amount);
 }

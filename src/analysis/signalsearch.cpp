@@ -1,62 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/signalsearch.h"
 
+#include "analysis/candidateranking.h"
 #include "analysis/frameindex.h"
+#include "analysis/spancheck.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
-
-// What a condition needs of one identifier, worked out once for all of its candidates.
-struct SignalSearch::Probe
-{
-    bool atFirst = false;
-    bool atSecond = false;
-    quint64 first = 0;
-    quint64 second = 0;
-    int begin = 0; // the span's frames, the last one before it included
-    int end = 0;
-    quint64 flipped = 0;                        // bits that changed over the span
-    std::vector<std::pair<quint64, int>> diffs; // changed bits of each change, counted
-
-    void load(const FrameIndex::Series &s, const SearchCondition &c)
-    {
-        const int i = s.frameAt(c.first);
-        atFirst = i >= 0;
-        first = atFirst ? s.words[size_t(i)] : 0;
-        const int j = s.frameAt(c.second);
-        atSecond = j >= 0;
-        second = atSecond ? s.words[size_t(j)] : 0;
-        if (!c.overSpan())
-            return;
-        begin = std::max(0, i);
-        end = j + 1;
-        flipped = 0;
-        diffs.clear();
-        for (int k = begin + 1; k < end; ++k) {
-            const quint64 d = s.words[size_t(k)] ^ s.words[size_t(k - 1)];
-            flipped |= d;
-            if (d && c.kind == SearchCondition::ChangedAtMost)
-                diffs.emplace_back(d, 1);
-        }
-        countDiffs();
-    }
-
-    void countDiffs()
-    {
-        if (diffs.empty())
-            return;
-        std::sort(diffs.begin(), diffs.end());
-        size_t out = 0;
-        for (size_t k = 1; k < diffs.size(); ++k) {
-            if (diffs[k].first == diffs[out].first)
-                ++diffs[out].second;
-            else
-                diffs[++out] = diffs[k];
-        }
-        diffs.resize(out + 1);
-    }
-};
 
 namespace {
 
@@ -78,6 +29,9 @@ SignalSearch::SignalSearch(std::shared_ptr<const FrameIndex> index, const Option
     opts.maxLength = qBound(1, opts.maxLength, 64);
     if (opts.factor == 0)
         opts.factor = 1;
+    cycles.reserve(size_t(frames->seriesCount()));
+    for (int s = 0; s < frames->seriesCount(); ++s)
+        cycles.push_back(frames->at(s).cycle());
 }
 
 template<typename Visit>
@@ -149,7 +103,7 @@ QVector<qint64> SignalSearch::moments() const
 
 namespace {
 
-// Whether the candidate holds the condition on the identifier's frames the probe looked at.
+// Whether a candidate holds a condition at one or two moments, given the frames there.
 class Check
 {
 public:
@@ -158,68 +112,74 @@ public:
     {
     }
 
-    template<typename ProbeT>
-    bool operator()(const SignalCandidate &k, const ProbeT &p, const FrameIndex::Series &s) const
+    bool operator()(const SignalCandidate &k, quint64 first, quint64 second) const
     {
         using C = SearchCondition;
-        if (c.overSpan())
-            return p.atSecond && overSpan(k, p, s);
-        if (!p.atFirst || (!c.atMoment() && !p.atSecond))
-            return false;
-        const double v1 = search.physical(k, p.first);
+        const double v1 = search.physical(k, first);
+        const double v2 = c.atMoment() ? v1 : search.physical(k, second);
+        const double moved = std::max(std::fabs(v1), std::fabs(v2));
         switch (c.kind) {
         case C::Equal:
-            return near(v1, c.a, c.tolerance);
-        case C::Between:
-            return v1 >= std::min(c.a, c.b) - 1e-9 && v1 <= std::max(c.a, c.b) + 1e-9;
+            return near(v1, c.a, c.allowance(c.a));
+        case C::Between: {
+            const double slack = c.allowance(c.b - c.a) + 1e-9;
+            return v1 >= std::min(c.a, c.b) - slack && v1 <= std::max(c.a, c.b) + slack;
+        }
         case C::Rose:
-            return search.physical(k, p.second) > v1;
+            return v2 - v1 > c.allowance(moved);
         case C::Fell:
-            return search.physical(k, p.second) < v1;
+            return v1 - v2 > c.allowance(moved);
         case C::Unchanged:
-            return k.raw(p.second) == k.raw(p.first);
+            return c.tolerant() ? near(v2, v1, c.allowance(moved)) : k.raw(first) == k.raw(second);
         case C::Changed:
-            return k.raw(p.second) != k.raw(p.first);
+            return c.tolerant() ? !near(v2, v1, c.allowance(moved)) : k.raw(first) != k.raw(second);
         case C::ChangedBy:
-            return near(search.physical(k, p.second) - v1, c.a, c.tolerance);
+            return near(v2 - v1, c.a, c.allowance(c.a));
         default:
             return false;
         }
     }
 
 private:
-    template<typename ProbeT>
-    bool overSpan(const SignalCandidate &k, const ProbeT &p, const FrameIndex::Series &s) const
-    {
-        const quint64 bits = k.frameBits();
-        if (!(bits & p.flipped))
-            return true; // it never changed
-        if (c.kind == SearchCondition::ChangedAtMost) {
-            int changes = 0;
-            for (const auto &d : p.diffs) {
-                if ((d.first & bits) && (changes += d.second) > c.count)
-                    return false;
-            }
-            return true;
-        }
-        // A positive factor keeps the order of the raw values, a negative one turns it round.
-        const bool up = (c.kind == SearchCondition::NonDecreasing) == (search.options().factor > 0);
-        const quint64 *words = s.words.data();
-        qint64 previous = k.raw(words[p.begin]);
-        for (int i = p.begin + 1; i < p.end; ++i) {
-            const qint64 v = k.raw(words[i]);
-            if (up ? v < previous : v > previous)
-                return false;
-            previous = v;
-        }
-        return true;
-    }
-
     const SignalSearch &search;
     const SearchCondition &c;
 };
 
 } // namespace
+
+// The span's frames: from the one that tells the value at its start to the last within it.
+bool SignalSearch::spanOf(int series, const SearchCondition &c, int *begin, int *end) const
+{
+    const FrameIndex::Series &s = frames->at(series);
+    *begin = s.frameNear(c.first, cycles[size_t(series)]);
+    if (*begin < 0)
+        *begin = s.span(c.first, c.second).first;
+    *end = s.frameAt(c.second) + 1;
+    return *end - *begin >= 1;
+}
+
+void SignalSearch::keep(int series, const SearchCondition &c,
+                        std::vector<SignalCandidate> &batch) const
+{
+    const FrameIndex::Series &s = frames->at(series);
+    if (c.overSpan()) {
+        int begin = 0;
+        int end = 0;
+        if (spanOf(series, c, &begin, &end))
+            SpanCheck(c, opts.factor).filter(s, begin, end, batch);
+        return;
+    }
+    const int i = s.frameNear(c.first, cycles[size_t(series)]);
+    const int j = c.atMoment() ? i : s.frameNear(c.second, cycles[size_t(series)]);
+    if (i < 0 || j < 0)
+        return; // no frame near a moment: nothing to judge the candidates by
+    const Check holds(*this, c);
+    const quint64 first = s.words[size_t(i)];
+    const quint64 second = s.words[size_t(j)];
+    batch.erase(std::remove_if(batch.begin(), batch.end(),
+                               [&](const SignalCandidate &k) { return !holds(k, first, second); }),
+                batch.end());
+}
 
 SignalSearch::Step SignalSearch::prepare(const SearchCondition &condition,
                                          const std::atomic_bool *cancel,
@@ -227,38 +187,37 @@ SignalSearch::Step SignalSearch::prepare(const SearchCondition &condition,
 {
     Step step;
     step.condition = condition;
-    const Check holds(*this, condition);
-    Probe probe;
     const int total = frames->seriesCount();
     auto stopped = [&](int done) {
         if (progress)
             progress(done, total);
         return cancel && cancel->load(std::memory_order_relaxed);
     };
+    std::vector<SignalCandidate> batch;
+    auto flush = [&](int series) {
+        keep(series, condition, batch);
+        step.kept.insert(step.kept.end(), batch.begin(), batch.end());
+        batch.clear();
+    };
     if (history.empty()) {
         for (int s = 0; s < total; ++s) {
-            if ((s & 15) == 0 && stopped(s))
+            if (stopped(s))
                 return Step{condition, {}, true};
             if (!searched(s))
                 continue;
-            const FrameIndex::Series &series = frames->at(s);
-            probe.load(series, condition);
-            enumerate(*frames, s, opts.maxLength, [&](const SignalCandidate &c) {
-                if (holds(c, probe, series))
-                    step.kept.push_back(c);
-            });
+            enumerate(*frames, s, opts.maxLength,
+                      [&batch](const SignalCandidate &c) { batch.push_back(c); });
+            flush(s);
         }
     } else {
-        int loaded = -1;
-        for (const SignalCandidate &c : history.back()) {
-            if (int(c.series) != loaded) {
-                loaded = int(c.series);
-                if (stopped(loaded))
-                    return Step{condition, {}, true};
-                probe.load(frames->at(loaded), condition);
-            }
-            if (holds(c, probe, frames->at(loaded)))
-                step.kept.push_back(c);
+        const std::vector<SignalCandidate> &held = history.back();
+        for (size_t i = 0; i < held.size();) {
+            const int series = int(held[i].series);
+            if (stopped(series))
+                return Step{condition, {}, true};
+            for (; i < held.size() && int(held[i].series) == series; ++i)
+                batch.push_back(held[i]);
+            flush(series);
         }
     }
     if (progress)
@@ -295,82 +254,55 @@ void SignalSearch::restart()
     applied.clear();
 }
 
-bool SignalSearch::value(const SignalCandidate &candidate, qint64 time, double *value) const
+bool SignalSearch::rawValue(const SignalCandidate &candidate, qint64 time, qint64 *raw) const
 {
     const FrameIndex::Series &s = frames->at(int(candidate.series));
-    const int i = s.frameAt(time);
+    const int i = s.frameNear(time, cycles[candidate.series]);
     if (i < 0)
         return false;
-    *value = physical(candidate, s.words[size_t(i)]);
+    *raw = candidate.raw(s.words[size_t(i)]);
     return true;
 }
 
-void SignalSearch::shape(Result *result) const
+bool SignalSearch::value(const SignalCandidate &candidate, qint64 time, double *value) const
 {
-    constexpr int Samples = 512;
-    const SignalCandidate &candidate = result->candidate;
-    const FrameIndex::Series &s = frames->at(int(candidate.series));
-    const int n = s.size();
-    const int stride = std::max(1, n / Samples);
-    std::vector<qint64> values;
-    values.reserve(size_t(n / stride + 1));
-    for (int i = 0; i < n; i += stride)
-        values.push_back(candidate.raw(s.words[size_t(i)]));
-    const auto range = std::minmax_element(values.begin(), values.end());
-    const double span = double(*range.second) - double(*range.first);
-    double steps = 0;
-    for (size_t i = 1; i < values.size(); ++i) {
-        const double step = std::fabs(double(values[i]) - double(values[i - 1]));
-        steps += step;
-        result->jumps += step > span / 2;
-    }
-    result->roughness = span == 0 || values.size() < 2
-                            ? 1.0
-                            : std::min(1.0, steps / double(values.size() - 1) / span);
-    SignalCandidate lowest = candidate;
-    lowest.length = 1;
-    if (candidate.motorola())
-        lowest.flags = SignalCandidate::Motorola;
-    const quint64 bit = lowest.frameBits();
-    bool moved = false;
-    for (int i = 1; i < n && !moved; ++i)
-        moved = (s.words[size_t(i)] ^ s.words[size_t(i - 1)]) & bit;
-    result->deadLsb = !moved;
+    qint64 raw = 0;
+    if (!rawValue(candidate, time, &raw))
+        return false;
+    *value = double(raw) * opts.factor + opts.offset;
+    return true;
+}
+
+bool SignalSearch::fitScale(const SignalCandidate &candidate, qint64 first, double firstValue,
+                            qint64 second, double secondValue, double *factor, double *offset) const
+{
+    qint64 r1 = 0;
+    qint64 r2 = 0;
+    if (!rawValue(candidate, first, &r1) || !rawValue(candidate, second, &r2) || r1 == r2)
+        return false;
+    *factor = (secondValue - firstValue) / double(r2 - r1);
+    *offset = firstValue - *factor * double(r1);
+    return std::isfinite(*factor) && std::isfinite(*offset);
+}
+
+const std::vector<SignalCandidate> &SignalSearch::held() const
+{
+    static const std::vector<SignalCandidate> none;
+    return history.empty() ? none : history.back();
+}
+
+double SignalSearch::Result::information() const
+{
+    return distinct > 1 ? std::log2(double(distinct)) : 0.0;
 }
 
 std::vector<SignalSearch::Result> SignalSearch::results(int limit, const KnownBits &known) const
 {
-    std::vector<Result> rows;
-    if (history.empty())
-        return rows;
-    const std::vector<SignalCandidate> &held = history.back();
-    const size_t count = std::min(held.size(), size_t(RankLimit));
-    const QVector<qint64> times = moments();
-    rows.reserve(count);
-    for (size_t i = 0; i < count; ++i) {
-        Result r;
-        r.candidate = held[i];
-        const FrameIndex::Series &s = frames->at(int(r.candidate.series));
-        r.id = s.id;
-        r.extended = s.extended;
-        r.overlaps = qPopulationCount(r.candidate.frameBits() &
-                                      known.value(FrameIndex::key(s.id, s.extended)));
-        shape(&r);
-        for (qint64 t : times) {
-            double v = std::numeric_limits<double>::quiet_NaN();
-            value(r.candidate, t, &v);
-            r.values.append(v);
-        }
-        rows.push_back(std::move(r));
-    }
-    auto rank = [](const Result &r) {
-        const SignalCandidate &c = r.candidate;
-        return std::make_tuple(r.overlaps, r.deadLsb, r.roughness < 0.05 ? 0 : 1, r.jumps, c.length,
-                               r.roughness, c.isSigned(), c.motorola(), r.id, c.shift);
-    };
-    std::stable_sort(rows.begin(), rows.end(),
-                     [&rank](const Result &a, const Result &b) { return rank(a) < rank(b); });
-    if (limit >= 0 && rows.size() > size_t(limit))
-        rows.resize(size_t(limit));
-    return rows;
+    return CandidateRanking(*this, known).rows(limit);
+}
+
+SignalSearch::Result SignalSearch::describe(const SignalCandidate &candidate,
+                                            const KnownBits &known) const
+{
+    return CandidateRanking(*this, known).row(candidate);
 }

@@ -37,26 +37,32 @@ public:
         bool cancelled = false;
     };
 
-    // What the results table shows of one candidate.
+    // What the results table shows of one field: a candidate with the narrower forms of it folded
+    // in (candidates of the identifier over its bits that held every condition as well).
     struct Result
     {
         SignalCandidate candidate;
         quint32 id = 0;
         bool extended = false;
-        QVector<double> values; // at each of moments(), NaN where the identifier had no frame yet
-        double roughness = 0;   // mean step over the value's range: 0 smooth, 1 constant or noise
-        int jumps = 0;          // steps over half the value's range (wraps of a cut field)
+        QVector<double> values; // at each of moments(), NaN where no frame was near
+        double roughness = 0;   // mean change over the value's range, over frames where it changed
+        int jumps = 0;          // changes over half the value's range (wraps of a cut field)
+        int cuts = 0;           // wraps of its part below a nibble or byte edge with no carry
         bool deadLsb = false;   // its lowest bit never changes: the field starts too low
+        bool coherent = true;   // no bit changes far more often than the one below it
         int overlaps = 0;       // bits shared with known signals
+        int distinct = 0;       // values seen (in up to a few thousand frames spread over the log)
+        double used = 0;        // share of its range the values cover
+        std::vector<SignalCandidate> forms; // folded in, widest first
+
+        // Bits of information its values carry: log2 of the values seen.
+        double information() const;
     };
 
     // Called now and then with the identifiers done and their number.
     using Progress = std::function<void(int done, int total)>;
     // Bits of known signals per FrameIndex::key, in the frame's little-endian data word.
     using KnownBits = QHash<quint64, quint64>;
-
-    // Results are ranked when no more candidates than this are left.
-    static constexpr int RankLimit = 20000;
 
     explicit SignalSearch(std::shared_ptr<const FrameIndex> index);
     SignalSearch(std::shared_ptr<const FrameIndex> index, const Options &options);
@@ -77,28 +83,42 @@ public:
     void undo();
     void restart();
 
-    // Physical value of a candidate at a moment; false when its identifier had no frame yet.
+    // Physical value of a candidate at a moment; false when its identifier had no frame near it
+    // ("нет кадров рядом": none within three of its cycles).
     bool value(const SignalCandidate &candidate, qint64 time, double *value) const;
+    bool rawValue(const SignalCandidate &candidate, qint64 time, qint64 *raw) const;
+    // The identifier's usual time between frames.
+    qint64 cycle(int series) const { return cycles[size_t(series)]; }
+    // The factor and offset that map the candidate's raw values at two moments to the values
+    // given ("Подобрать масштаб"); false when it had no frame near either, or the same value.
+    bool fitScale(const SignalCandidate &candidate, qint64 first, double firstValue, qint64 second,
+                  double secondValue, double *factor, double *offset) const;
     double physical(const SignalCandidate &candidate, quint64 word) const
     {
         return double(candidate.raw(word)) * opts.factor + opts.offset;
     }
-    // The plausible first: fewer overlaps with known signals, a lowest bit that moves, smooth
-    // before rough, fewer wraps, fewer bits.
+    // The fields the candidates left make, the plausible first (see CandidateRanking); at most
+    // `limit` of them, all for -1.
     std::vector<Result> results(int limit, const KnownBits &known = {}) const;
+    // One candidate as a row of its own (a form of a field, say), nothing folded in.
+    Result describe(const SignalCandidate &candidate, const KnownBits &known = {}) const;
+    // The candidates held now, grouped by identifier.
+    const std::vector<SignalCandidate> &held() const;
 
     static quint64 countAll(const FrameIndex &index, const Options &options);
 
 private:
-    struct Probe;
-
     template<typename Visit>
     static void enumerate(const FrameIndex &index, int series, int maxLength, Visit visit);
     bool searched(int series) const;
-    void shape(Result *result) const;
+    // Drops from `batch` (candidates of one identifier) those that fail the condition.
+    void keep(int series, const SearchCondition &condition,
+              std::vector<SignalCandidate> &batch) const;
+    bool spanOf(int series, const SearchCondition &condition, int *begin, int *end) const;
 
     std::shared_ptr<const FrameIndex> frames;
     Options opts;
+    std::vector<qint64> cycles;                        // per series
     std::vector<std::vector<SignalCandidate>> history; // back(): the candidates now held
     std::vector<SearchCondition> applied;
 };

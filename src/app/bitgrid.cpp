@@ -2,6 +2,7 @@
 #include "app/bitgrid.h"
 
 #include "analysis/bitactivity.h"
+#include "signals/signallayout.h"
 
 #include <QDateTime>
 #include <QHelpEvent>
@@ -93,13 +94,18 @@ QColor BitGrid::cellColour(int bit) const
 
 bool BitGrid::selected(int bit) const
 {
+    return fromBit >= 0 && selectedBits().contains(bit);
+}
+
+QVector<int> BitGrid::selectedBits() const
+{
     if (fromBit < 0)
-        return false;
-    // Grid order, as the user dragged: reading position rises left to right, top to bottom.
-    const auto position = [](int b) { return b / 8 * 8 + (7 - b % 8); };
-    const int low = std::min(position(fromBit), position(toBit));
-    const int high = std::max(position(fromBit), position(toBit));
-    return position(bit) >= low && position(bit) <= high;
+        return {};
+    int start = 0;
+    int length = 0;
+    DbcSignal::ByteOrder order = DbcSignal::ByteOrder::Intel;
+    SignalLayout::fromDrag(fromBit, toBit, &start, &length, &order);
+    return SignalLayout::bits(start, length, order);
 }
 
 QString BitGrid::behaviourText(const BitActivity &a, int byte)

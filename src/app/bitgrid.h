@@ -10,7 +10,8 @@
 // The 8 × 8 grid of a frame's data bits: a row per byte, bit 7 on the left as DBC files number
 // them. A cell shows the bit in the newest frame over a heat colour for how often it flipped;
 // bits of the background are grey and new flips bright. DBC signals are outlined, one colour
-// each. Dragging across cells selects a run of bits.
+// each. Dragging across cells selects the bits of the signal the drag makes: its byte order
+// follows the direction (see SignalLayout::fromDrag).
 class BitGrid final : public QWidget
 {
     Q_OBJECT
@@ -32,6 +33,8 @@ public:
     // The cells dragged across, as DBC bit numbers; -1 while there is no selection.
     int selectionFrom() const { return fromBit; }
     int selectionTo() const { return toBit; }
+    // The bits of the signal the drag makes, as DBC numbers them.
+    QVector<int> selectedBits() const;
     void clearSelection();
 
     QSize sizeHint() const override;

@@ -30,6 +30,10 @@ const QColor OutlineColours[] = {QColor(0, 90, 200),  QColor(0, 140, 60), QColor
                                  QColor(0, 150, 160), QColor(120, 80, 0), QColor(200, 0, 100),
                                  QColor(60, 60, 60),  QColor(90, 110, 0)};
 
+// The marks of counters and checksums, apart from the signals' colours.
+const QColor CounterColour(220, 0, 220);
+const QColor ChecksumColour(210, 0, 0);
+
 } // namespace
 
 BitPanel::BitPanel(QWidget *parent)
@@ -168,9 +172,25 @@ void BitPanel::updateOutlines(const BitActivity *activity)
         outlines << BitGrid::Outline{s.name, SignalLayout::bits(s.startBit, s.length, s.byteOrder),
                                      OutlineColours[i % std::size(OutlineColours)]};
     }
+    for (const FieldMark &m : marked) {
+        if (m.id == shownId && m.extended == shownExtended && key != BitFlipCounter::AnyKey)
+            outlines << BitGrid::Outline{
+                m.kindText(), SignalLayout::bits(m.startBit, m.length, DbcSignal::ByteOrder::Intel),
+                m.kind == FieldMark::Counter ? CounterColour : ChecksumColour};
+    }
     if (!candidateBits.isEmpty())
         outlines << BitGrid::Outline{tr("Кандидат"), candidateBits, QColor(230, 120, 0)};
     ui->bitGrid->setOutlines(outlines);
+}
+
+void BitPanel::showMarks(const std::vector<FieldMark> &marks)
+{
+    marked.clear();
+    for (const FieldMark &m : marks) {
+        if (m.kind == FieldMark::Counter || m.kind == FieldMark::Checksum)
+            marked.push_back(m);
+    }
+    refresh();
 }
 
 void BitPanel::on_btRememberBackground_clicked()
@@ -277,7 +297,7 @@ void BitPanel::startCount()
     countedRows = rows.size();
     auto count = std::make_shared<BitSpanCount>(
         span() == Span::LastSeconds ? BitSpanCount::lastSeconds(rows, ui->sbBitSeconds->value())
-                                    : BitSpanCount::picked(rows, pager->selectedRows()));
+                                    : BitSpanCount::picked(rows, pager->selection()));
     auto ok = std::make_shared<bool>(false);
     BackgroundJob *counting = job;
     job->start(
@@ -316,7 +336,7 @@ void BitPanel::scheduleRecount()
 void BitPanel::updateSpanText()
 {
     QString text;
-    if (span() == Span::SelectedRows && pager && pager->selectedRows().isEmpty())
+    if (span() == Span::SelectedRows && pager && pager->selection().isEmpty())
         text = tr("Выделите строки в журнале");
     else if (span() != Span::WholeLog && spanReady)
         text = tr("Строк: %1").arg(spanRows);

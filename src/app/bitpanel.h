@@ -3,6 +3,7 @@
 
 #include "analysis/bitbackground.h"
 #include "analysis/bitflipcounter.h"
+#include "analysis/fieldmark.h"
 
 #include <QElapsedTimer>
 #include <QVector>
@@ -53,6 +54,8 @@ public:
     void showId(quint32 id, bool extended);
     // Shows the identifier with a found candidate's bits outlined beside its signals.
     void showCandidate(quint32 id, bool extended, int startBit, int length, bool motorola);
+    // Outlines the counters and checksums among the marks ("Разметить") on their identifiers.
+    void showMarks(const std::vector<FieldMark> &marks);
 
     // Every frame of the log, and what the grid shows: the chosen span once it is counted.
     const BitFlipCounter &counter() const { return flips; }
@@ -90,7 +93,8 @@ private:
     quint32 key = BitFlipCounter::AnyKey;
     quint32 shownId = 0;
     bool shownExtended = false;
-    QVector<int> candidateBits; // of the shown identifier; empty when none
+    QVector<int> candidateBits;    // of the shown identifier; empty when none
+    std::vector<FieldMark> marked; // counters and checksums of every identifier
 
     const CanDataModel *log = nullptr;
     const LogPager *pager = nullptr;

@@ -26,6 +26,7 @@
 #include "app/recentfilesmenu.h"
 #include "app/recordingcontrol.h"
 #include "app/replaydialog.h"
+#include "app/selectioncount.h"
 #include "app/signalselection.h"
 #include "app/signalspage.h"
 #include "app/statisticsmodel.h"
@@ -140,6 +141,7 @@ void MainWindow::setupLog()
     model->setDeferredInsert(true); // rows reach the view with each refresh
     pager = new LogPager(ui->tableView, ui->sbLog, model, this);
     LogColumns::fit(ui->tableView, CanDataModel::Hex);
+    new SelectionCount(ui->statusbar, pager, this);
 
     statistics = new FrameStatistics(this);
     statisticsView = new StatisticsView(ui->tableView_2, statistics, &filter, this);
@@ -240,16 +242,11 @@ void MainWindow::setupSignals()
                 bitPanel->showCandidate(id, extended, start, length, motorola);
                 ui->tabWidget->setCurrentWidget(bitPanel);
             });
-    tools->setSelectionSource([this]() -> std::optional<std::pair<qint64, qint64>> {
-        const QVector<qint64> rows = pager->selectedRows();
-        if (rows.isEmpty())
-            return std::nullopt;
-        return std::make_pair(model->frameAt(int(rows.first())).time,
-                              model->frameAt(int(rows.last())).time);
-    });
+    tools->setSelectionSource([this] { return pager->selection(); });
     connect(statisticsView, &StatisticsView::findSignalRequested, tools, &SignalTools::findIn);
     connect(bitPanel, &BitPanel::findSignalRequested, tools, &SignalTools::findIn);
     connect(tools, &SignalTools::createSignalRequested, dbcEditor, &DbcEditor::createFoundSignal);
+    connect(tools, &SignalTools::marksFound, bitPanel, &BitPanel::showMarks);
     connect(tools, &SignalTools::identifierSelected, bitPanel,
             [this](quint32 id, bool extended) { bitPanel->showId(id, extended); });
 }

@@ -98,20 +98,24 @@ void SignalDialog::setSelection(int from, int to)
 {
     fromBit = from;
     toBit = to;
-    on_cbByteOrder_currentIndexChanged(ui->cbByteOrder->currentIndex());
+    int start = 0;
+    int length = 0;
+    DbcSignal::ByteOrder order = DbcSignal::ByteOrder::Intel;
+    SignalLayout::fromDrag(from, to, &start, &length, &order);
+    const QSignalBlocker quiet(ui->cbByteOrder);
+    ui->cbByteOrder->setCurrentIndex(order == DbcSignal::ByteOrder::Intel ? 0 : 1);
+    ui->sbStartBit->setValue(start);
+    ui->sbLength->setValue(length);
 }
 
+// The other order for bits dragged across: the same length over the same bytes, never fewer.
 void SignalDialog::on_cbByteOrder_currentIndexChanged(int index)
 {
     if (fromBit < 0)
         return;
-    int start = 0;
-    int length = 0;
-    SignalLayout::fromSelection(
-        fromBit, toBit, index == 0 ? DbcSignal::ByteOrder::Intel : DbcSignal::ByteOrder::Motorola,
-        &start, &length);
-    ui->sbStartBit->setValue(start);
-    ui->sbLength->setValue(length);
+    const auto before = index == 0 ? DbcSignal::ByteOrder::Motorola : DbcSignal::ByteOrder::Intel;
+    ui->sbStartBit->setValue(
+        SignalLayout::otherOrderStart(ui->sbStartBit->value(), ui->sbLength->value(), before));
 }
 
 DbcMessage SignalDialog::message() const

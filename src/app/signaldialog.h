@@ -27,7 +27,8 @@ public:
     // `isNew`: the message's name, length and sender may be set too.
     void setMessage(const DbcMessage &message, bool isNew);
     void setSignal(const DbcSignal &signal, bool existing);
-    // The bits dragged across: start bit and length follow the byte order chosen.
+    // The bits dragged across: the byte order their direction implies, their start bit and
+    // length; another order chosen keeps the length over the same bytes.
     void setSelection(int fromBit, int toBit);
     void setCheck(Check check) { checker = std::move(check); }
 

@@ -53,3 +53,31 @@ void SignalLayout::fromSelection(int fromBit, int toBit, DbcSignal::ByteOrder or
     *startBit = readingPosition(std::min(a, b));
     *length = std::abs(a - b) + 1;
 }
+
+void SignalLayout::fromDrag(int fromBit, int toBit, int *startBit, int *length,
+                            DbcSignal::ByteOrder *order)
+{
+    // The end in the earlier byte and the end in the later one.
+    const bool fromFirst = fromBit / BitsPerByte <= toBit / BitsPerByte;
+    const int early = fromFirst ? fromBit : toBit;
+    const int late = fromFirst ? toBit : fromBit;
+    const bool motorola =
+        early / BitsPerByte != late / BitsPerByte && early % BitsPerByte > late % BitsPerByte;
+    *order = motorola ? DbcSignal::ByteOrder::Motorola : DbcSignal::ByteOrder::Intel;
+    fromSelection(fromBit, toBit, *order, startBit, length);
+}
+
+int SignalLayout::otherOrderStart(int startBit, int length, DbcSignal::ByteOrder order)
+{
+    const QVector<int> all = bits(startBit, length, order);
+    if (all.isEmpty())
+        return startBit;
+    const int lowest = *std::min_element(all.begin(), all.end());
+    const int highest = *std::max_element(all.begin(), all.end());
+    const bool intel = order == DbcSignal::ByteOrder::Intel;
+    if (lowest / BitsPerByte == highest / BitsPerByte) // one byte: the same bits
+        return intel ? highest : lowest;
+    // Intel takes bits s .. 7 of its first byte, Motorola bits 0 .. s: as many of the other.
+    const int first = lowest / BitsPerByte;
+    return first * BitsPerByte + (BitsPerByte - 1 - startBit % BitsPerByte);
+}

@@ -18,4 +18,12 @@ bool fits(int startBit, int length, DbcSignal::ByteOrder order, int messageBytes
 // The start bit and length of the run of bits between two cells of the grid (rows of bytes,
 // bit 7 left), in the bit order given: a drag from `fromBit` to `toBit` in either direction.
 void fromSelection(int fromBit, int toBit, DbcSignal::ByteOrder order, int *startBit, int *length);
+// The signal a drag from `fromBit` to `toBit` makes, in the byte order its direction implies:
+// within a byte Intel; from a high bit of byte n to a lower bit of a later byte Motorola (most
+// significant first, running down the bytes); from a low bit to a higher one, or the same, Intel.
+// The length is that of the run of cells between the two in that order.
+void fromDrag(int fromBit, int toBit, int *startBit, int *length, DbcSignal::ByteOrder *order);
+// The start bit of the same length over the same bytes in the other byte order, as many bits
+// taken of the first and the last byte: Motorola 23|16 is Intel 16|16.
+int otherOrderStart(int startBit, int length, DbcSignal::ByteOrder order);
 } // namespace SignalLayout

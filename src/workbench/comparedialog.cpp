@@ -35,6 +35,14 @@ CompareDialog::CompareDialog(const CanDataModel *log, QWidget *parent)
     ui->progressBar->hide();
     ui->btExportCsv->setEnabled(false);
     connect(job, &BackgroundJob::progress, ui->progressBar, &QProgressBar::setValue);
+    for (const bool b : {false, true}) {
+        for (QDoubleSpinBox *box : {b ? ui->sbFromB : ui->sbFromA, b ? ui->sbToB : ui->sbToA})
+            connect(box, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
+                    [this, b] { dropSelection(b); });
+        connect(b ? ui->cbSourceB : ui->cbSourceA,
+                QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+                [this, b] { dropSelection(b); });
+    }
     connect(ui->twCompare, &QTableWidget::itemSelectionChanged, this, [this] {
         const int row = ui->twCompare->currentRow();
         if (row >= 0 && row < int(compared.size()))
@@ -56,12 +64,23 @@ CompareDialog::Side CompareDialog::side(bool b) const
     s.file = (b ? ui->leFileB : ui->leFileA)->text();
     s.from = (b ? ui->sbFromB : ui->sbFromA)->value();
     s.to = (b ? ui->sbToB : ui->sbToA)->value();
+    if (s.source == Log)
+        s.rows = taken[b];
     return s;
 }
 
 bool CompareDialog::load(const Side &side, const RowSnapshot &rows, FrameIndex *index,
                          QString *error)
 {
+    if (!side.rows.isEmpty()) {
+        for (const RowSelection::Range &r : side.rows.within(0, rows.size())) {
+            if (!index->addRows(rows, r.first, r.end)) {
+                *error = tr("Не удалось прочитать журнал");
+                return false;
+            }
+        }
+        return true;
+    }
     FrameIndex all;
     if (side.source == File ? !all.addFile(side.file, error) : !all.addRows(rows, 0, rows.size())) {
         if (error->isEmpty())
@@ -220,17 +239,32 @@ void CompareDialog::on_btSelectionB_clicked()
     takeSelection(true);
 }
 
-// Seconds from the log's first row, widened to whole milliseconds so both end rows are inside.
+// The selected rows themselves; their span shown in seconds from the log's first row, widened
+// to whole milliseconds so both end rows are inside.
 void CompareDialog::takeSelection(bool b)
 {
-    const auto span = selection ? selection() : std::nullopt;
-    if (!span || log->rowCount() == 0) {
+    const RowSelection rows = selection ? selection() : RowSelection();
+    if (rows.isEmpty() || log->rowCount() == 0) {
         ui->lbSummary->setText(tr("Выделите строки в журнале"));
         return;
     }
     const qint64 origin = log->frameAt(0).time;
+    const qint64 first = log->frameAt(int(rows.firstRow())).time;
+    const qint64 last =
+        log->frameAt(int(std::min<qint64>(rows.lastRow(), log->rowCount() - 1))).time;
+    setting = true;
     (b ? ui->cbSourceB : ui->cbSourceA)->setCurrentIndex(0);
-    (b ? ui->sbFromB : ui->sbFromA)->setValue(std::floor((span->first - origin) / 1e3) / 1e3);
-    (b ? ui->sbToB : ui->sbToA)
-        ->setValue(std::max(0.001, std::ceil((span->second - origin) / 1e3) / 1e3));
+    (b ? ui->sbFromB : ui->sbFromA)->setValue(std::floor((first - origin) / 1e3) / 1e3);
+    (b ? ui->sbToB : ui->sbToA)->setValue(std::max(0.001, std::ceil((last - origin) / 1e3) / 1e3));
+    setting = false;
+    taken[b] = rows;
+    ui->lbSummary->setText(tr("%1: выделено строк: %2")
+                               .arg(b ? QStringLiteral("B") : QStringLiteral("A"))
+                               .arg(rows.count()));
+}
+
+void CompareDialog::dropSelection(bool b)
+{
+    if (!setting)
+        taken[b].clear();
 }

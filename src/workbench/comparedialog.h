@@ -2,6 +2,7 @@
 #pragma once
 
 #include "analysis/capturecomparison.h"
+#include "log/rowselection.h"
 
 #include <QDialog>
 #include <functional>
@@ -18,7 +19,9 @@ class CompareDialog;
 }
 
 // "Сравнить": two captures (the log and a file, or two files) or two spans of the log, side by
-// side per identifier, the differences that matter first; exportable as CSV.
+// side per identifier, the differences that matter first; exportable as CSV. A side taken "Из
+// выделения" is exactly the rows selected in the log, however many, read off the window's
+// thread; its seconds are shown, and typing others makes it a span of seconds again.
 class CompareDialog final : public QDialog
 {
     Q_OBJECT
@@ -29,8 +32,8 @@ public:
     explicit CompareDialog(const CanDataModel *log, QWidget *parent = nullptr);
     ~CompareDialog() override;
 
-    // The times (µs) of the first and last log rows the user selected; none without a selection.
-    using SelectionSource = std::function<std::optional<std::pair<qint64, qint64>>()>;
+    // The log rows the user selected.
+    using SelectionSource = std::function<RowSelection()>;
     // Enables "Из выделения", which makes a side that span of the log.
     void setSelectionSource(SelectionSource source);
 
@@ -58,7 +61,8 @@ private:
         Source source = Log;
         QString file;
         double from = 0;
-        double to = 0; // 0: to the end
+        double to = 0;     // 0: to the end
+        RowSelection rows; // of the log, when taken from the selection
     };
     Side side(bool b) const;
     static bool load(const Side &side, const class RowSnapshot &rows, FrameIndex *index,
@@ -66,10 +70,13 @@ private:
     void showRows();
     void refuse(const QString &why);
     void takeSelection(bool b);
+    void dropSelection(bool b);
 
     Ui::CompareDialog *ui;
     const CanDataModel *log;
     BackgroundJob *job;
     std::vector<CaptureComparison::Row> compared;
     SelectionSource selection;
+    RowSelection taken[2]; // the rows side A and side B were taken from
+    bool setting = false;  // the seconds of a side are being set from a selection
 };

@@ -17,9 +17,10 @@ FieldMarksDialog::FieldMarksDialog(const CanDataModel *log, QWidget *parent)
     : QDialog(parent), ui(new Ui::FieldMarksDialog), log(log), job(new BackgroundJob(this))
 {
     ui->setupUi(this);
-    ui->twMarks->setColumnCount(6);
+    ui->twMarks->setColumnCount(7);
     ui->twMarks->setHorizontalHeaderLabels({QStringLiteral("ID"), tr("Начальный бит"), tr("Длина"),
-                                            tr("Порядок байтов"), tr("Вид"), tr("Подробно")});
+                                            tr("Порядок байтов"), tr("Вид"), tr("Совпадает"),
+                                            tr("Подробно")});
     ui->twMarks->horizontalHeader()->setStretchLastSection(true);
     HeaderFit::widenToTitles(ui->twMarks);
     ui->progressBar->hide();
@@ -80,6 +81,7 @@ void FieldMarksDialog::showMarks()
             QString::number(m.length),
             m.motorola ? QStringLiteral("Motorola") : QStringLiteral("Intel"),
             m.kindText(),
+            m.share < 0 ? QString() : tr("%1 %").arg(m.share * 100, 0, 'f', 1),
             m.detail};
         for (int column = 0; column < cells.size(); ++column)
             ui->twMarks->setItem(row, column, new QTableWidgetItem(cells[column]));

@@ -14,8 +14,8 @@ class FieldMarksDialog;
 }
 
 // "Разметить": what every field of every identifier of the log is over a span (constant bytes,
-// counters, checksums, flags, values), worked out off the window's thread. A mark becomes a
-// signal in one click.
+// counters, checksums, flags, values) with the share of frames that match, worked out off the
+// window's thread. A mark becomes a signal in one click.
 class FieldMarksDialog final : public QDialog
 {
     Q_OBJECT

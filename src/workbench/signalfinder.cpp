@@ -6,35 +6,28 @@
 #include "log/candatamodel.h"
 #include "ui_signalfinder.h"
 #include "workbench/backgroundjob.h"
+#include "workbench/finderresults.h"
 
-#include <QHeaderView>
 #include <QStringList>
 #include <cmath>
 
 namespace {
 
-QString idText(quint32 id, bool extended)
-{
-    return QStringLiteral("0x") +
-           QString::number(id, 16).toUpper().rightJustified(extended ? 8 : 3, QLatin1Char('0'));
-}
-
-QString number(double value)
-{
-    return std::isnan(value) ? QStringLiteral("—") : QString::number(value, 'g', 12);
-}
+enum ToleranceUnit { Units, Percent }; // the order of "cbToleranceUnit"
 
 } // namespace
 
 SignalFinder::SignalFinder(const CanDataModel *log, QWidget *parent)
-    : QWidget(parent, Qt::Window), ui(new Ui::SignalFinder), log(log), job(new BackgroundJob(this))
+    : QWidget(parent, Qt::Window), ui(new Ui::SignalFinder), log(log), job(new BackgroundJob(this)),
+      results(nullptr)
 {
     ui->setupUi(this);
+    results = new FinderResults(ui->twResults, this);
+    ui->cbToleranceUnit->addItem(tr("ед."), int(Units));
+    ui->cbToleranceUnit->addItem(QStringLiteral("%"), int(Percent));
     fillConditions();
-    ui->twResults->horizontalHeader()->setStretchLastSection(true);
     connect(job, &BackgroundJob::progress, ui->progressBar, &QProgressBar::setValue);
-    connect(ui->twResults, &QTableWidget::itemSelectionChanged, this,
-            &SignalFinder::onSelectionChanged);
+    connect(results, &FinderResults::selectionChanged, this, &SignalFinder::onSelectionChanged);
     setBusy(false);
     showState();
 }
@@ -72,8 +65,6 @@ void SignalFinder::on_cbCondition_currentIndexChanged(int)
     ui->btMoment2->setEnabled(!c.atMoment());
     ui->sbValueA->setEnabled(c.atMoment() || c.kind == SearchCondition::ChangedBy);
     ui->sbValueB->setEnabled(c.kind == SearchCondition::Between);
-    ui->sbTolerance->setEnabled(c.kind == SearchCondition::Equal ||
-                                c.kind == SearchCondition::ChangedBy);
     ui->sbCount->setEnabled(c.kind == SearchCondition::ChangedAtMost);
 }
 
@@ -91,6 +82,7 @@ SearchCondition SignalFinder::condition() const
     c.a = ui->sbValueA->value();
     c.b = ui->sbValueB->value();
     c.tolerance = ui->sbTolerance->value();
+    c.percent = ui->cbToleranceUnit->currentData().toInt() == Percent;
     c.count = ui->sbCount->value();
     return c;
 }
@@ -190,8 +182,8 @@ void SignalFinder::on_btRestart_clicked()
 {
     if (job->busy())
         return;
+    results->clear();
     search.reset(); // the log may have grown: the next step indexes it anew
-    results.clear();
     showState();
     showResults();
 }
@@ -256,45 +248,37 @@ void SignalFinder::showState()
 
 void SignalFinder::showResults()
 {
-    results = search ? search->results(ShownResults, known) : std::vector<SignalSearch::Result>();
+    if (search)
+        results->show(search.get(), search->results(ShownResults, known), known, origin);
+    else
+        results->clear();
     const QVector<qint64> moments = search ? search->moments() : QVector<qint64>();
-    QStringList headers = {QStringLiteral("ID"), tr("Начальный бит"), tr("Длина"),
-                           tr("Порядок байтов"), tr("Знак")};
-    for (qint64 t : moments)
-        headers.append(tr("%1 с").arg(double(t - origin) / 1e6, 0, 'f', 3));
-    ui->twResults->clear();
-    ui->twResults->setColumnCount(headers.size());
-    ui->twResults->setHorizontalHeaderLabels(headers);
-    ui->twResults->setRowCount(int(results.size()));
-    for (int row = 0; row < int(results.size()); ++row) {
-        const SignalSearch::Result &r = results[size_t(row)];
-        QStringList cells = {idText(r.id, r.extended), QString::number(r.candidate.startBit()),
-                             QString::number(r.candidate.length),
-                             r.candidate.motorola() ? QStringLiteral("Motorola")
-                                                    : QStringLiteral("Intel"),
-                             r.candidate.isSigned() ? tr("со знаком") : tr("без знака")};
-        for (double v : r.values)
-            cells.append(number(v));
-        for (int column = 0; column < cells.size(); ++column)
-            ui->twResults->setItem(row, column, new QTableWidgetItem(cells[column]));
+    // The moments of the conditions are where the user most likely knows the values.
+    if (moments.size() >= 2 && ui->sbScaleMoment1->value() == 0 &&
+        ui->sbScaleMoment2->value() == 0) {
+        ui->sbScaleMoment1->setValue(double(moments.first() - origin) / 1e6);
+        ui->sbScaleMoment2->setValue(double(moments.last() - origin) / 1e6);
     }
-    // Headers and cells both readable; the rows are few (ShownResults at most).
-    ui->twResults->resizeColumnsToContents();
-    ui->btCreateSignal->setEnabled(false);
+    onSelectionChanged();
 }
 
 const SignalSearch::Result *SignalFinder::selectedResult() const
 {
-    const int row = ui->twResults->currentRow();
-    if (row < 0 || row >= int(results.size()) || ui->twResults->selectedItems().isEmpty())
-        return nullptr;
-    return &results[size_t(row)];
+    return results->selected();
 }
 
 void SignalFinder::onSelectionChanged()
 {
     const SignalSearch::Result *r = selectedResult();
     ui->btCreateSignal->setEnabled(r != nullptr);
+    ui->btFitScale->setEnabled(r != nullptr);
+    const SignalCandidate *c = r ? &r->candidate : nullptr;
+    if (fitted &&
+        !(c && c->series == fitted->candidate.series && c->shift == fitted->candidate.shift &&
+          c->length == fitted->candidate.length && c->flags == fitted->candidate.flags)) {
+        fitted.reset();
+        ui->lbScale->clear();
+    }
     if (r && search)
         ui->plotCandidate->showCandidate(*search, r->candidate, start());
     else
@@ -304,16 +288,39 @@ void SignalFinder::onSelectionChanged()
                                r->candidate.motorola(), r->candidate.isSigned());
 }
 
+void SignalFinder::on_btFitScale_clicked()
+{
+    const SignalSearch::Result *r = selectedResult();
+    if (!r || !search)
+        return;
+    Scale scale{r->candidate, 1, 0};
+    if (!search->fitScale(r->candidate, timeOf(ui->sbScaleMoment1->value()),
+                          ui->sbScaleValue1->value(), timeOf(ui->sbScaleMoment2->value()),
+                          ui->sbScaleValue2->value(), &scale.factor, &scale.offset)) {
+        fitted.reset();
+        ui->lbScale->setText(
+            tr("Масштаб не подобрать: в эти моменты у поля одно значение или рядом нет кадров"));
+        return;
+    }
+    fitted = scale;
+    ui->lbScale->setText(
+        tr("Множитель %1, смещение %2")
+            .arg(QString::number(scale.factor, 'g', 10), QString::number(scale.offset, 'g', 10)));
+}
+
 void SignalFinder::on_btCreateSignal_clicked()
 {
-    if (const SignalSearch::Result *r = selectedResult())
-        emit createSignalRequested(r->id, r->extended, r->candidate.startBit(), r->candidate.length,
-                                   r->candidate.motorola(), r->candidate.isSigned(),
-                                   search->options().factor, search->options().offset);
+    const SignalSearch::Result *r = selectedResult();
+    if (!r)
+        return;
+    const double factor = fitted ? fitted->factor : search->options().factor;
+    const double offset = fitted ? fitted->offset : search->options().offset;
+    emit createSignalRequested(r->id, r->extended, r->candidate.startBit(), r->candidate.length,
+                               r->candidate.motorola(), r->candidate.isSigned(), factor, offset);
 }
 
 void SignalFinder::setIdentifier(quint32 id, bool extended)
 {
     // Eight digits mark a 29-bit identifier, as the field is read.
-    ui->leIds->setText(idText(id, extended));
+    ui->leIds->setText(FinderResults::idText(id, extended));
 }

@@ -10,6 +10,7 @@
 
 class BackgroundJob;
 class CanDataModel;
+class FinderResults;
 class FrameIndex;
 
 namespace Ui {
@@ -18,14 +19,16 @@ class SignalFinder;
 
 // "Найти сигнал": narrows the places a signal may lie in the log's frames step by step, by what
 // its value did. The index of the log is built, and the first step run, off the window's thread.
-// Selecting a result and "Создать сигнал" are announced for the bit view and the signal dialog.
+// Results are fields with their narrower forms folded in. Given the values at two moments,
+// "Подобрать масштаб" finds the factor and offset of the picked field. Selecting a result and
+// "Создать сигнал" are announced for the bit view and the signal dialog.
 class SignalFinder final : public QWidget
 {
     Q_OBJECT
 
 public:
     // Rows of the table shown at most.
-    static constexpr int ShownResults = 500;
+    static constexpr int ShownResults = 200;
 
     explicit SignalFinder(const CanDataModel *log, QWidget *parent = nullptr);
     ~SignalFinder() override;
@@ -59,6 +62,7 @@ private slots:
     void on_btMoment1_clicked();
     void on_btMoment2_clicked();
     void on_btCreateSignal_clicked();
+    void on_btFitScale_clicked();
     void on_cbCondition_currentIndexChanged(int index);
 
 private:
@@ -76,11 +80,19 @@ private:
     void onSelectionChanged();
     void setBusy(bool busy);
 
+    struct Scale
+    {
+        SignalCandidate candidate;
+        double factor = 1;
+        double offset = 0;
+    };
+
     Ui::SignalFinder *ui;
     const CanDataModel *log;
     BackgroundJob *job;
     std::unique_ptr<SignalSearch> search;
-    std::vector<SignalSearch::Result> results;
+    FinderResults *results;
+    std::optional<Scale> fitted; // for the candidate picked, by "Подобрать масштаб"
     SignalSearch::KnownBits known;
     std::function<std::optional<qint64>()> momentSource;
     qint64 origin = 0; // the log's first moment: times are typed in seconds from it

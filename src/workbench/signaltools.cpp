@@ -72,6 +72,7 @@ FieldMarksDialog *SignalTools::showMarks()
                 });
         connect(marks, &FieldMarksDialog::createSignalRequested, this,
                 &SignalTools::createSignalRequested);
+        connect(marks, &FieldMarksDialog::ready, this, [this] { emit marksFound(marks->marks()); });
     }
     return raise(marks.data());
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "analysis/fieldmark.h"
 #include "analysis/signalsearch.h"
 #include "workbench/comparedialog.h"
 
@@ -47,6 +48,8 @@ signals:
     void createSignalRequested(quint32 id, bool extended, int startBit, int length, bool motorola,
                                bool isSigned, double factor, double offset);
     void identifierSelected(quint32 id, bool extended, quint64 newBits);
+    // "Разметить" found these marks in the log.
+    void marksFound(const std::vector<FieldMark> &marks);
 
 private:
     QWidget *window;

@@ -98,9 +98,19 @@ void TestBitSpan::pickedRows()
     QVERIFY(run.run());
     QCOMPARE(run.counter().activity(Engine)->flips[0], quint32(3));
     QCOMPARE(run.counter().activity(Door)->frames, quint64(3));
-    BitSpanCount empty = BitSpanCount::picked(store.snapshot(), {});
+    BitSpanCount empty = BitSpanCount::picked(store.snapshot(), QVector<qint64>());
     QVERIFY(empty.run());
     QCOMPARE(empty.rowCount(), qint64(0));
+    // A selection of the log: its runs, cut to the rows the snapshot holds.
+    RowSelection selection;
+    selection.set(4, 4);
+    selection.add(0, 0);
+    selection.add(5, 1000000);
+    BitSpanCount selected = BitSpanCount::picked(store.snapshot(), selection);
+    QCOMPARE(selected.rowCount(), qint64(5));
+    QVERIFY(selected.run());
+    QCOMPARE(selected.counter().activity(Engine)->frames, quint64(3));
+    QCOMPARE(selected.counter().activity(Door)->frames, quint64(2));
 }
 
 // Progress rises to the span's size; a cancel stops the count at its next check.

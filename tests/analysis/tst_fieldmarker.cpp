@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "analysis/checksumfinder.h"
 #include "analysis/fieldmarker.h"
 #include "analysis/frameindex.h"
+#include "drivecapture.h"
 #include "hiddensignals.h"
 
 #include <QtTest>
 #include <cstring>
+#include <random>
 
 using namespace HiddenSignals;
 
@@ -49,7 +52,7 @@ private slots:
         quint64 word = 0;
         for (int k = 7; k >= 0; --k)
             word = (word << 8) | text[k];
-        const quint8 first8 = FieldMarker::crc8(0x07, 0, word, 8, -1);
+        const quint8 first8 = ChecksumFinder::crc8(0x07, 0, word, 8, -1);
         quint8 crc = first8 ^ text[8];
         for (int bit = 0; bit < 8; ++bit)
             crc = quint8(crc & 0x80 ? (crc << 1) ^ 0x07 : crc << 1);
@@ -138,6 +141,85 @@ private slots:
         QCOMPARE(three->kind, FieldMark::Counter);
         QCOMPARE(three->detail, QStringLiteral("шаг 3"));
         QCOMPARE(at(found, 16)->kind, FieldMark::Constant);
+    }
+
+    // Real-shaped frames with a twentieth lost: the counters step across the gaps, the
+    // checksums are nibble sums and a CRC with a final XOR, and each mark says how much matches.
+    void marksCountersAndChecksumsOfADrive()
+    {
+        namespace Drive = DriveCapture;
+        FrameIndex drive;
+        for (const TimedPacket &f : Drive::capture())
+            drive.add(f);
+        const auto all = FieldMarker::mark(drive, drive.firstTime(), drive.lastTime());
+        auto markAt = [&all](quint32 id, int startBit) -> const FieldMark * {
+            for (const FieldMark &m : all) {
+                if (m.id == id && m.startBit == startBit)
+                    return &m;
+            }
+            return nullptr;
+        };
+        const FieldMark *counter = markAt(Drive::SpeedId, 60);
+        QVERIFY(counter);
+        QCOMPARE(counter->kind, FieldMark::Counter);
+        QCOMPARE(counter->length, 2);
+        QCOMPARE(counter->detail, QStringLiteral("шаг 1"));
+        QCOMPARE(counter->share, 1.0); // every gap of k cycles stepped k times
+        const FieldMark *nibble = markAt(Drive::SpeedId, 56);
+        QVERIFY(nibble);
+        QCOMPARE(nibble->kind, FieldMark::Checksum);
+        QCOMPARE(nibble->length, 4);
+        QCOMPARE(nibble->detail, QStringLiteral("сумма полубайтов"));
+        QCOMPARE(nibble->share, 1.0);
+        const FieldMark *wide = markAt(Drive::EngineId, 56);
+        QVERIFY(wide);
+        QCOMPARE(wide->kind, FieldMark::Checksum);
+        QCOMPARE(wide->length, 8);
+        QCOMPARE(wide->detail,
+                 QStringLiteral("сумма полубайтов + 0x11 (с идентификатором: + 0x05)"));
+        const FieldMark *crc = markAt(Drive::SteeringId, 56);
+        QVERIFY(crc);
+        QCOMPARE(crc->detail,
+                 QStringLiteral("CRC-8, полином 0x1D, начальное 0xFF, конечный XOR 0xFF"));
+        const FieldMark *rolling = markAt(Drive::SteeringId, 16);
+        QVERIFY(rolling);
+        QCOMPARE(rolling->kind, FieldMark::Counter);
+        QCOMPARE(rolling->length, 8);
+        QCOMPARE(rolling->share, 1.0);
+        for (const FieldMark &m : all) {
+            if (m.kind == FieldMark::Value || m.kind == FieldMark::Flag)
+                QCOMPARE(m.share, -1.0);
+        }
+    }
+
+    // The frame's nibbles add up to a constant: every nibble then looks like the checksum, and
+    // the last one that changes is taken. Two garbled frames lower the share, not the mark.
+    void aConstantNibbleTotalMarksTheLastNibble()
+    {
+        FrameIndex frames;
+        std::mt19937 random(5);
+        const quint32 id = 0x1E5;
+        for (int i = 0; i < 400; ++i) {
+            quint8 d[8] = {quint8(random()),    quint8(i * 7), 0, 0x40, quint8(random()), 0, 0,
+                           quint8((i & 3) << 4)};
+            const int sum = DriveCapture::nibbleSum(d, 8) + 0x1 + 0xE + 0x5;
+            d[7] |= quint8(8 - sum) & 0x0F;
+            if (i == 100 || i == 300)
+                d[7] ^= 0x05;
+            frames.add(id, false, qint64(i) * 10000, d, 8);
+        }
+        const auto found = FieldMarker::mark(frames, 0, 400 * 10000);
+        const FieldMark *checksum = at(found, 56);
+        QVERIFY(checksum);
+        QCOMPARE(checksum->kind, FieldMark::Checksum);
+        QCOMPARE(checksum->length, 4);
+        QCOMPARE(checksum->detail,
+                 QStringLiteral("минус сумма полубайтов + 0x04 (с идентификатором: + 0x08)"));
+        QCOMPARE(checksum->share, 398.0 / 400);
+        const FieldMark *counter = at(found, 60);
+        QVERIFY(counter);
+        QCOMPARE(counter->kind, FieldMark::Counter);
+        QCOMPARE(counter->length, 2);
     }
 
     void sumWithIdentifier()

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "../analysis/drivecapture.h"
 #include "../analysis/hiddensignals.h"
 #include "analysis/frameindex.h"
 #include "log/candatamodel.h"
@@ -23,6 +24,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QTreeWidget>
 
 using namespace HiddenSignals;
 
@@ -52,6 +54,31 @@ class TestSignalTools : public QObject
         auto *button = child<QPushButton>(finder, "btStep");
         QTest::mouseClick(button, Qt::LeftButton);
         QTRY_VERIFY(button->isEnabled());
+    }
+    // A step of any kind, moments in seconds from the log's start.
+    static void apply(SignalFinder *finder, SearchCondition::Kind kind, double first, double second,
+                      double a = 0, double b = 0, double tolerance = 0, bool percent = false)
+    {
+        auto *conditions = child<QComboBox>(finder, "cbCondition");
+        conditions->setCurrentIndex(conditions->findData(int(kind)));
+        child<QDoubleSpinBox>(finder, "sbMoment1")->setValue(first);
+        child<QDoubleSpinBox>(finder, "sbMoment2")->setValue(second);
+        child<QDoubleSpinBox>(finder, "sbValueA")->setValue(a);
+        child<QDoubleSpinBox>(finder, "sbValueB")->setValue(b);
+        child<QDoubleSpinBox>(finder, "sbTolerance")->setValue(tolerance);
+        child<QComboBox>(finder, "cbToleranceUnit")->setCurrentIndex(percent ? 1 : 0);
+        auto *button = child<QPushButton>(finder, "btStep");
+        QTest::mouseClick(button, Qt::LeftButton);
+        QTRY_VERIFY(button->isEnabled());
+    }
+    static QTreeWidgetItem *rowOf(QTreeWidget *tree, const QString &id, int length)
+    {
+        for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+            QTreeWidgetItem *item = tree->topLevelItem(i);
+            if (item->text(1) == id && item->text(3).toInt() == length)
+                return item;
+        }
+        return nullptr;
     }
     static QCPRange valueRange(QCustomPlot *plot)
     {
@@ -89,17 +116,19 @@ private slots:
         QVERIFY(afterOne.startsWith(QStringLiteral("Осталось кандидатов: ")));
         step(&finder, 0, 30, 14);
         step(&finder, 0, 37, 5);
-        auto *table = child<QTableWidget>(&finder, "twResults");
-        QVERIFY(table->rowCount() > 0);
-        QCOMPARE(cell(table, 0, 0), QStringLiteral("0x3C5"));
-        QCOMPARE(cell(table, 0, 1), QStringLiteral("0"));
-        QCOMPARE(cell(table, 0, 2), QStringLiteral("4"));
-        QCOMPARE(cell(table, 0, 3), QStringLiteral("Intel"));
-        QCOMPARE(cell(table, 0, 5), QStringLiteral("11"));
+        auto *table = child<QTreeWidget>(&finder, "twResults");
+        QVERIFY(table->topLevelItemCount() > 0);
+        const QTreeWidgetItem *top = table->topLevelItem(0);
+        QCOMPARE(top->text(0), QStringLiteral("1"));
+        QCOMPARE(top->text(1), QStringLiteral("0x3C5"));
+        QCOMPARE(top->text(2), QStringLiteral("0"));
+        QCOMPARE(top->text(3), QStringLiteral("4"));
+        QCOMPARE(top->text(4), QStringLiteral("Intel"));
+        QCOMPARE(top->text(8), QStringLiteral("11"));
 
         QSignalSpy selected(&finder, &SignalFinder::candidateSelected);
         QSignalSpy create(&finder, &SignalFinder::createSignalRequested);
-        table->selectRow(0);
+        table->setCurrentItem(table->topLevelItem(0));
         QCOMPARE(selected.count(), 1);
         QCOMPARE(selected.at(0).at(0).toUInt(), CounterId);
         QCOMPARE(selected.at(0).at(3).toInt(), 4);
@@ -119,7 +148,97 @@ private slots:
         QCOMPARE(remaining->text(), afterOne);
         QTest::mouseClick(child<QPushButton>(&finder, "btRestart"), Qt::LeftButton);
         QCOMPARE(remaining->text(), QStringLiteral("Осталось кандидатов: все"));
-        QCOMPARE(table->rowCount(), 0);
+        QCOMPARE(table->topLevelItemCount(), 0);
+    }
+
+    // On a drive: the speed comes whole with its slices beneath it, every column sorts as
+    // numbers, a moment in an identifier's gap shows as such, and two known values give the
+    // scale "Создать сигнал" takes.
+    void finderShowsFieldsSortsAndFitsTheScale()
+    {
+        namespace Drive = DriveCapture;
+        CanDataModel drive(nullptr, dir.path());
+        for (const TimedPacket &f : Drive::capture())
+            drive.addFrame(f);
+        drive.flushRows();
+        SignalFinder finder(&drive);
+        using C = SearchCondition;
+        apply(&finder, C::Equal, 5, 0, 0);
+        apply(&finder, C::Rose, 12, 31);
+        apply(&finder, C::NonDecreasing, 12, 31, 0, 0, 0.2, true);
+        QVERIFY(child<QLabel>(&finder, "lbSteps")
+                    ->text()
+                    .endsWith(QStringLiteral("не убывало (допуск 0.2 %)")));
+        apply(&finder, C::Equal, 50, 0, 0);
+        apply(&finder, C::Between, 25, 0, 1000, 1500);
+        auto *tree = child<QTreeWidget>(&finder, "twResults");
+        QTreeWidgetItem *speed = tree->topLevelItem(0);
+        QCOMPARE(speed->text(1), QStringLiteral("0x1A0"));
+        QCOMPARE(speed->text(2), QStringLiteral("7"));
+        QCOMPARE(speed->text(3), QStringLiteral("16"));
+        QCOMPARE(speed->text(4), QStringLiteral("Motorola"));
+        const int forms = speed->text(7).toInt();
+        QVERIFY(forms > 0);
+        QCOMPARE(speed->childCount(), 0);
+        tree->expandItem(speed);
+        QCOMPARE(speed->childCount(), forms);
+        bool slice = false;
+        for (int i = 0; i < forms; ++i)
+            slice = slice || (speed->child(i)->text(2) == QLatin1String("2") &&
+                              speed->child(i)->text(3) == QLatin1String("11"));
+        QVERIFY(slice);
+
+        // The moment at 25 s falls in 0x1D0's gap.
+        const QStringList headers = [tree] {
+            QStringList list;
+            for (int c = 0; c < tree->columnCount(); ++c)
+                list << tree->headerItem()->text(c);
+            return list;
+        }();
+        const int at25 = headers.indexOf(QStringLiteral("25.000 с"));
+        QVERIFY2(at25 > 0, qPrintable(headers.join('|')));
+        QTreeWidgetItem *gap = rowOf(tree, QStringLiteral("0x1D0"), 16);
+        QVERIFY(gap);
+        QCOMPARE(gap->text(at25), QStringLiteral("нет кадров рядом"));
+        QVERIFY(speed->text(at25).toDouble() > 1000);
+
+        tree->sortItems(3, Qt::DescendingOrder); // "Длина": 16 before 9, as numbers
+        for (int i = 1; i < tree->topLevelItemCount(); ++i)
+            QVERIFY(tree->topLevelItem(i - 1)->text(3).toInt() >=
+                    tree->topLevelItem(i)->text(3).toInt());
+        tree->sortItems(at25, Qt::AscendingOrder); // values, then the gaps
+        QCOMPARE(tree->topLevelItem(tree->topLevelItemCount() - 1)->text(at25),
+                 QStringLiteral("нет кадров рядом"));
+        tree->sortItems(0, Qt::AscendingOrder); // the rank again
+        QCOMPARE(tree->topLevelItem(0), speed);
+
+        QSignalSpy create(&finder, &SignalFinder::createSignalRequested);
+        tree->setCurrentItem(speed);
+        child<QDoubleSpinBox>(&finder, "sbScaleMoment1")->setValue(5);
+        child<QDoubleSpinBox>(&finder, "sbScaleValue1")->setValue(0);
+        child<QDoubleSpinBox>(&finder, "sbScaleMoment2")->setValue(33);
+        child<QDoubleSpinBox>(&finder, "sbScaleValue2")->setValue(15);
+        QTest::mouseClick(child<QPushButton>(&finder, "btFitScale"), Qt::LeftButton);
+        QCOMPARE(child<QLabel>(&finder, "lbScale")->text(),
+                 QStringLiteral("Множитель 0.01, смещение 0"));
+        QTest::mouseClick(child<QPushButton>(&finder, "btCreateSignal"), Qt::LeftButton);
+        QCOMPARE(create.count(), 1);
+        QCOMPARE(create.at(0).at(2).toInt(), 7);
+        QCOMPARE(create.at(0).at(3).toInt(), 16);
+        QCOMPARE(create.at(0).at(6).toDouble(), 0.01);
+        QCOMPARE(create.at(0).at(7).toDouble(), 0.0);
+        // Another field picked: the scale was that of the speed, not of it.
+        tree->setCurrentItem(speed->child(0));
+        QVERIFY(child<QLabel>(&finder, "lbScale")->text().isEmpty());
+        QTest::mouseClick(child<QPushButton>(&finder, "btCreateSignal"), Qt::LeftButton);
+        QCOMPARE(create.at(1).at(6).toDouble(), 1.0);
+        // A moment without frames near: no scale.
+        tree->setCurrentItem(gap);
+        child<QDoubleSpinBox>(&finder, "sbScaleMoment2")->setValue(25);
+        QTest::mouseClick(child<QPushButton>(&finder, "btFitScale"), Qt::LeftButton);
+        QVERIFY(child<QLabel>(&finder, "lbScale")
+                    ->text()
+                    .startsWith(QStringLiteral("Масштаб не подобрать")));
     }
 
     void marksNameCounterAndChecksum()
@@ -132,10 +251,13 @@ private slots:
         QStringList counter;
         for (int row = 0; row < table->rowCount(); ++row) {
             if (cell(table, row, 0) == QLatin1String("0x3C5"))
-                counter.append(cell(table, row, 1) + QLatin1Char(' ') + cell(table, row, 4));
+                counter.append(cell(table, row, 1) + QLatin1Char(' ') + cell(table, row, 4) +
+                               QLatin1Char(' ') + cell(table, row, 5));
         }
-        QVERIFY2(counter.contains(QStringLiteral("0 счётчик")), qPrintable(counter.join('|')));
-        QVERIFY(counter.contains(QStringLiteral("56 контрольная сумма")));
+        QVERIFY2(counter.contains(QStringLiteral("0 счётчик 100.0 %")),
+                 qPrintable(counter.join('|')));
+        QVERIFY(counter.contains(QStringLiteral("56 контрольная сумма 100.0 %")));
+        QVERIFY(counter.contains(QStringLiteral("48 константа 100.0 %")));
     }
 
     // The log against a candump file of the same traffic with the flag bit toggling.
@@ -237,29 +359,52 @@ private slots:
         QVERIFY(!QFile::exists(typed));
     }
 
-    // "Из выделения" makes a side the log's span from the first to the last selected row, both
-    // rows inside it; without a selection it says what to do and changes nothing.
-    void compareTakesASpanFromTheSelection()
+    // "Из выделения" makes a side exactly the rows selected in the log, their span shown in
+    // seconds with both end rows inside; typing other seconds makes it a span again. Without a
+    // selection it says what to do and changes nothing.
+    void compareTakesTheSelectedRows()
     {
         CompareDialog dialog(log.get());
         auto *fromB = child<QDoubleSpinBox>(&dialog, "sbFromB");
         auto *toB = child<QDoubleSpinBox>(&dialog, "sbToB");
         auto *pick = child<QPushButton>(&dialog, "btSelectionB");
+        auto *summary = child<QLabel>(&dialog, "lbSummary");
         QVERIFY(!pick->isEnabled());
-        std::optional<std::pair<qint64, qint64>> span;
-        dialog.setSelectionSource([&span] { return span; });
+        RowSelection rows;
+        dialog.setSelectionSource([&rows] { return rows; });
         QVERIFY(pick->isEnabled());
         QTest::mouseClick(pick, Qt::LeftButton);
         QCOMPARE(toB->value(), 0.0);
-        QVERIFY(!child<QLabel>(&dialog, "lbSummary")->text().isEmpty());
+        QCOMPARE(summary->text(), QStringLiteral("Выделите строки в журнале"));
 
-        const qint64 origin = log->frameAt(0).time;
-        span = std::make_pair(origin + 1234567, origin + 2000001);
+        // Rows of two separate stretches: 0x3C5 is the third of each round's 34 frames.
+        const int perRound = 4 + NoiseIds;
+        rows.set(10 * perRound, 20 * perRound - 1);
+        rows.add(500 * perRound, 505 * perRound - 1);
         QTest::mouseClick(pick, Qt::LeftButton);
         QCOMPARE(child<QComboBox>(&dialog, "cbSourceB")->currentData().toInt(),
                  int(CompareDialog::Log));
-        QCOMPARE(fromB->value(), 1.234);
-        QCOMPARE(toB->value(), 2.001);
+        QCOMPARE(summary->text(), QStringLiteral("B: выделено строк: %1").arg(15 * perRound));
+        const qint64 origin = log->frameAt(0).time;
+        QCOMPARE(fromB->value(),
+                 std::floor((log->frameAt(10 * perRound).time - origin) / 1e3) / 1e3);
+        QCOMPARE(toB->value(),
+                 std::ceil((log->frameAt(505 * perRound - 1).time - origin) / 1e3) / 1e3);
+        QSignalSpy ready(&dialog, &CompareDialog::ready);
+        QTest::mouseClick(child<QPushButton>(&dialog, "btCompare"), Qt::LeftButton);
+        QTRY_COMPARE(ready.count(), 1);
+        auto framesOf = [&dialog](quint32 id) {
+            for (const CaptureComparison::Row &r : dialog.rows()) {
+                if (r.id == id)
+                    return r.framesB;
+            }
+            return quint64(0);
+        };
+        QCOMPARE(framesOf(CounterId), quint64(15)); // the selected rows, not the span between
+        fromB->setValue(0.1);
+        QTest::mouseClick(child<QPushButton>(&dialog, "btCompare"), Qt::LeftButton);
+        QTRY_COMPARE(ready.count(), 2);
+        QVERIFY(framesOf(CounterId) > 400);
     }
 
     void menuOpensTheFinder()
@@ -318,9 +463,9 @@ private slots:
         QVERIFY(finder->remaining() > 0);
         QVERIFY(finder->remaining() <= 64 * 32 * 2 * 2); // places of one frame, far fewer than all
         // A picked result brings up the bit view on its identifier.
-        auto *results = child<QTableWidget>(finder, "twResults");
-        QVERIFY(results->rowCount() > 0);
-        results->selectRow(0);
+        auto *results = child<QTreeWidget>(finder, "twResults");
+        QVERIFY(results->topLevelItemCount() > 0);
+        results->setCurrentItem(results->topLevelItem(0));
         QCOMPARE(ui.child<QTabWidget>("tabWidget")->currentWidget()->objectName(),
                  QStringLiteral("bitView"));
         QVERIFY(ui.child<QLabel>("lbBitId")->text().contains(QStringLiteral("18FF1234")));

@@ -1,0 +1,293 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "analysis/candidateranking.h"
+
+#include "analysis/bitchangecount.h"
+#include "analysis/frameindex.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numeric>
+#include <tuple>
+
+using Result = SignalSearch::Result;
+
+namespace {
+
+// Pair k of `pairs` spread evenly over the frames 1 .. n - 1, in fixed point (no division per
+// pair).
+class Spread
+{
+public:
+    Spread(int n, int pairs) : step(pairs > 0 ? (qint64(n - 1) << 20) / pairs : 0) {}
+    size_t at(int k) const { return size_t(1 + ((qint64(k) * step) >> 20)); }
+
+private:
+    qint64 step;
+};
+
+// The frame bit (8 * byte + bit) of a candidate's value bit.
+int frameBit(const SignalCandidate &c, int valueBit)
+{
+    const int p = c.shift + valueBit;
+    return c.motorola() ? (7 - p / 8) * 8 + p % 8 : p;
+}
+
+// Wraps of the parts of a value below its nibble and byte edges that carried nothing into the
+// part above, as the parts of one number would: a low byte of one field read with bits of
+// another above it wraps alone. Only edges the value usually crosses in small steps tell: the
+// low part then jumps across nearly all its range when it wraps.
+int cutWraps(const SignalCandidate &c, const std::vector<std::pair<quint64, quint64>> &changes,
+             double typicalStep)
+{
+    int total = 0;
+    for (int e = 2; e < c.length; ++e) {
+        const double range = std::ldexp(1.0, e);
+        if ((c.shift + e) % 4 != 0 || typicalStep * 8 > range)
+            continue;
+        const quint64 low = (quint64(1) << e) - 1;
+        int wraps = 0;
+        int cut = 0;
+        for (const auto &change : changes) {
+            const quint64 a = change.first & low;
+            const quint64 b = change.second & low;
+            if (double(a > b ? a - b : b - a) <= range * 3 / 4)
+                continue;
+            ++wraps;
+            cut += ((change.first ^ change.second) & c.valueMask()) >> e == 0;
+        }
+        total += 2 * cut > wraps ? cut : 0;
+    }
+    return total;
+}
+
+// A field's values are not smooth when a change is on average more than this share of its range.
+constexpr double Rough = 0.05;
+
+} // namespace
+
+CandidateRanking::CandidateRanking(const SignalSearch &search, const SignalSearch::KnownBits &known)
+    : search(search), known(known), moments(search.moments()),
+      analysed(size_t(search.index().seriesCount()))
+{
+}
+
+const CandidateRanking::Series &CandidateRanking::analyse(int series)
+{
+    Series &out = analysed[size_t(series)];
+    if (out.known)
+        return out;
+    out.known = true;
+    const FrameIndex::Series &s = search.index().at(series);
+    const int n = s.size();
+    out.flipped = s.flipped;
+    BitChangeCount changes;
+    out.pairs = std::min(n - 1, SampledPairs);
+    const Spread spread(n, out.pairs);
+    for (int k = 0; k < out.pairs; ++k) {
+        const size_t i = spread.at(k);
+        changes.add(s.words[i] ^ s.words[i - 1]);
+    }
+    out.flips = changes.counts();
+    return out;
+}
+
+CandidateRanking::Traits CandidateRanking::traits(const SignalCandidate &c, const Series &s) const
+{
+    Traits t;
+    t.live = c.frameBits() & s.flipped;
+    t.liveCount = qPopulationCount(t.live);
+    t.deadLsb = !((s.flipped >> frameBit(c, 0)) & 1);
+    // A bit changing far more often than the one below it: two fields read as one, or a field
+    // read in the wrong byte order.
+    // So is a bit that never changes between bits that do.
+    const int slack = 2 + s.pairs / 64;
+    bool above = false; // a changing bit was seen above a still one
+    for (int j = c.length - 1; j >= 0 && t.coherent; --j) {
+        const bool moves = (s.flipped >> frameBit(c, j)) & 1;
+        t.coherent = moves || !above;
+        above = above || moves;
+        if (j > 0 && t.coherent)
+            t.coherent =
+                s.flips[size_t(frameBit(c, j))] <= 2 * s.flips[size_t(frameBit(c, j - 1))] + slack;
+    }
+    const int edge = c.shift + c.length;
+    t.topEdge = edge % 8 == 0 ? 0 : edge % 4 == 0 ? 1 : 2;
+    return t;
+}
+
+void CandidateRanking::measure(Result &r, const Series &s, int sampled) const
+{
+    const SignalCandidate &c = r.candidate;
+    const FrameIndex::Series &frames = search.index().at(int(c.series));
+    r.id = frames.id;
+    r.extended = frames.extended;
+    const Traits t = traits(c, s);
+    r.deadLsb = t.deadLsb;
+    r.coherent = t.coherent;
+    r.overlaps =
+        known.isEmpty()
+            ? 0
+            : qPopulationCount(c.frameBits() & known.value(FrameIndex::key(r.id, r.extended)));
+    r.values.clear();
+    for (qint64 time : moments) {
+        double v = std::numeric_limits<double>::quiet_NaN();
+        search.value(c, time, &v);
+        r.values.append(v);
+    }
+    // Smoothness over the pairs of frames where the value changed: the others say nothing.
+    const int n = frames.size();
+    std::vector<qint64> seen;
+    std::vector<double> steps;
+    std::vector<std::pair<quint64, quint64>> changes;
+    const int pairs = std::min(n - 1, sampled);
+    // Values for the count of distinct ones: every pair's while they are few, else spread.
+    const int valueEvery = std::max(1, pairs / DistinctSamples);
+    seen.reserve(size_t(std::min(pairs, DistinctSamples)) + 2);
+    if (n > 0)
+        seen.push_back(c.raw(frames.words[0]));
+    const Spread spread(n, pairs);
+    for (int k = 0, next = 0; k < pairs; ++k) {
+        const size_t i = spread.at(k);
+        const qint64 before = c.raw(frames.words[i - 1]);
+        const qint64 after = c.raw(frames.words[i]);
+        if (k == next) {
+            seen.push_back(after);
+            next += valueEvery;
+        }
+        if (after == before)
+            continue;
+        steps.push_back(std::fabs(double(after) - double(before)));
+        changes.emplace_back(quint64(before), quint64(after));
+    }
+    if (!steps.empty()) {
+        std::vector<double> middle = steps;
+        std::nth_element(middle.begin(), middle.begin() + middle.size() / 2, middle.end());
+        r.cuts = cutWraps(c, changes, middle[middle.size() / 2]);
+    }
+    std::sort(seen.begin(), seen.end());
+    r.distinct = int(std::unique(seen.begin(), seen.end()) - seen.begin());
+    const double span = seen.empty() ? 0.0 : double(seen[size_t(r.distinct - 1)]) - double(seen[0]);
+    r.used = std::min(1.0, (span + 1) / std::ldexp(1.0, c.length));
+    r.jumps = int(
+        std::count_if(steps.begin(), steps.end(), [span](double step) { return step > span / 2; }));
+    const double total = std::accumulate(steps.begin(), steps.end(), 0.0);
+    r.roughness = span == 0 || steps.empty() ? 1.0 : std::min(1.0, total / steps.size() / span);
+}
+
+// Of a candidate and its twin of the other signedness, the one whose values lie closer
+// together: a signed value read unsigned lies at both ends of the range, jumping between them
+// each time it crosses zero.
+void CandidateRanking::pickSign(Result &row, const Traits &t, const Series &s) const
+{
+    const SignalCandidate &c = row.candidate;
+    if (c.length < 2 || !(t.live & quint64(1) << frameBit(c, c.length - 1)))
+        return;
+    SignalCandidate twin = c;
+    twin.flags ^= SignalCandidate::Signed;
+    const auto found =
+        std::find_if(row.forms.begin(), row.forms.end(), [&](const SignalCandidate &f) {
+            return f.shift == twin.shift && f.length == twin.length && f.flags == twin.flags;
+        });
+    if (found == row.forms.end())
+        return;
+    Result other;
+    other.candidate = twin;
+    measure(other, s, GlancedPairs);
+    if (other.used < row.used) {
+        *found = c;
+        row.candidate = twin;
+        measure(row, s, GlancedPairs);
+    }
+}
+
+// One identifier's candidates: the most telling first becomes a row, and every later one whose
+// changing bits lie within a row's (and which shares bits with it) folds into that row.
+void CandidateRanking::fold(const SignalCandidate *first, const SignalCandidate *last,
+                            std::vector<Result> &out)
+{
+    const Series &s = analyse(int(first->series));
+    const size_t n = size_t(last - first);
+    std::vector<Traits> t(n);
+    for (size_t i = 0; i < n; ++i)
+        t[i] = traits(first[i], s);
+    std::vector<size_t> order(n);
+    std::iota(order.begin(), order.end(), size_t(0));
+    auto key = [&](size_t i) {
+        const SignalCandidate &c = first[i];
+        return std::make_tuple(!t[i].coherent, t[i].deadLsb, -t[i].liveCount, t[i].topEdge,
+                               c.length, c.isSigned(), c.motorola(), c.shift);
+    };
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return key(a) < key(b); });
+    const size_t base = out.size();
+    std::vector<size_t> heads; // index into `first` of each row's candidate
+    for (size_t i : order) {
+        const quint64 bits = first[i].frameBits();
+        size_t row = 0;
+        while (row < heads.size() &&
+               !((t[i].live & ~t[heads[row]].live) == 0 && (bits & first[heads[row]].frameBits())))
+            ++row;
+        if (row < heads.size()) {
+            out[base + row].forms.push_back(first[i]);
+            continue;
+        }
+        heads.push_back(i);
+        Result r;
+        r.candidate = first[i];
+        out.push_back(std::move(r));
+    }
+    for (size_t row = 0; row < heads.size(); ++row) {
+        Result &r = out[base + row];
+        measure(r, s, GlancedPairs);
+        pickSign(r, t[heads[row]], s);
+        std::stable_sort(
+            r.forms.begin(), r.forms.end(),
+            [](const SignalCandidate &a, const SignalCandidate &b) { return a.length > b.length; });
+    }
+}
+
+std::vector<Result> CandidateRanking::rows(int limit)
+{
+    std::vector<Result> out;
+    const std::vector<SignalCandidate> &held = search.held();
+    for (size_t i = 0; i < held.size();) {
+        size_t j = i;
+        while (j < held.size() && held[j].series == held[i].series)
+            ++j;
+        fold(held.data() + i, held.data() + j, out);
+        i = j;
+    }
+    sortRows(out);
+    // A closer look at the rows that may be shown, and at a few more that may move up.
+    const size_t closer = limit < 0 ? out.size() : std::min(out.size(), size_t(limit) + 50);
+    for (size_t i = 0; i < closer; ++i)
+        measure(out[i], analyse(int(out[i].candidate.series)), ClosePairs);
+    out.resize(closer);
+    sortRows(out);
+    if (limit >= 0 && out.size() > size_t(limit))
+        out.resize(size_t(limit));
+    return out;
+}
+
+void CandidateRanking::sortRows(std::vector<Result> &rows)
+{
+    auto rank = [](const Result &r) {
+        const SignalCandidate &c = r.candidate;
+        const auto missing =
+            std::count_if(r.values.begin(), r.values.end(), [](double v) { return std::isnan(v); });
+        return std::make_tuple(r.overlaps, r.distinct < 2, !r.coherent || r.deadLsb,
+                               r.roughness >= Rough, missing, r.jumps > 0 || r.cuts > 0,
+                               -std::round(r.information()), r.roughness, c.length, c.isSigned(),
+                               c.motorola(), r.id, c.shift);
+    };
+    std::stable_sort(rows.begin(), rows.end(),
+                     [&rank](const Result &a, const Result &b) { return rank(a) < rank(b); });
+}
+
+Result CandidateRanking::row(const SignalCandidate &candidate)
+{
+    Result r;
+    r.candidate = candidate;
+    measure(r, analyse(int(candidate.series)));
+    return r;
+}

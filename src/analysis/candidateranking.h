@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "analysis/signalsearch.h"
+
+#include <array>
+#include <vector>
+
+// Turns the candidates a search left into rows of fields, the plausible first.
+//
+// A field leaves a crowd of candidates behind: its slices, its twin read signed, its reading with
+// constant bits beside it. Candidates of one identifier whose changing bits lie within those of a
+// wider one that held as well fold into it; the wider one shows, with the others a click away.
+// Of candidates over the same changing bits the one ending on a byte edge (else a nibble edge)
+// and then the shortest shows: a 16-bit engine speed below 2,048 rpm, not its low 11 bits.
+//
+// Rows then rank by: overlaps with known signals; whether the value is a field at all (every bit
+// changes no more than about twice as often as the one below it, and its lowest bit changes); how
+// smooth it is over the frames where it changes; how much information it carries.
+class CandidateRanking final
+{
+public:
+    CandidateRanking(const SignalSearch &search, const SignalSearch::KnownBits &known);
+
+    std::vector<SignalSearch::Result> rows(int limit);
+    SignalSearch::Result row(const SignalCandidate &candidate);
+
+    // Pairs of frames looked at to judge a field's shape, spread over its identifier's frames:
+    // a first look at every row, a closer one at those that may be shown (the rare wrap of a
+    // cut field is seen only there); and the bits of every identifier.
+    static constexpr int GlancedPairs = 256;
+    static constexpr int ClosePairs = 8192;
+    static constexpr int SampledPairs = 256;
+    // Values sorted for the count of distinct ones.
+    static constexpr int DistinctSamples = 1024;
+
+private:
+    struct Series
+    {
+        quint64 flipped = 0;         // bits that ever changed
+        std::array<int, 64> flips{}; // changes of each frame bit over the sampled pairs
+        int pairs = 0;
+        bool known = false;
+    };
+    struct Traits
+    {
+        quint64 live = 0; // its frame bits that ever changed
+        int liveCount = 0;
+        bool deadLsb = false;
+        bool coherent = true;
+        int topEdge = 0; // 0 a byte edge above its top bit, 1 a nibble edge, 2 neither
+    };
+
+    const Series &analyse(int series);
+    Traits traits(const SignalCandidate &c, const Series &s) const;
+    void fold(const SignalCandidate *first, const SignalCandidate *last,
+              std::vector<SignalSearch::Result> &out);
+    static void sortRows(std::vector<SignalSearch::Result> &rows);
+    void pickSign(SignalSearch::Result &row, const Traits &t, const Series &s) const;
+    void measure(SignalSearch::Result &row, const Series &s, int pairs = SampledPairs) const;
+
+    const SignalSearch &search;
+    const SignalSearch::KnownBits &known;
+    const QVector<qint64> moments;
+    std::vector<Series> analysed; // per series, worked out once
+};

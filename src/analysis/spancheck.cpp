@@ -1,0 +1,360 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "analysis/spancheck.h"
+
+#include <QtEndian>
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <memory>
+
+// The frames of the span as one byte order reads them, with the bits that changed within each
+// run of 64 pairs of frames, so that a candidate's scan skips the runs where it stood still.
+struct SpanCheck::Frames
+{
+    static constexpr int Run = 64;
+
+    const quint64 *words = nullptr;
+    int count = 0;
+    std::vector<quint64> diffs; // bits changed from the frame before
+    std::vector<quint64> runs;
+
+    Frames(const quint64 *words, int count) : words(words), count(count), diffs(size_t(count))
+    {
+        runs.assign(size_t((count + Run - 1) / Run), 0);
+        for (int i = 1; i < count; ++i) {
+            diffs[size_t(i)] = words[i] ^ words[i - 1];
+            runs[size_t((i - 1) / Run)] |= diffs[size_t(i)];
+        }
+    }
+    // Calls visit(i) for each frame i > from where `bits` changed, until it returns false.
+    template<typename Visit> bool eachChange(quint64 bits, int from, Visit visit) const
+    {
+        for (size_t r = size_t(from / Run); r < runs.size(); ++r) {
+            if (!(runs[r] & bits))
+                continue;
+            const int end = std::min(count, int(r + 1) * Run + 1);
+            for (int i = std::max(from + 1, int(r) * Run + 1); i < end; ++i) {
+                if ((diffs[size_t(i)] & bits) && !visit(i))
+                    return false;
+            }
+        }
+        return true;
+    }
+};
+
+// A candidate as one byte order's words hold it: bits shift .. top of the word.
+struct SpanCheck::Pending
+{
+    SignalCandidate candidate;
+    quint64 bits; // in the word of its byte order
+    int top;
+    bool held;
+    size_t index; // in the list given, whose order is kept
+    double reach; // its raw values over the span lie within this of each other
+    int clean;    // frames up to this one were exactly in order
+
+    int shift() const { return candidate.shift; }
+    qint64 value(quint64 word) const
+    {
+        const int unused = 63 - top + candidate.shift; // 64 - length
+        const quint64 field = (word >> candidate.shift) & (bits >> candidate.shift);
+        if (!candidate.isSigned())
+            return qint64(field);
+        return qint64(field << unused) >> unused;
+    }
+};
+
+namespace {
+
+// Candidates (shift, top) with shift < fail[top] went out of order on some pair of frames.
+using Failed = std::array<quint8, 64>;
+
+void raise(Failed &fail, int from, int to, quint8 value)
+{
+    for (int j = from; j < to; ++j)
+        fail[size_t(j)] = std::max(fail[size_t(j)], value);
+}
+
+// For the pair of frames whose changed bits are `changed` (those of `wrong` went the wrong
+// way): a candidate is out of order when the highest changed bit within it went the wrong way,
+// or, signed, when that is its sign bit and it went the right way.
+void markOrder(quint64 changed, quint64 wrong, Failed &unsignedFail, Failed &signedFail)
+{
+    for (quint64 x = wrong; x; x &= x - 1) {
+        const int bit = qCountTrailingZeroBits(x);
+        const quint64 above = bit == 63 ? 0 : changed & (~quint64(0) << (bit + 1));
+        const int next = above ? qCountTrailingZeroBits(above) : 64;
+        raise(unsignedFail, bit, next, quint8(bit + 1));
+        raise(signedFail, bit + 1, next, quint8(bit + 1));
+    }
+    for (quint64 x = changed & ~wrong; x; x &= x - 1) {
+        const int bit = qCountTrailingZeroBits(x);
+        signedFail[size_t(bit)] = std::max(signedFail[size_t(bit)], quint8(bit + 1));
+    }
+}
+
+// Bits low .. high (inclusive) of a word; none when high < low.
+quint64 bitRange(int low, int high)
+{
+    if (high < low)
+        return 0;
+    const quint64 upTo = high >= 63 ? ~quint64(0) : (quint64(2) << high) - 1;
+    return upTo & (~quint64(0) << low);
+}
+
+// hits[shift][bit]: pairs of frames whose lowest changed bit at or above `shift` was `bit`, so
+// that a candidate from `shift` to `top` changed in the sum of hits[shift][shift .. top].
+using Hits = std::array<std::array<quint32, 64>, 64>;
+
+void markChange(quint64 changed, quint64 shifts, Hits &hits)
+{
+    int below = 0; // shifts from here up to the next changed bit find that bit first
+    for (quint64 x = changed; x; x &= x - 1) {
+        const int bit = qCountTrailingZeroBits(x);
+        for (quint64 m = shifts & bitRange(below, bit); m; m &= m - 1)
+            ++hits[size_t(qCountTrailingZeroBits(m))][size_t(bit)];
+        below = bit + 1;
+    }
+}
+
+// The candidates still in question, with the bits and start bits any of them covers; those
+// that fail are dropped now and then (at frames 8, 16, 32, 64 of the span, then every 64),
+// each noting the last frame up to which it held.
+template<typename Fails> class Survivors
+{
+public:
+    Survivors(std::vector<SpanCheck::Pending *> list, Fails fails)
+        : list(std::move(list)), fails(fails)
+    {
+        update();
+    }
+
+    bool empty() const { return list.empty(); }
+    quint64 bits() const { return region; }
+    quint64 shifts() const { return starts; }
+    void checkpoint(int frame)
+    {
+        if (frame == next) {
+            prune(frame);
+            next += std::min(next, 64);
+        }
+    }
+    void prune(int frame)
+    {
+        const auto out = std::remove_if(list.begin(), list.end(), [this](SpanCheck::Pending *p) {
+            if (!fails(p))
+                return false;
+            p->clean = passed;
+            return true;
+        });
+        list.erase(out, list.end());
+        passed = frame;
+        update();
+    }
+    const std::vector<SpanCheck::Pending *> &held() const { return list; }
+
+private:
+    void update()
+    {
+        region = 0;
+        starts = 0;
+        for (const SpanCheck::Pending *p : list) {
+            region |= p->bits;
+            starts |= quint64(1) << p->shift();
+        }
+    }
+
+    std::vector<SpanCheck::Pending *> list;
+    Fails fails;
+    quint64 region = 0;
+    quint64 starts = 0;
+    int next = 8;
+    int passed = 0;
+};
+
+// One pass over the frames for all candidates still in question: `mark` notes the pair of
+// frames ending at frame i, whose changed bits some of them cover; those left at the end hold.
+template<typename Fails, typename Mark>
+void sweep(const SpanCheck::Frames &frames, Survivors<Fails> &left, Mark mark)
+{
+    for (int i = 1; i < frames.count && !left.empty(); ++i) {
+        if (const quint64 changed = frames.diffs[size_t(i)] & left.bits())
+            mark(i, changed);
+        left.checkpoint(i);
+    }
+    left.prune(frames.count - 1);
+    for (SpanCheck::Pending *p : left.held())
+        p->held = true;
+}
+
+template<typename Fails>
+Survivors<Fails> survivors(std::vector<SpanCheck::Pending> &pending, Fails fails)
+{
+    std::vector<SpanCheck::Pending *> list;
+    for (SpanCheck::Pending &p : pending) {
+        if (!p.held)
+            list.push_back(&p);
+    }
+    return Survivors<Fails>(std::move(list), fails);
+}
+
+} // namespace
+
+SpanCheck::SpanCheck(const SearchCondition &condition, double factor)
+    : c(condition), factor(factor),
+      up((condition.kind == SearchCondition::NonDecreasing) == (factor > 0))
+{
+}
+
+void SpanCheck::filter(const FrameIndex::Series &series, int begin, int end,
+                       std::vector<SignalCandidate> &candidates) const
+{
+    const int count = end - begin;
+    if (count < 2)
+        return; // nothing changed
+    const quint64 *words = series.words.data() + begin;
+    quint64 flipped = 0;
+    for (int i = 1; i < count; ++i)
+        flipped |= words[i] ^ words[i - 1];
+    std::vector<Pending> intel;
+    std::vector<Pending> motorola;
+    for (size_t i = 0; i < candidates.size(); ++i) {
+        const SignalCandidate &k = candidates[i];
+        const quint64 bits = k.valueMask() << k.shift;
+        const quint64 live = (k.motorola() ? qbswap(flipped) : flipped) & bits;
+        const int high = live ? 63 - qCountLeadingZeroBits(live) - k.shift : -1;
+        const double reach = std::ldexp(1.0, high + 1) - 1;
+        (k.motorola() ? motorola : intel)
+            .push_back(Pending{k, bits, k.shift + k.length - 1, live == 0, i, reach, 0});
+    }
+    std::vector<quint64> swapped;
+    if (!motorola.empty()) {
+        swapped.resize(size_t(count));
+        for (int i = 0; i < count; ++i)
+            swapped[size_t(i)] = qbswap(words[i]);
+    }
+    const bool ordered = c.kind != SearchCondition::ChangedAtMost;
+    for (auto *list : {&intel, &motorola}) {
+        if (list->empty())
+            continue;
+        const Frames frames(list == &intel ? words : swapped.data(), count);
+        ordered ? monotone(frames, *list) : changes(frames, *list);
+    }
+    std::vector<char> held(candidates.size(), 0);
+    for (const auto *list : {&intel, &motorola}) {
+        for (const Pending &p : *list)
+            held[p.index] = p.held;
+    }
+    size_t kept = 0;
+    for (size_t i = 0; i < candidates.size(); ++i) {
+        if (held[i])
+            candidates[kept++] = candidates[i];
+    }
+    candidates.resize(kept);
+}
+
+// Exactly in order first, all candidates in one pass; those that are not may still be within
+// the tolerance, which each must show on its own.
+void SpanCheck::monotone(const Frames &frames, std::vector<Pending> &pending) const
+{
+    const quint64 *words = frames.words;
+    Failed unsignedFail{};
+    Failed signedFail{};
+    auto left = survivors(pending, [&](const Pending *p) {
+        const Failed &fail = p->candidate.isSigned() ? signedFail : unsignedFail;
+        return p->shift() < fail[size_t(p->top)];
+    });
+    sweep(frames, left, [&](int i, quint64 changed) {
+        markOrder(changed, changed & (up ? words[i - 1] : words[i]), unsignedFail, signedFail);
+    });
+    if (!c.tolerant())
+        return;
+    for (Pending &p : pending) {
+        if (!p.held)
+            p.held = monotoneWithin(frames, p);
+    }
+}
+
+bool SpanCheck::monotoneWithin(const Frames &frames, const Pending &p) const
+{
+    const double allowed = c.percent ? 0 : c.tolerance / std::fabs(factor);
+    const double share = c.tolerance / 100.0;
+    if (!c.percent && p.reach <= allowed)
+        return true; // it cannot dip further than it ranges
+    // Raw values, turned round for "не возрастало" so that the rule is always "no deep dip".
+    // Up to the frame where it left the order exactly, the highest value is the latest.
+    const qint64 sign = up ? 1 : -1;
+    qint64 best = sign * p.value(frames.words[p.clean]);
+    qint64 lowest = std::min(best, sign * p.value(frames.words[0]));
+    qint64 highest = best;
+    qint64 dip = 0;
+    const double limit = c.percent ? share * p.reach : allowed;
+    const bool within = frames.eachChange(p.bits, p.clean, [&](int i) {
+        const qint64 v = sign * p.value(frames.words[i]);
+        best = std::max(best, v);
+        lowest = std::min(lowest, v);
+        highest = std::max(highest, v);
+        dip = std::max(dip, best - v);
+        return double(dip) <= limit + 1e-9;
+    });
+    return within && (!c.percent || double(dip) <= share * double(highest - lowest) + 1e-9);
+}
+
+// Exactly first, all candidates in one pass: a candidate that changed no more than K times
+// moved beyond any tolerance no more often either.
+void SpanCheck::changes(const Frames &frames, std::vector<Pending> &pending) const
+{
+    auto hits = std::make_unique<Hits>();
+    auto changed = [&hits](const Pending *p) {
+        quint32 n = 0;
+        for (int bit = p->shift(); bit <= p->top; ++bit)
+            n += (*hits)[size_t(p->shift())][size_t(bit)];
+        return n;
+    };
+    auto left = survivors(pending, [&](const Pending *p) { return changed(p) > quint32(c.count); });
+    sweep(frames, left, [&](int, quint64 changed) { markChange(changed, left.shifts(), *hits); });
+    if (!c.tolerant())
+        return;
+    for (Pending &p : pending) {
+        if (!p.held)
+            p.held = changesWithin(frames, p);
+    }
+}
+
+// Moves within the tolerance of the level the value last changed to are not changes. With a
+// percentage the range must be known first; a candidate that changes too often even with the
+// widest range it could have is out at once.
+bool SpanCheck::changesWithin(const Frames &frames, const Pending &p) const
+{
+    const double share = c.tolerance / 100.0;
+    if (c.percent) {
+        if (!countChanges(frames, p, share * p.reach))
+            return false;
+        qint64 lowest = p.value(frames.words[0]);
+        qint64 highest = lowest;
+        frames.eachChange(p.bits, 0, [&](int i) {
+            const qint64 v = p.value(frames.words[i]);
+            lowest = std::min(lowest, v);
+            highest = std::max(highest, v);
+            return true;
+        });
+        return countChanges(frames, p, share * double(highest - lowest));
+    }
+    const double allowed = c.tolerance / std::fabs(factor);
+    return p.reach <= allowed || countChanges(frames, p, allowed);
+}
+
+bool SpanCheck::countChanges(const Frames &frames, const Pending &p, double allowed) const
+{
+    // Whole raw steps: a move counts when it is more than this many.
+    const qint64 steps = qint64(std::min(std::floor(allowed + 1e-9), 9e18));
+    qint64 level = p.value(frames.words[0]);
+    int changed = 0;
+    return frames.eachChange(p.bits, 0, [&](int i) {
+        const qint64 v = p.value(frames.words[i]);
+        if (v - level <= steps && level - v <= steps)
+            return true;
+        level = v;
+        return ++changed <= c.count;
+    });
+}

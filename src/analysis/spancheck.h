@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "analysis/frameindex.h"
+#include "analysis/searchcondition.h"
+#include "analysis/signalcandidate.h"
+
+#include <vector>
+
+// Which candidates of one identifier hold a condition over a span of its frames ("не убывало",
+// "не возрастало", "менялось не больше K раз"). A span covers thousands of frames and an
+// identifier thousands of candidates, so the candidates are checked together where they can be:
+// whether a value stayed in order over a pair of frames depends only on the highest bit that
+// changed within it, so one pass over the frames settles every start bit and length at once,
+// and the bits of candidates already dropped are no longer looked at.
+class SpanCheck final
+{
+public:
+    // `factor` of the search: a negative one turns the order of raw values round.
+    SpanCheck(const SearchCondition &condition, double factor);
+
+    // Leaves in `candidates` (all of the series) those that hold over frames begin .. end - 1,
+    // the first of which is the value the span starts from.
+    void filter(const FrameIndex::Series &series, int begin, int end,
+                std::vector<SignalCandidate> &candidates) const;
+
+    struct Pending;
+    struct Frames;
+
+private:
+    void monotone(const Frames &frames, std::vector<Pending> &pending) const;
+    bool monotoneWithin(const Frames &frames, const Pending &p) const;
+    void changes(const Frames &frames, std::vector<Pending> &pending) const;
+    bool changesWithin(const Frames &frames, const Pending &p) const;
+    bool countChanges(const Frames &frames, const Pending &p, double allowed) const;
+
+    SearchCondition c;
+    double factor;
+    bool up; // raw values must not fall (else: must not rise)
+};

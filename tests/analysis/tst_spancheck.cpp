@@ -1,0 +1,188 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "analysis/frameindex.h"
+#include "analysis/spancheck.h"
+
+#include <QtTest>
+#include <random>
+
+// The span conditions check all candidates of an identifier at once, by the bits that changed
+// between frames; they must keep exactly the candidates a plain reading of each value keeps.
+class TestSpanCheck : public QObject
+{
+    Q_OBJECT
+
+    // Every place a value can lie in eight bytes, both orders, both signednesses.
+    static std::vector<SignalCandidate> everyCandidate()
+    {
+        std::vector<SignalCandidate> all;
+        for (int length = 1; length <= 64; ++length) {
+            for (int shift = 0; shift + length <= 64; ++shift) {
+                for (quint8 flags = 0; flags < 4; ++flags) {
+                    if ((flags & SignalCandidate::Signed) && length == 1)
+                        continue;
+                    SignalCandidate c;
+                    c.shift = quint8(shift);
+                    c.length = quint8(length);
+                    c.flags = flags;
+                    all.push_back(c);
+                }
+            }
+        }
+        return all;
+    }
+
+    // The conditions as their text says, one candidate at a time.
+    static bool plainly(const SearchCondition &c, double factor, const SignalCandidate &k,
+                        const std::vector<quint64> &words)
+    {
+        std::vector<double> v;
+        for (quint64 w : words)
+            v.push_back(double(k.raw(w)));
+        const auto range = std::minmax_element(v.begin(), v.end());
+        const double spread = *range.second - *range.first;
+        const double allowed =
+            c.percent ? c.tolerance / 100 * spread : c.tolerance / std::fabs(factor);
+        if (c.kind == SearchCondition::ChangedAtMost) {
+            double level = v[0];
+            int changes = 0;
+            for (double x : v) {
+                if (std::fabs(x - level) > allowed + 1e-9) {
+                    level = x;
+                    ++changes;
+                }
+            }
+            return changes <= c.count;
+        }
+        const bool up = (c.kind == SearchCondition::NonDecreasing) == (factor > 0);
+        double best = up ? v[0] : -v[0];
+        for (double x : v) {
+            const double y = up ? x : -x;
+            best = std::max(best, y);
+            if (best - y > allowed + 1e-9)
+                return false;
+        }
+        return true;
+    }
+
+    // Frames whose bytes do different things: a ramp with dips, a counter that wraps, a signed
+    // value crossing zero, noise, a flag, slow steps.
+    static std::vector<quint64> frames(unsigned seed, int count)
+    {
+        std::mt19937 random(seed);
+        std::vector<quint64> words;
+        int ramp = 1000;
+        int slow = 0;
+        for (int i = 0; i < count; ++i) {
+            ramp += int(random() % 5) - (random() % 9 == 0 ? 6 : 1);
+            slow += random() % 40 == 0 ? 1 : 0;
+            const qint16 wave = qint16(std::lround(300 * std::sin(i / 15.0)));
+            quint8 d[8];
+            d[0] = quint8(ramp >> 8);
+            d[1] = quint8(ramp);
+            d[2] = quint8(i * 3);
+            d[3] = quint8(quint16(wave) >> 8);
+            d[4] = quint8(wave);
+            d[5] = quint8(random());
+            d[6] = quint8((slow & 0x0F) | (i % 50 < 25 ? 0x80 : 0));
+            d[7] = quint8(random() % 3);
+            quint64 word = 0;
+            for (int b = 7; b >= 0; --b)
+                word = (word << 8) | d[b];
+            words.push_back(word);
+        }
+        return words;
+    }
+
+private slots:
+    void keepsWhatAPlainReadingKeeps_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<double>("tolerance");
+        QTest::addColumn<bool>("percent");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<double>("factor");
+        using C = SearchCondition;
+        QTest::newRow("не убывало") << int(C::NonDecreasing) << 0.0 << false << 0 << 1.0;
+        QTest::newRow("не возрастало") << int(C::NonIncreasing) << 0.0 << false << 0 << 1.0;
+        QTest::newRow("не убывало, factor < 0")
+            << int(C::NonDecreasing) << 0.0 << false << 0 << -2.0;
+        QTest::newRow("не убывало ± 6") << int(C::NonDecreasing) << 6.0 << false << 0 << 1.0;
+        QTest::newRow("не возрастало ± 3 × 0.5")
+            << int(C::NonIncreasing) << 3.0 << false << 0 << 0.5;
+        QTest::newRow("не убывало ± 5 %") << int(C::NonDecreasing) << 5.0 << true << 0 << 1.0;
+        QTest::newRow("не больше 0 раз") << int(C::ChangedAtMost) << 0.0 << false << 0 << 1.0;
+        QTest::newRow("не больше 7 раз") << int(C::ChangedAtMost) << 0.0 << false << 7 << 1.0;
+        QTest::newRow("не больше 20 раз ± 4") << int(C::ChangedAtMost) << 4.0 << false << 20 << 1.0;
+        QTest::newRow("не больше 5 раз ± 10 %")
+            << int(C::ChangedAtMost) << 10.0 << true << 5 << 1.0;
+    }
+
+    void keepsWhatAPlainReadingKeeps()
+    {
+        QFETCH(int, kind);
+        QFETCH(double, tolerance);
+        QFETCH(bool, percent);
+        QFETCH(int, count);
+        QFETCH(double, factor);
+        SearchCondition c;
+        c.kind = SearchCondition::Kind(kind);
+        c.tolerance = tolerance;
+        c.percent = percent;
+        c.count = count;
+        for (unsigned seed : {1u, 2u, 3u}) {
+            FrameIndex index;
+            const std::vector<quint64> words = frames(seed, 400);
+            for (size_t i = 0; i < words.size(); ++i) {
+                quint8 d[8];
+                for (int b = 0; b < 8; ++b)
+                    d[b] = quint8(words[i] >> (8 * b));
+                index.add(1, false, qint64(i) * 1000, d, 8);
+            }
+            // A span from frame 30 to frame 330, and one over a handful of frames.
+            for (const auto &span : {std::make_pair(30, 331), std::make_pair(100, 104)}) {
+                std::vector<SignalCandidate> kept = everyCandidate();
+                SpanCheck(c, factor).filter(index.at(0), span.first, span.second, kept);
+                const std::vector<quint64> part(words.begin() + span.first,
+                                                words.begin() + span.second);
+                int expected = 0;
+                size_t k = 0;
+                for (const SignalCandidate &candidate : everyCandidate()) {
+                    if (!plainly(c, factor, candidate, part))
+                        continue;
+                    ++expected;
+                    QVERIFY2(k < kept.size() && kept[k].shift == candidate.shift &&
+                                 kept[k].length == candidate.length &&
+                                 kept[k].flags == candidate.flags,
+                             qPrintable(QStringLiteral("seed %1, %2|%3 flags %4 lost")
+                                            .arg(seed)
+                                            .arg(candidate.shift)
+                                            .arg(candidate.length)
+                                            .arg(candidate.flags)));
+                    ++k;
+                }
+                QCOMPARE(int(kept.size()), expected);
+                QVERIFY(expected > 0);
+            }
+        }
+    }
+
+    // A span with one frame, or none, says nothing against any candidate.
+    void aSpanWithoutChangesKeepsAll()
+    {
+        FrameIndex index;
+        const quint8 d[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+        index.add(1, false, 0, d, 8);
+        index.add(1, false, 10, d, 8);
+        SearchCondition c;
+        c.kind = SearchCondition::ChangedAtMost;
+        std::vector<SignalCandidate> kept = everyCandidate();
+        SpanCheck(c, 1).filter(index.at(0), 0, 2, kept);
+        QCOMPARE(kept.size(), everyCandidate().size());
+        c.kind = SearchCondition::NonIncreasing;
+        SpanCheck(c, 1).filter(index.at(0), 1, 2, kept);
+        QCOMPARE(kept.size(), everyCandidate().size());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSpanCheck)
+#include "tst_spancheck.moc"
