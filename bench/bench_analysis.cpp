@@ -8,8 +8,8 @@
 #include "analysis/framequery.h"
 #include "analysis/idfigures.h"
 #include "analysis/rowsearch.h"
-#include "capture/rowsnapshot.h"
-#include "capture/rowstore.h"
+#include "log/rowsnapshot.h"
+#include "log/rowstore.h"
 #include "link/canpacket.h"
 
 #include <QElapsedTimer>

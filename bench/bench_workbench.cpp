@@ -6,9 +6,9 @@
 #include "analysis/bitbackground.h"
 #include "analysis/bitflipcounter.h"
 #include "analysis/bitspancount.h"
-#include "capture/logrecord.h"
-#include "capture/rowsnapshot.h"
-#include "capture/rowstore.h"
+#include "log/logrecord.h"
+#include "log/rowsnapshot.h"
+#include "log/rowstore.h"
 #include "signals/dbcdatabase.h"
 #include "signals/dbcwriter.h"
 

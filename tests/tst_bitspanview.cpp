@@ -174,7 +174,9 @@ void TestBitSpanView::liveLastSecondsKeptCurrent()
     QTableView view;
     QScrollBar bar;
     LogPager pager(&view, &bar, &log);
+    BitFlipCounter flips;
     BitPanel live;
+    live.setCounter(&flips);
     live.attachLog(&log, &pager);
     live.show();
     live.showId(0x10, false);
@@ -186,7 +188,7 @@ void TestBitSpanView::liveLastSecondsKeptCurrent()
             frame.packet.rtl = 1;
             frame.packet.data[0] = quint8((i & 1) << bit);
             log.addFrame(frame);
-            live.add(frame);
+            flips.add(frame);
         }
         log.flushRows();
         pager.onRowsAdded();

@@ -56,12 +56,14 @@ struct BesideStatistics
     QTableView table;
     FrameFilter filter;
     StatisticsView view{&table, &statistics, &filter};
+    BitFlipCounter flips;
     BitPanel panel;
 
+    BesideStatistics() { panel.setCounter(&flips); }
     void feed(const TimedPacket &f)
     {
         statistics.count(f);
-        panel.add(f);
+        flips.add(f);
     }
     std::tuple<FrameStatistics &, QTableView &, StatisticsView &, BitPanel &> parts()
     {
@@ -73,11 +75,13 @@ struct BesideStatistics
 
 void TestBitView::gridShowsFrames()
 {
+    BitFlipCounter flips;
     BitPanel panel;
+    panel.setCounter(&flips);
     panel.show();
     QCOMPARE(panel.objectName(), QStringLiteral("bitView"));
     for (int i = 0; i < 100; ++i)
-        panel.add(frame(0x123, {quint8(i), 0x5A, quint8(i % 3 == 0)}, 1000000 + i * 10000));
+        flips.add(frame(0x123, {quint8(i), 0x5A, quint8(i % 3 == 0)}, 1000000 + i * 10000));
     panel.showId(0x123, false);
     auto *grid = panel.findChild<BitGrid *>(QStringLiteral("bitGrid"));
     QVERIFY(grid);
@@ -92,21 +96,24 @@ void TestBitView::gridShowsFrames()
     // Heat: the counter's lowest bit red, a constant bit white.
     QVERIFY(cellColour(grid, 0, 0).saturationF() > 0.9);
     QCOMPARE(cellColour(grid, 1, 0), QColor(Qt::white));
+    flips.clear(); // the log was emptied
     panel.clear();
     QVERIFY(grid->cellToolTip(0).isEmpty());
 }
 
 void TestBitView::backgroundGreysAndNewFlipsShine()
 {
+    BitFlipCounter flips;
     BitPanel panel;
+    panel.setCounter(&flips);
     panel.show();
     for (int i = 0; i < 10; ++i)
-        panel.add(frame(0x10, {quint8(i), 0}, i));
+        flips.add(frame(0x10, {quint8(i), 0}, i));
     panel.showId(0x10, false);
     QSignalSpy changed(&panel, &BitPanel::backgroundChanged);
     QTest::mouseClick(panel.findChild<QPushButton *>("btRememberBackground"), Qt::LeftButton);
     QCOMPARE(changed.size(), 1);
-    panel.add(frame(0x10, {0, 0x01}, 11)); // the button pressed
+    flips.add(frame(0x10, {0, 0x01}, 11)); // the button pressed
     panel.refresh();
     auto *grid = panel.findChild<BitGrid *>();
     QCOMPARE(cellColour(grid, 0, 0), QColor(200, 200, 200));
@@ -165,10 +172,12 @@ void TestBitView::outlinesAndSelection()
 // other marks, and the marks of other identifiers, are not.
 void TestBitView::marksOfCountersAndChecksumsAreOutlined()
 {
+    BitFlipCounter flips;
     BitPanel panel;
+    panel.setCounter(&flips);
     panel.show();
     for (int i = 0; i < 20; ++i)
-        panel.add(frame(0x123, {quint8(i), 0x5A, quint8(i << 4), 0}, i));
+        flips.add(frame(0x123, {quint8(i), 0x5A, quint8(i << 4), 0}, i));
     auto mark = [](quint32 id, FieldMark::Kind kind, int startBit, int length) {
         FieldMark m;
         m.id = id;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "module/canconfig.h"
+#include "app/module/canconfig.h"
 
 #include <QApplication>
 #include <QComboBox>

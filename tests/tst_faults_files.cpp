@@ -4,7 +4,7 @@
 #include "support/testfiles.h"
 #include "support/testpackets.h"
 #include "support/windowharness.h"
-#include "transmit/senddialog.h"
+#include "app/transmit/senddialog.h"
 
 #include <QCheckBox>
 #include <QDir>

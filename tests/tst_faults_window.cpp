@@ -3,7 +3,7 @@
 #include "support/ptypair.h"
 #include "support/simprocess.h"
 #include "support/windowharness.h"
-#include "transmit/senddialog.h"
+#include "app/transmit/senddialog.h"
 #include "transmit/transmitlist.h"
 
 #include <QAction>

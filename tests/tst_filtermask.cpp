@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "module/filtermask.h"
-#include "transmit/hexspinbox.h"
+#include "app/module/filtermask.h"
+#include "app/transmit/hexspinbox.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

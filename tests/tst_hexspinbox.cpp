@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "transmit/hexspinbox.h"
+#include "app/transmit/hexspinbox.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -4,7 +4,7 @@
 // are the usual ones; the "Язык" menu keeps the choice for the next start.
 
 #include "app/language.h"
-#include "capture/languagechoice.h"
+#include "settings/languagechoice.h"
 #include "formats/captureformat.h"
 #include "support/everydialog.h"
 #include "support/windowharness.h"

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // An opened capture beside the live log: what a replay sends, what the filters show while
 // connected, and opens that fail or meet a damaged file.
-#include "app/capturelog.h"
+#include "capture/capturelog.h"
 #include "app/replaydialog.h"
-#include "capture/logrecord.h"
-#include "capture/rowstore.h"
+#include "log/logrecord.h"
+#include "log/rowstore.h"
 #include "formats/captureformat.h"
 #include "formats/capturewriter.h"
 #include "link/linerecord.h"

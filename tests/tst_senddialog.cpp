@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "transmit/hexspinbox.h"
-#include "transmit/senddialog.h"
+#include "app/transmit/hexspinbox.h"
+#include "app/transmit/senddialog.h"
 
 #include <QApplication>
 #include <QCheckBox>

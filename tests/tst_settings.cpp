@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/appsettings.h"
+#include "settings/appsettings.h"
 
 #include <QCoreApplication>
 #include <QFile>

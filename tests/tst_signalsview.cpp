@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The signals in the window: DBC files from the settings, the "Сигналы" page, the log's
 // tooltip, the plot and the export from the page.
-#include "app/appsettings.h"
+#include "settings/appsettings.h"
 #include "app/bitpanel.h"
 #include "app/logsignaltips.h"
 #include "app/signalplot.h"

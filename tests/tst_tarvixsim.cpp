@@ -1,5 +1,4 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "../tools/tarvix-sim/candumpparser.h"
 #include "link/cantester.h"
 
 #include <QDir>
@@ -83,10 +82,6 @@ class TestTarvixSim : public QObject
 private slots:
     void cleanup();
 
-    void parserTakesFrames_data();
-    void parserTakesFrames();
-    void parserRejectsBadLines_data();
-    void parserRejectsBadLines();
 
     void countGivesExactlyThatManyFrames();
     void builtInTrafficLooksLikeABus();
@@ -218,77 +213,6 @@ QVector<CanPacket> TestTarvixSim::runFrames(const QStringList &arguments, int co
     const QVector<CanPacket> taken = frames;
     cleanup();
     return taken;
-}
-
-// --- candump lines --------------------------------------------------------------------------
-
-void TestTarvixSim::parserTakesFrames_data()
-{
-    QTest::addColumn<QByteArray>("line");
-    QTest::addColumn<qint64>("timeUs");
-    QTest::addColumn<int>("flags");
-    QTest::addColumn<uint>("id");
-    QTest::addColumn<int>("rtl");
-    QTest::addColumn<QByteArray>("data");
-
-    const QByteArray none(8, '\0');
-    QTest::newRow("standard") << QByteArray("(1742339025.086274) can0 16A#01FF00000000005E\n")
-                              << qint64(1742339025086274) << 0x10 << 0x16Au << 8
-                              << QByteArray::fromHex("01FF00000000005E");
-    QTest::newRow("extended, second line")
-        << QByteArray("(1.5) can1 1FFFFFFF#a1b2\r\n") << qint64(1500000) << 0x21 << 0x1FFFFFFFu << 2
-        << QByteArray::fromHex("A1B2000000000000");
-    QTest::newRow("8 digits, small value stays extended")
-        << QByteArray("(0.000001) can0 00000180#") << qint64(1) << 0x11 << 0x180u << 0 << none;
-    QTest::newRow("remote") << QByteArray("(2.000000) can0 7FF#R") << qint64(2000000) << 0x10
-                            << 0x7FFu << 0x10 << none;
-    QTest::newRow("remote with length") << QByteArray("  (2.000000)   vcan1  123#R8  ")
-                                        << qint64(2000000) << 0x20 << 0x123u << 0x18 << none;
-    QTest::newRow("other interface name")
-        << QByteArray("(3.0) slcan 000#00") << qint64(3000000) << 0x10 << 0u << 1 << none;
-}
-
-void TestTarvixSim::parserTakesFrames()
-{
-    QFETCH(QByteArray, line);
-    CandumpParser::Entry entry;
-    QCOMPARE(CandumpParser::parse(line, entry), CandumpParser::Result::Frame);
-    QTEST(entry.timeUs, "timeUs");
-    QTEST(int(entry.packet.frame), "flags");
-    QTEST(uint(entry.packet.id), "id");
-    QTEST(int(entry.packet.rtl), "rtl");
-    QTEST(payload(entry.packet), "data");
-}
-
-void TestTarvixSim::parserRejectsBadLines_data()
-{
-    QTest::addColumn<QByteArray>("line");
-    QTest::addColumn<int>("result");
-    const int bad = int(CandumpParser::Result::Bad);
-    QTest::newRow("empty") << QByteArray("\n") << int(CandumpParser::Result::Blank);
-    QTest::newRow("spaces") << QByteArray(" \t \r\n") << int(CandumpParser::Result::Blank);
-    QTest::newRow("CAN FD") << QByteArray("(1.0) can0 123##1112233") << bad;
-    QTest::newRow("11-bit id too big") << QByteArray("(1.0) can0 800#00") << bad;
-    QTest::newRow("29-bit id too big") << QByteArray("(1.0) can0 20000000#00") << bad;
-    QTest::newRow("4-digit id") << QByteArray("(1.0) can0 0123#00") << bad;
-    QTest::newRow("odd data digits") << QByteArray("(1.0) can0 123#123") << bad;
-    QTest::newRow("nine bytes") << QByteArray("(1.0) can0 123#112233445566778899") << bad;
-    QTest::newRow("not hex") << QByteArray("(1.0) can0 123#12G4") << bad;
-    QTest::newRow("remote length 9") << QByteArray("(1.0) can0 123#R9") << bad;
-    QTest::newRow("no timestamp") << QByteArray("can0 123#00") << bad;
-    QTest::newRow("bad timestamp") << QByteArray("(1,0) can0 123#00") << bad;
-    QTest::newRow("no separator") << QByteArray("(1.0) can0 12300") << bad;
-    QTest::newRow("extra field") << QByteArray("(1.0) can0 123#00 x") << bad;
-    QTest::newRow("text") << QByteArray("this is not a frame") << bad;
-}
-
-void TestTarvixSim::parserRejectsBadLines()
-{
-    QFETCH(QByteArray, line);
-    CandumpParser::Entry entry;
-    entry.packet.id = 0xABC;
-    QTEST(int(CandumpParser::parse(line, entry)), "result");
-    QCOMPARE(entry.packet.id, 0xABCu); // left alone
 }
 
 // --- the built-in traffic -------------------------------------------------------------------

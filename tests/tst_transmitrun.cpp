@@ -2,7 +2,7 @@
 #include "link/linerecord.h"
 #include "support/simprocess.h"
 #include "support/windowharness.h"
-#include "transmit/senddialog.h"
+#include "app/transmit/senddialog.h"
 #include "transmit/transmitlist.h"
 
 #include <QAction>

@@ -4,7 +4,7 @@
 // the log's time since its first row, kept as chosen.
 #include "app/guidewindow.h"
 #include "app/language.h"
-#include "capture/languagechoice.h"
+#include "settings/languagechoice.h"
 #include "log/candatamodel.h"
 #include "support/testfiles.h"
 #include "support/windowharness.h"

@@ -453,6 +453,21 @@
     </message>
 </context>
 <context>
+    <name>CommandTab</name>
+    <message>
+        <source>Отправка пакета</source>
+        <translation>Send packet</translation>
+    </message>
+    <message>
+        <source>Не выбрана фукция!</source>
+        <translation>No function selected!</translation>
+    </message>
+    <message>
+        <source>Запись буфера %1 байт</source>
+        <translation>Wrote buffer of %1 bytes</translation>
+    </message>
+</context>
+<context>
     <name>CompareDialog</name>
     <message>
         <source>Сравнить</source>
@@ -1384,10 +1399,6 @@
 <context>
     <name>LanguageMenu</name>
     <message>
-        <source>Язык</source>
-        <translation type="vanished">Language</translation>
-    </message>
-    <message>
         <source>Русский</source>
         <translation>Russian</translation>
     </message>
@@ -1409,6 +1420,29 @@
     <message>
         <source>Нагрузка: CAN0-&gt;CAN1 %1% | CAN1-&gt;CAN0 %2%</source>
         <translation>Load: CAN0-&gt;CAN1 %1% | CAN1-&gt;CAN0 %2%</translation>
+    </message>
+</context>
+<context>
+    <name>LogFilters</name>
+    <message>
+        <source>Все</source>
+        <translation>All</translation>
+    </message>
+    <message>
+        <source>Установка маски ID</source>
+        <translation>ID mask</translation>
+    </message>
+    <message>
+        <source>Выберите соответствующий фильтр!</source>
+        <translation>Choose the matching filter!</translation>
+    </message>
+    <message>
+        <source>Отображать TX пакеты</source>
+        <translation>Show TX frames</translation>
+    </message>
+    <message>
+        <source>TX пакеты игнорировать</source>
+        <translation>Ignore TX frames</translation>
     </message>
 </context>
 <context>
@@ -1648,18 +1682,6 @@
         <translation>Bits</translation>
     </message>
     <message>
-        <source>Все</source>
-        <translation>All</translation>
-    </message>
-    <message>
-        <source>Старт программы</source>
-        <translation>Program started</translation>
-    </message>
-    <message>
-        <source>Статус: </source>
-        <translation>Status: </translation>
-    </message>
-    <message>
         <source> закрыт</source>
         <translation> closed</translation>
     </message>
@@ -1684,40 +1706,12 @@
         <translation>Write error!</translation>
     </message>
     <message>
-        <source>Отправка пакета</source>
-        <translation>Send packet</translation>
-    </message>
-    <message>
-        <source>Не выбрана фукция!</source>
-        <translation>No function selected!</translation>
-    </message>
-    <message>
-        <source>Запись буфера %1 байт</source>
-        <translation>Wrote buffer of %1 bytes</translation>
-    </message>
-    <message>
-        <source>Установка маски ID</source>
-        <translation>ID mask</translation>
-    </message>
-    <message>
-        <source>Выберите соответствующий фильтр!</source>
-        <translation>Choose the matching filter!</translation>
-    </message>
-    <message>
         <source>Отправка кадров</source>
         <translation>Send frames</translation>
     </message>
     <message>
         <source>Порт закрыт! уставновите соединение!</source>
         <translation>The port is closed! Connect first!</translation>
-    </message>
-    <message>
-        <source>Кадров/с: %1</source>
-        <translation>Frames/s: %1</translation>
-    </message>
-    <message>
-        <source> | Потеряно кадров: %1</source>
-        <translation> | Frames lost: %1</translation>
     </message>
     <message>
         <source>Veltrica. Анализатор пакетов Quorvex %1 — %2</source>
@@ -1738,14 +1732,6 @@
     <message>
         <source>Очистить журнал</source>
         <translation>Clear the log</translation>
-    </message>
-    <message>
-        <source>TX пакеты игнорировать</source>
-        <translation>Ignore TX frames</translation>
-    </message>
-    <message>
-        <source>Отображать TX пакеты</source>
-        <translation>Show TX frames</translation>
     </message>
     <message>
         <source>Время</source>
@@ -1914,6 +1900,21 @@
     </message>
 </context>
 <context>
+    <name>PortProbe</name>
+    <message>
+        <source>не терминал</source>
+        <translation>not a terminal</translation>
+    </message>
+    <message>
+        <source>нет такого файла</source>
+        <translation>no such file</translation>
+    </message>
+    <message>
+        <source>нет прав</source>
+        <translation>no permission</translation>
+    </message>
+</context>
+<context>
     <name>RecentFilesMenu</name>
     <message>
         <source>Недавние</source>
@@ -1930,21 +1931,6 @@
         <translation>The file is gone:
 %1
 It has been taken off the recent files.</translation>
-    </message>
-</context>
-<context>
-    <name>PortProbe</name>
-    <message>
-        <source>не терминал</source>
-        <translation>not a terminal</translation>
-    </message>
-    <message>
-        <source>нет такого файла</source>
-        <translation>no such file</translation>
-    </message>
-    <message>
-        <source>нет прав</source>
-        <translation>no permission</translation>
     </message>
 </context>
 <context>
@@ -2670,6 +2656,25 @@ They were not recorded, not saved and not read from a file.
     <message>
         <source>Несохранённые строки</source>
         <translation>Unsaved rows</translation>
+    </message>
+</context>
+<context>
+    <name>WindowStatus</name>
+    <message>
+        <source>Старт программы</source>
+        <translation>Program started</translation>
+    </message>
+    <message>
+        <source>Статус: </source>
+        <translation>Status: </translation>
+    </message>
+    <message>
+        <source>Кадров/с: %1</source>
+        <translation>Frames/s: %1</translation>
+    </message>
+    <message>
+        <source> | Потеряно кадров: %1</source>
+        <translation> | Frames lost: %1</translation>
     </message>
 </context>
 </TS>

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/bitflipcounter.h"
 
-#include "capture/logrecord.h"
-#include "capture/rowsnapshot.h"
+#include "log/logrecord.h"
+#include "log/rowsnapshot.h"
 #include "link/canpacket.h"
+#include "link/timedpacket.h"
 
 #include <QtEndian>
 #include <algorithm>
@@ -112,6 +113,13 @@ void BitFlipCounter::add(quint32 key, const quint8 *data, int length, qint64 tim
     a.length = length;
     a.lastTime = time;
     ++a.frames;
+}
+
+void BitFlipCounter::add(const TimedPacket &frame)
+{
+    if (!frame.packet.isRemote())
+        add(key(frame.packet.id, frame.packet.isExtended()), frame.packet.data,
+            frame.packet.length(), frame.time);
 }
 
 void BitFlipCounter::add(const LogRecord &record)

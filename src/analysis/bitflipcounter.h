@@ -9,6 +9,7 @@
 
 class RowSnapshot;
 struct LogRecord;
+struct TimedPacket;
 
 // Bit flips per identifier over a span of frames: a live capture frame by frame, or rows of the
 // log (all, the last seconds, a selection) read on a thread of its own. Adding a frame is a
@@ -26,6 +27,8 @@ public:
     // One data frame; remote frames carry no bits and are left out by the caller.
     void add(quint32 key, const quint8 *data, int length, qint64 time);
     void add(const LogRecord &record);
+    // A frame as it came; remote frames are left out.
+    void add(const TimedPacket &frame);
     // Rows `first` .. `end` - 1 of the snapshot; only those of `onlyKey` unless it is AnyKey.
     // `done` (if given) counts the rows read. False when cancelled or a row cannot be read.
     static constexpr quint32 AnyKey = 0xFFFFFFFFu;

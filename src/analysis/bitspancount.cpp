@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/bitspancount.h"
 
-#include "capture/logrecord.h"
+#include "log/logrecord.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "analysis/bitflipcounter.h"
-#include "capture/rowsnapshot.h"
+#include "log/rowsnapshot.h"
 #include "log/rowselection.h"
 
 #include <QVector>

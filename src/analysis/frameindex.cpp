@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/frameindex.h"
 
-#include "capture/logrecord.h"
-#include "capture/rowsnapshot.h"
+#include "log/logrecord.h"
+#include "log/rowsnapshot.h"
 #include "formats/captureformat.h"
 #include "formats/capturereader.h"
 #include "link/timedpacket.h"

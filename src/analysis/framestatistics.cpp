@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/framestatistics.h"
 
-#include "app/statisticsmodel.h"
 #include "link/timedpacket.h"
 #include "link/timeofday.h"
 

@@ -2,7 +2,7 @@
 #include "analysis/rowsearch.h"
 
 #include "analysis/framequery.h"
-#include "capture/rowsnapshot.h"
+#include "log/rowsnapshot.h"
 #include "link/canpacket.h"
 
 #include <cstring>

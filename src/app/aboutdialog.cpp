@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/aboutdialog.h"
-#include "app/appinfo.h"
+#include "settings/appinfo.h"
 #include "ui_aboutdialog.h"
 
 AboutDialog::AboutDialog(QWidget *parent) : QDialog(parent), ui(new Ui::AboutDialog)

@@ -5,12 +5,12 @@
 #include "analysis/framestatistics.h"
 #include "app/dbcloader.h"
 #include "app/logpager.h"
-#include "capture/rowstore.h"
+#include "log/rowstore.h"
 #include "link/timedpacket.h"
 #include "log/candatamodel.h"
 #include "signals/signallayout.h"
 #include "ui_bitpanel.h"
-#include "workbench/backgroundjob.h"
+#include "app/workbench/backgroundjob.h"
 
 #include <QItemSelectionModel>
 #include <QTableView>
@@ -66,17 +66,8 @@ BitPanel::~BitPanel()
     delete ui;
 }
 
-void BitPanel::add(const TimedPacket &frame)
-{
-    if (frame.packet.isRemote())
-        return;
-    flips.add(BitFlipCounter::key(frame.packet.id, frame.packet.isExtended()), frame.packet.data,
-              frame.packet.length(), frame.time);
-}
-
 void BitPanel::clear()
 {
-    flips.clear();
     spanFlips.clear();
     spanReady = false;
     spanRows = 0;
@@ -204,7 +195,7 @@ void BitPanel::on_btRememberBackground_clicked()
 bool BitPanel::hasNewFlips(quint32 id, bool extended) const
 {
     const quint32 k = BitFlipCounter::key(id, extended);
-    const BitActivity *activity = flips.activity(k);
+    const BitActivity *activity = flips->activity(k);
     return activity && bg.newBits(k, *activity) != 0;
 }
 
@@ -260,7 +251,7 @@ BitPanel::Span BitPanel::span() const
 
 const BitFlipCounter &BitPanel::shownCounter() const
 {
-    return span() != Span::WholeLog && spanReady ? spanFlips : flips;
+    return span() != Span::WholeLog && spanReady ? spanFlips : *flips;
 }
 
 void BitPanel::on_cbBitSpan_currentIndexChanged(int)

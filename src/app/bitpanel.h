@@ -37,13 +37,14 @@ public:
     explicit BitPanel(QWidget *parent = nullptr);
     ~BitPanel() override;
 
+    // The flips counted over every frame of the log; it outlives the panel.
+    void setCounter(const BitFlipCounter *wholeLog) { flips = wholeLog; }
     // The log whose rows the last seconds and the selected rows are counted from; both outlive
     // the panel.
     void attachLog(const CanDataModel *log, const LogPager *pager);
     Span span() const;
 
-    // A frame of the log; cheap enough for every received frame.
-    void add(const TimedPacket &frame);
+    // The log was emptied: spans counted from it go.
     void clear();
     // Brings the grid up to date; does nothing while the page is hidden.
     void refresh();
@@ -58,7 +59,7 @@ public:
     void showMarks(const std::vector<FieldMark> &marks);
 
     // Every frame of the log, and what the grid shows: the chosen span once it is counted.
-    const BitFlipCounter &counter() const { return flips; }
+    const BitFlipCounter &counter() const { return *flips; }
     const BitFlipCounter &shownCounter() const;
     const BitBackground &background() const { return bg; }
     // Whether the identifier has bits flipping outside the background.
@@ -87,7 +88,8 @@ private slots:
 
 private:
     Ui::BitPanel *ui;
-    BitFlipCounter flips;
+    BitFlipCounter none;                  // until a log is attached
+    const BitFlipCounter *flips = &none; // every frame of the log
     BitBackground bg;
     const DbcLoader *dbc = nullptr;
     quint32 key = BitFlipCounter::AnyKey;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/commandline.h"
 
-#include "app/appinfo.h"
+#include "settings/appinfo.h"
 #include "app/language.h"
 
 #include <QCommandLineParser>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/appsettings.h"
+#include "settings/appsettings.h"
 
 #include <QDialog>
 

@@ -4,6 +4,7 @@
 #include "app/diagnosticsfilter.h"
 #include "app/diagnosticsmodel.h"
 #include "app/diagpairsdialog.h"
+#include "diagnostics/diagnosticslog.h"
 #include "diagnostics/diagpairtext.h"
 #include "ui_diagnosticspage.h"
 
@@ -72,49 +73,34 @@ DiagnosticsPage::~DiagnosticsPage()
     delete ui;
 }
 
-void DiagnosticsPage::attach(QSettings *store)
+void DiagnosticsPage::attach(DiagnosticsLog *log, QSettings *store)
 {
+    diagnostics = log;
     settings = store;
     if (settings)
-        decoder.setPairs(loadPairs(*settings));
-}
-
-void DiagnosticsPage::markRow(qint64 logRow)
-{
-    const bool hidden = logRow < 0;
-    if (hidden && !stretches.empty() && stretches.back().row < 0)
-        return; // still out of the log
-    stretches.push_back({fed, hidden ? -1 : logRow});
-}
-
-qint64 DiagnosticsPage::logRowOf(quint64 frame) const
-{
-    auto it = std::upper_bound(stretches.begin(), stretches.end(), frame,
-                               [](quint64 f, const Stretch &s) { return f < s.frame; });
-    if (it == stretches.begin())
-        return -1;
-    --it;
-    return it->row < 0 ? -1 : it->row + qint64(frame - it->frame);
+        diagnostics->setPairs(loadPairs(*settings));
 }
 
 void DiagnosticsPage::refresh()
 {
-    messages->append(pending);
+    if (diagnostics)
+        messages->append(diagnostics->newMessages());
 }
 
 void DiagnosticsPage::clear()
 {
-    decoder.clear();
-    pending.clear();
-    stretches.clear();
-    nextRow = -2;
-    fed = 0;
     messages->clear();
+}
+
+QVector<DiagPair> DiagnosticsPage::pairs() const
+{
+    return diagnostics ? diagnostics->pairs() : QVector<DiagPair>();
 }
 
 void DiagnosticsPage::setPairs(const QVector<DiagPair> &pairs)
 {
-    decoder.setPairs(pairs);
+    if (diagnostics)
+        diagnostics->setPairs(pairs);
     if (settings)
         savePairs(*settings, pairs);
 }
@@ -165,8 +151,12 @@ void DiagnosticsPage::on_btPairs_clicked()
 
 void DiagnosticsPage::on_tvDiagnostics_doubleClicked(const QModelIndex &index)
 {
-    const qint64 first = logRowOf(index.data(DiagnosticsModel::FirstFrameRole).toULongLong());
-    const qint64 last = logRowOf(index.data(DiagnosticsModel::LastFrameRole).toULongLong());
+    if (!diagnostics)
+        return;
+    const qint64 first =
+        diagnostics->logRowOf(index.data(DiagnosticsModel::FirstFrameRole).toULongLong());
+    const qint64 last =
+        diagnostics->logRowOf(index.data(DiagnosticsModel::LastFrameRole).toULongLong());
     if (first >= 0 || last >= 0)
         emit sendShowFrames(first >= 0 ? first : last, last >= 0 ? last : first);
 }

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "diagnostics/diagdecoder.h"
+#include "diagnostics/isotpaddressing.h"
 
 #include <QWidget>
-#include <vector>
 
 class DiagnosticsFilter;
+class DiagnosticsLog;
 class DiagnosticsModel;
 class QSettings;
 
@@ -24,22 +24,15 @@ public:
     explicit DiagnosticsPage(QWidget *parent = nullptr);
     ~DiagnosticsPage() override;
 
-    // The identifier pairs from `store` (key "DIAG"); the pairs dialog writes them back there.
-    void attach(QSettings *store);
-    // One received frame and the log row it got (-1 when the log filters kept it out).
-    void add(const TimedPacket &frame, qint64 logRow)
-    {
-        decoder.feed(frame, pending);
-        if (logRow != nextRow)
-            markRow(logRow);
-        nextRow = logRow < 0 ? -1 : logRow + 1;
-        ++fed;
-    }
+    // Shows the messages `log` reads, which outlives the page; the identifier pairs come from
+    // `store` (key "DIAG"), and the pairs dialog writes them back there.
+    void attach(DiagnosticsLog *log, QSettings *store);
     // Brings the table up to date; called at the window's refresh rate.
     void refresh();
+    // The log was emptied.
     void clear();
     DiagnosticsModel *model() const { return messages; }
-    QVector<DiagPair> pairs() const { return decoder.idTable().pairs(); }
+    QVector<DiagPair> pairs() const;
     void setPairs(const QVector<DiagPair> &pairs);
     // The payloads of the selected rows as hex, a line each.
     QString selectedPayloads() const;
@@ -57,25 +50,11 @@ private slots:
     void on_tvDiagnostics_doubleClicked(const QModelIndex &index);
 
 private:
-    // Frames and log rows run side by side in stretches: where a stretch starts, the frame
-    // number and its row (-1 for frames the log left out).
-    struct Stretch
-    {
-        quint64 frame;
-        qint64 row;
-    };
-
     void setColumnWidths();
-    void markRow(qint64 logRow);
-    qint64 logRowOf(quint64 frame) const;
 
     Ui::DiagnosticsPage *ui;
     DiagnosticsModel *messages;
     DiagnosticsFilter *filter;
-    DiagDecoder decoder;
-    std::vector<DiagMessage> pending;
-    std::vector<Stretch> stretches;
-    qint64 nextRow = -2;
-    quint64 fed = 0;
+    DiagnosticsLog *diagnostics = nullptr;
     QSettings *settings = nullptr;
 };

@@ -5,7 +5,7 @@
 #include "analysis/framequery.h"
 #include "analysis/rowsearch.h"
 #include "app/logpager.h"
-#include "capture/rowsnapshot.h"
+#include "log/rowsnapshot.h"
 #include "log/candatamodel.h"
 
 #include <QKeyEvent>

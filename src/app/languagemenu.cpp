@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/languagemenu.h"
 
-#include "app/appinfo.h"
-#include "capture/languagechoice.h"
+#include "settings/appinfo.h"
+#include "settings/languagechoice.h"
 
 #include <QActionGroup>
 #include <QMenu>

@@ -2,7 +2,7 @@
 #include "app/loadmeter.h"
 
 #include "app/elidedlabel.h"
-#include "link/timedpacket.h"
+#include "analysis/busload.h"
 #include "link/timeofday.h"
 
 #include <QComboBox>
@@ -11,19 +11,15 @@
 #include <QTimer>
 #include <cmath>
 
-LoadMeter::LoadMeter(QStatusBar *bar, QObject *parent)
-    : QObject(parent), label(new ElidedLabel(ElidedLabel::FlowRank, bar)), timer(new QTimer(this))
+LoadMeter::LoadMeter(QStatusBar *bar, BusLoad *load, QObject *parent)
+    : QObject(parent), load(load), label(new ElidedLabel(ElidedLabel::FlowRank, bar)),
+      timer(new QTimer(this))
 {
     label->setObjectName(QStringLiteral("lbStatusLoad"));
     bar->addPermanentWidget(label);
     connect(timer, &QTimer::timeout, this, &LoadMeter::update);
     timer->start(UpdateMs);
     update();
-}
-
-void LoadMeter::add(const TimedPacket &frame)
-{
-    load.add(frame.packet, frame.time);
 }
 
 void LoadMeter::followSpeed(QComboBox *speeds)
@@ -35,14 +31,14 @@ void LoadMeter::followSpeed(QComboBox *speeds)
 
 void LoadMeter::setSpeedCode(int code)
 {
-    load.setBitRate(BusLoad::bitRateForSpeedCode(code));
+    load->setBitRate(BusLoad::bitRateForSpeedCode(code));
     update();
 }
 
 QString LoadMeter::text(qint64 now) const
 {
     const auto percent = [&](int direction) {
-        return QString::number(std::lround(load.percent(direction, now)));
+        return QString::number(std::lround(load->percent(direction, now)));
     };
     return tr("Нагрузка: CAN0->CAN1 %1% | CAN1->CAN0 %2%")
         .arg(percent(BusLoad::Can0ToCan1), percent(BusLoad::Can1ToCan0));

@@ -1,15 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "analysis/busload.h"
-
 #include <QObject>
 
+class BusLoad;
 class QComboBox;
 class QLabel;
 class QStatusBar;
 class QTimer;
-struct TimedPacket;
 
 // The bus load field of the status bar ("lbStatusLoad"): the load of each direction over the
 // last second, against the CAN speed chosen in the speed selector, updated once a second.
@@ -20,10 +18,8 @@ class LoadMeter final : public QObject
 public:
     static constexpr int UpdateMs = 1000;
 
-    explicit LoadMeter(QStatusBar *bar, QObject *parent = nullptr);
-
-    // Every frame the link delivers; only received frames of a known line count.
-    void add(const TimedPacket &frame);
+    // Shows `load`, which the feed counts and which outlives the meter.
+    LoadMeter(QStatusBar *bar, BusLoad *load, QObject *parent = nullptr);
     // Takes the bit rate from the selector's current code (BusLoad::bitRateForSpeedCode), now
     // and whenever the user picks another.
     void followSpeed(QComboBox *speeds);
@@ -34,7 +30,7 @@ public:
     void update();
 
 private:
-    BusLoad load;
+    BusLoad *load;
     QLabel *label;
     QTimer *timer;
 };

@@ -2,7 +2,7 @@
 #include "app/commandline.h"
 #include "app/language.h"
 #include "app/mainwindow.h"
-#include "capture/signalpipe.h"
+#include "settings/signalpipe.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/recentfilesmenu.h"
 
-#include "app/appsettings.h"
+#include "settings/appsettings.h"
 #include "app/captureopener.h"
 #include "app/dbcloader.h"
 

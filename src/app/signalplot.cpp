@@ -2,7 +2,7 @@
 #include "app/signalplot.h"
 
 #include "app/signaltrace.h"
-#include "capture/logrecord.h"
+#include "log/logrecord.h"
 #include "log/candatamodel.h"
 #include "signals/dbcmessage.h"
 #include "signals/decodedsignal.h"

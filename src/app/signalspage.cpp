@@ -4,8 +4,8 @@
 
 #include "app/savefiledialog.h"
 #include "app/signalplot.h"
-#include "capture/logrecord.h"
-#include "capture/rowsnapshot.h"
+#include "log/logrecord.h"
+#include "log/rowsnapshot.h"
 #include "log/candatamodel.h"
 #include "signals/decodedcsvwriter.h"
 #include "signals/decodedsignal.h"

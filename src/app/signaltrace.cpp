@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/signaltrace.h"
 
-#include "capture/logrecord.h"
+#include "log/logrecord.h"
 #include "signals/dbcmessage.h"
 
 #include <qcustomplot.h>

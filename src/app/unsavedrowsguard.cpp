@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/unsavedrowsguard.h"
 
+#include "capture/framefeed.h"
+
 #include <QCoreApplication>
 #include <QMessageBox>
 
 bool UnsavedRowsGuard::mayDrop(const QString &action) const
 {
+    const qint64 rows = feed->unfiledRows();
     if (rows == 0)
         return true;
     const QString text =

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "capture/capturerecorder.h"
 
-#include "capture/diskwriter.h"
+#include "log/diskwriter.h"
 #include "capture/recordingfolder.h"
 #include "formats/candumpwriter.h"
 #include "link/timedpacket.h"

@@ -5,16 +5,14 @@
 #include "capture/recordingfolder.h"
 #include "capture/recordingpruner.h"
 #include "capture/triggerset.h"
-#include "link/cantester.h"
-#include "link/portprobe.h"
-#include "link/tarvixprotocol.h"
+#include "link/tarvixsource.h"
+#include "link/modulecommand.h"
 #include "link/timedpacket.h"
 #include "link/timeofday.h"
 #include "net/socketcandserver.h"
 #include "signals/dbcdatabase.h"
 
 #include <QDateTime>
-#include <QSerialPort>
 #include <QStorageInfo>
 #include <QTimer>
 
@@ -26,30 +24,19 @@ CaptureSession::CaptureSession(QObject *parent)
     retryTimer->setInterval(RetryMs);
     connect(retryTimer, &QTimer::timeout, this, &CaptureSession::retry);
     connect(writer, &CaptureRecorder::failed, this, &CaptureSession::onRecordingFailed);
-    connect(server, &SocketcandServer::sendPacket, this, &CaptureSession::onSendPacket);
+    // A client's frame goes out as the transmit list sends one, and is recorded as transmitted.
+    connect(server, &SocketcandServer::sendPacket, this, &CaptureSession::send);
     connect(server, &SocketcandServer::setStatus, this, &CaptureSession::setStatus);
 }
 
-// The caller's link may be gone by now (a window deletes its port first): it is not used.
 CaptureSession::~CaptureSession()
 {
     stop();
-    if (attached) {
-        writer->stop();
-        triggers->closeAll();
-    }
-}
-
-QByteArray CaptureSession::speedMessage(int code)
-{
-    const char marker = char(TarvixProtocol::SpeedMarker);
-    return QByteArray() + marker + char(code) + marker;
 }
 
 bool CaptureSession::start(const SessionOptions &wanted)
 {
     stop();
-    detach();
     options = wanted;
     failure.clear();
     portProblem.clear();
@@ -71,25 +58,19 @@ bool CaptureSession::start(const SessionOptions &wanted)
     lostSeen = 0;
     running = true;
     retryTimer->start();
-    connectPort();
+    connectSource();
     return true;
 }
 
 void CaptureSession::stop()
 {
-    if (!running)
-        return;
-    running = false;
-    retryTimer->stop();
-    if (port)
-        closePort(QString());
-    triggers->closeAll();
+    close();
     server->close();
 }
 
 void CaptureSession::reopen()
 {
-    if (!tester || !options.record)
+    if (!isConnected() || !options.record)
         return;
     writer->stop();
     beginFile();
@@ -97,37 +78,77 @@ void CaptureSession::reopen()
 
 void CaptureSession::mark()
 {
-    if (running || attached)
+    if (running)
         triggers->fire(TriggerRule::Kind::Manual, TimeOfDay::nowUsec());
 }
 
-void CaptureSession::attach(CanTester *link, const SessionOptions &wanted)
+bool CaptureSession::open(const SessionOptions &wanted)
 {
-    stop();
-    detach();
+    close();
     const SessionOptions kept = options;
     options = wanted;
+    options.retry = false;
     options.serve = kept.serve; // the server and the triggers run on as they were set up
     options.allowSend = kept.allowSend;
     options.triggers = kept.triggers;
+    failure.clear();
     prepare();
-    tester = link;
-    attached = true;
+    if (!connectSource())
+        return false;
+    running = true;
     lostSeen = lostFrames();
     retryTimer->start();
-    beginFile();
+    return true;
 }
 
-void CaptureSession::detach()
+void CaptureSession::close()
 {
-    if (!attached)
+    if (!running)
         return;
-    attached = false;
+    running = false;
     retryTimer->stop();
-    writer->stop();
-    lostEarlier += tester ? tester->lostFrames() : 0;
-    tester = nullptr;
+    if (isConnected())
+        closeSource();
     triggers->closeAll();
+}
+
+int CaptureSession::send(const CanPacket &packet)
+{
+    if (!isConnected())
+        return -1;
+    const int written = link->send(packet);
+    if (written > 0)
+        take({TimeOfDay::nowUsec(), packet});
+    return written;
+}
+
+int CaptureSession::sendCommand(const QByteArray &message)
+{
+    return isConnected() ? link->sendCommand(message) : -1;
+}
+
+void CaptureSession::setSource(CanSource *source)
+{
+    if (link == source)
+        return;
+    close();
+    if (link)
+        lostEarlier += link->lostFrames();
+    delete link;
+    link = source;
+    linkGiven = source != nullptr;
+    if (link)
+        watch();
+}
+
+bool CaptureSession::isConnected() const
+{
+    return link && link->isOpen();
+}
+
+QString CaptureSession::portName() const
+{
+    return link ? link->description() : options.portName;
 }
 
 void CaptureSession::setTriggers(const QVector<TriggerRule> &rules)
@@ -175,39 +196,62 @@ void CaptureSession::loadDatabase()
     triggers->setDatabase(database.get());
 }
 
-void CaptureSession::connectPort()
+// Each connection of the window may name another port; a source set by setSource() stays.
+void CaptureSession::watch()
 {
-    delete port;
-    port = new QSerialPort(options.portName, this);
-    port->setBaudRate(options.baudRate);
-    port->setReadBufferSize(512);
-    if (!port->open(QIODevice::ReadWrite)) {
+    link->setParent(this);
+    connect(link, &CanSource::opened, this, &CaptureSession::onOpened);
+    connect(link, &CanSource::readyFrame, this, &CaptureSession::take);
+    connect(link, &CanSource::readyReply, this, &CaptureSession::readyReply);
+    connect(link, &CanSource::failed, this, &CaptureSession::onSourceFailed);
+}
+
+bool CaptureSession::connectSource()
+{
+    if (!linkGiven) {
+        if (link)
+            lostEarlier += link->lostFrames();
+        delete link;
+        link = new TarvixSource(options.portName, options.baudRate, this);
+        watch();
+    }
+    if (link->open())
+        return true;
+    failure = link->errorString();
+    if (options.retry)
         sayPortProblem();
-        delete port;
-        port = nullptr;
+    return false;
+}
+
+void CaptureSession::onOpened()
+{
+    portProblem.clear();
+    if (options.canSpeed >= 0)
+        link->sendCommand(ModuleCommand::speedMessage(options.canSpeed));
+    emit setStatus(options.portName + QStringLiteral(" connected"));
+    emit linkOpened();
+    beginFile();
+}
+
+// The source went away: looked for again, or the connection ends.
+void CaptureSession::onSourceFailed(const QString &reason)
+{
+    Q_UNUSED(reason)
+    if (options.retry) {
+        emit setStatus(options.portName + QStringLiteral(": module gone, looking for it every second"));
+        endConnection(true);
         return;
     }
-    portProblem.clear();
-    tester = new CanTester(port, this);
-    connect(tester, &CanTester::readyPacket, this, &CaptureSession::onReadyPacket);
-    connect(port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
-        if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError)
-            QTimer::singleShot(0, this, [this] {
-                closePort(QStringLiteral("module gone, looking for it every second"));
-            });
-    });
-    if (options.canSpeed >= 0)
-        tester->writeBuffer(speedMessage(options.canSpeed));
-    emit setStatus(options.portName + QStringLiteral(" connected"));
-    beginFile();
+    running = false;
+    retryTimer->stop();
+    endConnection(true);
+    triggers->closeAll();
 }
 
 // Said once for each new reason, not every second.
 void CaptureSession::sayPortProblem()
 {
-    QString why = PortProbe::problem(options.portName);
-    if (why.isEmpty())
-        why = port->errorString();
+    const QString why = link->errorString();
     if (why == portProblem)
         return;
     portProblem = why;
@@ -215,21 +259,18 @@ void CaptureSession::sayPortProblem()
                    QStringLiteral("), looking for it every second"));
 }
 
-// Everything read while connected is taken before the port goes.
-void CaptureSession::closePort(const QString &why)
+// Everything read while connected is taken before the source closes.
+void CaptureSession::closeSource()
 {
-    if (!tester)
-        return;
-    tester->onReadyRead();
+    link->close();
+    endConnection(false);
+}
+
+void CaptureSession::endConnection(bool lost)
+{
+    emit linkClosing();
     writer->stop();
-    lostEarlier += tester->lostFrames();
-    delete tester.data();
-    tester = nullptr;
-    port->close();
-    port->deleteLater();
-    port = nullptr;
-    if (!why.isEmpty())
-        emit setStatus(options.portName + QStringLiteral(": ") + why);
+    emit linkClosed(lost);
 }
 
 void CaptureSession::beginFile()
@@ -251,9 +292,9 @@ void CaptureSession::retry()
         triggers->fire(TriggerRule::Kind::Lost, TimeOfDay::nowUsec());
     lostSeen = lost;
     triggers->check(TimeOfDay::nowUsec());
-    if (!tester) {
-        if (running)
-            connectPort();
+    if (!isConnected()) {
+        if (running && options.retry)
+            connectSource();
         return;
     }
     if (options.keepBytes > 0 && writer->isRecording())
@@ -268,23 +309,6 @@ void CaptureSession::onRecordingFailed(const QString &reason)
     recordingDown = true;
     emit setStatus(QStringLiteral("recording stopped, frames not written until there is room: ") +
                    reason);
-}
-
-void CaptureSession::onReadyPacket()
-{
-    take({tester->lastTime(), tester->lastPacket()});
-}
-
-// A client's frame goes out as the transmit list sends one, and is recorded as transmitted.
-void CaptureSession::onSendPacket(const CanPacket &packet)
-{
-    if (attached) {
-        emit sendPacket(packet);
-        return;
-    }
-    if (!tester || tester->writePacket(packet) <= 0)
-        return;
-    take({TimeOfDay::nowUsec(), packet});
 }
 
 void CaptureSession::take(const TimedPacket &frame)
@@ -308,5 +332,5 @@ quint64 CaptureSession::unwrittenFrames() const
 
 quint64 CaptureSession::lostFrames() const
 {
-    return lostEarlier + (tester ? tester->lostFrames() : 0);
+    return lostEarlier + (link ? link->lostFrames() : 0);
 }

@@ -5,25 +5,27 @@
 #include "link/canpacket.h"
 
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <memory>
 
-class CanTester;
+class CanSource;
 class CaptureRecorder;
-class QSerialPort;
 class QTimer;
 class DbcDatabase;
 class SocketcandServer;
 class TriggerSet;
 struct TimedPacket;
 
-// A capture: the link to the module, the recording of every frame, the triggers and the
-// socketcand server. Run on its own (start()), it keeps going unattended: a module that goes away
-// (unplugged) is looked for again every RetryMs and, once back, recorded to a new file. The window
-// keeps its own port and link and attaches them for each connection, handing every frame to
-// take(). Either way a recording that fails (a full disk) is taken up again in a new file once
-// there is room, counting the frames it missed.
+// A capture: the source of frames (the module on its port unless another is set: open, close,
+// loss, sending frames and module commands), the recording of every frame, the triggers and the
+// socketcand server. Every frame read or sent is recorded, given to the triggers and the server's
+// clients, and comes out of readyFrame(), for the window's feed; nothing else reads the source.
+//
+// The recorder runs it on its own (start()): a module that is not there, or goes away, is looked
+// for again every RetryMs and, once back, recorded to a new file. The window opens it for each
+// connection (open() with `retry` off): a port that cannot be opened fails at once, a module
+// that goes away ends the connection (linkClosed(true)). Either way a recording that fails (a
+// full disk) is taken up again in a new file once there is room, counting the frames it missed.
 class CaptureSession final : public QObject
 {
     Q_OBJECT
@@ -40,20 +42,24 @@ public:
     // when the folder or the server fails (errorString() says why). While no module can be
     // opened, setStatus() says why whenever the reason changes.
     bool start(const SessionOptions &options);
-    // Takes what has arrived, closes the file and the port.
+    // Takes what has arrived, closes the file, the port and the server.
     void stop();
+    // Opens the module's port now, recorded as `options` say; the server and the trigger rules
+    // run on as set. False when the port cannot be opened (errorString() says why).
+    bool open(const SessionOptions &options);
+    // Takes what has arrived, closes the file and the port; the server runs on.
+    void close();
     // Closes the file and goes on in a new one.
     void reopen();
     // The user's mark: fires the manual triggers now.
     void mark();
 
-    // A connection the caller made starts: recorded as `options` say; the server and the
-    // trigger rules run on as set. `link` counts lost frames; it may be null.
-    void attach(CanTester *link, const SessionOptions &options);
-    // That connection ended: the file and the trigger files are closed.
-    void detach();
-    // A frame read or sent: recorded, given to the triggers and to the server's clients.
-    void take(const TimedPacket &frame);
+    // Writes a frame to the module; a frame written is taken as transmitted. The bytes written,
+    // -1 without a connection.
+    int send(const CanPacket &packet);
+    // Writes a module command (ModuleCommand::message); the bytes written, -1 without a
+    // connection.
+    int sendCommand(const QByteArray &message);
     void setTriggers(const QVector<TriggerRule> &rules);
     // Where signal rules find their signals, from now on.
     void setDbcFiles(const QStringList &files);
@@ -61,7 +67,13 @@ public:
     bool listen(const QHostAddress &address, quint16 port, bool allowSend);
     void closeServer();
 
-    bool isConnected() const { return !tester.isNull(); }
+    // The source every connection reads from now on; the session's own. Without one set, each
+    // connection reads the module on the options' port.
+    void setSource(CanSource *source);
+    CanSource *source() const { return link; }
+    bool isConnected() const;
+    // The source's name for status lines: the port's name as the port gives it.
+    QString portName() const;
     quint64 frameCount() const { return frames; }
     // Frames lost on the line, over every connection so far.
     quint64 lostFrames() const;
@@ -73,22 +85,29 @@ public:
     SocketcandServer *socketcand() const { return server; }
     const TriggerSet &triggerSet() const { return *triggers; }
 
-    // The CAN speed command for `code`, as the module takes it.
-    static QByteArray speedMessage(int code);
 
 signals:
+    // A frame read (received) or written (transmitted).
     void readyFrame(const TimedPacket &frame);
-    // An attached connection's socketcand client asks to transmit a frame; the caller writes it.
-    void sendPacket(CanPacket packet);
+    // A module reply, as the link cut it.
+    void readyReply(const QByteArray &reply);
+    // The port was opened (its recording is about to begin); it is about to close, every frame
+    // read taken (its recording not closed yet); it closed: `lost` when the module went away.
+    void linkOpened();
+    void linkClosing();
+    void linkClosed(bool lost);
     // What happened, for a log or a status line: connected, lost, recording stopped or resumed.
     void setStatus(const QString &text);
 
 private:
-    void connectPort();
+    void watch();
+    bool connectSource();
+    void onOpened();
     void sayPortProblem();
-    void closePort(const QString &why);
-    void onReadyPacket();
-    void onSendPacket(const CanPacket &packet);
+    void closeSource();
+    void onSourceFailed(const QString &reason);
+    void endConnection(bool lost);
+    void take(const TimedPacket &frame);
     void onRecordingFailed(const QString &reason);
     void prepare();
     void loadDatabase();
@@ -96,8 +115,8 @@ private:
     void retry();
 
     SessionOptions options;
-    QSerialPort *port = nullptr;
-    QPointer<CanTester> tester;
+    CanSource *link = nullptr;
+    bool linkGiven = false; // set by setSource(), else made for each connection
     CaptureRecorder *writer;
     SocketcandServer *server;
     QTimer *retryTimer;
@@ -109,7 +128,6 @@ private:
     quint64 frames = 0;
     quint64 lostEarlier = 0;
     quint64 unwritten = 0;
-    bool running = false;       // started on its own, with its own link
-    bool attached = false;      // a caller's connection is attached
+    bool running = false;       // started or opened: the link is (or is looked for) ours
     bool recordingDown = false; // the recording failed and waits for room
 };

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "capture/rowsnapshot.h"
+#include "log/rowsnapshot.h"
 #include "formats/captureformat.h"
 
 #include <QObject>

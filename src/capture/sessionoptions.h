@@ -14,6 +14,7 @@ struct SessionOptions
     QString portName;
     int baudRate = 115200;
     int canSpeed = -1; // the module's CAN speed code to set on connecting; -1 leaves it
+    bool retry = true; // a module not there, or gone, is looked for every second
     bool record = true;
     QString directory;
     bool makeDirectory = true; // a missing `directory` is made; else it is a reason not to start

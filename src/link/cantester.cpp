@@ -62,7 +62,7 @@ void CanTester::onReadyRead()
         if (kind == RecordCutter::Kind::None)
             break;
         if (kind == RecordCutter::Kind::Frame) {
-            emit readyPacket();
+            emit readyPacket(TimedPacket{readTime, current});
         } else {
             swallowed += quint64(qMax(0, reply.size() - MaxReplySize));
             emit sendBuffer(reply);

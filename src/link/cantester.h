@@ -2,6 +2,7 @@
 #pragma once
 
 #include "link/canpacket.h"
+#include "link/timedpacket.h"
 #include "link/recordcutter.h"
 
 #include <QElapsedTimer>
@@ -42,7 +43,8 @@ public:
     quint64 lostFrames() const;
 
 signals:
-    void readyPacket();
+    // A frame arrived, with the moment its bytes were read.
+    void readyPacket(const TimedPacket &frame);
     void sendBuffer(QByteArray buff);
 
 public slots:

@@ -3,9 +3,9 @@
 
 #include "analysis/framebits.h"
 #include "capture/exportjob.h"
-#include "capture/logrecord.h"
-#include "capture/rowsnapshot.h"
-#include "capture/rowstore.h"
+#include "log/logrecord.h"
+#include "log/rowsnapshot.h"
+#include "log/rowstore.h"
 #include "link/timedpacket.h"
 #include "log/bytetext.h"
 

@@ -3,9 +3,9 @@
 // already moving.
 #include "analysis/bitbackground.h"
 #include "analysis/bitflipcounter.h"
-#include "capture/logrecord.h"
-#include "capture/rowsnapshot.h"
-#include "capture/rowstore.h"
+#include "log/logrecord.h"
+#include "log/rowsnapshot.h"
+#include "log/rowstore.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

@@ -2,8 +2,8 @@
 // Bit flips over a span of the log's rows: the last seconds, picked rows, and a count that is
 // cancelled part way.
 #include "analysis/bitspancount.h"
-#include "capture/logrecord.h"
-#include "capture/rowstore.h"
+#include "log/logrecord.h"
+#include "log/rowstore.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/framequery.h"
 #include "analysis/rowsearch.h"
-#include "capture/rowblock.h"
-#include "capture/rowsnapshot.h"
-#include "capture/rowstore.h"
+#include "log/rowblock.h"
+#include "log/rowsnapshot.h"
+#include "log/rowstore.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

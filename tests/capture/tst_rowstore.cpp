@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "capture/rowblock.h"
-#include "capture/rowsnapshot.h"
-#include "capture/rowstore.h"
+#include "log/rowblock.h"
+#include "log/rowsnapshot.h"
+#include "log/rowstore.h"
 #include "support/filesizelimit.h"
 
 #include <QTemporaryDir>

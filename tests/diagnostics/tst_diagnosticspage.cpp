@@ -4,6 +4,7 @@
 #include "app/diagnosticsmodel.h"
 #include "app/diagnosticspage.h"
 #include "app/diagpairsdialog.h"
+#include "diagnostics/diagnosticslog.h"
 #include "diagtraffic.h"
 #include "support/testfiles.h"
 #include "support/windowharness.h"
@@ -52,10 +53,12 @@ class TestDiagnosticsPage : public QObject
 private slots:
     void rowsAndFaults()
     {
+        DiagnosticsLog log;
         DiagnosticsPage page;
+        page.attach(&log, nullptr);
         const Stream s = session();
         for (int i = 0; i < s.frames.size(); ++i)
-            page.add(s.frames[i], i);
+            log.add(s.frames[i], i);
         page.refresh();
         const DiagnosticsModel *m = page.model();
         QCOMPARE(m->rowCount(), 6); // the broken message is still open
@@ -93,12 +96,14 @@ private slots:
 
     void filtersCopyAndLogRows()
     {
+        DiagnosticsLog log;
         DiagnosticsPage page;
+        page.attach(&log, nullptr);
         const Stream s = session();
         // The log keeps every other frame out until the OBD-II poll: rows follow the stretches.
         qint64 row = 100;
         for (int i = 0; i < s.frames.size(); ++i)
-            page.add(s.frames[i], i == 1 ? -1 : row++);
+            log.add(s.frames[i], i == 1 ? -1 : row++);
         page.refresh();
         auto *view = page.findChild<QTableView *>("tvDiagnostics");
         auto *protocol = page.findChild<QComboBox *>("cbProtocol");
@@ -138,14 +143,16 @@ private slots:
 
     void j1939SingleFrameRows()
     {
+        DiagnosticsLog log;
         DiagnosticsPage page;
+        page.attach(&log, nullptr);
         Stream s;
         s.add(0x0CF00400, true, QByteArray::fromHex("F07D9BA01AFF0FFF"));    // EEC1
         s.add(0x18FECA03, true, QByteArray::fromHex("4400 6E00 0401 FFFF")); // DM1
         s.add(0x18EA00F9, true, QByteArray::fromHex("000000"));              // request to 00
         s.add(0x7E8, false, QByteArray::fromHex("04410C1AF8AAAAAA"));
         for (int i = 0; i < s.frames.size(); ++i)
-            page.add(s.frames[i], 10 + i);
+            log.add(s.frames[i], 10 + i);
         page.refresh();
         const DiagnosticsModel *m = page.model();
         QCOMPARE(m->rowCount(), 4);
@@ -194,7 +201,9 @@ private slots:
 
     void oldestRowsLeave()
     {
+        DiagnosticsLog log;
         DiagnosticsPage page;
+        page.attach(&log, nullptr);
         page.model()->setMaxRows(10);
         Stream s;
         for (int i = 0; i < 25; ++i)
@@ -202,7 +211,7 @@ private slots:
         auto *view = page.findChild<QTableView *>("tvDiagnostics");
         QStringList kept;
         for (int i = 0; i < s.frames.size(); ++i) {
-            page.add(s.frames[i], i);
+            log.add(s.frames[i], i);
             if (i % 4 == 3 || i + 1 == s.frames.size())
                 page.refresh();
             QVERIFY(page.model()->rowCount() <= 10);
@@ -233,8 +242,9 @@ private slots:
     {
         QTemporaryDir dir;
         QSettings store(dir.filePath("test.ini"), QSettings::IniFormat);
+        DiagnosticsLog log;
         DiagnosticsPage page;
-        page.attach(&store);
+        page.attach(&log, &store);
         QVERIFY(page.pairs().isEmpty());
         whenModal<DiagPairsDialog>([](DiagPairsDialog *dialog) {
             QTest::mouseClick(dialog->findChild<QPushButton *>("btAdd"), Qt::LeftButton);
@@ -252,15 +262,16 @@ private slots:
                                             {0x6F1, 0x642, false, IsoTpAddressing::Extended}};
         QCOMPARE(page.pairs(), expected);
         QCOMPARE(store.value("DIAG").toStringList(), QStringList({"7E0/7E8", "6F1/642/extended"}));
+        DiagnosticsLog againLog;
         DiagnosticsPage again;
-        again.attach(&store);
+        again.attach(&againLog, &store);
         QCOMPARE(again.pairs(), expected);
         // The extended-addressing pair is used at once.
         Stream s;
         Options o;
         o.address = 0x42;
         s.addAll(0x6F1, false, isoTpFrames(QByteArray::fromHex("22F190"), o));
-        again.add(s.frames[0], 0);
+        againLog.add(s.frames[0], 0);
         again.refresh();
         QCOMPARE(cell(again.model(), 0, DiagnosticsModel::Address), QStringLiteral("→ 42"));
     }

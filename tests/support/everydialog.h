@@ -11,12 +11,12 @@
 #include "app/signaldialog.h"
 #include "app/triggersdialog.h"
 #include "log/candatamodel.h"
-#include "module/canconfig.h"
-#include "module/filtermask.h"
-#include "transmit/senddialog.h"
-#include "workbench/comparedialog.h"
-#include "workbench/fieldmarksdialog.h"
-#include "workbench/signalfinder.h"
+#include "app/module/canconfig.h"
+#include "app/module/filtermask.h"
+#include "app/transmit/senddialog.h"
+#include "app/workbench/comparedialog.h"
+#include "app/workbench/fieldmarksdialog.h"
+#include "app/workbench/signalfinder.h"
 
 #include <memory>
 #include <vector>

@@ -7,6 +7,7 @@
 #include "net/socketcandserver.h"
 #include "support/testfiles.h"
 #include "support/testpackets.h"
+#include "support/testsource.h"
 
 #include <QDir>
 #include <QLabel>
@@ -104,14 +105,16 @@ void TstTriggerControl::markButtonRecordsAroundNow()
     TriggerControl control(window.statusBar(), window.menuBar()->addMenu(QStringLiteral("m")),
                            &store, &session);
     control.apply({{QStringLiteral("manual pre=1 post=0.001 name=mark")}, QString(), false});
-    session.attach(nullptr, windowOptions(dir.path()));
+    auto *source = new TestSource;
+    session.setSource(source);
+    QVERIFY(session.open(windowOptions(dir.path())));
     const qint64 now = TimeOfDay::nowUsec();
     for (int n = 0; n < 100; ++n)
-        session.take({now - 2000000 + n * 20000, numberedFrame(uint32_t(n))});
+        source->inject({now - 2000000 + n * 20000, numberedFrame(uint32_t(n))});
     auto *mark = window.statusBar()->findChild<QPushButton *>(QStringLiteral("btMark"));
     QVERIFY(mark);
     mark->click();
-    session.detach();
+    session.close();
     QCOMPARE(session.triggerSet().fireCount(0), 1);
     const QStringList files = QDir(dir.path()).entryList({QStringLiteral("trigger-*-mark.log")});
     QCOMPARE(files.size(), 1);
@@ -131,10 +134,11 @@ void TstTriggerControl::serverSharesTheWindowsFrames()
     CaptureSession session;
     TriggerControl control(window.statusBar(), window.menuBar()->addMenu(QStringLiteral("m")),
                            &store, &session);
-    session.attach(nullptr, windowOptions(dir.path()));
+    auto *source = new TestSource;
+    session.setSource(source);
+    QVERIFY(session.open(windowOptions(dir.path())));
     const QString address = QStringLiteral("127.0.0.1:%1").arg(freePort());
     control.apply({{}, address, true});
-    QSignalSpy sent(&session, &CaptureSession::sendPacket);
     QTcpSocket client;
     client.connectToHost(QHostAddress::LocalHost, session.socketcand()->serverPort());
     QVERIFY(client.waitForConnected(10000));
@@ -148,9 +152,10 @@ void TstTriggerControl::serverSharesTheWindowsFrames()
     got.clear();
     client.write("< rawmode >< send 123 1 AA >");
     readUntil("< ok >");
-    QTRY_COMPARE(sent.count(), 1);
-    session.take({1000000, hexFrame(0x321, "0102")});
-    session.take({1000000, testFrame(0x321, CanPacket::Can0ToCan1, 1, 7)});
+    QTRY_COMPARE(source->sent.size(), 1);
+    QCOMPARE(source->sent.first().id, 0x123u);
+    source->inject({1000000, hexFrame(0x321, "0102")});
+    source->inject({1000000, testFrame(0x321, CanPacket::Can0ToCan1, 1, 7)});
     readUntil("< frame 321 1.000000 07 ");
     auto *label = window.statusBar()->findChild<QLabel *>(QStringLiteral("lbStatusTriggers"));
     QTRY_VERIFY(label->text().contains(QStringLiteral("клиентов 1")));
@@ -166,26 +171,28 @@ void TstTriggerControl::rulesAndDbcFilesChangeDuringAConnection()
     CaptureSession session;
     SessionOptions options = windowOptions(dir.path());
     options.dbcFiles = QStringList{dbc};
-    session.attach(nullptr, options);
+    auto *source = new TestSource;
+    session.setSource(source);
+    QVERIFY(session.open(options));
     TriggerRule rule;
     QString error;
     QVERIFY(
         TriggerRule::parse(QStringLiteral("signal=RPM>3000 pre=0 post=0 name=rpm"), rule, error));
     session.setTriggers({rule});
     qint64 time = TimeOfDay::nowUsec();
-    session.take({time, hexFrame(0x123, "E803")});
-    session.take({++time, hexFrame(0x123, "A00F")});
+    source->inject({time, hexFrame(0x123, "E803")});
+    source->inject({++time, hexFrame(0x123, "A00F")});
     QCOMPARE(session.triggerSet().fireCount(0), 1);
 
     session.setDbcFiles({}); // forgotten: nothing to watch
-    session.take({++time, hexFrame(0x123, "E803")});
-    session.take({++time, hexFrame(0x123, "A00F")});
+    source->inject({++time, hexFrame(0x123, "E803")});
+    source->inject({++time, hexFrame(0x123, "A00F")});
     QCOMPARE(session.triggerSet().fireCount(0), 1);
     session.setDbcFiles({dbc});
-    session.take({++time, hexFrame(0x123, "E803")});
-    session.take({++time, hexFrame(0x123, "A00F")});
+    source->inject({++time, hexFrame(0x123, "E803")});
+    source->inject({++time, hexFrame(0x123, "A00F")});
     QCOMPARE(session.triggerSet().fireCount(0), 2);
-    session.detach();
+    session.close();
 }
 
 QTEST_MAIN(TstTriggerControl)

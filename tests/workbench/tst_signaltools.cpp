@@ -4,10 +4,10 @@
 #include "analysis/frameindex.h"
 #include "log/candatamodel.h"
 #include "support/windowharness.h"
-#include "workbench/candidateplot.h"
-#include "workbench/comparedialog.h"
-#include "workbench/fieldmarksdialog.h"
-#include "workbench/signalfinder.h"
+#include "app/workbench/candidateplot.h"
+#include "app/workbench/comparedialog.h"
+#include "app/workbench/fieldmarksdialog.h"
+#include "app/workbench/signalfinder.h"
 
 #include <QAction>
 #include <QComboBox>

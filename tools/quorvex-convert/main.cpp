@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // quorvex-convert: converts a CAN capture between candump, ASC, TRC, BLF, pcapng and the table.
 
-#include "app/appinfo.h"
-#include "capture/languagechoice.h"
+#include "settings/appinfo.h"
+#include "settings/languagechoice.h"
 #include "dbcmerge.h"
 #include "decodedoutput.h"
 #include "diagnostics/diagcsvwriter.h"

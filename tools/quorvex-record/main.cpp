@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // quorvex-record: records a Tarvix module without a window, and shares it over socketcand.
 
-#include "app/appinfo.h"
-#include "app/appsettings.h"
+#include "settings/appinfo.h"
+#include "settings/appsettings.h"
 #include "capture/capturesession.h"
-#include "capture/languagechoice.h"
+#include "settings/languagechoice.h"
 #include "recordoptions.h"
 #include "recordstatus.h"
 #include "signalwatch.h"

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "recordoptions.h"
 
-#include "app/appinfo.h"
-#include "app/appsettings.h"
+#include "settings/appinfo.h"
+#include "settings/appsettings.h"
 #include "link/tarvixprotocol.h"
 #include "signals/dbcdatabase.h"
 

@@ -4,7 +4,7 @@
 
 #include "ptyline.h"
 #include "replaysource.h"
-#include "capture/signalpipe.h"
+#include "settings/signalpipe.h"
 #include "simoptions.h"
 #include "simulator.h"
 #include "trafficprofile.h"

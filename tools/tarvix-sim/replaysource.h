@@ -1,17 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "candumpparser.h"
-#include "formats/candumpscreenline.h"
 #include "framesource.h"
+#include "link/timedpacket.h"
 
 #include <QString>
 #include <QVector>
 
-// Frames of a candump log, or of what candump printed on the screen, read whole at start, handed
-// out with the log's own timing (relative to its first frame). With looping on, the log starts over
-// after its last frame, later in time by the log's span plus one average frame gap, so the timing
-// keeps running forward.
+// Frames of a candump log, or of what candump printed on the screen, read whole at start by the
+// program's own candump reader and handed out with the log's own timing (relative to its first
+// frame). With looping on, the log starts over after its last frame, later in time by the log's
+// span plus one average frame gap, so the timing keeps running forward.
 class ReplaySource final : public FrameSource
 {
 public:
@@ -28,12 +27,10 @@ public:
     double naturalRate() const override;
 
 private:
-    void addLine(const QByteArray &line);
-    bool addScreenLine(const QByteArray &line);
+    void add(TimedPacket frame);
     void finishLoading();
 
-    QVector<CandumpParser::Entry> entries;
-    CandumpScreenLine screen;
+    QVector<TimedPacket> entries;
     bool loop;
     int bad = 0;
     int pos = 0;

@@ -1,0 +1,133 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The feed every shown frame comes through: which frames reach the log, what the analyses count,
+// how often the pages hear of it, and what an opened capture does to the live rows.
+#include "analysis/bitflipcounter.h"
+#include "analysis/framestatistics.h"
+#include "capture/framefeed.h"
+#include "log/candatamodel.h"
+#include "support/testpackets.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+TimedPacket received(qint64 time, uint32_t id, const char *hex)
+{
+    return {time, hexFrame(id, hex)};
+}
+
+TimedPacket transmitted(qint64 time, uint32_t id, const char *hex)
+{
+    TimedPacket frame = received(time, id, hex);
+    frame.packet.direct = CanPacket::Transmitted;
+    return frame;
+}
+
+quint64 counted(const FrameFeed &feed, uint32_t id)
+{
+    const FrameStatistics::StatEntry *entry = feed.statistics()->entry(id);
+    return entry ? entry->count : 0;
+}
+
+} // namespace
+
+class TestFrameFeed : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void filteredFramesAreStillAnalysed()
+    {
+        QTemporaryDir dir;
+        FrameFeed feed(nullptr, dir.path());
+        feed.filter().setHidden(0x200, false, true);
+        QSignalSpy added(&feed, &FrameFeed::rowsAdded);
+        QSignalSpy refreshed(&feed, &FrameFeed::refreshed);
+        // A UDS request the log hides, then its answer the log shows.
+        feed.add(received(1000, 0x100, "01"));
+        feed.add(received(2000, 0x200, "0322F190"));
+        feed.add(received(3000, 0x100, "03"));
+        QCOMPARE(feed.log()->rowCount(), 0); // published with the next refresh
+        QTRY_COMPARE(refreshed.count(), 1);
+        QCOMPARE(added.count(), 1);
+        QCOMPARE(feed.log()->rowCount(), 2);
+        QCOMPARE(counted(feed, 0x200), 1u);
+        QCOMPARE(counted(feed, 0x100), 2u);
+        QCOMPARE(feed.liveFrames(), 3u);
+        QCOMPARE(feed.diagnostics().logRowOf(1), -1);
+        QCOMPARE(feed.diagnostics().logRowOf(2), 1);
+        const BitActivity *hidden = feed.bitFlips().activity(BitFlipCounter::key(0x200, false));
+        QVERIFY(hidden);
+        QVERIFY(feed.bitFlips().activity(BitFlipCounter::key(0x100, false)));
+        QCOMPARE(feed.unfiledRows(), 2); // no recording holds them
+        feed.rowsSaved(2);
+        QCOMPARE(feed.unfiledRows(), 0);
+    }
+
+    // Pages hear of many frames once, not once per frame.
+    void burstIsOneRefresh()
+    {
+        QTemporaryDir dir;
+        FrameFeed feed(nullptr, dir.path());
+        QSignalSpy refreshed(&feed, &FrameFeed::refreshed);
+        for (int n = 0; n < 5000; ++n)
+            feed.add({n * 100, numberedFrame(uint32_t(n % 50))});
+        QTRY_COMPARE(refreshed.count(), 1);
+        QCOMPARE(feed.log()->rowCount(), 5000);
+        QCOMPARE(feed.statistics()->idCount(), 50);
+    }
+
+    // What we sent is logged while transmitted frames are shown, and counted, but the bus's
+    // analyses read only what the bus carried.
+    void sentFramesAreNotBusTraffic()
+    {
+        QTemporaryDir dir;
+        FrameFeed feed(nullptr, dir.path());
+        feed.add(transmitted(1000, 0x300, "AA"));
+        feed.filter().setShowTx(false);
+        feed.add(transmitted(2000, 0x300, "BB"));
+        feed.refresh();
+        QCOMPARE(feed.log()->rowCount(), 1);
+        QCOMPARE(counted(feed, 0x300), 2u);
+        QCOMPARE(feed.liveFrames(), 0u);
+        QVERIFY(!feed.bitFlips().activity(BitFlipCounter::key(0x300, false)));
+    }
+
+    void openedCaptureReplacesTheLog()
+    {
+        QTemporaryDir dir;
+        FrameFeed feed(nullptr, dir.path());
+        QSignalSpy cleared(&feed, &FrameFeed::cleared);
+        feed.add(received(1000, 0x100, "01"));
+        feed.refresh();
+        feed.beginCapture(false);
+        QCOMPARE(cleared.count(), 1);
+        feed.addCapture({received(10, 0x400, "01"), received(20, 0x401, "02")});
+        feed.endCapture();
+        feed.refresh();
+        QCOMPARE(feed.log()->rowCount(), 2);
+        QCOMPARE(counted(feed, 0x400), 1u);
+        QCOMPARE(feed.unfiledRows(), 0); // the rows are in the opened file
+
+        // Read again after the filters changed: nothing is counted twice.
+        feed.filter().setHidden(0x401, false, true);
+        feed.beginCapture(true);
+        feed.addCapture({received(10, 0x400, "01"), received(20, 0x401, "02")});
+        feed.endCapture();
+        feed.refresh();
+        QCOMPARE(feed.log()->rowCount(), 1);
+        QCOMPARE(counted(feed, 0x400), 1u);
+        QCOMPARE(cleared.count(), 1);
+
+        feed.clear();
+        QCOMPARE(cleared.count(), 2);
+        QCOMPARE(feed.log()->rowCount(), 0);
+        QCOMPARE(feed.statistics()->idCount(), 0);
+        QVERIFY(feed.bitFlips().keys().empty());
+    }
+};
+
+QTEST_MAIN(TestFrameFeed)
+#include "tst_framefeed.moc"
