@@ -8,9 +8,9 @@
 #include "analysis/framequery.h"
 #include "analysis/idfigures.h"
 #include "analysis/rowsearch.h"
+#include "link/canpacket.h"
 #include "log/rowsnapshot.h"
 #include "log/rowstore.h"
-#include "link/canpacket.h"
 
 #include <QElapsedTimer>
 #include <QHash>

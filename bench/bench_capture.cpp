@@ -137,7 +137,8 @@ struct RunResult
     qint64 sent = 0;
     qint64 logged = 0;
     double seconds = 0;
-    double cpuPerFrame = 0; // seconds of this process per frame while capturing
+    double cpuPerFrame = 0;       // seconds of this process per frame while capturing
+    double steadyCpuPerFrame = 0; // the same once a tenth of the frames are in
     qint64 stallMs = 0;
     double rssPerRow = 0;
     double anonPerRow = 0;
@@ -193,6 +194,7 @@ private:
     int sampleRows = 0;
     int firstRows = 0;
     double firstRowCpu = 0;
+    double sampleCpu = 0;
     double lastRowCpu = 0;
     qint64 sampleRss = 0;
     qint64 sampleAnon = 0;
@@ -220,6 +222,7 @@ void CaptureRun::waitForQuiet(CanDataModel *log, const QElapsedTimer &clock)
         still.restart();
         if (sampleRows == 0 && last >= expectedRows / 10) {
             sampleRows = last;
+            sampleCpu = cpuSeconds();
             sampleRss = residentBytes();
             sampleAnon = anonymousBytes();
         }
@@ -247,6 +250,8 @@ RunResult CaptureRun::run()
         result.seconds = lastRowMs / 1000.0;
         result.cpuPerFrame =
             (lastRowCpu - firstRowCpu) / qMax<qint64>(1, log->rowCount() - firstRows);
+        result.steadyCpuPerFrame =
+            (lastRowCpu - sampleCpu) / qMax<qint64>(1, log->rowCount() - sampleRows);
         result.stallMs = probe.longestStallMs();
         result.logged = log->rowCount();
         const qint64 grown = qMax<qint64>(1, result.logged - sampleRows);
@@ -513,15 +518,37 @@ day:
         return 0;
 ids:
 
-    const QStringList idCounts = app.arguments().contains(QStringLiteral("--ids-only"))
-                                     ? QStringList{QStringLiteral("10000")}
-                                     : QStringList{QStringLiteral("10"), QStringLiteral("10000")};
-    for (const QString &ids : idCounts) {
-        const RunResult r =
-            CaptureRun({"--rate", "max", "--count", frames, "--ids", ids}, frames.toLongLong())
-                .run();
-        const QByteArray what = "CPU per frame, " + ids.toLatin1() + " ids";
-        print(what.constData(), r.cpuPerFrame * 1e9, "ns");
+    // Per-frame cost must not grow with the number of identifiers: the two alternate, so a
+    // machine that slows down meanwhile weighs on both alike. "Steady" leaves out the first
+    // tenth of the frames, where every identifier is seen for the first time.
+    double cpu[2] = {0, 0};
+    double steady[2] = {0, 0};
+    double rate[2] = {0, 0};
+    const char *const idCounts[2] = {"10", "10000"};
+    const int only = qEnvironmentVariableIsSet("QUORVEX_BENCH_IDS")
+                         ? (qgetenv("QUORVEX_BENCH_IDS") == "10" ? 0 : 1)
+                         : -1;
+    const int rounds = quick ? 1 : 3;
+    for (int round = 0; round < rounds; ++round) {
+        for (int i = 0; i < 2; ++i) {
+            if (only >= 0 && i != only)
+                continue;
+            const RunResult r = CaptureRun({"--rate", "max", "--count", frames, "--ids",
+                                            QString::fromLatin1(idCounts[i])},
+                                           frames.toLongLong())
+                                    .run();
+            cpu[i] += r.cpuPerFrame / rounds;
+            steady[i] += r.steadyCpuPerFrame / rounds;
+            rate[i] += r.logged / r.seconds / rounds;
+        }
     }
+    for (int i = 0; i < 2; ++i) {
+        const QByteArray ids = QByteArray(idCounts[i]) + " ids";
+        print(("CPU per frame, " + ids).constData(), cpu[i] * 1e9, "ns");
+        print(("CPU per frame, steady, " + ids).constData(), steady[i] * 1e9, "ns");
+        print(("max rate, " + ids).constData(), rate[i], "frames/s");
+    }
+    print("CPU per frame, 10,000 ids / 10 ids", 100.0 * cpu[1] / cpu[0], "%");
+    print("CPU per frame, steady, 10,000 ids / 10 ids", 100.0 * steady[1] / steady[0], "%");
     return 0;
 }

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "fuzzcheck.h"
 #include "app/transmit/hexspinbox.h"
+#include "fuzzcheck.h"
 
 #include <QApplication>
 

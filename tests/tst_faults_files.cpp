@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/transmit/senddialog.h"
 #include "log/candatamodel.h"
 #include "support/filesizelimit.h"
 #include "support/testfiles.h"
 #include "support/testpackets.h"
 #include "support/windowharness.h"
-#include "app/transmit/senddialog.h"
 
 #include <QCheckBox>
 #include <QDir>

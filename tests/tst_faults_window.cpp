@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/configdialog.h"
+#include "app/transmit/senddialog.h"
 #include "support/ptypair.h"
 #include "support/simprocess.h"
 #include "support/windowharness.h"
-#include "app/transmit/senddialog.h"
 #include "transmit/transmitlist.h"
 
 #include <QAction>

@@ -4,8 +4,8 @@
 // are the usual ones; the "Язык" menu keeps the choice for the next start.
 
 #include "app/language.h"
-#include "settings/languagechoice.h"
 #include "formats/captureformat.h"
+#include "settings/languagechoice.h"
 #include "support/everydialog.h"
 #include "support/windowharness.h"
 

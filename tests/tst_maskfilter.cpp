@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "link/linerecord.h"
 #include "app/module/filtermask.h"
+#include "link/linerecord.h"
 #include "support/ptypair.h"
 #include "support/testpackets.h"
 #include "support/windowharness.h"

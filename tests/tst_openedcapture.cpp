@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // An opened capture beside the live log: what a replay sends, what the filters show while
 // connected, and opens that fail or meet a damaged file.
-#include "capture/capturelog.h"
 #include "app/replaydialog.h"
-#include "log/logrecord.h"
-#include "log/rowstore.h"
+#include "capture/capturelog.h"
 #include "formats/captureformat.h"
 #include "formats/capturewriter.h"
 #include "link/linerecord.h"
 #include "log/candatamodel.h"
+#include "log/logrecord.h"
+#include "log/rowstore.h"
 #include "support/ptypair.h"
 #include "support/testfiles.h"
 #include "support/windowharness.h"

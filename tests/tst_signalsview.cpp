@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The signals in the window: DBC files from the settings, the "Сигналы" page, the log's
 // tooltip, the plot and the export from the page.
-#include "settings/appsettings.h"
 #include "app/bitpanel.h"
 #include "app/logsignaltips.h"
 #include "app/signalplot.h"
 #include "app/signalspage.h"
 #include "link/timedpacket.h"
 #include "log/candatamodel.h"
+#include "settings/appsettings.h"
 #include "signals/dbcmessage.h"
 #include "signals/signaltestdbc.h"
 #include "support/testfiles.h"

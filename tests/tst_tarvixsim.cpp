@@ -82,7 +82,6 @@ class TestTarvixSim : public QObject
 private slots:
     void cleanup();
 
-
     void countGivesExactlyThatManyFrames();
     void builtInTrafficLooksLikeABus();
     void idsGivesThatManyDistinctIds();

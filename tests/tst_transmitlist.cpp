@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "support/testfiles.h"
 #include "app/transmit/senddialog.h"
+#include "support/testfiles.h"
 #include "transmit/transmitlist.h"
 #include "transmit/transmitlistlocation.h"
 

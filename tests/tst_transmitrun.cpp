@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/transmit/senddialog.h"
 #include "link/linerecord.h"
 #include "support/simprocess.h"
 #include "support/windowharness.h"
-#include "app/transmit/senddialog.h"
 #include "transmit/transmitlist.h"
 
 #include <QAction>

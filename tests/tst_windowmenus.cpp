@@ -4,8 +4,8 @@
 // the log's time since its first row, kept as chosen.
 #include "app/guidewindow.h"
 #include "app/language.h"
-#include "settings/languagechoice.h"
 #include "log/candatamodel.h"
+#include "settings/languagechoice.h"
 #include "support/testfiles.h"
 #include "support/windowharness.h"
 

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/bitflipcounter.h"
 
-#include "log/logrecord.h"
-#include "log/rowsnapshot.h"
 #include "link/canpacket.h"
 #include "link/timedpacket.h"
+#include "log/logrecord.h"
+#include "log/rowsnapshot.h"
 
 #include <QtEndian>
 #include <algorithm>
@@ -12,18 +12,10 @@
 namespace {
 
 constexpr int DataBytes = 8;
-constexpr int InitialBits = 6;
-constexpr quint32 InitialTable = 1u << InitialBits;
 
 quint64 lengthMask(int length)
 {
     return length >= DataBytes ? ~quint64(0) : (quint64(1) << (length * 8)) - 1;
-}
-
-quint32 spread(quint32 key)
-{
-    // Fibonacci hashing: neighbouring identifiers spread apart in the product's top bits.
-    return key * 0x9E3779B1u;
 }
 
 } // namespace
@@ -35,84 +27,91 @@ BitFlipCounter::BitFlipCounter()
 
 void BitFlipCounter::clear()
 {
+    hot.clear();
     activities.clear();
-    slotKeys.clear();
-    table.assign(InitialTable, Slot{0, -1});
-    tableMask = InitialTable - 1;
-    tableShift = 32 - InitialBits;
+    ids.clear();
     lastKey = AnyKey;
     lastIndex = -1;
 }
 
-qint32 BitFlipCounter::find(quint32 key) const
+size_t BitFlipCounter::slot(quint32 key)
 {
-    for (quint32 at = spread(key) >> tableShift;; at = (at + 1) & tableMask) {
-        const Slot &s = table[at];
-        if (s.index < 0 || s.key == key)
-            return s.index;
+    if (key != lastKey) {
+        lastIndex = ids.add(key);
+        lastKey = key;
+        if (size_t(lastIndex) == hot.size()) {
+            hot.emplace_back();
+            activities.emplace_back();
+        }
     }
+    return size_t(lastIndex);
 }
 
-void BitFlipCounter::grow()
+void BitFlipCounter::flipped(size_t index, quint64 bits, qint64 time)
 {
-    table.assign(table.size() * 2, Slot{0, -1});
-    tableMask = quint32(table.size()) - 1;
-    --tableShift;
-    for (size_t i = 0; i < slotKeys.size(); ++i)
-        place(slotKeys[i], qint32(i));
-}
-
-void BitFlipCounter::place(quint32 key, qint32 index)
-{
-    quint32 at = spread(key) >> tableShift;
-    while (table[at].index >= 0)
-        at = (at + 1) & tableMask;
-    table[at] = Slot{key, index};
-}
-
-BitActivity &BitFlipCounter::slot(quint32 key)
-{
-    if (key == lastKey)
-        return activities[size_t(lastIndex)];
-    qint32 index = find(key);
-    if (index < 0) {
-        if ((slotKeys.size() + 1) * 2 > table.size())
-            grow();
-        index = qint32(activities.size());
-        activities.emplace_back();
-        slotKeys.push_back(key);
-        place(key, index);
+    Hot &h = hot[index];
+    h.changed |= bits;
+    for (quint64 &older : h.recent)
+        older &= ~bits;
+    h.newest = (h.newest + 1) % Hot::Recent;
+    // The oldest flips leave for the bits' own times, out of the frame's way.
+    for (quint64 left = h.recent[size_t(h.newest)]; left; left &= left - 1)
+        activities[index].lastFlip[size_t(qCountTrailingZeroBits(left))] =
+            h.recentTime[size_t(h.newest)];
+    h.recent[size_t(h.newest)] = bits;
+    h.recentTime[size_t(h.newest)] = time;
+    quint64 carry = bits;
+    for (size_t plane = 0; carry && plane < h.pending.size(); ++plane) {
+        const quint64 next = h.pending[plane] & carry;
+        h.pending[plane] ^= carry;
+        carry = next;
     }
-    lastKey = key;
-    lastIndex = index;
-    return activities[size_t(index)];
+    if (h.pending.back()) // a count reached 128: it would overflow 127 flips later
+        settle(index);
 }
 
-void BitFlipCounter::flipped(BitActivity &a, quint64 bits, qint64 time)
+// The activity as the frames so far make it.
+void BitFlipCounter::settle(size_t index) const
 {
-    a.changed |= bits;
-    do {
-        const int bit = qCountTrailingZeroBits(bits);
-        ++a.flips[size_t(bit)];
-        a.lastFlip[size_t(bit)] = time;
-        bits &= bits - 1;
-    } while (bits);
+    Hot &h = hot[index];
+    BitActivity &a = activities[index];
+    quint64 any = 0;
+    for (quint64 plane : h.pending)
+        any |= plane;
+    for (; any; any &= any - 1) {
+        const int bit = qCountTrailingZeroBits(any);
+        quint32 count = 0;
+        for (size_t plane = 0; plane < h.pending.size(); ++plane)
+            count |= quint32((h.pending[plane] >> bit) & 1) << plane;
+        a.flips[size_t(bit)] += count;
+    }
+    h.pending.fill(0);
+    for (size_t level = 0; level < h.recent.size(); ++level) {
+        for (quint64 bits = h.recent[level]; bits; bits &= bits - 1)
+            a.lastFlip[size_t(qCountTrailingZeroBits(bits))] = h.recentTime[level];
+    }
+    a.frames = h.frames;
+    a.word = h.word;
+    a.length = h.length;
+    a.lastTime = h.lastTime;
+    a.changed = h.changed;
 }
 
 void BitFlipCounter::add(quint32 key, const quint8 *data, int length, qint64 time)
 {
     length = std::clamp(length, 0, DataBytes);
-    BitActivity &a = slot(key);
+    const size_t index = slot(key);
     const quint64 word = qFromLittleEndian<quint64>(data) & lengthMask(length);
-    if (a.frames > 0) {
-        const quint64 bits = (word ^ a.word) & lengthMask(std::min(length, a.length));
+    Hot &h = hot[index];
+    if (h.frames > 0) {
+        const quint64 bits = (word ^ h.word) & lengthMask(std::min(length, h.length));
         if (bits)
-            flipped(a, bits, time);
+            flipped(index, bits, time);
     }
-    a.word = word;
-    a.length = length;
-    a.lastTime = time;
-    ++a.frames;
+    h.word = word;
+    h.length = length;
+    h.lastTime = time;
+    ++h.frames;
 }
 
 void BitFlipCounter::add(const TimedPacket &frame)
@@ -169,6 +168,9 @@ qint64 BitFlipCounter::firstRowAt(const RowSnapshot &rows, qint64 time)
 
 const BitActivity *BitFlipCounter::activity(quint32 key) const
 {
-    const qint32 index = find(key);
-    return index < 0 ? nullptr : &activities[size_t(index)];
+    const qint32 at = ids.find(key);
+    if (at < 0)
+        return nullptr;
+    settle(size_t(at));
+    return &activities[size_t(at)];
 }

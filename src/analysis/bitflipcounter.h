@@ -2,8 +2,10 @@
 #pragma once
 
 #include "analysis/bitactivity.h"
+#include "analysis/keyindex.h"
 
 #include <QtGlobal>
+#include <array>
 #include <atomic>
 #include <vector>
 
@@ -17,10 +19,10 @@ struct TimedPacket;
 class BitFlipCounter final
 {
 public:
-    static constexpr quint32 ExtendedKey = 0x80000000u;
+    static constexpr quint32 ExtendedKey = KeyIndex::ExtendedKey;
     static constexpr qint64 CancelCheckRows = 1 << 16;
 
-    static quint32 key(quint32 id, bool extended) { return id | (extended ? ExtendedKey : 0); }
+    static quint32 key(quint32 id, bool extended) { return KeyIndex::key(id, extended); }
 
     BitFlipCounter();
 
@@ -39,26 +41,36 @@ public:
     static qint64 firstRowAt(const RowSnapshot &rows, qint64 time);
 
     const BitActivity *activity(quint32 key) const;
-    std::vector<quint32> keys() const { return slotKeys; }
+    std::vector<quint32> keys() const { return ids.addedKeys(); }
     void clear();
 
 private:
-    std::vector<BitActivity> activities;
-    std::vector<quint32> slotKeys;
-    struct Slot
+    // What a frame touches: three cache lines of one identifier, kept apart from the counts and
+    // times of its 64 bits, so that the cost of a frame is the same for ten identifiers and ten
+    // thousand. Flips are counted bit-sliced and reach the activity's counts every 128 frames
+    // or so; a bit's last flip stays here while it is one of the last Recent flips.
+    struct alignas(64) Hot
     {
-        quint32 key;
-        qint32 index; // into activities, -1 free
+        static constexpr int Recent = 4;
+        quint64 frames = 0;
+        quint64 word = 0;
+        qint64 lastTime = BitActivity::NoTime;
+        quint64 changed = 0;
+        int length = 0;
+        int newest = 0;                       // the latest of `recent`
+        std::array<quint64, 8> pending{};     // plane i: bit i of each bit's count not counted yet
+        std::array<quint64, Recent> recent{}; // disjoint: the bits whose last flip was at
+        std::array<qint64, Recent> recentTime{};
     };
-    std::vector<Slot> table; // open addressing
-    quint32 tableMask = 0;
-    int tableShift = 0; // the hash's top bits index the table
+
+    void flipped(size_t index, quint64 bits, qint64 time);
+    void settle(size_t index) const;
+
+    mutable std::vector<Hot> hot;
+    mutable std::vector<BitActivity> activities; // brought up to date as they are handed out
+    KeyIndex ids;
     quint32 lastKey = AnyKey;
     qint32 lastIndex = -1;
 
-    BitActivity &slot(quint32 key);
-    qint32 find(quint32 key) const;
-    void grow();
-    void place(quint32 key, qint32 index);
-    static void flipped(BitActivity &a, quint64 bits, qint64 time);
+    size_t slot(quint32 key);
 };

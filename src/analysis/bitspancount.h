@@ -2,8 +2,8 @@
 #pragma once
 
 #include "analysis/bitflipcounter.h"
-#include "log/rowsnapshot.h"
 #include "log/rowselection.h"
+#include "log/rowsnapshot.h"
 
 #include <QVector>
 #include <atomic>

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/frameindex.h"
 
-#include "log/logrecord.h"
-#include "log/rowsnapshot.h"
 #include "formats/captureformat.h"
 #include "formats/capturereader.h"
 #include "link/timedpacket.h"
+#include "log/logrecord.h"
+#include "log/rowsnapshot.h"
 
 #include <QCoreApplication>
 #include <QFile>

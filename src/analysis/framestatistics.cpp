@@ -31,7 +31,10 @@ void FrameStatistics::count(const TimedPacket &frame)
     const Key key = keyOf(id, packet.isExtended());
     const qint64 time = frame.time == TimedPacket::NoTime ? TimeOfDay::nowUsec() : frame.time;
     newest = qMax(newest, time);
-    StatEntry &entry = statMap[key];
+    const qint32 index = ids.add(KeyIndex::key(id, packet.isExtended()));
+    if (size_t(index) == entries.size())
+        entries.emplace_back();
+    StatEntry &entry = entries[size_t(index)];
     entry.id = id;
     entry.extended = packet.isExtended();
     entry.length = uint8_t(packet.length());
@@ -65,7 +68,7 @@ void FrameStatistics::refresh(qint64 now)
     int top = placeNewIds();
     int bottom = top < sortedKeys.size() ? sortedKeys.size() - 1 : -1;
     for (Key key : qAsConst(changedKeys)) {
-        statMap[key].changed = false;
+        at(key).changed = false;
         const int row = rowOf(key);
         top = qMin(top, row);
         bottom = qMax(bottom, row);
@@ -83,7 +86,7 @@ int FrameStatistics::placeNewIds()
 {
     QVector<Key> added;
     for (Key key : qAsConst(changedKeys)) {
-        if (!statMap[key].shown)
+        if (!at(key).shown)
             added.append(key);
     }
     if (added.size() > BulkInsert)
@@ -91,7 +94,7 @@ int FrameStatistics::placeNewIds()
     for (Key key : qAsConst(added)) {
         const int row = rowOf(key);
         insertRows(row, 1, [&] {
-            statMap[key].shown = true;
+            at(key).shown = true;
             sortedKeys.insert(row, key);
             ++rows;
         });
@@ -110,7 +113,7 @@ int FrameStatistics::showMany(QVector<Key> added)
     const int first =
         int(std::lower_bound(merged.cbegin(), merged.cend(), added.first()) - merged.cbegin());
     for (Key key : qAsConst(added))
-        statMap[key].shown = true;
+        at(key).shown = true;
     // Empty rows first, then the texts move: views see an insertion of empty rows at the end
     // and a change of the rows above, never rows changing inside an insertion.
     const int wanted = merged.size();
@@ -125,7 +128,8 @@ void FrameStatistics::clear(Clock clock)
     readClock = clock;
     newest = 0;
     emit aboutToReset();
-    statMap.clear();
+    entries.clear();
+    ids.clear();
     sortedKeys.clear();
     changedKeys.clear();
     rows = InitialRows;
@@ -134,16 +138,16 @@ void FrameStatistics::clear(Clock clock)
 
 const FrameStatistics::StatEntry *FrameStatistics::entry(uint32_t id, bool extended) const
 {
-    const auto it = statMap.constFind(keyOf(id, extended));
-    return it == statMap.constEnd() ? nullptr : &it.value();
+    const qint32 index = ids.find(KeyIndex::key(id, extended));
+    return index < 0 ? nullptr : &entries[size_t(index)];
 }
 
 const FrameStatistics::StatEntry *FrameStatistics::entryAt(int row) const
 {
     if (row < 0 || row >= sortedKeys.size())
         return nullptr;
-    const auto it = statMap.constFind(sortedKeys.at(row));
-    return it == statMap.constEnd() ? nullptr : &it.value();
+    const qint32 index = ids.find(indexKey(sortedKeys.at(row)));
+    return index < 0 ? nullptr : &entries[size_t(index)];
 }
 
 // The table grows by a step whenever the last row gets used, so there is always an empty row

@@ -2,12 +2,13 @@
 #pragma once
 
 #include "analysis/idfigures.h"
+#include "analysis/keyindex.h"
 #include "link/canpacket.h"
 
-#include <QHash>
 #include <QObject>
 #include <QVector>
 #include <functional>
+#include <vector>
 
 struct TimedPacket;
 
@@ -55,7 +56,7 @@ public:
     void clear(Clock clock = Clock::Wall);
     qint64 readingTime() const;
 
-    int idCount() const { return int(statMap.size()); }
+    int idCount() const { return int(entries.size()); }
     const StatEntry *entry(uint32_t id, bool extended = false) const;
     // The identifier of table row `row`; null for the empty rows below the last one.
     const StatEntry *entryAt(int row) const;
@@ -85,7 +86,11 @@ private:
     void insertRows(int first, int count, const std::function<void()> &apply);
     void removeRows(int first, int count, const std::function<void()> &apply);
 
-    QHash<Key, StatEntry> statMap;
+    StatEntry &at(Key key) { return entries[size_t(ids.find(indexKey(key)))]; }
+    static quint32 indexKey(Key key) { return KeyIndex::key(quint32(key >> 1), key & 1); }
+
+    std::vector<StatEntry> entries; // in the order identifiers came
+    KeyIndex ids;
     QVector<Key> sortedKeys;  // identifiers shown, ascending: row i shows sortedKeys[i]
     QVector<Key> changedKeys; // identifiers counted since the last refresh
     int rows;

@@ -2,8 +2,8 @@
 #include "analysis/rowsearch.h"
 
 #include "analysis/framequery.h"
-#include "log/rowsnapshot.h"
 #include "link/canpacket.h"
+#include "log/rowsnapshot.h"
 
 #include <cstring>
 

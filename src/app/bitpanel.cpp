@@ -5,12 +5,12 @@
 #include "analysis/framestatistics.h"
 #include "app/dbcloader.h"
 #include "app/logpager.h"
-#include "log/rowstore.h"
+#include "app/workbench/backgroundjob.h"
 #include "link/timedpacket.h"
 #include "log/candatamodel.h"
+#include "log/rowstore.h"
 #include "signals/signallayout.h"
 #include "ui_bitpanel.h"
-#include "app/workbench/backgroundjob.h"
 
 #include <QItemSelectionModel>
 #include <QTableView>

@@ -88,7 +88,7 @@ private slots:
 
 private:
     Ui::BitPanel *ui;
-    BitFlipCounter none;                  // until a log is attached
+    BitFlipCounter none;                 // until a log is attached
     const BitFlipCounter *flips = &none; // every frame of the log
     BitBackground bg;
     const DbcLoader *dbc = nullptr;

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/commandline.h"
 
-#include "settings/appinfo.h"
 #include "app/language.h"
+#include "settings/appinfo.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -5,8 +5,8 @@
 #include "analysis/framequery.h"
 #include "analysis/rowsearch.h"
 #include "app/logpager.h"
-#include "log/rowsnapshot.h"
 #include "log/candatamodel.h"
+#include "log/rowsnapshot.h"
 
 #include <QKeyEvent>
 #include <QShortcut>

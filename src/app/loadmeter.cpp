@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/loadmeter.h"
 
-#include "app/elidedlabel.h"
 #include "analysis/busload.h"
+#include "app/elidedlabel.h"
 #include "link/timeofday.h"
 
 #include <QComboBox>

@@ -114,8 +114,7 @@ void MainWindow::setupLog()
     connect(session, &CaptureSession::readyFrame, feed, &FrameFeed::add);
     feed->setRecorder(session->recorder());
 
-    statisticsView =
-        new StatisticsView(ui->tableView_2, feed->statistics(), &feed->filter(), this);
+    statisticsView = new StatisticsView(ui->tableView_2, feed->statistics(), &feed->filter(), this);
     bitPanel = new BitPanel(this);
     ui->tabWidget->insertTab(ui->tabWidget->indexOf(ui->tab_2) + 1, bitPanel, tr("Биты"));
     bitPanel->follow(ui->tableView_2, feed->statistics());
@@ -158,9 +157,9 @@ void MainWindow::setupControls()
     saver = new LogSaver(this, ui->statusbar, feed->log());
     connect(saver, &LogSaver::status, status, &WindowStatus::showMain);
     connect(saver, &LogSaver::saved, feed, &FrameFeed::rowsSaved);
-    commands = new CommandTab({ui->lwCommand, ui->cbCanSpeed, ui->btSetSpeed, ui->btSendPacket,
-                               ui->lwList},
-                              session, this);
+    commands = new CommandTab(
+        {ui->lwCommand, ui->cbCanSpeed, ui->btSetSpeed, ui->btSendPacket, ui->lwList}, session,
+        this);
     load->followSpeed(ui->cbCanSpeed);
     connect(commands, &CommandTab::connectRequested, this, &MainWindow::onConnectPort);
     connect(commands, &CommandTab::status, status, &WindowStatus::showCan);
@@ -196,8 +195,7 @@ void MainWindow::setupSignals()
         config.dbcFiles = files;
         session->setDbcFiles(files);
     });
-    new SignalSelection(pager, ui->tableView, feed->statistics(), ui->tableView_2,
-                        ui->signalsPage);
+    new SignalSelection(pager, ui->tableView, feed->statistics(), ui->tableView_2, ui->signalsPage);
     new LogSignalTips(ui->tableView, pager->page(), &dbc->signalSet());
     statisticsView->showNames(dbc);
     bitPanel->showSignals(dbc);

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/recentfilesmenu.h"
 
-#include "settings/appsettings.h"
 #include "app/captureopener.h"
 #include "app/dbcloader.h"
+#include "settings/appsettings.h"
 
 #include <QAction>
 #include <QDir>

@@ -2,8 +2,8 @@
 #include "app/signalplot.h"
 
 #include "app/signaltrace.h"
-#include "log/logrecord.h"
 #include "log/candatamodel.h"
+#include "log/logrecord.h"
 #include "signals/dbcmessage.h"
 #include "signals/decodedsignal.h"
 

@@ -4,9 +4,9 @@
 
 #include "app/savefiledialog.h"
 #include "app/signalplot.h"
+#include "log/candatamodel.h"
 #include "log/logrecord.h"
 #include "log/rowsnapshot.h"
-#include "log/candatamodel.h"
 #include "signals/decodedcsvwriter.h"
 #include "signals/decodedsignal.h"
 #include "signals/signalset.h"

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "capture/capturelog.h"
 
-#include "log/logrecord.h"
 #include "log/candatamodel.h"
+#include "log/logrecord.h"
 
 CaptureLog::CaptureLog(CanDataModel *model) : model(model)
 {

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "log/rowsnapshot.h"
 #include "link/timedpacket.h"
+#include "log/rowsnapshot.h"
 
 #include <QVector>
 

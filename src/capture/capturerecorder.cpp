@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "capture/capturerecorder.h"
 
-#include "log/diskwriter.h"
 #include "capture/recordingfolder.h"
 #include "formats/candumpwriter.h"
 #include "link/timedpacket.h"
+#include "log/diskwriter.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -5,8 +5,8 @@
 #include "capture/recordingfolder.h"
 #include "capture/recordingpruner.h"
 #include "capture/triggerset.h"
-#include "link/tarvixsource.h"
 #include "link/modulecommand.h"
+#include "link/tarvixsource.h"
 #include "link/timedpacket.h"
 #include "link/timeofday.h"
 #include "net/socketcandserver.h"
@@ -238,7 +238,8 @@ void CaptureSession::onSourceFailed(const QString &reason)
 {
     Q_UNUSED(reason)
     if (options.retry) {
-        emit setStatus(options.portName + QStringLiteral(": module gone, looking for it every second"));
+        emit setStatus(options.portName +
+                       QStringLiteral(": module gone, looking for it every second"));
         endConnection(true);
         return;
     }

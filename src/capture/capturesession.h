@@ -85,7 +85,6 @@ public:
     SocketcandServer *socketcand() const { return server; }
     const TriggerSet &triggerSet() const { return *triggers; }
 
-
 signals:
     // A frame read (received) or written (transmitted).
     void readyFrame(const TimedPacket &frame);

@@ -2,8 +2,8 @@
 #pragma once
 
 #include "link/canpacket.h"
-#include "link/timedpacket.h"
 #include "link/recordcutter.h"
+#include "link/timedpacket.h"
 
 #include <QElapsedTimer>
 #include <QObject>

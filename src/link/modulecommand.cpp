@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/modulecommand.h"
 
-
 const QVector<ModuleCommand::Entry> &ModuleCommand::commands()
 {
     using namespace TarvixProtocol::Command;

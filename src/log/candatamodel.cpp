@@ -3,11 +3,11 @@
 
 #include "analysis/framebits.h"
 #include "capture/exportjob.h"
+#include "link/timedpacket.h"
+#include "log/bytetext.h"
 #include "log/logrecord.h"
 #include "log/rowsnapshot.h"
 #include "log/rowstore.h"
-#include "link/timedpacket.h"
-#include "log/bytetext.h"
 
 #include <QDate>
 #include <QDateTime>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings/appsettings.h"
 
-#include "settings/appinfo.h"
 #include "link/tarvixprotocol.h"
+#include "settings/appinfo.h"
 
 #include <QCoreApplication>
 #include <QDebug>

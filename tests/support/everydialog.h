@@ -6,17 +6,17 @@
 #include "app/diagpairsdialog.h"
 #include "app/guidewindow.h"
 #include "app/messagedialog.h"
+#include "app/module/canconfig.h"
+#include "app/module/filtermask.h"
 #include "app/replaydialog.h"
 #include "app/shortcutsdialog.h"
 #include "app/signaldialog.h"
-#include "app/triggersdialog.h"
-#include "log/candatamodel.h"
-#include "app/module/canconfig.h"
-#include "app/module/filtermask.h"
 #include "app/transmit/senddialog.h"
+#include "app/triggersdialog.h"
 #include "app/workbench/comparedialog.h"
 #include "app/workbench/fieldmarksdialog.h"
 #include "app/workbench/signalfinder.h"
+#include "log/candatamodel.h"
 
 #include <memory>
 #include <vector>

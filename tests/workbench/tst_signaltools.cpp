@@ -2,12 +2,12 @@
 #include "../analysis/drivecapture.h"
 #include "../analysis/hiddensignals.h"
 #include "analysis/frameindex.h"
-#include "log/candatamodel.h"
-#include "support/windowharness.h"
 #include "app/workbench/candidateplot.h"
 #include "app/workbench/comparedialog.h"
 #include "app/workbench/fieldmarksdialog.h"
 #include "app/workbench/signalfinder.h"
+#include "log/candatamodel.h"
+#include "support/windowharness.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // quorvex-convert: converts a CAN capture between candump, ASC, TRC, BLF, pcapng and the table.
 
-#include "settings/appinfo.h"
-#include "settings/languagechoice.h"
 #include "dbcmerge.h"
 #include "decodedoutput.h"
 #include "diagnostics/diagcsvwriter.h"
@@ -12,6 +10,8 @@
 #include "formats/capturereader.h"
 #include "formats/capturewriter.h"
 #include "link/timedpacket.h"
+#include "settings/appinfo.h"
+#include "settings/languagechoice.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

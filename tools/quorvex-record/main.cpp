@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // quorvex-record: records a Tarvix module without a window, and shares it over socketcand.
 
-#include "settings/appinfo.h"
-#include "settings/appsettings.h"
 #include "capture/capturesession.h"
-#include "settings/languagechoice.h"
 #include "recordoptions.h"
 #include "recordstatus.h"
+#include "settings/appinfo.h"
+#include "settings/appsettings.h"
+#include "settings/languagechoice.h"
 #include "signalwatch.h"
 
 #include <QCoreApplication>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "recordoptions.h"
 
+#include "link/tarvixprotocol.h"
 #include "settings/appinfo.h"
 #include "settings/appsettings.h"
-#include "link/tarvixprotocol.h"
 #include "signals/dbcdatabase.h"
 
 #include <QCommandLineParser>

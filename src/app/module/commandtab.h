@@ -22,11 +22,11 @@ class CommandTab final : public QObject
 public:
     struct Widgets
     {
-        QListWidget *commands;  // "lwCommand"
-        QComboBox *speeds;      // "cbCanSpeed"
-        QPushButton *setSpeed;  // "btSetSpeed"
+        QListWidget *commands;    // "lwCommand"
+        QComboBox *speeds;        // "cbCanSpeed"
+        QPushButton *setSpeed;    // "btSetSpeed"
         QPushButton *sendCommand; // "btSendPacket"
-        QListWidget *listing;   // "lwList"
+        QListWidget *listing;     // "lwList"
     };
 
     CommandTab(const Widgets &widgets, CaptureSession *session, QWidget *window);

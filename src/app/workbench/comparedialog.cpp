@@ -4,11 +4,11 @@
 #include "analysis/frameindex.h"
 #include "app/headerfit.h"
 #include "app/savefiledialog.h"
-#include "log/rowsnapshot.h"
+#include "app/workbench/backgroundjob.h"
 #include "formats/captureformat.h"
 #include "log/candatamodel.h"
+#include "log/rowsnapshot.h"
 #include "ui_comparedialog.h"
-#include "app/workbench/backgroundjob.h"
 
 #include <QFileDialog>
 #include <QHeaderView>

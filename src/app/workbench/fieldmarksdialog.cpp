@@ -4,10 +4,10 @@
 #include "analysis/fieldmarker.h"
 #include "analysis/frameindex.h"
 #include "app/headerfit.h"
-#include "log/rowsnapshot.h"
-#include "log/candatamodel.h"
-#include "ui_fieldmarksdialog.h"
 #include "app/workbench/backgroundjob.h"
+#include "log/candatamodel.h"
+#include "log/rowsnapshot.h"
+#include "ui_fieldmarksdialog.h"
 
 #include <QHeaderView>
 #include <cmath>

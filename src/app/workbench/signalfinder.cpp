@@ -2,11 +2,11 @@
 #include "app/workbench/signalfinder.h"
 
 #include "analysis/frameindex.h"
-#include "log/rowsnapshot.h"
-#include "log/candatamodel.h"
-#include "ui_signalfinder.h"
 #include "app/workbench/backgroundjob.h"
 #include "app/workbench/finderresults.h"
+#include "log/candatamodel.h"
+#include "log/rowsnapshot.h"
+#include "ui_signalfinder.h"
 
 #include <QStringList>
 #include <cmath>

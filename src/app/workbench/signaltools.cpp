@@ -2,10 +2,10 @@
 #include "app/workbench/signaltools.h"
 
 #include "analysis/frameindex.h"
-#include "signals/signalset.h"
 #include "app/workbench/comparedialog.h"
 #include "app/workbench/fieldmarksdialog.h"
 #include "app/workbench/signalfinder.h"
+#include "signals/signalset.h"
 
 #include <QAction>
 #include <QtEndian>
