@@ -525,14 +525,9 @@ ids:
     double steady[2] = {0, 0};
     double rate[2] = {0, 0};
     const char *const idCounts[2] = {"10", "10000"};
-    const int only = qEnvironmentVariableIsSet("QUORVEX_BENCH_IDS")
-                         ? (qgetenv("QUORVEX_BENCH_IDS") == "10" ? 0 : 1)
-                         : -1;
     const int rounds = quick ? 1 : 3;
     for (int round = 0; round < rounds; ++round) {
         for (int i = 0; i < 2; ++i) {
-            if (only >= 0 && i != only)
-                continue;
             const RunResult r = CaptureRun({"--rate", "max", "--count", frames, "--ids",
                                             QString::fromLatin1(idCounts[i])},
                                            frames.toLongLong())
