@@ -8,6 +8,7 @@
 //
 //   bench_sources [--frames N] [--rate R]
 
+#include "cputime.h"
 #include "link/canbussource.h"
 #include "link/timedpacket.h"
 #include "net/socketcandserver.h"
@@ -22,7 +23,6 @@
 #include <QTimer>
 #include <QtEndian>
 #include <cstdio>
-#include <sys/resource.h>
 
 namespace {
 
@@ -35,14 +35,6 @@ QByteArray loadAverage()
 {
     QFile file(QStringLiteral("/proc/loadavg"));
     return file.open(QIODevice::ReadOnly) ? file.readLine().trimmed() : QByteArray("?");
-}
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 // Counts what a source delivers: frame n carries n in its data, little-endian.

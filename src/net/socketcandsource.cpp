@@ -11,6 +11,12 @@
 #include <QTimer>
 #include <cstring>
 
+#ifdef Q_OS_LINUX
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#endif
+
 namespace {
 
 constexpr int StandardIdDigits = 3;
@@ -222,6 +228,25 @@ void SocketcandSource::onConnected()
 {
     stage = Stage::Greeting;
     answerTimer->start(answerTimeoutMs);
+    keepAlive(socket->socketDescriptor());
+}
+
+// A quiet bus sends nothing for as long as it likes, so silence says nothing. A far end that is
+// gone without closing (its machine lost power, a cable pulled) is found by the kernel's probes,
+// which a live peer's kernel answers whatever its bus does; the socket then fails.
+void SocketcandSource::keepAlive(qintptr descriptor)
+{
+    socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+#ifdef Q_OS_LINUX
+    const int idle = KeepAliveIdleS;
+    const int interval = KeepAliveIntervalS;
+    const int count = KeepAliveProbes;
+    ::setsockopt(int(descriptor), IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    ::setsockopt(int(descriptor), IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    ::setsockopt(int(descriptor), IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count);
+#else
+    Q_UNUSED(descriptor)
+#endif
 }
 
 void SocketcandSource::onReadyRead()

@@ -12,7 +12,8 @@ class QTimer;
 // A source on another machine's bus: a socketcand server over TCP, in its raw mode. It waits for
 // the greeting "< hi >", opens the interface ("< open can0 >"), asks for "< rawmode >" and then
 // takes every "< frame ID SECONDS.MICROSECONDS DATA >". Each step has AnswerTimeoutMs to get its
-// answer, the connection included.
+// answer, the connection included. Once connected, TCP keep-alive probes find a server that went
+// away without closing (about 11 s), however long the bus stays quiet.
 //
 // Times: a frame keeps the server's time: it was stamped on the machine that saw the frame on
 // its bus, so a recording keeps when it happened there, not when the network brought it.
@@ -31,6 +32,10 @@ public:
     static constexpr qint64 ReadChunk = 64 * 1024;
     // Bytes the socket may hold unread; past it TCP makes the server wait.
     static constexpr qint64 ReadBufferBytes = 1024 * 1024;
+    // A server gone without a word is found after about idle + interval * probes seconds.
+    static constexpr int KeepAliveIdleS = 5;
+    static constexpr int KeepAliveIntervalS = 2;
+    static constexpr int KeepAliveProbes = 3;
 
     SocketcandSource(const QString &host, quint16 port, const QString &interfaceName,
                      QObject *parent = nullptr);
@@ -62,6 +67,7 @@ private:
     enum class Stage { Closed, Connecting, Greeting, Opening, RawMode, Raw };
 
     void onConnected();
+    void keepAlive(qintptr descriptor);
     void onReadyRead();
     void onDisconnected();
     void onSocketError();
