@@ -3,10 +3,11 @@
 # Installs what building, testing and the demo need, when it is missing (Debian 12).
 set -euo pipefail
 
-# Build: compiler, Qt, QCustomPlot, zlib. Run: Qt's own Russian texts. Demo and screenshots: a
+# Build: compiler, Qt (with the CAN adapters' plugins), QCustomPlot, zlib. Run: Qt's own Russian texts. Demo and screenshots: a
 # virtual screen. Tests only: the field's own tools, which read and write the captures we check.
 # The Debian package: its dependencies are read off the binaries, then lintian checks it.
 packages=(cmake g++ make qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev
+          libqt5serialbus5-dev libqt5serialbus5-plugins
           libqcustomplot-dev zlib1g-dev qttranslations5-l10n qttools5-dev-tools
           librsvg2-bin xvfb xauth
           python3-can python3-canmatrix can-utils tshark

@@ -7,7 +7,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build-fuzz"
-all_targets=(fuzz_recordcutter fuzz_transmitlist fuzz_hexspinbox fuzz_candumpreader fuzz_ascreader fuzz_trcreader fuzz_tablereader fuzz_blfreader fuzz_pcapngreader fuzz_dbc)
+all_targets=(fuzz_recordcutter fuzz_transmitlist fuzz_hexspinbox fuzz_candumpreader fuzz_ascreader fuzz_trcreader fuzz_tablereader fuzz_blfreader fuzz_pcapngreader fuzz_dbc fuzz_socketcand fuzz_socketcandclient)
 
 install_clang() {
     # llvm-14 brings the symbolizer that turns sanitizer reports into file:line.
