@@ -174,7 +174,6 @@ int serve(QCoreApplication &app, quint16 port, qint64 frames, int rate)
             server.publish({1700000000000000 + published, packet});
         }
         if (published == frames) {
-            server.flush();
             QTimer::singleShot(IdleQuitMs * 2, &app, &QCoreApplication::quit);
             pacer.stop();
         }

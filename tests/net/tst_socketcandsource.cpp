@@ -376,7 +376,6 @@ void TstSocketcandSource::serverGoingAwayIsSaidOnce()
     QTest::qWait(SocketcandServer::QuietAfterRawMs * 2);
     for (int n = 0; n < 100; ++n)
         server->publish({n, numberedFrame(uint32_t(n))});
-    server->flush();
     QTRY_COMPARE_WITH_TIMEOUT(heard.frames.size(), 100, WaitMs);
     server.reset();
     QTRY_COMPARE_WITH_TIMEOUT(heard.failures.size(), 1, WaitMs);
@@ -492,6 +491,7 @@ void TstSocketcandSource::againstQuorvexRecord()
     const QString link = home.filePath(QStringLiteral("module"));
     const QString dir = home.filePath(QStringLiteral("rec"));
     const QString hostLog = home.filePath(QStringLiteral("host.log"));
+    QVERIFY(QDir().mkpath(dir));
     QTcpServer probe;
     QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
     const quint16 port = probe.serverPort();
