@@ -5,6 +5,7 @@
 #include "settings/signalpipe.h"
 
 #include <QApplication>
+#include <QLoggingCategory>
 #include <QIcon>
 #include <csignal>
 
@@ -12,6 +13,8 @@ int main(int argc, char *argv[])
 {
     CommandLine::answerEarly(argc, argv); // --help and --version need no display
     QApplication app(argc, argv);
+    // The adapters' plugins tell of their own sockets and servers; the window says enough.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus.plugins.*.info=false"));
     CommandLine::setIdentity();
     installLanguage(); // Qt's own dialogs and buttons too speak the chosen language
     CommandLine commandLine;

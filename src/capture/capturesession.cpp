@@ -6,7 +6,7 @@
 #include "capture/recordingpruner.h"
 #include "capture/triggerset.h"
 #include "link/modulecommand.h"
-#include "link/tarvixsource.h"
+#include "link/cansource.h"
 #include "link/timedpacket.h"
 #include "link/timeofday.h"
 #include "net/socketcandserver.h"
@@ -212,7 +212,7 @@ bool CaptureSession::connectSource()
         if (link)
             lostEarlier += link->lostFrames();
         delete link;
-        link = new TarvixSource(options.portName, options.baudRate, this);
+        link = options.source.create(options.portName, options.baudRate, this);
         watch();
     }
     if (link->open())
@@ -226,20 +226,36 @@ bool CaptureSession::connectSource()
 void CaptureSession::onOpened()
 {
     portProblem.clear();
-    if (options.canSpeed >= 0)
+    if (options.canSpeed >= 0 && link->hasCommands())
         link->sendCommand(ModuleCommand::speedMessage(options.canSpeed));
-    emit setStatus(options.portName + QStringLiteral(" connected"));
+    emit setStatus(sourceName() + QStringLiteral(" connected"));
     emit linkOpened();
     beginFile();
 }
 
 // The source went away: looked for again, or the connection ends.
+// The module by the port it was asked for, other sources as they name themselves.
+QString CaptureSession::sourceName() const
+{
+    return options.source.isModule() || !link ? options.portName : link->description();
+}
+
+QString CaptureSession::goneText() const
+{
+    return options.source.isModule() ? QStringLiteral("module gone") : QStringLiteral("source gone");
+}
+
+QString CaptureSession::missingText() const
+{
+    return options.source.isModule() ? QStringLiteral("no module") : QStringLiteral("no source");
+}
+
 void CaptureSession::onSourceFailed(const QString &reason)
 {
     Q_UNUSED(reason)
     if (options.retry) {
-        emit setStatus(options.portName +
-                       QStringLiteral(": module gone, looking for it every second"));
+        emit setStatus(sourceName() + QStringLiteral(": ") + goneText() +
+                       QStringLiteral(", looking for it every second"));
         endConnection(true);
         return;
     }
@@ -256,7 +272,7 @@ void CaptureSession::sayPortProblem()
     if (why == portProblem)
         return;
     portProblem = why;
-    emit setStatus(options.portName + QStringLiteral(": no module (") + why +
+    emit setStatus(sourceName() + QStringLiteral(": ") + missingText() + QStringLiteral(" (") + why +
                    QStringLiteral("), looking for it every second"));
 }
 

@@ -71,6 +71,8 @@ public:
     // connection reads the module on the options' port.
     void setSource(CanSource *source);
     CanSource *source() const { return link; }
+    // Whether connections read the Tarvix module (its commands and filters are there).
+    bool readsModule() const { return options.source.isModule() && !linkGiven; }
     bool isConnected() const;
     // The source's name for status lines: the port's name as the port gives it.
     QString portName() const;
@@ -103,6 +105,9 @@ private:
     bool connectSource();
     void onOpened();
     void sayPortProblem();
+    QString sourceName() const;
+    QString goneText() const;
+    QString missingText() const;
     void closeSource();
     void onSourceFailed(const QString &reason);
     void endConnection(bool lost);

@@ -25,6 +25,10 @@ const QString KeyRecordMb = QStringLiteral("RECORDMB");
 const QString KeyDbc = QStringLiteral("DBC");
 const QString KeyLogTime = QStringLiteral("LOGTIME");
 const QString KeyRecent = QStringLiteral("RECENT");
+const QString KeySource = QStringLiteral("SOURCE");
+const QString KeyBitrate = QStringLiteral("BITRATE");
+const QString KeyDataBitrate = QStringLiteral("DATABITRATE");
+const QString KeyListenOnly = QStringLiteral("LISTENONLY");
 const QString LogTimeSinceFirst = QStringLiteral("start");
 const QString LogTimeOfDay = QStringLiteral("day");
 
@@ -33,6 +37,7 @@ constexpr int DefaultBaudRate = 115200;
 constexpr qlonglong MaxBaudRate = 12000000;
 constexpr int DefaultRecordMb = 1024;
 constexpr int MaxRecordMb = 1024 * 1024; // a terabyte: more is a damaged value
+constexpr int MaxBitrate = 16000000;      // beyond any CAN FD data phase
 
 // A blank name can never be opened or read, so it counts as missing.
 QString textValue(const QVariant &value, const QString &fallback)
@@ -62,6 +67,22 @@ bool boolValue(const QVariant &value, bool fallback)
     if (text == QLatin1String("false") || text == QLatin1String("0"))
         return false;
     return fallback;
+}
+
+int bitrateValue(const QVariant &value)
+{
+    bool ok = false;
+    const int rate = value.toString().trimmed().toInt(&ok);
+    return ok && rate > 0 && rate <= MaxBitrate ? rate : 0;
+}
+
+// A source that no longer reads as one falls back to the module.
+QString sourceValue(const QVariant &value)
+{
+    SourceSpec spec;
+    QString why;
+    const QString text = value.toString().trimmed();
+    return SourceSpec::parse(text, &spec, &why) ? text : QString();
 }
 
 int recordMbValue(const QVariant &value)
@@ -132,6 +153,10 @@ AppSettings loadSettings(const QSettings &store)
     config.dbcFiles = pathListValue(store.value(KeyDbc));
     config.timeSinceFirst = store.value(KeyLogTime).toString() == LogTimeSinceFirst;
     config.recentFiles = pathListValue(store.value(KeyRecent)).mid(0, AppSettings::RecentFileCount);
+    config.source = sourceValue(store.value(KeySource));
+    config.bitrate = bitrateValue(store.value(KeyBitrate));
+    config.dataBitrate = bitrateValue(store.value(KeyDataBitrate));
+    config.listenOnly = boolValue(store.value(KeyListenOnly), false);
     qDebug().noquote() << config.workDir;
     return config;
 }
@@ -145,6 +170,12 @@ SessionOptions sessionOptions(const AppSettings &config)
     options.directory = config.workDir;
     options.rotateBytes = qint64(config.recordMb) * 1024 * 1024;
     options.dbcFiles = config.dbcFiles;
+    QString why;
+    if (!config.source.isEmpty() && SourceSpec::parse(config.source, &options.source, &why)) {
+        options.source.bitrate = config.bitrate;
+        options.source.dataBitrate = config.dataBitrate;
+        options.source.listenOnly = config.listenOnly;
+    }
     return options;
 }
 
@@ -162,6 +193,10 @@ void saveSettings(QSettings &store, const AppSettings &config)
     store.setValue(KeyDbc, config.dbcFiles);
     store.setValue(KeyLogTime, config.timeSinceFirst ? LogTimeSinceFirst : LogTimeOfDay);
     store.setValue(KeyRecent, config.recentFiles);
+    store.setValue(KeySource, config.source);
+    store.setValue(KeyBitrate, config.bitrate);
+    store.setValue(KeyDataBitrate, config.dataBitrate);
+    store.setValue(KeyListenOnly, config.listenOnly);
 }
 
 // The list is read and written at the application's directory + "/" + name: a name that is

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "recordoptions.h"
 
+#include "capture/sourcespec.h"
 #include "link/tarvixprotocol.h"
 #include "settings/appinfo.h"
 #include "settings/appsettings.h"
@@ -19,10 +20,18 @@ constexpr double BytesPerGb = 1024.0 * 1024 * 1024;
 const char HelpText[] =
     "Usage: quorvex-record [OPTIONS]\n"
     "\n"
-    "Records every frame of a Tarvix module to candump logs, as the Quorvex window does, without\n"
-    "a window. Defaults come from the window's stored settings.\n"
+    "Records every frame of a Tarvix module (or another source) to candump logs, as the Quorvex\n"
+    "window does, without a window. Defaults come from the window's stored settings.\n"
     "\n"
     "  --port PATH          serial port of the module (setting PORT)\n"
+    "  --source SOURCE      read another source than the module (setting SOURCE):\n"
+    "                         socketcan:can0           a SocketCAN interface\n"
+    "                         virtualcan:can0          Qt's virtual bus (any Qt Serial Bus\n"
+    "                                                  plugin: peakcan:usb0, systeccan:...)\n"
+    "                         socketcand:HOST:PORT:can0  a socketcand server's interface\n"
+    "  --bitrate N          an adapter's bit rate in bit/s (default: leave it)\n"
+    "  --data-bitrate N     its CAN FD data phase bit rate\n"
+    "  --listen-only        never transmit through the adapter\n"
     "  --baud N             baud rate of the port (setting BAUD)\n"
     "  --can-speed CODE     set the module's CAN speed first: 0 1 Mbit/s, 1 800, 2 500, 3 250,\n"
     "                       4 125, 5 100, 6 50, 7 20, 8 10 kbit/s (default: leave it)\n"
@@ -76,6 +85,35 @@ bool readServer(const QString &text, SessionOptions &session)
         return false;
     session.serverPort = quint16(port);
     session.serve = true;
+    return true;
+}
+
+// --source and the adapter's settings; --port alone names the module again.
+bool readSource(const QCommandLineParser &parser, SessionOptions &session, QString &message)
+{
+    if (parser.isSet(QStringLiteral("port")) && !parser.isSet(QStringLiteral("source")))
+        session.source = SourceSpec();
+    if (parser.isSet(QStringLiteral("source"))) {
+        QString why;
+        session.source = SourceSpec();
+        if (!SourceSpec::parse(parser.value(QStringLiteral("source")), &session.source, &why)) {
+            message = QStringLiteral("--source: ") + why;
+            return false;
+        }
+    }
+    for (const char *name : {"bitrate", "data-bitrate"}) {
+        if (!parser.isSet(QLatin1String(name)))
+            continue;
+        double value = 0;
+        if (!readNumber(parser.value(QLatin1String(name)), 1000, 16e6, value)) {
+            message = QStringLiteral("--%1 wants a rate in bit/s").arg(QLatin1String(name));
+            return false;
+        }
+        (qstrcmp(name, "bitrate") == 0 ? session.source.bitrate : session.source.dataBitrate) =
+            int(value);
+    }
+    if (parser.isSet(QStringLiteral("listen-only")))
+        session.source.listenOnly = true;
     return true;
 }
 
@@ -144,6 +182,10 @@ RecordOptions::Outcome RecordOptions::parse(const QStringList &arguments, const 
     QCommandLineParser parser;
     const QCommandLineOption port(QStringLiteral("port"), {}, QStringLiteral("PATH"));
     const QCommandLineOption baud(QStringLiteral("baud"), {}, QStringLiteral("N"));
+    const QCommandLineOption source(QStringLiteral("source"), {}, QStringLiteral("SOURCE"));
+    const QCommandLineOption bitrate(QStringLiteral("bitrate"), {}, QStringLiteral("N"));
+    const QCommandLineOption dataBitrate(QStringLiteral("data-bitrate"), {}, QStringLiteral("N"));
+    const QCommandLineOption listenOnly(QStringLiteral("listen-only"), QString());
     const QCommandLineOption speed(QStringLiteral("can-speed"), {}, QStringLiteral("CODE"));
     const QCommandLineOption dir(QStringLiteral("dir"), {}, QStringLiteral("DIR"));
     const QCommandLineOption rotate(QStringLiteral("rotate-mb"), {}, QStringLiteral("N"));
@@ -161,7 +203,7 @@ RecordOptions::Outcome RecordOptions::parse(const QStringList &arguments, const 
     const QCommandLineOption triggersOnly(QStringLiteral("triggers-only"), QString());
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
-    parser.addOptions({port, baud, speed, dir, rotate, keep, serve, allowSend, clients, openTimeout,
+    parser.addOptions({port, source, bitrate, dataBitrate, listenOnly, baud, speed, dir, rotate, keep, serve, allowSend, clients, openTimeout,
                        quietOption, trigger, triggerFile, dbc, triggersOnly, help, version});
     if (!parser.parse(arguments)) {
         message = parser.errorText();
@@ -182,6 +224,8 @@ RecordOptions::Outcome RecordOptions::parse(const QStringList &arguments, const 
     session = sessionOptions(stored);
     if (parser.isSet(port))
         session.portName = parser.value(port);
+    if (!readSource(parser, session, message))
+        return Outcome::Error;
     if (parser.isSet(dir))
         session.directory = parser.value(dir);
     session.makeDirectory = !parser.isSet(dir); // a folder named must be there: a disk mounted

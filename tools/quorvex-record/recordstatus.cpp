@@ -19,7 +19,8 @@ QString RecordStatus::line(const CaptureSession &session)
                        .arg(rate, 0, 'f', 0)
                        .arg(session.lostFrames());
     if (!session.isConnected())
-        text += QStringLiteral("module not connected, ");
+        text += session.readsModule() ? QStringLiteral("module not connected, ")
+                                      : QStringLiteral("source not connected, ");
     if (session.unwrittenFrames() > 0)
         text += QStringLiteral("not written %1, ").arg(session.unwrittenFrames());
     if (recorder->isRecording())
