@@ -5,6 +5,7 @@
 #include "support/ptypair.h"
 #include "support/simprocess.h"
 #include "support/testfiles.h"
+#include "virtualbusprocess.h"
 
 #include <QDir>
 #include <QProcess>
@@ -119,6 +120,8 @@ private slots:
     void serverLimitsAndItsLog();
     void fullDiskKeepsTheLinkAndResumes();
     void prunesOnlyItsOldestRecordings();
+    void recordsAnAdapter();
+    void recordsAnotherRecordersBus();
 };
 
 void TstQuorvexRecord::helpAndVersionWithoutDisplay()
@@ -148,6 +151,9 @@ void TstQuorvexRecord::badUsage_data()
     QTest::newRow("timeout") << QStringList{"--socketcand-timeout", "-1"};
     QTest::newRow("extra") << QStringList{"file"};
     QTest::newRow("unknown") << QStringList{"--trace"};
+    QTest::newRow("source") << QStringList{"--source", "can0"};
+    QTest::newRow("socketcand source") << QStringList{"--source", "socketcand:host:can0"};
+    QTest::newRow("bitrate") << QStringList{"--source", "socketcan:can0", "--bitrate", "fast"};
 }
 
 void TstQuorvexRecord::badUsage()
@@ -414,6 +420,68 @@ void TstQuorvexRecord::prunesOnlyItsOldestRecordings()
     QVERIFY(QFile::exists(writing));
     QVERIFY(QFile::exists(dir.filePath(QStringLiteral("notes.log"))));
     QVERIFY(!RecordingPruner::isRecordingName(QStringLiteral("quorvex-2024-01.log")));
+}
+
+// An adapter through Qt Serial Bus: the virtualcan bus of a helper process, its frames sent as
+// fast as it can write them. Every frame is recorded, as candump would print it.
+void TstQuorvexRecord::recordsAnAdapter()
+{
+    constexpr int Frames = 20000;
+    QTemporaryDir home;
+    VirtualBusProcess bus(QStringLiteral(VIRTUALCAN_BUS_PATH));
+    QVERIFY(bus.start());
+    Recorder recorder(home);
+    recorder.start({"--source", QStringLiteral("virtualcan:") + bus.url(QStringLiteral("can0")),
+                    "--dir", home.path(), "--quiet"});
+    const QString said = recorder.waitToSay(QStringLiteral("recording to"));
+    QVERIFY2(said.contains(QStringLiteral("connected")), qPrintable(said));
+    bus.send(Frames);
+    QVERIFY(bus.waitLine("sent"));
+    QTRY_COMPARE_WITH_TIMEOUT(recordedLines(home.path()).size(), Frames, WaitMs);
+    recorder.signal(SIGTERM);
+    QCOMPARE(recorder.finish(), 0);
+    const QByteArrayList lines = recordedLines(home.path());
+    QVERIFY(lines.first().endsWith(" can0 000#0000000000000000"));
+    QVERIFY(lines.last().endsWith(" can0 61F#1F4E000000000000")); // frame 19999
+}
+
+// A bus on another machine: this recorder reads the socketcand server of another one, which
+// records the virtual module. Each records line CAN0's frames alike.
+void TstQuorvexRecord::recordsAnotherRecordersBus()
+{
+    constexpr int Frames = 4000;
+    QTemporaryDir home;
+    QVERIFY(QDir(home.path()).mkpath(QStringLiteral("near")));
+    QVERIFY(QDir(home.path()).mkpath(QStringLiteral("far")));
+    const QString link = home.filePath(QStringLiteral("module"));
+    const quint16 port = VirtualBusProcess::freePort();
+    Recorder near(home);
+    near.start({"--port", link, "--dir", home.filePath(QStringLiteral("near")), "--quiet",
+                "--socketcand", QString::number(port)});
+    near.waitToSay(QStringLiteral("looking for it every second"));
+    Recorder far(home);
+    far.start({"--source", QStringLiteral("socketcand:127.0.0.1:%1:can0").arg(port), "--dir",
+               home.filePath(QStringLiteral("far")), "--quiet"});
+    far.waitToSay(QStringLiteral("recording to"));
+    QTest::qWait(500); // the raw mode's quiet moment after "< ok >"
+    SimProcess module;
+    QVERIFY(module.start({"--rate", "4000", "--count", QString::number(Frames), "--link", link}));
+    QByteArrayList want;
+    QTRY_VERIFY_WITH_TIMEOUT(recordedLines(home.filePath(QStringLiteral("near"))).size() == Frames,
+                             WaitMs);
+    for (const QByteArray &line : recordedLines(home.filePath(QStringLiteral("near")))) {
+        const int remote = line.indexOf("#R"); // the raw mode carries no remote flag
+        if (line.contains(" can0 "))
+            want.append(remote < 0 ? line : line.left(remote + 1));
+    }
+    QVERIFY(!want.isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(recordedLines(home.filePath(QStringLiteral("far"))).size(),
+                              want.size(), WaitMs);
+    QCOMPARE(recordedLines(home.filePath(QStringLiteral("far"))), want);
+    far.signal(SIGTERM);
+    near.signal(SIGTERM);
+    QCOMPARE(far.finish(), 0);
+    QCOMPARE(near.finish(), 0);
 }
 
 QTEST_GUILESS_MAIN(TstQuorvexRecord)
