@@ -100,6 +100,78 @@ private slots:
         QCOMPARE(dump(loadSettings(QSettings(iniPath(), QSettings::IniFormat))), dump(config));
     }
 
+    // The source a connection reads: kept as written, read back into the session's options; a
+    // stored source that no longer reads as one, or a rate out of range, is the module's default.
+    void sourceKeys()
+    {
+        AppSettings config = AppSettings::defaults();
+        config.source = QStringLiteral("socketcand:[fe80::1]:29536:can1");
+        config.bitrate = 500000;
+        config.dataBitrate = 2000000;
+        config.listenOnly = true;
+        {
+            QSettings store(iniPath(), QSettings::IniFormat);
+            saveSettings(store, config);
+        }
+        const SessionOptions options =
+            sessionOptions(loadSettings(QSettings(iniPath(), QSettings::IniFormat)));
+        QCOMPARE(int(options.source.kind), int(SourceSpec::Kind::Socketcand));
+        QCOMPARE(options.source.host, QStringLiteral("fe80::1"));
+        QCOMPARE(options.source.interfaceName, QStringLiteral("can1"));
+        QCOMPARE(options.source.text(), config.source);
+        QVERIFY(options.source.listenOnly);
+        {
+            QSettings store(iniPath(), QSettings::IniFormat);
+            store.setValue("SOURCE", "can0");
+            store.setValue("BITRATE", "-5");
+            store.setValue("LISTENONLY", "maybe");
+        }
+        const AppSettings damaged = loadSettings(QSettings(iniPath(), QSettings::IniFormat));
+        QVERIFY(damaged.source.isEmpty());
+        QCOMPARE(damaged.bitrate, 0);
+        QVERIFY(!damaged.listenOnly);
+        QVERIFY(sessionOptions(damaged).source.isModule());
+    }
+
+    void sourceTexts_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("kind"); // -1: refused
+        QTest::addColumn<QString>("interfaceName");
+        QTest::newRow("socketcan") << "socketcan:can0" << int(SourceSpec::Kind::CanBus) << "can0";
+        QTest::newRow("virtualcan url") << "virtualcan:tcp://127.0.0.1:35468/can1"
+                                        << int(SourceSpec::Kind::CanBus)
+                                        << "tcp://127.0.0.1:35468/can1";
+        QTest::newRow("socketcand") << "socketcand:logger.local:29536:vcan0"
+                                    << int(SourceSpec::Kind::Socketcand) << "vcan0";
+        QTest::newRow("ipv6 bare") << "socketcand:::1:29536:can0"
+                                   << int(SourceSpec::Kind::Socketcand) << "can0";
+        QTest::newRow("no plugin") << "can0" << -1 << "";
+        QTest::newRow("no interface") << "socketcan:" << -1 << "";
+        QTest::newRow("no port") << "socketcand:host:can0" << -1 << "";
+        QTest::newRow("port out of range") << "socketcand:host:70000:can0" << -1 << "";
+        QTest::newRow("no host") << "socketcand::29536:can0" << -1 << "";
+    }
+
+    void sourceTexts()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, kind);
+        QFETCH(QString, interfaceName);
+        SourceSpec spec;
+        QString why;
+        QCOMPARE(SourceSpec::parse(text, &spec, &why), kind >= 0);
+        if (kind < 0) {
+            QVERIFY(!why.isEmpty());
+            return;
+        }
+        QCOMPARE(int(spec.kind), kind);
+        QCOMPARE(spec.interfaceName, interfaceName);
+        SourceSpec again;
+        QVERIFY(SourceSpec::parse(spec.text(), &again, &why));
+        QCOMPARE(again.text(), spec.text());
+    }
+
     // The recent files: the newest first, each once, ten at most, read back in order; the log's
     // time form by name, the time of day unless "start" is stored.
     void recentFilesAndLogTime()

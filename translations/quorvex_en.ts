@@ -466,6 +466,10 @@
         <source>Запись буфера %1 байт</source>
         <translation>Wrote buffer of %1 bytes</translation>
     </message>
+    <message>
+        <source>Только для модуля Tarvix: источник кадров — %1</source>
+        <translation>Tarvix module only: the frame source is %1</translation>
+    </message>
 </context>
 <context>
     <name>CompareDialog</name>
@@ -643,6 +647,66 @@
     <message>
         <source>Рабочая папка</source>
         <translation>Working directory</translation>
+    </message>
+    <message>
+        <source>Источник кадров</source>
+        <translation>Frame source</translation>
+    </message>
+    <message>
+        <source>Источник</source>
+        <translation>Source</translation>
+    </message>
+    <message>
+        <source>Драйвер</source>
+        <translation>Plugin</translation>
+    </message>
+    <message>
+        <source>Интерфейс</source>
+        <translation>Interface</translation>
+    </message>
+    <message>
+        <source>Сервер</source>
+        <translation>Server</translation>
+    </message>
+    <message>
+        <source>192.168.1.10</source>
+        <translation>192.168.1.10</translation>
+    </message>
+    <message>
+        <source>Скорость, бит/с</source>
+        <translation>Bit rate, bit/s</translation>
+    </message>
+    <message>
+        <source>не менять</source>
+        <translation>leave as is</translation>
+    </message>
+    <message>
+        <source>Данные CAN FD, бит/с</source>
+        <translation>CAN FD data, bit/s</translation>
+    </message>
+    <message>
+        <source>не задана</source>
+        <translation>not set</translation>
+    </message>
+    <message>
+        <source>Только слушать (ничего не передавать)</source>
+        <translation>Listen only (transmit nothing)</translation>
+    </message>
+    <message>
+        <source>Модуль Tarvix</source>
+        <translation>Tarvix module</translation>
+    </message>
+    <message>
+        <source>Адаптер CAN (Qt Serial Bus)</source>
+        <translation>CAN adapter (Qt Serial Bus)</translation>
+    </message>
+    <message>
+        <source>Сервер socketcand</source>
+        <translation>socketcand server</translation>
+    </message>
+    <message>
+        <source>Укажите интерфейс источника (и сервер)</source>
+        <translation>Give the source's interface (and server)</translation>
     </message>
 </context>
 <context>

@@ -1,11 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/configdialog.h"
+#include "capture/sourcespec.h"
+#include "link/canbussource.h"
 #include "ui_configdialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QSerialPortInfo>
+#include <QSpinBox>
 
 namespace {
 
@@ -38,6 +44,16 @@ ConfigDialog::ConfigDialog(QWidget *parent) : QDialog(parent), ui(new Ui::Config
     for (const QSerialPortInfo &port : ports)
         ui->cbPorts->addItem(port.portName());
     fillBaudRates(ui->cbPortSpeed);
+    ui->cbSource->addItem(tr("Модуль Tarvix"), int(SourceSpec::Kind::Tarvix));
+    ui->cbSource->addItem(tr("Адаптер CAN (Qt Serial Bus)"), int(SourceSpec::Kind::CanBus));
+    ui->cbSource->addItem(tr("Сервер socketcand"), int(SourceSpec::Kind::Socketcand));
+    ui->cbPlugin->addItems(CanBusSource::plugins());
+    connect(ui->cbSource, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &ConfigDialog::showKind);
+    connect(ui->cbPlugin, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &ConfigDialog::fillInterfaces);
+    fillInterfaces();
+    showKind();
     // The labels are kept narrow, but never so narrow that their text is cut in the font in use.
     for (QLabel *label : {ui->label_3, ui->label_4}) {
         const int needed = label->fontMetrics().horizontalAdvance(label->text()) + 8;
@@ -59,16 +75,91 @@ void ConfigDialog::setSettings(const AppSettings &settings)
     selectText(ui->cbPortSpeed, settings.baudRate.toString());
     ui->chkRecord->setChecked(settings.record);
     ui->sbRecordMb->setValue(settings.recordMb);
+    setSource(settings);
+}
+
+void ConfigDialog::setSource(const AppSettings &settings)
+{
+    SourceSpec spec;
+    QString why;
+    if (!settings.source.isEmpty())
+        SourceSpec::parse(settings.source, &spec, &why);
+    ui->cbSource->setCurrentIndex(ui->cbSource->findData(int(spec.kind)));
+    if (spec.kind == SourceSpec::Kind::CanBus) {
+        if (ui->cbPlugin->findText(spec.plugin) < 0)
+            ui->cbPlugin->addItem(spec.plugin); // a plugin this machine lacks stays as chosen
+        ui->cbPlugin->setCurrentText(spec.plugin);
+    }
+    ui->cbInterface->setCurrentText(spec.interfaceName);
+    ui->edHost->setText(spec.host);
+    ui->sbServerPort->setValue(spec.port);
+    ui->sbBitrate->setValue(settings.bitrate);
+    ui->sbDataBitrate->setValue(settings.dataBitrate);
+    ui->chkListenOnly->setChecked(settings.listenOnly);
+    showKind();
+}
+
+// Only what the chosen kind of source uses is shown.
+void ConfigDialog::showKind()
+{
+    const auto kind = SourceSpec::Kind(ui->cbSource->currentData().toInt());
+    const bool adapter = kind == SourceSpec::Kind::CanBus;
+    const bool server = kind == SourceSpec::Kind::Socketcand;
+    const QList<QWidget *> adapterRows{ui->lbPlugin,     ui->cbPlugin,      ui->lbBitrate,
+                                       ui->sbBitrate,    ui->lbDataBitrate, ui->sbDataBitrate,
+                                       ui->chkListenOnly};
+    for (QWidget *w : adapterRows)
+        w->setVisible(adapter);
+    for (QWidget *w : QList<QWidget *>{ui->lbHost, ui->edHost, ui->sbServerPort})
+        w->setVisible(server);
+    ui->lbInterface->setVisible(adapter || server);
+    ui->cbInterface->setVisible(adapter || server);
+    ui->groupBox_2->setEnabled(kind == SourceSpec::Kind::Tarvix);
+}
+
+// The interfaces the chosen plugin finds now; any other name may still be typed.
+void ConfigDialog::fillInterfaces()
+{
+    const QString typed = ui->cbInterface->currentText();
+    ui->cbInterface->clear();
+    QString why;
+    for (const CanBusSource::Interface &found :
+         CanBusSource::interfaces(ui->cbPlugin->currentText(), &why))
+        ui->cbInterface->addItem(found.name);
+    ui->cbInterface->setToolTip(why);
+    ui->cbInterface->setCurrentText(typed);
+}
+
+QString ConfigDialog::sourceText() const
+{
+    SourceSpec spec;
+    spec.kind = SourceSpec::Kind(ui->cbSource->currentData().toInt());
+    spec.plugin = ui->cbPlugin->currentText().trimmed();
+    spec.interfaceName = ui->cbInterface->currentText().trimmed();
+    spec.host = ui->edHost->text().trimmed();
+    spec.port = quint16(ui->sbServerPort->value());
+    SourceSpec check;
+    QString why;
+    return SourceSpec::parse(spec.text(), &check, &why) ? spec.text() : QString();
 }
 
 void ConfigDialog::on_btSave_clicked()
 {
+    const bool module = ui->cbSource->currentData().toInt() == int(SourceSpec::Kind::Tarvix);
+    if (!module && sourceText().isEmpty()) {
+        QMessageBox::warning(this, windowTitle(), tr("Укажите интерфейс источника (и сервер)"));
+        return;
+    }
     // edPath is display only: the folder is taken over from the chooser alone.
     settingsForm.portName = ui->cbPorts->currentText();
     settingsForm.baudRate = ui->cbPortSpeed->currentData().toInt();
     settingsForm.fileName = transmitListName(ui->edFileName->text());
     settingsForm.record = ui->chkRecord->isChecked();
     settingsForm.recordMb = ui->sbRecordMb->value();
+    settingsForm.source = sourceText();
+    settingsForm.bitrate = ui->sbBitrate->value();
+    settingsForm.dataBitrate = ui->sbDataBitrate->value();
+    settingsForm.listenOnly = ui->chkListenOnly->isChecked();
     accept();
 }
 

@@ -29,6 +29,12 @@ private slots:
     void on_btSetPath_clicked();
 
 private:
+    void showKind();
+    void fillInterfaces();
+    void setSource(const AppSettings &settings);
+    // The source as the form says it; empty for the module.
+    QString sourceText() const;
+
     Ui::ConfigDialog *ui;
     AppSettings settingsForm;
 };

@@ -158,8 +158,10 @@ void MainWindow::setupControls()
     connect(saver, &LogSaver::status, status, &WindowStatus::showMain);
     connect(saver, &LogSaver::saved, feed, &FrameFeed::rowsSaved);
     commands = new CommandTab(
-        {ui->lwCommand, ui->cbCanSpeed, ui->btSetSpeed, ui->btSendPacket, ui->lwList}, session,
-        this);
+        {ui->lwCommand, ui->cbCanSpeed, ui->btSetSpeed, ui->btSendPacket, ui->lwList,
+         ui->actionCanConfig},
+        session, this);
+    commands->setSource(config.source);
     load->followSpeed(ui->cbCanSpeed);
     connect(commands, &CommandTab::connectRequested, this, &MainWindow::onConnectPort);
     connect(commands, &CommandTab::status, status, &WindowStatus::showCan);
@@ -399,8 +401,10 @@ void MainWindow::on_actionConfigmain_triggered()
 {
     auto *dialog = new ConfigDialog(this);
     dialog->setSettings(config);
-    if (dialog->exec() == QDialog::Accepted)
+    if (dialog->exec() == QDialog::Accepted) {
         config = dialog->getSettings();
+        commands->setSource(config.source);
+    }
     dialog->deleteLater();
 }
 

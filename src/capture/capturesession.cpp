@@ -5,8 +5,8 @@
 #include "capture/recordingfolder.h"
 #include "capture/recordingpruner.h"
 #include "capture/triggerset.h"
-#include "link/modulecommand.h"
 #include "link/cansource.h"
+#include "link/modulecommand.h"
 #include "link/timedpacket.h"
 #include "link/timeofday.h"
 #include "net/socketcandserver.h"
@@ -242,7 +242,8 @@ QString CaptureSession::sourceName() const
 
 QString CaptureSession::goneText() const
 {
-    return options.source.isModule() ? QStringLiteral("module gone") : QStringLiteral("source gone");
+    return options.source.isModule() ? QStringLiteral("module gone")
+                                     : QStringLiteral("source gone");
 }
 
 QString CaptureSession::missingText() const
@@ -272,8 +273,8 @@ void CaptureSession::sayPortProblem()
     if (why == portProblem)
         return;
     portProblem = why;
-    emit setStatus(sourceName() + QStringLiteral(": ") + missingText() + QStringLiteral(" (") + why +
-                   QStringLiteral("), looking for it every second"));
+    emit setStatus(sourceName() + QStringLiteral(": ") + missingText() + QStringLiteral(" (") +
+                   why + QStringLiteral("), looking for it every second"));
 }
 
 // Everything read while connected is taken before the source closes.

@@ -15,8 +15,8 @@ bool parseSocketcand(const QString &rest, SourceSpec *spec, QString *error)
     const int ifaceColon = rest.lastIndexOf(QLatin1Char(':'));
     const int portColon = ifaceColon > 0 ? rest.lastIndexOf(QLatin1Char(':'), ifaceColon - 1) : -1;
     bool ok = false;
-    const uint port = portColon > 0 ? rest.mid(portColon + 1, ifaceColon - portColon - 1).toUInt(&ok)
-                                    : 0;
+    const uint port =
+        portColon > 0 ? rest.mid(portColon + 1, ifaceColon - portColon - 1).toUInt(&ok) : 0;
     QString host = portColon > 0 ? rest.left(portColon) : QString();
     if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
         host = host.mid(1, host.size() - 2);
@@ -60,7 +60,10 @@ QString SourceSpec::text() const
     case Kind::Socketcand: {
         const QString shownHost =
             host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
-        return QStringLiteral("%1:%2:%3:%4").arg(SocketcandKind, shownHost).arg(port).arg(interfaceName);
+        return QStringLiteral("%1:%2:%3:%4")
+            .arg(SocketcandKind, shownHost)
+            .arg(port)
+            .arg(interfaceName);
     }
     }
     return QString();

@@ -37,7 +37,7 @@ constexpr int DefaultBaudRate = 115200;
 constexpr qlonglong MaxBaudRate = 12000000;
 constexpr int DefaultRecordMb = 1024;
 constexpr int MaxRecordMb = 1024 * 1024; // a terabyte: more is a damaged value
-constexpr int MaxBitrate = 16000000;      // beyond any CAN FD data phase
+constexpr int MaxBitrate = 16000000;     // beyond any CAN FD data phase
 
 // A blank name can never be opened or read, so it counts as missing.
 QString textValue(const QVariant &value, const QString &fallback)

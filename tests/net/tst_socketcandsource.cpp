@@ -281,10 +281,10 @@ void TstSocketcandSource::sendCommands()
     QVERIFY(SocketcandSource::sendText(hexFrame(0x12, "01A0FF"), &command, &why));
     QCOMPARE(command, QByteArray("< send 012 3 01 A0 FF >"));
     QVERIFY(SocketcandSource::sendText(dataFrame(0x1ABCDEF, QByteArray(), CanPacket::Extended),
-                                          &command, &why));
+                                       &command, &why));
     QCOMPARE(command, QByteArray("< send 01ABCDEF 0 >"));
-    QVERIFY(SocketcandSource::sendText(testFrame(0x7FF, CanPacket::Can0ToCan1, 15, 0xEE),
-                                          &command, &why));
+    QVERIFY(SocketcandSource::sendText(testFrame(0x7FF, CanPacket::Can0ToCan1, 15, 0xEE), &command,
+                                       &why));
     QCOMPARE(command, QByteArray("< send 7FF 8 EE 00 00 00 00 00 00 00 >"));
     QVERIFY(!SocketcandSource::sendText(hexFrame(0x12, "", true), &command, &why));
     QVERIFY(why.contains(QLatin1String("remote")));
@@ -459,7 +459,8 @@ void TstSocketcandSource::sendRoundTripAndRefusal()
     QVERIFY(source.send(hexFrame(0x1, "")) < 0);
     QVERIFY(openAndWait(source, heard));
     QVERIFY(source.send(hexFrame(0x123, "DEADBEEF")) > 0);
-    QVERIFY(source.send(dataFrame(0x18DAF110, QByteArray::fromHex("0102"), CanPacket::Extended)) > 0);
+    QVERIFY(source.send(dataFrame(0x18DAF110, QByteArray::fromHex("0102"), CanPacket::Extended)) >
+            0);
     QVERIFY(source.send(hexFrame(0x7DF, "", true)) < 0); // no remote frames in the raw mode
     QTRY_COMPARE_WITH_TIMEOUT(asked.count(), 2, WaitMs);
     CanPacket expected = hexFrame(0x123, "DEADBEEF");

@@ -203,8 +203,10 @@ RecordOptions::Outcome RecordOptions::parse(const QStringList &arguments, const 
     const QCommandLineOption triggersOnly(QStringLiteral("triggers-only"), QString());
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
-    parser.addOptions({port, source, bitrate, dataBitrate, listenOnly, baud, speed, dir, rotate, keep, serve, allowSend, clients, openTimeout,
-                       quietOption, trigger, triggerFile, dbc, triggersOnly, help, version});
+    parser.addOptions({port,         source,      bitrate,     dataBitrate, listenOnly,  baud,
+                       speed,        dir,         rotate,      keep,        serve,       allowSend,
+                       clients,      openTimeout, quietOption, trigger,     triggerFile, dbc,
+                       triggersOnly, help,        version});
     if (!parser.parse(arguments)) {
         message = parser.errorText();
         return Outcome::Error;

@@ -8,6 +8,7 @@
 #include "link/canpacket.h"
 #include "link/modulecommand.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QListWidget>
 #include <QMessageBox>
@@ -32,6 +33,20 @@ CommandTab::CommandTab(const Widgets &widgets, CaptureSession *session, QWidget 
     replyTimer->setInterval(40);
     connect(replyTimer, &QTimer::timeout, exchange, &ExchangeListing::refresh);
     connect(session, &CaptureSession::readyReply, this, &CommandTab::onReply);
+}
+
+void CommandTab::setSource(const QString &source)
+{
+    const bool module = source.isEmpty();
+    const QString why =
+        module ? QString() : tr("Только для модуля Tarvix: источник кадров — %1").arg(source);
+    const QList<QWidget *> controls{ui.commands, ui.speeds, ui.setSpeed, ui.sendCommand};
+    for (QWidget *control : controls) {
+        control->setEnabled(module);
+        control->setToolTip(why);
+    }
+    ui.configure->setEnabled(module);
+    ui.configure->setToolTip(module ? ui.configure->text() : why);
 }
 
 void CommandTab::onReply(const QByteArray &reply)

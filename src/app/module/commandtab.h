@@ -5,6 +5,7 @@
 
 class CaptureSession;
 class ExchangeListing;
+class QAction;
 class QComboBox;
 class QListWidget;
 class QListWidgetItem;
@@ -27,6 +28,7 @@ public:
         QPushButton *setSpeed;    // "btSetSpeed"
         QPushButton *sendCommand; // "btSendPacket"
         QListWidget *listing;     // "lwList"
+        QAction *configure;       // "actionCanConfig"
     };
 
     CommandTab(const Widgets &widgets, CaptureSession *session, QWidget *window);
@@ -34,6 +36,9 @@ public:
     ExchangeListing *listing() const { return exchange; }
     // The module dialog ("Настройка модуля"): its messages leave through the session too.
     void configure();
+    // Connections read `source` (SourceSpec's text; empty: the module): only the module takes
+    // commands, so for another source they are off and say why.
+    void setSource(const QString &source);
 
 signals:
     // There is no connection; the window makes one.
