@@ -82,8 +82,8 @@ private slots:
         WindowHarness ui;
         ui.create();
         QVERIFY(ui.connectPort());
-        QTRY_COMPARE_WITH_TIMEOUT(server.clientCount(), 1, WaitMs);
-        QTest::qWait(SocketcandServer::QuietAfterRawMs * 3);
+        // Recording once the raw mode is on: from then on every frame published is for it.
+        QTRY_VERIFY_WITH_TIMEOUT(!QDir(work.path()).entryList({"quorvex-*.log"}).isEmpty(), WaitMs);
         for (int n = 0; n < Frames; ++n) // line CAN1's frames: CAN1 -> CAN0
             server.publish({1700000000000000LL + n,
                             testFrame(uint32_t(n % 0x800), CanPacket::Can1ToCan0, 8, uint8_t(n))});
