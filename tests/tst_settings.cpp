@@ -139,13 +139,13 @@ private slots:
         QTest::addColumn<int>("kind"); // -1: refused
         QTest::addColumn<QString>("interfaceName");
         QTest::newRow("socketcan") << "socketcan:can0" << int(SourceSpec::Kind::CanBus) << "can0";
-        QTest::newRow("virtualcan url") << "virtualcan:tcp://127.0.0.1:35468/can1"
-                                        << int(SourceSpec::Kind::CanBus)
-                                        << "tcp://127.0.0.1:35468/can1";
+        QTest::newRow("virtualcan url")
+            << "virtualcan:tcp://127.0.0.1:35468/can1" << int(SourceSpec::Kind::CanBus)
+            << "tcp://127.0.0.1:35468/can1";
         QTest::newRow("socketcand") << "socketcand:logger.local:29536:vcan0"
                                     << int(SourceSpec::Kind::Socketcand) << "vcan0";
-        QTest::newRow("ipv6 bare") << "socketcand:::1:29536:can0"
-                                   << int(SourceSpec::Kind::Socketcand) << "can0";
+        QTest::newRow("ipv6 bare")
+            << "socketcand:::1:29536:can0" << int(SourceSpec::Kind::Socketcand) << "can0";
         QTest::newRow("no plugin") << "can0" << -1 << "";
         QTest::newRow("no interface") << "socketcan:" << -1 << "";
         QTest::newRow("no port") << "socketcand:host:can0" << -1 << "";

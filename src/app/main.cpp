@@ -5,8 +5,8 @@
 #include "settings/signalpipe.h"
 
 #include <QApplication>
-#include <QLoggingCategory>
 #include <QIcon>
+#include <QLoggingCategory>
 #include <csignal>
 
 int main(int argc, char *argv[])

@@ -157,10 +157,9 @@ void MainWindow::setupControls()
     saver = new LogSaver(this, ui->statusbar, feed->log());
     connect(saver, &LogSaver::status, status, &WindowStatus::showMain);
     connect(saver, &LogSaver::saved, feed, &FrameFeed::rowsSaved);
-    commands = new CommandTab(
-        {ui->lwCommand, ui->cbCanSpeed, ui->btSetSpeed, ui->btSendPacket, ui->lwList,
-         ui->actionCanConfig},
-        session, this);
+    commands = new CommandTab({ui->lwCommand, ui->cbCanSpeed, ui->btSetSpeed, ui->btSendPacket,
+                               ui->lwList, ui->actionCanConfig},
+                              session, this);
     commands->setSource(config.source);
     load->followSpeed(ui->cbCanSpeed);
     connect(commands, &CommandTab::connectRequested, this, &MainWindow::onConnectPort);

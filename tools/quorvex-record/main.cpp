@@ -43,7 +43,8 @@ int main(int argc, char *argv[])
         QSettings(QLatin1String(AppInfo::Organisation), QLatin1String(AppInfo::Application))));
     qSetMessagePattern(QStringLiteral("quorvex-record: %{message}"));
     // The adapters' plugins tell of their own sockets and servers; the status line says enough.
-    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false\nqt.canbus.plugins.*.info=false"));
+    QLoggingCategory::setFilterRules(
+        QStringLiteral("*.debug=false\nqt.canbus.plugins.*.info=false"));
     RecordOptions options;
     QString message;
     switch (options.parse(app.arguments(), storedSettings(), message)) {
