@@ -301,8 +301,22 @@ bool SpanCheck::monotoneWithin(const Frames &frames, const Pending &p) const
 }
 
 // Exactly first, all candidates in one pass: a candidate that changed no more than K times
-// moved beyond any tolerance no more often either.
+// moved beyond any tolerance no more often either. Then, in one more pass, the upper parts of
+// those left; only the rest are read one by one.
 void SpanCheck::changes(const Frames &frames, std::vector<Pending> &pending) const
+{
+    countExactly(frames, pending);
+    if (!c.tolerant())
+        return;
+    upperParts(frames, pending);
+    for (Pending &p : pending) {
+        if (!p.held)
+            p.held = changesWithin(frames, p);
+    }
+}
+
+// Holds each candidate that changed no more than K times.
+void SpanCheck::countExactly(const Frames &frames, std::vector<Pending> &pending) const
 {
     auto hits = std::make_unique<Hits>();
     auto changed = [&hits](const Pending *p) {
@@ -313,11 +327,38 @@ void SpanCheck::changes(const Frames &frames, std::vector<Pending> &pending) con
     };
     auto left = survivors(pending, [&](const Pending *p) { return changed(p) > quint32(c.count); });
     sweep(frames, left, [&](int, quint64 changed) { markChange(changed, left.shifts(), *hits); });
-    if (!c.tolerant())
+}
+
+// A move of more than `steps` raw steps, where 2^s <= steps + 1, changes the value without its
+// lowest s bits; so a candidate whose upper part changed no more than K times moved beyond the
+// tolerance no more often either. A slow value with a noisy last bit is held here, not read
+// through its whole span.
+void SpanCheck::upperParts(const Frames &frames, std::vector<Pending> &pending) const
+{
+    if (c.percent)
+        return; // the tolerance depends on each candidate's range
+    const double steps = std::floor(c.tolerance / std::fabs(factor) + 1e-9);
+    int s = 0;
+    while (s < 62 && std::ldexp(1.0, s + 1) <= steps + 1)
+        ++s;
+    if (s == 0)
         return;
-    for (Pending &p : pending) {
-        if (!p.held)
-            p.held = changesWithin(frames, p);
+    std::vector<Pending> uppers;
+    for (size_t i = 0; i < pending.size(); ++i) {
+        const Pending &p = pending[i];
+        if (p.held || p.candidate.length <= s)
+            continue;
+        Pending u = p;
+        u.candidate.shift = quint8(p.candidate.shift + s);
+        u.candidate.length = quint8(p.candidate.length - s);
+        u.bits = p.bits & (~quint64(0) << u.candidate.shift);
+        u.index = i;
+        uppers.push_back(u);
+    }
+    countExactly(frames, uppers);
+    for (const Pending &u : uppers) {
+        if (u.held)
+            pending[u.index].held = true;
     }
 }
 

@@ -31,6 +31,8 @@ private:
     void monotone(const Frames &frames, std::vector<Pending> &pending) const;
     bool monotoneWithin(const Frames &frames, const Pending &p) const;
     void changes(const Frames &frames, std::vector<Pending> &pending) const;
+    void countExactly(const Frames &frames, std::vector<Pending> &pending) const;
+    void upperParts(const Frames &frames, std::vector<Pending> &pending) const;
     bool changesWithin(const Frames &frames, const Pending &p) const;
     bool countChanges(const Frames &frames, const Pending &p, double allowed) const;
 

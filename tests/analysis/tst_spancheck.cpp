@@ -113,6 +113,9 @@ private slots:
         QTest::newRow("не больше 0 раз") << int(C::ChangedAtMost) << 0.0 << false << 0 << 1.0;
         QTest::newRow("не больше 7 раз") << int(C::ChangedAtMost) << 0.0 << false << 7 << 1.0;
         QTest::newRow("не больше 20 раз ± 4") << int(C::ChangedAtMost) << 4.0 << false << 20 << 1.0;
+        QTest::newRow("не больше 20 раз ± 1") << int(C::ChangedAtMost) << 1.0 << false << 20 << 1.0;
+        QTest::newRow("не больше 10 раз ± 3 × 0.5")
+            << int(C::ChangedAtMost) << 3.0 << false << 10 << 0.5;
         QTest::newRow("не больше 5 раз ± 10 %")
             << int(C::ChangedAtMost) << 10.0 << true << 5 << 1.0;
     }
