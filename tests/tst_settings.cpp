@@ -115,7 +115,7 @@ private slots:
         }
         const SessionOptions options =
             sessionOptions(loadSettings(QSettings(iniPath(), QSettings::IniFormat)));
-        QCOMPARE(int(options.source.kind), int(SourceSpec::Kind::Socketcand));
+        QCOMPARE(int(options.source.kind), int(SourceAddress::Kind::Socketcand));
         QCOMPARE(options.source.host, QStringLiteral("fe80::1"));
         QCOMPARE(options.source.interfaceName, QStringLiteral("can1"));
         QCOMPARE(options.source.text(), config.source);
@@ -138,14 +138,15 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("kind"); // -1: refused
         QTest::addColumn<QString>("interfaceName");
-        QTest::newRow("socketcan") << "socketcan:can0" << int(SourceSpec::Kind::CanBus) << "can0";
+        QTest::newRow("socketcan")
+            << "socketcan:can0" << int(SourceAddress::Kind::CanBus) << "can0";
         QTest::newRow("virtualcan url")
-            << "virtualcan:tcp://127.0.0.1:35468/can1" << int(SourceSpec::Kind::CanBus)
+            << "virtualcan:tcp://127.0.0.1:35468/can1" << int(SourceAddress::Kind::CanBus)
             << "tcp://127.0.0.1:35468/can1";
         QTest::newRow("socketcand") << "socketcand:logger.local:29536:vcan0"
-                                    << int(SourceSpec::Kind::Socketcand) << "vcan0";
+                                    << int(SourceAddress::Kind::Socketcand) << "vcan0";
         QTest::newRow("ipv6 bare")
-            << "socketcand:::1:29536:can0" << int(SourceSpec::Kind::Socketcand) << "can0";
+            << "socketcand:::1:29536:can0" << int(SourceAddress::Kind::Socketcand) << "can0";
         QTest::newRow("no plugin") << "can0" << -1 << "";
         QTest::newRow("no interface") << "socketcan:" << -1 << "";
         QTest::newRow("no port") << "socketcand:host:can0" << -1 << "";
@@ -158,18 +159,18 @@ private slots:
         QFETCH(QString, text);
         QFETCH(int, kind);
         QFETCH(QString, interfaceName);
-        SourceSpec spec;
+        SourceAddress address;
         QString why;
-        QCOMPARE(SourceSpec::parse(text, &spec, &why), kind >= 0);
+        QCOMPARE(SourceAddress::parse(text, &address, &why), kind >= 0);
         if (kind < 0) {
             QVERIFY(!why.isEmpty());
             return;
         }
-        QCOMPARE(int(spec.kind), kind);
-        QCOMPARE(spec.interfaceName, interfaceName);
-        SourceSpec again;
-        QVERIFY(SourceSpec::parse(spec.text(), &again, &why));
-        QCOMPARE(again.text(), spec.text());
+        QCOMPARE(int(address.kind), kind);
+        QCOMPARE(address.interfaceName, interfaceName);
+        SourceAddress again;
+        QVERIFY(SourceAddress::parse(address.text(), &again, &why));
+        QCOMPARE(again.text(), address.text());
     }
 
     // The recent files: the newest first, each once, ten at most, read back in order; the log's

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/configdialog.h"
-#include "capture/sourcespec.h"
+#include "capture/sourceaddress.h"
 #include "link/canbussource.h"
 #include "ui_configdialog.h"
 
@@ -44,9 +44,9 @@ ConfigDialog::ConfigDialog(QWidget *parent) : QDialog(parent), ui(new Ui::Config
     for (const QSerialPortInfo &port : ports)
         ui->cbPorts->addItem(port.portName());
     fillBaudRates(ui->cbPortSpeed);
-    ui->cbSource->addItem(tr("Модуль Tarvix"), int(SourceSpec::Kind::Tarvix));
-    ui->cbSource->addItem(tr("Адаптер CAN (Qt Serial Bus)"), int(SourceSpec::Kind::CanBus));
-    ui->cbSource->addItem(tr("Сервер socketcand"), int(SourceSpec::Kind::Socketcand));
+    ui->cbSource->addItem(tr("Модуль Tarvix"), int(SourceAddress::Kind::Tarvix));
+    ui->cbSource->addItem(tr("Адаптер CAN (Qt Serial Bus)"), int(SourceAddress::Kind::CanBus));
+    ui->cbSource->addItem(tr("Сервер socketcand"), int(SourceAddress::Kind::Socketcand));
     ui->cbPlugin->addItems(CanBusSource::plugins());
     connect(ui->cbSource, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &ConfigDialog::showKind);
@@ -80,19 +80,19 @@ void ConfigDialog::setSettings(const AppSettings &settings)
 
 void ConfigDialog::setSource(const AppSettings &settings)
 {
-    SourceSpec spec;
+    SourceAddress address;
     QString why;
     if (!settings.source.isEmpty())
-        SourceSpec::parse(settings.source, &spec, &why);
-    ui->cbSource->setCurrentIndex(ui->cbSource->findData(int(spec.kind)));
-    if (spec.kind == SourceSpec::Kind::CanBus) {
-        if (ui->cbPlugin->findText(spec.plugin) < 0)
-            ui->cbPlugin->addItem(spec.plugin); // a plugin this machine lacks stays as chosen
-        ui->cbPlugin->setCurrentText(spec.plugin);
+        SourceAddress::parse(settings.source, &address, &why);
+    ui->cbSource->setCurrentIndex(ui->cbSource->findData(int(address.kind)));
+    if (address.kind == SourceAddress::Kind::CanBus) {
+        if (ui->cbPlugin->findText(address.plugin) < 0)
+            ui->cbPlugin->addItem(address.plugin); // a plugin this machine lacks stays as chosen
+        ui->cbPlugin->setCurrentText(address.plugin);
     }
-    ui->cbInterface->setCurrentText(spec.interfaceName);
-    ui->edHost->setText(spec.host);
-    ui->sbServerPort->setValue(spec.port);
+    ui->cbInterface->setCurrentText(address.interfaceName);
+    ui->edHost->setText(address.host);
+    ui->sbServerPort->setValue(address.port);
     ui->sbBitrate->setValue(settings.bitrate);
     ui->sbDataBitrate->setValue(settings.dataBitrate);
     ui->chkListenOnly->setChecked(settings.listenOnly);
@@ -102,9 +102,9 @@ void ConfigDialog::setSource(const AppSettings &settings)
 // Only what the chosen kind of source uses is shown.
 void ConfigDialog::showKind()
 {
-    const auto kind = SourceSpec::Kind(ui->cbSource->currentData().toInt());
-    const bool adapter = kind == SourceSpec::Kind::CanBus;
-    const bool server = kind == SourceSpec::Kind::Socketcand;
+    const auto kind = SourceAddress::Kind(ui->cbSource->currentData().toInt());
+    const bool adapter = kind == SourceAddress::Kind::CanBus;
+    const bool server = kind == SourceAddress::Kind::Socketcand;
     const QList<QWidget *> adapterRows{ui->lbPlugin,     ui->cbPlugin,      ui->lbBitrate,
                                        ui->sbBitrate,    ui->lbDataBitrate, ui->sbDataBitrate,
                                        ui->chkListenOnly};
@@ -114,7 +114,7 @@ void ConfigDialog::showKind()
         w->setVisible(server);
     ui->lbInterface->setVisible(adapter || server);
     ui->cbInterface->setVisible(adapter || server);
-    ui->groupBox_2->setEnabled(kind == SourceSpec::Kind::Tarvix);
+    ui->groupBox_2->setEnabled(kind == SourceAddress::Kind::Tarvix);
 }
 
 // The interfaces the chosen plugin finds now; any other name may still be typed.
@@ -132,20 +132,20 @@ void ConfigDialog::fillInterfaces()
 
 QString ConfigDialog::sourceText() const
 {
-    SourceSpec spec;
-    spec.kind = SourceSpec::Kind(ui->cbSource->currentData().toInt());
-    spec.plugin = ui->cbPlugin->currentText().trimmed();
-    spec.interfaceName = ui->cbInterface->currentText().trimmed();
-    spec.host = ui->edHost->text().trimmed();
-    spec.port = quint16(ui->sbServerPort->value());
-    SourceSpec check;
+    SourceAddress address;
+    address.kind = SourceAddress::Kind(ui->cbSource->currentData().toInt());
+    address.plugin = ui->cbPlugin->currentText().trimmed();
+    address.interfaceName = ui->cbInterface->currentText().trimmed();
+    address.host = ui->edHost->text().trimmed();
+    address.port = quint16(ui->sbServerPort->value());
+    SourceAddress check;
     QString why;
-    return SourceSpec::parse(spec.text(), &check, &why) ? spec.text() : QString();
+    return SourceAddress::parse(address.text(), &check, &why) ? address.text() : QString();
 }
 
 void ConfigDialog::on_btSave_clicked()
 {
-    const bool module = ui->cbSource->currentData().toInt() == int(SourceSpec::Kind::Tarvix);
+    const bool module = ui->cbSource->currentData().toInt() == int(SourceAddress::Kind::Tarvix);
     if (!module && sourceText().isEmpty()) {
         QMessageBox::warning(this, windowTitle(), tr("Укажите интерфейс источника (и сервер)"));
         return;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "capture/sourcespec.h"
+#include "capture/sourceaddress.h"
 #include "capture/triggerrule.h"
 
 #include <QHostAddress>
@@ -12,7 +12,7 @@
 // What a capture session runs: the module's port, the recording and the socketcand server.
 struct SessionOptions
 {
-    SourceSpec source; // the module on portName unless another is named
+    SourceAddress source; // the module on portName unless another is named
     QString portName;
     int baudRate = 115200;
     int canSpeed = -1; // the module's CAN speed code to set on connecting; -1 leaves it

@@ -79,10 +79,10 @@ int bitrateValue(const QVariant &value)
 // A source that no longer reads as one falls back to the module.
 QString sourceValue(const QVariant &value)
 {
-    SourceSpec spec;
+    SourceAddress address;
     QString why;
     const QString text = value.toString().trimmed();
-    return SourceSpec::parse(text, &spec, &why) ? text : QString();
+    return SourceAddress::parse(text, &address, &why) ? text : QString();
 }
 
 int recordMbValue(const QVariant &value)
@@ -171,7 +171,7 @@ SessionOptions sessionOptions(const AppSettings &config)
     options.rotateBytes = qint64(config.recordMb) * 1024 * 1024;
     options.dbcFiles = config.dbcFiles;
     QString why;
-    if (!config.source.isEmpty() && SourceSpec::parse(config.source, &options.source, &why)) {
+    if (!config.source.isEmpty() && SourceAddress::parse(config.source, &options.source, &why)) {
         options.source.bitrate = config.bitrate;
         options.source.dataBitrate = config.dataBitrate;
         options.source.listenOnly = config.listenOnly;

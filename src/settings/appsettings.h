@@ -24,7 +24,7 @@ struct AppSettings
     QStringList dbcFiles{};      // "DBC": the DBC files loaded at start, in order
     bool timeSinceFirst = false; // "LOGTIME" "start": the log's times since its first row
     QStringList recentFiles{};   // "RECENT": captures and DBC files opened, the newest first
-    // "SOURCE": what a connection reads, as SourceSpec writes it; empty: the module on PORT.
+    // "SOURCE": what a connection reads, as SourceAddress writes it; empty: the module on PORT.
     QString source{};
     int bitrate = 0;         // "BITRATE": an adapter's bit rate, bit/s; 0 leaves it
     int dataBitrate = 0;     // "DATABITRATE": its CAN FD data phase; 0 not set

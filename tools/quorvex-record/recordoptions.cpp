@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "recordoptions.h"
 
-#include "capture/sourcespec.h"
+#include "capture/sourceaddress.h"
 #include "link/tarvixprotocol.h"
 #include "settings/appinfo.h"
 #include "settings/appsettings.h"
@@ -92,11 +92,11 @@ bool readServer(const QString &text, SessionOptions &session)
 bool readSource(const QCommandLineParser &parser, SessionOptions &session, QString &message)
 {
     if (parser.isSet(QStringLiteral("port")) && !parser.isSet(QStringLiteral("source")))
-        session.source = SourceSpec();
+        session.source = SourceAddress();
     if (parser.isSet(QStringLiteral("source"))) {
         QString why;
-        session.source = SourceSpec();
-        if (!SourceSpec::parse(parser.value(QStringLiteral("source")), &session.source, &why)) {
+        session.source = SourceAddress();
+        if (!SourceAddress::parse(parser.value(QStringLiteral("source")), &session.source, &why)) {
             message = QStringLiteral("--source: ") + why;
             return false;
         }

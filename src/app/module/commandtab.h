@@ -36,7 +36,7 @@ public:
     ExchangeListing *listing() const { return exchange; }
     // The module dialog ("Настройка модуля"): its messages leave through the session too.
     void configure();
-    // Connections read `source` (SourceSpec's text; empty: the module): only the module takes
+    // Connections read `source` (SourceAddress's text; empty: the module): only the module takes
     // commands, so for another source they are off and say why.
     void setSource(const QString &source);
 

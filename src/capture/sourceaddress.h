@@ -10,7 +10,7 @@ class QObject;
 // Bus device (SocketCAN, PEAK, SYS TEC, TinyCAN, virtualcan) or a socketcand server. Written as
 // text for the command line and the settings: "socketcan:can0", "virtualcan:can0" (any plugin
 // name, then the interface), "socketcand:HOST:PORT:can0"; the module has no text.
-struct SourceSpec
+struct SourceAddress
 {
     enum class Kind { Tarvix, CanBus, Socketcand };
     static constexpr quint16 SocketcandPort = 29536;
@@ -25,7 +25,7 @@ struct SourceSpec
     bool listenOnly = false;
 
     // False, with `error` saying why, for a text that names no source.
-    static bool parse(const QString &text, SourceSpec *spec, QString *error);
+    static bool parse(const QString &text, SourceAddress *address, QString *error);
     QString text() const;
     bool isModule() const { return kind == Kind::Tarvix; }
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "capture/sourcespec.h"
+#include "capture/sourceaddress.h"
 
 #include "link/canbussource.h"
 #include "link/tarvixsource.h"
@@ -10,7 +10,7 @@ namespace {
 const QLatin1String SocketcandKind("socketcand");
 
 // "HOST:PORT:IFACE", the host perhaps an IPv6 address in brackets or bare.
-bool parseSocketcand(const QString &rest, SourceSpec *spec, QString *error)
+bool parseSocketcand(const QString &rest, SourceAddress *address, QString *error)
 {
     const int ifaceColon = rest.lastIndexOf(QLatin1Char(':'));
     const int portColon = ifaceColon > 0 ? rest.lastIndexOf(QLatin1Char(':'), ifaceColon - 1) : -1;
@@ -20,20 +20,20 @@ bool parseSocketcand(const QString &rest, SourceSpec *spec, QString *error)
     QString host = portColon > 0 ? rest.left(portColon) : QString();
     if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
         host = host.mid(1, host.size() - 2);
-    spec->interfaceName = rest.mid(ifaceColon + 1);
-    if (!ok || port == 0 || port > 65535 || host.isEmpty() || spec->interfaceName.isEmpty()) {
+    address->interfaceName = rest.mid(ifaceColon + 1);
+    if (!ok || port == 0 || port > 65535 || host.isEmpty() || address->interfaceName.isEmpty()) {
         *error = QStringLiteral("expected socketcand:HOST:PORT:INTERFACE");
         return false;
     }
-    spec->kind = SourceSpec::Kind::Socketcand;
-    spec->host = host;
-    spec->port = quint16(port);
+    address->kind = SourceAddress::Kind::Socketcand;
+    address->host = host;
+    address->port = quint16(port);
     return true;
 }
 
 } // namespace
 
-bool SourceSpec::parse(const QString &text, SourceSpec *spec, QString *error)
+bool SourceAddress::parse(const QString &text, SourceAddress *address, QString *error)
 {
     const int colon = text.indexOf(QLatin1Char(':'));
     const QString kind = text.left(colon).trimmed();
@@ -43,14 +43,14 @@ bool SourceSpec::parse(const QString &text, SourceSpec *spec, QString *error)
         return false;
     }
     if (kind == SocketcandKind)
-        return parseSocketcand(rest, spec, error);
-    spec->kind = Kind::CanBus;
-    spec->plugin = kind;
-    spec->interfaceName = rest;
+        return parseSocketcand(rest, address, error);
+    address->kind = Kind::CanBus;
+    address->plugin = kind;
+    address->interfaceName = rest;
     return true;
 }
 
-QString SourceSpec::text() const
+QString SourceAddress::text() const
 {
     switch (kind) {
     case Kind::Tarvix:
@@ -69,7 +69,7 @@ QString SourceSpec::text() const
     return QString();
 }
 
-CanSource *SourceSpec::create(const QString &modulePort, int baudRate, QObject *parent) const
+CanSource *SourceAddress::create(const QString &modulePort, int baudRate, QObject *parent) const
 {
     switch (kind) {
     case Kind::Tarvix:
