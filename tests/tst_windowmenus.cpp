@@ -113,10 +113,11 @@ void TestWindowMenus::recentFilesAreKeptAndTheMissingDropped()
     ui.child<QAction>("actionLoadDbc")->trigger();
     ui.get()->openCapture(other);
     QTRY_COMPARE(ui.log()->rowCount(), 1);
-    QCOMPARE(recentTexts(menu),
-             QStringList({"&1 other.log — " + QDir::toNativeSeparators(dir.path()),
-                          "&2 engine.dbc — " + QDir::toNativeSeparators(dir.path()),
-                          "&3 bus.log — " + QDir::toNativeSeparators(dir.path())}));
+    // The capture counts as opened once its reading ends, which may come after its rows show.
+    QTRY_COMPARE(recentTexts(menu),
+                 QStringList({"&1 other.log — " + QDir::toNativeSeparators(dir.path()),
+                              "&2 engine.dbc — " + QDir::toNativeSeparators(dir.path()),
+                              "&3 bus.log — " + QDir::toNativeSeparators(dir.path())}));
     ui.destroy();
     QCOMPARE(store().value("RECENT").toStringList(), QStringList({other, dbc, capture}));
 
