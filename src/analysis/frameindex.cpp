@@ -97,11 +97,11 @@ void FrameIndex::add(const TimedPacket &frame)
 bool FrameIndex::addRows(const RowSnapshot &rows, qint64 firstRow, qint64 end)
 {
     end = std::min(end, rows.size());
-    LogRecord record;
+    TimedPacket frame;
     for (qint64 row = std::max<qint64>(0, firstRow); row < end; ++row) {
-        if (!rows.read(row, &record))
+        if (!rows.readFrame(row, &frame))
             return false;
-        add(record.toFrame());
+        add(frame);
     }
     return true;
 }

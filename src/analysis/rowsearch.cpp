@@ -15,7 +15,7 @@ bool recordMatches(const LogRecord &record, const FrameQuery &query)
     packet.id = record.id;
     packet.frame = record.frame;
     packet.rtl = record.rtl;
-    std::memcpy(packet.data, record.data, sizeof packet.data);
+    std::memcpy(packet.data, record.data, sizeof record.data);
     return query.matches(packet);
 }
 

@@ -24,13 +24,13 @@ constexpr int IndexRole = Qt::UserRole; // the signal's index in its message
 bool writeDecoded(const RowSnapshot &rows, DecodedCsvWriter &writer, const std::atomic<bool> &stop,
                   QString *error)
 {
-    LogRecord record;
+    TimedPacket frame;
     for (qint64 row = 0; row < rows.size() && !stop; ++row) {
-        if (!rows.read(row, &record)) {
+        if (!rows.readFrame(row, &frame)) {
             *error = SignalsPage::tr("строка %1 журнала не читается").arg(row + 1);
             return false;
         }
-        if (!writer.write(record.toFrame()))
+        if (!writer.write(frame))
             break;
     }
     if (stop) {

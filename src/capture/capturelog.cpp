@@ -48,10 +48,10 @@ void CaptureLog::endCapture()
 
 void CaptureLog::restoreLive()
 {
-    LogRecord record{};
+    TimedPacket frame;
     for (qint64 row = liveFrom; row < liveBefore.size(); ++row) {
-        if (liveBefore.read(row, &record))
-            model->addFrame(record.toFrame());
+        if (liveBefore.readFrame(row, &frame))
+            model->addFrame(frame);
     }
     liveBefore = RowSnapshot();
     liveFrom = 0;

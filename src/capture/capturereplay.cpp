@@ -72,9 +72,9 @@ void CaptureReplay::onTimer()
     for (int burst = 0; running && burst < MaxBurst; ++burst) {
         if (loopBaseUs + offsetOf(position) > now)
             break;
-        LogRecord record{};
-        if (rows.read(rowAt(position), &record)) {
-            CanPacket packet = record.toFrame().packet;
+        TimedPacket frame;
+        if (rows.readFrame(rowAt(position), &frame)) {
+            CanPacket packet = frame.packet;
             packet.direct = CanPacket::Transmitted;
             packet.delay = 0; // the timing is ours: the link must not wait per frame
             emit sendPacket(packet);

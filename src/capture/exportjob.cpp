@@ -18,7 +18,7 @@ QString cancelledText()
 bool writeAll(const RowSnapshot &rows, CaptureWriter &writer, QString *error,
               const std::atomic<bool> *cancel, std::atomic<qint64> *progress)
 {
-    LogRecord record;
+    TimedPacket frame;
     for (qint64 row = 0; row < rows.size(); ++row) {
         if (row % ProgressStep == 0) {
             if (cancel && *cancel) {
@@ -28,12 +28,12 @@ bool writeAll(const RowSnapshot &rows, CaptureWriter &writer, QString *error,
             if (progress)
                 *progress = row;
         }
-        if (!rows.read(row, &record)) {
+        if (!rows.readFrame(row, &frame)) {
             *error = QCoreApplication::translate("ExportJob", "строка %1 журнала не читается")
                          .arg(row + 1);
             return false;
         }
-        if (!writer.write(record.toFrame()))
+        if (!writer.write(frame))
             break;
     }
     if (!writer.finish()) {

@@ -166,9 +166,16 @@ bool CanBusSource::toFrame(const CanPacket &packet, QCanBusFrame *frame, QString
         *why = QStringLiteral("identifier out of range: 0x") + QString::number(packet.id, 16);
         return false;
     }
-    const int length = FrameRoute::classicLength(packet);
+    if (packet.isFd() && packet.isRemote()) {
+        *why = QStringLiteral("CAN FD has no remote frames");
+        return false;
+    }
+    const int length = packet.dataLength();
     frame->setFrameType(packet.isRemote() ? QCanBusFrame::RemoteRequestFrame
                                           : QCanBusFrame::DataFrame);
+    frame->setFlexibleDataRateFormat(packet.isFd());
+    frame->setBitrateSwitch(packet.frame & CanPacket::BitRateSwitch);
+    frame->setErrorStateIndicator(packet.frame & CanPacket::ErrorState);
     frame->setExtendedFrameFormat(packet.isExtended());
     frame->setFrameId(packet.id);
     frame->setPayload(packet.isRemote()
@@ -182,14 +189,20 @@ bool CanBusSource::toPacket(const QCanBusFrame &frame, const CanPacket &blank, C
     const QCanBusFrame::FrameType type = frame.frameType();
     const bool remote = type == QCanBusFrame::RemoteRequestFrame;
     const QByteArray payload = frame.payload();
-    if ((type != QCanBusFrame::DataFrame && !remote) || frame.hasFlexibleDataRateFormat() ||
-        payload.size() > FrameRoute::MaxClassicLength)
+    const bool fd = frame.hasFlexibleDataRateFormat();
+    if ((type != QCanBusFrame::DataFrame && !remote) || (fd && remote) ||
+        payload.size() > (fd ? CanPacket::MaxFdBytes : CanPacket::MaxClassicBytes))
         return false;
     *packet = blank;
     packet->id = frame.frameId();
     if (frame.hasExtendedFrameFormat())
         packet->frame |= CanPacket::Extended;
     packet->rtl = uint8_t((remote ? FrameRoute::RemoteFlag : 0) | payload.size());
+    if (fd) {
+        packet->setFdLength(int(payload.size())); // a length between FD lengths is padded
+        packet->frame |= (frame.hasBitrateSwitch() ? CanPacket::BitRateSwitch : 0) |
+                         (frame.hasErrorStateIndicator() ? CanPacket::ErrorState : 0);
+    }
     if (!remote)
         std::copy(payload.cbegin(), payload.cend(), packet->data);
     if (frame.hasLocalEcho())

@@ -26,6 +26,26 @@ QString PacketKey::data(int index)
     return QStringLiteral("data") + QString::number(index);
 }
 
+int CanPacket::fdLength(int code)
+{
+    static const uint8_t lengths[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 12, 16, 20, 24, 32, 48, 64};
+    return lengths[code & 0x0F];
+}
+
+int CanPacket::fdCode(int bytes)
+{
+    int code = 0;
+    while (code < 15 && fdLength(code) < bytes)
+        ++code;
+    return code;
+}
+
+void CanPacket::setFdLength(int bytes)
+{
+    frame |= Fd;
+    rtl = uint8_t((rtl & 0xF0) | fdCode(bytes));
+}
+
 QString hexText(uint value, int width)
 {
     QString out;
@@ -42,13 +62,13 @@ QString hexByteText(uint value)
 
 QString frameText(const CanPacket &packet)
 {
-    return frameText(packet, int(sizeof packet.data));
+    return frameText(packet, packet.isFd() ? packet.dataLength() : CanPacket::MaxClassicBytes);
 }
 
 QString frameText(const CanPacket &packet, int byteCount)
 {
     QString out;
-    out.reserve(64);
+    out.reserve(40 + 3 * byteCount);
     if (packet.direct == CanPacket::Received)
         out += QLatin1String("[RX] ");
     else if (packet.direct == CanPacket::Transmitted)

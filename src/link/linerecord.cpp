@@ -7,7 +7,7 @@ CanPacket LineRecord::decode(const char *record)
 {
     const auto *b = reinterpret_cast<const uint8_t *>(record);
     CanPacket packet;
-    packet.frame = b[0];
+    packet.frame = b[0] & ~CanPacket::FdFlags; // the module speaks classic CAN only
     packet.id = (uint32_t(b[1]) << 24) | (uint32_t(b[2]) << 16) | (uint32_t(b[3]) << 8) | b[4];
     packet.rtl = b[5];
     std::memcpy(packet.data, b + 6, 8);

@@ -76,6 +76,10 @@ void TarvixSource::close()
 
 int TarvixSource::send(const CanPacket &packet)
 {
+    if (packet.isFd()) {
+        setErrorString(tr("модуль Tarvix не передаёт кадры CAN FD"));
+        return -1;
+    }
     return tester ? tester->writePacket(packet) : -1;
 }
 

@@ -98,7 +98,7 @@ void CanDataModel::addPacket(const CanPacket &packet)
 
 void CanDataModel::addFrame(const TimedPacket &frame)
 {
-    appendRow(LogRecord::fromFrame(frame, ++rowCounter));
+    appendRow(frame, ++rowCounter);
 }
 
 void CanDataModel::addRow(const QVariantMap &row)
@@ -106,14 +106,14 @@ void CanDataModel::addRow(const QVariantMap &row)
     const QVariant number = row.value(PacketKey::Row);
     if (!number.isValid())
         return;
-    appendRow(LogRecord::fromFrame(frameFromMap(row), number.toInt()));
+    appendRow(frameFromMap(row), number.toInt());
 }
 
-void CanDataModel::appendRow(const LogRecord &row)
+void CanDataModel::appendRow(const TimedPacket &row, qint32 number)
 {
     if (rows->size() >= MaxRows)
         return; // the recording keeps every frame; the table stops here
-    rows->append(row);
+    rows->append(row, number);
     if (firstTime == TimedPacket::NoTime)
         firstTime = row.time;
     if (!deferred)
@@ -127,7 +127,7 @@ int CanDataModel::stored() const
 
 TimedPacket CanDataModel::frameAt(int row) const
 {
-    return rows->at(row).toFrame();
+    return rows->frame(row);
 }
 
 RowSnapshot CanDataModel::snapshot() const

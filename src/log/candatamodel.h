@@ -84,7 +84,7 @@ public:
                         int role = Qt::DisplayRole) const override;
 
 private:
-    void appendRow(const LogRecord &row);
+    void appendRow(const TimedPacket &row, qint32 number);
     QVariant displayValue(const LogRecord &row, int column) const;
     QVariant dataValue(uint byte) const;
     QVariant timeValue(qint64 time) const;

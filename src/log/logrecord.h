@@ -6,7 +6,8 @@
 #include <cstring>
 
 // One logged frame as the row store keeps it: fixed size, so row n sits at byte n * 32 of the
-// store's file and a day of traffic costs no heap.
+// store's file and a day of traffic costs no heap. An FD frame longer than eight bytes keeps the
+// rest of its data in the store's tail rows; `tail` says where.
 struct LogRecord
 {
     qint64 time; // microseconds since the epoch, TimedPacket::NoTime when unknown
@@ -16,7 +17,10 @@ struct LogRecord
     quint8 rtl;    // CanPacket::rtl
     quint8 data[8];
     quint8 direct; // CanPacket::Received or CanPacket::Transmitted
-    quint8 spare[5];
+    quint8 tail[5]; // FD frames over eight bytes: the first of their two tail rows (40 bits)
+
+    // Tail rows a frame needs for its bytes past the eighth.
+    static constexpr int TailRows = 2;
 
     static LogRecord fromFrame(const TimedPacket &frame, qint32 number)
     {
@@ -45,6 +49,24 @@ struct LogRecord
     }
 
     bool isTransmitted() const { return direct != CanPacket::Received; }
+    bool hasTail() const
+    {
+        return (frame & CanPacket::Fd) && CanPacket::fdLength(rtl) > CanPacket::MaxClassicBytes;
+    }
+    qint64 tailRow() const
+    {
+        qint64 row = 0;
+        for (int i = 4; i >= 0; --i)
+            row = row << 8 | tail[i];
+        return row;
+    }
+    void setTailRow(qint64 row)
+    {
+        for (quint8 &byte : tail) {
+            byte = quint8(row);
+            row >>= 8;
+        }
+    }
 };
 
 static_assert(sizeof(LogRecord) == 32, "a stored row must stay 32 bytes");

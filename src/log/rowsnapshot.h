@@ -17,6 +17,11 @@ class RowSnapshot final
 {
 public:
     RowSnapshot() = default;
+    RowSnapshot(const RowSnapshot &other);
+    RowSnapshot &operator=(const RowSnapshot &other);
+    RowSnapshot(RowSnapshot &&) = default;
+    RowSnapshot &operator=(RowSnapshot &&) = default;
+    ~RowSnapshot();
 
     qint64 size() const { return rows; }
     // The first `count` rows only.
@@ -28,6 +33,8 @@ public:
     }
     // False when a paged-out row could not be read back.
     bool read(qint64 row, LogRecord *record) const;
+    // The row with all its data bytes (an FD frame's tail included).
+    bool readFrame(qint64 row, TimedPacket *frame) const;
 
 private:
     friend class RowStore;
@@ -36,4 +43,5 @@ private:
     std::vector<std::shared_ptr<const RowBlock>> blocks; // null: only in the file
     qint64 rows = 0;
     mutable BlockCache cache{1}; // snapshots are read in order
+    std::unique_ptr<RowSnapshot> tails; // the FD bytes past the eighth, when there are any
 };

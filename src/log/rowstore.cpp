@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QStandardPaths>
 #include <atomic>
+#include <cstring>
 #include <mutex>
 
 // The file and how writing to it goes; shared with the writer thread's tasks.
@@ -57,6 +58,34 @@ void RowStore::append(const LogRecord &record)
     }
     blocks[block]->rows[rows & RowBlock::Mask] = record;
     ++rows;
+}
+
+void RowStore::append(const TimedPacket &frame, qint32 number)
+{
+    LogRecord record = LogRecord::fromFrame(frame, number);
+    if (record.hasTail()) {
+        if (!tails)
+            tails = std::make_unique<RowStore>(directory);
+        record.setTailRow(tails->size());
+        LogRecord parts[LogRecord::TailRows];
+        static_assert(sizeof parts == sizeof frame.packet.data, "tail rows hold the FD bytes");
+        std::memcpy(static_cast<void *>(parts), frame.packet.data, sizeof parts);
+        for (const LogRecord &part : parts)
+            tails->append(part);
+    }
+    append(record);
+}
+
+TimedPacket RowStore::frame(qint64 row) const
+{
+    const LogRecord record = at(row);
+    TimedPacket frame = record.toFrame();
+    if (record.hasTail() && tails)
+        for (int i = 0; i < LogRecord::TailRows; ++i) {
+            const LogRecord part = tails->at(record.tailRow() + i);
+            std::memcpy(frame.packet.data + i * sizeof part, &part, sizeof part);
+        }
+    return frame;
 }
 
 // A full block goes to the file on the writer thread; its memory is let go once it is there.
@@ -108,6 +137,7 @@ void RowStore::clear()
     rows = 0;
     releaseFrom = 0;
     paging = std::make_shared<Paging>(directory);
+    tails.reset();
 }
 
 RowSnapshot RowStore::snapshot() const
@@ -116,6 +146,8 @@ RowSnapshot RowStore::snapshot() const
     frozen.file = paging->file;
     frozen.blocks.assign(blocks.begin(), blocks.end());
     frozen.rows = rows;
+    if (tails)
+        frozen.tails = std::make_unique<RowSnapshot>(tails->snapshot());
     return frozen;
 }
 

@@ -27,9 +27,13 @@ public:
     RowStore &operator=(const RowStore &) = delete;
 
     void append(const LogRecord &record);
+    // The frame as row number `number`; an FD frame's bytes past the eighth go to the tail rows.
+    void append(const TimedPacket &frame, qint32 number);
     qint64 size() const { return rows; }
     // Row `row`; an empty record (number 0) when it cannot be read back.
     LogRecord at(qint64 row) const;
+    // Row `row` with all its data bytes.
+    TimedPacket frame(qint64 row) const;
     void clear();
     RowSnapshot snapshot() const;
 
@@ -55,4 +59,5 @@ private:
     size_t releaseFrom = 0; // blocks before it are known to be in the file or in memory for good
     mutable BlockCache cache;
     std::unique_ptr<DiskWriter> writer;
+    std::unique_ptr<RowStore> tails; // made with the first long FD frame
 };
