@@ -58,6 +58,29 @@ qint64 firstWrongRow(const RowSnapshot &snapshot)
     return -1;
 }
 
+// Every third frame FD with a length of its own and bytes that name it; the rest classic.
+TimedPacket frameAt(qint64 n)
+{
+    TimedPacket f;
+    f.time = 1700000000000000 + n;
+    f.packet.id = quint32(n) & 0x7FF;
+    f.packet.rtl = 8;
+    if (n % 3 == 0) {
+        f.packet.setFdLength(int(n % 65));
+        f.packet.frame |= (n & 1) ? CanPacket::BitRateSwitch : CanPacket::ErrorState;
+    }
+    for (int i = 0; i < f.packet.dataLength(); ++i)
+        f.packet.data[i] = quint8(n * 31 + i);
+    return f;
+}
+
+bool sameFrame(const TimedPacket &a, const TimedPacket &b)
+{
+    return a.time == b.time && a.packet.id == b.packet.id && a.packet.frame == b.packet.frame &&
+           a.packet.rtl == b.packet.rtl &&
+           std::memcmp(a.packet.data, b.packet.data, sizeof a.packet.data) == 0;
+}
+
 } // namespace
 
 class TestRowStore : public QObject
@@ -68,6 +91,7 @@ private slots:
     void init() { QVERIFY(dir.isValid()); }
     void pagedOutRowsReadBackAndMemoryGoes();
     void snapshotStaysAsTaken();
+    void fdRowsKeepEveryByte();
     void failingFileKeepsRowsInMemory_data();
     void failingFileKeepsRowsInMemory();
 
@@ -111,6 +135,29 @@ void TestRowStore::snapshotStaysAsTaken()
     QVERIFY(!snapshot.read(taken, &r));
     QCOMPARE(store.size(), 2 * RowBlock::Rows);
     QVERIFY(same(store.at(0), rowAt(1000000)));
+}
+
+void TestRowStore::fdRowsKeepEveryByte()
+{
+    RowStore store(dir.path());
+    const qint64 taken = 3 * RowBlock::Rows + 5; // tail rows fill and page out two blocks
+    for (qint64 n = 0; n < taken; ++n)
+        store.append(frameAt(n), qint32(n + 1));
+    const RowSnapshot snapshot = store.snapshot();
+    const RowSnapshot copy = snapshot; // a copy reads on its own
+    store.clear();                     // the snapshot keeps the tail rows it needs
+    store.append(frameAt(3), 1);
+    QVERIFY(sameFrame(store.frame(0), frameAt(3)));
+    TimedPacket read;
+    for (qint64 n = 0; n < taken; ++n) {
+        QVERIFY(snapshot.readFrame(n, &read));
+        QVERIFY2(sameFrame(read, frameAt(n)), qPrintable(QString::number(n)));
+    }
+    QVERIFY(copy.readFrame(taken - 1, &read) && sameFrame(read, frameAt(taken - 1)));
+    LogRecord record{};
+    QVERIFY(snapshot.read(9, &record)); // a plain read gives the first eight bytes
+    QCOMPARE(record.toFrame().packet.length(), 12);
+    QCOMPARE(int(record.data[7]), int(quint8(9 * 31 + 7)));
 }
 
 void TestRowStore::failingFileKeepsRowsInMemory_data()
