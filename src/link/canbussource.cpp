@@ -96,10 +96,14 @@ void CanBusSource::configure(QCanBusDevice *bus)
 {
     if (options.bitrate > 0)
         bus->setConfigurationParameter(QCanBusDevice::BitRateKey, options.bitrate);
-    if (options.dataBitrate > 0) {
+    // A SocketCAN interface's bit rates are the system's (ip link); its socket takes FD frames
+    // whatever they are. Adapters configured here run FD only with a data bit rate.
+    const bool systemRates = options.plugin == QLatin1String("socketcan") ||
+                             options.plugin == QLatin1String("virtualcan");
+    if (options.dataBitrate > 0 || systemRates)
         bus->setConfigurationParameter(QCanBusDevice::CanFdKey, true);
+    if (options.dataBitrate > 0)
         bus->setConfigurationParameter(QCanBusDevice::DataBitRateKey, options.dataBitrate);
-    }
     // Overruns come as controller error frames, and only when asked for.
     if (options.plugin == QLatin1String("socketcan"))
         bus->setConfigurationParameter(
@@ -197,7 +201,7 @@ bool CanBusSource::toPacket(const QCanBusFrame &frame, const CanPacket &blank, C
     packet->id = frame.frameId();
     if (frame.hasExtendedFrameFormat())
         packet->frame |= CanPacket::Extended;
-    packet->rtl = uint8_t((remote ? FrameRoute::RemoteFlag : 0) | payload.size());
+    packet->rtl = uint8_t((remote ? FrameRoute::RemoteFlag : 0) | (fd ? 0 : payload.size()));
     if (fd) {
         packet->setFdLength(int(payload.size())); // a length between FD lengths is padded
         packet->frame |= (frame.hasBitrateSwitch() ? CanPacket::BitRateSwitch : 0) |

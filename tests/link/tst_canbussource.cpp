@@ -31,6 +31,7 @@ public:
     explicit Node(const QString &url)
         : device(QCanBus::instance()->createDevice(QStringLiteral("virtualcan"), url))
     {
+        device->setConfigurationParameter(QCanBusDevice::CanFdKey, true);
         QObject::connect(device.get(), &QCanBusDevice::framesReceived,
                          [this] { received += device->readAllFrames(); });
     }
@@ -150,12 +151,22 @@ void TstCanBusSource::framesIn_data()
     QCanBusFrame error(QCanBusFrame::ErrorFrame);
     error.setError(QCanBusFrame::BusOffError);
     QTest::newRow("error frame") << error << false << QString();
-    QCanBusFrame fd = busFrame(0x77, QByteArray(12, 'x'));
+    QCanBusFrame fd = busFrame(0x77, QByteArray(64, 'x'), true);
     fd.setFlexibleDataRateFormat(true);
-    QTest::newRow("CAN FD, not yet carried") << fd << false << QString();
-    QCanBusFrame shortFd = busFrame(0x78, QByteArray(2, 'x'));
-    shortFd.setFlexibleDataRateFormat(true);
-    QTest::newRow("CAN FD of 2 bytes, not yet carried") << shortFd << false << QString();
+    fd.setBitrateSwitch(true);
+    QTest::newRow("CAN FD, 64 bytes, bit rate switched")
+        << fd << true
+        << frameText(fdFrame(0x77, QByteArray(64, 'x'),
+                             CanPacket::Can0ToCan1 | CanPacket::Extended |
+                                 CanPacket::BitRateSwitch));
+    QCanBusFrame oddFd = busFrame(0x78, QByteArray(10, 'y'));
+    oddFd.setFlexibleDataRateFormat(true);
+    oddFd.setErrorStateIndicator(true);
+    QTest::newRow("CAN FD of 10 bytes: padded to 12")
+        << oddFd << true
+        << frameText(fdFrame(0x78, QByteArray(10, 'y') + QByteArray(2, '\0'),
+                             CanPacket::Can0ToCan1 | CanPacket::ErrorState));
+
     // A frame this device sent itself, when the device reports its own frames.
     QCanBusFrame echo = busFrame(0x100, QByteArray::fromHex("01"));
     echo.setLocalEcho(true);
@@ -195,6 +206,10 @@ void TstCanBusSource::framesOut_data()
     QTest::newRow("length 12 carries 8")
         << testFrame(0x10, 0, 12, 0xEE) << true
         << QStringLiteral("     010   [8]  EE 00 00 00 00 00 00 00");
+    CanPacket fd = fdFrame(0x7FF, QByteArray(20, '\x5A'), CanPacket::BitRateSwitch);
+    QTest::newRow("CAN FD") << fd << true
+                            << QStringLiteral("     7FF  [20]  ") +
+                                   QStringLiteral("5A ").repeated(19) + QStringLiteral("5A");
     QTest::newRow("standard identifier too big") << testFrame(0x800, 0) << false << QString();
     QTest::newRow("extended identifier too big")
         << testFrame(0x20000000, CanPacket::Extended) << false << QString();
@@ -298,12 +313,28 @@ void TstCanBusSource::bothWaysOnTheBus()
     QTRY_COMPARE_WITH_TIMEOUT(got.frames.size(), 4, WaitMs);
     QCOMPARE(got.frames.last().packet.id, 0x42u);
 
+    // CAN FD both ways, every byte and the bit rate switch kept.
+    QCanBusFrame fdIn = busFrame(0x1234567, QByteArray(64, '\x3C'), true);
+    fdIn.setFlexibleDataRateFormat(true);
+    fdIn.setBitrateSwitch(true);
+    QVERIFY(node.write(fdIn));
+    QTRY_COMPARE_WITH_TIMEOUT(got.frames.size(), 5, WaitMs);
+    QCOMPARE(frameText(got.frames.last().packet),
+             frameText(fdFrame(0x1234567, QByteArray(64, '\x3C'),
+                               CanPacket::Can0ToCan1 | CanPacket::Extended |
+                                   CanPacket::BitRateSwitch)));
+    QVERIFY(source.send(fdFrame(0x22, QByteArray(48, '\x11'), CanPacket::ErrorState)) > 0);
+    QTRY_COMPARE_WITH_TIMEOUT(node.received.size(), 4, WaitMs);
+    QVERIFY(node.received.last().hasFlexibleDataRateFormat());
+    QVERIFY(node.received.last().hasErrorStateIndicator());
+    QCOMPARE(node.received.last().payload(), QByteArray(48, '\x11'));
+
     Node other(bus->url(QStringLiteral("can1")));
     QVERIFY(other.connect());
     QVERIFY(other.write(busFrame(0x99, QByteArray())));
     QTRY_COMPARE_WITH_TIMEOUT(gotSecond.frames.size(), 1, WaitMs);
     QCOMPARE(int(gotSecond.frames.first().packet.frame), int(CanPacket::Can1ToCan0));
-    QCOMPARE(got.frames.size(), 4);
+    QCOMPARE(got.frames.size(), 5);
     QCOMPARE(source.lostFrames(), 0u);
 }
 

@@ -33,6 +33,16 @@ inline CanPacket dataFrame(uint32_t id, const QByteArray &data, uint8_t flags, b
     return p;
 }
 
+// A CAN FD frame carrying `data`, its length rounded up to the next FD length; `flags` as above
+// plus CanPacket::BitRateSwitch or ErrorState.
+inline CanPacket fdFrame(uint32_t id, const QByteArray &data, uint8_t flags)
+{
+    CanPacket p = testFrame(id, flags, 0);
+    p.setFdLength(int(data.size()));
+    std::copy_n(data.cbegin(), std::min<int>(data.size(), CanPacket::MaxFdBytes), p.data);
+    return p;
+}
+
 // The data as hex digits, "1122" for two bytes.
 inline CanPacket hexFrame(uint32_t id, const char *hex, bool remote = false)
 {
