@@ -4,15 +4,20 @@
 // CanTester, the filters, the log, the statistics and the view refresh. Prints one figure a line.
 // Day-long captures: anonymous memory per frame over 20,000,000 frames, the rate with recording
 // on and off, a 10,000,000-row save during a capture at the two-line limit, a reply-marker flood.
+// An adapter's bus: classic and 64-byte CAN FD frames from Qt's virtualcan bus (a child process
+// sending as fast as it can) through the same window, side by side.
 // Recordings, the private row file and the saved log go to a temporary directory.
 //
-//   bench_capture [--quick]     (--quick: shorter runs, for a first look)
+//   bench_capture [--quick] [--ids-only|--day-only|--stats-only|--fd-only]
+//   (--quick: shorter runs, for a first look)
 
 #include "app/logsaver.h"
 #include "app/mainwindow.h"
+#include "link/canbussource.h"
 #include "link/cantester.h"
 #include "link/linerecord.h"
 #include "log/candatamodel.h"
+#include "virtualbusprocess.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
@@ -71,9 +76,10 @@ struct Workplace
         QFile::remove(link());
         QFile::link(port, link());
     }
-    void store(bool record) const
+    void store(bool record, const QString &source = QString()) const
     {
         QSettings store(QStringLiteral("Veltrica"), QStringLiteral("Quorvex"));
+        store.setValue(QStringLiteral("SOURCE"), source);
         store.setValue(QStringLiteral("PORT"), link());
         store.setValue(QStringLiteral("WORKDIR"), dir.path());
         store.setValue(QStringLiteral("TX"), true);
@@ -183,8 +189,13 @@ public:
     {
     }
     RunResult run();
+    // From Qt's virtualcan bus instead of the module: `expected` numbered frames, 64-byte FD
+    // frames when `fd`.
+    RunResult runBus(bool fd);
 
 private:
+    void measure(MainWindow &window, RunResult *result);
+
     void waitForQuiet(CanDataModel *log, const QElapsedTimer &clock);
 
     QStringList arguments;
@@ -240,12 +251,48 @@ RunResult CaptureRun::run()
     {
         MainWindow window;
         window.show();
+        trigger(window, "actionOpenPort");
+        measure(window, &result);
+        trigger(window, "actionOpenPort"); // disconnect before the module's line goes
+        result.sent = sim.stop();
+    }
+    return result;
+}
+
+RunResult CaptureRun::runBus(bool fd)
+{
+    RunResult result;
+    VirtualBusProcess bus(QStringLiteral(VIRTUALCAN_BUS_PATH));
+    if (!bus.start())
+        return result;
+    workplace->store(record, QStringLiteral("virtualcan:") + bus.url(QStringLiteral("can0")));
+    MainWindow window;
+    window.show();
+    trigger(window, "actionOpenPort");
+    QElapsedTimer settle; // a bus keeps nothing for a node that is not on it yet
+    settle.start();
+    while (settle.elapsed() < 1000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    if (fd)
+        bus.sendFd(expectedRows);
+    else
+        bus.send(expectedRows);
+    measure(window, &result);
+    trigger(window, "actionOpenPort");
+    result.sent = expectedRows;
+    return result;
+}
+
+// From the moment frames may come until a second passes without a new row.
+void CaptureRun::measure(MainWindow &window, RunResult *out)
+{
+    RunResult &result = *out;
+    {
         CanDataModel *log = logOf(window);
         StallProbe probe;
         QElapsedTimer clock;
         probe.start();
         clock.start();
-        trigger(window, "actionOpenPort");
         waitForQuiet(log, clock);
         result.seconds = lastRowMs / 1000.0;
         result.cpuPerFrame =
@@ -259,10 +306,7 @@ RunResult CaptureRun::run()
         result.anonAtSample = sampleAnon;
         result.anonAtEnd = anonymousBytes();
         result.anonPerRow = double(result.anonAtEnd - sampleAnon) / grown;
-        trigger(window, "actionOpenPort"); // disconnect before the module's line goes
-        result.sent = sim.stop();
     }
-    return result;
 }
 
 void print(const char *what, double value, const char *unit = "")
@@ -470,10 +514,31 @@ void statisticsPage(int seconds)
     print("statistics page, 10,000 ids, 42,554 frames/s: frames lost", sent - log->rowCount());
     print("statistics page, 10,000 ids, 42,554 frames/s: longest stall", stall, "ms");
 }
+// Classic and 64-byte FD frames from an adapter's bus, alternating so that a machine slowing down
+// weighs on both alike: rate, loss and the memory each logged frame costs beyond the row file.
+void adapterCapture(bool quick)
+{
+    const qint64 frames = quick ? 200000 : 1000000;
+    const int rounds = quick ? 1 : 3;
+    const char *const kinds[2] = {"classic 8-byte", "FD 64-byte"};
+    for (int round = 0; round < rounds; ++round) {
+        for (int fd = 0; fd < 2; ++fd) {
+            const RunResult r = CaptureRun({}, frames, true).runBus(fd != 0);
+            const QByteArray what = QByteArray("virtualcan, ") + kinds[fd] + ", round " +
+                                    QByteArray::number(round + 1) + ": ";
+            print((what + "frames/s").constData(), r.logged / qMax(1e-9, r.seconds));
+            print((what + "frames lost").constData(), double(r.sent - r.logged));
+            print((what + "anonymous bytes per logged frame").constData(), r.anonPerRow);
+            print((what + "CPU per frame").constData(), r.cpuPerFrame * 1e9, "ns");
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    CanBusSource::pinTimeZone(); // as the program does
     QTemporaryDir config; // never the user's settings, cache or files
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     qputenv("XDG_CACHE_HOME", config.filePath(QStringLiteral("cache")).toLocal8Bit());
@@ -486,6 +551,10 @@ int main(int argc, char **argv)
 
     if (app.arguments().contains(QStringLiteral("--stats-only"))) {
         statisticsPage(quick ? 5 : 30);
+        return 0;
+    }
+    if (app.arguments().contains(QStringLiteral("--fd-only"))) {
+        adapterCapture(quick);
         return 0;
     }
     if (app.arguments().contains(QStringLiteral("--ids-only")))

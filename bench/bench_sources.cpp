@@ -186,6 +186,7 @@ int serve(QCoreApplication &app, quint16 port, qint64 frames, int rate)
 
 int main(int argc, char **argv)
 {
+    CanBusSource::pinTimeZone(); // as the program does
     QCoreApplication app(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus.plugins.virtualcan.info=false"));
     QCommandLineParser parser;

@@ -2,6 +2,7 @@
 #include "app/commandline.h"
 #include "app/language.h"
 #include "app/mainwindow.h"
+#include "link/canbussource.h"
 #include "settings/signalpipe.h"
 
 #include <QApplication>
@@ -12,6 +13,7 @@
 int main(int argc, char *argv[])
 {
     CommandLine::answerEarly(argc, argv); // --help and --version need no display
+    CanBusSource::pinTimeZone();
     QApplication app(argc, argv);
     // The adapters' plugins tell of their own sockets and servers; the window says enough.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus.plugins.*.info=false"));

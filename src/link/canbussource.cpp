@@ -8,6 +8,7 @@
 #include <QCanBus>
 #include <QCanBusDevice>
 #include <QCanBusFrame>
+#include <QFile>
 #include <QTimer>
 #include <QVariant>
 #include <algorithm>
@@ -218,6 +219,12 @@ qint64 CanBusSource::frameTime(qint64 stampUs, qint64 hostNow)
 {
     const bool sameClock = stampUs > 0 && qAbs(stampUs - hostNow) <= MaxStampSkewUs;
     return sameClock ? stampUs : hostNow;
+}
+
+void CanBusSource::pinTimeZone()
+{
+    if (qEnvironmentVariableIsEmpty("TZ") && QFile::exists(QStringLiteral("/etc/localtime")))
+        qputenv("TZ", ":/etc/localtime");
 }
 
 // Frames wait in `pending`: a receiver that runs an event loop gets the next ones through a nested

@@ -62,6 +62,11 @@ public:
 
     // The plugins Qt found, and the interfaces one of them offers now (empty with `error` set when
     // the plugin cannot look).
+    // To be called first thing in main(), before any thread runs. Qt's plugins stamp every frame
+    // through the local time; with TZ unset, the C library checks the zone file's state on disk
+    // at each such call, which cost more than half of a frame's whole way in. Pointing TZ at the
+    // same zone file ends that. A zone the user set is kept.
+    static void pinTimeZone();
     static QStringList plugins();
     static QVector<Interface> interfaces(const QString &plugin, QString *error = nullptr);
 

@@ -3,7 +3,8 @@
 // first virtualcan device a process opens serves the bus, so a bus that must be able to go away
 // lives here. Prints "ready" once its device is connected; "send N" on standard input sends N
 // numbered frames (frame n: identifier n % 0x800, data n as 8 bytes little-endian) and prints
-// "sent N"; the end of the input ends it.
+// "sent N"; "sendfd N" sends N numbered CAN FD frames of 64 bytes with the bit rate switched
+// (n in the first 8 bytes, then bytes 8..63 of value 8..63); the end of the input ends it.
 
 #include <QCanBus>
 #include <QCanBusDevice>
@@ -25,8 +26,9 @@ class Sender
 public:
     explicit Sender(QCanBusDevice *device) : device(device) {}
 
-    void start(qint64 frames)
+    void start(qint64 frames, bool flexible)
     {
+        fd = flexible;
         total = frames;
         sent = 0;
         QTimer::singleShot(0, [this] { step(); });
@@ -36,9 +38,7 @@ private:
     void step()
     {
         for (int i = 0; i < Batch && sent < total; ++i, ++sent) {
-            QByteArray data(8, '\0');
-            qToLittleEndian<quint64>(quint64(sent), data.data());
-            device->writeFrame(QCanBusFrame(uint32_t(sent % StandardIds), data));
+            device->writeFrame(frame(sent));
         }
         if (sent < total) {
             QTimer::singleShot(0, [this] { step(); });
@@ -48,7 +48,20 @@ private:
         std::fflush(stdout);
     }
 
+    QCanBusFrame frame(qint64 n) const
+    {
+        QByteArray data(fd ? 64 : 8, '\0');
+        qToLittleEndian<quint64>(quint64(n), data.data());
+        for (int i = 8; i < data.size(); ++i)
+            data[i] = char(i);
+        QCanBusFrame out(uint32_t(n % StandardIds), data);
+        out.setFlexibleDataRateFormat(fd);
+        out.setBitrateSwitch(fd);
+        return out;
+    }
+
     QCanBusDevice *device;
+    bool fd = false;
     qint64 total = 0;
     qint64 sent = 0;
 };
@@ -57,6 +70,8 @@ private:
 
 int main(int argc, char **argv)
 {
+    if (qEnvironmentVariableIsEmpty("TZ")) // frames are stamped through the local time
+        qputenv("TZ", ":/etc/localtime");
     QCoreApplication app(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus.plugins.virtualcan.info=false"));
     if (argc != 2) {
@@ -70,6 +85,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "virtualcan-bus: %s\n", qPrintable(error));
         return 1;
     }
+    device->setConfigurationParameter(QCanBusDevice::CanFdKey, true);
     QObject::connect(device, &QCanBusDevice::stateChanged, [](QCanBusDevice::CanBusDeviceState s) {
         if (s == QCanBusDevice::ConnectedState) {
             std::printf("ready\n");
@@ -92,7 +108,9 @@ int main(int argc, char **argv)
         line[n] = '\0';
         long long frames = 0;
         if (std::sscanf(line, "send %lld", &frames) == 1)
-            sender.start(frames);
+            sender.start(frames, false);
+        else if (std::sscanf(line, "sendfd %lld", &frames) == 1)
+            sender.start(frames, true);
     });
     return app.exec();
 }

@@ -2,6 +2,7 @@
 // quorvex-record: records a Tarvix module without a window, and shares it over socketcand.
 
 #include "capture/capturesession.h"
+#include "link/canbussource.h"
 #include "recordoptions.h"
 #include "recordstatus.h"
 #include "settings/appinfo.h"
@@ -38,6 +39,7 @@ AppSettings storedSettings()
 
 int main(int argc, char *argv[])
 {
+    CanBusSource::pinTimeZone();
     QCoreApplication app(argc, argv);
     LanguageChoice::installTexts(LanguageChoice::stored(
         QSettings(QLatin1String(AppInfo::Organisation), QLatin1String(AppInfo::Application))));
