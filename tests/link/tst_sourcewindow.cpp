@@ -4,6 +4,7 @@
 // recording; the module's own controls are off and say why.
 #include "link/canpacket.h"
 #include "link/timedpacket.h"
+#include "log/candatamodel.h"
 #include "net/socketcandserver.h"
 #include "support/testfiles.h"
 #include "support/testpackets.h"
@@ -17,6 +18,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 namespace {
 
@@ -52,6 +54,7 @@ private slots:
     void capturesAnAdapter()
     {
         constexpr int Frames = 20000;
+        constexpr int FdFrames = 5000;
         QTemporaryDir work;
         VirtualBusProcess bus(QStringLiteral(VIRTUALCAN_BUS_PATH));
         QVERIFY(bus.start());
@@ -67,8 +70,20 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!QDir(work.path()).entryList({"quorvex-*.log"}).isEmpty(), WaitMs);
         bus.send(Frames);
         QTRY_COMPARE_WITH_TIMEOUT(ui.log()->rowCount(), Frames, WaitMs);
+        bus.sendFd(FdFrames);
+        QTRY_COMPARE_WITH_TIMEOUT(ui.log()->rowCount(), Frames + FdFrames, WaitMs);
         ui.child<QAction>("actionOpenPort")->trigger(); // disconnect: everything is written
-        QCOMPARE(recordedLines(work.path()), Frames);
+        QCOMPARE(recordedLines(work.path()), Frames + FdFrames);
+        // The last FD frame whole: its number, then bytes 8..63 counting up.
+        const CanPacket last =
+            ui.get()->findChild<CanDataModel *>()->frameAt(Frames + FdFrames - 1).packet;
+        QByteArray data(64, '\0');
+        qToLittleEndian<quint64>(FdFrames - 1, data.data());
+        for (int i = 8; i < 64; ++i)
+            data[i] = char(i);
+        QCOMPARE(frameText(last),
+                 frameText(fdFrame((FdFrames - 1) % 0x800, data,
+                                   CanPacket::Can0ToCan1 | CanPacket::BitRateSwitch)));
     }
 
     void capturesAnotherMachinesBus()

@@ -423,10 +423,12 @@ void TstQuorvexRecord::prunesOnlyItsOldestRecordings()
 }
 
 // An adapter through Qt Serial Bus: the virtualcan bus of a helper process, its frames sent as
-// fast as it can write them. Every frame is recorded, as candump would print it.
+// fast as it can write them, then 64-byte CAN FD frames. Every frame is recorded, as candump would
+// print it.
 void TstQuorvexRecord::recordsAnAdapter()
 {
     constexpr int Frames = 20000;
+    constexpr int FdFrames = 5000;
     QTemporaryDir home;
     VirtualBusProcess bus(QStringLiteral(VIRTUALCAN_BUS_PATH));
     QVERIFY(bus.start());
@@ -438,11 +440,19 @@ void TstQuorvexRecord::recordsAnAdapter()
     bus.send(Frames);
     QVERIFY(bus.waitLine("sent"));
     QTRY_COMPARE_WITH_TIMEOUT(recordedLines(home.path()).size(), Frames, WaitMs);
+    bus.sendFd(FdFrames);
+    QVERIFY(bus.waitLine("sent"));
+    QTRY_COMPARE_WITH_TIMEOUT(recordedLines(home.path()).size(), Frames + FdFrames, WaitMs);
     recorder.signal(SIGTERM);
     QCOMPARE(recorder.finish(), 0);
     const QByteArrayList lines = recordedLines(home.path());
     QVERIFY(lines.first().endsWith(" can0 000#0000000000000000"));
-    QVERIFY(lines.last().endsWith(" can0 61F#1F4E000000000000")); // frame 19999
+    QVERIFY(lines.at(Frames - 1).endsWith(" can0 61F#1F4E000000000000")); // frame 19999
+    QByteArray counting; // FD frame n: n in 8 bytes, then 8..63
+    for (int i = 8; i < 64; ++i)
+        counting += QByteArray::number(i, 16).rightJustified(2, '0').toUpper();
+    QVERIFY2(lines.last().endsWith(" can0 387##18713000000000000" + counting), // frame 4999
+             lines.last().constData());
 }
 
 // A bus on another machine: this recorder reads the socketcand server of another one, which
