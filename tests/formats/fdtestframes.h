@@ -3,12 +3,10 @@
 
 #include "link/timedpacket.h"
 
-#include <QStringList>
 #include <QVector>
 #include <algorithm>
 
-// CAN FD frames for the text format tests, and a description that shows all of a frame: its FD
-// flags and every data byte.
+// CAN FD frames for the format tests.
 namespace FdTestFrames {
 
 // An FD frame of `bytes` bytes (padded up to an FD length with zeros), data 0xB0 + i ... and
@@ -59,40 +57,6 @@ inline QVector<TimedPacket> sampleFdFrames(bool withClassic = true)
         frames.insert(42, classic);
     }
     return frames;
-}
-
-// "time id x/s d/r length data dir channel kind": all the data bytes the frame carries ("-" for
-// none); the channel as 1 (CAN0), 2 (CAN1), 3 (none) unless `channelText` names it; the kind
-// "classic", or "fd" with "+brs" and "+esi" as set.
-inline QString describeFd(const TimedPacket &f, bool withTime = true,
-                          const QString &channelText = {})
-{
-    const CanPacket &p = f.packet;
-    const QByteArray data =
-        p.isRemote() ? QByteArray()
-                     : QByteArray(reinterpret_cast<const char *>(p.data), p.dataLength()).toHex();
-    const int number = (p.frame & 0x10) ? 1 : (p.frame & 0x20) ? 2 : 3;
-    const QString channel = channelText.isEmpty() ? QString::number(number) : channelText;
-    QString kind = p.isFd() ? QStringLiteral("fd") : QStringLiteral("classic");
-    if (p.frame & CanPacket::BitRateSwitch)
-        kind += QLatin1String("+brs");
-    if (p.frame & CanPacket::ErrorState)
-        kind += QLatin1String("+esi");
-    return QStringLiteral("%1 %2 %3 %4 %5 %6 %7 ch%8 %9")
-        .arg(withTime ? QString::number(f.time) : QString(), QString::number(p.id, 16),
-             p.isExtended() ? "x" : "s", p.isRemote() ? "r" : "d", QString::number(p.length()),
-             data.isEmpty() ? QStringLiteral("-") : QString::fromLatin1(data),
-             p.direct == CanPacket::Received ? "rx" : "tx")
-        .arg(channel)
-        .arg(kind);
-}
-
-inline QStringList describeFdAll(const QVector<TimedPacket> &frames, bool withTime = true)
-{
-    QStringList lines;
-    for (const TimedPacket &f : frames)
-        lines.append(describeFd(f, withTime));
-    return lines;
 }
 
 } // namespace FdTestFrames

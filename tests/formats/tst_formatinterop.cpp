@@ -54,14 +54,14 @@ else:
               'r' if m.is_remote_frame else 'd', m.dlc, data, 'rx' if m.is_rx else 'tx', 'ch%s' % ch)
 )PY";
 
-// CAN FD beside classic frames, described as FdTestFrames::describeFd does.
+// CAN FD beside classic frames, described as FormatTestKit::describe does.
 // write FRAMES LOG ASC: python-can writes the frames as a candump log and an ASC file.
 // read KIND FILE [KIND FILE...]: python-can reads each file and prints its frames.
 const QByteArray FdScript = R"PY(
 import sys, can
 def messages(path):
     for line in open(path):
-        t, i, x, r, n, d, tx, ch, kind = line.split()
+        t, i, x, r, n, d, tx, ch, kind = (line.split() + ['classic'])[:9]
         fd = kind.startswith('fd')
         yield can.Message(timestamp=int(t) / 1e6, arbitration_id=int(i, 16), is_extended_id=x == 'x',
                           is_remote_frame=r == 'r', dlc=None if fd else int(n),
@@ -82,10 +82,10 @@ else:
         for m in reader:
             ch = m.channel if kind == 'log' else m.channel + 1
             data = '-' if m.is_remote_frame or not m.data else m.data.hex()
-            flags = ('fd' if m.is_fd else 'classic') + ('+brs' if m.bitrate_switch else '') + \
-                    ('+esi' if m.error_state_indicator else '')
+            fd = ['fd' + ('+brs' if m.bitrate_switch else '') + ('+esi' if m.error_state_indicator else '')]
             print(round(m.timestamp * 1e6), format(m.arbitration_id, 'x'), 'x' if m.is_extended_id else 's',
-                  'r' if m.is_remote_frame else 'd', m.dlc, data, 'rx' if m.is_rx else 'tx', 'ch%s' % ch, flags)
+                  'r' if m.is_remote_frame else 'd', m.dlc, data, 'rx' if m.is_rx else 'tx', 'ch%s' % ch,
+                  *(fd if m.is_fd else []))
 )PY";
 
 QStringList lines(const QByteArray &text)
@@ -121,52 +121,36 @@ QStringList pythonViewOfCandump(const QVector<TimedPacket> &frames)
     return out;
 }
 
-// "(sec.usec) iface id#data [R|T]" lines of asc2log, described with times from the first line.
+// "(sec.usec) iface id#data [R|T]" lines of asc2log, "id##Fdata" for CAN FD (F the flags
+// digit), described with times from the first line.
 QStringList describeCandumpText(const QByteArray &text)
 {
     static const QRegularExpression line(
-        R"(^\((\d+)\.(\d{6})\) can(\d) ([0-9A-F]+)#(R\d?|[0-9A-F]*) ([RT])$)");
+        R"(^\((\d+)\.(\d{6})\) can(\d) ([0-9A-F]+)#(R\d?|[0-9A-F]*|#[0-9A-F][0-9A-F]*) ([RT])$)");
     QVector<TimedPacket> frames;
     for (const QString &text : lines(text)) {
         const auto m = line.match(text);
         if (!m.hasMatch())
             return {"unexpected line: " + text};
-        const bool remote = m.captured(5).startsWith('R');
-        const QByteArray data = QByteArray::fromHex(m.captured(5).toLatin1());
-        frames.append(frame(m.captured(1).toLongLong() * 1000000 + m.captured(2).toLongLong(),
-                            m.captured(4).toUInt(nullptr, 16), m.captured(4).size() == 8,
-                            m.captured(3).toInt() + 1, m.captured(6) == "T",
-                            remote ? 0x10 | m.captured(5).mid(1).toInt() : data.size(), data));
-    }
-    return describeAll(relative(frames));
-}
-
-// asc2log's lines, classic and FD ("(sec.usec) canN id#data" or "id##Fdata", then R or T),
-// described with times from the first line.
-QStringList describeFdCandumpText(const QByteArray &text)
-{
-    static const QRegularExpression line(
-        R"(^\((\d+)\.(\d{6})\) can(\d) ([0-9A-F]+)(#|##([0-9A-F]))([0-9A-F]*) ([RT])$)");
-    QVector<TimedPacket> frames;
-    for (const QString &text : lines(text)) {
-        const auto m = line.match(text);
-        if (!m.hasMatch())
-            return {"unexpected line: " + text};
-        const QByteArray data = QByteArray::fromHex(m.captured(7).toLatin1());
-        const uint flags = m.captured(6).toUInt(nullptr, 16);
-        TimedPacket f = fdFrame(m.captured(1).toLongLong() * 1000000 + m.captured(2).toLongLong(),
-                                m.captured(4).toUInt(nullptr, 16), m.captured(4).size() == 8,
-                                m.captured(3).toInt() + 1, m.captured(8) == "T", data.size(),
-                                uint8_t(((flags & 1) ? CanPacket::BitRateSwitch : 0) |
-                                        ((flags & 2) ? CanPacket::ErrorState : 0)));
-        if (m.captured(5) == "#") { // classic
-            f.packet.frame &= ~CanPacket::FdFlags;
-            f.packet.rtl = uint8_t(data.size());
+        const QString body = m.captured(5);
+        const bool remote = body.startsWith('R');
+        const bool fd = body.startsWith('#');
+        const QByteArray data = QByteArray::fromHex(body.mid(fd ? 2 : 0).toLatin1());
+        TimedPacket f = frame(m.captured(1).toLongLong() * 1000000 + m.captured(2).toLongLong(),
+                              m.captured(4).toUInt(nullptr, 16), m.captured(4).size() == 8,
+                              m.captured(3).toInt() + 1, m.captured(6) == "T",
+                              remote ? 0x10 | body.mid(1).toInt() : data.size(), data);
+        if (fd) {
+            const int flags = body.mid(1, 1).toInt(nullptr, 16);
+            f.packet.rtl = 0;
+            f.packet.setFdLength(data.size());
+            f.packet.frame |= ((flags & 1) ? CanPacket::BitRateSwitch : 0) |
+                              ((flags & 2) ? CanPacket::ErrorState : 0);
+            std::copy(data.cbegin(), data.cend(), f.packet.data);
         }
-        std::copy(data.cbegin(), data.cend(), f.packet.data);
         frames.append(f);
     }
-    return describeFdAll(relative(frames));
+    return describeAll(relative(frames));
 }
 
 // What candump keeps of a frame: no line of a transmitted one.
@@ -484,7 +468,7 @@ private slots:
         const QVector<TimedPacket> frames = sampleFdFrames();
         QFile list(path("fd-frames.txt"));
         QVERIFY(list.open(QIODevice::WriteOnly));
-        list.write(describeFdAll(frames).join('\n').toUtf8() + '\n');
+        list.write(describeAll(frames).join('\n').toUtf8() + '\n');
         list.close();
         bool ok = false;
         runPython(QDir(tmp.path()), FdScript,
@@ -493,10 +477,10 @@ private slots:
         const ReadResult log = readFile(CaptureFormat::Candump, path("fd-py.log"));
         QCOMPARE(log.error, QString());
         QCOMPARE(log.skipped, quint64(0));
-        QCOMPARE(describeFdAll(log.frames), describeFdAll(frames));
+        QCOMPARE(describeAll(log.frames), describeAll(frames));
         const ReadResult asc = readFile(CaptureFormat::Asc, path("fd-py.asc"));
         QCOMPARE(asc.error, QString());
-        QCOMPARE(describeFdAll(asc.frames), describeFdAll(frames));
+        QCOMPARE(describeAll(asc.frames), describeAll(frames));
 
         QVERIFY(writeFile(CaptureFormat::Candump, path("fd-ours.log"), frames));
         QVERIFY(writeFile(CaptureFormat::Asc, path("fd-ours.asc"), frames));
@@ -509,16 +493,16 @@ private slots:
             const int route = f.packet.frame & 0x30;
             const bool tx = f.packet.direct == CanPacket::Transmitted;
             f.packet.direct = CanPacket::Received;
-            expected << describeFd(f, true,
-                                   tx             ? "cantx"
-                                   : route & 0x10 ? "can0"
-                                   : route        ? "can1"
-                                                  : "canrx");
+            expected << describe(f, true,
+                                 tx             ? "cantx"
+                                 : route & 0x10 ? "can0"
+                                 : route        ? "can1"
+                                                : "canrx");
         }
         for (const TimedPacket &f : frames) {
             // python-can 4.1 takes a CANFD line of no data for a remote frame, whatever its flags
             // say: the line is the one it writes itself.
-            QString line = describeFd(f);
+            QString line = describe(f);
             if (f.packet.isFd() && f.packet.dataLength() == 0)
                 line.replace(" s d 0 - ", " s r 0 - ").replace(" x d 0 - ", " x r 0 - ");
             expected << line;
@@ -548,12 +532,12 @@ private slots:
         const ReadResult read = readFile(CaptureFormat::Asc, path("fd-tool.asc"));
         QCOMPARE(read.error, QString());
         QCOMPARE(read.skipped, quint64(0));
-        QCOMPARE(describeFdAll(read.frames), describeFdAll(candumpKept(frames)));
+        QCOMPARE(describeAll(read.frames), describeAll(candumpKept(frames)));
 
         QVERIFY(writeFile(CaptureFormat::Asc, path("fd-ours2.asc"), frames));
         const QByteArray back = run("asc2log", {"-I", path("fd-ours2.asc")}, &ok);
         QVERIFY(ok);
-        QCOMPARE(describeFdCandumpText(back), describeFdAll(relative(frames)));
+        QCOMPARE(describeCandumpText(back), describeAll(relative(frames)));
     }
 
     // Wireshark reads the FD lines of a candump log (a recording's) with their flags.
@@ -578,10 +562,10 @@ private slots:
             const QStringList f = line.split(' ');
             seen << f.mid(0, 4).join(' ') + ' ' + f.value(4).mid(16, 2 * f.value(1).toInt());
         }
-        QCOMPARE(seen, QStringList(
-                           {"291 12 1 0 b0b7bec5ccd3dae1e8eff6fd",
-                            "417001728 64 0 1 " + QString(describeFd(frames[1]).section(' ', 5, 5)),
-                            "2047 0 0 0 "}));
+        QCOMPARE(seen,
+                 QStringList({"291 12 1 0 b0b7bec5ccd3dae1e8eff6fd",
+                              "417001728 64 0 1 " + QString(describe(frames[1]).section(' ', 5, 5)),
+                              "2047 0 0 0 "}));
     }
 
 private:

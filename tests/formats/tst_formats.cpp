@@ -206,7 +206,7 @@ private slots:
         QTest::newRow("7 fraction digits round")
             << QByteArray("(2.0000005) can0 001#") << "2000001 1 s d 0 - rx ch1";
         QTest::newRow("CAN FD") << QByteArray("(2.0) can0 123##1112233")
-                                << "2000000 123 s d 3 112233 rx ch1";
+                                << "2000000 123 s d 3 112233 rx ch1 fd+brs";
         QTest::newRow("error frame") << QByteArray("(2.0) can0 20000080#0000000000000000") << "";
         QTest::newRow("9 bytes") << QByteArray("(2.0) can0 123#112233445566778899") << "";
         QTest::newRow("11-bit id too big") << QByteArray("(2.0) can0 800#11") << "";
@@ -255,9 +255,9 @@ private slots:
         QTest::newRow("error frame")
             << QByteArray("  can0  20000080   [8]  00 00 00 00 00 00 00 00   ERRORFRAME") << "";
         QTest::newRow("CAN FD") << QByteArray("  can0  123  [03]  11 22 33")
-                                << "none 123 s d 3 112233 rx ch1";
+                                << "none 123 s d 3 112233 rx ch1 fd";
         QTest::newRow("CAN FD, -x")
-            << QByteArray("  can0  RX B -  123  [01]  11") << "none 123 s d 1 11 rx ch1";
+            << QByteArray("  can0  RX B -  123  [01]  11") << "none 123 s d 1 11 rx ch1 fd+brs";
         QTest::newRow("fewer bytes") << QByteArray("  can0  123   [3]  01 02") << "";
         QTest::newRow("4 id digits") << QByteArray("  can0  1234   [1]  01") << "";
         QTest::newRow("11-bit id too big") << QByteArray("  can0  800   [1]  01") << "";
@@ -485,7 +485,7 @@ private slots:
         const ReadResult read = writeAndRead(f, frames);
         QCOMPARE(read.error, QString());
         QCOMPARE(read.skipped, quint64(0));
-        QCOMPARE(describeFdAll(read.frames), describeFdAll(expected));
+        QCOMPARE(describeAll(read.frames), describeAll(expected));
     }
 
     // The lines of FD frames as each writer makes them: candump's "##", the CANFD line of ASC
@@ -614,8 +614,8 @@ private slots:
                    "0 0 0 0 0 0\n   0.2 CANFD   1 Rx   12345678x 0 0 3  0" + trail +
                    "10 0 0 0 0 0\n   0.3 CANFD   2 Rx   123   0 0 c  8 01 02 03 04 05 06 07 08" +
                    trail + "0 0 0 0 0 0\n"
-            << QStringList{" 123 s d 2 1122 rx ch1 classic", " 12345678 x r 3 - rx ch1 classic",
-                           " 123 s d 12 0102030405060708 rx ch2 classic", "skipped 0"};
+            << QStringList{" 123 s d 2 1122 rx ch1", " 12345678 x r 3 - rx ch1",
+                           " 123 s d 12 0102030405060708 rx ch2", "skipped 0"};
         QTest::newRow("asc: 11 padded, decimal base, error frame, damaged")
             << asc
             << QByteArray("date Fri Mar 1 10:00:00.000 am 2024\nbase dec  timestamps absolute\n"
@@ -682,8 +682,7 @@ private slots:
         QFETCH(QStringList, frames);
         const ReadResult read = readBytes(CaptureFormat(format), text);
         QCOMPARE(read.error, QString());
-        QCOMPARE(describeFdAll(read.frames, false)
-                     << QStringLiteral("skipped %1").arg(read.skipped),
+        QCOMPARE(describeAll(read.frames, false) << QStringLiteral("skipped %1").arg(read.skipped),
                  frames);
     }
 
