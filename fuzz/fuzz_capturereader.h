@@ -15,18 +15,24 @@
 // device hands out per read, so buffer seams fall everywhere; the rest is the file.
 namespace FuzzCaptureReader {
 
+// `maxLength` bounds a classic frame's length code; a CAN FD frame has none of its own (its
+// code says 0..64 bytes), no remote form, and is the only one with FD flags.
 inline void checkFrame(const TimedPacket &f, int maxLength)
 {
-    constexpr uint8_t Known = CanPacket::Extended | CanPacket::Can0ToCan1 | CanPacket::Can1ToCan0;
+    constexpr uint8_t Known = CanPacket::Extended | CanPacket::Can0ToCan1 | CanPacket::Can1ToCan0 |
+                              CanPacket::FdFlags;
     const CanPacket &p = f.packet;
-    FUZZ_CHECK(p.length() <= maxLength);
+    if (p.isFd())
+        FUZZ_CHECK((p.rtl & 0xF0) == 0);
+    else
+        FUZZ_CHECK(p.length() <= maxLength && (p.frame & CanPacket::FdFlags) == 0);
     FUZZ_CHECK((p.rtl & 0xF0) == 0 || (p.rtl & 0xF0) == 0x10);
     FUZZ_CHECK((p.frame & ~Known) == 0);
     FUZZ_CHECK(p.id <= (p.isExtended() ? 0x1FFFFFFFu : 0x7FFu));
     FUZZ_CHECK(p.direct == CanPacket::Received || p.direct == CanPacket::Transmitted);
     FUZZ_CHECK(p.delay == 1);
-    const int carried = p.isRemote() ? 0 : std::min(p.length(), 8);
-    for (int i = carried; i < 8; ++i)
+    const int carried = p.isRemote() ? 0 : p.dataLength();
+    for (int i = carried; i < CanPacket::MaxFdBytes; ++i)
         FUZZ_CHECK(p.data[i] == 0);
 }
 

@@ -9,6 +9,7 @@
 #include "link/timedpacket.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 
 namespace {
 
@@ -17,6 +18,9 @@ using Line = TextCaptureReader::Line;
 constexpr int TimeFractionDigits = 6;
 constexpr int MaxDlc = 15;
 constexpr uint32_t MaxByte = 0xFF;
+// Bits of a CANFD line's flags field.
+constexpr uint32_t FdFlagRemote = 0x10;
+constexpr uint32_t FdFlagEdl = 0x1000; // extended data length: a CAN FD frame
 
 bool is(const LineTokens &t, int i, const char *word)
 {
@@ -73,12 +77,16 @@ TextCaptureReader::Line AscReader::parseRecord(const LineTokens &t, TimedPacket 
     qint64 offset = 0;
     if (!TextScan::parseScaled(t.begin(0), t.end(0), TimeFractionDigits, offset))
         return Line::Broken;
+    // "CANFD channel Rx|Tx id ..." beside the classic "channel id Rx|Tx ...".
+    const bool fd = is(t, 1, "canfd");
     qint64 channel = 0;
-    // Error frames, statistics, CAN FD and events all start with a time: records not taken.
-    if (t.count() < 5 || !TextScan::parseDec(t.begin(1), t.end(1), channel, 3) ||
+    // Error frames, statistics and events all start with a time: records not taken.
+    if (t.count() < 5 + int(fd) ||
+        !TextScan::parseDec(t.begin(1 + fd), t.end(1 + fd), channel, 3) ||
         !(is(t, 3, "rx") || is(t, 3, "tx")))
         return Line::Skipped;
-    const Line kind = parseFrame(t, frame);
+    frame.packet.direct = is(t, 3, "tx") ? CanPacket::Transmitted : CanPacket::Received;
+    const Line kind = fd ? parseFdFrame(t, frame.packet) : parseFrame(t, frame.packet);
     if (kind != Line::Frame)
         return kind;
     frame.packet.frame |= FrameRoute::routeOfChannel(channel);
@@ -89,17 +97,37 @@ TextCaptureReader::Line AscReader::parseRecord(const LineTokens &t, TimedPacket 
     return Line::Frame;
 }
 
-TextCaptureReader::Line AscReader::parseFrame(const LineTokens &t, TimedPacket &frame)
+// "id" or "idx" (extended).
+bool AscReader::parseId(const LineTokens &t, int i, CanPacket &packet) const
 {
-    CanPacket &packet = frame.packet;
-    const char *idEnd = t.end(2);
+    const char *idEnd = t.end(i);
     const bool extended = idEnd[-1] == 'x' || idEnd[-1] == 'X';
     uint32_t id = 0; // the packed record's id cannot be bound to a reference
-    if (!parseNumber(t.begin(2), idEnd - extended, id, 8) || !FrameRoute::validId(id, extended))
-        return Line::Broken;
+    if (!parseNumber(t.begin(i), idEnd - extended, id, 8) || !FrameRoute::validId(id, extended))
+        return false;
     packet.id = id;
     packet.frame = extended ? CanPacket::Extended : 0;
-    packet.direct = is(t, 3, "tx") ? CanPacket::Transmitted : CanPacket::Received;
+    return true;
+}
+
+// `count` data bytes from field `first` on.
+bool AscReader::parseBytes(const LineTokens &t, int first, int count, uint8_t *data) const
+{
+    if (t.count() < first + count)
+        return false;
+    for (int i = 0; i < count; ++i) {
+        uint32_t byte = 0;
+        if (!parseNumber(t.begin(first + i), t.end(first + i), byte, 2) || byte > MaxByte)
+            return false;
+        data[i] = uint8_t(byte);
+    }
+    return true;
+}
+
+TextCaptureReader::Line AscReader::parseFrame(const LineTokens &t, CanPacket &packet)
+{
+    if (!parseId(t, 2, packet))
+        return Line::Broken;
     const bool remote = is(t, 4, "r");
     if (!remote && !is(t, 4, "d"))
         return Line::Broken;
@@ -111,14 +139,60 @@ TextCaptureReader::Line AscReader::parseFrame(const LineTokens &t, TimedPacket &
     packet.rtl = uint8_t((remote ? FrameRoute::RemoteFlag : 0) | length);
     if (remote)
         return Line::Frame;
-    if (t.count() < 6 + length)
+    return parseBytes(t, 6, length, packet.data) ? Line::Frame : Line::Broken;
+}
+
+// "CANFD channel Rx|Tx id [name] brs esi dlc length bytes... [duration bits flags crc ...]". The
+// flags tell a classic frame on an FD channel (no EDL) and its remote request; a line without
+// them is CAN FD.
+TextCaptureReader::Line AscReader::parseFdFrame(const LineTokens &t, CanPacket &packet)
+{
+    if (is(t, 4, "errorframe"))
+        return Line::Skipped;
+    if (!parseId(t, 4, packet))
         return Line::Broken;
-    for (int i = 0; i < length; ++i) {
-        uint32_t byte = 0;
-        if (!parseNumber(t.begin(6 + i), t.end(6 + i), byte, 2) || byte > MaxByte)
-            return Line::Broken;
-        packet.data[i] = uint8_t(byte);
-    }
+    const int first = fdFieldsAt(t, 5) ? 5 : fdFieldsAt(t, 6) ? 6 : -1; // after a symbolic name
+    if (first < 0)
+        return Line::Broken;
+    uint32_t dlc = 0;
+    qint64 length = 0;
+    parseNumber(t.begin(first + 2), t.end(first + 2), dlc, 1);
+    TextScan::parseDec(t.begin(first + 3), t.end(first + 3), length, 2);
+    const int data = first + 4;
+    if (length > CanPacket::MaxFdBytes || !parseBytes(t, data, int(length), packet.data))
+        return Line::Broken;
+    uint32_t flags = FdFlagEdl;
+    const int flagsField = data + int(length) + 2;
+    if (flagsField < t.count() &&
+        !TextScan::parseHex(t.begin(flagsField), t.end(flagsField), flags))
+        return Line::Broken;
+    if (!(flags & FdFlagEdl))
+        return classicOnFd(int(dlc), int(length), flags & FdFlagRemote, packet);
+    packet.setFdLength(int(length));
+    packet.frame |= (is(t, first, "1") ? CanPacket::BitRateSwitch : 0) |
+                    (is(t, first + 1, "1") ? CanPacket::ErrorState : 0);
+    return Line::Frame;
+}
+
+// BRS and ESI ("0" or "1"), a DLC and a data length at field `i`.
+bool AscReader::fdFieldsAt(const LineTokens &t, int i) const
+{
+    uint32_t dlc = 0;
+    qint64 length = 0;
+    return t.count() >= i + 4 && (is(t, i, "0") || is(t, i, "1")) &&
+           (is(t, i + 1, "0") || is(t, i + 1, "1")) &&
+           parseNumber(t.begin(i + 2), t.end(i + 2), dlc, 1) && dlc <= MaxDlc &&
+           TextScan::parseDec(t.begin(i + 3), t.end(i + 3), length, 2);
+}
+
+// A classic frame written as a CANFD line: its DLC 0..15, no more than eight bytes.
+TextCaptureReader::Line AscReader::classicOnFd(int dlc, int length, bool remote, CanPacket &packet)
+{
+    if (length > qMin(dlc, FrameRoute::MaxClassicLength))
+        return Line::Broken;
+    packet.rtl = uint8_t((remote ? FrameRoute::RemoteFlag : 0) | dlc);
+    if (remote)
+        std::fill(packet.data, packet.data + length, uint8_t(0));
     return Line::Frame;
 }
 

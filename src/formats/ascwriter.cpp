@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr int MaxLineSize = 128;
+constexpr int MaxLineSize = 512;
 constexpr int TimeWidth = 11; // "   0.000000", as the tools align it
 constexpr int IdWidth = 15;
 constexpr int MicroDigits = 6;
@@ -56,6 +56,47 @@ char *putFrameLine(char *p, qint64 offset, const CanPacket &packet)
     return p;
 }
 
+// The CANFD line as python-can and can-utils' log2asc lay it out: the symbolic name left blank, the
+// DLC in hex and the data length in decimal, then message duration, bit count, flags (EDL, BRS,
+// ESI), CRC and the bit timings, of which only the flags are known.
+char *putFdLine(char *p, qint64 offset, const CanPacket &packet)
+{
+    constexpr int ChannelWidth = 3;
+    constexpr int FdIdWidth = 8;
+    constexpr int NameWidth = 32;
+    constexpr uint32_t Edl = 0x1000, Brs = 0x2000, Esi = 0x4000;
+    const bool brs = packet.frame & CanPacket::BitRateSwitch;
+    const bool esi = packet.frame & CanPacket::ErrorState;
+    p = putOffset(p, offset);
+    p = TextPrint::putText(p, " CANFD ");
+    p = TextPrint::putUnsigned(p, uint(FrameRoute::channelNumber(packet)), ChannelWidth);
+    p = TextPrint::putText(p, FrameRoute::isTransmitted(packet) ? " Tx   " : " Rx   ");
+    const uint32_t id =
+        packet.id & (packet.isExtended() ? FrameRoute::MaxExtendedId : FrameRoute::MaxStandardId);
+    char digits[8];
+    const int idDigits = int(TextPrint::putHexShort(digits, id) - digits);
+    p = TextPrint::fill(p, ' ', FdIdWidth - idDigits);
+    p = TextPrint::putText(p, digits, size_t(idDigits));
+    if (packet.isExtended())
+        *p++ = 'x';
+    p = TextPrint::fill(p, ' ', 2 + NameWidth + 1);
+    *p++ = brs ? '1' : '0';
+    *p++ = ' ';
+    *p++ = esi ? '1' : '0';
+    *p++ = ' ';
+    *p++ = TextPrint::hexDigits()[packet.rtl & 0x0F];
+    *p++ = ' ';
+    const int length = packet.dataLength();
+    p = TextPrint::putUnsigned(p, uint(length), 2);
+    p = TextPrint::putSpacedHexBytes(p, packet.data, length);
+    p = TextPrint::putText(p, "        0    0 ");
+    const uint32_t flags = Edl | (brs ? Brs : 0) | (esi ? Esi : 0);
+    p = TextPrint::fill(p, ' ', 4);
+    p = TextPrint::putHex(p, flags, 4);
+    p = TextPrint::putText(p, "        0        0        0        0        0\n");
+    return p;
+}
+
 } // namespace
 
 bool AscWriter::write(const TimedPacket &frame)
@@ -67,7 +108,9 @@ bool AscWriter::write(const TimedPacket &frame)
         writeHeader(time);
     char line[MaxLineSize];
     const qint64 offset = qMax<qint64>(0, CivilTime::add(time, -reference));
-    buffer().append(line, int(putFrameLine(line, offset, frame.packet) - line));
+    const char *end = frame.packet.isFd() ? putFdLine(line, offset, frame.packet)
+                                          : putFrameLine(line, offset, frame.packet);
+    buffer().append(line, int(end - line));
     return flushIfFull();
 }
 

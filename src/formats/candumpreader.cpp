@@ -56,23 +56,53 @@ Line parseRemote(const char *p, const char *end, CanPacket &packet)
     return Line::Frame;
 }
 
-// Hex byte pairs, and after eight bytes an optional "_X": a classic length code 9..F.
-Line parseData(const char *p, const char *end, CanPacket &packet)
+constexpr int BadBytes = -1;
+constexpr int TooManyBytes = -2;
+
+// Hex byte pairs into `data` up to the end or a '_': their count; BadBytes for an odd digit or
+// no hex, TooManyBytes for a good pair past `max`.
+int parseBytes(const char *&p, const char *end, uint8_t *data, int max)
 {
     int count = 0;
     for (; p != end && *p != '_'; p += 2, ++count) {
         const int high = TextScan::hexValue(*p);
         const int low = p + 1 != end ? TextScan::hexValue(p[1]) : -1;
         if (high < 0 || low < 0)
-            return Line::Broken;
-        if (count == FrameRoute::MaxClassicLength)
-            return Line::Skipped; // more than a classic frame carries
-        packet.data[count] = uint8_t(high << 4 | low);
+            return BadBytes;
+        if (count == max)
+            return TooManyBytes;
+        data[count] = uint8_t(high << 4 | low);
     }
+    return count;
+}
+
+// Hex byte pairs, and after eight bytes an optional "_X": a classic length code 9..F.
+Line parseData(const char *p, const char *end, CanPacket &packet)
+{
+    const int count = parseBytes(p, end, packet.data, FrameRoute::MaxClassicLength);
+    if (count == TooManyBytes)
+        return Line::Skipped; // more than a classic frame carries
+    if (count == BadBytes)
+        return Line::Broken;
     if (p != end && (count != FrameRoute::MaxClassicLength || end - p != 2 ||
                      TextScan::hexValue(p[1]) < FrameRoute::MaxClassicLength + 1))
         return Line::Broken;
     packet.rtl = uint8_t(count);
+    return Line::Frame;
+}
+
+// After "##": one hex digit of flags (bit 0 bit rate switch, bit 1 error state; newer can-utils
+// add bit 2 for the FD format itself), then up to 64 bytes. A length between FD lengths, as
+// can-utils takes it, is padded up.
+Line parseFdData(const char *p, const char *end, CanPacket &packet)
+{
+    const int flags = p != end ? TextScan::hexValue(*p++) : -1;
+    const int count = flags < 0 ? BadBytes : parseBytes(p, end, packet.data, CanPacket::MaxFdBytes);
+    if (count < 0 || p != end)
+        return Line::Broken;
+    packet.setFdLength(count);
+    packet.frame |=
+        ((flags & 1) ? CanPacket::BitRateSwitch : 0) | ((flags & 2) ? CanPacket::ErrorState : 0);
     return Line::Frame;
 }
 
@@ -83,11 +113,11 @@ Line parseFrame(const char *begin, const char *end, CanPacket &packet)
         return Line::Broken;
     if (packet.id & NonIdBits)
         return Line::Broken;
-    const char *p = hash + 1;
-    if (p != end && *p == '#')
-        return Line::Skipped; // CAN FD
     if (packet.id & ErrorFrameFlag)
         return Line::Skipped;
+    const char *p = hash + 1;
+    if (p != end && *p == '#')
+        return parseFdData(p + 1, end, packet);
     if (p != end && (*p == 'R' || *p == 'r'))
         return parseRemote(p + 1, end, packet);
     return parseData(p, end, packet);

@@ -4,10 +4,11 @@
 #include "formats/candumpscreenline.h"
 #include "formats/textcapturereader.h"
 
-// Reads a candump log: "(seconds.fraction) IFACE ID#DATA" lines with an optional " R" / " T"
-// direction mark. "cantx" and "canrx" name transmitted and received frames without a line;
-// otherwise an interface whose name ends in 0 is CAN0, in 1 is CAN1, anything else no line. CAN FD
-// frames, error frames and data over 8 bytes are skipped.
+// Reads a candump log: "(seconds.fraction) IFACE ID#DATA" lines, or "ID##FDATA" for CAN FD (F: one
+// hex digit of flags), with an optional " R" / " T" direction mark. "cantx" and "canrx" name
+// transmitted and received frames without a line; otherwise an interface whose name ends in 0 is
+// CAN0, in 1 is CAN1, anything else no line. Error frames and classic data over 8 bytes are
+// skipped.
 //
 // What candump prints on the screen is read as well, line by line beside the log's lines (see
 // CandumpScreenLine); its relative times count from the base date.

@@ -70,18 +70,18 @@ bool parseDateTime(const LineTokens &t, qint64 &wallUs)
     return true;
 }
 
-// "[0]".."[8]": the length of a classic frame; -1 for CAN FD's "[00]".."[64]", -2 for anything
-// else.
-int parseLength(const LineTokens &t, int i)
+// "[0]".."[8]": the length of a classic frame; "[00]".."[64]" that of a CAN FD frame (`fd` set);
+// -1 for anything else.
+int parseLength(const LineTokens &t, int i, bool &fd)
 {
     if (i >= t.count() || t.at(i, 0) != '[' || t.at(i, t.size(i) - 1) != ']')
-        return -2;
+        return -1;
     qint64 length = 0;
     if (!TextScan::parseDec(t.begin(i) + 1, t.end(i) - 1, length, 2))
-        return -2;
-    if (t.size(i) == 4)
         return -1;
-    return t.size(i) == 3 && length <= FrameRoute::MaxClassicLength ? int(length) : -2;
+    fd = t.size(i) == 4;
+    const int max = fd ? CanPacket::MaxFdBytes : FrameRoute::MaxClassicLength;
+    return (fd || t.size(i) == 3) && length <= max ? int(length) : -1;
 }
 
 Result parseBytes(const LineTokens &t, int i, int length, CanPacket &packet)
@@ -98,6 +98,18 @@ Result parseBytes(const LineTokens &t, int i, int length, CanPacket &packet)
     }
     packet.rtl = uint8_t(length);
     return Result::Frame;
+}
+
+// A CAN FD frame of `length` bytes (padded up to an FD length) with -x's flags.
+Result parseFdBytes(const LineTokens &t, int i, int length, uint8_t flags, CanPacket &packet)
+{
+    if (field(t, i, "remote"))
+        return Result::Broken; // CAN FD has no remote frames
+    const Result result = parseBytes(t, i, length, packet);
+    packet.rtl = 0; // parseBytes put the classic length there
+    packet.setFdLength(length);
+    packet.frame |= flags;
+    return result;
 }
 
 } // namespace
@@ -194,10 +206,13 @@ int CandumpScreenLine::readInterface(const LineTokens &t, int i, CanPacket &pack
     packet.direct =
         CandumpText::isTransmit(nameBegin, nameEnd) ? CanPacket::Transmitted : CanPacket::Received;
     ++i;
+    fdFlags = 0;
     // -x: "RX" or "TX", then the CAN FD flags, "-" or "B" and "-" or "E".
     if ((field(t, i, "RX") || field(t, i, "TX")) && i + 2 < t.count() && t.size(i + 1) == 1 &&
         t.size(i + 2) == 1) {
         packet.direct = field(t, i, "TX") ? CanPacket::Transmitted : CanPacket::Received;
+        fdFlags = uint8_t((t.at(i + 1, 0) == 'B' ? CanPacket::BitRateSwitch : 0) |
+                          (t.at(i + 2, 0) == 'E' ? CanPacket::ErrorState : 0));
         i += 3;
     }
     return i;
@@ -223,8 +238,10 @@ CandumpScreenLine::Result CandumpScreenLine::readFrame(const LineTokens &t, int 
     packet.id = id;
     if (digits == ExtendedIdDigits)
         packet.frame |= CanPacket::Extended;
-    const int length = parseLength(t, i + 1);
-    if (length == -1)
-        return Result::Skipped; // CAN FD
-    return length < 0 ? Result::Broken : parseBytes(t, i + 2, length, packet);
+    bool fd = false;
+    const int length = parseLength(t, i + 1, fd);
+    if (length < 0)
+        return Result::Broken;
+    return fd ? parseFdBytes(t, i + 2, length, fdFlags, packet)
+              : parseBytes(t, i + 2, length, packet);
 }

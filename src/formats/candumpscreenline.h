@@ -10,8 +10,9 @@ class QDate;
 // The lines candump prints on the screen, "  can0  18FCF200   [8]  E1 FF FF FF FF FF FF FF", read
 // one at a time: the times of -t a ("(1714557072.123456)"), -t A ("(2024-05-01
 // 10:11:12.123456)", local time), -t d and -t z ("(000.005001)", between frames and since the
-// first), the direction and flag columns of -x ("RX - -"), remote frames ("[2]  remote request"),
-// and error frames with the explanation lines that follow them. What comes after the data bytes
+// first), the direction and flag columns of -x ("RX B -"), remote frames ("[2]  remote request"),
+// CAN FD frames ("[12]", two digits; bit rate switch and error state only from -x's flags), and
+// error frames with the explanation lines that follow them. What comes after the data bytes
 // (-a's characters, "ERRORFRAME") is not read.
 //
 // Relative times count from local midnight of the base day (1970-01-01 unless set), so the
@@ -28,7 +29,7 @@ public:
         Frame,   // `frame` filled in
         Note,    // the explanation of an error frame, on the lines after it
         Blank,   // nothing but spaces
-        Skipped, // CAN FD or an error frame
+        Skipped, // an error frame
         Broken,  // not a line of candump
     };
 
@@ -61,6 +62,7 @@ private:
     qint64 sinceOrigin = 0; // the relative time of the last frame
     bool gaps = false;
     bool afterError = false;
+    uint8_t fdFlags = 0; // -x's "B" and "E" of the last line
     const char *nameBegin = nullptr;
     const char *nameEnd = nullptr;
 };

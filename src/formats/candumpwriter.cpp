@@ -26,12 +26,24 @@ char *putInterface(char *p, const CanPacket &packet)
     }
 }
 
+char *putFdData(char *p, const CanPacket &packet)
+{
+    *p++ = '#';
+    *p++ = char('0' + ((packet.frame & CanPacket::BitRateSwitch) ? 1 : 0) +
+                ((packet.frame & CanPacket::ErrorState) ? 2 : 0));
+    for (int i = 0; i < packet.dataLength(); ++i)
+        p = TextPrint::putHexByte(p, packet.data[i]);
+    return p;
+}
+
 char *putFrame(char *p, const CanPacket &packet)
 {
     p = packet.isExtended()
             ? TextPrint::putHex(p, packet.id & FrameRoute::MaxExtendedId, ExtendedIdDigits)
             : TextPrint::putHex(p, packet.id & FrameRoute::MaxStandardId, StandardIdDigits);
     *p++ = '#';
+    if (packet.isFd())
+        return putFdData(p, packet);
     const int length = FrameRoute::classicLength(packet);
     if (packet.isRemote()) {
         *p++ = 'R';

@@ -3,7 +3,8 @@
 
 #include "formats/capturewriter.h"
 
-// Writes a candump log as can-utils writes it, "(seconds.micro) IFACE ID#DATA". The module's own
+// Writes a candump log as can-utils writes it, "(seconds.micro) IFACE ID#DATA", and CAN FD frames
+// as "ID##FDATA" (F: the flags digit, 1 bit rate switch, 2 error state). The module's own
 // recordings use Quorvex's interface names: received frames of CAN0 and CAN1 on "can0" and
 // "can1", received frames without a line on "canrx", transmitted frames on "cantx". A converted
 // capture names each frame's interface as its source does (setInterface()).
@@ -13,8 +14,8 @@
 class CandumpWriter final : public CaptureWriter
 {
 public:
-    // The longest line appendLine writes, the interface name aside.
-    static constexpr int MaxLineSize = 64;
+    // The longest line appendLine writes, the interface name aside: 64 FD bytes.
+    static constexpr int MaxLineSize = 192;
 
     explicit CandumpWriter(QIODevice *device) : CaptureWriter(device) {}
 

@@ -4,11 +4,12 @@
 #include <QtGlobal>
 
 // The whitespace-separated fields of one text line, as ranges into the line. Fields past
-// MaxTokens are dropped, so a long tail costs nothing.
+// MaxTokens are dropped, so a long tail costs nothing; the limit holds a CAN FD line's 64 bytes
+// with the fields around them.
 class LineTokens final
 {
 public:
-    static constexpr int MaxTokens = 32;
+    static constexpr int MaxTokens = 96;
 
     LineTokens(const char *begin, const char *end);
 

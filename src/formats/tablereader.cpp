@@ -3,6 +3,7 @@
 
 #include "formats/civiltime.h"
 #include "formats/frameroute.h"
+#include "formats/linetokens.h"
 #include "formats/textscan.h"
 #include "link/timedpacket.h"
 
@@ -31,17 +32,30 @@ struct Field
     }
 };
 
-// The fields of a row: every one ends with ';', nothing follows the last.
-bool splitRow(const char *begin, const char *end, Field (&fields)[FieldCount])
+// The next field, which ends with ';'; false at the end of the row.
+bool nextField(const char *&p, const char *end, Field &field)
 {
-    const char *p = begin;
+    const char *semicolon = static_cast<const char *>(std::memchr(p, ';', size_t(end - p)));
+    if (semicolon == nullptr)
+        return false;
+    field = {p, semicolon};
+    p = semicolon + 1;
+    return true;
+}
+
+// The fields of a classic row: every one ends with ';'. `p` is left after the last, where a
+// CAN FD row goes on.
+bool splitRow(const char *&p, const char *end, Field (&fields)[FieldCount])
+{
     for (Field &field : fields) {
-        const char *semicolon = static_cast<const char *>(std::memchr(p, ';', size_t(end - p)));
-        if (semicolon == nullptr)
+        if (!nextField(p, end, field))
             return false;
-        field = {p, semicolon};
-        p = semicolon + 1;
     }
+    return true;
+}
+
+bool atEnd(const char *p, const char *end)
+{
     while (p != end && TextScan::isSpace(*p))
         ++p;
     return p == end;
@@ -86,19 +100,21 @@ bool parseClock(const Field &f, uint &ms)
     return true;
 }
 
-bool parsePacket(const Field (&f)[FieldCount], CanPacket &packet)
+// The fields every row has; `length` is the length field (a CAN FD row's byte count).
+bool parsePacket(const Field (&f)[FieldCount], bool fd, CanPacket &packet, qint64 &length)
 {
-    qint64 length = 0;
     uint32_t id = 0; // the packed record's id cannot be bound to a reference
     if (!parseHexField(f[0], id, 8) || !(f[1].is("EFF") || f[1].is("SFF")) ||
         !(f[2].is("0") || f[2].is("1")) || !TextScan::parseDec(f[3].begin, f[3].end, length, 2) ||
-        length > MaxNibble || !parseDirection(f[DirField], packet))
+        length > (fd ? CanPacket::MaxFdBytes : MaxNibble) || !parseDirection(f[DirField], packet))
         return false;
     packet.id = id;
     if (f[1].is("EFF"))
         packet.frame |= CanPacket::Extended;
-    packet.rtl = uint8_t((f[2].is("1") ? FrameRoute::RemoteFlag : 0) | length);
-    const int carried = packet.isRemote() ? 0 : FrameRoute::classicLength(packet);
+    if (fd && f[2].is("1"))
+        return false; // CAN FD has no remote frames
+    packet.rtl = uint8_t((f[2].is("1") ? FrameRoute::RemoteFlag : 0) | (fd ? 0 : length));
+    const int carried = packet.isRemote() ? 0 : qMin(int(length), FrameRoute::MaxClassicLength);
     for (int i = 0; i < FrameRoute::MaxClassicLength; ++i) {
         uint32_t byte = 0;
         if (!parseHexField(f[FirstData + i], byte, 2))
@@ -106,6 +122,35 @@ bool parsePacket(const Field (&f)[FieldCount], CanPacket &packet)
         packet.data[i] = i < carried ? uint8_t(byte) : 0;
     }
     return FrameRoute::validId(packet.id, packet.isExtended());
+}
+
+// What follows the time of a CAN FD row of `length` bytes: "FD", " BRS", " ESI", then the bytes
+// past the eighth, one field each.
+bool parseFdTail(const char *p, const char *end, int length, CanPacket &packet)
+{
+    Field flags{};
+    if (!nextField(p, end, flags))
+        return false;
+    const LineTokens words(flags.begin, flags.end);
+    if (words.count() == 0 || !Field{words.begin(0), words.end(0)}.is("FD"))
+        return false;
+    for (int i = 1; i < words.count(); ++i) {
+        if (TextScan::equalsNoCase(words.begin(i), words.end(i), "BRS"))
+            packet.frame |= CanPacket::BitRateSwitch;
+        else if (TextScan::equalsNoCase(words.begin(i), words.end(i), "ESI"))
+            packet.frame |= CanPacket::ErrorState;
+        else
+            return false;
+    }
+    for (int i = FrameRoute::MaxClassicLength; i < length; ++i) {
+        Field field{};
+        uint32_t byte = 0;
+        if (!nextField(p, end, field) || !parseHexField(field, byte, 2))
+            return false;
+        packet.data[i] = uint8_t(byte);
+    }
+    packet.setFdLength(length); // a length between FD lengths is padded
+    return atEnd(p, end);
 }
 
 } // namespace
@@ -135,8 +180,13 @@ TextCaptureReader::Line TableReader::parseLine(const char *begin, const char *en
     Field fields[FieldCount];
     uint ms = 0;
     const Field &time = fields[TimeField];
-    if (!splitRow(begin, end, fields) || !parsePacket(fields, frame.packet) ||
-        (time.begin != time.end && !parseClock(time, ms)))
+    const char *rest = begin;
+    if (!splitRow(rest, end, fields) || (time.begin != time.end && !parseClock(time, ms)))
+        return Line::Broken;
+    const bool fd = !atEnd(rest, end);
+    qint64 length = 0;
+    if (!parsePacket(fields, fd, frame.packet, length) ||
+        (fd && !parseFdTail(rest, end, int(length), frame.packet)))
         return Line::Broken;
     frame.time = time.begin == time.end ? TimedPacket::NoTime : timeOfRow(ms);
     return Line::Frame;

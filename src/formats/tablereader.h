@@ -9,7 +9,8 @@
 // Reads Quorvex's semicolon table back. The table holds only the local time of day: the frames
 // are placed on the base date (local midnight of it, 1970-01-01 unless set) and move to the next
 // day whenever the time of day goes back by more than 12 hours. A row without a time has none.
-// The length nibble is kept as written (0..15).
+// The length nibble of a classic row is kept as written (0..15); a CAN FD row (see TableWriter)
+// gives its byte count, padded up to an FD length.
 class TableReader final : public TextCaptureReader
 {
 public:

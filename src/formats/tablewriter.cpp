@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr int MaxLineSize = 128;
+constexpr int MaxLineSize = 512;
 constexpr int IdDigits = 8;
 constexpr int DataBytes = 8;
 const char Header[] =
@@ -35,6 +35,24 @@ char *putTimeOfDay(char *p, uint ms)
     return TextPrint::putDigits(p, ms % 1000, 3);
 }
 
+// After the time of a CAN FD frame: "FD" with " BRS" and " ESI" as set, then the data bytes past
+// the eighth, each a field of its own.
+char *putFdTail(char *p, const CanPacket &packet)
+{
+    p = TextPrint::putText(p, "FD");
+    if (packet.frame & CanPacket::BitRateSwitch)
+        p = TextPrint::putText(p, " BRS");
+    if (packet.frame & CanPacket::ErrorState)
+        p = TextPrint::putText(p, " ESI");
+    *p++ = ';';
+    for (int i = DataBytes; i < packet.dataLength(); ++i) {
+        p = TextPrint::putText(p, "0x");
+        p = TextPrint::putHexByte(p, packet.data[i]);
+        *p++ = ';';
+    }
+    return p;
+}
+
 } // namespace
 
 TableWriter::TableWriter(QIODevice *device) : CaptureWriter(device)
@@ -51,7 +69,7 @@ bool TableWriter::write(const TimedPacket &frame)
     char *p = TextPrint::putText(line, "0x");
     p = TextPrint::putHex(p, packet.id, IdDigits);
     p = TextPrint::putText(p, packet.isExtended() ? ";EFF;" : ";SFF;");
-    p = TextPrint::putText(p, packet.isRemote() ? "1;" : "0;");
+    p = TextPrint::putText(p, packet.isRemote() && !packet.isFd() ? "1;" : "0;");
     p = TextPrint::putUnsigned(p, uint(packet.length()));
     *p++ = ';';
     for (int i = 0; i < DataBytes; ++i) {
@@ -62,7 +80,10 @@ bool TableWriter::write(const TimedPacket &frame)
     p = putDirection(p, packet);
     if (frame.time != TimedPacket::NoTime)
         p = putTimeOfDay(p, clock.msOfDay(frame.time));
-    p = TextPrint::putText(p, ";\n");
+    *p++ = ';';
+    if (packet.isFd())
+        p = putFdTail(p, packet);
+    *p++ = '\n';
     buffer().append(line, int(p - line));
     return flushIfFull();
 }

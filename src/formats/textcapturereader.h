@@ -16,7 +16,7 @@ public:
         Frame,   // `frame` filled in
         Header,  // a header or comment of the format: not counted
         Blank,   // an empty line: not counted
-        Skipped, // a record of the format that is not a classic CAN frame
+        Skipped, // a record of the format that is not a CAN frame (error frames, events)
         Broken,  // not understood
     };
 

@@ -20,6 +20,7 @@ constexpr int OffsetFractionDigits = 3; // offsets are milliseconds
 constexpr int StandardIdDigits = 4;
 constexpr int MaxDayFractionDigits = 18;
 constexpr uint32_t MaxByte = 0xFF;
+constexpr int MaxDlc = 15;
 
 // Column layouts of versions without ";$COLUMNS". In 1.x, 'T' is the message type, which is
 // the direction for frames ("Rx", "Tx") or "Warng" / "Error".
@@ -123,13 +124,37 @@ TextCaptureReader::Line TrcReader::parseRecord(const LineTokens &t, TimedPacket 
 {
     frame.time = start;
     setChannelNumber(0); // unless a bus column names one
+    lengthField = 0;
+    lengthIsCode = false;
     int k = 0;
     for (const char column : columns) {
         const Line kind = parseColumn(column, t, k, frame);
         if (kind != Line::Frame)
             return kind;
     }
-    return Line::Frame;
+    // Without a data column the length still has to fit the frame.
+    return columns.contains('D') || applyLength(frame.packet) >= 0 ? Line::Frame : Line::Broken;
+}
+
+// The length column once the type is known: a classic frame's length (9..15 carry 8 bytes); a
+// CAN FD frame's code ('L') or byte count ('l', padded up to an FD length). The data bytes the
+// line holds, or -1 for a length the frame cannot have.
+int TrcReader::applyLength(CanPacket &packet) const
+{
+    if (!packet.isFd()) {
+        if (lengthField > MaxDlc)
+            return -1;
+        packet.rtl = uint8_t((packet.rtl & 0xF0) | qMin(lengthField, FrameRoute::MaxClassicLength));
+        return packet.isRemote() ? 0 : packet.length();
+    }
+    if (lengthIsCode) {
+        packet.rtl = uint8_t(lengthField);
+        return packet.length();
+    }
+    if (lengthField > CanPacket::MaxFdBytes)
+        return -1;
+    packet.setFdLength(lengthField);
+    return lengthField;
 }
 
 TextCaptureReader::Line TrcReader::parseColumn(char column, const LineTokens &t, int &k,
@@ -166,9 +191,12 @@ TextCaptureReader::Line TrcReader::parseColumn(char column, const LineTokens &t,
         return Line::Frame;
     case 'L':
     case 'l':
-        if (!TextScan::parseDec(begin, end, number, 2) || number > 15)
+        // A DLC 0..15 ('L'), or the data length: 0..15 in 1.x and 2.0, up to 64 for CAN FD.
+        if (!TextScan::parseDec(begin, end, number, 2) ||
+            number > (column == 'L' ? MaxDlc : CanPacket::MaxFdBytes))
             return Line::Broken;
-        packet.rtl = uint8_t((packet.rtl & 0xF0) | qMin<qint64>(number, 8));
+        lengthField = int(number);
+        lengthIsCode = column == 'L';
         return Line::Frame;
     default: // number, reserved and columns not used here
         return Line::Frame;
@@ -192,8 +220,8 @@ TextCaptureReader::Line TrcReader::parseType(const char *begin, const char *end,
     if (major >= 2) {
         if (TextScan::equalsNoCase(begin, end, "RR"))
             packet.rtl |= FrameRoute::RemoteFlag;
-        else if (!TextScan::equalsNoCase(begin, end, "DT"))
-            return Line::Skipped; // CAN FD, errors, status, events
+        else if (!TextScan::equalsNoCase(begin, end, "DT") && !parseFdType(begin, end, packet))
+            return Line::Skipped; // errors, status, events
         return Line::Frame;
     }
     const bool tx = TextScan::equalsNoCase(begin, end, "Tx");
@@ -203,15 +231,35 @@ TextCaptureReader::Line TrcReader::parseType(const char *begin, const char *end,
     return Line::Frame;
 }
 
+// The CAN FD types of 2.x: FD, FB (bit rate switch), FE (error state), BI (both).
+bool TrcReader::parseFdType(const char *begin, const char *end, CanPacket &packet)
+{
+    static const struct
+    {
+        const char *name;
+        uint8_t flags;
+    } types[] = {{"FD", 0},
+                 {"FB", CanPacket::BitRateSwitch},
+                 {"FE", CanPacket::ErrorState},
+                 {"BI", CanPacket::BitRateSwitch | CanPacket::ErrorState}};
+    for (const auto &type : types) {
+        if (TextScan::equalsNoCase(begin, end, type.name)) {
+            packet.frame |= CanPacket::Fd | type.flags;
+            return true;
+        }
+    }
+    return false;
+}
+
 TextCaptureReader::Line TrcReader::parseData(const LineTokens &t, int &k, CanPacket &packet) const
 {
     if (major < 2 && is(t, k, "RTR")) {
         packet.rtl |= FrameRoute::RemoteFlag;
         ++k;
     }
-    if (packet.isRemote())
-        return Line::Frame;
-    const int length = packet.length();
+    const int length = applyLength(packet);
+    if (length < 0)
+        return Line::Broken;
     if (t.count() - k < length)
         return Line::Broken;
     for (int i = 0; i < length; ++i, ++k) {

@@ -11,7 +11,7 @@ namespace {
 
 constexpr qint64 EpochDays = 25569;   // 1899-12-30 to 1970-01-01
 constexpr int DayFractionDigits = 12; // well under a microsecond
-constexpr int MaxLineSize = 160;
+constexpr int MaxLineSize = 320;
 constexpr int NumberWidth = 7;
 constexpr int OffsetWidth = 13;
 constexpr int IdWidth = 8;
@@ -74,12 +74,22 @@ char *putOffset(char *p, qint64 us)
     return TextPrint::putText(p, digits, size_t(length));
 }
 
+// The message type: DT, RR, or for CAN FD FD, FB (bit rate switch), FE (error state), BI (both).
+const char *typeText(const CanPacket &packet)
+{
+    if (!packet.isFd())
+        return packet.isRemote() ? " RR  " : " DT  ";
+    static const char *const fdTypes[] = {" FD  ", " FB  ", " FE  ", " BI  "};
+    return fdTypes[((packet.frame & CanPacket::BitRateSwitch) ? 1 : 0) +
+                   ((packet.frame & CanPacket::ErrorState) ? 2 : 0)];
+}
+
 char *putRecord(char *p, quint64 number, qint64 offset, const CanPacket &packet)
 {
     p = TextPrint::putUnsigned(p, number, NumberWidth);
     *p++ = ' ';
     p = putOffset(p, offset);
-    p = TextPrint::putText(p, packet.isRemote() ? " RR  " : " DT  ");
+    p = TextPrint::putText(p, typeText(packet), 5);
     *p++ = char('0' + FrameRoute::channelNumber(packet));
     *p++ = ' ';
     if (packet.isExtended()) {
@@ -88,10 +98,11 @@ char *putRecord(char *p, quint64 number, qint64 offset, const CanPacket &packet)
         p = TextPrint::fill(p, ' ', IdWidth - StandardIdDigits);
         p = TextPrint::putHex(p, packet.id & FrameRoute::MaxStandardId, StandardIdDigits);
     }
-    p = TextPrint::putText(p, FrameRoute::isTransmitted(packet) ? " Tx -  " : " Rx -  ");
-    const int length = FrameRoute::classicLength(packet);
-    *p++ = char('0' + length);
-    if (!packet.isRemote() && length > 0) {
+    p = TextPrint::putText(p, FrameRoute::isTransmitted(packet) ? " Tx - " : " Rx - ");
+    // The data length code, right-aligned in two places; CAN FD's carry up to 64 bytes.
+    const int length = packet.isFd() ? packet.dataLength() : FrameRoute::classicLength(packet);
+    p = TextPrint::putUnsigned(p, uint(packet.isFd() ? packet.rtl & 0x0F : length), 2);
+    if ((packet.isFd() || !packet.isRemote()) && length > 0) {
         p = TextPrint::putText(p, "   ");
         p = TextPrint::putSpacedHexBytes(p, packet.data, length);
     }

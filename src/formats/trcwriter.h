@@ -6,8 +6,9 @@
 
 // Writes a PEAK trace of version 2.1: ";$STARTTIME" is the first frame's moment (local time) and
 // each record's offset counts from it in milliseconds to the microsecond. Bus 1 is CAN0, 2 is
-// CAN1, 3 a frame without a line. A frame earlier than the first is written at offset 0; lengths
-// 9..15 are written as 8.
+// CAN1, 3 a frame without a line. A frame earlier than the first is written at offset 0; classic
+// lengths 9..15 are written as 8. CAN FD frames are records of the FD types (FD, FB, FE, BI) with
+// their data length code; a classic capture's file is as before.
 class TrcWriter final : public CaptureWriter
 {
 public:

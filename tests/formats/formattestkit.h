@@ -66,23 +66,28 @@ inline QVector<TimedPacket> sampleFrames(bool withUnrouted = false)
 }
 
 // What a frame carries, one comparable line: "time id x/s d/r len data dir channel" (data "-"
-// when there is none); the channel
-// as 1 (CAN0), 2 (CAN1), 3 (none) unless `channelText` names it.
+// when there is none); the channel as 1 (CAN0), 2 (CAN1), 3 (none) unless `channelText` names
+// it. A CAN FD frame shows all its bytes and ends with "fd", "+brs" and "+esi" as set.
 inline QString describe(const TimedPacket &f, bool withTime = true, const QString &channelText = {})
 {
     const CanPacket &p = f.packet;
-    const int length = qMin(p.length(), 8);
     const QByteArray data =
         p.isRemote() ? QByteArray()
-                     : QByteArray(reinterpret_cast<const char *>(p.data), length).toHex();
+                     : QByteArray(reinterpret_cast<const char *>(p.data), p.dataLength()).toHex();
     const int number = (p.frame & 0x10) ? 1 : (p.frame & 0x20) ? 2 : 3;
     const QString channel = channelText.isEmpty() ? QString::number(number) : channelText;
-    return QStringLiteral("%1 %2 %3 %4 %5 %6 %7 ch%8")
-        .arg(withTime ? QString::number(f.time) : QString(), QString::number(p.id, 16),
-             p.isExtended() ? "x" : "s", p.isRemote() ? "r" : "d", QString::number(p.length()),
-             data.isEmpty() ? QStringLiteral("-") : QString::fromLatin1(data),
-             p.direct == CanPacket::Received ? "rx" : "tx")
-        .arg(channel);
+    QString line =
+        QStringLiteral("%1 %2 %3 %4 %5 %6 %7 ch%8")
+            .arg(withTime ? QString::number(f.time) : QString(), QString::number(p.id, 16),
+                 p.isExtended() ? "x" : "s", p.isRemote() ? "r" : "d", QString::number(p.length()),
+                 data.isEmpty() ? QStringLiteral("-") : QString::fromLatin1(data),
+                 p.direct == CanPacket::Received ? "rx" : "tx")
+            .arg(channel);
+    if (p.isFd())
+        line += QLatin1String(" fd") +
+                QLatin1String((p.frame & CanPacket::BitRateSwitch) ? "+brs" : "") +
+                QLatin1String((p.frame & CanPacket::ErrorState) ? "+esi" : "");
+    return line;
 }
 
 inline QStringList describeAll(const QVector<TimedPacket> &frames, bool withTime = true)

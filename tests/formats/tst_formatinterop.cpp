@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Captures exchanged with the field's tools, every frame compared: python-can's writers and
 // readers, can-utils' log2asc / asc2log, tshark.
+#include "fdtestframes.h"
 #include "formats/candumpreader.h"
 #include "formats/candumpwriter.h"
 #include "formattestkit.h"
@@ -9,6 +10,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+using namespace FdTestFrames;
 using namespace FormatTestKit;
 
 namespace {
@@ -52,6 +54,40 @@ else:
               'r' if m.is_remote_frame else 'd', m.dlc, data, 'rx' if m.is_rx else 'tx', 'ch%s' % ch)
 )PY";
 
+// CAN FD beside classic frames, described as FormatTestKit::describe does.
+// write FRAMES LOG ASC: python-can writes the frames as a candump log and an ASC file.
+// read KIND FILE [KIND FILE...]: python-can reads each file and prints its frames.
+const QByteArray FdScript = R"PY(
+import sys, can
+def messages(path):
+    for line in open(path):
+        t, i, x, r, n, d, tx, ch, kind = (line.split() + ['classic'])[:9]
+        fd = kind.startswith('fd')
+        yield can.Message(timestamp=int(t) / 1e6, arbitration_id=int(i, 16), is_extended_id=x == 'x',
+                          is_remote_frame=r == 'r', dlc=None if fd else int(n),
+                          data=bytes.fromhex(d.strip('-')), is_rx=tx == 'rx', channel=int(ch[2:]),
+                          is_fd=fd, bitrate_switch='+brs' in kind, error_state_indicator='+esi' in kind)
+if sys.argv[1] == 'write':
+    with can.CanutilsLogWriter(sys.argv[3]) as w:
+        for m in messages(sys.argv[2]):
+            m.channel = {1: 'can0', 2: 'can1', 3: 'vcan'}[m.channel]
+            w.on_message_received(m)
+    with can.ASCWriter(sys.argv[4]) as w:
+        for m in messages(sys.argv[2]):
+            m.channel -= 1
+            w.on_message_received(m)
+else:
+    for kind, path in zip(sys.argv[2::2], sys.argv[3::2]):
+        reader = can.LogReader(path) if kind == 'log' else can.ASCReader(path, relative_timestamp=False)
+        for m in reader:
+            ch = m.channel if kind == 'log' else m.channel + 1
+            data = '-' if m.is_remote_frame or not m.data else m.data.hex()
+            fd = ['fd' + ('+brs' if m.bitrate_switch else '') + ('+esi' if m.error_state_indicator else '')]
+            print(round(m.timestamp * 1e6), format(m.arbitration_id, 'x'), 'x' if m.is_extended_id else 's',
+                  'r' if m.is_remote_frame else 'd', m.dlc, data, 'rx' if m.is_rx else 'tx', 'ch%s' % ch,
+                  *(fd if m.is_fd else []))
+)PY";
+
 QStringList lines(const QByteArray &text)
 {
     QStringList out;
@@ -85,24 +121,46 @@ QStringList pythonViewOfCandump(const QVector<TimedPacket> &frames)
     return out;
 }
 
-// "(sec.usec) iface id#data [R|T]" lines of asc2log, described with times from the first line.
+// "(sec.usec) iface id#data [R|T]" lines of asc2log, "id##Fdata" for CAN FD (F the flags
+// digit), described with times from the first line.
 QStringList describeCandumpText(const QByteArray &text)
 {
     static const QRegularExpression line(
-        R"(^\((\d+)\.(\d{6})\) can(\d) ([0-9A-F]+)#(R\d?|[0-9A-F]*) ([RT])$)");
+        R"(^\((\d+)\.(\d{6})\) can(\d) ([0-9A-F]+)#(R\d?|[0-9A-F]*|#[0-9A-F][0-9A-F]*) ([RT])$)");
     QVector<TimedPacket> frames;
     for (const QString &text : lines(text)) {
         const auto m = line.match(text);
         if (!m.hasMatch())
             return {"unexpected line: " + text};
-        const bool remote = m.captured(5).startsWith('R');
-        const QByteArray data = QByteArray::fromHex(m.captured(5).toLatin1());
-        frames.append(frame(m.captured(1).toLongLong() * 1000000 + m.captured(2).toLongLong(),
-                            m.captured(4).toUInt(nullptr, 16), m.captured(4).size() == 8,
-                            m.captured(3).toInt() + 1, m.captured(6) == "T",
-                            remote ? 0x10 | m.captured(5).mid(1).toInt() : data.size(), data));
+        const QString body = m.captured(5);
+        const bool remote = body.startsWith('R');
+        const bool fd = body.startsWith('#');
+        const QByteArray data = QByteArray::fromHex(body.mid(fd ? 2 : 0).toLatin1());
+        TimedPacket f = frame(m.captured(1).toLongLong() * 1000000 + m.captured(2).toLongLong(),
+                              m.captured(4).toUInt(nullptr, 16), m.captured(4).size() == 8,
+                              m.captured(3).toInt() + 1, m.captured(6) == "T",
+                              remote ? 0x10 | body.mid(1).toInt() : data.size(), data);
+        if (fd) {
+            const int flags = body.mid(1, 1).toInt(nullptr, 16);
+            f.packet.rtl = 0;
+            f.packet.setFdLength(data.size());
+            f.packet.frame |= ((flags & 1) ? CanPacket::BitRateSwitch : 0) |
+                              ((flags & 2) ? CanPacket::ErrorState : 0);
+            std::copy(data.cbegin(), data.cend(), f.packet.data);
+        }
+        frames.append(f);
     }
     return describeAll(relative(frames));
+}
+
+// What candump keeps of a frame: no line of a transmitted one.
+QVector<TimedPacket> candumpKept(QVector<TimedPacket> frames)
+{
+    for (TimedPacket &f : frames) {
+        if (f.packet.direct == CanPacket::Transmitted)
+            f.packet.frame &= ~0x30;
+    }
+    return frames;
 }
 
 // log2long's lines with their times as candump's other -t options print them (-t a as they
@@ -401,6 +459,113 @@ private slots:
             seen.append(f.mid(0, 5).join(' ') + f[5]);
         }
         QCOMPARE(seen, expected);
+    }
+
+    // CAN FD frames of every length with their flags, among classic ones: what python-can writes
+    // as a candump log and as ASC we read exactly, and it reads ours exactly.
+    void fdWithPython()
+    {
+        const QVector<TimedPacket> frames = sampleFdFrames();
+        QFile list(path("fd-frames.txt"));
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write(describeAll(frames).join('\n').toUtf8() + '\n');
+        list.close();
+        bool ok = false;
+        runPython(QDir(tmp.path()), FdScript,
+                  {"write", path("fd-frames.txt"), path("fd-py.log"), path("fd-py.asc")}, &ok);
+        QVERIFY(ok);
+        const ReadResult log = readFile(CaptureFormat::Candump, path("fd-py.log"));
+        QCOMPARE(log.error, QString());
+        QCOMPARE(log.skipped, quint64(0));
+        QCOMPARE(describeAll(log.frames), describeAll(frames));
+        const ReadResult asc = readFile(CaptureFormat::Asc, path("fd-py.asc"));
+        QCOMPARE(asc.error, QString());
+        QCOMPARE(describeAll(asc.frames), describeAll(frames));
+
+        QVERIFY(writeFile(CaptureFormat::Candump, path("fd-ours.log"), frames));
+        QVERIFY(writeFile(CaptureFormat::Asc, path("fd-ours.asc"), frames));
+        const QStringList seen =
+            lines(runPython(QDir(tmp.path()), FdScript,
+                            {"read", "log", path("fd-ours.log"), "asc", path("fd-ours.asc")}, &ok));
+        QVERIFY(ok);
+        QStringList expected;
+        for (TimedPacket f : frames) { // the interface names the line; no mark, so all received
+            const int route = f.packet.frame & 0x30;
+            const bool tx = f.packet.direct == CanPacket::Transmitted;
+            f.packet.direct = CanPacket::Received;
+            expected << describe(f, true,
+                                 tx             ? "cantx"
+                                 : route & 0x10 ? "can0"
+                                 : route        ? "can1"
+                                                : "canrx");
+        }
+        for (const TimedPacket &f : frames) {
+            // python-can 4.1 takes a CANFD line of no data for a remote frame, whatever its flags
+            // say: the line is the one it writes itself.
+            QString line = describe(f);
+            if (f.packet.isFd() && f.packet.dataLength() == 0)
+                line.replace(" s d 0 - ", " s r 0 - ").replace(" x d 0 - ", " x r 0 - ");
+            expected << line;
+        }
+        QCOMPARE(seen, expected);
+    }
+
+    // can-utils' log2asc writes our FD candump log (direction marks on) as CANFD lines we read
+    // exactly; asc2log turns our ASC file back into the same frames.
+    void fdWithCanUtils()
+    {
+        const QVector<TimedPacket> frames = sampleFdFrames();
+        QFile log(path("fd-tool.log"));
+        QVERIFY(log.open(QIODevice::WriteOnly));
+        CandumpWriter writer(&log);
+        writer.setDirectionMarks(true);
+        for (const TimedPacket &f : frames)
+            writer.write(f);
+        QVERIFY(writer.finish());
+        log.close();
+        bool ok = false;
+        run("log2asc",
+            {"-I", path("fd-tool.log"), "-O", path("fd-tool.asc"), "can0", "can1", "canrx",
+             "cantx"},
+            &ok);
+        QVERIFY(ok);
+        const ReadResult read = readFile(CaptureFormat::Asc, path("fd-tool.asc"));
+        QCOMPARE(read.error, QString());
+        QCOMPARE(read.skipped, quint64(0));
+        QCOMPARE(describeAll(read.frames), describeAll(candumpKept(frames)));
+
+        QVERIFY(writeFile(CaptureFormat::Asc, path("fd-ours2.asc"), frames));
+        const QByteArray back = run("asc2log", {"-I", path("fd-ours2.asc")}, &ok);
+        QVERIFY(ok);
+        QCOMPARE(describeCandumpText(back), describeAll(relative(frames)));
+    }
+
+    // Wireshark reads the FD lines of a candump log (a recording's) with their flags.
+    void fdCandumpReadByTshark()
+    {
+        const qint64 t0 = 1700000000LL * 1000000;
+        const QVector<TimedPacket> frames = {
+            fdFrame(t0, 0x123, false, 1, false, 12, CanPacket::BitRateSwitch),
+            fdFrame(t0 + 1, 0x18DAF100, true, 2, false, 64, CanPacket::ErrorState),
+            fdFrame(t0 + 2, 0x7FF, false, 0, true, 0)};
+        QVERIFY(writeFile(CaptureFormat::Candump, path("fd-shark.log"), frames));
+        bool ok = false;
+        const QByteArray out =
+            run("tshark",
+                {"-r", path("fd-shark.log"), "-T", "fields", "-E", "separator=/s", "-e", "can.id",
+                 "-e", "can.len", "-e", "canfd.flags.brs", "-e", "canfd.flags.esi", "-e",
+                 "exported_pdu.exported_pdu"},
+                &ok);
+        QVERIFY(ok);
+        QStringList seen; // the exported frame: id, length, flags, 2 bytes, then the data
+        for (const QString &line : lines(out)) {
+            const QStringList f = line.split(' ');
+            seen << f.mid(0, 4).join(' ') + ' ' + f.value(4).mid(16, 2 * f.value(1).toInt());
+        }
+        QCOMPARE(seen,
+                 QStringList({"291 12 1 0 b0b7bec5ccd3dae1e8eff6fd",
+                              "417001728 64 0 1 " + QString(describe(frames[1]).section(' ', 5, 5)),
+                              "2047 0 0 0 "}));
     }
 
 private:

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Our readers and writers on their own: round trips, what each format keeps, the rules of each
 // reader, skipped records, damaged input and the table's exact bytes.
+#include "fdtestframes.h"
 #include "formats/blflayout.h"
 #include "formats/candumpreader.h"
 #include "formats/tablereader.h"
@@ -9,6 +10,7 @@
 #include <QDateTime>
 #include <QTemporaryDir>
 
+using namespace FdTestFrames;
 using namespace FormatTestKit;
 
 namespace {
@@ -60,6 +62,37 @@ TimedPacket kept(CaptureFormat format, TimedPacket f)
     }
     f.packet.rtl = uint8_t((f.packet.rtl & 0xF0) | qMin(f.packet.length(), 8));
     return f;
+}
+
+// Writes `frames` in `format` and reads them back (the table on the first frame's day).
+ReadResult writeAndRead(CaptureFormat format, const QVector<TimedPacket> &frames)
+{
+    QBuffer buffer;
+    buffer.setData(writeBytes(format, frames));
+    buffer.open(QIODevice::ReadOnly);
+    const auto reader = CaptureFormats::createReader(format, &buffer);
+    reader->setBaseDate(QDateTime::fromMSecsSinceEpoch(frames[0].time / 1000).date());
+    ReadResult read;
+    for (TimedPacket frame; reader->next(frame);)
+        read.frames.append(frame);
+    read.skipped = reader->skipped();
+    read.error = reader->errorString();
+    return read;
+}
+
+// Bytes 00 01 02 ... as one hex string, or spaced.
+QByteArray countingHex(int count, const char *separator = "")
+{
+    QByteArray text;
+    for (int i = 0; i < count; ++i)
+        text += (i > 0 ? QByteArray(separator) : QByteArray()) +
+                QByteArray::number(i, 16).rightJustified(2, '0').toUpper();
+    return text;
+}
+
+QString countingData(int count)
+{
+    return QString::fromLatin1(countingHex(count).toLower());
 }
 
 } // namespace
@@ -172,7 +205,8 @@ private slots:
                                           << "2000000 1 s d 8 0102030405060708 rx ch1";
         QTest::newRow("7 fraction digits round")
             << QByteArray("(2.0000005) can0 001#") << "2000001 1 s d 0 - rx ch1";
-        QTest::newRow("CAN FD") << QByteArray("(2.0) can0 123##1112233") << "";
+        QTest::newRow("CAN FD") << QByteArray("(2.0) can0 123##1112233")
+                                << "2000000 123 s d 3 112233 rx ch1 fd+brs";
         QTest::newRow("error frame") << QByteArray("(2.0) can0 20000080#0000000000000000") << "";
         QTest::newRow("9 bytes") << QByteArray("(2.0) can0 123#112233445566778899") << "";
         QTest::newRow("11-bit id too big") << QByteArray("(2.0) can0 800#11") << "";
@@ -220,8 +254,10 @@ private slots:
         QTest::newRow("can7") << QByteArray("  can7  001   [1]  01") << "none 1 s d 1 01 rx ch3";
         QTest::newRow("error frame")
             << QByteArray("  can0  20000080   [8]  00 00 00 00 00 00 00 00   ERRORFRAME") << "";
-        QTest::newRow("CAN FD") << QByteArray("  can0  123  [03]  11 22 33") << "";
-        QTest::newRow("CAN FD, -x") << QByteArray("  can0  RX B -  123  [01]  11") << "";
+        QTest::newRow("CAN FD") << QByteArray("  can0  123  [03]  11 22 33")
+                                << "none 123 s d 3 112233 rx ch1 fd";
+        QTest::newRow("CAN FD, -x")
+            << QByteArray("  can0  RX B -  123  [01]  11") << "none 123 s d 1 11 rx ch1 fd+brs";
         QTest::newRow("fewer bytes") << QByteArray("  can0  123   [3]  01 02") << "";
         QTest::newRow("4 id digits") << QByteArray("  can0  1234   [1]  01") << "";
         QTest::newRow("11-bit id too big") << QByteArray("  can0  800   [1]  01") << "";
@@ -318,7 +354,7 @@ private slots:
                    "   0.004 1  Statistic: D 0 R 0 XD 0 XR 0 E 0 O 0 B 0.00%\n   0.005 J1939TP "
                    "FEE3p 6 0\n"
                    "   0.006 1  123  TxRq d 1 01\n   0.007 2  12x Tx r\nEnd TriggerBlock\n")
-            << 2 << 6;
+            << 3 << 5;
         QTest::newRow("trc 2.1")
             << int(CaptureFormat::Trc)
             << QByteArray(";$FILEVERSION=2.1\n;$STARTTIME=45352.5\n;$COLUMNS=N,O,T,B,I,d,R,L,D\n"
@@ -328,7 +364,7 @@ private slots:
                           "      4         4.000 ST  1     -    Rx -  4    00 00 00 04\n"
                           "      5         5.000 EV  1     -    Rx -  0\n"
                           "      6         6.000 RR  2 12345678 Tx -  3\n")
-            << 2 << 4;
+            << 3 << 3;
         QTest::newRow("trc 1.1")
             << int(CaptureFormat::Trc)
             << QByteArray(";$FILEVERSION=1.1\n;$STARTTIME=45352.5\n"
@@ -420,6 +456,234 @@ private slots:
         QFETCH(QByteArray, text);
         QFETCH(QStringList, frames);
         QCOMPARE(describeText(CaptureFormat::Trc, text), frames);
+    }
+
+    // CAN FD frames of every length 0..64 with their flags, among classic frames, through each
+    // text format and back: every byte and flag is kept (the table keeps milliseconds, and the
+    // table and candump no line of a transmitted frame, as for classic frames).
+    void fdRoundTrip_data()
+    {
+        QTest::addColumn<int>("format");
+        for (const CaptureFormat f :
+             {CaptureFormat::Candump, CaptureFormat::Asc, CaptureFormat::Trc, CaptureFormat::Table})
+            QTest::newRow(qPrintable(CaptureFormats::name(f))) << int(f);
+    }
+
+    void fdRoundTrip()
+    {
+        QFETCH(int, format);
+        const auto f = CaptureFormat(format);
+        const QVector<TimedPacket> frames = sampleFdFrames();
+        QVector<TimedPacket> expected = frames;
+        for (TimedPacket &e : expected) {
+            if ((f == CaptureFormat::Table || f == CaptureFormat::Candump) &&
+                e.packet.direct == CanPacket::Transmitted)
+                e.packet.frame &= ~0x30;
+            if (f == CaptureFormat::Table)
+                e.time = e.time / 1000 * 1000;
+        }
+        const ReadResult read = writeAndRead(f, frames);
+        QCOMPARE(read.error, QString());
+        QCOMPARE(read.skipped, quint64(0));
+        QCOMPARE(describeAll(read.frames), describeAll(expected));
+    }
+
+    // The lines of FD frames as each writer makes them: candump's "##", the CANFD line of ASC
+    // as python-can and log2asc lay it out, TRC's FD types with the DLC, the table's FD tail.
+    void fdLinesWritten()
+    {
+        const qint64 t0 = localUs(2024, 3, 1, 10, 0, 0);
+        QVector<TimedPacket> frames = {
+            fdFrame(t0, 0x123, false, 1, false, 12, CanPacket::BitRateSwitch),
+            fdFrame(t0 + 1500, 0x1ABCDEF0, true, 2, true, 0, CanPacket::ErrorState),
+            fdFrame(t0 + 2000000, 0x7FF, false, 0, false, 9,
+                    CanPacket::BitRateSwitch | CanPacket::ErrorState),
+        };
+        const QByteArray twelve = "B0 B7 BE C5 CC D3 DA E1 E8 EF F6 FD";
+        const QByteArray nine = "B0 B7 BE C5 CC D3 DA E1 E8 00 00 00"; // padded to 12
+        QCOMPARE(writeBytes(CaptureFormat::Candump, frames),
+                 "(1709276400.000000) can0 123##1" + QByteArray(twelve).replace(" ", "") +
+                     "\n(1709276400.001500) cantx 1ABCDEF0##2\n"
+                     "(1709276402.000000) canrx 7FF##3" +
+                     QByteArray(nine).replace(" ", "") + "\n");
+        const QList<QByteArray> asc = writeBytes(CaptureFormat::Asc, frames).split('\n');
+        const QByteArray name(35, ' ');
+        QCOMPARE(asc.mid(4, 3),
+                 QList<QByteArray>(
+                     {"   0.000000 CANFD   1 Rx        123" + name + "1 0 9 12 " + twelve +
+                          "        0    0     3000        0        0        0        0        0",
+                      "   0.001500 CANFD   2 Tx   1ABCDEF0x" + name +
+                          "0 1 0  0        0    0     5000        0        0        0        0"
+                          "        0",
+                      "   2.000000 CANFD   3 Rx        7FF" + name + "1 1 9 12 " + nine +
+                          "        0    0     7000        0        0        0        0        0"}));
+        const QList<QByteArray> trc = writeBytes(CaptureFormat::Trc, frames).split('\n');
+        QCOMPARE(trc.mid(trc.size() - 4, 3),
+                 QList<QByteArray>({"      1         0.000 FB  1     0123 Rx -  9    " + twelve,
+                                    "      2         1.500 FE  2 1ABCDEF0 Tx -  0",
+                                    "      3      2000.000 BI  3     07FF Rx -  9    " + nine}));
+        QCOMPARE(writeBytes(CaptureFormat::Table, frames).split('\n').mid(1),
+                 QList<QByteArray>({"0x00000123;SFF;0;12;0xB0;0xB7;0xBE;0xC5;0xCC;0xD3;0xDA;0xE1;"
+                                    "RX (CAN0->CAN1);10:00:00:000;FD BRS;0xE8;0xEF;0xF6;0xFD;",
+                                    "0x1ABCDEF0;EFF;0;0;0x00;0x00;0x00;0x00;0x00;0x00;0x00;0x00;"
+                                    "TX;10:00:00:001;FD ESI;",
+                                    "0x000007FF;SFF;0;12;0xB0;0xB7;0xBE;0xC5;0xCC;0xD3;0xDA;0xE1;"
+                                    "RX;10:00:02:000;FD BRS ESI;0xE8;0x00;0x00;0x00;",
+                                    ""}));
+    }
+
+    // FD records in each text format as the field's tools write them, and the damaged ones.
+    // Frames without times; "skipped N" last.
+    void fdLinesRead_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QStringList>("frames");
+        const int candump = int(CaptureFormat::Candump);
+        const QString d64 = countingData(64);
+        const QByteArray h64 = countingHex(64);
+        const QByteArray s64 = countingHex(64, " ");
+        QTest::newRow("candump: flags 0..3, F, 5")
+            << candump
+            << QByteArray("(1.0) can0 123##0\n(1.0) can1 1ABCDEF0##1" + countingHex(12) +
+                          "\n(1.0) vcan 7FF##2AABB\n(1.0) can0 001##3aabbcc\n"
+                          "(1.0) can0 002##F00\n(1.0) can0 003##500\n")
+            << QStringList{" 123 s d 0 - rx ch1 fd",
+                           " 1abcdef0 x d 12 " + countingData(12) + " rx ch2 fd+brs",
+                           " 7ff s d 2 aabb rx ch3 fd+esi",
+                           " 1 s d 3 aabbcc rx ch1 fd+brs+esi",
+                           " 2 s d 1 00 rx ch1 fd+brs+esi",
+                           " 3 s d 1 00 rx ch1 fd+brs",
+                           "skipped 0"};
+        QTest::newRow("candump: 64 bytes, 11 padded, marks")
+            << candump
+            << QByteArray("(1.0) cantx 123##1" + h64 + " T\n(1.0) can1 123##0" + countingHex(11) +
+                          " R\n")
+            << QStringList{" 123 s d 64 " + d64 + " tx ch3 fd+brs",
+                           " 123 s d 12 " + countingData(11) + "00 rx ch2 fd", "skipped 0"};
+        QTest::newRow("candump: damaged")
+            << candump
+            << QByteArray("(1.0) can0 123##1" + h64 +
+                          "40\n(1.0) can0 123##1AAB\n"
+                          "(1.0) can0 123##\n(1.0) can0 123##G00\n(1.0) can0 123##1AA_C\n"
+                          "(1.0) can0 123##1AA\n")
+            << QStringList{" 123 s d 1 aa rx ch1 fd+brs", "skipped 5"};
+        QTest::newRow("candump screen")
+            << candump
+            << QByteArray("  can0  123  [12]  " + countingHex(12, " ") +
+                          "\n(1714557072.5)  can0  RX B E  18DAF100  [64]  " + s64 +
+                          "\n  can1  TX - E  123  [03]  11 22 33\n  can0  123  [11]  " +
+                          countingHex(11, " ") +
+                          "\n(1700000001.000000)  can0       7FF  [00]                            "
+                          "''\n  can0  RX - -  456  [02]  01 02   '..'\n")
+            << QStringList{" 123 s d 12 " + countingData(12) + " rx ch1 fd",
+                           " 18daf100 x d 64 " + d64 + " rx ch1 fd+brs+esi",
+                           " 123 s d 3 112233 tx ch2 fd+esi",
+                           " 123 s d 12 " + countingData(11) + "00 rx ch1 fd",
+                           " 7ff s d 0 - rx ch1 fd",
+                           " 456 s d 2 0102 rx ch1 fd",
+                           "skipped 0"};
+        QTest::newRow("candump screen: damaged")
+            << candump
+            << QByteArray("  can0  123  [65]  " + s64 +
+                          " 40\n  can0  123  [02]  remote request\n"
+                          "  can0  123  [08]  11\n  can0  123  [001]  11\n  can0  123  [01]  11\n")
+            << QStringList{" 123 s d 1 11 rx ch1 fd", "skipped 4"};
+        const QByteArray ascHead = "date Fri Mar 1 10:00:00.000 am 2024\nbase hex  timestamps "
+                                   "absolute\nBegin Triggerblock Fri Mar 1 10:00:00.000 am 2024\n";
+        const int asc = int(CaptureFormat::Asc);
+        const QByteArray trail = "   130000  130     ";
+        QTest::newRow("asc: python-can, log2asc, names, no tail")
+            << asc
+            << ascHead +
+                   " 0.000000 CANFD   1 Rx        123                                   1 0 "
+                   "9 12 " +
+                   countingHex(12, " ") +
+                   "        0    0     3000        0        0        0        0        0\n"
+                   "   0.500000 CANFD   2 Tx   1ABCDEF0x                                  0 1 f "
+                   "64 " +
+                   s64 + trail + "5000 0 0 0 0 0\n   1.0 CANFD 3 Rx 7FF MyMessage 1 1 0 0 " +
+                   trail + "7000 0 0 0 0 0\n   1.5 CANFD 1 Tx 10 0 0 5 5 00 01 02 03 04\n"
+            << QStringList{" 123 s d 12 " + countingData(12) + " rx ch1 fd+brs",
+                           " 1abcdef0 x d 64 " + d64 + " tx ch2 fd+esi",
+                           " 7ff s d 0 - rx ch3 fd+brs+esi",
+                           " 10 s d 5 " + countingData(5) + " tx ch1 fd", "skipped 0"};
+        QTest::newRow("asc: classic frames on CANFD lines (log2asc -f)")
+            << asc
+            << ascHead + "   0.0 CANFD   1 Rx        123      0 0 2  2 11 22" + trail +
+                   "0 0 0 0 0 0\n   0.2 CANFD   1 Rx   12345678x 0 0 3  0" + trail +
+                   "10 0 0 0 0 0\n   0.3 CANFD   2 Rx   123   0 0 c  8 01 02 03 04 05 06 07 08" +
+                   trail + "0 0 0 0 0 0\n"
+            << QStringList{" 123 s d 2 1122 rx ch1", " 12345678 x r 3 - rx ch1",
+                           " 123 s d 12 0102030405060708 rx ch2", "skipped 0"};
+        QTest::newRow("asc: 11 padded, decimal base, error frame, damaged")
+            << asc
+            << QByteArray("date Fri Mar 1 10:00:00.000 am 2024\nbase dec  timestamps absolute\n"
+                          "   0.1 CANFD 1 Rx 291 0 0 9 11 0 1 2 3 4 5 6 7 8 9 10\n"
+                          "   0.2 CANFD 1 Rx ErrorFrame 0 0 0 0 0\n"
+                          "   0.3 CANFD 1 Rx 291 0 0 15 65 " +
+                          QByteArray(" 0").repeated(65) +
+                          "\n   0.4 CANFD 1 Rx 291 0 0 9 12 1 2\n"
+                          "   0.5 CANFD 1 Rx 291 2 0 1 1 7\n"
+                          "   0.6 CANFD 1 Rx 291 0 0 1 1 7 0 0 xyz\n")
+            << QStringList{" 123 s d 12 " + countingData(11) + "00 rx ch1 fd", "skipped 5"};
+        const int trc = int(CaptureFormat::Trc);
+        const QByteArray trc21 = ";$FILEVERSION=2.1\n;$STARTTIME=45352.5\n"
+                                 ";$COLUMNS=N,O,T,B,I,d,R,L,D\n";
+        QTest::newRow("trc 2.1")
+            << trc
+            << trc21 + "      1      1059.900 FD  1     0300 Rx -  9    " + countingHex(12, " ") +
+                   "\n      2      1283.231 FB  2 12345678 Tx - 15    " + s64 +
+                   "\n      3      1283.500 FE  1     0001 Rx -  0\n"
+                   "      4      1284.000 BI  0     0002 Rx -  1    AA\n"
+                   "      5      1285.000 FD  1     0003 Rx -  9    00 01 02 03 04 05 06 07\n"
+                   "      6      1286.000 FD  1     0004 Rx - 16    00\n"
+            << QStringList{" 300 s d 12 " + countingData(12) + " rx ch1 fd",
+                           " 12345678 x d 64 " + d64 + " tx ch2 fd+brs", " 1 s d 0 - rx ch1 fd+esi",
+                           " 2 s d 1 aa rx ch3 fd+brs+esi", "skipped 2"};
+        QTest::newRow("trc 2.0: data length")
+            << trc
+            << QByteArray(";$FILEVERSION=2.0\n;$STARTTIME=45352.5\n"
+                          "     1      1500.000 FD 0123 Tx 12 " +
+                          countingHex(12, " ") + "\n     2      1500.001 FB 00000010 Rx 11 " +
+                          countingHex(11, " ") + "\n     3      1500.002 FD 0123 Rx 65 " + s64 +
+                          " 40\n")
+            << QStringList{" 123 s d 12 " + countingData(12) + " tx ch3 fd",
+                           " 10 x d 12 " + countingData(11) + "00 rx ch3 fd+brs", "skipped 1"};
+        const QByteArray tableHead =
+            "[ID];[FF];[RTR];[LEN];[D0];[D1];[D2];[D3];[D4];[D5];[D6];[D7];[DIR];[TIME];\n";
+        const QByteArray eight = "0x00;0x01;0x02;0x03;0x04;0x05;0x06;0x07;";
+        const int table = int(CaptureFormat::Table);
+        QTest::newRow("table") << table
+                               << tableHead + "0x00000123;SFF;0;12;" + eight +
+                                      "RX;;FD BRS;0x08;0x09;0x0A;0x0B;\n" + "0x00000123;SFF;0;3;" +
+                                      eight + "TX;;FD;\n" + "0x12345678;EFF;0;11;" + eight +
+                                      "RX (CAN1->CAN0);;FD ESI BRS;0x08;0x09;0x0A;  \n"
+                               << QStringList{" 123 s d 12 " + countingData(12) + " rx ch3 fd+brs",
+                                              " 123 s d 3 000102 tx ch3 fd",
+                                              " 12345678 x d 12 " + countingData(11) +
+                                                  "00 rx ch2 fd+brs+esi",
+                                              "skipped 0"};
+        QTest::newRow("table: damaged")
+            << table
+            << tableHead + "0x00000123;SFF;0;12;" + eight + "RX;;FD;0x08;0x09;0x0A;\n" +
+                   "0x00000123;SFF;0;12;" + eight + "RX;;FD;0x08;0x09;0x0A;0x0B;0x0C;\n" +
+                   "0x00000123;SFF;0;9;" + eight + "RX;;FD XYZ;0x08;\n" + "0x00000123;SFF;1;3;" +
+                   eight + "RX;;FD;\n" + "0x00000123;SFF;0;65;" + eight + "RX;;FD;" +
+                   QByteArray("0x00;").repeated(57) + "\n" + "0x00000123;SFF;0;9;" + eight +
+                   "RX;;FDX;0x08;\n" + "0x00000123;SFF;0;9;" + eight + "RX;;FD;0x08;\n"
+            << QStringList{" 123 s d 12 " + countingData(9) + "000000 rx ch3 fd", "skipped 6"};
+    }
+
+    void fdLinesRead()
+    {
+        QFETCH(int, format);
+        QFETCH(QByteArray, text);
+        QFETCH(QStringList, frames);
+        const ReadResult read = readBytes(CaptureFormat(format), text);
+        QCOMPARE(read.error, QString());
+        QCOMPARE(describeAll(read.frames, false) << QStringLiteral("skipped %1").arg(read.skipped),
+                 frames);
     }
 
     void notThisFormat_data()

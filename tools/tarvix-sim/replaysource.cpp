@@ -18,9 +18,14 @@ bool ReplaySource::load(const QString &path, QString &error)
     }
     CandumpReader reader(&file);
     TimedPacket frame;
-    while (reader.next(frame))
-        add(frame);
-    bad = int(qMin<quint64>(reader.skipped(), INT_MAX));
+    quint64 fdFrames = 0; // the module's records are classic: CAN FD lines are skipped
+    while (reader.next(frame)) {
+        if (frame.packet.isFd())
+            ++fdFrames;
+        else
+            add(frame);
+    }
+    bad = int(qMin<quint64>(reader.skipped() + fdFrames, INT_MAX));
     if (!reader.errorString().isEmpty() && entries.isEmpty()) {
         error = QStringLiteral("cannot read %1: %2").arg(path, reader.errorString());
         return false;
