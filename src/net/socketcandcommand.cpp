@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "net/socketcandcommand.h"
 
+#include "net/socketcandflags.h"
+
 #include <QList>
 
 namespace {
@@ -77,6 +79,33 @@ SocketcandCommand parseSend(const QList<QByteArray> &words)
     return command;
 }
 
+// "fdsend ID FLAGS B0 ..": any number of bytes up to 64, padded to the next CAN FD length.
+SocketcandCommand parseFdSend(const QList<QByteArray> &words)
+{
+    SocketcandCommand command;
+    command.kind = SocketcandCommand::Kind::FdSend;
+    if (words.size() < 3)
+        return malformed("fdsend wants an identifier and flags");
+    if (!parseId(words.at(1), &command.packet))
+        return malformed("bad identifier");
+    uint32_t flags = 0;
+    if (!parseHex(words.at(2), 1, &flags))
+        return malformed("bad flags");
+    const int length = words.size() - 3;
+    if (length > CanPacket::MaxFdBytes)
+        return malformed("more than 64 data bytes");
+    for (int i = 0; i < length; ++i) {
+        uint32_t byte = 0;
+        if (!parseHex(words.at(3 + i), 2, &byte))
+            return malformed("bad data byte");
+        command.packet.data[i] = uint8_t(byte);
+    }
+    command.packet.setFdLength(length);
+    command.packet.frame |= SocketcandFlags::frameBits(flags);
+    command.packet.direct = CanPacket::Transmitted;
+    return command;
+}
+
 } // namespace
 
 SocketcandCommand SocketcandParser::parse(const QByteArray &body)
@@ -93,6 +122,10 @@ SocketcandCommand SocketcandParser::parse(const QByteArray &body)
         command.kind = SocketcandCommand::Kind::Echo;
     } else if (word == "send") {
         command = parseSend(words);
+    } else if (word == "fdsend") {
+        command = parseFdSend(words);
+    } else if (word == "fdframes" && words.size() == 1) {
+        command.kind = SocketcandCommand::Kind::FdFrames;
     } else {
         command = malformed("unknown command");
     }
