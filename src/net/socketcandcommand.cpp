@@ -55,6 +55,18 @@ bool parseId(const QByteArray &text, CanPacket *packet)
     return true;
 }
 
+// Words `first` on, one data byte each; the caller has checked there are not too many.
+bool parseBytes(const QList<QByteArray> &words, int first, CanPacket *packet)
+{
+    for (int i = first; i < words.size(); ++i) {
+        uint32_t byte = 0;
+        if (!parseHex(words.at(i), 2, &byte))
+            return false;
+        packet->data[i - first] = uint8_t(byte);
+    }
+    return true;
+}
+
 SocketcandCommand parseSend(const QList<QByteArray> &words)
 {
     SocketcandCommand command;
@@ -68,12 +80,8 @@ SocketcandCommand parseSend(const QList<QByteArray> &words)
         return malformed("bad length");
     if (words.size() != 3 + int(length))
         return malformed("data does not match the length");
-    for (int i = 0; i < int(length); ++i) {
-        uint32_t byte = 0;
-        if (!parseHex(words.at(3 + i), 2, &byte))
-            return malformed("bad data byte");
-        command.packet.data[i] = uint8_t(byte);
-    }
+    if (!parseBytes(words, 3, &command.packet))
+        return malformed("bad data byte");
     command.packet.rtl = uint8_t(length);
     command.packet.direct = CanPacket::Transmitted;
     return command;
@@ -94,12 +102,8 @@ SocketcandCommand parseFdSend(const QList<QByteArray> &words)
     const int length = words.size() - 3;
     if (length > CanPacket::MaxFdBytes)
         return malformed("more than 64 data bytes");
-    for (int i = 0; i < length; ++i) {
-        uint32_t byte = 0;
-        if (!parseHex(words.at(3 + i), 2, &byte))
-            return malformed("bad data byte");
-        command.packet.data[i] = uint8_t(byte);
-    }
+    if (!parseBytes(words, 3, &command.packet))
+        return malformed("bad data byte");
     command.packet.setFdLength(length);
     command.packet.frame |= SocketcandFlags::frameBits(flags);
     command.packet.direct = CanPacket::Transmitted;

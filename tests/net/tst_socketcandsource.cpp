@@ -89,6 +89,36 @@ bool openAndWait(SocketcandSource &source, Heard &heard)
            heard.opened > opened;
 }
 
+// quorvex-record as a user runs it, with its own settings folder in `home`.
+bool startRecorder(QProcess &recorder, const QTemporaryDir &home, const QStringList &arguments)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    env.remove(QStringLiteral("DISPLAY"));
+    recorder.setProcessEnvironment(env);
+    recorder.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    recorder.start(QStringLiteral(QUORVEX_RECORD_PATH), arguments);
+    return recorder.waitForStarted();
+}
+
+// The recorder may still be starting its server: opens the source until it answers; the failed
+// tries before are forgotten.
+bool openOnceUp(SocketcandSource &source, Heard &heard)
+{
+    const bool opened = QTest::qWaitFor(
+        [&] {
+            if (heard.opened > 0)
+                return true;
+            if (!source.isOpen())
+                source.open();
+            QTest::qWait(50);
+            return false;
+        },
+        WaitMs);
+    heard.failures.clear();
+    return opened;
+}
+
 // A server that plays a script: answers the open, then writes `stream` one byte per turn of the
 // event loop, so the client reads it in as many pieces as the loop allows.
 class ScriptedServer
@@ -582,15 +612,9 @@ void TstSocketcandSource::againstQuorvexRecord()
     probe.close();
 
     QProcess recorder;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-    env.remove(QStringLiteral("DISPLAY"));
-    recorder.setProcessEnvironment(env);
-    recorder.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    recorder.start(QStringLiteral(QUORVEX_RECORD_PATH),
-                   {"--port", link, "--dir", dir, "--quiet", "--allow-send", "--socketcand",
-                    QStringLiteral("127.0.0.1:%1").arg(port)});
-    QVERIFY(recorder.waitForStarted());
+    QVERIFY(startRecorder(recorder, home,
+                          {"--port", link, "--dir", dir, "--quiet", "--allow-send", "--socketcand",
+                           QStringLiteral("127.0.0.1:%1").arg(port)}));
 
     std::vector<std::unique_ptr<SocketcandSource>> sources;
     std::vector<std::unique_ptr<Heard>> heard;
@@ -598,18 +622,7 @@ void TstSocketcandSource::againstQuorvexRecord()
         sources.push_back(std::make_unique<SocketcandSource>(QStringLiteral("127.0.0.1"), port,
                                                              QString::fromLatin1(line)));
         heard.push_back(std::make_unique<Heard>(sources.back().get()));
-        // The recorder may still be starting its server: try until it answers.
-        QVERIFY(QTest::qWaitFor(
-            [&] {
-                if (heard.back()->opened > 0)
-                    return true;
-                if (!sources.back()->isOpen())
-                    sources.back()->open();
-                QTest::qWait(50);
-                return false;
-            },
-            WaitMs));
-        heard.back()->failures.clear(); // the tries before the server was up
+        QVERIFY(openOnceUp(*sources.back(), *heard.back()));
     }
     QTest::qWait(SocketcandServer::QuietAfterRawMs * 2);
 
@@ -656,28 +669,14 @@ void TstSocketcandSource::fdAgainstQuorvexRecord()
     QVERIFY(bus.start());
     const quint16 port = VirtualBusProcess::freePort();
     QProcess recorder;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-    env.remove(QStringLiteral("DISPLAY"));
-    recorder.setProcessEnvironment(env);
-    recorder.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    recorder.start(QStringLiteral(QUORVEX_RECORD_PATH),
-                   {"--source", QStringLiteral("virtualcan:") + bus.url(QStringLiteral("can0")),
-                    "--data-bitrate", "2000000", "--dir", home.path(), "--quiet", "--socketcand",
-                    QStringLiteral("127.0.0.1:%1").arg(port)});
-    QVERIFY(recorder.waitForStarted());
+    QVERIFY(
+        startRecorder(recorder, home,
+                      {"--source", QStringLiteral("virtualcan:") + bus.url(QStringLiteral("can0")),
+                       "--data-bitrate", "2000000", "--dir", home.path(), "--quiet", "--socketcand",
+                       QStringLiteral("127.0.0.1:%1").arg(port)}));
     SocketcandSource source(QStringLiteral("127.0.0.1"), port, QStringLiteral("can0"));
     Heard heard(&source);
-    QVERIFY(QTest::qWaitFor(
-        [&] {
-            if (heard.opened > 0)
-                return true;
-            if (!source.isOpen())
-                source.open();
-            QTest::qWait(50);
-            return false;
-        },
-        WaitMs));
+    QVERIFY(openOnceUp(source, heard));
     QVERIFY(source.fdGranted());
     QTest::qWait(SocketcandServer::QuietAfterRawMs * 2);
 
