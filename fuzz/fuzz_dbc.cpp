@@ -9,7 +9,7 @@
 // database written and read again keeps every message and signal under its name.
 namespace {
 
-constexpr int FrameLengths[] = {0, 3, 8};
+constexpr int FrameLengths[] = {0, 3, 8, 12, 64}; // classic and CAN FD
 
 void decodeAll(const DbcMessage &message, const uint8_t *data, int length)
 {
@@ -46,9 +46,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int lines = text.count('\n') + 1;
     for (const DbcError &error : db.errors())
         FUZZ_CHECK(error.line >= 0 && error.line <= lines && !error.text.isEmpty());
-    const uint8_t frames[][8] = {{0, 0, 0, 0, 0, 0, 0, 0},
-                                 {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
-                                 {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF}};
+    uint8_t frames[3][DbcSignal::MaxFrameBytes] = {};
+    for (int i = 0; i < DbcSignal::MaxFrameBytes; ++i) {
+        frames[1][i] = 0xFF;
+        frames[2][i] = uint8_t(0x01 + i * 0x22);
+    }
     for (const DbcMessage &message : db.messages()) {
         FUZZ_CHECK(db.message(message.id, message.extended) == &message);
         // A J1939 group takes its PGN from any other source, and the message found says so.

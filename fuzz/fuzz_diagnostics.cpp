@@ -5,7 +5,8 @@
 
 #include <cstring>
 
-// The input is a stream of frames, 12 bytes each: a time step, identifier bits and the data.
+// The input is a stream of frames, 12 bytes each: a time step, identifier bits and the data
+// (eight bytes, or an FD frame's up to 64 made from them).
 // A few identifiers are favoured so that messages meet, interleave and break.
 namespace {
 
@@ -31,6 +32,12 @@ TimedPacket frameOf(const uint8_t *r, qint64 &now)
                              ((r[1] & 0x20) ? CanPacket::Can1ToCan0 : CanPacket::Can0ToCan1));
     f.packet.rtl = uint8_t(r[3] & 0x1F);
     std::memcpy(f.packet.data, r + 4, 8);
+    if (r[3] & 0x20) { // CAN FD: the eight bytes again, changed a little each time, up to 64
+        f.packet.rtl = 0;
+        f.packet.setFdLength(CanPacket::fdLength(r[3] & 0x0F));
+        for (int i = 8; i < CanPacket::MaxFdBytes; ++i)
+            f.packet.data[i] = uint8_t(r[4 + i % 8] + i / 8);
+    }
     return f;
 }
 

@@ -30,6 +30,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 FUZZ_CHECK(command.packet.id <= 0x1FFFFFFF);
                 FUZZ_CHECK(command.packet.isExtended() || command.packet.id <= 0x7FF);
             }
+            if (command.kind == SocketcandCommand::Kind::FdSend) {
+                FUZZ_CHECK(command.packet.isFd() && !command.packet.isRemote());
+                FUZZ_CHECK(command.packet.dataLength() <= CanPacket::MaxFdBytes);
+                FUZZ_CHECK(command.packet.id <= 0x1FFFFFFF);
+                FUZZ_CHECK(command.packet.isExtended() || command.packet.id <= 0x7FF);
+            }
             if (command.kind == SocketcandCommand::Kind::Malformed)
                 FUZZ_CHECK(!command.error.isEmpty());
         }

@@ -23,9 +23,12 @@ QByteArrayList drain(SocketcandCutter &cutter, int piece)
         if (SocketcandSource::parseFrame(begin, end, blank, &frame) ==
             SocketcandSource::Message::Frame) {
             const CanPacket &p = frame.packet;
-            FUZZ_CHECK(p.length() <= 8 && p.id <= 0x1FFFFFFF);
-            FUZZ_CHECK(p.isExtended() || p.id <= 0x7FF);
-            FUZZ_CHECK((p.frame & ~CanPacket::Extended) == blank.frame);
+            FUZZ_CHECK(p.id <= 0x1FFFFFFF && (p.isExtended() || p.id <= 0x7FF));
+            FUZZ_CHECK(p.isFd() ? p.dataLength() <= CanPacket::MaxFdBytes && !p.isRemote()
+                                : p.length() <= CanPacket::MaxClassicBytes);
+            const uint8_t flags = p.isFd() ? CanPacket::Extended | CanPacket::FdFlags
+                                           : CanPacket::Extended;
+            FUZZ_CHECK((p.frame & ~flags) == blank.frame);
         }
         found.append(QByteArray(begin, int(end - begin)));
     }

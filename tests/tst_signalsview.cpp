@@ -38,6 +38,31 @@ QStringList listed(QTreeWidget *tree)
     return rows;
 }
 
+// An FD message with signals in bytes 8..9 and 62..63.
+const QByteArray FdDbc = R"(VERSION ""
+BU_: Ecu
+BO_ 1024 FdFrame: 64 Ecu
+ SG_ Speed : 64|16@1+ (0.01,0) [0|655.35] "km/h" Vector__XXX
+ SG_ Tail : 500|12@1+ (1,0) [0|4095] "" Vector__XXX
+BA_DEF_ BO_ "VFrameFormat" ENUM "StandardCAN","ExtendedCAN","reserved","reserved","reserved","reserved","reserved","reserved","reserved","reserved","reserved","reserved","reserved","reserved","StandardCAN_FD","ExtendedCAN_FD";
+BA_ "VFrameFormat" BO_ 1024 14;
+)";
+
+// An FD frame of 0x400 of `bytes`: Speed 0x2710 (100 km/h), Tail 0xAB5 + `step`.
+TimedPacket fdFrameAt(qint64 time, int bytes, int step = 0)
+{
+    TimedPacket frame{time, CanPacket()};
+    frame.packet.id = 0x400;
+    frame.packet.frame = CanPacket::Can0ToCan1 | CanPacket::BitRateSwitch;
+    frame.packet.setFdLength(bytes);
+    frame.packet.data[8] = 0x10;
+    frame.packet.data[9] = 0x27;
+    const int tail = 0xAB5 + step;
+    frame.packet.data[62] = uint8_t((tail & 0xF) << 4);
+    frame.packet.data[63] = uint8_t(tail >> 4);
+    return frame;
+}
+
 } // namespace
 
 class TestSignalsView : public QObject
@@ -56,6 +81,7 @@ private slots:
     void plotReceivesThePoints();
     void exportFromThePage();
     void saveDecodedLog();
+    void fdFramesListedPlottedExported();
 
 private:
     void start(const QStringList &dbcFiles);
@@ -254,6 +280,50 @@ void TestSignalsView::saveDecodedLog()
     QCOMPARE(readFile(dir.filePath("decoded.csv")),
              QByteArray("time,Engine.Speed,Engine.Temp,Muxed.Mx,Muxed.One,Muxed.Two\n"
                         "1700000000.000000,2500,-42,,,\n1700000000.100000,,,1,7,\n"));
+}
+
+// Signals past bit 63 of FD frames, through what the window does with them: the page and the
+// tooltip read the frame's 64 bytes, the plot reads them from the log's rows (on its thread for
+// the backlog, then row by row) and the export writes them; a shorter FD frame carries only what
+// its length holds.
+void TestSignalsView::fdFramesListedPlottedExported()
+{
+    QVERIFY(writeFile(dir.filePath("fd.dbc"), FdDbc));
+    start({dir.filePath("fd.dbc")});
+    constexpr int Rows = int(SignalPlot::RowsPerRefresh) * 2;
+    QVector<TimedPacket> frames;
+    for (int i = 0; i < Rows; ++i)
+        frames << (i % 2 ? fdFrameAt(T + i * 1000, 64, i % 3)
+                         : timedFrame(T + i * 1000, 0x300, false, QByteArray::fromHex("01")));
+    addFrames(frames.mid(0, 2));
+    selectLogRow(1);
+    auto *tree = ui.child<QTreeWidget>("twSignals");
+    QCOMPARE(listed(tree), QStringList({"Speed|100 km/h|10000|", "Tail|2742|2742|"}));
+    auto *tips = ui.get()->findChild<LogSignalTips *>();
+    QCOMPARE(tips->textFor(1), QStringLiteral("FdFrame\nSpeed = 100 km/h\nTail = 2742"));
+    page()->showFrame(fdFrameAt(T, 12).packet);
+    QCOMPARE(listed(tree), QStringList({"Speed|100 km/h|10000|"}));
+    addFrames(frames.mid(2));
+
+    page()->showFrame(frames[1].packet);
+    SignalPlot *plot = page()->plot();
+    QSignalSpy collected(plot, &SignalPlot::collected);
+    tree->topLevelItem(1)->setCheckState(0, Qt::Checked);
+    QVERIFY(collected.wait(60000));
+    QCOMPARE(plot->pointCount(0), Rows / 2);
+    QVERIFY(plot->showCursorAt(0.0035).endsWith(QStringLiteral("FdFrame.Tail = 2741")));
+    addFrames({fdFrameAt(T + Rows * 1000, 64, 7), fdFrameAt(T + Rows * 1000 + 1, 12)});
+    QCOMPARE(plot->pointCount(0), Rows / 2 + 1); // twelve bytes do not carry Tail
+
+    QSignalSpy status(page(), &SignalsPage::status);
+    QVERIFY(page()->exportTo(dir.filePath("fd.csv")));
+    QTRY_VERIFY(status.count() == 2);
+    const QByteArrayList lines = readFile(dir.filePath("fd.csv")).trimmed().split('\n');
+    QCOMPARE(lines.size(), 1 + Rows / 2 + 2);
+    QCOMPARE(lines.first(), QByteArray("time,FdFrame.Tail"));
+    QCOMPARE(lines.at(1), QByteArray("1700000000.001000,2742"));
+    QCOMPARE(lines.at(lines.size() - 2), QByteArray("1700000040.000000,2748"));
+    QCOMPARE(lines.last(), QByteArray("1700000040.000001,"));
 }
 
 QUORVEX_WINDOW_TEST_MAIN(TestSignalsView)

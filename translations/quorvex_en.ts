@@ -975,6 +975,14 @@
         <source>Сигнал %1 переключает сигнал %2: сначала удалите или измените его</source>
         <translation>Signal %1 switches signal %2: delete or change that one first</translation>
     </message>
+    <message>
+        <source>Сообщение длиннее 8 байт может быть только CAN FD</source>
+        <translation>A message longer than 8 bytes can only be CAN FD</translation>
+    </message>
+    <message>
+        <source>Длина сообщения CAN FD %1 байт: нужна от 0 до 8, 12, 16, 20, 24, 32, 48 или 64</source>
+        <translation>CAN FD message length %1 bytes: needs 0 to 8, 12, 16, 20, 24, 32, 48 or 64</translation>
+    </message>
 </context>
 <context>
     <name>DiagPairsDialog</name>
@@ -1844,6 +1852,14 @@
         <source> (29 бит)</source>
         <translation> (29 bits)</translation>
     </message>
+    <message>
+        <source>CAN FD</source>
+        <translation>CAN FD</translation>
+    </message>
+    <message>
+        <source>Кадр CAN FD: до 64 байт данных; сообщение длиннее 8 байт бывает только таким</source>
+        <translation>A CAN FD frame: up to 64 data bytes; a message longer than 8 bytes can only be one</translation>
+    </message>
 </context>
 <context>
     <name>ModuleCommand</name>
@@ -2310,6 +2326,14 @@ The recording folder is set in &quot;Port settings ...&quot;.</translation>
         <source>%1: не число</source>
         <translation>%1: not a number</translation>
     </message>
+    <message>
+        <source>CAN FD</source>
+        <translation>CAN FD</translation>
+    </message>
+    <message>
+        <source>Кадр CAN FD: до 64 байт данных; сообщение длиннее 8 байт бывает только таким</source>
+        <translation>A CAN FD frame: up to 64 data bytes; a message longer than 8 bytes can only be one</translation>
+    </message>
 </context>
 <context>
     <name>SignalFinder</name>
@@ -2609,6 +2633,13 @@ The recording folder is set in &quot;Port settings ...&quot;.</translation>
     <message>
         <source>таблицу Quorvex</source>
         <translation>a Quorvex table</translation>
+    </message>
+</context>
+<context>
+    <name>TarvixSource</name>
+    <message>
+        <source>модуль Tarvix не передаёт кадры CAN FD</source>
+        <translation>the Tarvix module does not send CAN FD frames</translation>
     </message>
 </context>
 <context>

@@ -6,6 +6,7 @@
 #include "app/messageeditcommand.h"
 #include "app/savefiledialog.h"
 #include "app/signaldialog.h"
+#include "link/canpacket.h"
 #include "signals/dbcrules.h"
 #include "signals/dbcwriter.h"
 
@@ -106,6 +107,7 @@ DbcMessage DbcEditor::messageFor(quint32 id, bool extended, int frameLength, boo
     message.extended = extended;
     message.name = QStringLiteral("MSG_%1").arg(QString::number(id, 16).toUpper());
     message.size = frameLength > 0 ? frameLength : 8;
+    message.fd = message.size > CanPacket::MaxClassicBytes;
     return message;
 }
 
@@ -159,7 +161,7 @@ void DbcEditor::editMessage(quint32 id, bool extended)
         return;
     }
     const DbcMessage after = dialog.message();
-    if (after.name != before.name || after.size != before.size ||
+    if (after.name != before.name || after.size != before.size || after.fd != before.fd ||
         after.transmitter != before.transmitter || after.comment != before.comment)
         change(tr("Изменить сообщение %1").arg(after.name), before, after);
 }

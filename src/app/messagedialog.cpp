@@ -3,9 +3,16 @@
 
 #include "ui_messagedialog.h"
 
+#include "link/canpacket.h"
+
 MessageDialog::MessageDialog(QWidget *parent) : QDialog(parent), ui(new Ui::MessageDialog)
 {
     ui->setupUi(this);
+    connect(ui->sbMessageLength, QOverload<int>::of(&QSpinBox::valueChanged), this,
+            [this](int bytes) {
+                if (bytes > CanPacket::MaxClassicBytes)
+                    ui->chkMessageFd->setChecked(true);
+            });
 }
 
 MessageDialog::~MessageDialog()
@@ -20,6 +27,7 @@ void MessageDialog::setMessage(const DbcMessage &message)
         QString::number(message.id, 16).toUpper(), message.extended ? tr(" (29 бит)") : QString()));
     ui->leMessageName->setText(message.name);
     ui->sbMessageLength->setValue(message.size);
+    ui->chkMessageFd->setChecked(message.fd);
     ui->leTransmitter->setText(message.transmitter);
     ui->pteMessageComment->setPlainText(message.comment);
 }
@@ -29,6 +37,7 @@ DbcMessage MessageDialog::message() const
     DbcMessage m = base;
     m.name = ui->leMessageName->text().trimmed();
     m.size = ui->sbMessageLength->value();
+    m.fd = ui->chkMessageFd->isChecked();
     m.transmitter = ui->leTransmitter->text().trimmed();
     m.comment = ui->pteMessageComment->toPlainText();
     return m;

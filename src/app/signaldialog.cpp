@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/signaldialog.h"
 
+#include "link/canpacket.h"
 #include "signals/dbcwriter.h"
 #include "signals/signallayout.h"
 #include "ui_signaldialog.h"
@@ -55,6 +56,11 @@ SignalDialog::SignalDialog(QWidget *parent) : QDialog(parent), ui(new Ui::Signal
     ui->sbStartBit->setRange(0, SignalLayout::MaxBytes * 8 - 1);
     ui->sbLength->setRange(0, 128); // out-of-range lengths are said, not silently clamped
     ui->sbMessageLength->setRange(0, SignalLayout::MaxBytes);
+    connect(ui->sbMessageLength, QOverload<int>::of(&QSpinBox::valueChanged), this,
+            [this](int bytes) {
+                if (bytes > CanPacket::MaxClassicBytes)
+                    ui->chkMessageFd->setChecked(true);
+            });
     ui->sbMuxValue->setRange(0, std::numeric_limits<int>::max());
     ui->btDelete->hide();
 }
@@ -69,6 +75,7 @@ void SignalDialog::setMessage(const DbcMessage &message, bool isNew)
     base = message;
     ui->leMessageName->setText(message.name);
     ui->sbMessageLength->setValue(message.size);
+    ui->chkMessageFd->setChecked(message.fd);
     ui->leTransmitter->setText(message.transmitter);
     ui->gbMessage->setEnabled(isNew);
 }
@@ -123,6 +130,7 @@ DbcMessage SignalDialog::message() const
     DbcMessage m = base;
     m.name = ui->leMessageName->text().trimmed();
     m.size = ui->sbMessageLength->value();
+    m.fd = ui->chkMessageFd->isChecked();
     m.transmitter = ui->leTransmitter->text().trimmed();
     return m;
 }

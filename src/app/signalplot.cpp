@@ -160,7 +160,7 @@ bool SignalPlot::takeRows(qint64 rows)
             continue;
         }
         for (qint64 row = trace->rowsDone(); row < rows; ++row)
-            trace->add(LogRecord::fromFrame(log->frameAt(int(row)), 0), origin);
+            trace->add(log->frameAt(int(row)), origin);
         gained = true;
     }
     return gained;

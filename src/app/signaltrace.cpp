@@ -11,7 +11,7 @@ constexpr double UsecPerSecond = 1e6;
 constexpr qint64 CancelStep = 4096; // rows between looks at the cancel flag
 constexpr int LengthMask = 0x0F;
 constexpr int RemoteMask = 0xF0;
-constexpr int MaxDataBytes = 8;
+constexpr int MaxDataBytes = 8; // in the row itself
 
 double secondsSince(qint64 time, qint64 origin)
 {
@@ -40,34 +40,53 @@ QString SignalTrace::title() const
     return signal().unit.isEmpty() ? name : name + QStringLiteral(", ") + signal().unit;
 }
 
-bool SignalTrace::valueOf(const LogRecord &record, double *value) const
+bool SignalTrace::decode(const uint8_t *bytes, int length, double *value) const
 {
-    if (!owner->matches(record.id, record.frame & CanPacket::Extended) ||
-        (record.rtl & RemoteMask) != 0 || record.time == TimedPacket::NoTime)
-        return false;
-    const int length = qMin(record.rtl & LengthMask, MaxDataBytes);
-    return owner->isActive(index, record.data, length) &&
-           signal().decode(record.data, length, value);
+    return owner->isActive(index, bytes, length) && signal().decode(bytes, length, value);
 }
 
-void SignalTrace::add(const LogRecord &record, qint64 origin)
+bool SignalTrace::valueOf(const TimedPacket &frame, double *value) const
+{
+    const CanPacket &packet = frame.packet;
+    return owner->matches(packet.id, packet.isExtended()) && !packet.isRemote() &&
+           frame.time != TimedPacket::NoTime && decode(packet.data, packet.dataLength(), value);
+}
+
+void SignalTrace::add(const TimedPacket &frame, qint64 origin)
 {
     double value = 0;
-    if (valueOf(record, &value))
-        data->add(QCPGraphData(secondsSince(record.time, origin), value));
+    if (valueOf(frame, &value))
+        data->add(QCPGraphData(secondsSince(frame.time, origin), value));
     ++done;
+}
+
+// Rows of other messages cost one look at the row; only an FD row of this one over eight bytes
+// is read whole.
+bool SignalTrace::valueAt(const RowSnapshot &rows, qint64 row, qint64 *time, double *value) const
+{
+    LogRecord record;
+    if (!rows.read(row, &record) ||
+        !owner->matches(record.id, record.frame & CanPacket::Extended) ||
+        (record.rtl & RemoteMask) != 0 || record.time == TimedPacket::NoTime)
+        return false;
+    *time = record.time;
+    if (!record.hasTail())
+        return decode(record.data, qMin(record.rtl & LengthMask, MaxDataBytes), value);
+    TimedPacket frame;
+    return rows.readFrame(row, &frame) &&
+           decode(frame.packet.data, frame.packet.dataLength(), value);
 }
 
 void SignalTrace::read(const RowSnapshot &rows, qint64 from, qint64 to, qint64 origin,
                        QCPGraphDataContainer *into, const std::atomic<bool> *cancel) const
 {
-    LogRecord record;
+    qint64 time = 0;
     double value = 0;
     for (qint64 row = from; row < to; ++row) {
         if (row % CancelStep == 0 && cancel && *cancel)
             return;
-        if (rows.read(row, &record) && valueOf(record, &value))
-            into->add(QCPGraphData(secondsSince(record.time, origin), value));
+        if (valueAt(rows, row, &time, &value))
+            into->add(QCPGraphData(secondsSince(time, origin), value));
     }
 }
 

@@ -14,7 +14,7 @@ template<class DataType> class QCPDataContainer;
 using QCPGraphDataContainer = QCPDataContainer<QCPGraphData>;
 struct DbcMessage;
 struct DbcSignal;
-struct LogRecord;
+struct TimedPacket;
 
 // The points of one plotted signal: seconds since the plot's origin against the physical value,
 // one per log row of its message that carries it. Rows are taken in log order, either a few at
@@ -38,8 +38,8 @@ public:
     qint64 rowsDone() const { return done; }
     bool isCollecting() const { return worker.joinable(); }
 
-    // The point of log row `row` (the next one), if its frame carries the signal.
-    void add(const LogRecord &record, qint64 origin);
+    // The point of the next log row, if its frame carries the signal.
+    void add(const TimedPacket &frame, qint64 origin);
     // Reads rows [rowsDone(), to) of `rows` on a thread of its own; `finished` is then called on
     // that thread, and adopt() must follow on the owner's.
     void collect(RowSnapshot rows, qint64 to, qint64 origin, std::function<void()> finished);
@@ -48,14 +48,17 @@ public:
     // Forgets every point (the log was cleared or replaced); stops a collection first.
     void reset();
 
-    // The signal's value in a row, false when the row does not carry it.
-    bool valueOf(const LogRecord &record, double *value) const;
+    // The signal's value in a frame, false when the frame does not carry it.
+    bool valueOf(const TimedPacket &frame, double *value) const;
     // Reads rows [from, to) into `into`; stops early when `cancel` is set.
     void read(const RowSnapshot &rows, qint64 from, qint64 to, qint64 origin,
               QCPGraphDataContainer *into, const std::atomic<bool> *cancel) const;
 
 private:
     void stop();
+    bool decode(const uint8_t *bytes, int length, double *value) const;
+    // The time and value of a row of the snapshot that carries the signal.
+    bool valueAt(const RowSnapshot &rows, qint64 row, qint64 *time, double *value) const;
 
     const DbcMessage *owner;
     int index;

@@ -119,7 +119,7 @@ bool TriggerSet::signalCrossed(State &state, const CanPacket &packet)
     const DbcMessage *message = state.message;
     if (!message || !message->matches(packet.id, packet.isExtended()) || packet.isRemote())
         return false;
-    const int length = packet.length();
+    const int length = packet.dataLength();
     double value = 0;
     if (!message->isActive(state.signalIndex, packet.data, length) ||
         !message->signalList[size_t(state.signalIndex)].decode(packet.data, length, &value))

@@ -30,7 +30,9 @@ public:
         const size_t before = out.size();
         isoTp.expire(frame.time, out);
         j1939.expire(frame.time, out);
-        if (!isoTp.feed(frame, number, out) && !j1939.feed(frame, number, out))
+        // J1939 over CAN FD packs groups differently (several to a frame): not read here.
+        if (!isoTp.feed(frame, number, out) && !frame.packet.isFd() &&
+            !j1939.feed(frame, number, out))
             J1939SingleFrame::feed(frame, number, out);
         ++number;
         if (out.size() != before)

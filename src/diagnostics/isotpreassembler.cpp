@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr int FrameBytes = 8;
+constexpr int ClassicBytes = 8; // a first frame is never shorter; CAN FD's escapes start past it
 constexpr uint8_t RouteBits = CanPacket::Can0ToCan1 | CanPacket::Can1ToCan0;
 enum FrameType { Single = 0, First = 1, Consecutive = 2 };
 
@@ -34,13 +34,8 @@ bool IsoTpReassembler::feed(const TimedPacket &frame, quint64 number, std::vecto
     const IsoTpAddressing addressing = ids->addressing(p.id, p.isExtended());
     if (addressing == IsoTpAddressing::None || p.isRemote())
         return false;
-    Frame f{&frame,
-            number,
-            0,
-            addressing == IsoTpAddressing::Normal ? 0 : 1,
-            std::min(p.length(), FrameBytes),
-            p.data,
-            addressing};
+    Frame f{&frame,         number, 0,         addressing == IsoTpAddressing::Normal ? 0 : 1,
+            p.dataLength(), p.data, addressing};
     if (f.length < f.offset + 1)
         return true;
     f.key = uint64_t(p.id) | uint64_t(p.isExtended()) << 29 | uint64_t(p.frame & RouteBits) << 30 |
@@ -99,30 +94,40 @@ void IsoTpReassembler::interrupt(uint64_t key, const Frame &f, std::vector<DiagM
 
 void IsoTpReassembler::single(const Frame &f, std::vector<DiagMessage> &out)
 {
-    const int declared = f.pci() & 0x0F;
-    if (declared == 0 || declared > f.length - f.offset - 1)
+    int declared = f.pci() & 0x0F;
+    int begin = f.offset + 1;
+    if (declared == 0 && f.length > ClassicBytes) { // CAN FD: the length in the next byte
+        declared = f.data[begin];
+        ++begin;
+    }
+    if (declared == 0 || declared > f.length - begin)
         return; // malformed: no message can be told from it
     interrupt(f.key, f, out);
     DiagMessage m = start(f);
-    m.payload = QByteArray(reinterpret_cast<const char *>(f.data + f.offset + 1), declared);
+    m.payload = QByteArray(reinterpret_cast<const char *>(f.data + begin), declared);
     out.push_back(std::move(m));
+}
+
+// The shortest message a first frame of this length may start: one byte more than the longest
+// single frame of the same length holds (with CAN FD, the escape single frame).
+uint32_t IsoTpReassembler::leastFirstFrame(const Frame &f)
+{
+    return uint32_t(f.length > ClassicBytes ? f.length - f.offset - 1 : ClassicBytes - f.offset);
 }
 
 void IsoTpReassembler::first(const Frame &f, std::vector<DiagMessage> &out)
 {
-    if (f.length < FrameBytes)
+    if (f.length < ClassicBytes)
         return;
     uint32_t declared = uint32_t(f.pci() & 0x0F) << 8 | f.data[f.offset + 1];
     int begin = f.offset + 2;
     if (declared == 0) { // escape form: a 32-bit length follows
-        if (f.offset + 6 > FrameBytes)
-            return;
         const uint8_t *d = f.data + f.offset + 2;
         declared = uint32_t(d[0]) << 24 | uint32_t(d[1]) << 16 | uint32_t(d[2]) << 8 | d[3];
         begin = f.offset + 6;
         if (declared <= 0xFFF)
             return;
-    } else if (declared < uint32_t(FrameBytes - f.offset)) {
+    } else if (declared < leastFirstFrame(f)) {
         return; // would have fitted a single frame
     }
     interrupt(f.key, f, out);
@@ -131,7 +136,7 @@ void IsoTpReassembler::first(const Frame &f, std::vector<DiagMessage> &out)
     s.message = start(f);
     s.declared = declared;
     s.lastTime = f.time();
-    const int carried = int(std::min<uint32_t>(uint32_t(FrameBytes - begin), declared));
+    const int carried = int(std::min<uint32_t>(uint32_t(f.length - begin), declared));
     s.message.payload.reserve(int(std::min<uint32_t>(declared, 0x1000)));
     s.message.payload.append(reinterpret_cast<const char *>(f.data + begin), carried);
     nextDeadline = std::min(nextDeadline, deadlineOf(s.lastTime));

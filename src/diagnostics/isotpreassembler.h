@@ -12,7 +12,9 @@ struct TimedPacket;
 
 // Joins ISO 15765-2 frames (single, first, consecutive; flow control passes) into messages on
 // the identifiers a DiagIdTable names, several at once, one per identifier and address. Faults
-// come out as messages with the bytes received so far.
+// come out as messages with the bytes received so far. Over CAN FD a frame carries up to 64
+// bytes: a single frame longer than eight gives its length in its second byte (the escape form),
+// and first and consecutive frames carry as much as their length holds.
 class IsoTpReassembler final
 {
 public:
@@ -56,6 +58,7 @@ private:
     void consecutive(const Frame &f, std::vector<DiagMessage> &out);
     void interrupt(uint64_t key, const Frame &f, std::vector<DiagMessage> &out);
     DiagMessage start(const Frame &f) const;
+    static uint32_t leastFirstFrame(const Frame &f);
     void makeRoom(std::vector<DiagMessage> &out);
     void timeOut(Session &session, std::vector<DiagMessage> &out);
     void expireSlow(qint64 now, std::vector<DiagMessage> &out);

@@ -57,6 +57,8 @@ public:
     qint64 quietEnd() const { return quietUntil; }
 
     int interface = -1;      // opened interface, -1 before "open"
+    bool wantsFd = false;    // asked for CAN FD frames
+    quint64 withheldFd = 0;  // FD frames it did not get for not asking
     qint64 openDeadline = 0; // closed at this moment unless an interface is open; 0 never
     bool readClosed = false; // the client half-closed: nothing more to read, still served
     bool gone = false;       // to be removed

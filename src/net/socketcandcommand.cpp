@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "net/socketcandcommand.h"
 
+#include "net/socketcandflags.h"
+
 #include <QList>
 
 namespace {
@@ -53,6 +55,18 @@ bool parseId(const QByteArray &text, CanPacket *packet)
     return true;
 }
 
+// Words `first` on, one data byte each; the caller has checked there are not too many.
+bool parseBytes(const QList<QByteArray> &words, int first, CanPacket *packet)
+{
+    for (int i = first; i < words.size(); ++i) {
+        uint32_t byte = 0;
+        if (!parseHex(words.at(i), 2, &byte))
+            return false;
+        packet->data[i - first] = uint8_t(byte);
+    }
+    return true;
+}
+
 SocketcandCommand parseSend(const QList<QByteArray> &words)
 {
     SocketcandCommand command;
@@ -66,13 +80,32 @@ SocketcandCommand parseSend(const QList<QByteArray> &words)
         return malformed("bad length");
     if (words.size() != 3 + int(length))
         return malformed("data does not match the length");
-    for (int i = 0; i < int(length); ++i) {
-        uint32_t byte = 0;
-        if (!parseHex(words.at(3 + i), 2, &byte))
-            return malformed("bad data byte");
-        command.packet.data[i] = uint8_t(byte);
-    }
+    if (!parseBytes(words, 3, &command.packet))
+        return malformed("bad data byte");
     command.packet.rtl = uint8_t(length);
+    command.packet.direct = CanPacket::Transmitted;
+    return command;
+}
+
+// "fdsend ID FLAGS B0 ..": any number of bytes up to 64, padded to the next CAN FD length.
+SocketcandCommand parseFdSend(const QList<QByteArray> &words)
+{
+    SocketcandCommand command;
+    command.kind = SocketcandCommand::Kind::FdSend;
+    if (words.size() < 3)
+        return malformed("fdsend wants an identifier and flags");
+    if (!parseId(words.at(1), &command.packet))
+        return malformed("bad identifier");
+    uint32_t flags = 0;
+    if (!parseHex(words.at(2), 1, &flags))
+        return malformed("bad flags");
+    const int length = words.size() - 3;
+    if (length > CanPacket::MaxFdBytes)
+        return malformed("more than 64 data bytes");
+    if (!parseBytes(words, 3, &command.packet))
+        return malformed("bad data byte");
+    command.packet.setFdLength(length);
+    command.packet.frame |= SocketcandFlags::frameBits(flags);
     command.packet.direct = CanPacket::Transmitted;
     return command;
 }
@@ -93,6 +126,10 @@ SocketcandCommand SocketcandParser::parse(const QByteArray &body)
         command.kind = SocketcandCommand::Kind::Echo;
     } else if (word == "send") {
         command = parseSend(words);
+    } else if (word == "fdsend") {
+        command = parseFdSend(words);
+    } else if (word == "fdframes" && words.size() == 1) {
+        command.kind = SocketcandCommand::Kind::FdFrames;
     } else {
         command = malformed("unknown command");
     }

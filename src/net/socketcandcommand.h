@@ -12,6 +12,8 @@ struct SocketcandCommand
         Open,      // "< open IFACE >": `interfaceName`
         RawMode,   // "< rawmode >"
         Send,      // "< send ID LEN B0 .. >": `packet`
+        FdSend,    // "< fdsend ID FLAGS B0 .. >": `packet`, a CAN FD frame
+        FdFrames,  // "< fdframes >": the client takes CAN FD frames too
         Echo,      // "< echo >"
         Malformed, // not understood: `error` says why
     };

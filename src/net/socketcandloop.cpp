@@ -266,7 +266,12 @@ void SocketcandLoop::handle(SocketcandClient &client, const SocketcandCommand &c
         handleRawMode(client, now);
         break;
     case SocketcandCommand::Kind::Send:
+    case SocketcandCommand::Kind::FdSend:
         handleSend(client, command.packet);
+        break;
+    case SocketcandCommand::Kind::FdFrames:
+        client.wantsFd = true;
+        client.reply("< ok >");
         break;
     case SocketcandCommand::Kind::Echo:
         client.reply("< echo >");
@@ -316,7 +321,9 @@ void SocketcandLoop::handleSend(SocketcandClient &client, const CanPacket &packe
         events.send(packet);
 }
 
-// Every frame published since the last turn, as text once per interface, to its raw clients.
+// Every frame published since the last turn, as text once per interface, to its raw clients:
+// classic frames to every client, FD frames to those that asked. Without such clients a classic
+// frame costs what it always did.
 void SocketcandLoop::deliverFrames()
 {
     if (overflow.exchange(false, std::memory_order_relaxed)) {
@@ -327,19 +334,48 @@ void SocketcandLoop::deliverFrames()
             }
         }
     }
-    std::array<QByteArray, SocketcandServer::InterfaceCount> lines;
+    constexpr size_t Interfaces = SocketcandServer::InterfaceCount;
+    std::array<bool, Interfaces> wantFd{};
+    for (const auto &client : clients)
+        wantFd[size_t(std::max(client->interface, 0))] |= client->wantsFd && client->isRaw();
+    std::array<QByteArray, Interfaces> lines;
+    std::array<QByteArray, Interfaces> fdLines; // classic and FD frames in order
+    std::array<quint64, Interfaces> fdFrames{};
     const quint64 h = head.load(std::memory_order_acquire);
     quint64 t = tail.load(std::memory_order_relaxed);
     for (; t < h; ++t) {
         const TimedPacket &frame = ring[t % RingFrames];
-        SocketcandServer::appendFrame(lines[size_t(SocketcandServer::interfaceOf(frame.packet))],
-                                      frame);
+        const size_t at = size_t(SocketcandServer::interfaceOf(frame.packet));
+        if (Q_UNLIKELY(frame.packet.isFd())) {
+            ++fdFrames[at];
+            if (wantFd[at])
+                SocketcandServer::appendFdFrame(fdLines[at], frame);
+            continue;
+        }
+        const int before = lines[at].size();
+        SocketcandServer::appendFrame(lines[at], frame);
+        if (wantFd[at])
+            fdLines[at].append(lines[at].constData() + before, lines[at].size() - before);
     }
     tail.store(t, std::memory_order_release);
     for (const auto &client : clients) {
-        if (client->isRaw() && !client->gone)
-            client->queueFrames(lines[size_t(client->interface)]);
+        if (!client->isRaw() || client->gone)
+            continue;
+        const size_t at = size_t(client->interface);
+        client->queueFrames(client->wantsFd ? fdLines[at] : lines[at]);
+        if (!client->wantsFd && fdFrames[at] > 0)
+            withhold(*client, fdFrames[at]);
     }
+}
+
+// Counted, and said the first time: the client may not know there are FD frames to ask for.
+void SocketcandLoop::withhold(SocketcandClient &client, quint64 frames)
+{
+    if (client.withheldFd == 0)
+        say(client, QStringLiteral("CAN FD frames not sent to it: it did not ask for them "
+                                   "(\"< fdframes >\")"));
+    client.withheldFd += frames;
+    withheldFd += frames;
 }
 
 void SocketcandLoop::checkTimers(SocketcandClient &client, qint64 now)

@@ -58,6 +58,7 @@ public:
     quint64 droppedClients() const { return dropped; }
     quint64 refusedClients() const { return refused; }
     quint64 timedOutClients() const { return timedOut; }
+    quint64 withheldFdFrames() const { return withheldFd; }
 
 private:
     struct Lingering
@@ -80,6 +81,7 @@ private:
     void handleRawMode(SocketcandClient &client, qint64 now);
     void handleSend(SocketcandClient &client, const CanPacket &packet);
     void deliverFrames();
+    void withhold(SocketcandClient &client, quint64 frames);
     void checkTimers(SocketcandClient &client, qint64 now);
     void writeClient(SocketcandClient &client);
     void drop(SocketcandClient &client, const QString &why);
@@ -103,6 +105,7 @@ private:
     std::atomic<quint64> dropped{0};
     std::atomic<quint64> refused{0};
     std::atomic<quint64> timedOut{0};
+    std::atomic<quint64> withheldFd{0};
     std::atomic<bool> allowSend{false};
     std::atomic<bool> stopping{false};
     qint64 nextFlush = 0;

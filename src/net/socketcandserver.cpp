@@ -3,6 +3,7 @@
 
 #include "formats/textprint.h"
 #include "link/timedpacket.h"
+#include "net/socketcandflags.h"
 #include "net/socketcandloop.h"
 
 #include <algorithm>
@@ -16,6 +17,7 @@ namespace {
 
 constexpr qint64 UsPerSecond = 1000000;
 constexpr int MaxFrameText = 72;
+constexpr int MaxFdFrameText = 192; // 44 characters, 128 digits of data, " >"
 constexpr int MaxDataBytes = 8;
 constexpr int ListenBacklog = 64;
 const char *const InterfaceNames[] = {"can0", "can1", "canrx", "cantx"};
@@ -116,6 +118,7 @@ void SocketcandServer::close()
     droppedBefore += loop->droppedClients();
     refusedBefore += loop->refusedClients();
     timedOutBefore += loop->timedOutClients();
+    withheldBefore += loop->withheldFdFrames();
     loop.reset();
     boundPort = 0;
 }
@@ -153,6 +156,11 @@ quint64 SocketcandServer::timedOutClients() const
     return timedOutBefore + (loop ? loop->timedOutClients() : 0);
 }
 
+quint64 SocketcandServer::withheldFdFrames() const
+{
+    return withheldBefore + (loop ? loop->withheldFdFrames() : 0);
+}
+
 int SocketcandServer::interfaceOf(const CanPacket &packet)
 {
     if (packet.direct != CanPacket::Received)
@@ -167,15 +175,13 @@ const char *SocketcandServer::interfaceName(int index)
     return index >= 0 && index < InterfaceCount ? InterfaceNames[index] : "";
 }
 
-// Each frame begins a line (see SocketcandClient::reply() for the client that needs it so) and
-// takes FrameBytes: the same client reads 1,024 bytes at a time, so however far behind it is, each
-// read ends where a frame ends.
-void SocketcandServer::appendFrame(QByteArray &out, const TimedPacket &frame)
+namespace {
+
+// "ID SECONDS.MICROSECONDS " of a frame line.
+char *putIdAndTime(char *p, const TimedPacket &frame)
 {
     const CanPacket &packet = frame.packet;
     const qint64 time = std::max<qint64>(frame.time, 0);
-    char text[MaxFrameText];
-    char *p = TextPrint::putText(text, "\n< frame ");
     p = packet.isExtended() ? TextPrint::putHex(p, packet.id & 0x1FFFFFFF, 8)
                             : TextPrint::putHex(p, packet.id & 0x7FF, 3);
     *p++ = ' ';
@@ -183,11 +189,42 @@ void SocketcandServer::appendFrame(QByteArray &out, const TimedPacket &frame)
     *p++ = '.';
     p = TextPrint::putDigits(p, quint64(time % UsPerSecond), 6);
     *p++ = ' ';
+    return p;
+}
+
+} // namespace
+
+// Each frame begins a line (see SocketcandClient::reply() for the client that needs it so) and
+// takes FrameBytes: the same client reads 1,024 bytes at a time, so however far behind it is, each
+// read ends where a frame ends.
+void SocketcandServer::appendFrame(QByteArray &out, const TimedPacket &frame)
+{
+    const CanPacket &packet = frame.packet;
+    char text[MaxFrameText];
+    char *p = TextPrint::putText(text, "\n< frame ");
+    p = putIdAndTime(p, frame);
     const int length = packet.isRemote() ? 0 : std::min(packet.length(), MaxDataBytes);
     for (int i = 0; i < length; ++i)
         p = TextPrint::putHex(p, packet.data[i], 2);
     while (p < text + FrameBytes - 2)
         *p++ = ' ';
+    p = TextPrint::putText(p, " >");
+    out.append(text, int(p - text));
+}
+
+// Only clients that asked for FD frames get these; they need no padding (see above), as those
+// clients read whatever comes.
+void SocketcandServer::appendFdFrame(QByteArray &out, const TimedPacket &frame)
+{
+    const CanPacket &packet = frame.packet;
+    char text[MaxFdFrameText];
+    char *p = TextPrint::putText(text, "\n< fdframe ");
+    p = putIdAndTime(p, frame);
+    p = TextPrint::putHex(p, SocketcandFlags::of(packet), 1);
+    *p++ = ' ';
+    const int length = packet.dataLength();
+    for (int i = 0; i < length; ++i)
+        p = TextPrint::putHex(p, packet.data[i], 2);
     p = TextPrint::putText(p, " >");
     out.append(text, int(p - text));
 }

@@ -16,6 +16,13 @@ struct TimedPacket;
 // gets every frame of that interface as "< frame ID SECONDS.MICROSECONDS DATA >"; with sending
 // allowed, "< send ID LEN B0 .. >" hands a frame to the module.
 //
+// CAN FD: a client that asks with "< fdframes >" (answered "< ok >", at any time) gets FD frames
+// too, as "< fdframe ID SECONDS.MICROSECONDS FLAGS DATA >" with FLAGS as candump writes them
+// (1 bit rate switch, 2 error state) and up to 64 data bytes, in order with the classic frames;
+// it may send them with "< fdsend ID FLAGS B0 .. >". Other clients get the classic frames only,
+// exactly as before: the FD frames they miss are counted (withheldFdFrames()) and said once for
+// each of them.
+//
 // The clients are served on a thread of their own (SocketcandLoop): publish() only puts the
 // frame in a ring, so no client, however it behaves, holds up the capture. Frames are handed to
 // the clients every FlushMs. Every byte queued for a client, frames and replies alike, counts
@@ -67,12 +74,16 @@ public:
     quint64 droppedClients() const;
     quint64 refusedClients() const;
     quint64 timedOutClients() const;
+    // FD frames not sent to clients that did not ask for them, one for each such client.
+    quint64 withheldFdFrames() const;
 
     // The interface a frame belongs to: 0 "can0", 1 "can1", 2 "canrx", 3 "cantx".
     static int interfaceOf(const CanPacket &packet);
     static const char *interfaceName(int index);
     // Appends "\n< frame ID SECONDS.MICROSECONDS DATA >", FrameBytes in all.
     static void appendFrame(QByteArray &out, const TimedPacket &frame);
+    // Appends "\n< fdframe ID SECONDS.MICROSECONDS FLAGS DATA >" for an FD frame.
+    static void appendFdFrame(QByteArray &out, const TimedPacket &frame);
 
 signals:
     // A client asks to transmit a frame (only while sending is allowed).
@@ -86,6 +97,7 @@ private:
     quint64 droppedBefore = 0; // by servers closed before
     quint64 refusedBefore = 0;
     quint64 timedOutBefore = 0;
+    quint64 withheldBefore = 0;
     int clientLimit = DefaultMaxClients;
     int openTimeout = DefaultOpenTimeoutMs;
     quint16 boundPort = 0;

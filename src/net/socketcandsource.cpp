@@ -6,6 +6,7 @@
 #include "formats/textprint.h"
 #include "formats/textscan.h"
 #include "link/timedpacket.h"
+#include "net/socketcandflags.h"
 
 #include <QTcpSocket>
 #include <QTimer>
@@ -21,8 +22,8 @@ namespace {
 
 constexpr int StandardIdDigits = 3;
 constexpr int ExtendedIdDigits = 8;
-constexpr int TimeDigits = 6; // the time is given in microseconds
-constexpr int MaxSendCommand = 64;
+constexpr int TimeDigits = 6;       // the time is given in microseconds
+constexpr int MaxSendCommand = 256; // "< fdsend ID F " and 64 bytes
 // An identifier field wider than 29 bits is SocketCAN's can_id with its flags.
 constexpr uint32_t ErrorFlag = 0x20000000;
 constexpr uint32_t RemoteFlag = 0x40000000;
@@ -35,27 +36,51 @@ bool isWord(const LineTokens &tokens, int index, const char *word)
            std::memcmp(tokens.begin(index), word, length) == 0;
 }
 
-// Data bytes as pairs of hex digits, in one field or spread over several.
-bool parseData(const LineTokens &tokens, int first, CanPacket *packet)
+// Data bytes as pairs of hex digits, in one field or spread over several, from field `first` to
+// the end of the message (past the fields LineTokens keeps: 64 bytes may come one a field); their
+// count, or -1.
+int parseData(const LineTokens &tokens, int first, int most, CanPacket *packet)
 {
+    const char *p = first < tokens.count() ? tokens.begin(first) : tokens.lineEnd();
+    const char *end = tokens.lineEnd();
     int length = 0;
-    for (int i = first; i < tokens.count(); ++i) {
-        if (tokens.size(i) % 2 != 0)
-            return false;
-        for (const char *p = tokens.begin(i); p != tokens.end(i); p += 2) {
-            const int high = TextScan::hexValue(p[0]);
-            const int low = TextScan::hexValue(p[1]);
-            if (high < 0 || low < 0 || length == FrameRoute::MaxClassicLength)
-                return false;
-            packet->data[length++] = uint8_t(high << 4 | low);
+    while (p != end) {
+        if (TextScan::isSpace(*p)) {
+            ++p;
+            continue;
         }
+        if (end - p < 2 || TextScan::isSpace(p[1]))
+            return -1; // a field of an odd number of digits
+        const int high = TextScan::hexValue(p[0]);
+        const int low = TextScan::hexValue(p[1]);
+        if (high < 0 || low < 0 || length == most)
+            return -1;
+        packet->data[length++] = uint8_t(high << 4 | low);
+        p += 2;
     }
-    packet->rtl = uint8_t(packet->rtl | length);
-    return true;
+    return length;
 }
 
-// "frame ID SECONDS.MICROSECONDS [DATA]"
-SocketcandSource::Message frameOf(const LineTokens &tokens, const CanPacket &blank,
+// The data of "frame", or FLAGS and data of "fdframe".
+bool parsePayload(const LineTokens &tokens, bool fd, CanPacket *packet)
+{
+    if (!fd) {
+        const int length = parseData(tokens, 3, FrameRoute::MaxClassicLength, packet);
+        packet->rtl = uint8_t(packet->rtl | std::max(length, 0));
+        return length >= 0;
+    }
+    uint32_t flags = 0;
+    if (tokens.count() < 4 || !TextScan::parseHex(tokens.begin(3), tokens.end(3), flags, 1))
+        return false;
+    const int length = parseData(tokens, 4, CanPacket::MaxFdBytes, packet);
+    packet->setFdLength(length);
+    packet->rtl &= 0x0F; // FD frames have no remote form
+    packet->frame |= SocketcandFlags::frameBits(flags);
+    return length >= 0;
+}
+
+// "frame ID SECONDS.MICROSECONDS [DATA]" or "fdframe ID SECONDS.MICROSECONDS FLAGS [DATA]"
+SocketcandSource::Message frameOf(const LineTokens &tokens, bool fd, const CanPacket &blank,
                                   TimedPacket *frame)
 {
     uint32_t id = 0;
@@ -69,7 +94,7 @@ SocketcandSource::Message frameOf(const LineTokens &tokens, const CanPacket &bla
     frame->packet = blank;
     if (id & RemoteFlag)
         frame->packet.rtl = FrameRoute::RemoteFlag;
-    if (!parseData(tokens, 3, &frame->packet))
+    if (!parsePayload(tokens, fd, &frame->packet))
         return SocketcandSource::Message::Malformed;
     const bool extended = (id & ExtendedFlag) || tokens.size(1) > StandardIdDigits ||
                           (id & FrameRoute::MaxExtendedId) > FrameRoute::MaxStandardId;
@@ -112,7 +137,7 @@ QString SocketcandSource::description() const
 
 quint64 SocketcandSource::lostFrames() const
 {
-    return malformed + fdFrames + cutter.overlongMessages();
+    return malformed + cutter.overlongMessages();
 }
 
 bool SocketcandSource::open()
@@ -124,7 +149,7 @@ bool SocketcandSource::open()
     }
     setErrorString(QString());
     cutter.clear();
-    sentAny = sendRefused = false;
+    sentAny = sendRefused = fdAnswered = false;
     socket = new QTcpSocket(this);
     socket->setReadBufferSize(ReadBufferBytes);
     connect(socket, &QTcpSocket::connected, this, &SocketcandSource::onConnected);
@@ -200,12 +225,14 @@ bool SocketcandSource::sendText(const CanPacket &packet, QByteArray *command, QS
         *why = QStringLiteral("socketcand's raw mode sends no remote frames");
         return false;
     }
-    const int length = FrameRoute::classicLength(packet);
+    const bool fd = packet.isFd();
+    const int length = fd ? packet.dataLength() : FrameRoute::classicLength(packet);
     char text[MaxSendCommand];
-    char *p = TextPrint::putText(text, "< send ");
+    char *p = fd ? TextPrint::putText(text, "< fdsend ") : TextPrint::putText(text, "< send ");
     p = TextPrint::putHex(p, packet.id, packet.isExtended() ? ExtendedIdDigits : StandardIdDigits);
     *p++ = ' ';
-    p = TextPrint::putUnsigned(p, quint64(length));
+    p = fd ? TextPrint::putHex(p, SocketcandFlags::of(packet), 1)
+           : TextPrint::putUnsigned(p, quint64(length));
     for (int i = 0; i < length; ++i) {
         *p++ = ' ';
         p = TextPrint::putHexByte(p, packet.data[i]);
@@ -219,9 +246,10 @@ SocketcandSource::Message SocketcandSource::parseFrame(const char *begin, const 
                                                        const CanPacket &blank, TimedPacket *frame)
 {
     const LineTokens tokens(begin, end);
-    if (!isWord(tokens, 0, "frame"))
+    const bool fd = isWord(tokens, 0, "fdframe");
+    if (!fd && !isWord(tokens, 0, "frame"))
         return Message::Malformed;
-    return frameOf(tokens, blank, frame);
+    return frameOf(tokens, fd, blank, frame);
 }
 
 void SocketcandSource::onConnected()
@@ -275,7 +303,8 @@ void SocketcandSource::readAvailable()
 void SocketcandSource::handle(const char *begin, const char *end)
 {
     const LineTokens tokens(begin, end);
-    if (isWord(tokens, 0, "frame") && (stage == Stage::Raw || stage == Stage::RawMode)) {
+    const bool fd = isWord(tokens, 0, "fdframe");
+    if ((fd || isWord(tokens, 0, "frame")) && (stage == Stage::Raw || stage == Stage::RawMode)) {
         if (stage == Stage::RawMode) { // the server went ahead of its "< ok >"
             const QPointer<SocketcandSource> alive(this);
             enterRaw();
@@ -283,7 +312,7 @@ void SocketcandSource::handle(const char *begin, const char *end)
                 return;
         }
         TimedPacket frame;
-        switch (frameOf(tokens, blank, &frame)) {
+        switch (frameOf(tokens, fd, blank, &frame)) {
         case Message::Frame:
             emit readyFrame(frame);
             break;
@@ -307,9 +336,7 @@ void SocketcandSource::handle(const char *begin, const char *end)
 
 void SocketcandSource::handleRaw(const QByteArray &word, const QByteArray &message)
 {
-    if (word == "fdframe") {
-        ++fdFrames; // until the frame type carries CAN FD
-    } else if (word == "error") {
+    if (word == "error") {
         if (sentAny && !sendRefused) {
             sendRefused = true;
             setErrorString(QStringLiteral("the server refused a frame: ") +
@@ -331,10 +358,15 @@ void SocketcandSource::handleAnswer(const QByteArray &word, const QByteArray &me
         break;
     case Stage::Opening:
         if (word == "ok")
-            advance(Stage::RawMode, "< rawmode >");
+            advance(Stage::FdFrames, "< fdframes >");
         else if (word == "error")
             fail(QStringLiteral("the server cannot open ") + interfaceName + QStringLiteral(": ") +
                  said);
+        break;
+    case Stage::FdFrames: // an error: a server of classic frames only
+        fdAnswered = word == "ok";
+        if (word == "ok" || word == "error")
+            advance(Stage::RawMode, "< rawmode >");
         break;
     case Stage::RawMode:
         if (word == "ok")

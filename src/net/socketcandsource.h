@@ -10,19 +10,23 @@ class QTcpSocket;
 class QTimer;
 
 // A source on another machine's bus: a socketcand server over TCP, in its raw mode. It waits for
-// the greeting "< hi >", opens the interface ("< open can0 >"), asks for "< rawmode >" and then
-// takes every "< frame ID SECONDS.MICROSECONDS DATA >". Each step has AnswerTimeoutMs to get its
-// answer, the connection included. Once connected, TCP keep-alive probes find a server that went
-// away without closing (about 11 s), however long the bus stays quiet.
+// the greeting "< hi >", opens the interface ("< open can0 >"), asks for CAN FD frames
+// ("< fdframes >": a server that does not know it answers with an error, and the source goes on
+// with classic frames), asks for "< rawmode >" and then takes every
+// "< frame ID SECONDS.MICROSECONDS DATA >" and "< fdframe ID SECONDS.MICROSECONDS FLAGS DATA >".
+// Each step has AnswerTimeoutMs to get its answer, the connection included. Once connected, TCP
+// keep-alive probes find a server that went away without closing (about 11 s), however long the bus
+// stays quiet.
 //
 // Times: a frame keeps the server's time: it was stamped on the machine that saw the frame on
 // its bus, so a recording keeps when it happened there, not when the network brought it.
 //
-// Sending: the raw mode lets a client send "< send ID LEN B0 .. >" and answers nothing when it
-// takes the frame; a server that does not allow it answers "< error ... >". So sending is on once
-// the raw mode is, until an error answers a send: from then on send() is refused (the error also
-// comes as readyReply()), and the frames go on. The raw mode has no remote frames: a remote
-// request sent by the far end arrives as a frame without data, and one cannot be sent.
+// Sending: the raw mode lets a client send "< send ID LEN B0 .. >" (an FD frame:
+// "< fdsend ID FLAGS B0 .. >") and answers nothing when it takes the frame; a server that does not
+// allow it answers "< error ... >". So sending is on once the raw mode is, until an error answers a
+// send: from then on send() is refused (the error also comes as readyReply()), and the frames go
+// on. The raw mode has no remote frames: a remote request sent by the far end arrives as a frame
+// without data, and one cannot be sent.
 class SocketcandSource final : public CanSource
 {
     Q_OBJECT
@@ -52,6 +56,8 @@ public:
     // The wait for each answer while connecting, in milliseconds.
     void setAnswerTimeout(int ms) { answerTimeoutMs = ms; }
     quint64 errorFrames() const { return errors; }
+    // Whether the server said it sends CAN FD frames (it may send them anyway: they are taken).
+    bool fdGranted() const { return fdAnswered; }
     // Bytes of the streams so far that were no message, or a message too long to be one.
     quint64 skippedBytes() const { return cutter.skippedBytes(); }
 
@@ -60,11 +66,12 @@ public:
     // made for (interfacePacket()).
     static Message parseFrame(const char *begin, const char *end, const CanPacket &blank,
                               TimedPacket *frame);
-    // "< send ID LEN B0 .. >"; false (and `why`) for a frame the raw mode cannot carry.
+    // "< send ID LEN B0 .. >", or "< fdsend ID FLAGS B0 .. >" for an FD frame; false (and `why`)
+    // for a frame the raw mode cannot carry.
     static bool sendText(const CanPacket &packet, QByteArray *command, QString *why);
 
 private:
-    enum class Stage { Closed, Connecting, Greeting, Opening, RawMode, Raw };
+    enum class Stage { Closed, Connecting, Greeting, Opening, FdFrames, RawMode, Raw };
 
     void onConnected();
     void keepAlive(qintptr descriptor);
@@ -93,7 +100,7 @@ private:
     bool opening = false; // within open(): a failure is its result, not a signal
     bool sentAny = false;
     bool sendRefused = false;
+    bool fdAnswered = false;
     quint64 malformed = 0;
-    quint64 fdFrames = 0;
     quint64 errors = 0;
 };

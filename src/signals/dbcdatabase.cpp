@@ -16,6 +16,19 @@ const QString CycleTimeAttribute = QStringLiteral("GenMsgCycleTime");
 const QString StartValueAttribute = QStringLiteral("GenSigStartValue");
 const QString FrameFormatAttribute = QStringLiteral("VFrameFormat");
 const QString J1939Format = QStringLiteral("J1939PG");
+const QString FdFormatEnding = QStringLiteral("CAN_FD");
+const QString BusTypeAttribute = QStringLiteral("BusType");
+constexpr int ClassicBytes = 8;
+
+// VFrameFormat as the field's tools define it: the FD formats at 14 and 15.
+QStringList frameFormatLabels()
+{
+    QStringList labels{QStringLiteral("StandardCAN"), QStringLiteral("ExtendedCAN"),
+                       QStringLiteral("reserved"), J1939Format};
+    while (labels.size() < 14)
+        labels << QStringLiteral("reserved");
+    return labels << QStringLiteral("StandardCAN_FD") << QStringLiteral("ExtendedCAN_FD");
+}
 
 // An object's own value of an attribute, else the attribute's default.
 bool attributeNumber(const QHash<QString, QString> &own, const QString &name,
@@ -159,8 +172,10 @@ void DbcDatabase::applyDefaults()
         const bool has =
             attributeNumber(message.attributes, CycleTimeAttribute, attributeDefList, &value);
         message.cycleTimeMs = has && value >= 0 && value <= MaxCycleMs ? int(value) : 0;
-        message.j1939 = message.extended && attributeText(message.attributes, FrameFormatAttribute,
-                                                          attributeDefList) == J1939Format;
+        const QString format =
+            attributeText(message.attributes, FrameFormatAttribute, attributeDefList);
+        message.j1939 = message.extended && format == J1939Format;
+        message.fd = matchFdFormat(format) || message.size > ClassicBytes;
         for (DbcSignal &signal : message.signalList) {
             signal.hasStartValue =
                 attributeNumber(signal.attributes, StartValueAttribute, attributeDefList, &value);
@@ -185,8 +200,50 @@ void DbcDatabase::indexGroups()
         groupIndex.add(messageList[i], int(i));
 }
 
+bool DbcDatabase::matchFdFormat(const QString &label)
+{
+    return label.endsWith(FdFormatEnding, Qt::CaseInsensitive);
+}
+
+QString DbcDatabase::frameFormatLabel(bool fd, bool extended)
+{
+    const QString label = QStringLiteral("%1CAN%2").arg(
+        extended ? QLatin1String("Extended") : QLatin1String("Standard"),
+        fd ? QLatin1String("_FD") : QLatin1String());
+    auto def = attributeDefList.find(FrameFormatAttribute);
+    if (def == attributeDefList.end()) {
+        DbcAttributeDef made;
+        made.name = FrameFormatAttribute;
+        made.object = DbcAttributeDef::Object::Message;
+        made.type = DbcAttributeDef::Type::Enum;
+        made.enumLabels = frameFormatLabels();
+        def = attributeDefList.insert(FrameFormatAttribute, made);
+    }
+    if (def->type == DbcAttributeDef::Type::Enum && !def->enumLabels.contains(label))
+        def->enumLabels << label;
+    return label;
+}
+
+void DbcDatabase::settleFrameFormat(DbcMessage &message)
+{
+    const QString format =
+        attributeText(message.attributes, FrameFormatAttribute, attributeDefList);
+    if (message.fd == matchFdFormat(format))
+        return;
+    message.attributes.insert(FrameFormatAttribute, frameFormatLabel(message.fd, message.extended));
+    // Tools that show FD frames only on an FD network look for this.
+    if (message.fd && !networkAttributeList.contains(BusTypeAttribute) &&
+        !attributeDefList.contains(BusTypeAttribute)) {
+        DbcAttributeDef busType;
+        busType.name = BusTypeAttribute;
+        attributeDefList.insert(BusTypeAttribute, busType);
+        networkAttributeList.insert(BusTypeAttribute, QStringLiteral("CAN FD"));
+    }
+}
+
 void DbcDatabase::putMessage(DbcMessage message, int position)
 {
+    settleFrameFormat(message);
     const int existing = messagePosition(message.id, message.extended);
     if (existing >= 0) {
         messageList[size_t(existing)] = std::move(message);

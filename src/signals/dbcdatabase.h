@@ -41,7 +41,9 @@ public:
     const QHash<QString, DbcAttributeDef> &attributeDefs() const { return attributeDefList; }
     const QHash<QString, QString> &networkAttributes() const { return networkAttributeList; }
     // Edits; pointers into the database are gone after each. A message takes the place of the
-    // one with its identifier, or goes in at `position` (the end when -1).
+    // one with its identifier, or goes in at `position` (the end when -1). Its VFrameFormat is
+    // made to say what its `fd` says, the attribute defined (and the labels it needs added) as
+    // the field's tools write it.
     void putMessage(DbcMessage message, int position = -1);
     // Removes a message; its former position, or -1 when there was none.
     int removeMessage(uint32_t id, bool extended);
@@ -49,6 +51,9 @@ public:
     {
         return messageIndex.value(key(id, extended), -1);
     }
+    // Whether a VFrameFormat label names a CAN FD frame ("StandardCAN_FD", "ExtendedCAN_FD").
+    static bool matchFdFormat(const QString &label);
+
     // Adds a node to BU_ unless it is there.
     void addNodeName(const QString &name) { addNode(name); }
 
@@ -88,6 +93,8 @@ private:
     bool addMessage(DbcMessage message, DbcMessage **stored);
     void addNode(const QString &name);
     void applyDefaults();
+    void settleFrameFormat(DbcMessage &message);
+    QString frameFormatLabel(bool fd, bool extended);
     void rebuildIndex();
     void indexGroups();
 };

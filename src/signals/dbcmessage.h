@@ -22,6 +22,9 @@ struct DbcMessage
     // A J1939 parameter group (VFrameFormat "J1939PG", its own or the default; 29-bit only):
     // frames of its PGN are its frames, from any source.
     bool j1939 = false;
+    // A CAN FD message: its VFrameFormat (its own or the default) is an FD one, or it is longer
+    // than a classic frame. Set it to change the VFrameFormat when the message is put back.
+    bool fd = false;
     QHash<QString, QString> attributes;
     std::vector<DbcSignal> signalList;
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "signals/dbcrules.h"
 
+#include "link/canpacket.h"
 #include "signals/dbcdatabase.h"
 #include "signals/signallayout.h"
 
@@ -65,6 +66,22 @@ QString muxProblem(const DbcMessage &message, const DbcSignal &signal, const QSt
         .arg(signal.muxValue);
 }
 
+// A frame longer than eight bytes is CAN FD, and CAN FD has only some lengths past eight; a
+// length kept as the file had it is left alone.
+QString frameFormatProblem(const DbcMessage &message, const DbcMessage *before)
+{
+    if (message.size > CanPacket::MaxClassicBytes && !message.fd)
+        return QCoreApplication::translate("DbcRules",
+                                           "Сообщение длиннее 8 байт может быть только CAN FD");
+    const bool fdLength = CanPacket::fdLength(CanPacket::fdCode(message.size)) == message.size;
+    if (message.fd && !fdLength && !(before && before->size == message.size))
+        return QCoreApplication::translate("DbcRules",
+                                           "Длина сообщения CAN FD %1 байт: нужна от 0 до 8, "
+                                           "12, 16, 20, 24, 32, 48 или 64")
+            .arg(message.size);
+    return QString();
+}
+
 } // namespace
 
 bool DbcRules::matchIdentifier(const QString &name)
@@ -113,6 +130,9 @@ QString DbcRules::checkMessage(const DbcDatabase &database, const DbcMessage &me
     if (message.size < 0 || message.size > SignalLayout::MaxBytes)
         return QCoreApplication::translate("DbcRules", "Длина сообщения %1 байт: нужна от 0 до 64")
             .arg(message.size);
+    problem = frameFormatProblem(message, before);
+    if (!problem.isEmpty())
+        return problem;
     if (!message.transmitter.isEmpty())
         problem = identifierProblem(QCoreApplication::translate("DbcRules", "отправителя"),
                                     message.transmitter, before ? before->transmitter : QString());

@@ -26,8 +26,9 @@ struct DbcSignal
     };
 
     static constexpr int NoSwitch = -1;
-    static constexpr int BrokenSwitch = -2; // multiplexed by nothing usable: never active
-    static constexpr int FrameBytes = 8;
+    static constexpr int BrokenSwitch = -2;  // multiplexed by nothing usable: never active
+    static constexpr int FrameBytes = 8;     // a classic frame
+    static constexpr int MaxFrameBytes = 64; // a CAN FD frame
     static constexpr int MaxLength = 64;
 
     QString name;
@@ -59,11 +60,16 @@ struct DbcSignal
     bool isPresent(int frameLength) const { return bytesNeeded <= frameLength; }
     bool selectedBy(qint64 switchValue) const;
 
-    // The signal's bits, right-aligned. Only for a present signal.
+    // The signal's bits, right-aligned. Only for a present signal, from a buffer of at least
+    // eight bytes: eight are read from the eight (or nine) that hold the signal, never past the
+    // frame's length.
     uint64_t bits(const uint8_t *data) const
     {
+        const uint8_t *at = data + wordAt;
         const uint64_t word =
-            bigEndian ? qFromBigEndian<quint64>(data) : qFromLittleEndian<quint64>(data);
+            bigEndian ? qFromBigEndian<quint64>(at) : qFromLittleEndian<quint64>(at);
+        if (Q_UNLIKELY(spill))
+            return spilledBits(at, word);
         return (word >> shift) & mask;
     }
     // The bits as an integer, sign-extended for a signed signal.
@@ -79,8 +85,13 @@ struct DbcSignal
     bool decode(const uint8_t *data, int frameLength, double *value) const;
 
 private:
-    int bytesNeeded = FrameBytes + 1;
+    // A long signal that starts inside a byte may span nine: the ninth byte's bits join in.
+    uint64_t spilledBits(const uint8_t *at, uint64_t word) const;
+
+    int bytesNeeded = MaxFrameBytes + 1;
+    int wordAt = 0; // the first of the eight bytes read
     int shift = 0;
+    bool spill = false;
     uint64_t mask = 0;
     uint64_t signBit = 0;
     bool bigEndian = false;

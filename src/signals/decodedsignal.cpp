@@ -9,7 +9,6 @@
 namespace {
 constexpr double ExactIntegers = 1e15; // below this a double holds every whole number exactly
 constexpr int Digits = 12;
-constexpr int MaxDataBytes = 8; // a length code of 9..15 still carries eight bytes
 } // namespace
 
 QString DecodedSignal::number(double value)
@@ -21,7 +20,7 @@ QString DecodedSignal::number(double value)
 
 int DecodedSignal::dataLength(const CanPacket &packet)
 {
-    return packet.isRemote() ? 0 : qMin(packet.length(), MaxDataBytes);
+    return packet.isRemote() ? 0 : packet.dataLength();
 }
 
 QString DecodedSignal::valueText() const

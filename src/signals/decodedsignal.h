@@ -30,5 +30,6 @@ struct DecodedSignal
     // A physical value as written in the page, the tooltips and the CSV: whole numbers without
     // a fraction, others with up to 12 significant digits, always with a point.
     static QString number(double value);
+    // The data bytes a frame carries: none for a remote request, up to 64 for an FD frame.
     static int dataLength(const CanPacket &packet);
 };

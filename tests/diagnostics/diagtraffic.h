@@ -7,7 +7,7 @@
 #include <QVector>
 
 // Diagnostic traffic built frame by frame for the tests: ISO-TP segmentation as a sender does
-// it, J1939 transport sessions, and the candump text of the whole.
+// it, over classic CAN and CAN FD, J1939 transport sessions, and the candump text of the whole.
 namespace DiagTraffic {
 
 struct Options
@@ -15,11 +15,54 @@ struct Options
     bool padded = true;
     int address = -1;    // extended or mixed addressing: the first data byte
     bool escape = false; // first frame with the 32-bit length
+    int frameBytes = 8;  // TX_DL: over 8, CAN FD frames
 };
+
+// CAN FD has lengths 0..8, 12, 16, 20, 24, 32, 48 and 64: a frame is filled up to the next one
+// with 0xCC, as ISO 15765-2 suggests.
+inline QByteArray fdPadded(QByteArray f)
+{
+    for (int length : {8, 12, 16, 20, 24, 32, 48, 64}) {
+        if (f.size() <= length)
+            return f.size() <= 8 ? f : f + QByteArray(length - f.size(), char(0xCC));
+    }
+    return f;
+}
+
+// ISO-TP over CAN FD: a single frame of up to seven bytes keeps the classic form, a longer one the
+// escape form (0x00, then the length); first and consecutive frames fill TX_DL bytes.
+inline QVector<QByteArray> isoTpFdFrames(const QByteArray &payload, const Options &o)
+{
+    const QByteArray prefix = o.address >= 0 ? QByteArray(1, char(o.address)) : QByteArray();
+    const int room = o.frameBytes - prefix.size();
+    QVector<QByteArray> frames;
+    if (!o.escape && payload.size() <= 7 - prefix.size()) {
+        frames.append(prefix + char(payload.size()) + payload);
+        return frames;
+    }
+    if (!o.escape && payload.size() <= room - 2) {
+        frames.append(fdPadded(prefix + '\0' + char(payload.size()) + payload));
+        return frames;
+    }
+    QByteArray first = prefix;
+    const quint32 n = quint32(payload.size());
+    if (o.escape || n > 0xFFF)
+        first +=
+            QByteArray::fromHex("1000") + char(n >> 24) + char(n >> 16) + char(n >> 8) + char(n);
+    else
+        first += char(0x10 | (n >> 8)) + QByteArray(1, char(n & 0xFF));
+    int at = o.frameBytes - first.size();
+    frames.append(first + payload.left(at));
+    for (int sn = 1; at < payload.size(); ++sn, at += room - 1)
+        frames.append(fdPadded(prefix + char(0x20 | (sn & 0x0F)) + payload.mid(at, room - 1)));
+    return frames;
+}
 
 // The data of each frame that carries `payload` (single frame, or first and consecutive).
 inline QVector<QByteArray> isoTpFrames(const QByteArray &payload, const Options &o = {})
 {
+    if (o.frameBytes > 8)
+        return isoTpFdFrames(payload, o);
     const QByteArray prefix = o.address >= 0 ? QByteArray(1, char(o.address)) : QByteArray();
     const int room = 8 - prefix.size();
     QVector<QByteArray> frames;
@@ -74,10 +117,21 @@ public:
             f.packet.data[i] = uint8_t(data[i]);
         frames.append(f);
     }
-    void addAll(uint32_t id, bool extended, const QVector<QByteArray> &data, qint64 gap = 1000)
+    // A CAN FD frame with the bit rate switch, of a CAN FD length.
+    void addFd(uint32_t id, bool extended, const QByteArray &data, qint64 gap = 1000)
+    {
+        add(id, extended, QByteArray(), gap);
+        CanPacket &p = frames.last().packet;
+        p.frame |= CanPacket::Fd | CanPacket::BitRateSwitch;
+        p.setFdLength(data.size());
+        for (int i = 0; i < data.size() && i < CanPacket::MaxFdBytes; ++i)
+            p.data[i] = uint8_t(data[i]);
+    }
+    void addAll(uint32_t id, bool extended, const QVector<QByteArray> &data, qint64 gap = 1000,
+                bool fd = false)
     {
         for (const QByteArray &d : data)
-            add(id, extended, d, gap);
+            fd ? addFd(id, extended, d, gap) : add(id, extended, d, gap);
     }
     // A flow control frame: continue to send, no block limit, no separation time.
     void flowControl(uint32_t id, bool extended, int address = -1)
@@ -133,10 +187,13 @@ public:
             text += (p.frame & CanPacket::Can1ToCan0) ? "can1 " : "can0 ";
             text +=
                 QByteArray::number(p.id, 16).toUpper().rightJustified(p.isExtended() ? 8 : 3, '0');
-            text +=
-                "#" +
-                QByteArray(reinterpret_cast<const char *>(p.data), p.length()).toHex().toUpper() +
-                "\n";
+            const QByteArray flags =
+                (p.frame & CanPacket::BitRateSwitch) ? QByteArray("1") : QByteArray("0");
+            text += (p.isFd() ? "##" + flags : QByteArray("#")) +
+                    QByteArray(reinterpret_cast<const char *>(p.data), p.dataLength())
+                        .toHex()
+                        .toUpper() +
+                    "\n";
         }
         return text;
     }

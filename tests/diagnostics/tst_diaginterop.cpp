@@ -2,6 +2,7 @@
 // quorvex-convert --diagnostics beside Wireshark's dissectors on the same candump logs: every
 // message tshark joins, Quorvex joins with the same bytes; UDS services and negative response
 // codes and J1939 header fields read the same.
+#include "diagnostics/diagdecoder.h"
 #include "diagnostics/j1939id.h"
 #include "diagtraffic.h"
 #include "support/testfiles.h"
@@ -313,6 +314,61 @@ private slots:
         QCOMPARE(ours, theirs);
         QCOMPARE(rows.value(0).target, QStringLiteral("42"));
         QCOMPARE(rows.value(1).target, QStringLiteral("F1"));
+    }
+
+    // ISO-TP over CAN FD in a candump log of FD frames: every message tshark joins, the decoder
+    // joins with the same bytes, whatever the frame lengths and length forms; what UDS and OBD-II
+    // messages say reads as it does over classic CAN.
+    void isoTpOverFdAsTshark()
+    {
+        Files files;
+        Stream s;
+        Options fd;
+        fd.frameBytes = 64;
+        Options fd12;
+        fd12.frameBytes = 12;
+        const QByteArray vin = QByteArray::fromHex("62F190") + "WDB2030461A123456";
+        s.addAll(0x7E0, false, isoTpFrames(QByteArray::fromHex("22F190"), fd), 1000, true);
+        s.addAll(0x7E8, false, isoTpFrames(vin, fd), 1000, true); // escape single frame
+        s.addAll(0x7E0, false, isoTpFrames(QByteArray::fromHex("1902FF"), fd), 1000, true);
+        s.addAll(0x7E8, false, isoTpFrames(QByteArray::fromHex("5902FF") + pattern(300, 1), fd),
+                 1000, true);
+        s.addAll(0x7E9, false, isoTpFrames(QByteArray::fromHex("5902FF") + pattern(90, 2), fd12),
+                 1000, true);
+        s.addAll(0x7EA, false, isoTpFrames(QByteArray::fromHex("76") + pattern(5000, 3), fd), 1000,
+                 true);                                               // 32-bit length
+        s.add(0x7DF, false, QByteArray::fromHex("02010C0000000000")); // classic among them
+        s.addFd(0x7E8, false, QByteArray::fromHex("04410C1AF8"));
+        s.addAll(0x18DAF110, true, isoTpFrames(QByteArray::fromHex("6F") + pattern(40, 4), fd),
+                 1000, true);
+        const QString log = files.write("fd.log", s.candump());
+        QVERIFY(readFile(log).contains("##1"));
+
+        DiagDecoder decoder;
+        std::vector<DiagMessage> out;
+        for (const TimedPacket &f : s.frames)
+            decoder.feed(f, out);
+        decoder.finish(out);
+        QStringList ours;
+        for (const DiagMessage &m : out) {
+            QCOMPARE(DiagWords::status(m.status), "ok");
+            ours << QStringLiteral("%1.%2 %3 %4")
+                        .arg(m.time / 1000000)
+                        .arg(m.time % 1000000, 6, 10, QLatin1Char('0'))
+                        .arg(QString::number(m.id, 16).toUpper(),
+                             QString::fromLatin1(m.payload.toHex().toUpper()));
+        }
+        QStringList theirs;
+        for (const Joined &j : sharkMessages(log, {}))
+            theirs << j.time + ' ' + j.id + ' ' + j.payload;
+        QCOMPARE(ours.size(), 9);
+        QCOMPARE(ours, theirs);
+        QCOMPARE(DiagDecoder::describe(out[1]),
+                 QStringLiteral(
+                     "ReadDataByIdentifier positive response: F190 VIN = \"WDB2030461A123456\""));
+        QCOMPARE(DiagDecoder::describe(out[7]),
+                 QStringLiteral("Show current data: Engine speed: 1726 rpm"));
+        QCOMPARE(out[1].responseTime, 1000);
     }
 
     void j1939HeadersAsTshark()

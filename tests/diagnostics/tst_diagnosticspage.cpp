@@ -94,6 +94,42 @@ private slots:
         QCOMPARE(cell(&faults, last, DiagnosticsModel::Address), QStringLiteral("10 → F1"));
     }
 
+    // The same kind of session over CAN FD: single frames in both forms, a long answer in frames
+    // of 64 bytes, an OBD-II poll; the rows read as they do over classic CAN.
+    void fdSessionRows()
+    {
+        Options fd;
+        fd.frameBytes = 64;
+        Stream s;
+        s.addFd(0x7E0, false, QByteArray::fromHex("0322F190"));
+        s.addAll(0x7E8, false, isoTpFrames(QByteArray::fromHex("62F190") + "WDB2030461A123456", fd),
+                 20000, true);
+        s.addFd(0x7E0, false, QByteArray::fromHex("03190209"));
+        s.addAll(0x7E8, false, isoTpFrames(QByteArray::fromHex("5902FF") + pattern(300), fd), 1000,
+                 true);
+        s.addFd(0x7DF, false, QByteArray::fromHex("02010D"));
+        s.addFd(0x7E9, false, QByteArray::fromHex("03410D32"));
+        DiagnosticsLog log;
+        DiagnosticsPage page;
+        page.attach(&log, nullptr);
+        for (int i = 0; i < s.frames.size(); ++i)
+            log.add(s.frames[i], i);
+        page.refresh();
+        const DiagnosticsModel *m = page.model();
+        QCOMPARE(m->rowCount(), 6);
+        QCOMPARE(cell(m, 1, DiagnosticsModel::Service), QStringLiteral("ReadDataByIdentifier"));
+        QVERIFY(cell(m, 1, DiagnosticsModel::Meaning).contains("WDB2030461A123456"));
+        QCOMPARE(cell(m, 1, DiagnosticsModel::Length), QStringLiteral("20"));
+        QCOMPARE(cell(m, 1, DiagnosticsModel::ResponseTime), QStringLiteral("20.0"));
+        QCOMPARE(cell(m, 3, DiagnosticsModel::Service), QStringLiteral("ReadDTCInformation"));
+        QCOMPARE(cell(m, 3, DiagnosticsModel::Length), QStringLiteral("303"));
+        QCOMPARE(cell(m, 5, DiagnosticsModel::Protocol), QStringLiteral("OBD-II"));
+        QCOMPARE(cell(m, 5, DiagnosticsModel::Meaning),
+                 QStringLiteral("Show current data: Vehicle speed: 50 km/h"));
+        for (int row = 0; row < m->rowCount(); ++row)
+            QVERIFY(!m->index(row, 0).data(Qt::ForegroundRole).isValid());
+    }
+
     void filtersCopyAndLogRows()
     {
         DiagnosticsLog log;

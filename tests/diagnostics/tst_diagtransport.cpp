@@ -88,6 +88,78 @@ private slots:
         QCOMPARE(out[0].source, -1);
     }
 
+    // ISO-TP over CAN FD: a single frame in its classic form within an FD frame and in the escape
+    // form up to 62 bytes, first frames of every TX_DL with both length forms, consecutive frames
+    // carrying up to 63 bytes, the last one padded to an FD length; and with an address byte.
+    void fdLengthsAndForms_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("frameBytes");
+        QTest::addColumn<int>("address");
+        QTest::addColumn<int>("frames");
+        QTest::newRow("single, classic form") << 5 << 64 << -1 << 1;
+        QTest::newRow("single, escape, 8 bytes") << 8 << 64 << -1 << 1;
+        QTest::newRow("single, escape, 62 bytes") << 62 << 64 << -1 << 1;
+        QTest::newRow("first frame, 63 bytes") << 63 << 64 << -1 << 2;
+        QTest::newRow("TX_DL 64, 200 bytes") << 200 << 64 << -1 << 4;
+        QTest::newRow("TX_DL 12, 100 bytes") << 100 << 12 << -1 << 10;
+        QTest::newRow("TX_DL 64, 12-bit maximum") << 4095 << 64 << -1 << 66;
+        QTest::newRow("TX_DL 64, 32-bit length") << 5000 << 64 << -1 << 80;
+        QTest::newRow("extended addressing, single") << 61 << 64 << 0xF1 << 1;
+        QTest::newRow("extended addressing, first") << 62 << 64 << 0xF1 << 2;
+    }
+    void fdLengthsAndForms()
+    {
+        QFETCH(int, size);
+        QFETCH(int, frameBytes);
+        QFETCH(int, address);
+        QFETCH(int, frames);
+        Options o;
+        o.frameBytes = frameBytes;
+        o.address = address;
+        const QByteArray payload = pattern(size);
+        const uint32_t id = address < 0 ? 0x7E8 : 0x6F1;
+        Stream s;
+        s.addAll(id, false, isoTpFrames(payload, o), 1000, true);
+        QCOMPARE(s.frames.size(), frames);
+        const auto out = decode(s, true, {{0x6F1, 0x642, false, IsoTpAddressing::Extended}});
+        QCOMPARE(summaries(out), QStringList{expect(id, "ok", payload)});
+        QCOMPARE(out[0].lastFrame, quint64(frames - 1));
+        if (address >= 0)
+            QCOMPARE(out[0].target, address);
+        // Sent again with one consecutive frame lost, the message is said broken there.
+        if (frames > 2) {
+            s.frames.remove(2);
+            const auto broken = decode(s, true, {{0x6F1, 0x642, false, IsoTpAddressing::Extended}});
+            QVERIFY(!broken.empty());
+            QCOMPARE(DiagWords::status(broken[0].status), "sequence");
+        }
+    }
+
+    // Frames no sender makes: the escape single frame in a frame of eight bytes or less (classic
+    // or FD), an escape length past the frame, a first frame an FD single frame could have
+    // carried, an FD first frame shorter than eight bytes.
+    void fdMalformedFramesMakeNoMessage()
+    {
+        Stream s;
+        s.add(0x7E8, false, QByteArray::fromHex("0005010203040506"));
+        s.addFd(0x7E8, false, QByteArray::fromHex("0005010203040506"));
+        s.addFd(0x7E8, false, QByteArray::fromHex("000B0102030405060708090A"));
+        s.addFd(0x7E8, false, QByteArray::fromHex("0000") + pattern(62));
+        s.addFd(0x7E8, false, QByteArray::fromHex("103E") + pattern(62)); // 62 fits a single frame
+        s.addFd(0x7E8, false, QByteArray::fromHex("1040010203"));
+        QCOMPARE(summaries(decode(s)), QStringList());
+        // The shortest first frame of each TX_DL is a message.
+        Stream least;
+        least.addAll(0x7E8, false,
+                     {QByteArray::fromHex("103F") + pattern(62), QByteArray::fromHex("2101")}, 1000,
+                     true);
+        least.addAll(0x7E9, false,
+                     {QByteArray::fromHex("100B") + pattern(10), QByteArray::fromHex("2101")}, 1000,
+                     true);
+        QCOMPARE(decode(least).size(), size_t(2));
+    }
+
     void addressingForms()
     {
         Stream s;
@@ -318,6 +390,19 @@ private slots:
         QCOMPARE(out[3].firstFrame, quint64(s.frames.size() - 3));
         QCOMPARE(out[2].route, uint8_t(CanPacket::Can0ToCan1));
         QCOMPARE(DiagWords::protocol(out[0].protocol), "J1939");
+    }
+
+    // J1939 over CAN FD packs several groups into a frame: an FD frame on a J1939 identifier is not
+    // read as the classic group of its identifier.
+    void j1939NotReadFromFdFrames()
+    {
+        Stream s;
+        s.addFd(0x0CF00400, true, QByteArray::fromHex("F07D7D0000FF0FFF"));
+        s.addFd(0x18FECA03, true, QByteArray::fromHex("44006E000401FFFF0000000000000000"));
+        s.addFd(Stream::cm(0x08, 0x07), true, QByteArray::fromHex("110201FFFF2CFE00"));
+        s.add(0x0CF00400, true, QByteArray::fromHex("F07D7D0000FF0FFF"));
+        QCOMPARE(summaries(decode(s)),
+                 QStringList({expect(0x0CF00400, "ok", QByteArray::fromHex("F07D7D0000FF0FFF"))}));
     }
 
     void j1939Faults()

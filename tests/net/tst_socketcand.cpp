@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "fdtestframes.h"
 #include "link/cantester.h"
 #include "link/linerecord.h"
 #include "link/timedpacket.h"
@@ -65,8 +66,22 @@ public:
 QByteArray frameOf(const TimedPacket &frame)
 {
     QByteArray text;
-    SocketcandServer::appendFrame(text, frame);
+    if (frame.packet.isFd())
+        SocketcandServer::appendFdFrame(text, frame);
+    else
+        SocketcandServer::appendFrame(text, frame);
     return text.trimmed();
+}
+
+// "ID#DATA" of a classic frame, "ID##FLAGSDATA" of an FD one.
+QByteArray idDataText(const CanPacket &p)
+{
+    const QByteArray id = p.isExtended() ? QByteArray::number(p.id, 16).rightJustified(8, '0')
+                                         : QByteArray::number(p.id, 16).rightJustified(3, '0');
+    const QByteArray flags = QByteArray::number(((p.frame & CanPacket::BitRateSwitch) ? 1 : 0) |
+                                                ((p.frame & CanPacket::ErrorState) ? 2 : 0));
+    return id.toUpper() + (p.isFd() ? "##" + flags : QByteArray("#")) +
+           QByteArray(reinterpret_cast<const char *>(p.data), p.dataLength()).toHex().toUpper();
 }
 
 // A blocking client on a plain socket: it needs no event loop, so the test's thread can stand for
@@ -195,6 +210,7 @@ private slots:
     void frameText();
     void conversation();
     void sendOnlyWhenAllowed();
+    void fdFramesOnlyToClientsThatAsked();
     void clientLimit();
     void fourReadersAtBusLimitWhileOneStalls();
     void servedWhileTheCaptureThreadIsBusy();
@@ -241,6 +257,27 @@ void TstSocketcand::parserCommands_data()
     QTest::newRow("empty") << QByteArray("<>") << bad << QByteArray("unknown command");
     QTest::newRow("open twice named")
         << QByteArray("< open a b >") << bad << QByteArray("unknown command");
+    const int fdSend = int(SocketcandCommand::Kind::FdSend);
+    QTest::newRow("fdframes") << QByteArray("< fdframes >")
+                              << int(SocketcandCommand::Kind::FdFrames) << QByteArray();
+    QTest::newRow("fdsend, bit rate switch")
+        << QByteArray("< fdsend 123 1 11 22 33 >") << fdSend << QByteArray("123##1112233");
+    QTest::newRow("fdsend, padded to 12")
+        << QByteArray("< fdsend 1ABCDEF 3 01 02 03 04 05 06 07 08 09 0A >") << fdSend
+        << QByteArray("01ABCDEF##30102030405060708090A0000");
+    QByteArray full = "< fdsend 7FF 0";
+    for (int i = 0; i < 64; ++i)
+        full += ' ' + QByteArray::number(i + 16, 16);
+    QTest::newRow("fdsend, 64 bytes")
+        << full + " >" << fdSend << "7FF##0" + countingBytes(64, 16).toHex().toUpper();
+    QTest::newRow("fdsend, no data")
+        << QByteArray("< fdsend 123 0 >") << fdSend << QByteArray("123##0");
+    QTest::newRow("fdsend, 65 bytes")
+        << full + " 00 >" << bad << QByteArray("more than 64 data bytes");
+    QTest::newRow("fdsend, bad flags")
+        << QByteArray("< fdsend 123 10 >") << bad << QByteArray("bad flags");
+    QTest::newRow("fdsend, no flags") << QByteArray("< fdsend 123 >") << bad
+                                      << QByteArray("fdsend wants an identifier and flags");
 }
 
 void TstSocketcand::parserCommands()
@@ -263,15 +300,10 @@ void TstSocketcand::parserCommands()
     QCOMPARE(int(command.kind), kind);
     if (command.kind == SocketcandCommand::Kind::Open) {
         QCOMPARE(command.interfaceName, detail);
-    } else if (command.kind == SocketcandCommand::Kind::Send) {
-        const CanPacket &p = command.packet;
-        const QByteArray id = p.isExtended() ? QByteArray::number(p.id, 16).rightJustified(8, '0')
-                                             : QByteArray::number(p.id, 16).rightJustified(3, '0');
-        QCOMPARE(
-            id.toUpper() + '#' +
-                QByteArray(reinterpret_cast<const char *>(p.data), p.length()).toHex().toUpper(),
-            detail);
-        QCOMPARE(p.direct, int32_t(CanPacket::Transmitted));
+    } else if (command.kind == SocketcandCommand::Kind::Send ||
+               command.kind == SocketcandCommand::Kind::FdSend) {
+        QCOMPARE(idDataText(command.packet), detail);
+        QCOMPARE(command.packet.direct, int32_t(CanPacket::Transmitted));
     } else if (command.kind == SocketcandCommand::Kind::Malformed) {
         QCOMPARE(command.error, detail);
     }
@@ -327,6 +359,22 @@ void TstSocketcand::frameText()
     SocketcandServer::appendFrame(wire, extended);
     QCOMPARE(wire.size(), SocketcandServer::FrameBytes);
 
+    // FD frames: FLAGS as candump's, every data byte, no padding (only clients that asked get
+    // them).
+    const TimedPacket fd{1700000000012345,
+                         fdFrame(0x123, countingBytes(12), CanPacket::BitRateSwitch)};
+    QCOMPARE(frameOf(fd),
+             QByteArray("< fdframe 123 1700000000.012345 1 000102030405060708090A0B >"));
+    const TimedPacket wide{
+        7, fdFrame(0x1ABCDEF, countingBytes(64),
+                   CanPacket::Extended | CanPacket::BitRateSwitch | CanPacket::ErrorState)};
+    QCOMPARE(frameOf(wide),
+             "< fdframe 01ABCDEF 0.000007 3 " + countingBytes(64).toHex().toUpper() + " >");
+    const TimedPacket empty{7, fdFrame(0x7FF, QByteArray())};
+    wire.clear();
+    SocketcandServer::appendFdFrame(wire, empty);
+    QCOMPARE(wire, QByteArray("\n< fdframe 7FF 0.000007 0  >"));
+
     QCOMPARE(SocketcandServer::interfaceOf(testFrame(1, CanPacket::Can0ToCan1)), 0);
     QCOMPARE(SocketcandServer::interfaceOf(testFrame(1, CanPacket::Can1ToCan0)), 1);
     QCOMPARE(SocketcandServer::interfaceOf(testFrame(1, 0)), 2);
@@ -379,6 +427,75 @@ void TstSocketcand::conversation()
     QCOMPARE(again.next(), QByteArray("< hi >"));
 }
 
+// Three clients of can0: one classic, one that asks for FD frames before the raw mode and one
+// after it. The classic one gets the classic frames exactly as before, and the FD frames it misses
+// are counted and said once; the others get every frame of can0 in order, FD frames whole.
+void TstSocketcand::fdFramesOnlyToClientsThatAsked()
+{
+    SocketcandServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    QSignalSpy said(&server, &SocketcandServer::setStatus);
+    TestClient classic(server.serverPort()), before(server.serverPort()),
+        after(server.serverPort());
+    for (TestClient *client : {&classic, &before, &after}) {
+        QCOMPARE(client->next(), QByteArray("< hi >"));
+        client->command("< open can0 >");
+        QCOMPARE(client->next(), QByteArray("< ok >"));
+    }
+    before.command("< fdframes >");
+    QCOMPARE(before.next(), QByteArray("< ok >"));
+    for (TestClient *client : {&classic, &before, &after}) {
+        client->command("< rawmode >");
+        QCOMPARE(client->next(), QByteArray("< ok >"));
+    }
+    after.command("< fdframes >");
+    QCOMPARE(after.next(), QByteArray("< ok >"));
+
+    const uint8_t can0 = CanPacket::Can0ToCan1;
+    const QVector<TimedPacket> frames = {
+        {1000001, dataFrame(0x100, QByteArray::fromHex("01"), can0)},
+        {1000002, fdFrame(0x101, countingBytes(64), can0 | CanPacket::BitRateSwitch)},
+        {1000003, dataFrame(0x102, QByteArray::fromHex("0203"), can0)},
+        {1000004, fdFrame(0x18DAF110, countingBytes(12, 0xA0),
+                          can0 | CanPacket::Extended | CanPacket::ErrorState)},
+        {1000005, fdFrame(0x103, countingBytes(20), CanPacket::Can1ToCan0)}, // can1
+        {1000006, fdFrame(0x104, QByteArray(), can0)},
+        {1000007, dataFrame(0x105, QByteArray(), can0)},
+    };
+    for (const TimedPacket &frame : frames)
+        server.publish(frame);
+    QByteArrayList classicWant, fdWant;
+    for (const TimedPacket &frame : frames) {
+        if (!(frame.packet.frame & can0))
+            continue;
+        fdWant << frameOf(frame);
+        if (!frame.packet.isFd())
+            classicWant << frameOf(frame);
+    }
+    QCOMPARE(fdWant[1], "< fdframe 101 1.000002 1 " + countingBytes(64).toHex().toUpper() + " >");
+    QCOMPARE(fdWant[3], QByteArray("< fdframe 18DAF110 1.000004 2 A0A1A2A3A4A5A6A7A8A9AAAB >"));
+    for (TestClient *client : {&before, &after}) {
+        QByteArrayList got;
+        while (got.size() < fdWant.size())
+            got << client->next();
+        QCOMPARE(got, fdWant);
+    }
+    QByteArrayList got;
+    while (got.size() < classicWant.size())
+        got << classic.next();
+    QCOMPARE(got, classicWant);
+    QTRY_COMPARE(server.withheldFdFrames(), 3u);
+    QCOMPARE(linesSaying(said, "CAN FD frames not sent"), 1);
+
+    // More of them: counted, not said again; the classic frame after them still comes.
+    server.publish({1000008, fdFrame(0x106, countingBytes(8), can0)});
+    server.publish({1000009, dataFrame(0x107, QByteArray::fromHex("07"), can0)});
+    QCOMPARE(classic.next(), frameOf({1000009, dataFrame(0x107, QByteArray::fromHex("07"), can0)}));
+    QCOMPARE(server.withheldFdFrames(), 4u);
+    QCOMPARE(linesSaying(said, "CAN FD frames not sent"), 1);
+    QVERIFY(classic.messages.isEmpty());
+}
+
 void TstSocketcand::sendOnlyWhenAllowed()
 {
     SocketcandServer server;
@@ -394,10 +511,19 @@ void TstSocketcand::sendOnlyWhenAllowed()
     QCOMPARE(client.next(), QByteArray("< error sending not allowed >"));
     QCOMPARE(sent.count(), 0);
 
+    client.command("< fdsend 123 1 AA >");
+    QCOMPARE(client.next(), QByteArray("< error sending not allowed >"));
+    QCOMPARE(sent.count(), 0);
+
     server.setAllowSend(true);
     client.command("< send 1ABCDEF 2 AA BB >< echo >");
     QCOMPARE(client.next(), QByteArray("< echo >")); // a send has no answer
     QCOMPARE(sent.count(), 1);
+    client.command("< fdsend 18DAF110 1 02 10 03 CC CC CC CC CC CC CC >< echo >");
+    QCOMPARE(client.next(), QByteArray("< echo >"));
+    QCOMPARE(sent.count(), 2);
+    QCOMPARE(idDataText(sent.takeLast().at(0).value<CanPacket>()),
+             QByteArray("18DAF110##1021003CCCCCCCCCCCCCC0000"));
     const CanPacket packet = sent.at(0).at(0).value<CanPacket>();
     QCOMPARE(packet.id, 0x1ABCDEFu);
     QVERIFY(packet.isExtended());
@@ -679,6 +805,10 @@ void TstSocketcand::pythonCanKeepingUpWarnsOfNothing()
         const CanPacket packet = dataFrame(uint32_t(n * 13) & 0x7FF, data, CanPacket::Can0ToCan1);
         server.publish({1700000000000000 + n * 997, packet});
         want.append(pythonLine("can0", packet));
+        // python-can asks for no FD frames: it must see none of these.
+        if (n % 5 == 0)
+            server.publish({1700000000000000 + n * 997 + 1,
+                            fdFrame(0x7E8, countingBytes(64), CanPacket::Can0ToCan1)});
         if ((n + 1) % Burst == 0)
             QCOMPARE(python.nextLine(), QByteArray("got ") + QByteArray::number(n + 1));
     }
@@ -689,6 +819,7 @@ void TstSocketcand::pythonCanKeepingUpWarnsOfNothing()
     QCOMPARE(lines.mid(lines.size() - Frames), want);
     QCOMPARE(figures.value("bad", -1), 0);
     QCOMPARE(figures.value("other", -1), 0);
+    QCOMPARE(server.withheldFdFrames(), quint64(Frames / 5));
 }
 
 QTEST_GUILESS_MAIN(TstSocketcand)

@@ -3,16 +3,21 @@
 // against our own server, in this process and as quorvex-record runs it, and against servers
 // that misbehave.
 
+#include "fdtestframes.h"
 #include "formats/candumpwriter.h"
 #include "link/linerecord.h"
 #include "link/timedpacket.h"
+#include "net/socketcandcommand.h"
 #include "net/socketcandcutter.h"
 #include "net/socketcandserver.h"
 #include "net/socketcandsource.h"
 #include "support/simprocess.h"
 #include "support/testfiles.h"
 #include "support/testpackets.h"
+#include "virtualbusprocess.h"
 
+#include <QCanBus>
+#include <QCanBusDevice>
 #include <QDir>
 #include <QProcess>
 #include <QSignalSpy>
@@ -50,7 +55,10 @@ struct Heard
 QByteArray serverText(const TimedPacket &frame)
 {
     QByteArray text;
-    SocketcandServer::appendFrame(text, frame);
+    if (frame.packet.isFd())
+        SocketcandServer::appendFdFrame(text, frame);
+    else
+        SocketcandServer::appendFrame(text, frame);
     return text.trimmed();
 }
 
@@ -81,6 +89,36 @@ bool openAndWait(SocketcandSource &source, Heard &heard)
            heard.opened > opened;
 }
 
+// quorvex-record as a user runs it, with its own settings folder in `home`.
+bool startRecorder(QProcess &recorder, const QTemporaryDir &home, const QStringList &arguments)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    env.remove(QStringLiteral("DISPLAY"));
+    recorder.setProcessEnvironment(env);
+    recorder.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    recorder.start(QStringLiteral(QUORVEX_RECORD_PATH), arguments);
+    return recorder.waitForStarted();
+}
+
+// The recorder may still be starting its server: opens the source until it answers; the failed
+// tries before are forgotten.
+bool openOnceUp(SocketcandSource &source, Heard &heard)
+{
+    const bool opened = QTest::qWaitFor(
+        [&] {
+            if (heard.opened > 0)
+                return true;
+            if (!source.isOpen())
+                source.open();
+            QTest::qWait(50);
+            return false;
+        },
+        WaitMs);
+    heard.failures.clear();
+    return opened;
+}
+
 // A server that plays a script: answers the open, then writes `stream` one byte per turn of the
 // event loop, so the client reads it in as many pieces as the loop allows.
 class ScriptedServer
@@ -101,15 +139,14 @@ public:
                 pacer.stop();
         });
     }
+    // The open, then "< fdframes >" as a server of classic frames answers it, then the raw mode.
     void answer()
     {
         heard += client->readAll();
         const int commands = heard.count('>');
-        if (commands >= 1 && !openAnswered) {
-            openAnswered = true;
-            client->write("< ok >");
-        }
-        if (commands >= 2 && !pacer.isActive() && written == 0)
+        for (; answered < std::min(commands, 2); ++answered)
+            client->write(answered == 0 ? "< ok >" : "< error unknown command >");
+        if (commands >= 3 && !pacer.isActive() && written == 0)
             pacer.start(0);
     }
     quint16 port() const { return server.serverPort(); }
@@ -120,7 +157,7 @@ public:
     QByteArray heard;
     QByteArray stream; // begins with the raw mode's "< ok >"
     int written = 0;
-    bool openAnswered = false;
+    int answered = 0;
 };
 
 } // namespace
@@ -136,6 +173,7 @@ private slots:
     void frameMessages_data();
     void frameMessages();
     void sendCommands();
+    void fdFrameMessages();
     void everyFrameOnceInOrderWithTheServersTime();
     void streamSplitAtEveryByteWithJunk();
     void serverGoingAwayIsSaidOnce();
@@ -143,6 +181,7 @@ private slots:
     void serversThatNeverGetThere();
     void sendRoundTripAndRefusal();
     void againstQuorvexRecord();
+    void fdAgainstQuorvexRecord();
 };
 
 void TstSocketcandSource::cutterTakesAnySplit_data()
@@ -292,7 +331,62 @@ void TstSocketcandSource::sendCommands()
     QVERIFY(why.contains(QLatin1String("identifier")));
 }
 
-// Frames of the opened interface only, each once, in order, at the time the server gave them.
+// "< fdframe ID SECONDS.MICROSECONDS FLAGS DATA >" as a packet of the interface: FD, with its
+// bit rate switch and error state, every byte, a length between FD lengths padded.
+void TstSocketcandSource::fdFrameMessages()
+{
+    const CanPacket blank = CanSource::interfacePacket(QStringLiteral("can1"));
+    const auto parsed = [&](const QByteArray &message, TimedPacket *frame) {
+        return SocketcandSource::parseFrame(message.constData(),
+                                            message.constData() + message.size(), blank, frame);
+    };
+    const auto same = [](const CanPacket &a, const CanPacket &b) {
+        return a.id == b.id && a.frame == b.frame && a.rtl == b.rtl &&
+               std::memcmp(a.data, b.data, sizeof a.data) == 0;
+    };
+    const uint8_t can1 = CanPacket::Can1ToCan0;
+    TimedPacket frame;
+    QCOMPARE(parsed("fdframe 123 1.000001 1 000102030405060708090A0B", &frame),
+             SocketcandSource::Message::Frame);
+    QVERIFY(same(frame.packet, fdFrame(0x123, countingBytes(12), can1 | CanPacket::BitRateSwitch)));
+    QCOMPARE(frame.time, qint64(1000001));
+    QByteArray spaced = "fdframe 1ABCDEF 2.5 3";
+    for (char byte : countingBytes(64, 0x80))
+        spaced += ' ' + QByteArray(1, byte).toHex();
+    QCOMPARE(parsed(spaced, &frame), SocketcandSource::Message::Frame);
+    QVERIFY(same(frame.packet, fdFrame(0x1ABCDEF, countingBytes(64, 0x80),
+                                       can1 | CanPacket::Extended | CanPacket::BitRateSwitch |
+                                           CanPacket::ErrorState)));
+    QCOMPARE(parsed("fdframe 7FF 1.0 0", &frame), SocketcandSource::Message::Frame);
+    QVERIFY(same(frame.packet, fdFrame(0x7FF, QByteArray(), can1)));
+    QCOMPARE(parsed("fdframe 123 1.0 4 0102030405060708090A", &frame),
+             SocketcandSource::Message::Frame); // 4: SocketCAN's FD flag, nothing more
+    QVERIFY(same(frame.packet, fdFrame(0x123, countingBytes(10, 1), can1)));
+    QCOMPARE(frame.packet.dataLength(), 12);
+    QCOMPARE(parsed("fdframe 123 1.0 0 " + countingBytes(65).toHex(), &frame),
+             SocketcandSource::Message::Malformed);
+    QCOMPARE(parsed("fdframe 123 1.0", &frame), SocketcandSource::Message::Malformed);
+    QCOMPARE(parsed("fdframe 123 1.0 x 01", &frame), SocketcandSource::Message::Malformed);
+    QCOMPARE(parsed("fdframe 20000001 1.0 0 01", &frame), SocketcandSource::Message::ErrorFrame);
+
+    QByteArray command;
+    QString why;
+    QVERIFY(SocketcandSource::sendText(fdFrame(0x123, countingBytes(3), CanPacket::BitRateSwitch),
+                                       &command, &why));
+    QCOMPARE(command, QByteArray("< fdsend 123 1 00 01 02 >"));
+    QVERIFY(SocketcandSource::sendText(
+        fdFrame(0x18DAF110, countingBytes(10), CanPacket::Extended | CanPacket::ErrorState),
+        &command, &why));
+    QCOMPARE(command, QByteArray("< fdsend 18DAF110 2 00 01 02 03 04 05 06 07 08 09 00 00 >"));
+    QVERIFY(SocketcandSource::sendText(fdFrame(0x7FF, countingBytes(64)), &command, &why));
+    QVERIFY(command.size() <= SocketcandParser::MaxCommandSize);
+    SocketcandCommand parsedBack = SocketcandParser::parse(command.mid(1, command.size() - 2));
+    QCOMPARE(parsedBack.kind, SocketcandCommand::Kind::FdSend);
+    QVERIFY(same(parsedBack.packet, fdFrame(0x7FF, countingBytes(64))));
+}
+
+// Frames of the opened interface only, each once, in order, at the time the server gave them;
+// classic and FD frames mixed.
 void TstSocketcandSource::everyFrameOnceInOrderWithTheServersTime()
 {
     constexpr int Frames = 20000;
@@ -314,17 +408,25 @@ void TstSocketcandSource::everyFrameOnceInOrderWithTheServersTime()
         if (n % 7 == 0)
             frame.packet.frame |= CanPacket::Extended;
         frame.packet.rtl = uint8_t(n % 9);
+        if (n % 5 == 4) { // CAN FD, of every length, with or without its flags
+            frame.packet.setFdLength(CanPacket::fdLength(n % 16));
+            frame.packet.frame |= uint8_t((n % 2 ? CanPacket::BitRateSwitch : 0) |
+                                          (n % 3 ? 0 : CanPacket::ErrorState));
+            for (int i = 8; i < CanPacket::MaxFdBytes; ++i)
+                frame.packet.data[i] = uint8_t(n + i);
+        }
         server.publish(frame);
         if (frame.packet.frame & CanPacket::Can1ToCan0)
             sent.append(frame);
         if (n % 500 == 0)
             QCoreApplication::processEvents();
     }
+    QVERIFY(source.fdGranted());
     QTRY_COMPARE_WITH_TIMEOUT(heard.frames.size(), sent.size(), WaitMs);
     for (int i = 0; i < sent.size(); ++i) {
         const TimedPacket &got = heard.frames.at(i);
         if (serverText(got) != serverText(sent.at(i)) || got.time != sent.at(i).time ||
-            got.packet.frame != sent.at(i).packet.frame)
+            got.packet.frame != sent.at(i).packet.frame || got.packet.rtl != sent.at(i).packet.rtl)
             QFAIL(qPrintable(QStringLiteral("frame %1: %2 for %3")
                                  .arg(i)
                                  .arg(QString::fromLatin1(serverText(got)),
@@ -332,6 +434,7 @@ void TstSocketcandSource::everyFrameOnceInOrderWithTheServersTime()
     }
     QCOMPARE(source.lostFrames(), 0u);
     QCOMPARE(source.skippedBytes(), 0u);
+    QCOMPARE(server.withheldFdFrames(), 0u);
     QVERIFY(heard.failures.isEmpty());
 }
 
@@ -349,16 +452,18 @@ void TstSocketcandSource::streamSplitAtEveryByteWithJunk()
     SocketcandSource source(QStringLiteral("127.0.0.1"), server.port(), QStringLiteral("can0"));
     Heard heard(&source);
     QVERIFY(openAndWait(source, heard));
-    QTRY_COMPARE_WITH_TIMEOUT(heard.frames.size(), 5, WaitMs);
-    QCOMPARE(server.heard, QByteArray("< open can0 >< rawmode >"));
+    QTRY_COMPARE_WITH_TIMEOUT(heard.frames.size(), 6, WaitMs);
+    QCOMPARE(server.heard, QByteArray("< open can0 >< fdframes >< rawmode >"));
+    QVERIFY(!source.fdGranted()); // a classic server: its FD frames are taken all the same
     QByteArrayList ids;
     for (const TimedPacket &frame : heard.frames)
         ids.append(QByteArray::number(frame.packet.id) + '@' + QByteArray::number(frame.time));
-    QCOMPARE(ids,
-             (QByteArrayList{"1@1000001", "2@2000002", "3@3000003", "5@5000005", "7@7000007"}));
-    QCOMPARE(heard.frames.at(3).packet.length(), 8);
-    // The endless message, the CAN FD frame and the frame without a time.
-    QCOMPARE(source.lostFrames(), 3u);
+    QCOMPARE(ids, (QByteArrayList{"1@1000001", "2@2000002", "3@3000003", "4@4000000", "5@5000005",
+                                  "7@7000007"}));
+    QVERIFY(heard.frames.at(3).packet.isFd());
+    QCOMPARE(heard.frames.at(4).packet.length(), 8);
+    // The endless message and the frame without a time.
+    QCOMPARE(source.lostFrames(), 2u);
     QVERIFY(source.skippedBytes() > 3000u);
     QVERIFY(heard.failures.isEmpty());
 }
@@ -462,7 +567,15 @@ void TstSocketcandSource::sendRoundTripAndRefusal()
     QVERIFY(source.send(dataFrame(0x18DAF110, QByteArray::fromHex("0102"), CanPacket::Extended)) >
             0);
     QVERIFY(source.send(hexFrame(0x7DF, "", true)) < 0); // no remote frames in the raw mode
-    QTRY_COMPARE_WITH_TIMEOUT(asked.count(), 2, WaitMs);
+    const CanPacket fd = fdFrame(0x7E0, countingBytes(48), CanPacket::BitRateSwitch);
+    QVERIFY(source.send(fd) > 0);
+    QTRY_COMPARE_WITH_TIMEOUT(asked.count(), 3, WaitMs);
+    const CanPacket third = asked.takeLast().at(0).value<CanPacket>();
+    CanPacket fdSent = fd;
+    fdSent.direct = CanPacket::Transmitted;
+    QCOMPARE(frameText(third), frameText(fdSent));
+    QCOMPARE(third.frame, uint8_t(CanPacket::Fd | CanPacket::BitRateSwitch));
+    QCOMPARE(third.direct, int32_t(CanPacket::Transmitted));
     CanPacket expected = hexFrame(0x123, "DEADBEEF");
     expected.direct = CanPacket::Transmitted;
     QCOMPARE(frameText(asked.at(0).at(0).value<CanPacket>()), frameText(expected));
@@ -499,15 +612,9 @@ void TstSocketcandSource::againstQuorvexRecord()
     probe.close();
 
     QProcess recorder;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-    env.remove(QStringLiteral("DISPLAY"));
-    recorder.setProcessEnvironment(env);
-    recorder.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    recorder.start(QStringLiteral(QUORVEX_RECORD_PATH),
-                   {"--port", link, "--dir", dir, "--quiet", "--allow-send", "--socketcand",
-                    QStringLiteral("127.0.0.1:%1").arg(port)});
-    QVERIFY(recorder.waitForStarted());
+    QVERIFY(startRecorder(recorder, home,
+                          {"--port", link, "--dir", dir, "--quiet", "--allow-send", "--socketcand",
+                           QStringLiteral("127.0.0.1:%1").arg(port)}));
 
     std::vector<std::unique_ptr<SocketcandSource>> sources;
     std::vector<std::unique_ptr<Heard>> heard;
@@ -515,18 +622,7 @@ void TstSocketcandSource::againstQuorvexRecord()
         sources.push_back(std::make_unique<SocketcandSource>(QStringLiteral("127.0.0.1"), port,
                                                              QString::fromLatin1(line)));
         heard.push_back(std::make_unique<Heard>(sources.back().get()));
-        // The recorder may still be starting its server: try until it answers.
-        QVERIFY(QTest::qWaitFor(
-            [&] {
-                if (heard.back()->opened > 0)
-                    return true;
-                if (!sources.back()->isOpen())
-                    sources.back()->open();
-                QTest::qWait(50);
-                return false;
-            },
-            WaitMs));
-        heard.back()->failures.clear(); // the tries before the server was up
+        QVERIFY(openOnceUp(*sources.back(), *heard.back()));
     }
     QTest::qWait(SocketcandServer::QuietAfterRawMs * 2);
 
@@ -562,6 +658,66 @@ void TstSocketcandSource::againstQuorvexRecord()
         lineFrames += want.size();
     }
     QCOMPARE(lineFrames, Frames);
+}
+
+// An FD adapter's bus shared by quorvex-record (a virtualcan bus here, FD on): a client that asks
+// for FD frames gets every frame of the bus, classic and FD, exactly as it was sent.
+void TstSocketcandSource::fdAgainstQuorvexRecord()
+{
+    QTemporaryDir home;
+    VirtualBusProcess bus(QStringLiteral(VIRTUALCAN_BUS_PATH));
+    QVERIFY(bus.start());
+    const quint16 port = VirtualBusProcess::freePort();
+    QProcess recorder;
+    QVERIFY(
+        startRecorder(recorder, home,
+                      {"--source", QStringLiteral("virtualcan:") + bus.url(QStringLiteral("can0")),
+                       "--data-bitrate", "2000000", "--dir", home.path(), "--quiet", "--socketcand",
+                       QStringLiteral("127.0.0.1:%1").arg(port)}));
+    SocketcandSource source(QStringLiteral("127.0.0.1"), port, QStringLiteral("can0"));
+    Heard heard(&source);
+    QVERIFY(openOnceUp(source, heard));
+    QVERIFY(source.fdGranted());
+    QTest::qWait(SocketcandServer::QuietAfterRawMs * 2);
+
+    QString error;
+    std::unique_ptr<QCanBusDevice> node(QCanBus::instance()->createDevice(
+        QStringLiteral("virtualcan"), bus.url(QStringLiteral("can0")), &error));
+    QVERIFY2(node, qPrintable(error));
+    node->setConfigurationParameter(QCanBusDevice::CanFdKey, true);
+    QVERIFY(node->connectDevice());
+    QTRY_COMPARE_WITH_TIMEOUT(node->state(), QCanBusDevice::ConnectedState, WaitMs);
+    QVector<CanPacket> sent;
+    for (int n = 0; n < 200; ++n) {
+        const bool fd = n % 2 == 0;
+        const QByteArray data = countingBytes(fd ? CanPacket::fdLength(n % 16) : n % 9, n);
+        QCanBusFrame frame(uint32_t(0x100 + n), data);
+        frame.setExtendedFrameFormat(n % 3 == 0);
+        frame.setFlexibleDataRateFormat(fd);
+        frame.setBitrateSwitch(fd && n % 4 == 0);
+        QVERIFY(node->writeFrame(frame));
+        CanPacket packet = fd ? fdFrame(frame.frameId(), data) : hexFrame(frame.frameId(), "");
+        if (!fd) {
+            packet.rtl = uint8_t(data.size());
+            std::memcpy(packet.data, data.constData(), size_t(data.size()));
+        }
+        packet.frame |= uint8_t(CanPacket::Can0ToCan1 | (n % 3 == 0 ? CanPacket::Extended : 0) |
+                                (fd && n % 4 == 0 ? CanPacket::BitRateSwitch : 0));
+        sent.append(packet);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(heard.frames.size(), sent.size(), WaitMs);
+    for (int i = 0; i < sent.size(); ++i) {
+        const CanPacket &got = heard.frames.at(i).packet;
+        QVERIFY2(got.id == sent[i].id && got.frame == sent[i].frame && got.rtl == sent[i].rtl &&
+                     std::memcmp(got.data, sent[i].data, sizeof got.data) == 0,
+                 qPrintable(QStringLiteral("frame %1: %2 for %3")
+                                .arg(i)
+                                .arg(frameText(got), frameText(sent[i]))));
+    }
+    QCOMPARE(source.lostFrames(), 0u);
+    node->disconnectDevice();
+    recorder.terminate();
+    QVERIFY(recorder.waitForFinished(WaitMs));
 }
 
 QTEST_GUILESS_MAIN(TstSocketcandSource)

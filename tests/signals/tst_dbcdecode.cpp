@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Signal values from frames, each worked out bit by bit from a DBC text written here.
+#include "link/canpacket.h"
 #include "signals/dbcdatabase.h"
+#include "signals/decodedsignal.h"
+#include "signals/signallayout.h"
 
 #include <QtTest>
 #include <cmath>
@@ -27,6 +30,16 @@ BO_ 512 Muxed: 4 Ecu
  SG_ Deep m3 : 24|8@1+ (1,0) [0|0] "" Vector__XXX
 SG_MUL_VAL_ 512 Deep Sub 3-5, 9-9;
 SG_MUL_VAL_ 512 Sub Mx 1-1;
+BO_ 1024 FdFrame: 64 Ecu
+ SG_ Head : 0|8@1+ (1,0) [0|0] "" Vector__XXX
+ SG_ Speed : 64|16@1+ (0.01,0) [0|0] "km/h" Vector__XXX
+ SG_ Torque : 87|12@0- (0.5,0) [0|0] "Nm" Vector__XXX
+ SG_ Tail : 500|12@1+ (1,0) [0|0] "" Vector__XXX
+ SG_ Mx M : 256|8@1+ (1,0) [0|0] "" Vector__XXX
+ SG_ Page1 m1 : 264|16@1+ (1,0) [0|0] "" Vector__XXX
+ SG_ Page2 m2 : 264|16@1+ (1,0) [0|0] "" Vector__XXX
+BA_DEF_ BO_ "VFrameFormat" ENUM "StandardCAN","ExtendedCAN","reserved","reserved","reserved","reserved","reserved","reserved","reserved","reserved","reserved","reserved","reserved","reserved","StandardCAN_FD","ExtendedCAN_FD";
+BA_ "VFrameFormat" BO_ 1024 14;
 )";
 
 const DbcSignal &signalOf(const DbcMessage *message, const char *name)
@@ -48,6 +61,9 @@ private slots:
     void floats();
     void multiplexing_data();
     void multiplexing();
+    void fdLayoutsBitByBit();
+    void fdFrameDecoded_data();
+    void fdFrameDecoded();
 
 private:
     DbcDatabase db;
@@ -144,6 +160,82 @@ void TestDbcDecode::multiplexing()
             names << message->signalList[i].name;
     }
     QCOMPARE(names.join(' '), active);
+}
+
+// Every start bit of a 64-byte frame, in both orders, at lengths that fit a byte, cross bytes and
+// spread over nine: the value is the bits the layout names, bit by bit, and the signal is there
+// exactly when the frame holds its last byte.
+void TestDbcDecode::fdLayoutsBitByBit()
+{
+    uint8_t data[CanPacket::MaxFdBytes];
+    for (int i = 0; i < CanPacket::MaxFdBytes; ++i)
+        data[i] = uint8_t(i * 151 + 89); // every byte different, all bit patterns mixed
+    for (const auto order : {DbcSignal::ByteOrder::Intel, DbcSignal::ByteOrder::Motorola}) {
+        for (const int length : {1, 5, 8, 13, 32, 57, 58, 63, 64}) {
+            for (int start = 0; start < CanPacket::MaxFdBytes * 8; ++start) {
+                DbcSignal s;
+                s.startBit = start;
+                s.length = length;
+                s.byteOrder = order;
+                s.plan();
+                const QVector<int> bits = SignalLayout::bits(start, length, order);
+                if (bits.isEmpty()) { // leaves the frame
+                    QVERIFY(!s.isPresent(CanPacket::MaxFdBytes));
+                    continue;
+                }
+                uint64_t expected = 0;
+                int lastByte = 0;
+                for (int i = 0; i < length; ++i) {
+                    expected |= uint64_t((data[bits[i] / 8] >> (bits[i] % 8)) & 1) << i;
+                    lastByte = std::max(lastByte, bits[i] / 8);
+                }
+                const QByteArray where = QByteArray::number(start) + '|' +
+                                         QByteArray::number(length) +
+                                         (order == DbcSignal::ByteOrder::Intel ? "@1" : "@0");
+                QVERIFY2(s.isPresent(lastByte + 1) && !s.isPresent(lastByte), where);
+                QVERIFY2(s.bits(data) == expected, where);
+            }
+        }
+    }
+}
+
+void TestDbcDecode::fdFrameDecoded_data()
+{
+    QTest::addColumn<bool>("fd");
+    QTest::addColumn<int>("bytes");
+    QTest::addColumn<QString>("found");
+    const QString all = "Head=0 Speed=100 Torque=-5 Tail=2741 Mx=1 Page1=4660";
+    QTest::newRow("FD, 64 bytes") << true << 64 << all;
+    QTest::newRow("FD, 48 bytes: no tail")
+        << true << 48 << "Head=0 Speed=100 Torque=-5 Mx=1 Page1=4660";
+    QTest::newRow("FD, 12 bytes") << true << 12 << "Head=0 Speed=100 Torque=-5";
+    QTest::newRow("classic, length code 15") << false << 15 << "Head=0";
+}
+
+// A frame of the message, FD or classic, through what the signals page, the plots and the
+// decoded export use: only the signals its length holds.
+void TestDbcDecode::fdFrameDecoded()
+{
+    QFETCH(bool, fd);
+    QFETCH(int, bytes);
+    QFETCH(QString, found);
+    const DbcMessage *message = db.message(0x400, false);
+    QVERIFY(message && message->fd);
+    QVERIFY(!db.message(0x123, false)->fd);
+    CanPacket packet;
+    packet.id = 0x400;
+    if (fd)
+        packet.setFdLength(bytes);
+    else
+        packet.rtl = uint8_t(bytes);
+    const QMap<int, uint8_t> data{{8, 0x10},  {9, 0x27},  {10, 0xFF}, {11, 0x60}, {32, 0x01},
+                                  {33, 0x34}, {34, 0x12}, {62, 0x50}, {63, 0xAB}};
+    for (auto it = data.begin(); it != data.end(); ++it)
+        packet.data[it.key()] = it.value();
+    QStringList values;
+    for (const DecodedSignal &each : DecodedSignal::decode(*message, packet))
+        values << each.signal->name + '=' + DecodedSignal::number(each.value);
+    QCOMPARE(values.join(' '), found);
 }
 
 QTEST_GUILESS_MAIN(TestDbcDecode)

@@ -21,6 +21,7 @@ private slots:
     void editSignals();
     void editMessages();
     void namesKeptFromFiles();
+    void fdMessages();
 };
 
 namespace {
@@ -71,6 +72,12 @@ void TestDbcEdits::layoutMatchesDecoding_data()
     QTest::newRow("motorola across") << 3 << 12 << false;
     QTest::newRow("motorola 64") << 7 << 64 << false;
     QTest::newRow("motorola one bit") << 60 << 1 << false;
+    QTest::newRow("FD intel past byte 8") << 70 << 12 << true;
+    QTest::newRow("FD intel last bits") << 500 << 12 << true;
+    QTest::newRow("FD intel over nine bytes") << 260 << 64 << true;
+    QTest::newRow("FD motorola across") << 87 << 12 << false;
+    QTest::newRow("FD motorola over nine bytes") << 267 << 64 << false;
+    QTest::newRow("FD motorola last bit") << 504 << 1 << false;
 }
 
 // The decoder is the reference: bit i of the signal's value is the bit the layout names.
@@ -83,14 +90,15 @@ void TestDbcEdits::layoutMatchesDecoding()
     s.plan();
     const QVector<int> bits = SignalLayout::bits(start, length, s.byteOrder);
     QCOMPARE(bits.size(), length);
+    const int lastByte = *std::max_element(bits.begin(), bits.end()) / 8;
     for (int i = 0; i < length; ++i) {
-        uint8_t data[8] = {};
+        uint8_t data[64] = {};
         data[bits[i] / 8] = uint8_t(1u << (bits[i] % 8));
         QCOMPARE(s.bits(data), uint64_t(1) << i);
     }
-    QVERIFY(SignalLayout::fits(start, length, s.byteOrder, 8));
-    QVERIFY(!SignalLayout::fits(start, length, s.byteOrder,
-                                *std::max_element(bits.begin(), bits.end()) / 8));
+    QVERIFY(SignalLayout::fits(start, length, s.byteOrder, lastByte + 1));
+    QVERIFY(!SignalLayout::fits(start, length, s.byteOrder, lastByte));
+    QVERIFY(s.isPresent(lastByte + 1) && !s.isPresent(lastByte));
 }
 
 void TestDbcEdits::selectionToLayout()
@@ -273,6 +281,59 @@ void TestDbcEdits::namesKeptFromFiles()
     m.name = QStringLiteral("2017_5");
     m.id = 1276; // a new message under an old name is a name given anew
     QVERIFY(DbcRules::checkMessage(db, m).contains("не идентификатор C"));
+}
+
+// A message made CAN FD by hand: only FD lengths past eight, and the VFrameFormat the field's
+// tools read, defined when the file had none; made classic again, it says so.
+void TestDbcEdits::fdMessages()
+{
+    DbcDatabase db = base();
+    DbcMessage engine = *db.message(100, false);
+    engine.size = 12;
+    QVERIFY(DbcRules::checkMessage(db, engine, 0).contains(QStringLiteral("только CAN FD")));
+    engine.fd = true;
+    QVERIFY(DbcRules::checkMessage(db, engine, 0).isEmpty());
+    engine.size = 10;
+    QVERIFY(DbcRules::checkMessage(db, engine, 0).contains(QStringLiteral("12, 16, 20")));
+    engine.size = 64;
+    engine.setSignal(QString(), makeSignal("Far", 500, 12));
+    QVERIFY(DbcRules::checkMessage(db, engine, 0).isEmpty());
+    db.putMessage(engine);
+    QVERIFY(db.message(100, false)->fd);
+    const DbcAttributeDef format = db.attributeDefs().value(QStringLiteral("VFrameFormat"));
+    QCOMPARE(format.type, DbcAttributeDef::Type::Enum);
+    QCOMPARE(format.enumLabels.indexOf(QStringLiteral("StandardCAN_FD")), 14);
+    QCOMPARE(format.enumLabels.indexOf(QStringLiteral("ExtendedCAN_FD")), 15);
+    QByteArray written = DbcWriter(db).bytes();
+    QVERIFY(written.contains("BO_ 100 Engine: 64 A"));
+    QVERIFY(written.contains("BA_ \"VFrameFormat\" BO_ 100 14;"));
+    QVERIFY(written.contains("BA_ \"BusType\" \"CAN FD\";"));
+    DbcDatabase again;
+    again.read(written);
+    QVERIFY(again.errors().isEmpty());
+    QVERIFY(again.message(100, false)->fd);
+    double value = 0;
+    uint8_t data[64] = {};
+    data[62] = 0x50;
+    data[63] = 0xAB;
+    QVERIFY(again.message(100, false)->signalList.back().decode(data, 64, &value));
+    QCOMPARE(value, double(0xAB5));
+    // An FD message of eight bytes made classic; a length a file gave is kept through a change.
+    DbcMessage ext = *db.message(0x200, true);
+    ext.fd = true;
+    db.putMessage(ext);
+    QVERIFY(DbcWriter(db).bytes().contains("BA_ \"VFrameFormat\" BO_ 2147484160 15;"));
+    ext = *db.message(0x200, true);
+    ext.fd = false;
+    db.putMessage(ext);
+    QVERIFY(!db.message(0x200, true)->fd);
+    QVERIFY(DbcWriter(db).bytes().contains("BA_ \"VFrameFormat\" BO_ 2147484160 1;"));
+    DbcDatabase odd;
+    odd.read("BO_ 5 Odd: 10 A\n");
+    DbcMessage kept = *odd.message(5, false);
+    QVERIFY(kept.fd);
+    kept.comment = QStringLiteral("changed");
+    QVERIFY(DbcRules::checkMessage(odd, kept, 0).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestDbcEdits)

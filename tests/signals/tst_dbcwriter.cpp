@@ -26,6 +26,7 @@ private slots:
     void converterFailures();
     void canmatrixReadsTheSame_data();
     void canmatrixReadsTheSame();
+    void canmatrixFdBothWays();
 };
 
 namespace {
@@ -117,6 +118,31 @@ SG_MUL_VAL_ 2147484160 Deep Sub 3-3;
 SG_MUL_VAL_ 2147484160 Ranged Sel 4-6, 9-11;
 )";
 
+// CAN FD as canmatrix and others write it: the frame format by index into the usual labels; a
+// message longer than eight bytes is FD without it; J1939 groups stay what they are.
+const QByteArray FdText = R"(VERSION ""
+BU_: Ecu Gw
+BO_ 291 Wide: 64 Ecu
+ SG_ Far : 500|12@1+ (1,0) [0|4095] "" Gw
+ SG_ Moto : 87|12@0- (0.5,0) [-1024|1023.5] "Nm" Gw
+ SG_ Spill : 260|64@1+ (1,0) [0|0] "" Gw
+BO_ 2166572391 ExtFd: 12 Ecu
+ SG_ M : 71|16@0+ (1,0) [0|65535] "" Gw
+BO_ 300 NoFormat: 20 Ecu
+ SG_ X : 150|8@1+ (1,0) [0|255] "" Gw
+BO_ 256 Classic: 8 Ecu
+ SG_ C : 0|8@1+ (1,0) [0|255] "" Gw
+BO_ 2348875518 J1939: 8 Ecu
+ SG_ Load : 8|8@1+ (1,-125) [-125|130] "%" Gw
+BA_DEF_ BO_ "VFrameFormat" ENUM  "StandardCAN","ExtendedCAN","reserved","J1939PG","reserved","reserved","reserved","reserved","reserved","reserved","reserved","reserved","reserved","reserved","StandardCAN_FD","ExtendedCAN_FD";
+BA_DEF_  "BusType" STRING;
+BA_ "BusType" "CAN FD";
+BA_ "VFrameFormat" BO_ 291 14;
+BA_ "VFrameFormat" BO_ 2166572391 15;
+BA_ "VFrameFormat" BO_ 256 0;
+BA_ "VFrameFormat" BO_ 2348875518 3;
+)";
+
 QString numberText(double value)
 {
     return QString::number(value, 'g', 17);
@@ -196,13 +222,15 @@ QStringList describe(const DbcDatabase &db)
         lines << QStringLiteral("EV %1 {%2} [%3] %4")
                      .arg(v.name, v.definition, v.comment, hashText(v.attributes));
     for (const DbcMessage &m : db.messages()) {
-        lines << QStringLiteral("BO %1 %2 %3 %4 %5 tx %6 [%7] %8 cycle %9")
+        lines << QStringLiteral("BO %1 %2 %3 %4 %5 tx %6 [%7] %8 cycle %9 fd %10 j1939 %11")
                      .arg(m.id)
                      .arg(m.extended)
                      .arg(m.name)
                      .arg(m.size)
                      .arg(m.transmitter, m.senders.join(','), m.comment, hashText(m.attributes))
-                     .arg(m.cycleTimeMs);
+                     .arg(m.cycleTimeMs)
+                     .arg(m.fd)
+                     .arg(m.j1939);
         for (const DbcSignal &s : m.signalList)
             lines << signalText(s);
     }
@@ -252,12 +280,53 @@ def dump(path):
                          s.is_little_endian, s.is_signed, float(s.factor), float(s.offset),
                          float(s.min), float(s.max), s.unit,
                          sorted([str(k), v] for k, v in s.values.items()), s.comment or ""])
-        frames.append([f.arbitration_id.id, f.arbitration_id.extended, f.name,
+        frames.append([f.arbitration_id.id, f.arbitration_id.extended, f.name, f.is_fd, f.size,
                        f.comment or "", sorted(sigs)])
     return frames
 
 print(json.dumps([dump(sys.argv[1]), dump(sys.argv[2])]))
 )";
+
+// canmatrix on CAN FD, both ways. It reads the file we wrote (argv[1]) and decodes a frame of
+// each message; then it writes a file of its own (argv[2]) and encodes values into frames of it.
+// Raw values go as decimal text: JSON numbers would lose the low bits of 64-bit ones.
+const QByteArray CanmatrixFd = R"(
+import json, sys
+import canmatrix, canmatrix.formats
+
+data = bytes((i * 151 + 89) & 0xFF for i in range(64))
+db = list(canmatrix.formats.loadp(sys.argv[1], import_type="dbc").values())[0]
+read = {}
+for f in db.frames:
+    decoded = f.decode(data[:f.size])
+    read[str(f.arbitration_id.id)] = [f.is_fd, f.size,
+                                      {k: str(int(v.raw_value)) for k, v in decoded.items()}]
+
+cm = canmatrix.CanMatrix()
+def frame(name, ident, extended, size, signals, values):
+    f = canmatrix.Frame(name, arbitration_id=canmatrix.ArbitrationId(ident, extended=extended),
+                        size=size, is_fd=True)
+    for n, start, length, little in signals:
+        f.add_signal(canmatrix.Signal(n, start_bit=start, size=length, is_little_endian=little,
+                                      is_signed=False))
+    cm.add_frame(f)
+    return [ident, values, f]
+made = [frame("Wide", 0x321, False, 64,
+              [("Low", 0, 8, True), ("Mid", 200, 20, True), ("Moto", 300, 14, False),
+               ("End", 496, 16, True)],
+              {"Low": 0x5A, "Mid": 0xABCDE, "Moto": 0x2A5A, "End": 0xBEEF}),
+        frame("Ext", 0x1ABCDE, True, 24, [("Q", 100, 32, False)], {"Q": 0x12345678})]
+canmatrix.formats.dumpp({"": cm}, sys.argv[2])
+theirs = [[ident, f.encode(values).hex(), {k: str(v) for k, v in values.items()}]
+          for ident, values, f in made]
+print(json.dumps({"read": read, "theirs": theirs}))
+)";
+
+QString rawText(const DbcSignal &s, const uint8_t *data)
+{
+    const uint64_t raw = s.bits(data);
+    return s.isSigned ? QString::number(s.integer(raw)) : QString::number(raw);
+}
 
 } // namespace
 
@@ -267,6 +336,7 @@ void TestDbcWriter::roundTrip_data()
     QTest::newRow("every statement") << Everything;
     QTest::newRow("names beginning with digits") << DigitNames;
     QTest::newRow("empty") << QByteArray("VERSION \"\"\nBU_:\n");
+    QTest::newRow("CAN FD") << FdText;
     QByteArray crlf = Everything;
     crlf.replace("\n", "\r\n");
     QTest::newRow("CRLF lines") << crlf;
@@ -413,6 +483,7 @@ void TestDbcWriter::canmatrixReadsTheSame_data()
         " SG_ I1 : 60|4@1+ (1,0) [0|15] \"\" B\n"
         "BO_ 2348875518 J1939: 8 B\n SG_ Load : 8|8@1+ (1,-125) [-125|130] \"%\" A\n"
         "CM_ SG_ 1280 M2 \"twenty bits\";\nVAL_ 1280 I1 0 \"idle\" 15 \"n/a\" ;\n");
+    QTest::newRow("CAN FD") << FdText;
 }
 
 void TestDbcWriter::canmatrixReadsTheSame()
@@ -433,6 +504,70 @@ void TestDbcWriter::canmatrixReadsTheSame()
     QCOMPARE(both.size(), 2);
     QVERIFY(!both.at(0).toArray().isEmpty());
     QCOMPARE(both.at(1).toArray(), both.at(0).toArray());
+}
+
+// Messages made CAN FD here (the file had no frame format at all) with signals past bit 63:
+// canmatrix takes them as FD frames of their length and decodes every signal to the raw value we
+// decode. A file canmatrix writes reads here as FD, and its encoded frames decode to the values it
+// encoded.
+void TestDbcWriter::canmatrixFdBothWays()
+{
+    DbcDatabase db = readText("VERSION \"\"\nBU_: Ecu Gw\nBO_ 256 Classic: 8 Ecu\n"
+                              " SG_ C : 4|8@1- (1,0) [0|0] \"\" Gw\n");
+    const DbcDatabase fd = readText(FdText);
+    for (const uint32_t id : {291u, 0x1234567u}) {
+        DbcMessage made = *fd.message(id, id > 0x7FF);
+        made.attributes.clear(); // made FD by hand, not by the attribute
+        QVERIFY(made.fd);
+        db.putMessage(made);
+    }
+    QTemporaryDir dir;
+    const QString ours = dir.filePath(QStringLiteral("ours.dbc"));
+    const QString theirs = dir.filePath(QStringLiteral("theirs.dbc"));
+    const QString script = dir.filePath(QStringLiteral("fd.py"));
+    QString why;
+    QVERIFY2(DbcWriter::save(db, ours, &why), qPrintable(why));
+    QVERIFY(writeFile(script, CanmatrixFd));
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"), {script, ours, theirs});
+    QVERIFY(python.waitForFinished(60000));
+    QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
+    const QJsonObject result = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+
+    uint8_t data[64];
+    for (int i = 0; i < 64; ++i)
+        data[i] = uint8_t(i * 151 + 89);
+    const QJsonObject read = result.value("read").toObject();
+    QCOMPARE(read.size(), int(db.messages().size()));
+    for (const DbcMessage &m : db.messages()) {
+        const QJsonArray seen = read.value(QString::number(m.id)).toArray();
+        QCOMPARE(seen.at(0).toBool(), m.fd);
+        QCOMPARE(seen.at(1).toInt(), m.size);
+        const QJsonObject values = seen.at(2).toObject();
+        QCOMPARE(values.size(), int(m.signalList.size()));
+        for (const DbcSignal &s : m.signalList)
+            QCOMPARE(values.value(s.name).toString(), rawText(s, data));
+    }
+
+    DbcDatabase back;
+    QVERIFY(back.load(theirs));
+    QVERIFY2(back.errors().isEmpty(), qPrintable(errorTexts(back).join('\n')));
+    for (const QJsonValue &each : result.value("theirs").toArray()) {
+        const QJsonArray frame = each.toArray();
+        const uint32_t id = uint32_t(frame.at(0).toInt());
+        const DbcMessage *m = back.message(id, id > 0x7FF);
+        QVERIFY(m && m->fd);
+        const QByteArray bytes = QByteArray::fromHex(frame.at(1).toString().toLatin1());
+        QCOMPARE(bytes.size(), m->size);
+        uint8_t encoded[64] = {};
+        std::memcpy(encoded, bytes.constData(), size_t(bytes.size()));
+        const QJsonObject values = frame.at(2).toObject();
+        QCOMPARE(values.size(), int(m->signalList.size()));
+        for (const DbcSignal &s : m->signalList) {
+            QVERIFY(s.isPresent(bytes.size()));
+            QCOMPARE(rawText(s, encoded), values.value(s.name).toString());
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestDbcWriter)

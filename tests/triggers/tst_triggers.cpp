@@ -60,6 +60,7 @@ private slots:
     void severalRulesAtOnce();
     void manualAndLostWithoutFrames();
     void signalCrossing();
+    void fdSignalCrossing();
     void ringStaysWithinTheLongestPreWindow();
 };
 
@@ -221,6 +222,33 @@ void TstTriggers::signalCrossing()
     set.closeAll();
     QCOMPARE(set.fireCount(0), 2); // not on the first value: nothing crossed yet
     QCOMPARE(files(dir).size(), 2);
+}
+
+// A signal in bytes 50..51 of an FD message crosses in FD frames; a classic frame of the same
+// identifier and length code 15 carries eight bytes, so whatever lies past them is no value.
+void TstTriggers::fdSignalCrossing()
+{
+    DbcDatabase database;
+    database.read("BO_ 1024 Wide: 64 Vector__XXX\n"
+                  " SG_ Speed : 400|16@1+ (1,0) [0|65535] \"rpm\" Vector__XXX\n");
+    QTemporaryDir dir;
+    TriggerSet set;
+    set.setRules({rule("signal=Speed > 3000 pre=0 post=0 name=rpm")}, dir.path());
+    set.setDatabase(&database);
+    const QVector<int> speeds{1000, 4000, 1000, -5000, 1000, 4000};
+    for (int i = 0; i < speeds.size(); ++i) {
+        TimedPacket frame{Start + i * 1000000LL, CanPacket()};
+        frame.packet.id = 0x400;
+        if (speeds[i] < 0)
+            frame.packet.rtl = 15; // classic: bytes 50..51 are not its own
+        else
+            frame.packet.setFdLength(64);
+        frame.packet.data[50] = uint8_t(std::abs(speeds[i]) & 0xFF);
+        frame.packet.data[51] = uint8_t(std::abs(speeds[i]) >> 8);
+        set.add(frame);
+    }
+    set.closeAll();
+    QCOMPARE(set.fireCount(0), 2);
 }
 
 // The ring keeps the longest pre-window, not more.
