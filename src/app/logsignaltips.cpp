@@ -32,9 +32,13 @@ bool LogSignalTips::eventFilter(QObject *watched, QEvent *event)
     if (event->type() != QEvent::ToolTip || watched != view->viewport())
         return false;
     auto *help = static_cast<QHelpEvent *>(event);
-    const QString text = textFor(view->indexAt(help->pos()).row());
+    const QModelIndex index = view->indexAt(help->pos());
+    const QString text = textFor(index.row());
     if (text.isEmpty())
-        return false;
-    QToolTip::showText(help->globalPos(), text, view->viewport());
+        return false; // the view shows the log's own tip, if the row has one
+    const QString rowTip = index.data(Qt::ToolTipRole).toString();
+    QToolTip::showText(help->globalPos(),
+                       rowTip.isEmpty() ? text : rowTip + QStringLiteral("\n\n") + text,
+                       view->viewport());
     return true;
 }

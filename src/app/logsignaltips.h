@@ -8,7 +8,8 @@ class QTableView;
 class SignalSet;
 
 // The log view's tooltip: the decoded signals of the row under the mouse, for a message the
-// loaded DBC files know. The log model itself knows nothing of signals.
+// loaded DBC files know, below the log's own tip of the row (an FD frame's flags and bytes).
+// The log model itself knows nothing of signals.
 class LogSignalTips final : public QObject
 {
     Q_OBJECT

@@ -107,6 +107,7 @@ void MainWindow::setupLog()
 {
     pager = new LogPager(ui->tableView, ui->sbLog, feed->log(), this);
     LogColumns::fit(ui->tableView, CanDataModel::Hex);
+    LogColumns::follow(ui->tableView, feed->log());
     new SelectionCount(ui->statusbar, pager, this);
     connect(feed, &FrameFeed::rowsAdded, pager, &LogPager::onRowsAdded);
     connect(feed, &FrameFeed::refreshed, this, &MainWindow::refreshPages);
