@@ -30,6 +30,9 @@ private slots:
 
 private:
     QList<CanPacket> listEntries() const;
+    bool writeList(const QList<CanPacket> &entries) const;
+    // The virtual module logging what the host sends, and the window connected to it.
+    bool connectToSim(SimProcess &sim);
     QStringList hostRecords() const;
 
     WindowHarness ui;
@@ -41,9 +44,26 @@ void TestTransmitRun::init()
 {
     // The list lives beside the program, under the name the settings give.
     listName = QStringLiteral("tst_transmitrun-%1.json").arg(QCoreApplication::applicationPid());
+    QVERIFY(writeList(listEntries()));
+}
+
+bool TestTransmitRun::writeList(const QList<CanPacket> &entries) const
+{
     QFile list(QCoreApplication::applicationDirPath() + QLatin1Char('/') + listName);
-    QVERIFY(list.open(QIODevice::WriteOnly));
-    list.write(TransmitList::toJson(listEntries()));
+    const QByteArray text = TransmitList::toJson(entries);
+    return list.open(QIODevice::WriteOnly) && list.write(text) == text.size();
+}
+
+bool TestTransmitRun::connectToSim(SimProcess &sim)
+{
+    if (!sim.start({QStringLiteral("--no-monitor"), QStringLiteral("--host-log"),
+                    dir.filePath(QStringLiteral("host.log"))}))
+        return false;
+    WindowHarness::writeSettings(sim.portName(), dir.path());
+    QSettings(QStringLiteral("Veltrica"), QStringLiteral("Quorvex"))
+        .setValue(QStringLiteral("FILENAME"), listName);
+    ui.create();
+    return ui.connectPort();
 }
 
 void TestTransmitRun::cleanup()
@@ -94,13 +114,7 @@ void TestTransmitRun::closedPortRefusesTheDialog()
 void TestTransmitRun::runReachesTheModuleInOrder()
 {
     SimProcess sim;
-    QVERIFY(sim.start({QStringLiteral("--no-monitor"), QStringLiteral("--host-log"),
-                       dir.filePath(QStringLiteral("host.log"))}));
-    WindowHarness::writeSettings(sim.portName(), dir.path());
-    QSettings(QStringLiteral("Veltrica"), QStringLiteral("Quorvex"))
-        .setValue(QStringLiteral("FILENAME"), listName);
-    ui.create();
-    QVERIFY(ui.connectPort());
+    QVERIFY(connectToSim(sim));
 
     whenModal<SendDialog>([](SendDialog *dialog) {
         dialog->findChild<QSpinBox *>(QStringLiteral("edRepeat"))->setValue(2);
@@ -144,18 +158,9 @@ void TestTransmitRun::moduleRefusesFdFrames()
     fd.id = 0x300;
     fd.setFdLength(16);
     fd.delay = 0;
-    QFile list(QCoreApplication::applicationDirPath() + QLatin1Char('/') + listName);
-    QVERIFY(list.open(QIODevice::WriteOnly));
-    list.write(TransmitList::toJson({listEntries().first(), fd}));
-    list.close();
+    QVERIFY(writeList({listEntries().first(), fd}));
     SimProcess sim;
-    QVERIFY(sim.start({QStringLiteral("--no-monitor"), QStringLiteral("--host-log"),
-                       dir.filePath(QStringLiteral("host.log"))}));
-    WindowHarness::writeSettings(sim.portName(), dir.path());
-    QSettings(QStringLiteral("Veltrica"), QStringLiteral("Quorvex"))
-        .setValue(QStringLiteral("FILENAME"), listName);
-    ui.create();
-    QVERIFY(ui.connectPort());
+    QVERIFY(connectToSim(sim));
     QString note;
     whenModal<SendDialog>([&](SendDialog *dialog) {
         note = dialog->findChild<QLabel *>(QStringLiteral("lbFdRefused"))->text();

@@ -52,10 +52,10 @@ const char *const Headers[ColumnCount] = {
 };
 
 const char *const RowProperty = "Row";
-const int StandardData = 11;   // "SFF": 11-bit identifier
-const int ExtendedData = 29;   // "EFF": 29-bit identifier
-const int MaxLength = 8;       // the "LEN" items of a classic frame: item n is length n
-const int FdDataChars = 8 * 3; // the FD bytes field shows eight bytes at once
+const int StandardData = 11; // "SFF": 11-bit identifier
+const int ExtendedData = 29; // "EFF": 29-bit identifier
+const int MaxLength = 8;     // the "LEN" items of a classic frame: item n is length n
+const int FdDataMargin = 10; // the FD bytes field's frame and text margins
 
 QLabel *centredLabel(const QString &text, QWidget *parent)
 {
@@ -120,8 +120,9 @@ QLineEdit *fdDataBox(QWidget *parent)
     box->setPlaceholderText(QStringLiteral("00 00 00"));
     box->setToolTip(SendDialog::tr("Байты данных с D8 по D63 кадра CAN FD, шестнадцатеричные через "
                                    "пробел; недостающие до длины кадра равны 0"));
-    box->setFixedWidth(
-        box->fontMetrics().horizontalAdvance(QString(FdDataChars, QLatin1Char('D'))));
+    // Four bytes in sight: the row still fits a 1280-pixel screen; the field scrolls for more.
+    box->setFixedWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("00 00 00 00")) +
+                       FdDataMargin);
     return box;
 }
 
@@ -324,10 +325,10 @@ void SendDialog::packetToRow(const CanPacket &packet, int index)
         cell<QSpinBox>(index, ColData0 + byte)->setValue(packet.data[byte]);
     cell<QSpinBox>(index, ColDelay)->setValue(int(packet.delay));
     const int rest = packet.isFd() ? packet.dataLength() - MaxLength : 0;
-    cell<QLineEdit>(index, ColFdData)
-        ->setText(QByteArray(reinterpret_cast<const char *>(packet.data) + MaxLength, qMax(0, rest))
-                      .toHex(' ')
-                      .toUpper());
+    const QByteArray bytes(reinterpret_cast<const char *>(packet.data) + MaxLength, qMax(0, rest));
+    auto *restBox = cell<QLineEdit>(index, ColFdData);
+    restBox->setText(QString::fromLatin1(bytes.toHex(' ').toUpper()));
+    restBox->setCursorPosition(0); // its first bytes in sight
 }
 
 void SendDialog::switchRow(int index, bool on)
