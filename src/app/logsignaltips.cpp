@@ -24,7 +24,11 @@ QString LogSignalTips::textFor(int pageRow) const
         return QString();
     const CanPacket packet = page->source()->frameAt(row).packet;
     const DbcMessage *message = set->message(packet.id, packet.isExtended());
-    return message ? DecodedSignal::summary(*message, packet) : QString();
+    const QString decoded = message ? DecodedSignal::summary(*message, packet) : QString();
+    const QString own = page->source()->index(row, 0).data(Qt::ToolTipRole).toString();
+    if (own.isEmpty() || decoded.isEmpty())
+        return own + decoded;
+    return own + QStringLiteral("\n\n") + decoded;
 }
 
 bool LogSignalTips::eventFilter(QObject *watched, QEvent *event)
@@ -32,13 +36,9 @@ bool LogSignalTips::eventFilter(QObject *watched, QEvent *event)
     if (event->type() != QEvent::ToolTip || watched != view->viewport())
         return false;
     auto *help = static_cast<QHelpEvent *>(event);
-    const QModelIndex index = view->indexAt(help->pos());
-    const QString text = textFor(index.row());
+    const QString text = textFor(view->indexAt(help->pos()).row());
     if (text.isEmpty())
-        return false; // the view shows the log's own tip, if the row has one
-    const QString rowTip = index.data(Qt::ToolTipRole).toString();
-    QToolTip::showText(help->globalPos(),
-                       rowTip.isEmpty() ? text : rowTip + QStringLiteral("\n\n") + text,
-                       view->viewport());
+        return false;
+    QToolTip::showText(help->globalPos(), text, view->viewport());
     return true;
 }

@@ -17,7 +17,8 @@ class LogSignalTips final : public QObject
 public:
     LogSignalTips(QTableView *view, LogPageModel *page, const SignalSet *set);
 
-    // The tooltip of log page row `pageRow`; empty when its frame has no known message.
+    // The tooltip of log page row `pageRow`: the log's own tip of the row, then the decoded
+    // signals; empty when the row has neither.
     QString textFor(int pageRow) const;
 
 protected:
