@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/logcolumns.h"
 #include "link/timedpacket.h"
 #include "log/candatamodel.h"
+#include "log/logpagemodel.h"
+#include "support/fdpackets.h"
 
 #include <QAbstractItemModelTester>
 #include <QFont>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QtTest>
 
 namespace {
@@ -19,6 +23,11 @@ CanPacket makePacket(uint32_t id, uint8_t frame = 0, uint8_t rtl = 8,
     packet.direct = direct;
     packet.data[7] = 0x41;
     return packet;
+}
+
+QString tipOf(const CanDataModel &model, int row, int column = CanDataModel::IdColumn)
+{
+    return model.index(row, column).data(Qt::ToolTipRole).toString();
 }
 
 QStringList rowTexts(const CanDataModel &model, int row)
@@ -124,6 +133,111 @@ private slots:
         QCOMPARE(rowTexts(*model, 0).mid(CanDataModel::FirstDataColumn, 2), QStringList({"0", ""}));
     }
 
+    // An FD row: "FD" beside the format, its byte count as the length, its bytes past the
+    // seventh in the last data column (for the view to elide), all of them and the flags in the
+    // tool tip. Bytes past the length stay blank and out of the texts; classic rows keep their
+    // texts and have no tip.
+    void fdRows()
+    {
+        QSignalSpy fdAdded(model, &CanDataModel::fdRowsAdded);
+        model->addPacket(makePacket(0x123));
+        QVERIFY(!model->hasFdRows() && fdAdded.isEmpty());
+        model->addPacket(
+            countingFdFrame(0x18DAF100, 64, CanPacket::Extended | CanPacket::BitRateSwitch));
+        model->addPacket(countingFdFrame(0x7E8, 12, CanPacket::ErrorState, 0xF0));
+        model->addPacket(countingFdFrame(0x7E9, 5, 0, 0x10));
+        QCOMPARE(fdAdded.count(), 1);
+        model->addPacket(countingFdFrame(0x7EA, 20));
+        QCOMPARE(fdAdded.count(), 1); // once only
+        QVERIFY(model->hasFdRows());
+        const auto head = [this](int row) { return rowTexts(*model, row).mid(0, 4).join(' '); };
+        QCOMPARE(head(0), QStringLiteral("0x00000123 SFF 0 8"));
+        QCOMPARE(head(1), QStringLiteral("0x18DAF100 EFF FD 0 64"));
+        QCOMPARE(head(2), QStringLiteral("0x000007E8 SFF FD 0 12"));
+        QCOMPARE(head(3), QStringLiteral("0x000007E9 SFF FD 0 5"));
+        const auto data = [this](int row) {
+            return rowTexts(*model, row).mid(CanDataModel::FirstDataColumn, 8);
+        };
+        QCOMPARE(data(0).last(), QStringLiteral("0x41"));
+        QCOMPARE(data(1).first(), QStringLiteral("0x00"));
+        QStringList rest;
+        for (int byte = 7; byte < 64; ++byte)
+            rest << hexByteText(uint(byte));
+        QCOMPARE(data(1).last(), rest.join(' '));
+        QCOMPARE(data(2).last(), QStringLiteral("0xF7 0xF8 0xF9 0xFA 0xFB"));
+        QCOMPARE(data(3), QStringList({"0x10", "0x11", "0x12", "0x13", "0x14", "", "", ""}));
+        model->setFormat(CanDataModel::Dec);
+        QCOMPARE(data(2).last(), QStringLiteral("247 248 249 250 251"));
+
+        QVERIFY(tipOf(*model, 0).isEmpty());
+        QCOMPARE(tipOf(*model, 2, CanDataModel::TimeColumn),
+                 QStringLiteral("CAN FD, ESI, длина 12\nD0: 240 241 242 243 244 245 246 247 248 "
+                                "249 250 251"));
+        QCOMPARE(tipOf(*model, 3), QStringLiteral("CAN FD, длина 5\nD0: 16 17 18 19 20"));
+        model->setFormat(CanDataModel::Hex);
+        const QStringList lines = tipOf(*model, 1).split('\n');
+        QCOMPARE(lines.size(), 5);
+        QCOMPARE(lines[0], QStringLiteral("CAN FD, BRS, длина 64"));
+        QCOMPARE(lines[3].left(10), QStringLiteral("D32: 0x20 "));
+        QVERIFY(lines[4].endsWith(QStringLiteral(" 0x3E 0x3F")));
+        model->setFormat(4); // no byte form: the tip still gives the bytes
+        QCOMPARE(data(1).last(), QString());
+        QVERIFY(tipOf(*model, 1).contains(QStringLiteral("D48: 0x30 ")));
+
+        model->clear();
+        QVERIFY(!model->hasFdRows());
+        model->addPacket(countingFdFrame(1, 8));
+        QCOMPARE(fdAdded.count(), 2); // a cleared log announces its FD rows again
+    }
+
+    // Rows published together announce FD once they are published, long rows read back
+    // from the row store's tail whatever block they sit in.
+    void fdRowsDeferred()
+    {
+        QSignalSpy fdAdded(model, &CanDataModel::fdRowsAdded);
+        model->setDeferredInsert(true);
+        const int count = 8192 + 5;
+        for (int i = 0; i < count; ++i)
+            model->addPacket(i % 3 ? makePacket(uint32_t(i))
+                                   : countingFdFrame(uint32_t(i), 48, 0, uint8_t(i)));
+        QVERIFY(fdAdded.isEmpty());
+        model->flushRows();
+        QCOMPARE(fdAdded.count(), 1);
+        for (int row : {0, 3, 8190, 8193}) {
+            QCOMPARE(model->index(row, CanDataModel::LengthColumn).data().toInt(), 48);
+            const QString last = model->index(row, CanDataModel::LastDataColumn).data().toString();
+            QCOMPARE(last.split(' ').size(), 41);
+            QCOMPARE(last.split(' ').last(), hexByteText(uint8_t(row + 47)));
+        }
+    }
+
+    // A log with FD rows gets room for "EFF FD" and a few bytes in the last data column; a
+    // cleared one goes back to the usual widths.
+    void fdRowsWidenTheirColumns()
+    {
+        LogPageModel page(model);
+        page.setPage(0, 50);
+        QTableView view;
+        view.setModel(&page);
+        LogColumns::fit(&view, CanDataModel::Hex);
+        LogColumns::follow(&view, model);
+        const auto width = [&](int column) { return view.columnWidth(column); };
+        const int format = width(CanDataModel::FormatColumn);
+        const int last = width(CanDataModel::LastDataColumn);
+        QCOMPARE(last, width(CanDataModel::FirstDataColumn));
+        model->addPacket(makePacket(1));
+        QCOMPARE(width(CanDataModel::LastDataColumn), last);
+        model->addPacket(countingFdFrame(2, 64, CanPacket::Extended));
+        const QFontMetrics metrics = view.fontMetrics();
+        QVERIFY(width(CanDataModel::FormatColumn) > metrics.horizontalAdvance("EFF FD"));
+        QVERIFY(width(CanDataModel::LastDataColumn) >
+                metrics.horizontalAdvance("0x07 0x08 0x09 0x0A …"));
+        QCOMPARE(width(CanDataModel::FirstDataColumn), last);
+        model->clear();
+        QCOMPARE(width(CanDataModel::FormatColumn), format);
+        QCOMPARE(width(CanDataModel::LastDataColumn), last);
+    }
+
     // Seconds since the first row with a time, or the time of day; the header says which.
     void timeSinceTheFirstRow()
     {
@@ -222,8 +336,10 @@ private slots:
 
     void addRowRoundTripsPacketMap()
     {
-        for (const CanPacket &packet : {makePacket(0x80000001, 0x31, 0x1F), makePacket(7, 0x20),
-                                        makePacket(0x1ABC, 0x01, 0x10, 128)}) {
+        for (const CanPacket &packet :
+             {makePacket(0x80000001, 0x31, 0x1F), makePacket(7, 0x20),
+              makePacket(0x1ABC, 0x01, 0x10, 128),
+              countingFdFrame(0x1ABC, 64, CanPacket::Extended | CanPacket::BitRateSwitch)}) {
             for (bool withFrame : {true, false}) {
                 model->clear();
                 model->addPacket(packet);
@@ -237,12 +353,13 @@ private slots:
                                 {"pdelay", "09:05:07:042"}};
                 if (withFrame)
                     map.insert("pframe", packet.frame);
-                for (int i = 0; i < 8; ++i)
+                for (int i = 0; i < qMax(8, packet.dataLength()); ++i)
                     map.insert(QString("data%1").arg(i), packet.data[i]);
                 model->addRow(map);
                 shown[13] = "09:05:07:042";
                 QCOMPARE(rowTexts(*model, 1), shown);
                 QCOMPARE(model->rowNumber(1), 42);
+                QCOMPARE(tipOf(*model, 1).section('\n', 1), tipOf(*model, 0).section('\n', 1));
             }
         }
     }

@@ -113,12 +113,12 @@ private slots:
                                                    "on_btCancel_clicked() on_btOpen_clicked()"));
 
         auto *grid = dialog->findChild<QGridLayout *>("gridLayout");
-        QCOMPARE(QSize(grid->columnCount(), grid->rowCount()), QSize(15, 33));
+        QCOMPARE(QSize(grid->columnCount(), grid->rowCount()), QSize(18, 33));
         QStringList headers;
-        for (int column = 0; column < 15; ++column)
+        for (int column = 0; column < 18; ++column)
             headers << qobject_cast<QLabel *>(grid->itemAtPosition(0, column)->widget())->text();
         QCOMPARE(headers.join(','), QStringLiteral("N,On/Off,ID (Max=0x1FFFFFFF),F/F,RTR,LEN,D0,D1,"
-                                                   "D2,D3,D4,D5,D6,D7,Delay(mSec)"));
+                                                   "D2,D3,D4,D5,D6,D7,Delay(mSec),FD,BRS,D8–D63"));
         for (int row = 0; row < 32; ++row) {
             QCOMPARE(cell<QLabel>(*dialog, row, 0)->text(), QString::asprintf("%02d", row));
             QCOMPARE(cell<QCheckBox>(*dialog, row, 1)->property("Row"), QVariant(row));
@@ -155,6 +155,73 @@ private slots:
                 QVERIFY2(field->width() >= byte, qPrintable(QString::number(field->width())));
             }
         }
+    }
+
+    // An FD row: no remote form, the FD lengths up to 64, BRS, and bytes past the eighth typed
+    // as hex; it goes out as it was made, and back to classic keeps what a classic frame has.
+    void fdRows()
+    {
+        activate(*dialog, 0, 0x7E8, 0);
+        auto *fd = cell<QCheckBox>(*dialog, 0, 15);
+        auto *brs = cell<QCheckBox>(*dialog, 0, 16);
+        auto *rtr = cell<QCheckBox>(*dialog, 0, 4);
+        auto *length = cell<QComboBox>(*dialog, 0, 5);
+        auto *rest = cell<QLineEdit>(*dialog, 0, 17);
+        rtr->setChecked(true);
+        length->setCurrentText("6");
+        QVERIFY(!brs->isEnabled() && !rest->isEnabled());
+        fd->setChecked(true);
+        QVERIFY(!rtr->isChecked() && !rtr->isEnabled() && brs->isEnabled());
+        QCOMPARE(items(length), QStringLiteral("0=0,1=1,2=2,3=3,4=4,5=5,6=6,7=7,8=8,12=12,16=16,"
+                                               "20=20,24=24,32=32,48=48,64=64"));
+        QCOMPARE(length->currentText(), QStringLiteral("6"));
+        QVERIFY(!rest->isEnabled());
+        length->setCurrentText("20");
+        QVERIFY(rest->isEnabled());
+        brs->setChecked(true);
+        cell<QSpinBox>(*dialog, 0, 13)->setValue(0x77);
+        QTest::keyClicks(rest, "aa bB 1 2G3"); // the validator takes no G
+        QCOMPARE(rest->text(), QStringLiteral("aa bB 1 23"));
+        QList<CanPacket> sent;
+        connect(dialog, &SendDialog::sendPacket, this, [&](CanPacket packet) { sent << packet; });
+        button(*dialog, "btSend")->click();
+        QCOMPARE(sent.size(), 1);
+        QCOMPARE(frameText(sent[0]),
+                 QStringLiteral("[TX] F: 06 ID: 000007E8 RTL: 0B DATA: 00 00 00 "
+                                "00 00 00 00 77 AA BB 01 23 00 00 00 00 00 00 "
+                                "00 00"));
+        fd->setChecked(false); // 20 becomes 8
+        QCOMPARE(items(length), QStringLiteral("0=0,1=1,2=2,3=3,4=4,5=5,6=6,7=7,8=8"));
+        QCOMPARE(length->currentText(), QStringLiteral("8"));
+        QVERIFY(rtr->isEnabled() && !brs->isEnabled() && !rest->isEnabled());
+        button(*dialog, "btSend")->click();
+        QCOMPARE(frameText(sent[1]),
+                 QStringLiteral("[TX] F: 00 ID: 000007E8 RTL: 08 DATA: 00 00 00 00 00 00 00 77"));
+    }
+
+    // A source that cannot send FD frames: the dialog says why, new rows cannot be made FD, and
+    // an FD row from a file can still be made classic.
+    void fdRefused()
+    {
+        auto *note = dialog->findChild<QLabel *>("lbFdRefused");
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        QVERIFY(!note->isVisible());
+        cell<QCheckBox>(*dialog, 1, 15)->setChecked(true);
+        dialog->setFdRefusal(QStringLiteral("модуль Tarvix не передаёт кадры CAN FD"));
+        QVERIFY(note->isVisible());
+        QCOMPARE(note->text(), QStringLiteral("Кадры CAN FD не отправляются: модуль Tarvix не "
+                                              "передаёт кадры CAN FD"));
+        auto *classic = cell<QCheckBox>(*dialog, 0, 15);
+        auto *fd = cell<QCheckBox>(*dialog, 1, 15);
+        QVERIFY(!classic->isEnabled());
+        QCOMPARE(classic->toolTip(), QStringLiteral("модуль Tarvix не передаёт кадры CAN FD"));
+        QVERIFY(fd->isEnabled());
+        fd->setChecked(false);
+        QVERIFY(!fd->isEnabled());
+        dialog->setFdRefusal(QString());
+        QVERIFY(!note->isVisible() && classic->isEnabled() && fd->isEnabled());
+        QVERIFY(classic->toolTip().isEmpty());
     }
 
     // Pauses of 100/0/50 ms, twice: every frame is followed by its own pause, the last included.

@@ -10,6 +10,7 @@
 #include "settings/appsettings.h"
 #include "signals/dbcmessage.h"
 #include "signals/signaltestdbc.h"
+#include "support/fdpackets.h"
 #include "support/testfiles.h"
 #include "support/testpackets.h"
 #include "support/windowharness.h"
@@ -221,6 +222,17 @@ void TestSignalsView::logTooltip()
     QVERIFY(tips);
     QCOMPARE(tips->textFor(0), QStringLiteral("Engine\nSpeed = 2500 rpm\nTemp = -42 degC (cold)"));
     QCOMPARE(tips->textFor(1), QString()); // a 29-bit 0x100 is another message
+    // An FD row: its own tip first, then its signals.
+    CanPacket fd = countingFdFrame(0x100, 12, CanPacket::BitRateSwitch);
+    const QByteArray engine = QByteArray::fromHex("0FE01027");
+    std::copy(engine.cbegin(), engine.cend(), fd.data);
+    addFrames({{T + 2, fd}, {T + 3, countingFdFrame(0x555, 20)}});
+    const QString both = tips->textFor(2);
+    QVERIFY2(both.startsWith(QStringLiteral("CAN FD, BRS, длина 12\nD0: 0x0F 0xE0 0x10 0x27 0x04 "
+                                            "0x05 ")),
+             qPrintable(both));
+    QVERIFY2(both.contains(QStringLiteral(" 0x0B\n\nEngine\n")), qPrintable(both));
+    QVERIFY(tips->textFor(3).startsWith(QStringLiteral("CAN FD, длина 20\nD0: 0x00 0x01 ")));
 }
 
 void TestSignalsView::plotReceivesThePoints()

@@ -4,6 +4,7 @@
 #include "app/statisticsmodel.h"
 #include "link/timedpacket.h"
 #include "signals/signalset.h"
+#include "support/fdpackets.h"
 #include "support/testpackets.h"
 
 #include <QAbstractItemModelTester>
@@ -313,6 +314,38 @@ private slots:
         QCOMPARE(cells(model, 0, StatisticsModel::FirstByteColumn, StatisticsModel::LastByteColumn)
                      .join(""),
                  QString());
+    }
+
+    // An FD frame's length is its byte count; its text carries every byte it has, and its tool
+    // tip the FD flags too. The byte columns show its first eight.
+    void fdFrames()
+    {
+        CanPacket fd = countingFdFrame(0x7E8, 64, CanPacket::BitRateSwitch, 0xC0);
+        stats->count(TimedPacket{T0, fd});
+        stats->count(TimedPacket{T0, countingFdFrame(0x7E9, 12, 0, 0x10)});
+        stats->count(TimedPacket{T0, makePacket(0x7EA, 0x0F, 0x20)}); // classic code 15
+        stats->refresh(T0);
+        QString bytes;
+        for (int i = 0; i < 64; ++i)
+            bytes += QStringLiteral(" %1").arg((0xC0 + i) & 0xFF, 2, 16, QChar('0')).toUpper();
+        QCOMPARE(texts(model, 0), QStringList({"0x000007E8", "0x40", "1",
+                                               "[RX] F: 06 ID: 000007E8 RTL: 0F DATA:" + bytes}));
+        QCOMPARE(texts(model, 1).mid(1), QStringList({"0x0C", "1",
+                                                      "[RX] F: 02 ID: 000007E9 RTL: 09 DATA: 10 "
+                                                      "11 12 13 14 15 16 17 18 19 1A 1B"}));
+        QCOMPARE(texts(model, 2).mid(1),
+                 QStringList({"0x0F", "1",
+                              "[RX] F: 00 ID: 000007EA RTL: 0F DATA: 20 00 00 00 00 00 00 00"}));
+        QCOMPARE(cells(model, 0, StatisticsModel::FirstByteColumn, StatisticsModel::LastByteColumn)
+                     .join(' '),
+                 QStringLiteral("0xC0 0xC1 0xC2 0xC3 0xC4 0xC5 0xC6 0xC7"));
+        const auto tip = [this](int row, int column) {
+            return model->index(row, column).data(Qt::ToolTipRole).toString();
+        };
+        QCOMPARE(tip(0, StatisticsModel::PacketColumn),
+                 "CAN FD, BRS, длина 64\n" + texts(model, 0)[3]);
+        QVERIFY(tip(0, StatisticsModel::IdColumn).isEmpty());
+        QVERIFY(tip(2, StatisticsModel::PacketColumn).isEmpty()); // classic: the cell says it all
     }
 
     // A changed byte lights up and fades over 2 s; an unchanged one never; a silent id greys.

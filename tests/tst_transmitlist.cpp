@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/transmit/senddialog.h"
+#include "support/fdpackets.h"
 #include "support/testfiles.h"
 #include "transmit/transmitlist.h"
 #include "transmit/transmitlistlocation.h"
@@ -7,6 +8,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -123,6 +128,45 @@ private slots:
         const QList<CanPacket> saved = TransmitList::parse(readFile(path("saved.json")));
         QCOMPARE(saved.size(), 1);
         QCOMPARE(fields(saved[0]), fields(expected));
+    }
+
+    // FD entries keep their flags and length code and carry "data8" up to their last byte;
+    // classic entries keep their twelve members. The rows show them and give them back.
+    void fdEntriesRoundTrip()
+    {
+        CanPacket wide =
+            countingFdFrame(0x18DAF100, 64, CanPacket::Extended | CanPacket::BitRateSwitch, 0x40);
+        wide.delay = 7;
+        CanPacket twelve = countingFdFrame(0x7E8, 12, 0, 0x10);
+        for (int i = 12; i < 64; ++i)
+            twelve.data[i] = 0; // past the length: not kept
+        const CanPacket classic = packet(0, 0x123, 8, 5, 1);
+        const QByteArray text = TransmitList::toJson({wide, twelve, classic});
+        const QJsonArray entries = QJsonDocument::fromJson(text).object()["SendPackets"].toArray();
+        QCOMPARE(entries[0].toObject().size(), 12 + 56);
+        QCOMPARE(entries[0].toObject()["data63"].toInt(), 0x7F);
+        QCOMPARE(entries[0].toObject()["pframe"].toInt(), 0x07);
+        QCOMPARE(entries[0].toObject()["prtl"].toInt(), 15);
+        QCOMPARE(entries[1].toObject().size(), 12 + 4);
+        QCOMPARE(entries[2].toObject().size(), 12);
+        const QList<CanPacket> back = TransmitList::parse(text);
+        QCOMPARE(back.size(), 3);
+        QCOMPARE(fields(back[0]), fields(wide));
+        QCOMPARE(fields(back[1]), fields(twelve));
+        QCOMPARE(fields(back[2]), fields(classic));
+
+        load(text);
+        QVERIFY(cell<QCheckBox>(*dialog, 0, 15)->isChecked());
+        QVERIFY(cell<QCheckBox>(*dialog, 0, 16)->isChecked());
+        QVERIFY(!cell<QCheckBox>(*dialog, 1, 16)->isChecked());
+        QVERIFY(!cell<QCheckBox>(*dialog, 2, 15)->isChecked());
+        QCOMPARE(cell<QComboBox>(*dialog, 0, 5)->currentText(), QStringLiteral("64"));
+        QCOMPARE(cell<QComboBox>(*dialog, 1, 5)->currentText(), QStringLiteral("12"));
+        QCOMPARE(cell<QLineEdit>(*dialog, 1, 17)->text(), QStringLiteral("18 19 1A 1B"));
+        collect();
+        QCOMPARE(dialog->packetList().size(), 3);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(entry(i), fields(TransmitList::parse(text)[i]));
     }
 
     // Beside the program while the folder holding the list takes writes, else in the user's

@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QFile>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
@@ -25,9 +26,13 @@ private slots:
 
     void closedPortRefusesTheDialog();
     void runReachesTheModuleInOrder();
+    void moduleRefusesFdFrames();
 
 private:
     QList<CanPacket> listEntries() const;
+    bool writeList(const QList<CanPacket> &entries) const;
+    // The virtual module logging what the host sends, and the window connected to it.
+    bool connectToSim(SimProcess &sim);
     QStringList hostRecords() const;
 
     WindowHarness ui;
@@ -39,9 +44,26 @@ void TestTransmitRun::init()
 {
     // The list lives beside the program, under the name the settings give.
     listName = QStringLiteral("tst_transmitrun-%1.json").arg(QCoreApplication::applicationPid());
+    QVERIFY(writeList(listEntries()));
+}
+
+bool TestTransmitRun::writeList(const QList<CanPacket> &entries) const
+{
     QFile list(QCoreApplication::applicationDirPath() + QLatin1Char('/') + listName);
-    QVERIFY(list.open(QIODevice::WriteOnly));
-    list.write(TransmitList::toJson(listEntries()));
+    const QByteArray text = TransmitList::toJson(entries);
+    return list.open(QIODevice::WriteOnly) && list.write(text) == text.size();
+}
+
+bool TestTransmitRun::connectToSim(SimProcess &sim)
+{
+    if (!sim.start({QStringLiteral("--no-monitor"), QStringLiteral("--host-log"),
+                    dir.filePath(QStringLiteral("host.log"))}))
+        return false;
+    WindowHarness::writeSettings(sim.portName(), dir.path());
+    QSettings(QStringLiteral("Veltrica"), QStringLiteral("Quorvex"))
+        .setValue(QStringLiteral("FILENAME"), listName);
+    ui.create();
+    return ui.connectPort();
 }
 
 void TestTransmitRun::cleanup()
@@ -92,13 +114,7 @@ void TestTransmitRun::closedPortRefusesTheDialog()
 void TestTransmitRun::runReachesTheModuleInOrder()
 {
     SimProcess sim;
-    QVERIFY(sim.start({QStringLiteral("--no-monitor"), QStringLiteral("--host-log"),
-                       dir.filePath(QStringLiteral("host.log"))}));
-    WindowHarness::writeSettings(sim.portName(), dir.path());
-    QSettings(QStringLiteral("Veltrica"), QStringLiteral("Quorvex"))
-        .setValue(QStringLiteral("FILENAME"), listName);
-    ui.create();
-    QVERIFY(ui.connectPort());
+    QVERIFY(connectToSim(sim));
 
     whenModal<SendDialog>([](SendDialog *dialog) {
         dialog->findChild<QSpinBox *>(QStringLiteral("edRepeat"))->setValue(2);
@@ -132,6 +148,34 @@ void TestTransmitRun::runReachesTheModuleInOrder()
     QTest::qWait(2 * MainWindow::RefreshMs);
     QCOMPARE(ui.log()->rowCount(), 6);
     QCOMPARE(SimProcess::count(sim.stop(), QStringLiteral("host frames received")), 9);
+}
+
+// The module carries classic frames only: the dialog says so before the run, and a run that
+// holds an FD row sends the rest, the status bar saying why that one did not go.
+void TestTransmitRun::moduleRefusesFdFrames()
+{
+    CanPacket fd;
+    fd.id = 0x300;
+    fd.setFdLength(16);
+    fd.delay = 0;
+    QVERIFY(writeList({listEntries().first(), fd}));
+    SimProcess sim;
+    QVERIFY(connectToSim(sim));
+    QString note;
+    whenModal<SendDialog>([&](SendDialog *dialog) {
+        note = dialog->findChild<QLabel *>(QStringLiteral("lbFdRefused"))->text();
+        dialog->findChild<QPushButton *>(QStringLiteral("btSend"))->click();
+        dialog->findChild<QPushButton *>(QStringLiteral("btCancel"))->click();
+    });
+    ui.child<QAction>("actionSetRequsestPackets")->trigger();
+    QCOMPARE(note, QStringLiteral("Кадры CAN FD не отправляются: модуль Tarvix не передаёт кадры "
+                                  "CAN FD"));
+    QCOMPARE(ui.status("lbStatusCan"),
+             QStringLiteral("Ошибка записи: модуль Tarvix не передаёт кадры CAN FD"));
+    QTRY_COMPARE(hostRecords(),
+                 QStringList(QString::fromLatin1(
+                     LineRecord::hostRecord(listEntries().first()).toHex().toUpper())));
+    QTRY_COMPARE(ui.log()->rowCount(), 1);
 }
 
 QUORVEX_WINDOW_TEST_MAIN(TestTransmitRun)

@@ -311,6 +311,20 @@
     </message>
 </context>
 <context>
+    <name>CanDataModel</name>
+    <message>
+        <source>%1, длина %2</source>
+        <translation>%1, length %2</translation>
+    </message>
+</context>
+<context>
+    <name>CanSource</name>
+    <message>
+        <source>%1 не передаёт кадры CAN FD</source>
+        <translation>%1 does not send CAN FD frames</translation>
+    </message>
+</context>
+<context>
     <name>CandidatePlot</name>
     <message>
         <source>Время, с</source>
@@ -1809,6 +1823,10 @@
         <source>Время</source>
         <translation>Time</translation>
     </message>
+    <message>
+        <source>Ошибка записи: %1</source>
+        <translation>Write error: %1</translation>
+    </message>
 </context>
 <context>
     <name>MessageDialog</name>
@@ -2203,6 +2221,14 @@ The recording folder is set in &quot;Port settings ...&quot;.</translation>
     <message>
         <source>Ошибка записи пакета отправки</source>
         <translation>Error writing the transmit packet</translation>
+    </message>
+    <message>
+        <source>Байты данных с D8 по D63 кадра CAN FD, шестнадцатеричные через пробел; недостающие до длины кадра равны 0</source>
+        <translation>Data bytes D8 to D63 of a CAN FD frame, hexadecimal, separated by blanks; those missing up to the frame length are 0</translation>
+    </message>
+    <message>
+        <source>Кадры CAN FD не отправляются: %1</source>
+        <translation>CAN FD frames are not sent: %1</translation>
     </message>
 </context>
 <context>
@@ -2698,8 +2724,8 @@ The recording folder is set in &quot;Port settings ...&quot;.</translation>
         <translation>Dialog</translation>
     </message>
     <message>
-        <source>Триггеры, по одному в строке (id=0x7E8/0x7FF data=037F/FFFF signal=ENGINE_RPM&gt;3000 lost manual pre=10 post=30 name=nrc):</source>
-        <translation>Triggers, one per line (id=0x7E8/0x7FF data=037F/FFFF signal=ENGINE_RPM&gt;3000 lost manual pre=10 post=30 name=nrc):</translation>
+        <source>Триггеры, по одному в строке (id=0x7E8/0x7FF data=037F/FFFF data@20=AA55 fd signal=ENGINE_RPM&gt;3000 lost manual pre=10 post=30 name=nrc):</source>
+        <translation>Triggers, one per line (id=0x7E8/0x7FF data=037F/FFFF data@20=AA55 fd signal=ENGINE_RPM&gt;3000 lost manual pre=10 post=30 name=nrc):</translation>
     </message>
     <message>
         <source>Сервер socketcand</source>

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <QtEndian>
+#include <cstring>
 
 namespace {
 
@@ -146,10 +147,24 @@ bool FrameQuery::matches(const CanPacket &packet) const
         return false;
     if (patternBytes == 0)
         return true;
+    if (packet.isFd())
+        return occursIn(packet.data, packet.dataLength());
     const int length = packet.isRemote() ? 0 : qMin(packet.length(), MaxPatternBytes);
     const quint64 data = qFromLittleEndian<quint64>(packet.data);
     for (int pos = 0; pos + patternBytes <= length; ++pos) {
         if (((data >> (BitsPerByte * pos)) & mask) == value)
+            return true;
+    }
+    return false;
+}
+
+// Loads up to eight bytes at each position: a pattern is never longer.
+bool FrameQuery::occursIn(const quint8 *data, int length) const
+{
+    for (int pos = 0; pos + patternBytes <= length; ++pos) {
+        quint8 window[MaxPatternBytes] = {};
+        std::memcpy(window, data + pos, size_t(qMin(MaxPatternBytes, length - pos)));
+        if ((qFromLittleEndian<quint64>(window) & mask) == value)
             return true;
     }
     return false;

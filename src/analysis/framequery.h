@@ -13,8 +13,9 @@ struct CanPacket;
 // "0x" and one or two digits, and several bytes may run together ("113F" = 11 3F). "??" (also "?"
 // alone, or "xx") stands for any byte, and "?" or "x" in place of one digit for any digit ("1?").
 // A frame matches when the identifier is equal and the pattern occurs at some position within the
-// data bytes the frame carries (its length clamped to 8; a remote frame carries none), so a
-// pattern longer than the frame never matches. An empty pattern matches any frame.
+// data bytes the frame carries (a classic frame's length clamped to 8, an FD frame's up to 64; a
+// remote frame carries none), so a pattern longer than the frame never matches. An empty pattern
+// matches any frame.
 class FrameQuery final
 {
 public:
@@ -31,6 +32,8 @@ public:
     void clear() { *this = FrameQuery(); }
 
 private:
+    bool occursIn(const quint8 *data, int length) const;
+
     quint64 value = 0; // byte k of the pattern in bits 8k..8k+7, wildcard digits 0
     quint64 mask = 0;  // the bits that must be equal
     int patternBytes = 0;

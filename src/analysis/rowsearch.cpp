@@ -19,6 +19,16 @@ bool recordMatches(const LogRecord &record, const FrameQuery &query)
     return query.matches(packet);
 }
 
+// An FD frame longer than eight bytes is read whole; classic rows cost no more than before.
+bool rowMatches(const RowSnapshot &rows, qint64 row, const LogRecord &record,
+                const FrameQuery &query)
+{
+    if (!record.hasTail())
+        return recordMatches(record, query);
+    TimedPacket frame;
+    return rows.readFrame(row, &frame) && query.matches(frame.packet);
+}
+
 bool cancelled(const std::atomic_bool *cancel)
 {
     return cancel && cancel->load(std::memory_order_relaxed);
@@ -58,7 +68,7 @@ qint64 RowSearch::scan(const RowSnapshot &rows, qint64 first, qint64 stop, qint6
             return NotFound;
         if (!rows.read(row, &record))
             return NotFound;
-        if (recordMatches(record, query))
+        if (rowMatches(rows, row, record, query))
             return row;
     }
     return NotFound;

@@ -24,7 +24,11 @@ QString LogSignalTips::textFor(int pageRow) const
         return QString();
     const CanPacket packet = page->source()->frameAt(row).packet;
     const DbcMessage *message = set->message(packet.id, packet.isExtended());
-    return message ? DecodedSignal::summary(*message, packet) : QString();
+    const QString decoded = message ? DecodedSignal::summary(*message, packet) : QString();
+    const QString own = page->source()->index(row, 0).data(Qt::ToolTipRole).toString();
+    if (own.isEmpty() || decoded.isEmpty())
+        return own + decoded;
+    return own + QStringLiteral("\n\n") + decoded;
 }
 
 bool LogSignalTips::eventFilter(QObject *watched, QEvent *event)

@@ -37,6 +37,7 @@
 #include "app/workbench/signaltools.h"
 #include "app/wraprowlayout.h"
 #include "capture/capturesession.h"
+#include "link/cansource.h"
 #include "link/timedpacket.h"
 #include "log/candatamodel.h"
 #include "settings/appinfo.h"
@@ -107,6 +108,7 @@ void MainWindow::setupLog()
 {
     pager = new LogPager(ui->tableView, ui->sbLog, feed->log(), this);
     LogColumns::fit(ui->tableView, CanDataModel::Hex);
+    LogColumns::follow(ui->tableView, feed->log());
     new SelectionCount(ui->statusbar, pager, this);
     connect(feed, &FrameFeed::rowsAdded, pager, &LogPager::onRowsAdded);
     connect(feed, &FrameFeed::refreshed, this, &MainWindow::refreshPages);
@@ -296,8 +298,11 @@ void MainWindow::showConnected(bool connected)
 void MainWindow::onSendPacket(CanPacket packet)
 {
     const int written = session->send(packet);
-    if (written < 0)
+    if (written < 0) {
+        if (session->isConnected()) // the source refused the frame: say why
+            status->showCan(tr("Ошибка записи: %1").arg(session->source()->errorString()));
         return;
+    }
     status->showCan(written > 0 ? tr("Запись %1 байт").arg(written) : tr("Ошибка записи!"));
 }
 
@@ -381,6 +386,7 @@ void MainWindow::on_actionSetRequsestPackets_triggered()
     const QString path =
         TransmitListLocation::path(QCoreApplication::applicationDirPath(), config.fileName);
     auto *dialog = new SendDialog(this);
+    dialog->setFdRefusal(session->source()->fdRefusal());
     connect(dialog, &SendDialog::sendStatus, status, &WindowStatus::showMain);
     connect(dialog, &SendDialog::sendPacket, this, &MainWindow::onSendPacket);
     dialog->readPackets(path);

@@ -5,6 +5,7 @@
 #include "analysis/framefilter.h"
 #include "analysis/framestatistics.h"
 #include "log/bytetext.h"
+#include "log/candatamodel.h"
 #include "signals/dbcmessage.h"
 #include "signals/signalset.h"
 
@@ -54,9 +55,21 @@ const FrameStatistics::StatEntry *entryOf(const FrameStatistics *source, int row
     return source ? source->entryAt(row) : nullptr;
 }
 
+// Of the first eight: the byte columns.
 int carriedBytes(const FrameStatistics::StatEntry &entry)
 {
     return FrameBits::dataBytes(entry.figures.lastRemote(), entry.figures.lastLength());
+}
+
+// The last frame with every byte it carries, an FD frame's 64 included.
+QString lastFrameText(const FrameStatistics::StatEntry &entry)
+{
+    return frameText(entry.last, entry.last.isFd() ? entry.last.dataLength() : carriedBytes(entry));
+}
+
+QString fdTip(const FrameStatistics::StatEntry &entry)
+{
+    return CanDataModel::fdFlagsText(entry.last) + QLatin1Char('\n') + lastFrameText(entry);
 }
 } // namespace
 
@@ -151,6 +164,8 @@ QVariant StatisticsModel::data(const QModelIndex &index, int role) const
         return entry->figures.isSilent(nowUs) ? QVariant(SilentColor) : QVariant();
     case Qt::CheckStateRole:
         return column == IdColumn ? checkState(index.row()) : QVariant();
+    case Qt::ToolTipRole: // an FD frame's text rarely fits its column
+        return column == PacketColumn && entry->last.isFd() ? fdTip(*entry) : QVariant();
     case HighlightRole:
         if (column < FirstByteColumn || column - FirstByteColumn >= carriedBytes(*entry))
             return QVariant();
@@ -172,7 +187,7 @@ QString StatisticsModel::text(int row, int column) const
     case CountColumn:
         return QString::number(entry.count);
     case PacketColumn:
-        return frameText(entry.last, carriedBytes(entry));
+        return lastFrameText(entry);
     case CycleColumn:
         return msText(figures.lastCycle());
     case MinCycleColumn:

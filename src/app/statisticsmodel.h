@@ -18,6 +18,8 @@ class SignalSet;
 // name in the loaded DBC files ("Name", empty for a message they do not describe). Figures that
 // depend on the time (rate, silence, fading) are read at now(), which the owner moves on.
 //
+// The "Packet" text of a CAN FD frame carries all its bytes; its tool tip adds the FD flags.
+//
 // With an identifier filter attached, the first column carries a check box per identifier:
 // checked while the log shows its frames.
 class StatisticsModel final : public QAbstractTableModel

@@ -3,6 +3,7 @@
 
 #include <QRegularExpression>
 #include <QStringList>
+#include <algorithm>
 
 namespace {
 
@@ -25,15 +26,11 @@ bool readSeconds(const QString &text, qint64 &us)
     return true;
 }
 
-bool readBytes(const QString &text, uint8_t *bytes, int &length)
+// Hex digits, two a byte; at most `room` bytes.
+bool readBytes(const QString &text, int room, QByteArray &bytes)
 {
-    const QByteArray raw = QByteArray::fromHex(text.toLatin1());
-    if (raw.size() * 2 != text.size() || raw.size() > 8)
-        return false;
-    length = raw.size();
-    for (int i = 0; i < length; ++i)
-        bytes[i] = uint8_t(raw[i]);
-    return true;
+    bytes = QByteArray::fromHex(text.toLatin1());
+    return bytes.size() * 2 == text.size() && bytes.size() <= room;
 }
 
 bool readId(const QString &value, TriggerRule &rule)
@@ -44,15 +41,36 @@ bool readId(const QString &value, TriggerRule &rule)
            (parts.size() == 1 || readHex(parts[1], rule.idMask));
 }
 
-bool readData(const QString &value, TriggerRule &rule)
+// "data" or "data@N": where the bytes of a data word begin.
+bool readDataStart(const QString &key, int &start)
+{
+    start = 0;
+    if (key == QLatin1String("data"))
+        return true;
+    if (!key.startsWith(QLatin1String("data@")))
+        return false;
+    bool ok = false;
+    start = key.mid(5).toInt(&ok);
+    return ok && start >= 0 && start < CanPacket::MaxFdBytes;
+}
+
+bool readData(int start, const QString &value, TriggerRule &rule)
 {
     const QStringList parts = value.split(QLatin1Char('/'));
-    if (parts.size() > 2 || !readBytes(parts[0], rule.data, rule.dataLength))
+    const int room = CanPacket::MaxFdBytes - start;
+    QByteArray bytes;
+    QByteArray mask;
+    if (parts.size() > 2 || !readBytes(parts[0], room, bytes))
         return false;
-    std::fill(rule.dataMask, rule.dataMask + 8, uint8_t(0xFF));
-    int maskLength = rule.dataLength;
-    return parts.size() == 1 ||
-           (readBytes(parts[1], rule.dataMask, maskLength) && maskLength == rule.dataLength);
+    if (parts.size() == 1)
+        mask.fill(char(0xFF), bytes.size());
+    else if (!readBytes(parts[1], room, mask) || mask.size() != bytes.size())
+        return false;
+    std::copy(bytes.cbegin(), bytes.cend(), rule.data + start);
+    std::copy(mask.cbegin(), mask.cend(), rule.dataMask + start);
+    if (!bytes.isEmpty())
+        rule.dataLength = std::max(rule.dataLength, start + int(bytes.size()));
+    return true;
 }
 
 bool readSignal(const QString &value, TriggerRule &rule)
@@ -91,11 +109,16 @@ bool readWord(const QString &key, const QString &value, TriggerRule &rule, bool 
         rule.name = value;
         return plainName(value);
     }
-    if (key == QLatin1String("data"))
-        return readData(value, rule);
+    int start = 0;
+    if (readDataStart(key, start))
+        return readData(start, value, rule);
     kindSet = true;
     if (key == QLatin1String("id"))
         return readId(value, rule);
+    if (key == QLatin1String("fd")) {
+        rule.fdOnly = true;
+        return value.isNull();
+    }
     if (key == QLatin1String("signal")) {
         rule.kind = TriggerRule::Kind::Signal;
         return readSignal(value, rule);
@@ -129,7 +152,7 @@ bool TriggerRule::parse(const QString &text, TriggerRule &rule, QString &error)
         }
     }
     if (!kindSet && rule.dataLength == 0) {
-        error = QStringLiteral("no event: id=, data=, signal=, lost or manual");
+        error = QStringLiteral("no event: id=, data=, fd, signal=, lost or manual");
         return false;
     }
     return true;
@@ -137,9 +160,9 @@ bool TriggerRule::parse(const QString &text, TriggerRule &rule, QString &error)
 
 bool TriggerRule::matchFrame(const CanPacket &packet) const
 {
-    if (kind != Kind::Frame || ((packet.id ^ id) & idMask) != 0)
+    if (kind != Kind::Frame || ((packet.id ^ id) & idMask) != 0 || (fdOnly && !packet.isFd()))
         return false;
-    if (dataLength > 0 && (packet.isRemote() || packet.length() < dataLength))
+    if (dataLength > 0 && (packet.isRemote() || packet.dataLength() < dataLength))
         return false;
     for (int i = 0; i < dataLength; ++i) {
         if (((packet.data[i] ^ data[i]) & dataMask[i]) != 0)

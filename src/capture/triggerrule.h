@@ -8,7 +8,10 @@
 
 // What makes a trigger fire, and how much around the moment it keeps. Written as words
 // "key=value" separated by spaces:
-//   id=0x7E8/0x7FF data=037F/FFFF   a frame: identifier and mask, data bytes and mask
+//   id=0x7E8/0x7FF data=037F/FFFF   a frame: identifier and mask, data bytes and mask (up to 64
+//                                    bytes, from the first)
+//   data@20=AA55/FFFF                data bytes from byte 20 on (several data words combine)
+//   fd                               a CAN FD frame only
 //   signal=ENGINE_RPM>3000           a DBC signal crossing a value (> < >= <= =)
 //   lost                             frames were lost
 //   manual                           the user's mark
@@ -29,9 +32,10 @@ struct TriggerRule
 
     uint32_t id = 0;
     uint32_t idMask = 0; // 0: any identifier
-    int dataLength = 0;  // bytes of `data` that count
-    uint8_t data[8] = {};
-    uint8_t dataMask[8] = {};
+    int dataLength = 0;  // bytes of `data` that count; bytes no data word gave have mask 0
+    uint8_t data[CanPacket::MaxFdBytes] = {};
+    uint8_t dataMask[CanPacket::MaxFdBytes] = {};
+    bool fdOnly = false;
 
     QString signalName; // "SIGNAL" or "MESSAGE.SIGNAL"
     Compare compare = Compare::Above;

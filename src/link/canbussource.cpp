@@ -202,6 +202,8 @@ bool CanBusSource::toPacket(const QCanBusFrame &frame, const CanPacket &blank, C
     packet->id = frame.frameId();
     if (frame.hasExtendedFrameFormat())
         packet->frame |= CanPacket::Extended;
+    // An FD frame's length is its code (setFdLength): 16 bytes and more would spill into the
+    // remote bits.
     packet->rtl = uint8_t((remote ? FrameRoute::RemoteFlag : 0) | (fd ? 0 : payload.size()));
     if (fd) {
         packet->setFdLength(int(payload.size())); // a length between FD lengths is padded

@@ -55,6 +55,7 @@ public:
     bool isOpen() const override { return !device.isNull(); }
     bool canSend() const override;
     int send(const CanPacket &packet) override;
+    QString fdRefusal() const override { return QString(); }
     quint64 lostFrames() const override { return lost; }
     QString description() const override;
 

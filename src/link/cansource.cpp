@@ -3,6 +3,11 @@
 
 #include "formats/candumptext.h"
 
+QString CanSource::fdRefusal() const
+{
+    return tr("%1 не передаёт кадры CAN FD").arg(description());
+}
+
 CanPacket CanSource::interfacePacket(const QString &name)
 {
     const QByteArray text = name.toLatin1();

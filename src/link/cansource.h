@@ -41,6 +41,8 @@ public:
     virtual bool isOpen() const = 0;
     virtual bool canSend() const = 0;
     virtual int send(const CanPacket &packet) = 0;
+    // Why CAN FD frames cannot be sent through this source; empty when they can.
+    virtual QString fdRefusal() const;
     // Sources with a command channel (the Tarvix module) write its commands: the bytes written,
     // -1 when it could not. Others have none.
     virtual bool hasCommands() const { return false; }

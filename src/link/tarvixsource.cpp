@@ -77,10 +77,15 @@ void TarvixSource::close()
 int TarvixSource::send(const CanPacket &packet)
 {
     if (packet.isFd()) {
-        setErrorString(tr("модуль Tarvix не передаёт кадры CAN FD"));
+        setErrorString(fdRefusal());
         return -1;
     }
     return tester ? tester->writePacket(packet) : -1;
+}
+
+QString TarvixSource::fdRefusal() const
+{
+    return tr("модуль Tarvix не передаёт кадры CAN FD");
 }
 
 int TarvixSource::sendCommand(const QByteArray &message)

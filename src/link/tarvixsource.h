@@ -25,6 +25,7 @@ public:
     bool isOpen() const override { return !tester.isNull(); }
     bool canSend() const override { return isOpen(); }
     int send(const CanPacket &packet) override;
+    QString fdRefusal() const override;
     bool hasCommands() const override { return true; }
     int sendCommand(const QByteArray &message) override;
     quint64 lostFrames() const override;

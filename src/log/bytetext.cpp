@@ -22,6 +22,19 @@ QString logByteText(uint byte, int format)
     }
 }
 
+QString logBytesText(const quint8 *bytes, int count, int format)
+{
+    QString text;
+    if (logByteText(0, format).isEmpty())
+        return text; // a format that shows no bytes
+    for (int i = 0; i < count; ++i) {
+        if (i > 0)
+            text += QLatin1Char(' ');
+        text += logByteText(bytes[i], format);
+    }
+    return text;
+}
+
 // Digits differ in width in most fonts ("0xDD" is wider than "0xFF"): every text is measured.
 QString widestLogByteText(int format, const QFontMetrics &metrics)
 {

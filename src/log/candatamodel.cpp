@@ -12,12 +12,15 @@
 #include <QDate>
 #include <QDateTime>
 #include <QFont>
+#include <QStringList>
 #include <QTime>
 
 namespace {
 
 const QString EffText = QStringLiteral("EFF");
 const QString SffText = QStringLiteral("SFF");
+const QString EffFdText = QStringLiteral("EFF FD");
+const QString SffFdText = QStringLiteral("SFF FD");
 const QString TxText = QStringLiteral("TX");
 const QString RxText = QStringLiteral("RX");
 const QString RxCan0Text = QStringLiteral("RX (CAN0->CAN1)");
@@ -52,17 +55,37 @@ TimedPacket frameFromMap(const QVariantMap &map)
     CanPacket &packet = frame.packet;
     packet.id = map.value(PacketKey::Id).toUInt();
     const auto flags = map.constFind(PacketKey::Frame);
+    const QString format = map.value(PacketKey::Format).toString();
     if (flags != map.cend())
         packet.frame = uint8_t(flags->toUInt());
     else
-        packet.frame = uint8_t((map.value(PacketKey::Format).toString() == EffText ? 1 : 0) |
+        packet.frame = uint8_t((format.startsWith(EffText) ? CanPacket::Extended : 0) |
+                               (format.endsWith(QLatin1String(" FD")) ? CanPacket::Fd : 0) |
                                routeBits(direct));
-    packet.rtl = uint8_t((map.value(PacketKey::Rtr).toInt() != 0 ? 0x10 : 0) |
-                         (map.value(PacketKey::Length).toUInt() & 0x0F));
-    for (int i = 0; i < 8; ++i)
+    const uint length = map.value(PacketKey::Length).toUInt();
+    packet.rtl = uint8_t((map.value(PacketKey::Rtr).toInt() != 0 ? 0x10 : 0) | (length & 0x0F));
+    if (packet.isFd())
+        packet.setFdLength(int(length));
+    const int bytes = qMax(packet.dataLength(), int(CanPacket::MaxClassicBytes));
+    for (int i = 0; i < bytes; ++i)
         packet.data[i] = uint8_t(map.value(PacketKey::data(i)).toUInt());
     packet.direct = direct == TxText ? CanPacket::Transmitted : CanPacket::Received;
     return frame;
+}
+
+const QString &formatText(const LogRecord &row)
+{
+    if (row.frame & CanPacket::Fd)
+        return (row.frame & CanPacket::Extended) ? EffFdText : SffFdText;
+    return (row.frame & CanPacket::Extended) ? EffText : SffText;
+}
+
+// Bytes the frame carries; those past them stay blank: a 0x00 there would read as data.
+int carriedBytes(const LogRecord &row)
+{
+    if (row.frame & CanPacket::Fd)
+        return CanPacket::fdLength(row.rtl);
+    return FrameBits::dataBytes((row.rtl & 0xF0) != 0, row.rtl & 0x0F);
 }
 
 const QString &directText(const LogRecord &row)
@@ -114,6 +137,7 @@ void CanDataModel::appendRow(const TimedPacket &row, qint32 number)
     if (rows->size() >= MaxRows)
         return; // the recording keeps every frame; the table stops here
     rows->append(row, number);
+    fdSeen |= row.packet.isFd();
     if (firstTime == TimedPacket::NoTime)
         firstTime = row.time;
     if (!deferred)
@@ -141,6 +165,8 @@ void CanDataModel::clear()
     rows->clear();
     published = 0;
     firstTime = TimedPacket::NoTime;
+    fdSeen = false;
+    fdAnnounced = false;
     endResetModel();
 }
 
@@ -184,6 +210,10 @@ int CanDataModel::flushRows()
     beginInsertRows(QModelIndex(), published, stored() - 1);
     published = stored();
     endInsertRows();
+    if (fdSeen && !fdAnnounced) {
+        fdAnnounced = true;
+        emit fdRowsAdded();
+    }
     return count;
 }
 
@@ -208,9 +238,14 @@ QVariant CanDataModel::data(const QModelIndex &index, int role) const
         return QVariant();
     if (role == Qt::TextAlignmentRole)
         return int(Qt::AlignCenter);
+    if (role == Qt::ToolTipRole)
+        return fdTip(index.row());
     if (role != Qt::DisplayRole)
         return QVariant();
-    return displayValue(rows->at(index.row()), index.column());
+    const LogRecord record = rows->at(index.row());
+    if (index.column() == LastDataColumn && record.hasTail())
+        return restValue(index.row());
+    return displayValue(record, index.column());
 }
 
 QVariant CanDataModel::displayValue(const LogRecord &row, int column) const
@@ -219,22 +254,58 @@ QVariant CanDataModel::displayValue(const LogRecord &row, int column) const
     case IdColumn:
         return hexText(row.id, 8);
     case FormatColumn:
-        return (row.frame & CanPacket::Extended) ? EffText : SffText;
+        return formatText(row);
     case RtrColumn:
         return (row.rtl & 0xF0) != 0 ? 1 : 0;
     case LengthColumn:
-        return row.rtl & 0x0F;
+        return (row.frame & CanPacket::Fd) ? CanPacket::fdLength(row.rtl) : row.rtl & 0x0F;
     case DirectColumn:
         return directText(row);
     case TimeColumn:
         return timeValue(row.time);
     default: {
-        // Bytes the frame does not carry stay blank: a 0x00 there would read as data.
         const int byte = column - FirstDataColumn;
-        const bool carried = byte < FrameBits::dataBytes((row.rtl & 0xF0) != 0, row.rtl & 0x0F);
-        return carried ? dataValue(row.data[byte]) : QVariant();
+        return byte < carriedBytes(row) ? dataValue(row.data[byte]) : QVariant();
     }
     }
+}
+
+// The last data column of an FD frame longer than eight bytes: its eighth byte and all after it,
+// for the view to elide; the tool tip has them all.
+QVariant CanDataModel::restValue(int row) const
+{
+    const CanPacket packet = rows->frame(row).packet;
+    const int first = LastDataColumn - FirstDataColumn;
+    return logBytesText(packet.data + first, packet.dataLength() - first, format);
+}
+
+// An FD row: its flags and every data byte, in lines that start with the first byte's column
+// title. Classic rows have none.
+QVariant CanDataModel::fdTip(int row) const
+{
+    const LogRecord record = rows->at(row);
+    if (!(record.frame & CanPacket::Fd))
+        return QVariant();
+    const CanPacket packet = record.hasTail() ? rows->frame(row).packet : record.toFrame().packet;
+    QStringList lines{fdFlagsText(packet)};
+    const int shown = logByteText(0, format).isEmpty() ? int(Hex) : format;
+    const int perLine = shown == Bin ? 8 : 16;
+    for (int first = 0; first < packet.dataLength(); first += perLine) {
+        const int count = qMin(perLine, packet.dataLength() - first);
+        lines << QStringLiteral("D%1: ").arg(first) +
+                     logBytesText(packet.data + first, count, shown);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString CanDataModel::fdFlagsText(const CanPacket &packet)
+{
+    QString flags = QStringLiteral("CAN FD");
+    if (packet.frame & CanPacket::BitRateSwitch)
+        flags += QStringLiteral(", BRS");
+    if (packet.frame & CanPacket::ErrorState)
+        flags += QStringLiteral(", ESI");
+    return tr("%1, длина %2").arg(flags).arg(packet.length());
 }
 
 QVariant CanDataModel::timeValue(qint64 time) const

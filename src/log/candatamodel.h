@@ -72,6 +72,10 @@ public:
     // Every stored row (published and staged) as it stands now, for a save on another thread.
     RowSnapshot snapshot() const;
     const RowStore &store() const { return *rows; }
+    // Whether the log holds CAN FD frames (since the last clear()).
+    bool hasFdRows() const { return fdSeen; }
+    // "CAN FD, BRS, ESI, длина 64": an FD frame's flags and length.
+    static QString fdFlagsText(const CanPacket &packet);
 
     // Writes the whole log (published and staged rows) as a semicolon-separated table through a
     // temporary file; an existing file is replaced only when everything was written.
@@ -83,10 +87,16 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
+signals:
+    // The first CAN FD rows were published since the log was created or cleared.
+    void fdRowsAdded();
+
 private:
     void appendRow(const TimedPacket &row, qint32 number);
     QVariant displayValue(const LogRecord &row, int column) const;
     QVariant dataValue(uint byte) const;
+    QVariant restValue(int row) const;
+    QVariant fdTip(int row) const;
     QVariant timeValue(qint64 time) const;
     int stored() const;
 
@@ -98,5 +108,7 @@ private:
     std::unique_ptr<RowStore> rows;
     int published = 0; // rows announced to views (rowCount)
     bool deferred = false;
+    bool fdSeen = false;      // an FD frame was stored
+    bool fdAnnounced = false; // fdRowsAdded() was said
     mutable TimeOfDay clock;
 };

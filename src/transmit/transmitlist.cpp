@@ -50,7 +50,9 @@ QVariantMap packetToMap(const CanPacket &packet)
     map.insert(PacketKey::Frame, int(packet.frame));
     map.insert(PacketKey::Id, uint(packet.id));
     map.insert(PacketKey::Rtl, int(packet.rtl));
-    for (int i = 0; i < 8; ++i)
+    const int bytes =
+        qMax(int(CanPacket::MaxClassicBytes), packet.isFd() ? packet.dataLength() : 0);
+    for (int i = 0; i < bytes; ++i)
         map.insert(PacketKey::data(i), int(packet.data[i]));
     map.insert(PacketKey::Delay, qint32(packet.delay));
     return map;
@@ -62,7 +64,8 @@ CanPacket packetFromMap(const QVariantMap &map)
     packet.frame = uint8_t(unsignedBits(map, PacketKey::Frame));
     packet.id = unsignedBits(map, PacketKey::Id);
     packet.rtl = uint8_t(signedBits(map, PacketKey::Rtl));
-    for (int i = 0; i < 8; ++i)
+    const int bytes = packet.isFd() ? CanPacket::MaxFdBytes : CanPacket::MaxClassicBytes;
+    for (int i = 0; i < bytes; ++i)
         packet.data[i] = uint8_t(signedBits(map, PacketKey::data(i)));
     packet.delay = signedBits(map, PacketKey::Delay);
     return packet;

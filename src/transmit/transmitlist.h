@@ -12,10 +12,13 @@
 namespace TransmitList {
 
 // Twelve members: "pframe", "pid", "prtl", "data0".."data7", "pdelay". `direct` is not stored.
+// A CAN FD frame ("pframe" with CanPacket::Fd, its length code in "prtl") longer than eight bytes
+// also has "data8" up to its last byte.
 QVariantMap packetToMap(const CanPacket &packet);
 
 // Absent or unusable members read as 0 (so no "pdelay" means a delay of 0, not 1);
-// every field keeps the low bits of its number. `direct` stays RX.
+// every field keeps the low bits of its number. `direct` stays RX. An FD frame reads "data0" to
+// "data63".
 CanPacket packetFromMap(const QVariantMap &map);
 
 // Any text is accepted: what is not a JSON object with a "SendPackets" array gives no entries,

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/framequery.h"
+#include "support/fdpackets.h"
 #include "support/testpackets.h"
 
 #include <QtTest>
@@ -13,6 +14,7 @@ private slots:
     void badInput();
     void matching_data();
     void matching();
+    void fdFrames();
 };
 
 void TestFrameQuery::badInput_data()
@@ -105,6 +107,30 @@ void TestFrameQuery::matching()
         p.rtl = uint8_t((p.rtl & 0xF0) | 15);
         QCOMPARE(query.matches(p), matches);
     }
+}
+
+// A pattern of up to eight bytes anywhere in the bytes an FD frame carries, up to 64.
+void TestFrameQuery::fdFrames()
+{
+    const auto matches = [](const char *data, const CanPacket &packet) {
+        FrameQuery query;
+        return query.parse(QString(), QLatin1String(data), nullptr) && query.matches(packet);
+    };
+    const CanPacket long64 = countingFdFrame(0x100, 64);
+    QVERIFY(matches("3E 3F", long64));
+    QVERIFY(matches("38 39 3A 3B 3C 3D 3E 3F", long64));
+    QVERIFY(matches("06 07 08 09", long64));
+    QVERIFY(matches("?? 2? 30", long64));
+    QVERIFY(!matches("3F 40", long64));
+    const CanPacket twelve = countingFdFrame(0x100, 12, CanPacket::BitRateSwitch, 0xA0);
+    QVERIFY(matches("AA AB", twelve));
+    QVERIFY(!matches("AB AC", twelve)); // byte 12 is there, but past the length
+    const CanPacket five = countingFdFrame(0x100, 5);
+    QVERIFY(matches("03 04", five));
+    QVERIFY(!matches("04 05", five));
+    FrameQuery id;
+    QVERIFY(id.parse(QStringLiteral("100"), QStringLiteral("3F"), nullptr));
+    QVERIFY(id.matches(long64) && !id.matches(twelve));
 }
 
 QTEST_APPLESS_MAIN(TestFrameQuery)

@@ -4,6 +4,7 @@
 #include "log/rowblock.h"
 #include "log/rowsnapshot.h"
 #include "log/rowstore.h"
+#include "support/fdpackets.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -144,6 +145,52 @@ private slots:
         const std::atomic_bool cancel{true};
         QCOMPARE(RowSearch::findAround(store->snapshot(), rows, query, rows - 1, true, &cancel).row,
                  RowSearch::NotFound);
+    }
+
+    // FD rows among classic ones, most of them paged out: a pattern is found in any of
+    // the bytes a frame carries, across the eighth byte too, and never in bytes past its length.
+    void fdRowsMatchInAnyByte_data()
+    {
+        QTest::addColumn<QString>("data");
+        QTest::addColumn<qint64>("from");
+        QTest::addColumn<bool>("forward");
+        QTest::addColumn<qint64>("found");
+        const qint64 end = 3 * RowBlock::Rows;
+        QTest::newRow("last bytes of 64") << "3C 3D 3E 3F" << qint64(-1) << true << qint64(100);
+        QTest::newRow("across the eighth") << "07 08" << qint64(-1) << true << qint64(100);
+        QTest::newRow("backwards") << "20 ?1" << end << false << qint64(100);
+        QTest::newRow("last of 12") << "8A 8B" << qint64(-1) << true << qint64(RowBlock::Rows + 5);
+        QTest::newRow("past 12") << "8B 8C" << qint64(-1) << true << qint64(-1);
+        QTest::newRow("short FD") << "41 42 43 44" << qint64(-1) << true
+                                  << qint64(2 * RowBlock::Rows + 3);
+        QTest::newRow("past 5") << "44 45" << end << false << qint64(-1);
+    }
+    void fdRowsMatchInAnyByte()
+    {
+        QFETCH(QString, data);
+        QFETCH(qint64, from);
+        QFETCH(bool, forward);
+        QFETCH(qint64, found);
+        QTemporaryDir fdDir;
+        RowStore fdStore(fdDir.path());
+        const qint64 end = 3 * RowBlock::Rows;
+        for (qint64 r = 0; r < end; ++r) {
+            TimedPacket frame;
+            frame.packet.id = quint32(r % 100);
+            frame.packet.rtl = 8;
+            if (r == 100)
+                frame.packet = countingFdFrame(0x100, 64);
+            else if (r == RowBlock::Rows + 5)
+                frame.packet = countingFdFrame(0x101, 12, 0, 0x80);
+            else if (r == 2 * RowBlock::Rows + 3)
+                frame.packet = countingFdFrame(0x102, 5, 0, 0x40);
+            fdStore.append(frame, qint32(r + 1));
+        }
+        fdStore.waitWritten();
+        QVERIFY(fdStore.blocksInMemory() < 3);
+        FrameQuery query;
+        QVERIFY(query.parse(QString(), data, nullptr));
+        QCOMPARE(RowSearch::find(fdStore.snapshot(), end, query, from, forward), found);
     }
 
     void rowsPastTheEndAndCancel()

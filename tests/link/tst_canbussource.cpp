@@ -16,6 +16,7 @@
 #include <QSignalSpy>
 #include <QtEndian>
 #include <QtTest>
+#include <algorithm>
 #include <memory>
 
 Q_DECLARE_METATYPE(QCanBusFrame)
@@ -151,14 +152,20 @@ void TstCanBusSource::framesIn_data()
     QCanBusFrame error(QCanBusFrame::ErrorFrame);
     error.setError(QCanBusFrame::BusOffError);
     QTest::newRow("error frame") << error << false << QString();
-    QCanBusFrame fd = busFrame(0x77, QByteArray(64, 'x'), true);
-    fd.setFlexibleDataRateFormat(true);
-    fd.setBitrateSwitch(true);
-    QTest::newRow("CAN FD, 64 bytes, bit rate switched")
-        << fd << true
-        << frameText(fdFrame(0x77, QByteArray(64, 'x'),
-                             CanPacket::Can0ToCan1 | CanPacket::Extended |
-                                 CanPacket::BitRateSwitch));
+    // CAN FD: the length code, the flags and every byte.
+    const auto fdRow = [](const char *name, int bytes, bool brs) {
+        QCanBusFrame frame = busFrame(0x77, QByteArray(bytes, 'x'));
+        frame.setFlexibleDataRateFormat(true);
+        frame.setBitrateSwitch(brs);
+        CanPacket packet = dataFrame(0x77, QByteArray(), CanPacket::Can0ToCan1);
+        packet.setFdLength(bytes);
+        packet.frame |= brs ? CanPacket::BitRateSwitch : 0;
+        std::fill_n(packet.data, bytes, uint8_t('x'));
+        QTest::newRow(name) << frame << true << frameText(packet);
+    };
+    fdRow("CAN FD of 12 bytes", 12, false);
+    fdRow("CAN FD of 2 bytes", 2, false);
+    fdRow("CAN FD of 64 bytes, bit rate switched", 64, true); // not a remote frame
     QCanBusFrame oddFd = busFrame(0x78, QByteArray(10, 'y'));
     oddFd.setFlexibleDataRateFormat(true);
     oddFd.setErrorStateIndicator(true);
@@ -166,7 +173,6 @@ void TstCanBusSource::framesIn_data()
         << oddFd << true
         << frameText(fdFrame(0x78, QByteArray(10, 'y') + QByteArray(2, '\0'),
                              CanPacket::Can0ToCan1 | CanPacket::ErrorState));
-
     // A frame this device sent itself, when the device reports its own frames.
     QCanBusFrame echo = busFrame(0x100, QByteArray::fromHex("01"));
     echo.setLocalEcho(true);

@@ -3,6 +3,7 @@
 #include "capture/triggerset.h"
 #include "formats/candumpwriter.h"
 #include "signals/dbcdatabase.h"
+#include "support/fdpackets.h"
 #include "support/testfiles.h"
 #include "support/testpackets.h"
 
@@ -55,6 +56,7 @@ private slots:
     void parseRules_data();
     void parseRules();
     void frameMatch();
+    void fdFrameMatch();
     void fileHoldsExactlyTheWindow();
     void firingInsideTheWindowExtendsIt();
     void severalRulesAtOnce();
@@ -79,7 +81,17 @@ void TstTriggers::parseRules_data()
     QTest::newRow("bad id") << "id=0xZZ" << false;
     QTest::newRow("odd data") << "data=037" << false;
     QTest::newRow("mask longer") << "data=03/FFFF" << false;
-    QTest::newRow("nine bytes") << "data=000000000000000000" << false;
+    QTest::newRow("64 bytes") << "data=" + QString(128, '0') << true;
+    QTest::newRow("65 bytes") << "data=" + QString(130, '0') << false;
+    QTest::newRow("from byte 60") << "data@60=11223344/FFFF00FF" << true;
+    QTest::newRow("past byte 63") << "data@61=11223344" << false;
+    QTest::newRow("start 64") << "data@64=11" << false;
+    QTest::newRow("start not a number") << "data@x=11" << false;
+    QTest::newRow("bytes and more bytes") << "data=11 data@40=22 name=two" << true;
+    QTest::newRow("fd only") << "fd" << true;
+    QTest::newRow("fd with id") << "id=0x100 fd pre=1" << true;
+    QTest::newRow("fd with value") << "fd=1" << false;
+    QTest::newRow("empty data, as before") << "id=1 data=" << true;
     QTest::newRow("negative pre") << "id=1 pre=-1" << false;
     QTest::newRow("long post") << "id=1 post=3601" << false;
     QTest::newRow("path in name") << "id=1 name=../x" << false;
@@ -114,6 +126,43 @@ void TstTriggers::frameMatch()
     QVERIFY(nibble.matchFrame(hexFrame(0x18DAF1AB, "A54F")));
     QVERIFY(!nibble.matchFrame(hexFrame(0x18DAF1AB, "A55F")));
     QVERIFY(!rule("lost").matchFrame(hexFrame(0x1, "")));
+}
+
+// Data words reach any of the 64 bytes of an FD frame; "fd" takes FD frames only. A classic
+// frame carries no more than eight bytes, whatever its length code says.
+void TstTriggers::fdFrameMatch()
+{
+    const TriggerRule far = rule("id=0x7E8 data@40=A0/F0");
+    CanPacket fd = countingFdFrame(0x7E8, 48, 0, 0x80); // byte 40 is 0xA8
+    QVERIFY(far.matchFrame(fd));
+    fd.data[40] = 0xB8;
+    QVERIFY(!far.matchFrame(fd));
+    QVERIFY(!far.matchFrame(countingFdFrame(0x7E8, 32, 0, 0x80))); // too short for byte 40
+    const TriggerRule both = rule("data=80 data@63=BF");
+    QVERIFY(both.matchFrame(countingFdFrame(0x1, 64, 0, 0x80)));
+    QVERIFY(!both.matchFrame(countingFdFrame(0x1, 64, 0, 0x81)));
+    QString all;
+    for (int i = 0; i < 64; ++i)
+        all += QStringLiteral("%1").arg(i, 2, 16, QChar('0'));
+    const TriggerRule whole = rule("data=" + all);
+    QCOMPARE(whole.dataLength, 64);
+    QVERIFY(whole.matchFrame(countingFdFrame(0x1, 64, CanPacket::BitRateSwitch)));
+    QVERIFY(!whole.matchFrame(countingFdFrame(0x1, 48)));
+
+    CanPacket classic = hexFrame(0x7E8, "0102030405060708");
+    classic.rtl = 0x0F; // code 15: still eight bytes
+    classic.data[8] = 0x09;
+    QVERIFY(rule("data=0102030405060708").matchFrame(classic));
+    QVERIFY(!rule("data=010203040506070809").matchFrame(classic));
+    QVERIFY(!rule("data@8=09").matchFrame(classic));
+
+    const TriggerRule fdOnly = rule("id=0x7E8/0x7FF fd");
+    QVERIFY(fdOnly.matchFrame(countingFdFrame(0x7E8, 8)));
+    QVERIFY(fdOnly.matchFrame(countingFdFrame(0xFE8, 0, CanPacket::Extended)));
+    QVERIFY(!fdOnly.matchFrame(classic));
+    QVERIFY(!fdOnly.matchFrame(countingFdFrame(0x7E9, 8)));
+    QVERIFY(rule("fd").matchFrame(countingFdFrame(0x1, 64)));
+    QVERIFY(!rule("fd").matchFrame(classic));
 }
 
 // The test: on a paced stream the file holds exactly event - pre .. event + post.

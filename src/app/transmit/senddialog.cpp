@@ -14,12 +14,15 @@
 #include <QFileDialog>
 #include <QHideEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpressionValidator>
 #include <QSaveFile>
 #include <QScreen>
 #include <QScrollBar>
 #include <QShowEvent>
 #include <QTimer>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -33,18 +36,26 @@ enum Column {
     ColLength,
     ColData0,
     ColDelay = ColData0 + 8,
+    ColFd, // CAN FD: after the classic columns, which keep their places
+    ColBrs,
+    ColFdData, // bytes 8 .. 63
     ColumnCount
 };
 
 const char *const Headers[ColumnCount] = {
-    "N",  "On/Off", "ID (Max=0x1FFFFFFF)", "F/F", "RTR", "LEN", "D0", "D1", "D2", "D3", "D4", "D5",
-    "D6", "D7",     "Delay(mSec)",
+    "N",   "On/Off", "ID (Max=0x1FFFFFFF)",
+    "F/F", "RTR",    "LEN",
+    "D0",  "D1",     "D2",
+    "D3",  "D4",     "D5",
+    "D6",  "D7",     "Delay(mSec)",
+    "FD",  "BRS",    "D8–D63",
 };
 
 const char *const RowProperty = "Row";
 const int StandardData = 11; // "SFF": 11-bit identifier
 const int ExtendedData = 29; // "EFF": 29-bit identifier
-const int MaxLength = 8;     // the "LEN" items: item n is length n
+const int MaxLength = 8;     // the "LEN" items of a classic frame: item n is length n
+const int FdDataMargin = 10; // the FD bytes field's frame and text margins
 
 QLabel *centredLabel(const QString &text, QWidget *parent)
 {
@@ -69,12 +80,49 @@ QComboBox *formatBox(QWidget *parent)
     return box;
 }
 
+// The lengths a frame can have, as items whose data is the length; the chosen one stays where it
+// can (an FD length above 8 becomes 8).
+void fillLengths(QComboBox *box, bool fd)
+{
+    const int chosen = box->currentData().toInt();
+    box->clear();
+    for (int code = 0; code <= (fd ? 15 : MaxLength); ++code)
+        box->addItem(QString::number(CanPacket::fdLength(code)), CanPacket::fdLength(code));
+    box->setCurrentIndex(
+        qMax(0, box->findData(qMin(chosen, fd ? CanPacket::MaxFdBytes : MaxLength))));
+}
+
 QComboBox *lengthBox(QWidget *parent)
 {
     auto *box = new QComboBox(parent);
-    for (int length = 0; length <= MaxLength; ++length)
-        box->addItem(QString::number(length), length);
-    box->setMaximumWidth(35);
+    fillLengths(box, false);
+    box->setMaximumWidth(45); // "64"
+    return box;
+}
+
+// Hex bytes separated by blanks; a longer run is read two digits a byte.
+QByteArray hexBytes(const QString &text)
+{
+    QByteArray bytes;
+    const QStringList tokens = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (const QString &token : tokens) {
+        for (int i = 0; i < token.size(); i += 2)
+            bytes.append(char(token.midRef(i, 2).toUInt(nullptr, 16)));
+    }
+    return bytes;
+}
+
+QLineEdit *fdDataBox(QWidget *parent)
+{
+    auto *box = new QLineEdit(parent);
+    box->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9A-Fa-f ]*")), box));
+    box->setPlaceholderText(QStringLiteral("00 00 00"));
+    box->setToolTip(SendDialog::tr("Байты данных с D8 по D63 кадра CAN FD, шестнадцатеричные через "
+                                   "пробел; недостающие до длины кадра равны 0"));
+    // Four bytes in sight: the row still fits a 1280-pixel screen; the field scrolls for more.
+    box->setFixedWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("00 00 00 00")) +
+                       FdDataMargin);
     return box;
 }
 
@@ -135,7 +183,7 @@ void SendDialog::createRows()
 void SendDialog::createHeaders()
 {
     for (int column = 0; column < ColumnCount; ++column)
-        ui->gridLayout->addWidget(centredLabel(QString::fromLatin1(Headers[column]), this), 0,
+        ui->gridLayout->addWidget(centredLabel(QString::fromUtf8(Headers[column]), this), 0,
                                   column);
 }
 
@@ -157,6 +205,46 @@ void SendDialog::createRow(int index)
     for (int byte = 0; byte < 8; ++byte)
         ui->gridLayout->addWidget(hexBox(this, 8), row, ColData0 + byte);
     ui->gridLayout->addWidget(delayBox(this), row, ColDelay);
+    auto *fd = narrowCheckBox(this);
+    connect(fd, &QCheckBox::toggled, this, [this, index] { showFdState(index); });
+    ui->gridLayout->addWidget(fd, row, ColFd);
+    ui->gridLayout->addWidget(narrowCheckBox(this), row, ColBrs);
+    auto *length = cell<QComboBox>(index, ColLength);
+    connect(length, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            [this, index] { showFdState(index); });
+    ui->gridLayout->addWidget(fdDataBox(this), row, ColFdData);
+    showFdState(index);
+}
+
+// An FD frame has no remote form, may switch the bit rate, and carries up to 64 bytes; a source
+// that cannot send FD frames lets the user make an FD row classic, not a classic one FD.
+void SendDialog::showFdState(int index)
+{
+    auto *fdBox = cell<QCheckBox>(index, ColFd);
+    const bool fd = fdBox->isChecked();
+    fdBox->setEnabled(fdRefusal.isEmpty() || fd);
+    fdBox->setToolTip(fdRefusal);
+    auto *rtr = cell<QCheckBox>(index, ColRtr);
+    if (fd)
+        rtr->setChecked(false);
+    rtr->setEnabled(!fd);
+    cell<QCheckBox>(index, ColBrs)->setEnabled(fd);
+    auto *length = cell<QComboBox>(index, ColLength);
+    if ((length->count() > MaxLength + 1) != fd) {
+        const QSignalBlocker quiet(length);
+        fillLengths(length, fd);
+    }
+    cell<QLineEdit>(index, ColFdData)->setEnabled(fd && length->currentData().toInt() > MaxLength);
+}
+
+void SendDialog::setFdRefusal(const QString &why)
+{
+    fdRefusal = why;
+    ui->lbFdRefused->setText(why.isEmpty() ? QString()
+                                           : tr("Кадры CAN FD не отправляются: %1").arg(why));
+    ui->lbFdRefused->setVisible(!why.isEmpty());
+    for (int index = 0; index < RowCount; ++index)
+        showFdState(index);
 }
 
 template<typename T> T *SendDialog::cell(int index, int column) const
@@ -194,7 +282,20 @@ CanPacket SendDialog::rowToPacket(int index) const
     for (int byte = 0; byte < 8; ++byte)
         packet.data[byte] = uint8_t(cell<QSpinBox>(index, ColData0 + byte)->value() & 0xFF);
     packet.delay = uint32_t(cell<QSpinBox>(index, ColDelay)->value());
+    if (cell<QCheckBox>(index, ColFd)->isChecked())
+        rowToFd(index, length, packet);
     return packet;
+}
+
+void SendDialog::rowToFd(int index, int length, CanPacket &packet) const
+{
+    packet.rtl = 0;
+    packet.setFdLength(length);
+    if (cell<QCheckBox>(index, ColBrs)->isChecked())
+        packet.frame |= CanPacket::BitRateSwitch;
+    const QByteArray rest = hexBytes(cell<QLineEdit>(index, ColFdData)->text());
+    const int count = qMin(int(rest.size()), packet.dataLength() - MaxLength);
+    std::copy_n(rest.cbegin(), qMax(0, count), packet.data + MaxLength);
 }
 
 void SendDialog::packetsToRows()
@@ -214,11 +315,20 @@ void SendDialog::packetToRow(const CanPacket &packet, int index)
     cell<QSpinBox>(index, ColId)->setValue(int(packet.id));
     auto *format = cell<QComboBox>(index, ColFormat);
     format->setCurrentIndex(format->findData(packet.isExtended() ? ExtendedData : StandardData));
-    cell<QCheckBox>(index, ColRtr)->setChecked(packet.rtl & 0x10);
-    cell<QComboBox>(index, ColLength)->setCurrentIndex(qMin(packet.rtl & 0x0F, MaxLength));
+    cell<QCheckBox>(index, ColFd)->setChecked(packet.isFd());
+    cell<QCheckBox>(index, ColBrs)->setChecked(packet.frame & CanPacket::BitRateSwitch);
+    cell<QCheckBox>(index, ColRtr)->setChecked(!packet.isFd() && (packet.rtl & 0x10));
+    auto *length = cell<QComboBox>(index, ColLength);
+    length->setCurrentIndex(packet.isFd() ? length->findData(packet.length())
+                                          : qMin(packet.rtl & 0x0F, MaxLength));
     for (int byte = 0; byte < 8; ++byte)
         cell<QSpinBox>(index, ColData0 + byte)->setValue(packet.data[byte]);
     cell<QSpinBox>(index, ColDelay)->setValue(int(packet.delay));
+    const int rest = packet.isFd() ? packet.dataLength() - MaxLength : 0;
+    const QByteArray bytes(reinterpret_cast<const char *>(packet.data) + MaxLength, qMax(0, rest));
+    auto *restBox = cell<QLineEdit>(index, ColFdData);
+    restBox->setText(QString::fromLatin1(bytes.toHex(' ').toUpper()));
+    restBox->setCursorPosition(0); // its first bytes in sight
 }
 
 void SendDialog::switchRow(int index, bool on)

@@ -13,9 +13,9 @@ namespace Ui {
 class SendDialog;
 }
 
-// The transmit list: up to 32 editable frames, sent in row order as often as the repeat count
-// says, each followed by its own pause. Frames leave through `sendPacket`; the port is the
-// caller's business.
+// The transmit list: up to 32 editable frames, classic or CAN FD, sent in row order as often as
+// the repeat count says, each followed by its own pause. Frames leave through `sendPacket`; the
+// port is the caller's business.
 class SendDialog : public QDialog
 {
     Q_OBJECT
@@ -29,6 +29,10 @@ public:
 
     // The list as last collected from the rows or read from a file.
     const QList<CanPacket> &packetList() const { return packets; }
+
+    // Why the source cannot send CAN FD frames; empty (the default) when it can. Said above the
+    // rows and on the FD boxes, which then only make FD rows classic.
+    void setFdRefusal(const QString &why);
 
 signals:
     void sendStatus(QString status);
@@ -55,6 +59,8 @@ private:
     void createRow(int index);
     void rowsToPackets();
     CanPacket rowToPacket(int index) const;
+    void rowToFd(int index, int length, CanPacket &packet) const;
+    void showFdState(int index);
     void packetsToRows();
     void packetToRow(const CanPacket &packet, int index);
     void switchRow(int index, bool on);
@@ -69,6 +75,7 @@ private:
     bool widthFitted = false;
     bool rowActive[RowCount] = {};
     QList<CanPacket> packets;
+    QString fdRefusal;
     // Set when the dialog is closed or the application leaves during a run: the run ends at once.
     bool runAbandoned = false;
     QEventLoop *pauseLoop = nullptr;

@@ -1,0 +1,18 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "link/canpacket.h"
+
+// A CAN FD frame of `bytes` data bytes (rounded up to an FD length) whose byte i is `first` + i,
+// so a byte shown or matched in the wrong place shows. `flags` adds to CanPacket::Fd (extended,
+// bit rate switch, error state).
+inline CanPacket countingFdFrame(uint32_t id, int bytes, uint8_t flags = 0, uint8_t first = 0)
+{
+    CanPacket p;
+    p.id = id;
+    p.frame = flags;
+    p.setFdLength(bytes);
+    for (int i = 0; i < CanPacket::MaxFdBytes; ++i)
+        p.data[i] = uint8_t(first + i);
+    return p;
+}
