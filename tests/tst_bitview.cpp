@@ -25,6 +25,7 @@ private slots:
     void marksOfCountersAndChecksumsAreOutlined();
     void statisticsMarkNew();
     void followsAClickOnTheCurrentRow();
+    void gridGrowsToLongFdFrames();
 };
 
 namespace {
@@ -258,6 +259,39 @@ void TestBitView::followsAClickOnTheCurrentRow()
     QCOMPARE(shownId(), 0x20u);
     QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, table.visualRect(cell).center());
     QCOMPARE(shownId(), 0x10u);
+}
+
+// An identifier of 64-byte FD frames gets a grid of 64 rows; bit 500 (byte 62, bit 4) shows its
+// flips. A classic identifier shown after it has its eight rows again.
+void TestBitView::gridGrowsToLongFdFrames()
+{
+    BitFlipCounter flips;
+    BitPanel panel;
+    panel.setCounter(&flips);
+    panel.show();
+    for (int i = 0; i < 10; ++i) {
+        TimedPacket f = frame(0x321, {}, 1000000 + i * 10000);
+        f.packet.frame = CanPacket::Fd;
+        f.packet.setFdLength(64);
+        f.packet.data[62] = quint8((i & 1) << 4);
+        f.packet.data[40] = 0xA5;
+        flips.add(f);
+    }
+    flips.add(frame(0x10, {1, 2}, 1));
+    panel.showId(0x321, false);
+    auto *grid = panel.findChild<BitGrid *>();
+    QCOMPARE(grid->byteRows(), 64);
+    QTRY_VERIFY(grid->height() >= 20 + 64 * 28);
+    const QString tip = grid->cellToolTip(500);
+    QVERIFY2(tip.contains(QStringLiteral("Байт 62, бит 4")), qPrintable(tip));
+    QVERIFY2(tip.contains(QStringLiteral("Переключений: 9, кадров: 10")), qPrintable(tip));
+    QVERIFY(grid->cellToolTip(8 * 64).isEmpty());
+    QVERIFY(cellColour(grid, 62, 4).saturationF() > 0.9);
+    QCOMPARE(cellColour(grid, 62, 3), QColor(Qt::white));
+    QCOMPARE(cellColour(grid, 40, 0), QColor(Qt::white)); // constant 0xA5
+    panel.showId(0x10, false);
+    QCOMPARE(grid->byteRows(), 8);
+    QVERIFY(grid->cellToolTip(8).contains(QStringLiteral("кадров: 1")));
 }
 
 QTEST_MAIN(TestBitView)

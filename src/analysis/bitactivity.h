@@ -5,9 +5,10 @@
 #include <array>
 #include <limits>
 
-// How the 64 data bits of one identifier behaved over a span of frames. Bits are DBC bit
-// numbers: byte × 8 + bit, bit 0 the least significant of its byte. A flip is a bit that differs
-// from the frame before; bytes beyond either frame's length do not flip.
+// How 64 data bits of one identifier behaved over a span of frames: bytes 0..7, or for the long
+// frames of CAN FD a further block of eight bytes. Bits are DBC bit numbers within the block:
+// byte × 8 + bit, bit 0 the least significant of its byte. A flip is a bit that differs from the
+// frame before; bytes beyond either frame's length do not flip.
 struct BitActivity
 {
     static constexpr int Bits = 64;
@@ -15,7 +16,7 @@ struct BitActivity
 
     quint64 frames = 0;
     quint64 word = 0; // the newest frame's data, byte 0 in the low bits, zero beyond its length
-    int length = 0;   // of the newest frame, 0..8
+    int length = 0;   // bytes of the block the newest frame carried, 0..8
     qint64 lastTime = NoTime;
     quint64 changed = 0; // the bits that flipped at least once
     std::array<quint32, Bits> flips{};

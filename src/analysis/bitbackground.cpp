@@ -6,8 +6,10 @@
 void BitBackground::remember(const BitFlipCounter &counter)
 {
     masks.clear();
-    for (const quint32 key : counter.keys())
-        masks.insert(key, counter.activity(key)->changed);
+    for (const quint32 key : counter.keys()) {
+        for (int block = 0; block < counter.blocks(key); ++block)
+            masks.insert(slot(key, block), counter.activity(key, block)->changed);
+    }
     set = true;
 }
 
@@ -17,7 +19,16 @@ void BitBackground::forget()
     set = false;
 }
 
-quint64 BitBackground::newBits(quint32 key, const BitActivity &activity) const
+quint64 BitBackground::newBits(quint32 key, const BitActivity &activity, int block) const
 {
-    return set ? activity.changed & ~masks.value(key) : 0;
+    return set ? activity.changed & ~mask(key, block) : 0;
+}
+
+bool BitBackground::hasNewBits(quint32 key, const BitFlipCounter &counter) const
+{
+    for (int block = 0; set && block < counter.blocks(key); ++block) {
+        if (newBits(key, *counter.activity(key, block), block))
+            return true;
+    }
+    return false;
 }

@@ -16,11 +16,16 @@ public:
     void remember(const BitFlipCounter &counter);
     void forget();
     bool isSet() const { return set; }
-    quint64 mask(quint32 key) const { return masks.value(key); }
+    // Of the block of eight bytes (BitFlipCounter::activity(key, block)).
+    quint64 mask(quint32 key, int block = 0) const { return masks.value(slot(key, block)); }
     // The bits of `activity` that flipped outside the background; none while it is not set.
-    quint64 newBits(quint32 key, const BitActivity &activity) const;
+    quint64 newBits(quint32 key, const BitActivity &activity, int block = 0) const;
+    // Whether any bit of the identifier flipped outside the background.
+    bool hasNewBits(quint32 key, const BitFlipCounter &counter) const;
 
 private:
-    QHash<quint32, quint64> masks;
+    static quint64 slot(quint32 key, int block) { return quint64(block) << 32 | key; }
+
+    QHash<quint64, quint64> masks;
     bool set = false;
 };

@@ -8,10 +8,11 @@
 
 #include <QtEndian>
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
-constexpr int DataBytes = 8;
+constexpr int DataBytes = BitFlipCounter::BlockBytes;
 
 quint64 lengthMask(int length)
 {
@@ -29,6 +30,7 @@ void BitFlipCounter::clear()
 {
     hot.clear();
     activities.clear();
+    wideBlocks.clear();
     ids.clear();
     lastKey = AnyKey;
     lastIndex = -1;
@@ -47,17 +49,15 @@ size_t BitFlipCounter::slot(quint32 key)
     return size_t(lastIndex);
 }
 
-void BitFlipCounter::flipped(size_t index, quint64 bits, qint64 time)
+void BitFlipCounter::flipped(Hot &h, BitActivity &a, quint64 bits, qint64 time)
 {
-    Hot &h = hot[index];
     h.changed |= bits;
     for (quint64 &older : h.recent)
         older &= ~bits;
     h.newest = (h.newest + 1) % Hot::Recent;
     // The oldest flips leave for the bits' own times, out of the frame's way.
     for (quint64 left = h.recent[size_t(h.newest)]; left; left &= left - 1)
-        activities[index].lastFlip[size_t(qCountTrailingZeroBits(left))] =
-            h.recentTime[size_t(h.newest)];
+        a.lastFlip[size_t(qCountTrailingZeroBits(left))] = h.recentTime[size_t(h.newest)];
     h.recent[size_t(h.newest)] = bits;
     h.recentTime[size_t(h.newest)] = time;
     quint64 carry = bits;
@@ -67,14 +67,12 @@ void BitFlipCounter::flipped(size_t index, quint64 bits, qint64 time)
         carry = next;
     }
     if (h.pending.back()) // a count reached 128: it would overflow 127 flips later
-        settle(index);
+        settle(h, a);
 }
 
 // The activity as the frames so far make it.
-void BitFlipCounter::settle(size_t index) const
+void BitFlipCounter::settle(Hot &h, BitActivity &a)
 {
-    Hot &h = hot[index];
-    BitActivity &a = activities[index];
     quint64 any = 0;
     for (quint64 plane : h.pending)
         any |= plane;
@@ -97,16 +95,15 @@ void BitFlipCounter::settle(size_t index) const
     a.changed = h.changed;
 }
 
-void BitFlipCounter::add(quint32 key, const quint8 *data, int length, qint64 time)
+// Inlined: it is the whole cost of a classic frame.
+Q_ALWAYS_INLINE void BitFlipCounter::addBlock(Hot &h, BitActivity &a, const quint8 *data,
+                                              int length, qint64 time)
 {
-    length = std::clamp(length, 0, DataBytes);
-    const size_t index = slot(key);
     const quint64 word = qFromLittleEndian<quint64>(data) & lengthMask(length);
-    Hot &h = hot[index];
     if (h.frames > 0) {
         const quint64 bits = (word ^ h.word) & lengthMask(std::min(length, h.length));
         if (bits)
-            flipped(index, bits, time);
+            flipped(h, a, bits, time);
     }
     h.word = word;
     h.length = length;
@@ -114,26 +111,83 @@ void BitFlipCounter::add(quint32 key, const quint8 *data, int length, qint64 tim
     ++h.frames;
 }
 
+void BitFlipCounter::add(quint32 key, const quint8 *data, int length, qint64 time)
+{
+    length = std::clamp(length, 0, DataBytes);
+    const size_t index = slot(key);
+    // Among long FD frames of the identifier too: addWide() sees it came.
+    addBlock(hot[index], activities[index], data, length, time);
+}
+
+void BitFlipCounter::addFd(quint32 key, const quint8 *data, int length, qint64 time)
+{
+    length = std::clamp(length, 0, MaxBlocks * DataBytes);
+    const size_t index = slot(key);
+    if (length > DataBytes || hot[index].wide >= 0)
+        addWide(index, data, length, time);
+    else
+        addBlock(hot[index], activities[index], data, length, time);
+}
+
+// Every block the identifier has takes the frame, those past its length as empty: their bytes
+// then neither flip nor show, as bytes beyond a frame's length do.
+void BitFlipCounter::addWide(size_t index, const quint8 *data, int length, qint64 time)
+{
+    Hot &first = hot[index];
+    if (first.wide < 0) {
+        first.wide = qint32(wideBlocks.size());
+        wideBlocks.emplace_back();
+        wideBlocks.back().seen = first.frames;
+    }
+    Wide &w = wideBlocks[size_t(first.wide)];
+    if (w.seen != first.frames) { // classic frames came since, carrying none of these bytes
+        for (Hot &h : w.hot)
+            h.length = 0;
+    }
+    w.maxLength = std::max(w.maxLength, length);
+    const size_t needed = size_t((length + DataBytes - 1) / DataBytes);
+    if (needed > w.hot.size() + 1) {
+        w.hot.resize(needed - 1);
+        w.activities.resize(needed - 1);
+    }
+    addBlock(first, activities[index], data, std::min(length, DataBytes), time);
+    for (size_t b = 0; b < w.hot.size(); ++b) {
+        const int offset = int(b + 1) * DataBytes;
+        const int carried = std::clamp(length - offset, 0, DataBytes);
+        quint8 bytes[DataBytes] = {};
+        std::memcpy(bytes, data + offset, size_t(carried));
+        addBlock(w.hot[b], w.activities[b], bytes, carried, time);
+    }
+    w.seen = first.frames;
+}
+
 void BitFlipCounter::add(const TimedPacket &frame)
 {
-    if (!frame.packet.isRemote())
-        add(key(frame.packet.id, frame.packet.isExtended()), frame.packet.data,
-            frame.packet.length(), frame.time);
+    const CanPacket &p = frame.packet;
+    if (p.isRemote())
+        return;
+    if (p.isFd())
+        addFd(key(p.id, p.isExtended()), p.data, p.dataLength(), frame.time);
+    else
+        add(key(p.id, p.isExtended()), p.data, p.length(), frame.time);
 }
 
 void BitFlipCounter::add(const LogRecord &record)
 {
     if (record.rtl & 0xF0)
         return;
-    add(key(record.id, record.frame & CanPacket::Extended), record.data, record.rtl & 0x0F,
-        record.time);
+    const quint32 k = key(record.id, record.frame & CanPacket::Extended);
+    if (record.frame & CanPacket::Fd)
+        addFd(k, record.data, std::min(CanPacket::fdLength(record.rtl & 0x0F), DataBytes),
+              record.time);
+    else
+        add(k, record.data, record.rtl & 0x0F, record.time);
 }
 
 bool BitFlipCounter::addRows(const RowSnapshot &rows, qint64 first, qint64 end, quint32 onlyKey,
                              const std::atomic_bool *cancel, std::atomic<qint64> *done)
 {
     end = std::min(end, rows.size());
-    LogRecord record;
     for (qint64 row = std::max<qint64>(first, 0); row < end; ++row) {
         if ((row - first) % CancelCheckRows == 0) {
             if (cancel && cancel->load(std::memory_order_relaxed))
@@ -141,13 +195,29 @@ bool BitFlipCounter::addRows(const RowSnapshot &rows, qint64 first, qint64 end, 
             if (done)
                 done->store(row - first, std::memory_order_relaxed);
         }
-        if (!rows.read(row, &record))
+        if (!addRow(rows, row, onlyKey))
             return false;
-        if (onlyKey == AnyKey || key(record.id, record.frame & CanPacket::Extended) == onlyKey)
-            add(record);
     }
     if (done)
         done->store(std::max<qint64>(end - first, 0), std::memory_order_relaxed);
+    return true;
+}
+
+bool BitFlipCounter::addRow(const RowSnapshot &rows, qint64 row, quint32 onlyKey)
+{
+    LogRecord record;
+    if (!rows.read(row, &record))
+        return false;
+    if (onlyKey != AnyKey && key(record.id, record.frame & CanPacket::Extended) != onlyKey)
+        return true;
+    if (!record.hasTail()) {
+        add(record);
+        return true;
+    }
+    TimedPacket frame;
+    if (!rows.readFrame(row, &frame))
+        return false;
+    add(frame);
     return true;
 }
 
@@ -171,6 +241,35 @@ const BitActivity *BitFlipCounter::activity(quint32 key) const
     const qint32 at = ids.find(key);
     if (at < 0)
         return nullptr;
-    settle(size_t(at));
+    settle(hot[size_t(at)], activities[size_t(at)]);
     return &activities[size_t(at)];
+}
+
+const BitFlipCounter::Wide *BitFlipCounter::wideOf(quint32 key) const
+{
+    const qint32 at = ids.find(key);
+    return at < 0 || hot[size_t(at)].wide < 0 ? nullptr : &wideBlocks[size_t(hot[size_t(at)].wide)];
+}
+
+const BitActivity *BitFlipCounter::activity(quint32 key, int block) const
+{
+    if (block == 0)
+        return activity(key);
+    const Wide *w = wideOf(key);
+    if (!w || block < 1 || size_t(block) > w->hot.size())
+        return nullptr;
+    settle(w->hot[size_t(block - 1)], w->activities[size_t(block - 1)]);
+    return &w->activities[size_t(block - 1)];
+}
+
+int BitFlipCounter::blocks(quint32 key) const
+{
+    const Wide *w = wideOf(key);
+    return w ? int(w->hot.size()) + 1 : ids.find(key) >= 0 ? 1 : 0;
+}
+
+int BitFlipCounter::bytes(quint32 key) const
+{
+    const Wide *w = wideOf(key);
+    return w ? std::max(w->maxLength, DataBytes) : DataBytes;
 }

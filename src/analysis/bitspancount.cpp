@@ -73,7 +73,6 @@ bool BitSpanCount::count(const std::atomic_bool *cancel, const Progress &progres
 {
     const qint64 total = rowCount();
     qint64 done = 0;
-    LogRecord record;
     for (const Range &range : ranges) {
         for (qint64 row = range.first; row < range.end; ++row, ++done) {
             if (done % BitFlipCounter::CancelCheckRows == 0) {
@@ -82,9 +81,8 @@ bool BitSpanCount::count(const std::atomic_bool *cancel, const Progress &progres
                 if (progress)
                     progress(done, total);
             }
-            if (!rows.read(row, &record))
+            if (!flips.addRow(rows, row))
                 return false;
-            flips.add(record);
         }
     }
     if (progress)

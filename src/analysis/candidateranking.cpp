@@ -26,7 +26,7 @@ private:
     qint64 step;
 };
 
-// The frame bit (8 * byte + bit) of a candidate's value bit.
+// The frame bit (8 * byte + bit, in its window) of a candidate's value bit.
 int frameBit(const SignalCandidate &c, int valueBit)
 {
     const int p = c.shift + valueBit;
@@ -89,27 +89,47 @@ const CandidateRanking::Series &CandidateRanking::analyse(int series)
         changes.add(s.words[i] ^ s.words[i - 1]);
     }
     out.flips = changes.counts();
+    if (s.tailWords > 0) {
+        out.wideFlips.assign(out.flips.begin(), out.flips.end());
+        for (int w = 1; w <= s.tailWords; ++w) {
+            BitChangeCount more;
+            for (int k = 0; k < out.pairs; ++k) {
+                const int i = int(spread.at(k));
+                more.add(s.word(i, w) ^ s.word(i - 1, w));
+            }
+            const std::array<int, 64> counts = more.counts();
+            out.wideFlips.insert(out.wideFlips.end(), counts.begin(), counts.end());
+        }
+    }
     return out;
+}
+
+CandidateRanking::Window CandidateRanking::window(const SignalCandidate &c, const Series &s) const
+{
+    if (s.wideFlips.empty())
+        return {s.flipped, s.flips.data()};
+    return {search.index().at(int(c.series)).flippedWindow(c.base),
+            s.wideFlips.data() + 8 * c.base};
 }
 
 CandidateRanking::Traits CandidateRanking::traits(const SignalCandidate &c, const Series &s) const
 {
     Traits t;
-    t.live = c.frameBits() & s.flipped;
+    const Window w = window(c, s);
+    t.live = c.frameBits() & w.flipped;
     t.liveCount = qPopulationCount(t.live);
-    t.deadLsb = !((s.flipped >> frameBit(c, 0)) & 1);
+    t.deadLsb = !((w.flipped >> frameBit(c, 0)) & 1);
     // A bit changing far more often than the one below it: two fields read as one, or a field
     // read in the wrong byte order.
     // So is a bit that never changes between bits that do.
     const int slack = 2 + s.pairs / 64;
     bool above = false; // a changing bit was seen above a still one
     for (int j = c.length - 1; j >= 0 && t.coherent; --j) {
-        const bool moves = (s.flipped >> frameBit(c, j)) & 1;
+        const bool moves = (w.flipped >> frameBit(c, j)) & 1;
         t.coherent = moves || !above;
         above = above || moves;
         if (j > 0 && t.coherent)
-            t.coherent =
-                s.flips[size_t(frameBit(c, j))] <= 2 * s.flips[size_t(frameBit(c, j - 1))] + slack;
+            t.coherent = w.flips[frameBit(c, j)] <= 2 * w.flips[frameBit(c, j - 1)] + slack;
     }
     const int edge = c.shift + c.length;
     t.topEdge = edge % 8 == 0 ? 0 : edge % 4 == 0 ? 1 : 2;
@@ -128,7 +148,8 @@ void CandidateRanking::measure(Result &r, const Series &s, int sampled) const
     r.overlaps =
         known.isEmpty()
             ? 0
-            : qPopulationCount(c.frameBits() & known.value(FrameIndex::key(r.id, r.extended)));
+            : qPopulationCount(c.frameBits() &
+                               known.value(FrameIndex::key(r.id, r.extended)).window(c.base));
     r.values.clear();
     for (qint64 time : moments) {
         double v = std::numeric_limits<double>::quiet_NaN();
@@ -145,12 +166,12 @@ void CandidateRanking::measure(Result &r, const Series &s, int sampled) const
     const int valueEvery = std::max(1, pairs / DistinctSamples);
     seen.reserve(size_t(std::min(pairs, DistinctSamples)) + 2);
     if (n > 0)
-        seen.push_back(c.raw(frames.words[0]));
+        seen.push_back(c.raw(frames.window(0, c.base)));
     const Spread spread(n, pairs);
     for (int k = 0, next = 0; k < pairs; ++k) {
-        const size_t i = spread.at(k);
-        const qint64 before = c.raw(frames.words[i - 1]);
-        const qint64 after = c.raw(frames.words[i]);
+        const int i = int(spread.at(k));
+        const qint64 before = c.raw(frames.window(i - 1, c.base));
+        const qint64 after = c.raw(frames.window(i, c.base));
         if (k == next) {
             seen.push_back(after);
             next += valueEvery;
@@ -187,7 +208,8 @@ void CandidateRanking::pickSign(Result &row, const Traits &t, const Series &s) c
     twin.flags ^= SignalCandidate::Signed;
     const auto found =
         std::find_if(row.forms.begin(), row.forms.end(), [&](const SignalCandidate &f) {
-            return f.shift == twin.shift && f.length == twin.length && f.flags == twin.flags;
+            return f.shift == twin.shift && f.length == twin.length && f.flags == twin.flags &&
+                   f.base == twin.base;
         });
     if (found == row.forms.end())
         return;
@@ -216,16 +238,26 @@ void CandidateRanking::fold(const SignalCandidate *first, const SignalCandidate 
     auto key = [&](size_t i) {
         const SignalCandidate &c = first[i];
         return std::make_tuple(!t[i].coherent, t[i].deadLsb, -t[i].liveCount, t[i].topEdge,
-                               c.length, c.isSigned(), c.motorola(), c.shift);
+                               c.length, c.isSigned(), c.motorola(), c.shift, c.base);
     };
     std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return key(a) < key(b); });
     const size_t base = out.size();
     std::vector<size_t> heads; // index into `first` of each row's candidate
+    // Whether candidate i's changing bits lie within those of the row's, sharing bits with it.
+    const auto within = [&](size_t i, size_t head) {
+        const int from = first[i].base;
+        const int to = first[head].base;
+        if (from == to)
+            return (t[i].live & ~t[head].live) == 0 &&
+                   (first[i].frameBits() & first[head].frameBits());
+        const quint64 live = SignalCandidate::moveWindow(t[i].live, from, to);
+        const quint64 bits = SignalCandidate::moveWindow(first[i].frameBits(), from, to);
+        return int(qPopulationCount(live)) == t[i].liveCount && (live & ~t[head].live) == 0 &&
+               (bits & first[head].frameBits());
+    };
     for (size_t i : order) {
-        const quint64 bits = first[i].frameBits();
         size_t row = 0;
-        while (row < heads.size() &&
-               !((t[i].live & ~t[heads[row]].live) == 0 && (bits & first[heads[row]].frameBits())))
+        while (row < heads.size() && !within(i, heads[row]))
             ++row;
         if (row < heads.size()) {
             out[base + row].forms.push_back(first[i]);
@@ -278,7 +310,7 @@ void CandidateRanking::sortRows(std::vector<Result> &rows)
         return std::make_tuple(r.overlaps, r.distinct < 2, !r.coherent || r.deadLsb,
                                r.roughness >= Rough, missing, r.jumps > 0 || r.cuts > 0,
                                -std::round(r.information()), r.roughness, c.length, c.isSigned(),
-                               c.motorola(), r.id, c.shift);
+                               c.motorola(), r.id, c.shift, c.base);
     };
     std::stable_sort(rows.begin(), rows.end(),
                      [&rank](const Result &a, const Result &b) { return rank(a) < rank(b); });

@@ -37,14 +37,22 @@ public:
 private:
     struct Series
     {
-        quint64 flipped = 0;         // bits that ever changed
+        quint64 flipped = 0;         // bits of bytes 0..7 that ever changed
         std::array<int, 64> flips{}; // changes of each frame bit over the sampled pairs
+        // Long FD frames: `flips` of every bit of the frames, bytes 8.. included.
+        std::vector<int> wideFlips;
         int pairs = 0;
         bool known = false;
     };
+    // What the traits of candidates in one window read.
+    struct Window
+    {
+        quint64 flipped;
+        const int *flips; // of the window's bit 0
+    };
     struct Traits
     {
-        quint64 live = 0; // its frame bits that ever changed
+        quint64 live = 0; // its frame bits that ever changed (in its window)
         int liveCount = 0;
         bool deadLsb = false;
         bool coherent = true;
@@ -52,6 +60,7 @@ private:
     };
 
     const Series &analyse(int series);
+    Window window(const SignalCandidate &c, const Series &s) const;
     Traits traits(const SignalCandidate &c, const Series &s) const;
     void fold(const SignalCandidate *first, const SignalCandidate *last,
               std::vector<SignalSearch::Result> &out);

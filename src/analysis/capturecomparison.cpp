@@ -12,8 +12,8 @@
 struct CaptureComparison::Side
 {
     quint64 frames = 0;
-    quint64 flipped = 0;
-    std::array<std::bitset<256>, 8> values;
+    FrameMask flipped;
+    std::array<std::bitset<256>, FrameMask::Bits / 8> values;
 };
 
 CaptureComparison::Side CaptureComparison::look(const FrameIndex &index, int series)
@@ -23,12 +23,19 @@ CaptureComparison::Side CaptureComparison::look(const FrameIndex &index, int ser
         return side;
     const FrameIndex::Series &s = index.at(series);
     side.frames = quint64(s.size());
-    quint64 previous = s.words.empty() ? 0 : s.words[0];
-    for (quint64 w : s.words) {
-        side.flipped |= w ^ previous;
-        previous = w;
-        for (int k = 0; k < s.maxLength; ++k)
-            side.values[size_t(k)].set(size_t((w >> (8 * k)) & 0xFF));
+    for (int word = 0; word <= s.tailWords && s.size() > 0; ++word) {
+        // Word 0 of each frame in `words`, the others `tailWords` apart in `tail`.
+        const quint64 *next = word == 0 ? s.words.data() : s.tail.data() + (word - 1);
+        const size_t stride = word == 0 ? 1 : size_t(s.tailWords);
+        const int bytes = std::min(s.maxLength - 8 * word, 8);
+        quint64 previous = *next;
+        for (int i = 0; i < s.size(); ++i, next += stride) {
+            const quint64 w = *next;
+            side.flipped.words[size_t(word)] |= w ^ previous;
+            previous = w;
+            for (int k = 0; k < bytes; ++k)
+                side.values[size_t(8 * word + k)].set(size_t((w >> (8 * k)) & 0xFF));
+        }
     }
     return side;
 }
@@ -59,10 +66,12 @@ std::vector<CaptureComparison::Row> CaptureComparison::compare(const FrameIndex 
         r.rateA = a.seconds() > 0 ? double(x.frames) / a.seconds() : 0;
         r.rateB = b.seconds() > 0 ? double(y.frames) / b.seconds() : 0;
         if (r.presence == Both) {
-            r.newInB = y.flipped & ~x.flipped;
-            r.newInA = x.flipped & ~y.flipped;
-            for (size_t k = 0; k < 8; ++k) {
+            r.newInB = y.flipped.without(x.flipped);
+            r.newInA = x.flipped.without(y.flipped);
+            for (size_t k = 0; k < x.values.size(); ++k) {
                 const std::bitset<256> only = y.values[k] & ~x.values[k];
+                if (only.none())
+                    continue;
                 for (size_t v = 0; v < 256; ++v) {
                     if (only[v])
                         r.valuesOnlyInB[k].append(int(v));
@@ -75,8 +84,8 @@ std::vector<CaptureComparison::Row> CaptureComparison::compare(const FrameIndex 
         return std::make_tuple(r.presence == BOnly   ? 0
                                : r.presence == AOnly ? 1
                                                      : 2,
-                               -int(qPopulationCount(r.newInB)), -int(qPopulationCount(r.newInA)),
-                               -r.valuesOnlyInBCount(), r.extended, r.id);
+                               -r.newInB.count(), -r.newInA.count(), -r.valuesOnlyInBCount(),
+                               r.extended, r.id);
     };
     std::stable_sort(rows.begin(), rows.end(),
                      [&rank](const Row &l, const Row &r) { return rank(l) < rank(r); });
@@ -91,11 +100,11 @@ int CaptureComparison::Row::valuesOnlyInBCount() const
     return n;
 }
 
-QString CaptureComparison::Row::bitsText(quint64 bits)
+QString CaptureComparison::Row::bitsText(const FrameMask &bits)
 {
     QStringList names;
-    for (int b = 0; b < 64; ++b) {
-        if ((bits >> b) & 1)
+    for (int b = 0; b < FrameMask::Bits; ++b) {
+        if (bits.test(b))
             names.append(QStringLiteral("D%1.%2").arg(b / 8).arg(b % 8));
     }
     return names.join(QLatin1Char(' '));
@@ -105,7 +114,7 @@ QString CaptureComparison::Row::valuesText(int limit) const
 {
     QStringList parts;
     int shown = 0;
-    for (int k = 0; k < 8 && shown < limit; ++k) {
+    for (int k = 0; k < int(valuesOnlyInB.size()) && shown < limit; ++k) {
         if (valuesOnlyInB[size_t(k)].isEmpty())
             continue;
         QStringList values;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "analysis/framemask.h"
+
 #include <QString>
 #include <QVector>
 #include <array>
@@ -27,13 +29,13 @@ public:
         quint64 framesB = 0;
         double rateA = 0; // frames per second over the capture's duration
         double rateB = 0;
-        quint64 newInB = 0; // bits (8 * byte + bit) that flip in B and never in A
-        quint64 newInA = 0;
-        std::array<QVector<int>, 8> valuesOnlyInB; // per byte, ascending
+        FrameMask newInB; // bits (8 * byte + bit) that flip in B and never in A
+        FrameMask newInA;
+        std::array<QVector<int>, FrameMask::Bits / 8> valuesOnlyInB; // per byte, ascending
 
         int valuesOnlyInBCount() const;
         // "D2.7 D5.0", empty for none.
-        static QString bitsText(quint64 bits);
+        static QString bitsText(const FrameMask &bits);
         // "D1: 0x10 0x11; D3: 0xFF", at most `limit` values.
         QString valuesText(int limit = 16) const;
         QString presenceText() const; // "только A", "только B", "A и B"

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "analysis/frameindex.h"
+#include "analysis/framemask.h"
 
 #include <QString>
 #include <optional>
@@ -33,14 +34,16 @@ public:
 
     // Frames begin .. end - 1 of the series, `bytes` long at least; bits of `covered` are
     // taken by other marks, and only fields whose bits changed (`flipped`) are looked at.
-    ChecksumFinder(const FrameIndex::Series &series, int begin, int end, int bytes, quint64 covered,
-                   quint64 flipped);
+    ChecksumFinder(const FrameIndex::Series &series, int begin, int end, int bytes,
+                   const FrameMask &covered, const FrameMask &flipped);
 
     std::optional<Found> find() const;
 
     // CRC-8, most significant bit first, of `bytes` bytes of `word` (little-endian data word)
     // leaving out byte `skip`.
     static quint8 crc8(quint8 polynomial, quint8 initial, quint64 word, int bytes, int skip);
+    // The same of `bytes` bytes from `data`.
+    static quint8 crc8(quint8 polynomial, quint8 initial, const quint8 *data, int bytes, int skip);
 
 private:
     std::optional<Found> byteChecksum() const;
@@ -50,12 +53,16 @@ private:
     double crcShare(quint8 polynomial, quint8 initial, int byte, quint8 finalXor) const;
     bool free(int firstBit, int length) const;
     int glanced() const;
+    // The data bytes of frame `i` into `data` (64 of them).
+    void load(int i, quint8 *data) const { s.load(i, data); }
+    // Whether frames `i` and `j` differ in any byte but `skip`.
+    bool differ(int i, int j, int skip = -1) const;
     template<typename Counts> static bool promising(const Counts &counts, int frames);
 
     const FrameIndex::Series &s;
     int begin;
     int end;
     int bytes;
-    quint64 covered;
-    quint64 flipped;
+    FrameMask covered;
+    FrameMask flipped;
 };

@@ -4,6 +4,7 @@
 #include "analysis/bitchangecount.h"
 #include "analysis/checksumfinder.h"
 #include "analysis/frameindex.h"
+#include "analysis/framemask.h"
 #include "link/canpacket.h"
 
 #include <QCoreApplication>
@@ -30,11 +31,6 @@ QString FieldMark::kindText() const
 
 namespace {
 
-int byteOf(quint64 word, int index)
-{
-    return int((word >> (8 * index)) & 0xFF);
-}
-
 // The frames of one identifier that one marking looks at.
 class SeriesMarker
 {
@@ -47,8 +43,16 @@ public:
     std::vector<FieldMark> run();
 
 private:
-    quint64 word(int i) const { return s.words[size_t(i)]; }
-    int field(int i, int shift, int mask) const { return int((word(i) >> shift) & quint64(mask)); }
+    int byteAt(int i, int k) const { return int((s.word(i, k / 8) >> (8 * (k % 8))) & 0xFF); }
+    // A field within one byte, so within one word.
+    int field(int i, int shift, int mask) const
+    {
+        return int((s.word(i, shift / 64) >> (shift % 64)) & quint64(mask));
+    }
+    bool bitChanged(int i, int bit) const
+    {
+        return ((s.word(i, bit / 64) ^ s.word(i - 1, bit / 64)) >> (bit % 64)) & 1;
+    }
     int frames() const { return end - begin; }
     void add(FieldMark::Kind kind, int startBit, int length, const QString &detail = QString(),
              bool motorola = false, double share = -1);
@@ -66,9 +70,9 @@ private:
     int end;
     int bytes;
     qint64 cycle;
-    quint64 flipped = 0;
-    std::array<int, 64> flips{};
-    quint64 covered = 0;
+    FrameMask flipped;
+    std::array<int, FrameMask::Bits> flips{};
+    FrameMask covered;
     std::vector<FieldMark> marks;
 };
 
@@ -91,13 +95,16 @@ std::vector<FieldMark> SeriesMarker::run()
 {
     if (frames() <= 0 || bytes == 0)
         return marks;
-    BitChangeCount changes;
-    for (int i = begin + 1; i < end; ++i) {
-        const quint64 changed = word(i) ^ word(i - 1);
-        flipped |= changed;
-        changes.add(changed);
+    for (int w = 0; w < (bytes + 7) / 8; ++w) {
+        BitChangeCount changes;
+        for (int i = begin + 1; i < end; ++i) {
+            const quint64 changed = s.word(i, w) ^ s.word(i - 1, w);
+            flipped.words[size_t(w)] |= changed;
+            changes.add(changed);
+        }
+        const std::array<int, 64> counts = changes.counts();
+        std::copy(counts.begin(), counts.end(), flips.begin() + 64 * w);
     }
-    flips = changes.counts();
     markConstants();
     if (frames() >= FieldMarker::MinFrames) {
         markChecksum();
@@ -114,10 +121,10 @@ std::vector<FieldMark> SeriesMarker::run()
 void SeriesMarker::markConstants()
 {
     for (int k = 0; k < bytes; ++k) {
-        if ((flipped >> (8 * k)) & 0xFF)
+        if (flipped.window(k) & 0xFF)
             continue;
-        add(FieldMark::Constant, 8 * k, 8, hexByteText(byteOf(word(begin), k)), false, 1.0);
-        covered |= quint64(0xFF) << (8 * k);
+        add(FieldMark::Constant, 8 * k, 8, hexByteText(byteAt(begin, k)), false, 1.0);
+        covered.addWindow(k, 0xFF);
     }
 }
 
@@ -127,7 +134,7 @@ void SeriesMarker::markChecksum()
     if (!found)
         return;
     add(FieldMark::Checksum, found->startBit, found->length, found->detail, false, found->share);
-    covered |= ((quint64(1) << found->length) - 1) << found->startBit;
+    covered |= FrameMask::run(found->startBit, found->length);
 }
 
 // The step a counter makes from one frame to the next: the commonest change between frames
@@ -199,7 +206,7 @@ bool SeriesMarker::carries(int shift, int bits, int step) const
             const int before = field(i - 1, shift, mask);
             const int after = field(i, shift, mask);
             const bool wrapped = step > mask / 2 ? after > before : after < before;
-            const bool carried = ((word(i) ^ word(i - 1)) >> bit) & 1;
+            const bool carried = bitChanged(i, bit);
             wraps += wrapped;
             together = wrapped == carried;
         }
@@ -220,8 +227,8 @@ void SeriesMarker::markCounters()
     for (int k = 0; k < bytes; ++k) {
         for (const Place &p : places) {
             const int shift = 8 * k + p.offset;
-            const quint64 bits = ((quint64(1) << p.bits) - 1) << shift;
-            if ((covered & bits) || !(flipped & bits))
+            const quint64 bits = ((quint64(1) << p.bits) - 1) << p.offset;
+            if ((covered.window(k) & bits) || !(flipped.window(k) & bits))
                 continue;
             const int step = stepOf(shift, p.bits);
             if (step == 0 || qint64(frames() - 1) * step < (1 << p.bits))
@@ -235,7 +242,7 @@ void SeriesMarker::markCounters()
                 continue;
             add(FieldMark::Counter, shift, p.bits,
                 QCoreApplication::translate("FieldMarker", "шаг %1").arg(step), false, share);
-            covered |= bits;
+            covered.addWindow(k, bits);
         }
     }
 }
@@ -250,13 +257,13 @@ void SeriesMarker::markValues()
         int high;
     };
     std::vector<Run> runs;
-    const quint64 open = flipped & ~covered;
+    const FrameMask open = flipped.without(covered);
     for (int k = 0; k < bytes; ++k) {
         for (int b = 0; b < 8; ++b) {
-            if (!((open >> (8 * k + b)) & 1))
+            if (!open.test(8 * k + b))
                 continue;
             int top = b;
-            while (top < 7 && ((open >> (8 * k + top + 1)) & 1))
+            while (top < 7 && open.test(8 * k + top + 1))
                 ++top;
             runs.push_back({k, b, top});
             b = top;

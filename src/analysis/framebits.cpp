@@ -20,6 +20,12 @@ constexpr int TrailerBits =
     1 + 1 + 1 + 7 + 3; // CRC delimiter, ACK, ACK delimiter, EOF, intermission
 constexpr int StuffRun = 5;
 constexpr int BufferBytes = 16; // 7 padding bits + 39 + 64 + 15 bits fit in 125 bits
+constexpr int FdStandardHeaderBits = 1 + BaseIdBits + 1 + 1 + 1 + 1 + 1 + 1 + DlcBits; // 22
+constexpr int FdExtendedHeaderBits =
+    1 + BaseIdBits + 1 + 1 + ExtensionBits + 1 + 1 + 1 + 1 + 1 + DlcBits; // 41
+constexpr int FdBufferBytes = 72;   // 41 + 64 * 8 bits fit in 553 bits
+constexpr int FdStuffCountBits = 4; // three bits of the count, gray coded, and their parity
+constexpr int FdEsiToDlcBits = 1 + DlcBits;
 
 // CRC-15 of one byte fed into a cleared register, most significant bit first.
 constexpr std::array<quint16, 256> makeCrcTable()
@@ -86,7 +92,7 @@ constexpr auto byteTable = makeStuffTable<8>();
 constexpr auto bitTable = makeStuffTable<1>();
 
 // Bits appended most significant first into bytes.
-class BitString
+template<int BufferBytes> class BitString
 {
 public:
     void push(quint32 value, int bits)
@@ -148,7 +154,8 @@ int stuffBits(const quint8 *bytes, int begin, int end)
     return stuffed;
 }
 
-void pushArbitrationAndControl(BitString &bits, quint32 id, bool extended, bool remote, int dlc)
+void pushArbitrationAndControl(BitString<BufferBytes> &bits, quint32 id, bool extended, bool remote,
+                               int dlc)
 {
     bits.push(0, 1); // SOF
     if (extended) {
@@ -174,7 +181,48 @@ int headerBits(bool extended)
 
 int FrameBits::count(const CanPacket &packet)
 {
+    if (packet.isFd())
+        return countFd(packet.id, packet.isExtended(), packet.frame & CanPacket::BitRateSwitch,
+                       packet.frame & CanPacket::ErrorState, packet.dataLength(), packet.data);
     return count(packet.id, packet.isExtended(), packet.isRemote(), packet.length(), packet.data);
+}
+
+int FrameBits::countFd(quint32 id, bool extended, bool brs, bool esi, int bytes, const quint8 *data,
+                       int *dataPhase)
+{
+    const int code = CanPacket::fdCode(qBound(0, bytes, CanPacket::MaxFdBytes));
+    bytes = CanPacket::fdLength(code);
+    BitString<FdBufferBytes> bits;
+    bits.push(0, 1); // SOF
+    if (extended) {
+        bits.push(id >> ExtensionBits, BaseIdBits);
+        bits.push(0b11, 2); // SRR, IDE
+        bits.push(id, ExtensionBits);
+        bits.push(0, 1); // RRS
+    } else {
+        bits.push(id, BaseIdBits);
+        bits.push(0b00, 2); // RRS, IDE
+    }
+    bits.push(0b10, 2); // FDF, res
+    bits.push(brs, 1);
+    const int beforeEsi = (extended ? FdExtendedHeaderBits : FdStandardHeaderBits) - FdEsiToDlcBits;
+    bits.push(esi, 1);
+    bits.push(quint32(code), DlcBits);
+    for (int i = 0; i < bytes; ++i)
+        bits.push(data[i], 8);
+    bits.finish();
+    const int stuffedPart = beforeEsi + FdEsiToDlcBits + 8 * bytes;
+    // Five equal bits ending on the last data bit are followed by the first fixed stuff bit,
+    // their complement, and by no stuff bit of their own.
+    const int stuffed = stuffBits(bits.data(), 0, stuffedPart - 1);
+    const int crc = bytes > 16 ? 21 : 17;
+    const int fixed = (FdStuffCountBits + crc + 3) / 4;
+    const int checked = FdStuffCountBits + crc + fixed;
+    if (dataPhase)
+        *dataPhase =
+            brs ? stuffedPart - beforeEsi + stuffed - stuffBits(bits.data(), 0, beforeEsi) + checked
+                : 0;
+    return stuffedPart + stuffed + checked + TrailerBits;
 }
 
 int FrameBits::count(quint32 id, bool extended, bool remote, int dlc, const quint8 *data)
@@ -183,7 +231,7 @@ int FrameBits::count(quint32 id, bool extended, bool remote, int dlc, const quin
     const int bytes = dataBytes(remote, dlc);
     const int crcCovered = headerBits(extended) + 8 * bytes;
     const int padding = -crcCovered & 7; // brings the CRC input to whole bytes
-    BitString bits;
+    BitString<BufferBytes> bits;
     bits.push(0, padding);
     pushArbitrationAndControl(bits, id, extended, remote, dlc);
     for (int i = 0; i < bytes; ++i)

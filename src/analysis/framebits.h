@@ -20,12 +20,28 @@ struct CanPacket;
 // given (9..15 included); a data frame with DLC 9..15 carries 8 bytes. A stuff bit follows every
 // run of five equal bits from SOF to the last CRC bit, itself starting the next run; a run ending
 // on the last CRC bit is stuffed too.
+//
+// A CAN FD frame (the ISO form, with the stuff count before its CRC):
+//   11-bit: SOF, id(11), RRS=0, IDE=0, FDF=1, res=0, BRS, ESI, DLC(4), data             | 22 + 8n
+//   29-bit: SOF, base id(11), SRR=1, IDE=1, id ext(18), RRS=0, FDF=1, res=0, BRS, ESI, DLC(4),
+//           data                                                                        | 41 + 8n
+//   stuffed as above up to the last data bit (five equal bits ending on it take the first fixed
+//   stuff bit as theirs); then the stuff count (4) and the CRC, 17 bits
+//   for up to 16 bytes and 21 above, with a fixed stuff bit before the count and after every
+//   fourth bit from there (6 or 7), which makes that part of the same length for every frame;
+//   then the same 13 bits as a classic frame.
 class FrameBits final
 {
 public:
     static constexpr int MaxDataBytes = 8;
 
+    // A classic frame or, with CanPacket::Fd set, a CAN FD frame.
     static int count(const CanPacket &packet);
+    // A CAN FD data frame of `bytes` bytes (0..64, rounded up to an FD length). `dataPhase`, if
+    // given, gets the bits that go at the data bit rate when BRS is set (from ESI to the last
+    // CRC bit), 0 when it is not.
+    static int countFd(quint32 id, bool extended, bool brs, bool esi, int bytes, const quint8 *data,
+                       int *dataPhase = nullptr);
     // `data` is read for the bytes the frame carries only (none for a remote frame).
     static int count(quint32 id, bool extended, bool remote, int dlc, const quint8 *data);
 

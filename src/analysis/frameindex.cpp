@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QtEndian>
 #include <algorithm>
 #include <cstring>
 
@@ -67,13 +68,15 @@ void FrameIndex::add(quint32 id, bool extended, qint64 time, const quint8 *data,
         lastKey = k;
         lastSeries = found.value();
     }
-    length = qBound(0, length, 8);
+    length = qBound(0, length, MaxBytes);
     quint8 bytes[8] = {};
-    std::memcpy(bytes, data, size_t(length));
+    std::memcpy(bytes, data, size_t(std::min(length, 8)));
     quint64 word = 0;
     for (int b = 7; b >= 0; --b)
         word = (word << 8) | bytes[b];
     Series &s = series[size_t(lastSeries)];
+    if (Q_UNLIKELY(length > 8 || s.tailWords > 0))
+        addTail(s, data, length);
     if (!s.words.empty())
         s.flipped |= word ^ s.words.back();
     s.times.push_back(time);
@@ -86,12 +89,48 @@ void FrameIndex::add(quint32 id, bool extended, qint64 time, const quint8 *data,
     last = std::max(last, time);
 }
 
+// Called before the frame's first word is added. A series that meets a longer frame than any
+// before lays its frames out again with room for the new words, zero in the frames before.
+void FrameIndex::addTail(Series &s, const quint8 *data, int length)
+{
+    const int words = std::max(s.tailWords, (length + 7) / 8 - 1);
+    const size_t frames = s.words.size();
+    if (words > s.tailWords) {
+        std::vector<quint64> wider(frames * size_t(words), 0);
+        for (size_t i = 0; i < frames; ++i)
+            std::copy_n(s.tail.begin() + std::ptrdiff_t(i * size_t(s.tailWords)), s.tailWords,
+                        wider.begin() + std::ptrdiff_t(i * size_t(words)));
+        s.tail = std::move(wider);
+        s.tailWords = words;
+        s.tailFlipped.resize(size_t(words), 0);
+    }
+    for (int w = 1; w <= words; ++w) {
+        quint8 bytes[8] = {};
+        const int carried = std::clamp(length - 8 * w, 0, 8);
+        std::memcpy(bytes, data + 8 * w, size_t(carried));
+        const quint64 word = qFromLittleEndian<quint64>(bytes);
+        if (frames > 0)
+            s.tailFlipped[size_t(w - 1)] |= word ^ s.word(int(frames) - 1, w);
+        s.tail.push_back(word);
+    }
+}
+
+quint64 FrameIndex::Series::flippedWindow(int base) const
+{
+    auto flippedWord = [this](int w) {
+        return w == 0 ? flipped : w <= tailWords ? tailFlipped[size_t(w - 1)] : 0;
+    };
+    const int shift = 8 * (base % 8);
+    const quint64 low = flippedWord(base / 8);
+    return shift == 0 ? low : (low >> shift) | (flippedWord(base / 8 + 1) << (64 - shift));
+}
+
 void FrameIndex::add(const TimedPacket &frame)
 {
     const CanPacket &p = frame.packet;
     if (p.isRemote())
         return;
-    add(p.id, p.isExtended(), frame.time, p.data, std::min(p.rtl & 0x0F, 8));
+    add(p.id, p.isExtended(), frame.time, p.data, p.dataLength());
 }
 
 bool FrameIndex::addRows(const RowSnapshot &rows, qint64 firstRow, qint64 end)

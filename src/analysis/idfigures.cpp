@@ -54,6 +54,8 @@ void IdFigures::addCycle(qint64 time)
 
 void IdFigures::trackBytes(const CanPacket &packet, qint64 time)
 {
+    if (Q_UNLIKELY(packet.isFd()) && (packet.dataLength() > DataBytes || wide.bytes))
+        trackWideBytes(packet, time);
     const int length = qMin(packet.length(), DataBytes);
     if (refLength >= 0) {
         quint64 changed = loadBytes(packet.data) ^ loadBytes(refBytes);
@@ -69,6 +71,24 @@ void IdFigures::trackBytes(const CanPacket &packet, qint64 time)
     }
     std::memcpy(refBytes, packet.data, DataBytes);
     refLength = length;
+}
+
+// As trackBytes() does for the first eight, a byte at a time: long frames are few.
+void IdFigures::trackWideBytes(const CanPacket &packet, qint64 time)
+{
+    if (!wide.bytes)
+        wide.bytes = std::make_unique<Wide>();
+    Wide &w = *wide.bytes;
+    const int length = packet.dataLength() - DataBytes; // may be below 0
+    const quint8 *bytes = packet.data + DataBytes;
+    for (int i = 0; i < length && w.refLength >= 0; ++i) {
+        if (i >= w.refLength || bytes[i] != w.refBytes[i]) {
+            w.changeAt[i] = time;
+            w.changedMask |= quint64(1) << i;
+        }
+    }
+    std::memcpy(w.refBytes, bytes, sizeof w.refBytes);
+    w.refLength = qMax(length, 0);
 }
 
 std::optional<qint64> IdFigures::cycleValue(qint64 gap) const
@@ -87,6 +107,12 @@ std::optional<qint64> IdFigures::averageCycle() const
 
 std::optional<qint64> IdFigures::changeTime(int index) const
 {
+    if (index >= DataBytes && index < MaxBytes && wide.bytes) {
+        const int i = index - DataBytes;
+        if (wide.bytes->changedMask & (quint64(1) << i))
+            return wide.bytes->changeAt[i];
+        return std::nullopt;
+    }
     if (index < 0 || index >= DataBytes || !(changedMask & (1u << index)))
         return std::nullopt;
     return changeAt[index];

@@ -4,6 +4,7 @@
 #include "analysis/slidingsum.h"
 
 #include <QtGlobal>
+#include <memory>
 #include <optional>
 
 struct CanPacket;
@@ -19,11 +20,14 @@ struct CanPacket;
 // Byte changes follow data frames only: a remote frame carries no data, so it neither changes
 // bytes nor serves as the reference for the next data frame. A byte changes when its value
 // differs from the previous data frame's at that position, or when it appears because the length
-// grew; a byte that disappears does not change.
+// grew; a byte that disappears does not change. The bytes past the eighth of long CAN FD frames
+// are followed the same way, in a part of their own made with the first such frame.
 class IdFigures final
 {
 public:
     static constexpr int DataBytes = 8;
+    static constexpr int MaxBytes = 64;
+
     static constexpr int SilenceCycles = 3;        // silent after this many average cycles
     static constexpr qint64 HighlightUs = 2000000; // a changed byte fades out over this time
 
@@ -32,9 +36,11 @@ public:
     quint64 count() const { return frames; }
     qint64 firstTime() const { return first; }
     qint64 lastTime() const { return last; }
-    int lastLength() const { return lastDlc; } // the length nibble, 0..15
+    // The length as CanPacket::length() says it: the code 0..15 of a classic frame, the byte
+    // count 0..64 of an FD frame.
+    int lastLength() const { return lastDlc; }
     bool lastRemote() const { return lastWasRemote; }
-    const quint8 *lastData() const { return lastBytes; }
+    const quint8 *lastData() const { return lastBytes; } // the first eight bytes
 
     // No value while fewer than two frames were seen.
     std::optional<qint64> lastCycle() const { return cycleValue(lastGap); }
@@ -45,7 +51,8 @@ public:
     // Frames of the last second, read as SlidingSum reads.
     double framesPerSecond(qint64 now) const { return window.sum(0, now); }
 
-    // When byte `index` last changed; no value when it never changed since the first frame.
+    // When byte `index` (0..63) last changed; no value when it never changed since the first
+    // frame.
     std::optional<qint64> changeTime(int index) const;
     // 1 just after a change of byte `index`, fading to 0 over HighlightUs; 0 when never changed.
     double highlight(int index, qint64 now) const;
@@ -57,6 +64,36 @@ private:
     std::optional<qint64> cycleValue(qint64 gap) const;
     void addCycle(qint64 time);
     void trackBytes(const CanPacket &packet, qint64 time);
+    void trackWideBytes(const CanPacket &packet, qint64 time);
+
+    // Bytes 8..63 of long FD frames, as the first eight are kept below.
+    struct Wide
+    {
+        static constexpr int Bytes = MaxBytes - DataBytes;
+        qint64 changeAt[Bytes] = {};
+        quint64 changedMask = 0;
+        quint8 refBytes[Bytes] = {};
+        int refLength = -1; // of the previous data frame, bytes past the eighth
+    };
+    // Copied with the figures.
+    struct WidePart
+    {
+        std::unique_ptr<Wide> bytes;
+
+        WidePart() = default;
+        WidePart(const WidePart &other)
+            : bytes(other.bytes ? std::make_unique<Wide>(*other.bytes) : nullptr)
+        {
+        }
+        WidePart &operator=(const WidePart &other)
+        {
+            bytes = other.bytes ? std::make_unique<Wide>(*other.bytes) : nullptr;
+            return *this;
+        }
+        WidePart(WidePart &&) noexcept = default;
+        WidePart &operator=(WidePart &&) noexcept = default;
+        ~WidePart() = default;
+    };
 
     quint64 frames = 0;
     qint64 first = 0;
@@ -73,4 +110,5 @@ private:
     int lastDlc = 0;
     int refLength = -1; // data bytes of the previous data frame; -1 before the first
     bool lastWasRemote = false;
+    WidePart wide;
 };

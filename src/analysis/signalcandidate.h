@@ -8,8 +8,9 @@
 // data read Intel (little-endian) or Motorola (big-endian), unsigned or signed. Kept small,
 // since the first step of a search weighs millions of them.
 //
-// `shift` is where the value's least significant bit sits in the frame's data read as one
-// word: little-endian for Intel, big-endian for Motorola.
+// `shift` is where the value's least significant bit sits in eight bytes of the frame's data read
+// as one word: little-endian for Intel, big-endian for Motorola. The eight bytes are those from
+// byte `base` on: 0 for a classic frame, any of 0..56 in the long frames of CAN FD ("the window").
 struct SignalCandidate
 {
     enum Flag : quint8 { Motorola = 1, Signed = 2 };
@@ -18,12 +19,13 @@ struct SignalCandidate
     quint8 shift = 0;
     quint8 length = 1; // 1 .. 64
     quint8 flags = 0;
+    quint8 base = 0;
 
     bool motorola() const { return flags & Motorola; }
     bool isSigned() const { return flags & Signed; }
     quint64 valueMask() const { return length >= 64 ? ~quint64(0) : (quint64(1) << length) - 1; }
 
-    // The value as an integer from the frame's little-endian data word.
+    // The value as an integer from the window's little-endian data word.
     qint64 raw(quint64 word) const
     {
         if (motorola())
@@ -33,8 +35,8 @@ struct SignalCandidate
             return qint64(bits | ~valueMask());
         return qint64(bits);
     }
-    // The candidate's bits in the frame's little-endian data word (bit 8 * byte + bit, as DBC
-    // files number them).
+    // The candidate's bits in the window's little-endian data word (bit 8 * byte + bit, as DBC
+    // files number them, from byte `base`).
     quint64 frameBits() const
     {
         const quint64 bits = valueMask() << shift;
@@ -45,9 +47,20 @@ struct SignalCandidate
     int startBit() const
     {
         if (!motorola())
-            return shift;
+            return 8 * base + shift;
         const int msb = shift + length - 1; // in the big-endian word
-        return (7 - msb / 8) * 8 + msb % 8;
+        return 8 * base + (7 - msb / 8) * 8 + msb % 8;
+    }
+    // Bits of the window from byte `from` as the window from byte `to` holds them; those outside
+    // it are lost.
+    static quint64 moveWindow(quint64 bits, int from, int to)
+    {
+        const int by = 8 * (from - to);
+        if (by == 0)
+            return bits;
+        if (by >= 64 || by <= -64)
+            return 0;
+        return by > 0 ? bits << by : bits >> -by;
     }
 };
 

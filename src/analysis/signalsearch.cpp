@@ -37,6 +37,10 @@ SignalSearch::SignalSearch(std::shared_ptr<const FrameIndex> index, const Option
 template<typename Visit>
 void SignalSearch::enumerate(const FrameIndex &index, int series, int maxLength, Visit visit)
 {
+    if (index.at(series).minLength > 8) {
+        enumerateWindows(series, index.at(series).minLength, maxLength, visit);
+        return;
+    }
     const int bits = index.at(series).minLength * 8;
     SignalCandidate c;
     c.series = quint32(series);
@@ -57,6 +61,43 @@ void SignalSearch::enumerate(const FrameIndex &index, int series, int maxLength,
                 m.shift = quint8(beShift);
                 m.flags = quint8(sign | SignalCandidate::Motorola);
                 visit(m);
+            }
+        }
+    }
+}
+
+// Long FD frames: each place once, in the window of eight bytes that starts at the byte holding
+// its least significant bit (Intel) or its most significant bit (Motorola), or in the frame's
+// last window when that byte lies in it. A place that fits no window (over 57 bits, not starting
+// on a byte edge) is left out.
+template<typename Visit>
+void SignalSearch::enumerateWindows(int series, int bytes, int maxLength, Visit visit)
+{
+    SignalCandidate c;
+    c.series = quint32(series);
+    for (int base = 0; base + 8 <= bytes; ++base) {
+        c.base = quint8(base);
+        const bool last = base + 8 == bytes;
+        for (int length = 1; length <= maxLength; ++length) {
+            c.length = quint8(length);
+            for (int shift = 0; shift + length <= 64; ++shift) {
+                c.shift = quint8(shift);
+                const bool intel = last || shift < 8;
+                // Within one byte both orders read the same bits: Motorola only across bytes.
+                const bool motorola =
+                    (last || shift + length > 56) && shift / 8 != (shift + length - 1) / 8;
+                for (quint8 sign : {quint8(0), quint8(SignalCandidate::Signed)}) {
+                    if (sign && length == 1)
+                        continue;
+                    if (intel) {
+                        c.flags = sign;
+                        visit(c);
+                    }
+                    if (motorola) {
+                        c.flags = quint8(sign | SignalCandidate::Motorola);
+                        visit(c);
+                    }
+                }
             }
         }
     }
@@ -174,6 +215,14 @@ void SignalSearch::keep(int series, const SearchCondition &c,
     if (i < 0 || j < 0)
         return; // no frame near a moment: nothing to judge the candidates by
     const Check holds(*this, c);
+    if (s.minLength > 8) { // candidates in windows of long FD frames
+        batch.erase(std::remove_if(batch.begin(), batch.end(),
+                                   [&](const SignalCandidate &k) {
+                                       return !holds(k, s.window(i, k.base), s.window(j, k.base));
+                                   }),
+                    batch.end());
+        return;
+    }
     const quint64 first = s.words[size_t(i)];
     const quint64 second = s.words[size_t(j)];
     batch.erase(std::remove_if(batch.begin(), batch.end(),
@@ -260,7 +309,7 @@ bool SignalSearch::rawValue(const SignalCandidate &candidate, qint64 time, qint6
     const int i = s.frameNear(time, cycles[candidate.series]);
     if (i < 0)
         return false;
-    *raw = candidate.raw(s.words[size_t(i)]);
+    *raw = candidate.raw(s.window(i, candidate.base));
     return true;
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "analysis/framemask.h"
 #include "analysis/searchcondition.h"
 #include "analysis/signalcandidate.h"
 
@@ -61,8 +62,8 @@ public:
 
     // Called now and then with the identifiers done and their number.
     using Progress = std::function<void(int done, int total)>;
-    // Bits of known signals per FrameIndex::key, in the frame's little-endian data word.
-    using KnownBits = QHash<quint64, quint64>;
+    // Bits of known signals per FrameIndex::key.
+    using KnownBits = QHash<quint64, FrameMask>;
 
     explicit SignalSearch(std::shared_ptr<const FrameIndex> index);
     SignalSearch(std::shared_ptr<const FrameIndex> index, const Options &options);
@@ -110,6 +111,8 @@ public:
 private:
     template<typename Visit>
     static void enumerate(const FrameIndex &index, int series, int maxLength, Visit visit);
+    template<typename Visit>
+    static void enumerateWindows(int series, int bytes, int maxLength, Visit visit);
     bool searched(int series) const;
     // Drops from `batch` (candidates of one identifier) those that fail the condition.
     void keep(int series, const SearchCondition &condition,

@@ -4,6 +4,7 @@
 #include <QtEndian>
 #include <algorithm>
 #include <array>
+#include <bitset>
 #include <cmath>
 #include <memory>
 
@@ -212,7 +213,35 @@ void SpanCheck::filter(const FrameIndex::Series &series, int begin, int end,
     const int count = end - begin;
     if (count < 2)
         return; // nothing changed
-    const quint64 *words = series.words.data() + begin;
+    std::vector<char> held(candidates.size(), 0);
+    if (series.minLength <= 8) {
+        filterWindow(series.words.data() + begin, count, 0, candidates, held);
+    } else { // long FD frames: the candidates of each window over its words
+        std::bitset<FrameIndex::MaxBytes> bases;
+        for (const SignalCandidate &k : candidates)
+            bases.set(k.base);
+        std::vector<quint64> words(size_t(count), 0);
+        for (int base = 0; base < FrameIndex::MaxBytes; ++base) {
+            if (!bases.test(size_t(base)))
+                continue;
+            for (int i = 0; i < count; ++i)
+                words[size_t(i)] = series.window(begin + i, base);
+            filterWindow(words.data(), count, base, candidates, held);
+        }
+    }
+    size_t kept = 0;
+    for (size_t i = 0; i < candidates.size(); ++i) {
+        if (held[i])
+            candidates[kept++] = candidates[i];
+    }
+    candidates.resize(kept);
+}
+
+// The candidates of one window, whose words over the span are `words`: `held` tells of each.
+void SpanCheck::filterWindow(const quint64 *words, int count, int base,
+                             const std::vector<SignalCandidate> &candidates,
+                             std::vector<char> &held) const
+{
     quint64 flipped = 0;
     for (int i = 1; i < count; ++i)
         flipped |= words[i] ^ words[i - 1];
@@ -220,6 +249,8 @@ void SpanCheck::filter(const FrameIndex::Series &series, int begin, int end,
     std::vector<Pending> motorola;
     for (size_t i = 0; i < candidates.size(); ++i) {
         const SignalCandidate &k = candidates[i];
+        if (k.base != base)
+            continue;
         const quint64 bits = k.valueMask() << k.shift;
         const quint64 live = (k.motorola() ? qbswap(flipped) : flipped) & bits;
         const int high = live ? 63 - qCountLeadingZeroBits(live) - k.shift : -1;
@@ -240,17 +271,10 @@ void SpanCheck::filter(const FrameIndex::Series &series, int begin, int end,
         const Frames frames(list == &intel ? words : swapped.data(), count);
         ordered ? monotone(frames, *list) : changes(frames, *list);
     }
-    std::vector<char> held(candidates.size(), 0);
     for (const auto *list : {&intel, &motorola}) {
         for (const Pending &p : *list)
             held[p.index] = p.held;
     }
-    size_t kept = 0;
-    for (size_t i = 0; i < candidates.size(); ++i) {
-        if (held[i])
-            candidates[kept++] = candidates[i];
-    }
-    candidates.resize(kept);
 }
 
 // Exactly in order first, all candidates in one pass; those that are not may still be within

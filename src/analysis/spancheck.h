@@ -28,6 +28,9 @@ public:
     struct Frames;
 
 private:
+    void filterWindow(const quint64 *words, int count, int base,
+                      const std::vector<SignalCandidate> &candidates,
+                      std::vector<char> &held) const;
     void monotone(const Frames &frames, std::vector<Pending> &pending) const;
     bool monotoneWithin(const Frames &frames, const Pending &p) const;
     void changes(const Frames &frames, std::vector<Pending> &pending) const;

@@ -14,8 +14,10 @@
 
 namespace {
 
-constexpr int Bytes = 8;
+constexpr int ClassicBytes = 8;
 constexpr int BitsPerByte = 8;
+constexpr int BlockBits = 64;
+constexpr int MaxBytes = 64;
 const QColor BackgroundGrey(200, 200, 200);
 const QColor NewFlip(255, 120, 0);
 const QColor BeyondLength(235, 235, 235);
@@ -36,17 +38,44 @@ BitGrid::BitGrid(QWidget *parent) : QWidget(parent)
 
 QSize BitGrid::sizeHint() const
 {
-    return {LabelWidth + BitsPerByte * Cell + HexWidth + WordWidth, HeaderHeight + Bytes * Cell};
+    return {LabelWidth + BitsPerByte * Cell + HexWidth + WordWidth, HeaderHeight + rows * Cell};
 }
 
 void BitGrid::setActivity(const BitActivity *a, quint64 bg, bool hasBg)
 {
     if (a)
-        shown = *a;
-    activity = a ? &shown : nullptr;
-    background = bg;
+        setActivity({*a}, {bg}, hasBg, ClassicBytes);
+    else
+        setActivity({}, {}, hasBg, ClassicBytes);
+}
+
+void BitGrid::setActivity(std::vector<BitActivity> blocks, std::vector<quint64> bg, bool hasBg,
+                          int bytes)
+{
+    shown = std::move(blocks);
+    background = std::move(bg);
+    background.resize(shown.size());
     hasBackground = hasBg;
+    const int wanted = std::clamp(bytes, ClassicBytes, MaxBytes);
+    if (wanted != rows) {
+        rows = wanted;
+        setMinimumSize(sizeHint());
+        updateGeometry();
+    }
     update();
+}
+
+const BitActivity *BitGrid::blockOf(int bit) const
+{
+    const size_t block = size_t(bit / BlockBits);
+    return bit >= 0 && block < shown.size() ? &shown[block] : nullptr;
+}
+
+// Whether the newest frame carried the byte.
+bool BitGrid::carried(int byte) const
+{
+    const BitActivity *a = blockOf(byte * BitsPerByte);
+    return a && byte % BitsPerByte < a->length;
 }
 
 void BitGrid::setOutlines(const QVector<Outline> &list)
@@ -73,7 +102,7 @@ int BitGrid::bitAt(const QPoint &pos) const
 {
     const int column = (pos.x() - LabelWidth) / Cell;
     const int byte = (pos.y() - HeaderHeight) / Cell;
-    if (pos.x() < LabelWidth || pos.y() < HeaderHeight || column >= BitsPerByte || byte >= Bytes)
+    if (pos.x() < LabelWidth || pos.y() < HeaderHeight || column >= BitsPerByte || byte >= rows)
         return -1;
     return byte * BitsPerByte + (BitsPerByte - 1 - column);
 }
@@ -82,13 +111,15 @@ int BitGrid::bitAt(const QPoint &pos) const
 // that flips now and then still show.
 QColor BitGrid::cellColour(int bit) const
 {
-    const quint64 mask = quint64(1) << bit;
-    if (hasBackground && (activity->changed & ~background & mask))
+    const BitActivity &a = *blockOf(bit);
+    const quint64 bg = background[size_t(bit / BlockBits)];
+    const quint64 mask = quint64(1) << (bit % BlockBits);
+    if (hasBackground && (a.changed & ~bg & mask))
         return NewFlip;
-    if (hasBackground && (background & mask))
+    if (hasBackground && (bg & mask))
         return BackgroundGrey;
-    const double comparisons = double(std::max<quint64>(activity->frames, 2) - 1);
-    const double heat = std::min(1.0, activity->flips[size_t(bit)] / comparisons);
+    const double comparisons = double(std::max<quint64>(a.frames, 2) - 1);
+    const double heat = std::min(1.0, a.flips[size_t(bit % BlockBits)] / comparisons);
     return QColor::fromHsvF(0, heat > 0 ? 0.15 + 0.85 * std::sqrt(heat) : 0, 1);
 }
 
@@ -136,7 +167,8 @@ void BitGrid::paintByte(QPainter &painter, int byte) const
     painter.setPen(palette().color(QPalette::WindowText));
     painter.drawText(QRect(0, top, LabelWidth - 4, Cell), Qt::AlignVCenter | Qt::AlignRight,
                      tr("Байт %1").arg(byte));
-    const bool present = activity && byte < activity->length;
+    const bool present = carried(byte);
+    const BitActivity *a = blockOf(byte * BitsPerByte);
     for (int b = byte * BitsPerByte; b < (byte + 1) * BitsPerByte; ++b) {
         const QRect cell = cellRect(b);
         painter.fillRect(cell, present ? cellColour(b) : BeyondLength);
@@ -147,7 +179,7 @@ void BitGrid::paintByte(QPainter &painter, int byte) const
         painter.drawRect(cell.adjusted(0, 0, -1, -1));
         if (present) {
             painter.setPen(Qt::black);
-            painter.drawText(cell, Qt::AlignCenter, activity->bit(b) ? "1" : "0");
+            painter.drawText(cell, Qt::AlignCenter, a->bit(b % BlockBits) ? "1" : "0");
         }
     }
     if (!present)
@@ -156,9 +188,9 @@ void BitGrid::paintByte(QPainter &painter, int byte) const
     const int right = LabelWidth + BitsPerByte * Cell + 6;
     painter.drawText(
         QRect(right, top, HexWidth, Cell), Qt::AlignVCenter,
-        QStringLiteral("%1").arg(activity->byte(byte), 2, 16, QLatin1Char('0')).toUpper());
+        QStringLiteral("%1").arg(a->byte(byte % BitsPerByte), 2, 16, QLatin1Char('0')).toUpper());
     painter.drawText(QRect(right + HexWidth, top, WordWidth, Cell), Qt::AlignVCenter,
-                     behaviourText(*activity, byte));
+                     behaviourText(*a, byte % BitsPerByte));
 }
 
 // Each signal's cells get a frame of its colour; a thick line only where the neighbour is not
@@ -168,11 +200,11 @@ void BitGrid::paintOutlines(QPainter &painter) const
     for (const Outline &o : outlines) {
         painter.setPen(QPen(o.colour, 3));
         for (const int bit : o.bits) {
-            if (bit >= Bytes * BitsPerByte)
+            if (bit >= rows * BitsPerByte)
                 continue;
             const QRect r = cellRect(bit).adjusted(1, 1, -2, -2);
             const auto has = [&](int other, bool sameRow) {
-                return other >= 0 && other < Bytes * BitsPerByte &&
+                return other >= 0 && other < rows * BitsPerByte &&
                        (!sameRow || other / 8 == bit / 8) && o.bits.contains(other);
             };
             if (!has(bit + 1, true))
@@ -191,7 +223,7 @@ void BitGrid::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     paintHeader(painter);
-    for (int byte = 0; byte < Bytes; ++byte)
+    for (int byte = 0; byte < rows; ++byte)
         paintByte(painter, byte);
     paintOutlines(painter);
 }
@@ -220,13 +252,14 @@ void BitGrid::mouseMoveEvent(QMouseEvent *event)
 
 QString BitGrid::cellToolTip(int bit) const
 {
-    if (!activity || bit < 0 || bit / BitsPerByte >= activity->length)
+    if (bit < 0 || !carried(bit / BitsPerByte))
         return QString();
-    QStringList lines{
-        tr("Байт %1, бит %2").arg(bit / 8).arg(bit % 8),
-        tr("Переключений: %1, кадров: %2").arg(activity->flips[size_t(bit)]).arg(activity->frames)};
-    if (activity->flips[size_t(bit)] > 0)
-        lines << tr("Последнее: %1").arg(timeText(activity->lastFlip[size_t(bit)]));
+    const BitActivity &a = *blockOf(bit);
+    const size_t local = size_t(bit % BlockBits);
+    QStringList lines{tr("Байт %1, бит %2").arg(bit / 8).arg(bit % 8),
+                      tr("Переключений: %1, кадров: %2").arg(a.flips[local]).arg(a.frames)};
+    if (a.flips[local] > 0)
+        lines << tr("Последнее: %1").arg(timeText(a.lastFlip[local]));
     for (const Outline &o : outlines) {
         if (o.bits.contains(bit))
             lines << tr("Сигнал: %1").arg(o.name);

@@ -6,12 +6,14 @@
 #include <QColor>
 #include <QVector>
 #include <QWidget>
+#include <vector>
 
-// The 8 × 8 grid of a frame's data bits: a row per byte, bit 7 on the left as DBC files number
-// them. A cell shows the bit in the newest frame over a heat colour for how often it flipped;
-// bits of the background are grey and new flips bright. DBC signals are outlined, one colour
-// each. Dragging across cells selects the bits of the signal the drag makes: its byte order
-// follows the direction (see SignalLayout::fromDrag).
+// The grid of a frame's data bits: a row per byte, bit 7 on the left as DBC files number them;
+// eight rows, or as many as the longest CAN FD frame of the identifier carried (up to 64). A cell
+// shows the bit in the newest frame over a heat colour for how often it flipped; bits of the
+// background are grey and new flips bright. DBC signals are outlined, one colour each. Dragging
+// across cells selects the bits of the signal the drag makes: its byte order follows the direction
+// (see SignalLayout::fromDrag).
 class BitGrid final : public QWidget
 {
     Q_OBJECT
@@ -26,9 +28,14 @@ public:
 
     explicit BitGrid(QWidget *parent = nullptr);
 
-    // What to draw (copied); null draws an empty grid. `background` greys bits while
-    // `hasBackground`.
+    // What to draw (copied): bytes 0..7 of a frame; null draws an empty grid. `background`
+    // greys bits while `hasBackground`.
     void setActivity(const BitActivity *activity, quint64 background, bool hasBackground);
+    // The blocks of eight bytes of an identifier's frames (BitFlipCounter::activity(key,
+    // block)), block 0 first, each with its background, on `bytes` rows (8..64).
+    void setActivity(std::vector<BitActivity> blocks, std::vector<quint64> background,
+                     bool hasBackground, int bytes);
+    int byteRows() const { return rows; }
     void setOutlines(const QVector<Outline> &outlines);
     // The cells dragged across, as DBC bit numbers; -1 while there is no selection.
     int selectionFrom() const { return fromBit; }
@@ -63,14 +70,16 @@ private:
     static constexpr int HexWidth = 40;
     static constexpr int WordWidth = 130;
 
-    BitActivity shown;
-    const BitActivity *activity = nullptr; // &shown, or null
-    quint64 background = 0;
+    std::vector<BitActivity> shown; // per block of eight bytes; none: nothing to show
+    std::vector<quint64> background;
     bool hasBackground = false;
+    int rows = 8;
     QVector<Outline> outlines;
     int fromBit = -1;
     int toBit = -1;
 
+    const BitActivity *blockOf(int bit) const;
+    bool carried(int byte) const;
     QRect cellRect(int bit) const;
     int bitAt(const QPoint &pos) const;
     QColor cellColour(int bit) const;

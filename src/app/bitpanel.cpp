@@ -13,6 +13,7 @@
 #include "ui_bitpanel.h"
 
 #include <QItemSelectionModel>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTimer>
 #include <QtEndian>
@@ -34,6 +35,17 @@ const QColor OutlineColours[] = {QColor(0, 90, 200),  QColor(0, 140, 60), QColor
 const QColor CounterColour(220, 0, 220);
 const QColor ChecksumColour(210, 0, 0);
 
+// The data bytes of the newest frame, from the blocks of eight it reached.
+int newestLength(const std::vector<BitActivity> &blocks)
+{
+    int length = 0;
+    for (size_t block = 0; block < blocks.size(); ++block) {
+        if (blocks[block].length > 0)
+            length = int(block) * BitFlipCounter::BlockBytes + blocks[block].length;
+    }
+    return length;
+}
+
 } // namespace
 
 BitPanel::BitPanel(QWidget *parent)
@@ -41,6 +53,9 @@ BitPanel::BitPanel(QWidget *parent)
       recountTimer(new QTimer(this)), selectionTimer(new QTimer(this))
 {
     ui->setupUi(this);
+    // A classic grid shows whole; the taller grid of long FD frames scrolls.
+    ui->bitScroll->setMinimumSize(ui->bitGrid->minimumSize() +
+                                  QSize(ui->bitScroll->verticalScrollBar()->sizeHint().width(), 0));
     recountTimer->setSingleShot(true);
     connect(recountTimer, &QTimer::timeout, this, [this] {
         if (span() == Span::LastSeconds && !job->busy())
@@ -113,10 +128,22 @@ void BitPanel::refresh()
         return;
     if (span() == Span::LastSeconds && log && log->store().size() != countedRows)
         scheduleRecount();
-    const BitActivity *activity =
-        key == BitFlipCounter::AnyKey ? nullptr : shownCounter().activity(key);
-    ui->bitGrid->setActivity(activity, bg.mask(key), bg.isSet());
-    updateOutlines(activity);
+    std::vector<BitActivity> blocks = shownBlocks();
+    std::vector<quint64> masks;
+    for (size_t block = 0; block < blocks.size(); ++block)
+        masks.push_back(bg.mask(key, int(block)));
+    updateOutlines(blocks);
+    ui->bitGrid->setActivity(std::move(blocks), std::move(masks), bg.isSet(),
+                             key == BitFlipCounter::AnyKey ? 8 : shownCounter().bytes(key));
+}
+
+std::vector<BitActivity> BitPanel::shownBlocks() const
+{
+    const BitFlipCounter &counter = shownCounter();
+    std::vector<BitActivity> blocks;
+    for (int block = 0; key != BitFlipCounter::AnyKey && block < counter.blocks(key); ++block)
+        blocks.push_back(*counter.activity(key, block));
+    return blocks;
 }
 
 void BitPanel::showEvent(QShowEvent *event)
@@ -145,16 +172,16 @@ void BitPanel::showSignals(const DbcLoader *loader)
 }
 
 // The signals of the message, those of a multiplexed message as the newest frame selects them.
-void BitPanel::updateOutlines(const BitActivity *activity)
+void BitPanel::updateOutlines(const std::vector<BitActivity> &blocks)
 {
     QVector<BitGrid::Outline> outlines;
     const DbcMessage *message = dbc && key != BitFlipCounter::AnyKey
                                     ? dbc->signalSet().message(shownId, shownExtended)
                                     : nullptr;
-    uchar data[8] = {};
-    if (activity)
-        qToLittleEndian<quint64>(activity->word, data);
-    const int length = activity ? activity->length : 8;
+    uchar data[BitFlipCounter::MaxBlocks * BitFlipCounter::BlockBytes] = {};
+    for (size_t block = 0; block < blocks.size(); ++block)
+        qToLittleEndian<quint64>(blocks[block].word, data + block * BitFlipCounter::BlockBytes);
+    const int length = blocks.empty() ? 8 : newestLength(blocks);
     ui->btEditMessage->setEnabled(message != nullptr);
     for (size_t i = 0; message && i < message->signalList.size(); ++i) {
         const DbcSignal &s = message->signalList[i];
@@ -194,16 +221,14 @@ void BitPanel::on_btRememberBackground_clicked()
 
 bool BitPanel::hasNewFlips(quint32 id, bool extended) const
 {
-    const quint32 k = BitFlipCounter::key(id, extended);
-    const BitActivity *activity = flips->activity(k);
-    return activity && bg.newBits(k, *activity) != 0;
+    return bg.hasNewBits(BitFlipCounter::key(id, extended), *flips);
 }
 
 void BitPanel::on_btCreateSignal_clicked()
 {
-    const BitActivity *activity = shownCounter().activity(key);
+    const std::vector<BitActivity> blocks = shownBlocks();
     emit signalRequested(shownId, shownExtended, ui->bitGrid->selectionFrom(),
-                         ui->bitGrid->selectionTo(), activity ? activity->length : 8);
+                         ui->bitGrid->selectionTo(), blocks.empty() ? 8 : newestLength(blocks));
 }
 
 void BitPanel::on_btEditMessage_clicked()

@@ -118,6 +118,8 @@ private:
     void updateSpanText();
     // Makes the identifier the shown one, without drawing.
     void select(quint32 id, bool extended);
-    void updateOutlines(const BitActivity *activity);
+    // The shown identifier's blocks of eight bytes over the shown span.
+    std::vector<BitActivity> shownBlocks() const;
+    void updateOutlines(const std::vector<BitActivity> &blocks);
     void onCellActivated(int bit);
 };

@@ -3,6 +3,7 @@
 // already moving.
 #include "analysis/bitbackground.h"
 #include "analysis/bitflipcounter.h"
+#include "link/timedpacket.h"
 #include "log/logrecord.h"
 #include "log/rowsnapshot.h"
 #include "log/rowstore.h"
@@ -21,6 +22,9 @@ private slots:
     void storedRows();
     void background();
     void byteBehaviour();
+    void fdBlocks();
+    void fdRowsReadWhole();
+    void fdBackground();
 };
 
 namespace {
@@ -35,6 +39,20 @@ LogRecord record(quint32 id, bool extended, std::initializer_list<quint8> bytes,
     std::copy(bytes.begin(), bytes.end(), r.data);
     r.time = time;
     return r;
+}
+
+// A CAN FD frame of `length` bytes: `fill` everywhere, `bytes` from byte `at` on.
+TimedPacket fdFrame(quint32 id, int length, qint64 time, int at = 0,
+                    std::initializer_list<quint8> bytes = {}, quint8 fill = 0)
+{
+    TimedPacket f;
+    f.time = time;
+    f.packet.id = id;
+    f.packet.frame = CanPacket::Fd;
+    f.packet.setFdLength(length);
+    std::fill(std::begin(f.packet.data), std::end(f.packet.data), fill);
+    std::copy(bytes.begin(), bytes.end(), f.packet.data + at);
+    return f;
 }
 
 } // namespace
@@ -179,6 +197,90 @@ void TestBitFlips::byteBehaviour()
     QCOMPARE(act.behaviour(5), B::Changing);
     QCOMPARE(act.behaviour(6), B::Changing); // a toggling bit, and another far above it
     QCOMPARE(act.behaviour(7), B::Constant); // beyond the frame
+}
+
+// A 64-byte FD identifier has blocks of eight bytes up to its last byte: bit 500 (byte 62, bit
+// 4) flips and is counted there; a classic identifier stays at one block.
+void TestBitFlips::fdBlocks()
+{
+    BitFlipCounter counter;
+    const quint32 fd = BitFlipCounter::key(0x300, false);
+    const quint32 classic = BitFlipCounter::key(0x301, false);
+    for (int i = 0; i < 10; ++i) {
+        counter.add(fdFrame(0x300, 64, i, 62, {quint8((i & 1) << 4)}));
+        counter.add(record(0x301, false, {quint8(i)}, i));
+    }
+    QCOMPARE(counter.blocks(fd), 8);
+    QCOMPARE(counter.bytes(fd), 64);
+    QCOMPARE(counter.blocks(classic), 1);
+    QCOMPARE(counter.bytes(classic), 8);
+    QCOMPARE(counter.blocks(BitFlipCounter::key(0x302, false)), 0);
+    const BitActivity *last = counter.activity(fd, 500 / 64);
+    QVERIFY(last);
+    QCOMPARE(last->flips[500 % 64], quint32(9));
+    QCOMPARE(last->lastFlip[500 % 64], qint64(9));
+    QCOMPARE(last->changed, quint64(1) << (500 % 64));
+    QCOMPARE(last->length, 8);
+    QCOMPARE(last->frames, quint64(10));
+    QCOMPARE(counter.activity(fd)->changed, quint64(0));
+    QCOMPARE(counter.activity(fd, 8), nullptr);
+    QCOMPARE(counter.activity(classic, 1), nullptr);
+
+    // A shorter frame between two long ones: its missing bytes do not flip.
+    counter.add(fdFrame(0x300, 12, 10, 0, {}, 0xFF));
+    counter.add(fdFrame(0x300, 64, 11, 0, {}, 0xFF));
+    QCOMPARE(counter.activity(fd, 1)->changed, quint64(0xFFFFFFFF));
+    QCOMPARE(counter.activity(fd, 7)->changed, quint64(1) << (500 % 64));
+    QCOMPARE(counter.activity(fd, 7)->length, 8);
+    // So does a classic frame between two long ones.
+    counter.add(record(0x300, false, {0xFF}, 12));
+    counter.add(fdFrame(0x300, 64, 13, 8, {0x00}, 0xFF));
+    QCOMPARE(counter.activity(fd, 1)->flips[0], quint32(1));
+    QCOMPARE(counter.activity(fd)->frames, quint64(14));
+    // An FD frame of eight bytes or fewer needs no more blocks.
+    counter.add(fdFrame(0x400, 8, 12));
+    QCOMPARE(counter.blocks(BitFlipCounter::key(0x400, false)), 1);
+    counter.clear();
+    QCOMPARE(counter.blocks(fd), 0);
+}
+
+// Stored FD rows over eight bytes keep their tail apart; counting over rows reads it.
+void TestBitFlips::fdRowsReadWhole()
+{
+    QTemporaryDir dir;
+    RowStore store(dir.path());
+    for (int i = 0; i < 100; ++i) {
+        store.append(fdFrame(0x300, 64, i, 62, {quint8((i & 1) << 4)}), 2 * i + 1);
+        store.append(fdFrame(0x301, 8, i, 0, {quint8(i)}), 2 * i + 2);
+    }
+    const RowSnapshot rows = store.snapshot();
+    BitFlipCounter counter;
+    QVERIFY(counter.addRows(rows, 0, rows.size(), BitFlipCounter::key(0x300, false)));
+    QCOMPARE(counter.activity(BitFlipCounter::key(0x300, false), 7)->flips[500 % 64], quint32(99));
+    QCOMPARE(counter.activity(BitFlipCounter::key(0x301, false)), nullptr);
+    BitFlipCounter both;
+    QVERIFY(both.addRows(rows, 0, rows.size()));
+    QCOMPARE(both.activity(BitFlipCounter::key(0x301, false))->flips[0], quint32(99));
+    QCOMPARE(both.blocks(BitFlipCounter::key(0x301, false)), 1);
+}
+
+// Bits past the eighth byte are background or new like the first ones.
+void TestBitFlips::fdBackground()
+{
+    BitFlipCounter counter;
+    BitBackground bg;
+    const quint32 fd = BitFlipCounter::key(0x300, false);
+    counter.add(fdFrame(0x300, 64, 1));
+    counter.add(fdFrame(0x300, 64, 2, 40, {0x01}));
+    bg.remember(counter);
+    QCOMPARE(bg.mask(fd, 5), quint64(1));
+    QVERIFY(!bg.hasNewBits(fd, counter));
+    counter.add(fdFrame(0x300, 64, 3, 40, {0x00}));
+    QVERIFY(!bg.hasNewBits(fd, counter));
+    counter.add(fdFrame(0x300, 64, 4, 63, {0x80}));
+    QVERIFY(bg.hasNewBits(fd, counter));
+    QCOMPARE(bg.newBits(fd, *counter.activity(fd, 7), 7), quint64(1) << 63);
+    QCOMPARE(bg.newBits(fd, *counter.activity(fd)), quint64(0));
 }
 
 QTEST_GUILESS_MAIN(TestBitFlips)

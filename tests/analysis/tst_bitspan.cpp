@@ -2,6 +2,7 @@
 // Bit flips over a span of the log's rows: the last seconds, picked rows, and a count that is
 // cancelled part way.
 #include "analysis/bitspancount.h"
+#include "link/timedpacket.h"
 #include "log/logrecord.h"
 #include "log/rowstore.h"
 
@@ -16,6 +17,7 @@ private slots:
     void lastSeconds();
     void pickedRows();
     void progressAndCancel();
+    void fdRowsPicked();
 };
 
 namespace {
@@ -140,6 +142,30 @@ void TestBitSpan::progressAndCancel()
     });
     QVERIFY(!finished);
     QCOMPARE(cut.counter().activity(Engine)->frames, quint64(BitFlipCounter::CancelCheckRows * 2));
+}
+
+// Picked FD rows are read with all their bytes: byte 63 flips between two picked frames of 64
+// bytes, and a row between them, not picked, does not count.
+void TestBitSpan::fdRowsPicked()
+{
+    QTemporaryDir dir;
+    RowStore store(dir.path());
+    for (int i = 0; i < 3; ++i) {
+        TimedPacket f;
+        f.time = i;
+        f.packet.id = 0x10;
+        f.packet.frame = CanPacket::Fd;
+        f.packet.setFdLength(64);
+        f.packet.data[63] = quint8(i == 1 ? 0x80 : i);
+        store.append(f, i + 1);
+    }
+    BitSpanCount span = BitSpanCount::picked(store.snapshot(), {0, 2});
+    QVERIFY(span.run());
+    QCOMPARE(span.counter().blocks(Engine), 8);
+    const BitActivity *last = span.counter().activity(Engine, 7);
+    QCOMPARE(last->frames, quint64(2));
+    QCOMPARE(last->changed, quint64(0x02) << 56);
+    QCOMPARE(last->byte(7), 2);
 }
 
 QTEST_GUILESS_MAIN(TestBitSpan)

@@ -61,6 +61,30 @@ private slots:
         QCOMPARE(lines[1], QStringLiteral("0x00000030;EFF;только B;0;10;0.00;1.11;;;"));
         QCOMPARE(lines[3], QStringLiteral("0x00000010;SFF;A и B;10;10;1.11;1.11;D0.0;;D0: 0x01"));
     }
+
+    // Bits and values past the eighth byte of FD frames count as the first ones do.
+    void fdBytesCount()
+    {
+        FrameIndex a;
+        FrameIndex b;
+        quint8 data[64] = {};
+        for (int i = 0; i < 10; ++i) {
+            data[9] = quint8(i); // moves in both
+            data[50] = 0;
+            a.add(0x10, false, i * 1000000, data, 64);
+            data[50] = quint8(i % 2 ? 0x04 : 0x00);
+            b.add(0x10, false, i * 1000000, data, 64);
+        }
+        const auto rows = CaptureComparison::compare(a, b);
+        QCOMPARE(int(rows.size()), 1);
+        FrameMask expected;
+        expected.set(50 * 8 + 2);
+        QVERIFY(rows[0].newInB == expected);
+        QVERIFY(!rows[0].newInA.any());
+        QCOMPARE(CaptureComparison::Row::bitsText(rows[0].newInB), QStringLiteral("D50.2"));
+        QCOMPARE(rows[0].valuesOnlyInB[50], QVector<int>{0x04});
+        QCOMPARE(rows[0].valuesText(), QStringLiteral("D50: 0x04"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCaptureComparison)

@@ -8,6 +8,7 @@
 #include <QtTest>
 #include <cstring>
 #include <random>
+#include <tuple>
 
 using namespace HiddenSignals;
 
@@ -26,6 +27,14 @@ class TestFieldMarker : public QObject
                 found.push_back(m);
         }
         return found;
+    }
+    static const FieldMark *markAt(const std::vector<FieldMark> &marks, quint32 id, int startBit)
+    {
+        for (const FieldMark &m : marks) {
+            if (m.id == id && m.startBit == startBit)
+                return &m;
+        }
+        return nullptr;
     }
     static const FieldMark *at(const std::vector<FieldMark> &marks, int startBit)
     {
@@ -152,12 +161,8 @@ private slots:
         for (const TimedPacket &f : Drive::capture())
             drive.add(f);
         const auto all = FieldMarker::mark(drive, drive.firstTime(), drive.lastTime());
-        auto markAt = [&all](quint32 id, int startBit) -> const FieldMark * {
-            for (const FieldMark &m : all) {
-                if (m.id == id && m.startBit == startBit)
-                    return &m;
-            }
-            return nullptr;
+        const auto markAt = [&all](quint32 id, int startBit) {
+            return TestFieldMarker::markAt(all, id, startBit);
         };
         const FieldMark *counter = markAt(Drive::SpeedId, 60);
         QVERIFY(counter);
@@ -234,6 +239,59 @@ private slots:
         const FieldMark *sum = at(found, 24);
         QVERIFY(sum);
         QCOMPARE(sum->detail, QStringLiteral("сумма с идентификатором"));
+    }
+
+    // 64-byte FD frames: a CRC-8 of bytes 1..63 in byte 0, a constant in byte 50, a counter in
+    // byte 63 and noise between; and a 12-byte FD identifier whose XOR ends it in byte 11.
+    void marksFdFrames()
+    {
+        FrameIndex fd;
+        std::mt19937 random(11);
+        for (int i = 0; i < 300; ++i) {
+            TimedPacket f;
+            f.time = qint64(i) * 10000;
+            f.packet.id = 0x5F0;
+            f.packet.frame = CanPacket::Fd;
+            f.packet.setFdLength(64);
+            for (quint8 &b : f.packet.data)
+                b = quint8(random());
+            f.packet.data[50] = 0x77;
+            f.packet.data[63] = quint8(i);
+            quint8 crc = 0xFF;
+            for (int k = 1; k < 64; ++k) {
+                crc ^= f.packet.data[k];
+                for (int bit = 0; bit < 8; ++bit)
+                    crc = quint8(crc & 0x80 ? (crc << 1) ^ 0x1D : crc << 1);
+            }
+            f.packet.data[0] = crc;
+            fd.add(f);
+            TimedPacket x = f;
+            x.packet.id = 0x5F1;
+            x.packet.setFdLength(12);
+            x.packet.data[11] = 0;
+            for (int k = 0; k < 11; ++k)
+                x.packet.data[11] ^= x.packet.data[k];
+            fd.add(x);
+        }
+        const auto found = FieldMarker::mark(fd, fd.firstTime(), fd.lastTime());
+        const std::tuple<quint32, int, FieldMark::Kind, int, QString> expected[] = {
+            {0x5F0, 0, FieldMark::Checksum, 8, "CRC-8, полином 0x1D, начальное 0xFF"},
+            {0x5F0, 8 * 63, FieldMark::Counter, 8, "шаг 1"},
+            {0x5F0, 8 * 50, FieldMark::Constant, 8, "0x77"},
+            {0x5F1, 8 * 11, FieldMark::Checksum, 8, "XOR"},
+        };
+        for (const auto &[id, startBit, kind, length, detail] : expected) {
+            const FieldMark *m = markAt(found, id, startBit);
+            QVERIFY2(m, qPrintable(QString::number(startBit)));
+            QCOMPARE(m->kind, kind);
+            QCOMPARE(m->length, length);
+            QCOMPARE(m->detail, detail);
+        }
+        for (const FieldMark &m : found) {
+            QVERIFY(m.startBit < 8 * (m.id == 0x5F0 ? 64 : 12));
+            if (m.id == 0x5F0 && m.startBit / 8 > 0 && m.startBit / 8 < 63 && m.startBit != 400)
+                QCOMPARE(m.kind, FieldMark::Value);
+        }
     }
 };
 

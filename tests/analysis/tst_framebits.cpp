@@ -41,6 +41,38 @@ int referenceCount(quint32 id, bool extended, bool remote, int dlc, const quint8
     return bits.size() + 13 + stuffed;
 }
 
+// A CAN FD frame bit by bit: dynamic stuffing up to the last data bit (five equal bits ending
+// there have the first fixed stuff bit as theirs), then the stuff count, the CRC and their fixed
+// stuff bits, and the 13 bits after.
+int referenceFdCount(const CanPacket &p)
+{
+    QVector<int> bits{0};
+    auto put = [&bits](quint32 value, int n) {
+        for (int i = n - 1; i >= 0; --i)
+            bits.append(int(value >> i) & 1);
+    };
+    if (p.isExtended())
+        put(p.id >> 18, 11), put(3, 2), put(p.id, 18), put(0, 1);
+    else
+        put(p.id, 11), put(0, 2);
+    put(1, 1), put(0, 1);
+    put((p.frame & CanPacket::BitRateSwitch) != 0, 1);
+    put((p.frame & CanPacket::ErrorState) != 0, 1);
+    put(quint32(p.rtl & 0x0F), 4);
+    for (int i = 0; i < p.dataLength(); ++i)
+        put(p.data[i], 8);
+    int stuffed = 0, run = 0, last = -1;
+    for (int i = 0; i < bits.size(); ++i) {
+        run = (bits[i] == last) ? run + 1 : 1;
+        last = bits[i];
+        if (run == 5 && i + 1 < bits.size())
+            ++stuffed, last = 1 - bits[i], run = 1;
+    }
+    const int crc = p.dataLength() > 16 ? 21 : 17;
+    const int fixed = crc == 17 ? 6 : 7;
+    return bits.size() + stuffed + 4 + crc + fixed + 13;
+}
+
 CanPacket randomPacket(QRandomGenerator &random)
 {
     CanPacket p;
@@ -64,6 +96,7 @@ private slots:
     void knownFrames();
     void agreesWithBitByBit();
     void lengthsAndBounds();
+    void fdFrames();
 };
 
 void TestFrameBits::knownFrames_data()
@@ -154,6 +187,35 @@ void TestFrameBits::lengthsAndBounds()
     QCOMPARE(FrameBits::worstCaseCount(false, false, 8), 135);
     QCOMPARE(FrameBits::worstCaseCount(true, false, 8), 160);
     QCOMPARE(FrameBits::worstCaseCount(false, false, 0), 55);
+}
+
+void TestFrameBits::fdFrames()
+{
+    // Worked out by hand: eleven zero bits of identifier and a zero DLC stuff three times.
+    const quint8 none[64] = {};
+    QCOMPARE(FrameBits::countFd(0, false, false, false, 0, none), 22 + 3 + 4 + 17 + 6 + 13);
+    // 0x555 alternates; the DLC 1111 and the first data bit make the one run of five.
+    quint8 alternating[64];
+    std::fill(std::begin(alternating), std::end(alternating), quint8(0xAA));
+    int dataPhase = 0;
+    QCOMPARE(FrameBits::countFd(0x555, false, true, false, 64, alternating, &dataPhase),
+             22 + 512 + 1 + 4 + 21 + 7 + 13);
+    QCOMPARE(dataPhase, 1 + 4 + 512 + 1 + 4 + 21 + 7);
+    FrameBits::countFd(0x555, false, false, false, 64, alternating, &dataPhase);
+    QCOMPARE(dataPhase, 0);
+    // A length between two FD lengths is sent as the next one.
+    QCOMPARE(FrameBits::countFd(0x555, false, false, false, 33, alternating),
+             FrameBits::countFd(0x555, false, false, false, 48, alternating));
+
+    QRandomGenerator random(9);
+    for (int i = 0; i < 5000; ++i) {
+        CanPacket p = randomPacket(random);
+        p.rtl &= 0x0F;
+        p.frame = quint8((p.frame & CanPacket::Extended) | CanPacket::Fd |
+                         (random.bounded(2) ? CanPacket::BitRateSwitch : 0) |
+                         (random.bounded(2) ? CanPacket::ErrorState : 0));
+        QCOMPARE(FrameBits::count(p), referenceFdCount(p));
+    }
 }
 
 QTEST_APPLESS_MAIN(TestFrameBits)

@@ -33,6 +33,7 @@ private slots:
     void byteChanges();
     void silence();
     void clockStepsBack();
+    void fdBytesChange();
 };
 
 void TestIdFigures::cyclesAndCounts()
@@ -114,6 +115,40 @@ void TestIdFigures::clockStepsBack()
     QCOMPARE(*f.averageCycle(), 100 * Ms);
     QCOMPARE(*f.changeTime(0), Base + 600 * Ms);
     QCOMPARE(f.framesPerSecond(Base + 1000 * Ms), 3.0);
+}
+
+// The bytes of long FD frames past the eighth change, appear and disappear as the first ones do.
+void TestIdFigures::fdBytesChange()
+{
+    auto fd = [](int length, int at, quint8 value) {
+        CanPacket p;
+        p.id = Id;
+        p.frame = CanPacket::Fd;
+        p.setFdLength(length);
+        p.data[at] = value;
+        return p;
+    };
+    IdFigures f;
+    f.add(fd(64, 40, 1), Base);
+    f.add(fd(64, 40, 2), Base + 10 * Ms); // byte 40 changes
+    f.add(fd(64, 63, 1), Base + 20 * Ms); // bytes 40 and 63 change
+    f.add(fd(12, 0, 0), Base + 30 * Ms);  // 12..63 disappear: no change
+    f.add(fd(64, 0, 0), Base + 40 * Ms);  // 12..63 appear again
+    QCOMPARE(f.lastLength(), 64);
+    QCOMPARE(*f.changeTime(40), Base + 40 * Ms);
+    QCOMPARE(*f.changeTime(63), Base + 40 * Ms);
+    QVERIFY(!f.changeTime(8));
+    QVERIFY(!f.changeTime(0));
+    QVERIFY(!f.changeTime(64));
+    QCOMPARE(f.highlight(63, Base + 1040 * Ms), 0.5);
+
+    IdFigures quiet;
+    for (int i = 0; i < 3; ++i)
+        quiet.add(fd(64, 50, 0x55), Base + i * Ms);
+    for (int i = 0; i < 64; ++i)
+        QVERIFY(!quiet.changeTime(i));
+    quiet.add(fd(64, 50, 0x56), Base + 3 * Ms);
+    QCOMPARE(*quiet.changeTime(50), Base + 3 * Ms);
 }
 
 QTEST_APPLESS_MAIN(TestIdFigures)

@@ -5,11 +5,73 @@
 #include "hiddensignals.h"
 #include "signals/dbcsignal.h"
 
+#include <QSet>
 #include <QtTest>
 #include <memory>
 
 using namespace HiddenSignals;
 namespace Drive = DriveCapture;
+
+namespace {
+
+// A DBC signal's raw bits read the plain way, bit by bit: Intel up from its start bit, Motorola
+// down from its most significant bit and on to bit 7 of the next byte. False when a bit lies
+// beyond `bytes`.
+bool referenceRaw(const quint8 *data, int bytes, int start, int length, bool motorola, quint64 *raw)
+{
+    *raw = 0;
+    int bit = start;
+    for (int i = 0; i < length; ++i) {
+        const int at = motorola ? bit : start + i;
+        if (at < 0 || at >= 8 * bytes)
+            return false;
+        const quint64 value = (data[at / 8] >> (at % 8)) & 1;
+        *raw |= value << (motorola ? length - 1 - i : i);
+        bit = bit % 8 == 0 ? bit + 15 : bit - 1;
+    }
+    return true;
+}
+
+// 400 frames of a 64-byte FD identifier, every 10 ms: noise everywhere but a slow 16-bit Intel
+// ramp in bytes 40..41, a Motorola 16-bit value falling from byte 20 into byte 21, and a
+// constant byte 63.
+constexpr quint32 FdId = 0x4F0;
+constexpr int FdFrames = 400;
+int fdRamp(int i)
+{
+    return 7000 + 3 * i;
+}
+int fdFall(int i)
+{
+    return 60000 - 7 * i;
+}
+std::vector<TimedPacket> fdCapture()
+{
+    std::vector<TimedPacket> frames;
+    quint64 state = 0x2545F4914F6CDD1Dull;
+    for (int i = 0; i < FdFrames; ++i) {
+        TimedPacket f;
+        f.time = qint64(i) * 10000;
+        f.packet.id = FdId;
+        f.packet.frame = CanPacket::Fd | CanPacket::BitRateSwitch;
+        f.packet.setFdLength(64);
+        for (quint8 &b : f.packet.data) {
+            state ^= state << 13;
+            state ^= state >> 7;
+            state ^= state << 17;
+            b = quint8(state);
+        }
+        f.packet.data[40] = quint8(fdRamp(i));
+        f.packet.data[41] = quint8(fdRamp(i) >> 8);
+        f.packet.data[20] = quint8(fdFall(i) >> 8);
+        f.packet.data[21] = quint8(fdFall(i));
+        f.packet.data[63] = 0x3C;
+        frames.push_back(f);
+    }
+    return frames;
+}
+
+} // namespace
 
 class TestSignalSearch : public QObject
 {
@@ -223,6 +285,88 @@ private slots:
     }
 
     // A candidate over a known signal ranks after one that is free.
+    // In a long FD frame every place up to 32 bits lies among the candidates exactly once, in
+    // both byte orders, and each reads what the place holds.
+    void fdCandidatesAreEveryPlaceOnce()
+    {
+        constexpr int Bytes = 12;
+        quint8 data[64] = {0x9C, 0x31, 0xF7, 0x05, 0x80, 0x6E, 0xD2, 0x4B, 0x17, 0xE8, 0x63, 0xA9};
+        FrameIndex one;
+        one.add(1, false, 0, data, Bytes);
+        SignalSearch search(std::make_shared<FrameIndex>(one));
+        SearchCondition all;
+        all.kind = SearchCondition::ChangedAtMost;
+        search.narrow(all);
+        QSet<QString> seen;
+        for (const SignalCandidate &c : search.held()) {
+            const QString place = QStringLiteral("%1|%2|%3|%4")
+                                      .arg(c.startBit())
+                                      .arg(c.length)
+                                      .arg(c.motorola())
+                                      .arg(c.isSigned());
+            QVERIFY2(!seen.contains(place), qPrintable(place));
+            seen.insert(place);
+            quint64 raw = 0;
+            QVERIFY(referenceRaw(data, Bytes, c.startBit(), c.length, c.motorola(), &raw));
+            const quint64 sign = quint64(1) << (c.length - 1);
+            const qint64 expected =
+                c.isSigned() && (raw & sign) ? qint64(raw | ~(2 * sign - 1)) : qint64(raw);
+            QCOMPARE(c.raw(one.at(0).window(0, c.base)), expected);
+        }
+        int places = 0;
+        for (int length = 1; length <= 32; ++length) {
+            const int forms = length == 1 ? 1 : 2;
+            for (int start = 0; start < 8 * Bytes; ++start) {
+                quint64 raw = 0;
+                places += forms * referenceRaw(data, Bytes, start, length, false, &raw);
+                // Motorola within one byte is the Intel place again.
+                const bool crosses = start % 8 + 1 < length;
+                places += forms * (crosses && referenceRaw(data, Bytes, start, length, true, &raw));
+            }
+        }
+        QCOMPARE(int(search.remaining()), places);
+        QCOMPARE(quint64(places), SignalSearch::countAll(one, {}));
+    }
+
+    // A 16-bit field in bytes 40..41 of 64-byte FD frames, and a Motorola one in bytes 20..21,
+    // are found as they would be in a classic frame.
+    void findsFieldsDeepInFdFrames()
+    {
+        auto fd = std::make_shared<FrameIndex>();
+        for (const TimedPacket &f : fdCapture())
+            fd->add(f);
+        QCOMPARE(fd->at(0).minLength, 64);
+        auto at = [](int i) { return qint64(i) * 10000; };
+        auto equalAt = [&](int i, double value) {
+            SearchCondition c;
+            c.kind = SearchCondition::Equal;
+            c.first = at(i);
+            c.a = value;
+            return c;
+        };
+        SearchCondition rising;
+        rising.kind = SearchCondition::NonDecreasing;
+        rising.first = at(0);
+        rising.second = at(FdFrames - 1);
+        SignalSearch ramp(fd);
+        ramp.narrow(rising);
+        ramp.narrow(equalAt(100, fdRamp(100)));
+        ramp.narrow(equalAt(300, fdRamp(300)));
+        expectTop(ramp, FdId, 8 * 40, 16, false, false);
+        QCOMPARE(ramp.results(1).front().values.size(), 4); // the span's ends, two moments
+        QCOMPARE(ramp.results(1).front().values[2], double(fdRamp(300)));
+
+        SignalSearch fall(fd);
+        fall.narrow(equalAt(50, fdFall(50)));
+        SearchCondition fell;
+        fell.kind = SearchCondition::Fell;
+        fell.first = at(50);
+        fell.second = at(350);
+        fall.narrow(fell);
+        fall.narrow(equalAt(350, fdFall(350)));
+        expectTop(fall, FdId, 8 * 20 + 7, 16, true, false);
+    }
+
     void knownSignalsRankLast()
     {
         SignalSearch search(index);

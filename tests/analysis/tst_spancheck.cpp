@@ -3,6 +3,7 @@
 #include "analysis/spancheck.h"
 
 #include <QtTest>
+#include <array>
 #include <random>
 
 // The span conditions check all candidates of an identifier at once, by the bits that changed
@@ -93,6 +94,23 @@ class TestSpanCheck : public QObject
         return words;
     }
 
+    // The condition of the current row of keepsWhatAPlainReadingKeeps_data().
+    static SearchCondition fetchedCondition(double *searchFactor)
+    {
+        QFETCH(int, kind);
+        QFETCH(double, tolerance);
+        QFETCH(bool, percent);
+        QFETCH(int, count);
+        QFETCH(double, factor);
+        SearchCondition c;
+        c.kind = SearchCondition::Kind(kind);
+        c.tolerance = tolerance;
+        c.percent = percent;
+        c.count = count;
+        *searchFactor = factor;
+        return c;
+    }
+
 private slots:
     void keepsWhatAPlainReadingKeeps_data()
     {
@@ -122,16 +140,8 @@ private slots:
 
     void keepsWhatAPlainReadingKeeps()
     {
-        QFETCH(int, kind);
-        QFETCH(double, tolerance);
-        QFETCH(bool, percent);
-        QFETCH(int, count);
-        QFETCH(double, factor);
-        SearchCondition c;
-        c.kind = SearchCondition::Kind(kind);
-        c.tolerance = tolerance;
-        c.percent = percent;
-        c.count = count;
+        double factor = 1;
+        const SearchCondition c = fetchedCondition(&factor);
         for (unsigned seed : {1u, 2u, 3u}) {
             FrameIndex index;
             const std::vector<quint64> words = frames(seed, 400);
@@ -167,6 +177,61 @@ private slots:
                 QVERIFY(expected > 0);
             }
         }
+    }
+
+    // In 20-byte FD frames, candidates of two windows at once: the one from byte 8, which holds
+    // the frames above, and the one from byte 3, over noise and part of them. Each keeps what a
+    // plain reading of its window keeps, in the order given.
+    void fdWindowsKeepWhatAPlainReadingKeeps_data() { keepsWhatAPlainReadingKeeps_data(); }
+    void fdWindowsKeepWhatAPlainReadingKeeps()
+    {
+        double factor = 1;
+        const SearchCondition c = fetchedCondition(&factor);
+        const std::vector<quint64> words = frames(4, 400);
+        std::mt19937 random(9);
+        std::vector<std::array<quint8, 20>> data(words.size());
+        FrameIndex index;
+        for (size_t i = 0; i < words.size(); ++i) {
+            for (quint8 &b : data[i])
+                b = quint8(random() % 4 == 0 ? random() : 0);
+            for (int b = 0; b < 8; ++b)
+                data[i][size_t(8 + b)] = quint8(words[i] >> (8 * b));
+            index.add(1, false, qint64(i) * 1000, data[i].data(), 20);
+        }
+        std::vector<SignalCandidate> all;
+        for (SignalCandidate k : everyCandidate()) {
+            for (quint8 base : {quint8(8), quint8(3)}) {
+                k.base = base;
+                all.push_back(k);
+            }
+        }
+        std::vector<SignalCandidate> kept = all;
+        SpanCheck(c, factor).filter(index.at(0), 30, 331, kept);
+        std::vector<quint64> windows[2];
+        for (int i = 30; i < 331; ++i) {
+            for (int w = 0; w < 2; ++w) {
+                quint64 word = 0;
+                for (int b = 7; b >= 0; --b)
+                    word = (word << 8) | data[size_t(i)][size_t((w ? 3 : 8) + b)];
+                windows[w].push_back(word);
+            }
+        }
+        size_t k = 0;
+        for (const SignalCandidate &candidate : all) {
+            if (!plainly(c, factor, candidate, windows[candidate.base == 3]))
+                continue;
+            QVERIFY2(k < kept.size() && kept[k].shift == candidate.shift &&
+                         kept[k].length == candidate.length && kept[k].flags == candidate.flags &&
+                         kept[k].base == candidate.base,
+                     qPrintable(QStringLiteral("%1|%2 flags %3 from byte %4 lost")
+                                    .arg(candidate.shift)
+                                    .arg(candidate.length)
+                                    .arg(candidate.flags)
+                                    .arg(candidate.base)));
+            ++k;
+        }
+        QCOMPARE(kept.size(), k);
+        QVERIFY(k > 0);
     }
 
     // A span with one frame, or none, says nothing against any candidate.

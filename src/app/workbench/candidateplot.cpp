@@ -25,7 +25,9 @@ void CandidatePlot::showCandidate(const SignalSearch &search, const SignalCandid
     QVector<double> times, values;
     times.reserve(std::min(count, MaxPoints + 3));
     values.reserve(times.capacity());
-    const auto value = [&](int i) { return search.physical(candidate, series.words[size_t(i)]); };
+    const auto value = [&](int i) {
+        return search.physical(candidate, series.window(i, candidate.base));
+    };
     const auto append = [&](int i) {
         times << double(series.times[size_t(i)] - origin) / 1e6;
         values << value(i);

@@ -47,7 +47,7 @@ CompareDialog::CompareDialog(const CanDataModel *log, QWidget *parent)
         const int row = ui->twCompare->currentRow();
         if (row >= 0 && row < int(compared.size()))
             emit identifierSelected(compared[size_t(row)].id, compared[size_t(row)].extended,
-                                    compared[size_t(row)].newInB);
+                                    compared[size_t(row)].newInB.words[0]);
     });
 }
 
@@ -95,9 +95,8 @@ bool CompareDialog::load(const Side &side, const RowSnapshot &rows, FrameIndex *
         const FrameIndex::Series &series = all.at(s);
         const auto span = series.span(first, last);
         for (int i = span.first; i < span.second; ++i) {
-            quint8 data[8];
-            for (int k = 0; k < 8; ++k)
-                data[k] = quint8(series.words[size_t(i)] >> (8 * k));
+            quint8 data[FrameIndex::MaxBytes];
+            series.load(i, data);
             index->add(series.id, series.extended, series.times[size_t(i)], data, series.maxLength);
         }
     }

@@ -42,7 +42,7 @@ public:
     bool exportCsv(const QString &path, QString *error) const;
 
 signals:
-    // The bits new in B marked, as DBC files number them (8 * byte + bit).
+    // The bits of bytes 0..7 new in B, as DBC files number them (8 * byte + bit).
     void identifierSelected(quint32 id, bool extended, quint64 newBits);
     void ready();
 

@@ -5,10 +5,10 @@
 #include "app/workbench/comparedialog.h"
 #include "app/workbench/fieldmarksdialog.h"
 #include "app/workbench/signalfinder.h"
+#include "signals/signallayout.h"
 #include "signals/signalset.h"
 
 #include <QAction>
-#include <QtEndian>
 
 SignalTools::SignalTools(QWidget *window, const CanDataModel *log, const SignalSet *known,
                          QAction *find, QAction *mark, QAction *compare)
@@ -92,19 +92,10 @@ SignalSearch::KnownBits SignalTools::knownBits(const SignalSet &signalSet)
 {
     SignalSearch::KnownBits bits;
     for (const DbcMessage &message : signalSet.database().messages()) {
-        quint64 &mask = bits[FrameIndex::key(message.id, message.extended)];
+        FrameMask &mask = bits[FrameIndex::key(message.id, message.extended)];
         for (const DbcSignal &s : message.signalList) {
-            if (s.length < 1 || s.length > 64)
-                continue;
-            const quint64 value = s.length == 64 ? ~quint64(0) : (quint64(1) << s.length) - 1;
-            if (s.byteOrder == DbcSignal::ByteOrder::Intel) {
-                if (s.startBit + s.length <= 64)
-                    mask |= value << s.startBit;
-                continue;
-            }
-            const int lowest = (7 - s.startBit / 8) * 8 + s.startBit % 8 - s.length + 1;
-            if (lowest >= 0)
-                mask |= qbswap(value << lowest);
+            for (const int bit : SignalLayout::bits(s.startBit, s.length, s.byteOrder))
+                mask.set(bit);
         }
     }
     return bits;
