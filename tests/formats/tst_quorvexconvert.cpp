@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The converter as a user runs it: formats from suffixes or options, standard streams, exit
 // status, counts, and no half-written output.
+#include "fdsamples.h"
 #include "formattestkit.h"
 #include "support/testfiles.h"
 
@@ -9,6 +10,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+using namespace FdSamples;
 using namespace FormatTestKit;
 
 namespace {
@@ -330,6 +332,24 @@ private slots:
         QCOMPARE(runPython(QDir(tmp.path()), script, {path("plain.log")}, &ok),
                  QByteArray("vcan3 52b rx\ncan1 100 rx\n")); // no marks: no direction
         QVERIFY(ok);
+    }
+
+    // CAN FD frames, every length with their flags, from BLF to pcapng and back, exact.
+    void fdThroughBinaryFormats()
+    {
+        const QVector<TimedPacket> frames = fdSampleFrames();
+        QVERIFY(writeFile(CaptureFormat::Blf, path("fd-in.blf"), frames));
+        const QByteArray counts =
+            QStringLiteral("frames read %1, written %1, skipped 0\n").arg(frames.size()).toLatin1();
+        Run run = convert({path("fd-in.blf"), path("fd.pcapng")});
+        QCOMPARE(run.code, 0);
+        QCOMPARE(run.err, counts);
+        run = convert({path("fd.pcapng"), path("fd-out.blf")});
+        QCOMPARE(run.code, 0);
+        QCOMPARE(run.err, counts);
+        const ReadResult read = readFile(CaptureFormat::Blf, path("fd-out.blf"));
+        QCOMPARE(read.error, QString());
+        QCOMPARE(describeAllFd(read.frames), describeAllFd(frames));
     }
 
     void help()
