@@ -23,11 +23,22 @@ constexpr int ContainerHeaderSize = 32; // base + compression method, uncompress
 constexpr int UncompressedSizeOffset = 24;
 constexpr int MessageSize = 16;  // channel, flags, dlc, id, 8 data bytes
 constexpr int Message2Size = 24; // the same + frame length, bit count, reserved
+// CAN_FD_MESSAGE: channel (16 bits), flags, DLC, id, frame length, bit count, FD flags, valid
+// data bytes, reserved, then 64 data bytes.
+constexpr int FdMessageHead = 20;
+constexpr int FdMessageSize = FdMessageHead + 64;
+// CAN_FD_MESSAGE_64: channel (8 bits), DLC, valid data bytes, transmit count, id, frame length,
+// flags (32 bits), two bit timings, two time offsets, bit count, direction, offset of extended
+// data, CRC, then the valid data bytes (and perhaps extended data).
+constexpr int FdMessage64Head = 40;
+constexpr int MaxFdDataBytes = 64;
 
 enum ObjectType : uint32_t {
     CanMessage = 1,
     LogContainer = 10,
     CanMessage2 = 86,
+    CanFdMessage = 100,
+    CanFdMessage64 = 101,
 };
 
 enum : uint32_t {
@@ -38,6 +49,24 @@ enum : uint32_t {
 enum : uint8_t {
     TransmitFlag = 0x01, // message flags
     RemoteFlag = 0x80,
+};
+
+enum : uint8_t {
+    FdEdl = 0x01, // CAN_FD_MESSAGE's FD flags: an FD frame, bit rate switch, error state
+    FdBrs = 0x02,
+    FdEsi = 0x04,
+};
+
+enum : uint32_t {
+    Fd64Remote = 0x0010, // CAN_FD_MESSAGE_64's flags
+    Fd64Edl = 0x1000,
+    Fd64Brs = 0x2000,
+    Fd64Esi = 0x4000,
+};
+
+enum : uint8_t {
+    Fd64Received = 0, // CAN_FD_MESSAGE_64's direction; 2 is a transmit request
+    Fd64Transmitted = 1,
 };
 
 constexpr uint32_t ExtendedIdFlag = 0x80000000;

@@ -15,7 +15,7 @@ namespace {
 
 constexpr int ChunkSize = 1 << 20;
 constexpr int InnerSize = 256 * 1024;      // twice a container as writers make them
-constexpr quint32 MaxMessageObject = 1024; // a CAN message object is 48..64 bytes
+constexpr quint32 MaxMessageObject = 1024; // a CAN message object is 48..152 bytes
 constexpr int MaxHeaderSize = 64;          // of an object header, for telling one in damage
 constexpr quint32 MaxObjectType = 1024;    // the object types known run to about 130
 constexpr quint64 MaxTrailing = 64 * 1024; // bytes after a container's stream looked past
@@ -50,6 +50,127 @@ qint64 timestampUs(uint32_t flags, quint64 stamp)
     if (flags & BlfLayout::TimeOneNanos)
         return qint64((stamp + 500) / 1000);
     return qint64(stamp) * 10;
+}
+
+bool isMessage(quint32 type)
+{
+    using namespace BlfLayout;
+    return type == CanMessage || type == CanMessage2 || type == CanFdMessage ||
+           type == CanFdMessage64;
+}
+
+// The least body of a message object: up to its data, or with them for the classic ones.
+int messageHead(quint32 type)
+{
+    using namespace BlfLayout;
+    if (type == CanFdMessage)
+        return FdMessageHead;
+    return type == CanFdMessage64 ? FdMessage64Head : MessageSize;
+}
+
+// What a CAN message object of any kind says of its frame.
+struct Message
+{
+    int channel = 0;
+    uint32_t rawId = 0;
+    int dlc = 0;
+    const char *data = nullptr;
+    int carried = 0; // data bytes in the object
+    bool transmitted = false;
+    bool remote = false;
+    bool fd = false;
+    bool bitRateSwitch = false;
+    bool errorState = false;
+};
+
+// CAN_MESSAGE and CAN_MESSAGE2: eight data bytes.
+void classicMessage(const char *m, Message &message)
+{
+    using namespace BlfLayout;
+    message.channel = get16(m);
+    message.transmitted = m[2] & TransmitFlag;
+    message.remote = m[2] & RemoteFlag;
+    message.dlc = uint8_t(m[3]);
+    message.rawId = get32(m + 4);
+    message.data = m + 8;
+    message.carried = FrameRoute::MaxClassicLength;
+}
+
+// CAN_FD_MESSAGE: the flags of CAN_MESSAGE, and the FD flags apart.
+void fdMessage(const char *m, Message &message)
+{
+    using namespace BlfLayout;
+    classicMessage(m, message);
+    const uint8_t fdFlags = uint8_t(m[13]);
+    message.fd = fdFlags & FdEdl;
+    message.bitRateSwitch = fdFlags & FdBrs;
+    message.errorState = fdFlags & FdEsi;
+    message.carried = uint8_t(m[14]);
+    message.data = m + FdMessageHead;
+}
+
+// CAN_FD_MESSAGE_64; false for a transmit request, which is no frame on the bus.
+bool fdMessage64(const char *m, Message &message)
+{
+    using namespace BlfLayout;
+    message.channel = uint8_t(m[0]);
+    message.dlc = uint8_t(m[1]);
+    message.carried = uint8_t(m[2]);
+    message.rawId = get32(m + 4);
+    const uint32_t flags = get32(m + 12);
+    message.remote = flags & Fd64Remote;
+    message.fd = flags & Fd64Edl;
+    message.bitRateSwitch = flags & Fd64Brs;
+    message.errorState = flags & Fd64Esi;
+    const uint8_t direction = uint8_t(m[34]);
+    message.transmitted = direction == Fd64Transmitted;
+    message.data = m + FdMessage64Head;
+    return direction == Fd64Received || direction == Fd64Transmitted;
+}
+
+// The message in a body of `size` bytes of a message object of `type`; false when there is none.
+bool readMessage(quint32 type, const char *m, quint32 size, Message &message)
+{
+    using namespace BlfLayout;
+    if (size < quint32(messageHead(type)))
+        return false;
+    switch (type) {
+    case CanFdMessage:
+        fdMessage(m, message);
+        break;
+    case CanFdMessage64:
+        if (!fdMessage64(m, message))
+            return false;
+        break;
+    default:
+        classicMessage(m, message);
+    }
+    return quint32(message.data - m) + quint32(message.carried) <= size;
+}
+
+// The frame of a message; false when the object cannot be one. An FD frame's length is its DLC's;
+// data bytes the object does not carry are 0. FD frames have no remote form: the flag means
+// nothing there.
+bool packetOf(const Message &message, CanPacket &packet)
+{
+    const bool extended = message.rawId & BlfLayout::ExtendedIdFlag;
+    packet.id = message.rawId & ~BlfLayout::ExtendedIdFlag;
+    if (message.dlc > MaxDlc || message.carried > BlfLayout::MaxFdDataBytes ||
+        !FrameRoute::validId(packet.id, extended))
+        return false;
+    packet.frame =
+        uint8_t((extended ? CanPacket::Extended : 0) | FrameRoute::routeOfChannel(message.channel));
+    packet.direct = message.transmitted ? CanPacket::Transmitted : CanPacket::Received;
+    const bool remote = message.remote && !message.fd;
+    if (message.fd)
+        packet.frame |=
+            uint8_t(CanPacket::Fd | (message.bitRateSwitch ? CanPacket::BitRateSwitch : 0) |
+                    (message.errorState ? CanPacket::ErrorState : 0));
+    const int dlc = message.fd ? message.dlc : qMin(message.dlc, FrameRoute::MaxClassicLength);
+    packet.rtl = uint8_t((remote ? FrameRoute::RemoteFlag : 0) | dlc);
+    const int length = remote ? 0 : qMin(packet.dataLength(), message.carried);
+    std::memcpy(packet.data, message.data, size_t(length));
+    return true;
 }
 
 } // namespace
@@ -195,8 +316,8 @@ bool BlfReader::plausibleObject(const char *header, int available, bool inContai
     if (headerSize < BaseHeaderSize || headerSize > MaxHeaderSize || size < headerSize ||
         (version != 1 && version != 2) || type == 0 || type > MaxObjectType)
         return false;
-    if (type == CanMessage || type == CanMessage2)
-        return size >= quint32(headerSize) + MessageSize && size <= MaxMessageObject;
+    if (isMessage(type))
+        return size >= quint32(headerSize + messageHead(type)) && size <= MaxMessageObject;
     if (type != LogContainer)
         return true;
     if (inContainer || size < quint32(ContainerHeaderSize))
@@ -270,7 +391,7 @@ BlfReader::Step BlfReader::topLevelObject(TimedPacket &frame)
     const quint16 headerSize = get16(file.at() + 4);
     const quint32 size = get32(file.at() + 8);
     const quint32 type = get32(file.at() + 12);
-    const bool message = type == CanMessage || type == CanMessage2;
+    const bool message = isMessage(type);
     if (headerSize < BaseHeaderSize || size < headerSize || (message && size > MaxMessageObject))
         return skipBroken(QT_TRANSLATE_NOOP("BlfReader", "повреждённый заголовок объекта"), 1);
     return topLevelBody(type, size, frame);
@@ -290,7 +411,7 @@ BlfReader::Step BlfReader::topLevelBody(quint32 type, quint32 size, TimedPacket 
     topPadding = int(size % 4);
     if (type == LogContainer)
         return startContainer(size);
-    if (type == CanMessage || type == CanMessage2)
+    if (isMessage(type))
         return topLevelMessage(size, frame);
     countSkipped();
     const qint64 at = filePosition();
@@ -488,7 +609,7 @@ bool BlfReader::takeInner(TimedPacket &frame)
         const quint16 headerSize = get16(inner.at() + 4);
         const quint32 size = get32(inner.at() + 8);
         const quint32 type = get32(inner.at() + 12);
-        const bool message = type == CanMessage || type == CanMessage2;
+        const bool message = isMessage(type);
         if (headerSize < BaseHeaderSize || size < headerSize || type == LogContainer ||
             (message && size > MaxMessageObject)) {
             damagedInner(
@@ -498,8 +619,6 @@ bool BlfReader::takeInner(TimedPacket &frame)
         if (message && inner.available() < int(size))
             return false; // the rest comes with the next container
         const bool taken = message && decodeMessage(inner.at(), size, frame);
-        if (taken)
-            setChannelNumber(get16(inner.at() + headerSize));
         innerPadding = int(size % 4);
         if (message)
             inner.pos += int(size);
@@ -551,32 +670,19 @@ void BlfReader::finishInner()
     if (cutAt >= 0 || pending)
         truncated(cutAt >= 0 ? cutAt : containerAt);
 }
-bool BlfReader::decodeMessage(const char *object, quint32 size, TimedPacket &frame) const
+// A message object of any kind; its channel becomes the reader's.
+bool BlfReader::decodeMessage(const char *object, quint32 size, TimedPacket &frame)
 {
     using namespace BlfLayout;
     const quint16 headerSize = get16(object + 4);
-    if (headerSize < ObjectHeaderSize || size < quint32(headerSize) + MessageSize)
+    Message message;
+    if (headerSize < ObjectHeaderSize || size < headerSize ||
+        !readMessage(get32(object + 12), object + headerSize, size - headerSize, message) ||
+        !packetOf(message, frame.packet))
         return false;
     const uint32_t flags = get32(object + BaseHeaderSize);
-    const quint64 stamp = get64(object + BaseHeaderSize + 8);
-    const char *m = object + headerSize;
-    const uint8_t messageFlags = uint8_t(m[2]);
-    const int dlc = uint8_t(m[3]);
-    const uint32_t rawId = get32(m + 4);
-    CanPacket &packet = frame.packet;
-    const bool extended = rawId & ExtendedIdFlag;
-    packet.id = rawId & ~ExtendedIdFlag;
-    if (dlc > MaxDlc || !FrameRoute::validId(packet.id, extended))
-        return false;
-    packet.frame =
-        uint8_t((extended ? CanPacket::Extended : 0) | FrameRoute::routeOfChannel(get16(m)));
-    const bool remote = messageFlags & RemoteFlag;
-    const int length = qMin(dlc, FrameRoute::MaxClassicLength);
-    packet.rtl = uint8_t((remote ? FrameRoute::RemoteFlag : 0) | length);
-    for (int i = 0; !remote && i < length; ++i)
-        packet.data[i] = uint8_t(m[8 + i]);
-    packet.direct = (messageFlags & TransmitFlag) ? CanPacket::Transmitted : CanPacket::Received;
-    frame.time = CivilTime::add(start, timestampUs(flags, stamp));
+    frame.time = CivilTime::add(start, timestampUs(flags, get64(object + BaseHeaderSize + 8)));
+    setChannelNumber(message.channel);
     return true;
 }
 

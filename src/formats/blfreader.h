@@ -7,13 +7,15 @@
 
 struct CanPacket;
 
-// Reads a Vector binary log: CAN_MESSAGE and CAN_MESSAGE2 objects, inside zlib-compressed or
-// plain LOG_CONTAINER objects or on their own; every other object is skipped. Times are the file
-// header's start (local time, to the millisecond) plus the object's timestamp (10 µs or 1 ns
-// units). Channel 1 is CAN0, 2 is CAN1. Memory stays bounded whatever the sizes in the file say.
-// Damage costs only itself: a container whose compressed stream does not check out is dropped
-// whole, a damaged object on its own, and reading goes on at the next object signature; each such
-// stretch is counted and noted. A cut file ends with the frames read so far and an error.
+// Reads a Vector binary log: CAN_MESSAGE, CAN_MESSAGE2, CAN_FD_MESSAGE and CAN_FD_MESSAGE_64
+// objects (classic frames, and CAN FD ones with their bit-rate-switch and error-state flags),
+// inside zlib-compressed or plain LOG_CONTAINER objects or on their own; every other object, and a
+// transmit request, is skipped. Times are the file header's start (local time, to the
+// millisecond) plus the object's timestamp (10 µs or 1 ns units). Channel 1 is CAN0, 2 is CAN1.
+// Memory stays bounded whatever the sizes in the file say. Damage costs only itself: a container
+// whose compressed stream does not check out is dropped whole, a damaged object on its own, and
+// reading goes on at the next object signature; each such stretch is counted and noted. A cut
+// file ends with the frames read so far and an error.
 class BlfReader final : public CaptureReader
 {
 public:
@@ -66,7 +68,7 @@ private:
     bool resync(qint64 from, const QString &why);
     void damaged(qint64 from, qint64 to, const QString &why);
     void finishInner();
-    bool decodeMessage(const char *object, quint32 size, TimedPacket &frame) const;
+    bool decodeMessage(const char *object, quint32 size, TimedPacket &frame);
     void truncated(qint64 from);
 
     std::unique_ptr<Inflater> inflater;

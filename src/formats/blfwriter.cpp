@@ -15,6 +15,7 @@ namespace {
 
 constexpr int ContainerPayload = 128 * 1024;
 constexpr int MessageObjectSize = BlfLayout::ObjectHeaderSize + BlfLayout::MessageSize;
+constexpr int FdObjectSize = BlfLayout::ObjectHeaderSize + BlfLayout::FdMessageSize;
 constexpr int CompressionLevel = Z_BEST_SPEED;
 constexpr uint8_t ApplicationVersion[4] = {0, 1, 0, 1};
 constexpr uint8_t LogVersion[4] = {4, 1, 0, 0};
@@ -33,6 +34,29 @@ void putSystemTime(char *p, qint64 wallUsec)
     put16(p + 10, uint16_t(ms / 60000 % 60));
     put16(p + 12, uint16_t(ms / 1000 % 60));
     put16(p + 14, uint16_t(ms % 1000));
+}
+
+// DLC and data of a CAN_MESSAGE.
+void putClassicData(char *m, const CanPacket &packet)
+{
+    const int length = FrameRoute::classicLength(packet);
+    m[3] = char(length);
+    for (int i = 0; i < FrameRoute::MaxClassicLength; ++i)
+        m[8 + i] = char(i < length && !packet.isRemote() ? packet.data[i] : 0);
+}
+
+// What a CAN_FD_MESSAGE has beyond a CAN_MESSAGE: the DLC code, no frame length or bit count
+// (not known), the FD flags, the valid data bytes and all 64 data bytes.
+void putFdMessage(char *m, const CanPacket &packet)
+{
+    using namespace BlfLayout;
+    const int length = packet.dataLength();
+    m[3] = char(packet.rtl & 0x0F);
+    std::memset(m + 8, 0, FdMessageSize - 8);
+    m[13] = char(FdEdl | (packet.frame & CanPacket::BitRateSwitch ? FdBrs : 0) |
+                 (packet.frame & CanPacket::ErrorState ? FdEsi : 0));
+    m[14] = char(length);
+    std::memcpy(m + FdMessageHead, packet.data, size_t(length));
 }
 
 void putObjectBase(char *p, uint16_t headerSize, uint32_t size, uint32_t type)
@@ -60,7 +84,7 @@ struct BlfWriter::Deflater
 BlfWriter::BlfWriter(QIODevice *device) : CaptureWriter(device), deflater(new Deflater)
 {
     deflater->ready = deflateInit(&deflater->stream, CompressionLevel) == Z_OK;
-    objects.reserve(ContainerPayload + MessageObjectSize);
+    objects.reserve(ContainerPayload + FdObjectSize);
     headerPos = device->isSequential() ? 0 : device->pos();
 }
 
@@ -95,8 +119,10 @@ void BlfWriter::appendMessage(qint64 time, const TimedPacket &frame)
 {
     using namespace BlfLayout;
     const CanPacket &packet = frame.packet;
-    char p[MessageObjectSize];
-    putObjectBase(p, ObjectHeaderSize, MessageObjectSize, CanMessage);
+    const bool fd = packet.isFd();
+    char p[FdObjectSize];
+    const int size = fd ? FdObjectSize : MessageObjectSize;
+    putObjectBase(p, ObjectHeaderSize, uint32_t(size), fd ? CanFdMessage : CanMessage);
     put32(p + 16, TimeOneNanos);
     put32(p + 20, 0); // client index, object version
     const qint64 offset = qMax<qint64>(0, CivilTime::add(time, -start));
@@ -104,14 +130,14 @@ void BlfWriter::appendMessage(qint64 time, const TimedPacket &frame)
     char *m = p + ObjectHeaderSize;
     put16(m, uint16_t(FrameRoute::channelNumber(packet)));
     m[2] = char((FrameRoute::isTransmitted(packet) ? TransmitFlag : 0) |
-                (packet.isRemote() ? RemoteFlag : 0));
-    const int length = FrameRoute::classicLength(packet);
-    m[3] = char(length);
+                (packet.isRemote() && !fd ? RemoteFlag : 0));
     put32(m + 4, packet.isExtended() ? (packet.id & FrameRoute::MaxExtendedId) | ExtendedIdFlag
                                      : packet.id & FrameRoute::MaxStandardId);
-    for (int i = 0; i < FrameRoute::MaxClassicLength; ++i)
-        m[8 + i] = char(i < length && !packet.isRemote() ? packet.data[i] : 0);
-    objects.append(p, MessageObjectSize);
+    if (fd)
+        putFdMessage(m, packet);
+    else
+        putClassicData(m, packet);
+    objects.append(p, size);
     lastTime = qMax(lastTime, time);
     ++objectCount;
 }

@@ -6,11 +6,12 @@
 
 #include <memory>
 
-// Writes a Vector binary log: CAN_MESSAGE objects with nanosecond timestamps, gathered in
-// zlib-compressed LOG_CONTAINER objects of 128 KiB. The header's start time is the first frame's
-// moment (local time) cut to the millisecond; a frame earlier than that is written at it. Channel
-// 1 is CAN0, 2 is CAN1, 3 a frame without a line; lengths 9..15 are written as 8. On a device
-// that can seek, finish() fills in the header's sizes, count and stop time; on a pipe they stay 0.
+// Writes a Vector binary log: CAN_MESSAGE objects for classic frames and CAN_FD_MESSAGE objects
+// for CAN FD ones, with nanosecond timestamps, gathered in zlib-compressed LOG_CONTAINER objects of
+// 128 KiB. The header's start time is the first frame's moment (local time) cut to the
+// millisecond; a frame earlier than that is written at it. Channel 1 is CAN0, 2 is CAN1, 3 a frame
+// without a line; classic lengths 9..15 are written as 8. On a device that can seek, finish()
+// fills in the header's sizes, count and stop time; on a pipe they stay 0.
 class BlfWriter final : public CaptureWriter
 {
 public:

@@ -10,15 +10,15 @@ struct CanPacket;
 
 // Reads a pcapng capture (either byte order, any number of sections and interfaces, any time
 // resolution and offset) or a classic pcap one (microsecond or nanosecond, either byte order).
-// Frames are taken from SocketCAN interfaces (link type 227) and from the SocketCAN frames of
-// Wireshark's exported PDUs (link type 252, what Wireshark makes of a candump log); packets of
-// other link types, error and CAN FD frames are skipped and counted. An interface named "cantx"
-// holds transmitted frames and "canrx" received ones without a line; otherwise a name ending in 0
-// is CAN0 and in 1 CAN1. The packet flags' direction, when given, decides received or
-// transmitted. A damaged pcapng block costs only itself: reading goes on at the next block whose
-// length checks out, and each such stretch is counted and noted. A cut file, or a damaged classic
-// pcap, ends with the frames read so far and an error; memory stays bounded whatever the lengths
-// in the file say.
+// Frames, classic and CAN FD, are taken from SocketCAN interfaces (link type 227) and from the
+// SocketCAN frames of Wireshark's exported PDUs (link type 252, what Wireshark makes of a candump
+// log); packets of other link types, error and CAN XL frames are skipped and counted. An interface
+// named "cantx" holds transmitted frames and "canrx" received ones without a line; otherwise a
+// name ending in 0 is CAN0 and in 1 CAN1. The packet flags' direction, when given, decides
+// received or transmitted. A damaged pcapng block costs only itself: reading goes on at the next
+// block whose length checks out, and each such stretch is counted and noted. A cut file, or a
+// damaged classic pcap, ends with the frames read so far and an error; memory stays bounded
+// whatever the lengths in the file say.
 class PcapngReader final : public CaptureReader
 {
 public:

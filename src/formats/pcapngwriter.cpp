@@ -13,8 +13,10 @@ namespace {
 
 using namespace PcapngLayout;
 
-constexpr int PacketBlockSize = BlockHeaderSize + EnhancedPacketBody + SocketCanFrame::ClassicSize +
-                                8 /* flags option */ + 4 /* end of options */ + BlockTrailerSize;
+// Around the frame: the block's header and body fields, its flags option, the end of its
+// options and its trailer.
+constexpr int PacketBlockFrame = BlockHeaderSize + EnhancedPacketBody + 8 + 4 + BlockTrailerSize;
+constexpr int MaxPacketBlockSize = PacketBlockFrame + SocketCanFrame::FdSize;
 constexpr uint32_t NoSnapLimit = 0;
 
 struct InterfaceText
@@ -87,22 +89,24 @@ bool PcapngWriter::write(const TimedPacket &frame)
     if (interfaceIds[interface] < 0)
         describeInterface(interface);
     const quint64 ns = quint64(CivilTime::multiply(qMax<qint64>(0, timeOf(frame)), 1000));
-    char p[PacketBlockSize];
+    const int frameSize = SocketCanFrame::sizeOf(frame.packet);
+    const int blockSize = PacketBlockFrame + frameSize;
+    char p[MaxPacketBlockSize];
     put32(p, EnhancedPacket);
-    put32(p + 4, PacketBlockSize);
+    put32(p + 4, uint32_t(blockSize));
     put32(p + 8, uint32_t(interfaceIds[interface]));
     put32(p + 12, uint32_t(ns >> 32));
     put32(p + 16, uint32_t(ns));
-    put32(p + 20, SocketCanFrame::ClassicSize);
-    put32(p + 24, SocketCanFrame::ClassicSize);
+    put32(p + 20, uint32_t(frameSize));
+    put32(p + 24, uint32_t(frameSize));
     SocketCanFrame::encode(p + BlockHeaderSize + EnhancedPacketBody, frame.packet);
-    char *options = p + BlockHeaderSize + EnhancedPacketBody + SocketCanFrame::ClassicSize;
+    char *options = p + BlockHeaderSize + EnhancedPacketBody + frameSize;
     put16(options, PacketFlags);
     put16(options + 2, 4);
     put32(options + 4, FrameRoute::isTransmitted(frame.packet) ? Outbound : Inbound);
-    put32(options + 8, EndOfOptions);     // code and length 0
-    put32(options + 12, PacketBlockSize); // the trailer
-    buffer().append(p, PacketBlockSize);
+    put32(options + 8, EndOfOptions);         // code and length 0
+    put32(options + 12, uint32_t(blockSize)); // the trailer
+    buffer().append(p, blockSize);
     return flushIfFull();
 }
 

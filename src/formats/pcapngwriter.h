@@ -7,7 +7,8 @@
 // program, one interface per channel, described when its first frame comes and named as the
 // candump recordings name them ("can0", "can1", "canrx" for received frames without a line,
 // "cantx" for transmitted ones without a line), nanosecond times, and the direction of each frame
-// in its packet flags (inbound received, outbound transmitted). Lengths 9..15 are written as 8.
+// in its packet flags (inbound received, outbound transmitted). Classic frames are 16-byte
+// can_frame records (lengths 9..15 written as 8), CAN FD frames 72-byte canfd_frame records.
 class PcapngWriter final : public CaptureWriter
 {
 public:

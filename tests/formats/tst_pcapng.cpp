@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // pcapng and pcap: files built byte by byte (both byte orders, time resolutions, sections, other
-// link types, damage) and the field's tool, tshark, reading ours and writing what we read.
+// link types, damage, CAN FD records) and the field's tool, tshark, reading ours and writing what
+// we read.
+#include "fdsamples.h"
 #include "formattestkit.h"
 
 #include <QTemporaryDir>
 
+using namespace FdSamples;
 using namespace FormatTestKit;
 
 namespace {
@@ -77,6 +80,14 @@ QByteArray canFrame(quint32 word, int length, const QByteArray &data = {}, int s
     return f.left(size);
 }
 
+// A canfd_frame: identifier word big-endian, length, FD flags, two reserved bytes, data.
+QByteArray fdRecord(quint32 word, int length, int flags, const QByteArray &data = {}, int size = 72)
+{
+    QByteArray f = Bytes{true}.n32(word) + char(length) + char(flags) + QByteArray(2, '\0') + data;
+    f.append(qMax(0, size - f.size()), '\0');
+    return f.left(size);
+}
+
 QStringList lines(const QByteArray &text)
 {
     return QString::fromUtf8(text).split('\n', Qt::SkipEmptyParts);
@@ -132,6 +143,39 @@ QVector<TimedPacket> lengthsCapped(QVector<TimedPacket> frames)
     for (TimedPacket &f : frames)
         f.packet.rtl = uint8_t((f.packet.rtl & 0xF0) | qMin(f.packet.length(), 8));
     return frames;
+}
+
+// What a file without channels and directions keeps of FD samples.
+QVector<TimedPacket> withoutLines(QVector<TimedPacket> frames)
+{
+    for (TimedPacket &f : frames) {
+        f.packet.frame &= ~0x30;
+        f.packet.direct = CanPacket::Received;
+    }
+    return frames;
+}
+
+// What tshark shows of a frame of FD samples, in the order of the fields asked for below.
+QString tsharkFdLine(const TimedPacket &f)
+{
+    const CanPacket &p = f.packet;
+    const bool tx = p.direct == CanPacket::Transmitted;
+    const int route = p.frame & 0x30;
+    const char *name = route == 0x10 ? "can0" : route == 0x20 ? "can1" : tx ? "cantx" : "canrx";
+    const int length = p.isRemote() ? p.length() : p.dataLength();
+    const QByteArray data = p.isRemote()
+                                ? QByteArray(length, '\0')
+                                : QByteArray(reinterpret_cast<const char *>(p.data), length);
+    const QString flags = p.isFd() ? QStringLiteral("%1 %2")
+                                         .arg(int(bool(p.frame & CanPacket::BitRateSwitch)))
+                                         .arg(int(bool(p.frame & CanPacket::ErrorState)))
+                                   : QStringLiteral("- -");
+    return QStringLiteral("%1 %2 %3 %4 %5 %6 %7")
+        .arg(name, tx ? "0x00000002" : "0x00000001")
+        .arg(p.id)
+        .arg(int(p.isExtended()))
+        .arg(length)
+        .arg(flags, data.isEmpty() ? QStringLiteral("-") : QString::fromLatin1(data.toHex()));
 }
 
 } // namespace
@@ -217,14 +261,14 @@ private slots:
     {
         const Bytes le{false}, be{true};
         QByteArray file = le.section() + le.interface(1, "eth0") + le.interface(227, "cantx");
-        file += le.packet(0, 5, QByteArray(60, 'e'));                // Ethernet: skipped
-        file += le.packet(1, 10, canFrame(0x42, 1, "\x01"));         // transmitted by its name
-        file += le.packet(1, 11, canFrame(0x20000042, 8));           // error frame: skipped
-        file += le.packet(1, 12, canFrame(0x42, 8, "12345678", 72)); // CAN FD: skipped
-        file += le.packet(7, 13, canFrame(0x42, 1, "\x01"));         // no such interface
-        file += le.block(5, le.n32(0) + le.n64(0));                  // statistics: ignored
-        file += le.block(3, le.n32(16) + canFrame(0x43, 0));         // no time: skipped
-        file += be.section() + be.interface(227, "can0");            // numbering restarts
+        file += le.packet(0, 5, QByteArray(60, 'e'));           // Ethernet: skipped
+        file += le.packet(1, 10, canFrame(0x42, 1, "\x01"));    // transmitted by its name
+        file += le.packet(1, 11, canFrame(0x20000042, 8));      // error frame: skipped
+        file += le.packet(1, 12, canFrame(0x42, 0x80, {}, 80)); // CAN XL: skipped
+        file += le.packet(7, 13, canFrame(0x42, 1, "\x01"));    // no such interface
+        file += le.block(5, le.n32(0) + le.n64(0));             // statistics: ignored
+        file += le.block(3, le.n32(16) + canFrame(0x43, 0));    // no time: skipped
+        file += be.section() + be.interface(227, "can0");       // numbering restarts
         QByteArray old = be.n16(0) + be.n16(0) + be.n32(0) + be.n32(20) + be.n32(16) + be.n32(16) +
                          canFrame(0x80000001, 0) + be.option(2, be.n32(2));
         file += be.block(2, old + be.n32(0)); // obsolete packet block
@@ -447,6 +491,144 @@ private slots:
         for (QString &line : expected)
             line.replace("  ", " ");
         QCOMPARE(seen, expected);
+    }
+
+    // CAN FD records as the kernel gives them to a capture, built by hand in either byte order
+    // of the file (the identifier is big-endian in both), and in a classic pcap file.
+    void fdRecords_data()
+    {
+        QTest::addColumn<QByteArray>("record");
+        QTest::addColumn<QByteArray>("expected"); // empty: skipped
+        const QByteArray data = QByteArray::fromHex("00112233445566778899AABBCCDDEEFF");
+        QTest::newRow("FD, marked, BRS")
+            << fdRecord(0x123, 12, 0x05, data) << "123 s fdb 12 " + data.left(12).toHex();
+        QTest::newRow("FD, 64 bytes, ESI, extended")
+            << fdRecord(0x9ABCDEF0, 64, 0x06, data + data + data + data)
+            << "1abcdef0 x fde 64 " + (data + data + data + data).toHex();
+        QTest::newRow("FD by its size alone, as older kernels wrote it")
+            << fdRecord(0x123, 8, 0x01, data) << "123 s fdb 8 " + data.left(8).toHex();
+        QTest::newRow("FD of no bytes") << fdRecord(0x7FF, 0, 0x04) << QByteArray("7ff s fd 0 -");
+        QTest::newRow("FD in 16 bytes, marked")
+            << fdRecord(0x42, 8, 0x04, data, 16) << "42 s fd 8 " + data.left(8).toHex();
+        QTest::newRow("FD only as long as its data")
+            << fdRecord(0x42, 5, 0x04, data, 13) << "42 s fd 5 " + data.left(5).toHex();
+        QTest::newRow("length between FD lengths")
+            << fdRecord(0x42, 13, 0x04, data) << "42 s fd 16 " + data.left(13).toHex() + "000000";
+        QTest::newRow("remote flag on FD means nothing")
+            << fdRecord(0x40000042, 1, 0x04, data) << QByteArray("42 s fd 1 00");
+        QTest::newRow("length beyond 64") << fdRecord(0x42, 65, 0x04, data) << QByteArray();
+        QTest::newRow("cut before the end of its data")
+            << fdRecord(0x42, 12, 0x04, data, 19) << QByteArray();
+        QTest::newRow("error frame") << fdRecord(0x20000042, 8, 0x04, data) << QByteArray();
+        QTest::newRow("CAN XL") << fdRecord(0x42, 0x80, 0, data, 80) << QByteArray();
+        QTest::newRow("longer than an FD frame")
+            << fdRecord(0x42, 8, 0x04, data, 76) << QByteArray();
+    }
+
+    void fdRecords()
+    {
+        QFETCH(QByteArray, record);
+        QFETCH(QByteArray, expected);
+        const QByteArray after = canFrame(0x7FF, 1, "\x01");
+        const QStringList frames =
+            expected.isEmpty() ? QStringList{"7ff s cc 1 01"}
+                               : QStringList{QString::fromLatin1(expected), "7ff s cc 1 01"};
+        for (const bool big : {false, true}) {
+            const Bytes b{big};
+            const QByteArray pcapng = b.section() + b.interface(227, "vcan9") +
+                                      b.packet(0, 1, record) + b.packet(0, 2, after);
+            QByteArray pcap = b.n32(0xA1B2C3D4) + b.n16(2) + b.n16(4) + QByteArray(8, '\0') +
+                              b.n32(262144) + b.n32(227);
+            for (const QByteArray &r : {record, after})
+                pcap += b.n32(1700000000) + b.n32(0) + b.n32(quint32(r.size())) +
+                        b.n32(quint32(r.size())) + r;
+            for (const QByteArray &file : {pcapng, pcap}) {
+                const ReadResult read = readBytes(CaptureFormat::Pcapng, file);
+                QCOMPARE(read.error, QString());
+                QCOMPARE(read.skipped, quint64(expected.isEmpty() ? 1 : 0));
+                QStringList seen;
+                for (const TimedPacket &f : read.frames)
+                    seen << describeFd(f, false).section(' ', 1, 5);
+                QCOMPARE(seen, frames);
+            }
+        }
+    }
+
+    // Every FD length with its flags through our writer and reader, read whole and in pieces;
+    // an FD frame is a 72-byte canfd_frame marked FD.
+    void fdRoundTrip()
+    {
+        const QVector<TimedPacket> frames = fdSampleFrames();
+        const QByteArray file = writeBytes(CaptureFormat::Pcapng, frames);
+        for (const int step : {0, 11}) {
+            const ReadResult read = step == 0 ? readBytes(CaptureFormat::Pcapng, file)
+                                              : readInPieces(CaptureFormat::Pcapng, file, step);
+            QCOMPARE(read.error, QString());
+            QCOMPARE(read.skipped, quint64(0));
+            QCOMPARE(describeAllFd(read.frames), describeAllFd(frames));
+        }
+        const TimedPacket &last = frames.last(); // 0x7FF, 64 bytes, neither BRS nor ESI
+        const QByteArray data(reinterpret_cast<const char *>(last.packet.data), 64);
+        QVERIFY(file.contains(Bytes{}.n32(72) + Bytes{}.n32(72) + fdRecord(0x7FF, 64, 0x04, data)));
+    }
+
+    // tshark decodes our FD frames as CAN FD: identifier, length, BRS, ESI and data exactly.
+    void tsharkReadsOurFd()
+    {
+        const QVector<TimedPacket> frames = fdSampleFrames();
+        QVERIFY(writeFile(CaptureFormat::Pcapng, path("fd.pcapng"), frames));
+        const QByteArray out = tshark({"-r", path("fd.pcapng"),
+                                       "-T", "fields",
+                                       "-E", "separator=/s",
+                                       "-E", "occurrence=f",
+                                       "-e", "frame.interface_name",
+                                       "-e", "frame.packet_flags_direction",
+                                       "-e", "can.id",
+                                       "-e", "can.flags.xtd",
+                                       "-e", "can.len",
+                                       "-e", "canfd.flags.brs",
+                                       "-e", "canfd.flags.esi",
+                                       "-e", "data.data"});
+        QStringList expected;
+        for (const TimedPacket &f : frames)
+            expected.append(tsharkFdLine(f));
+        QStringList seen;
+        for (const QString &line : lines(out)) {
+            QStringList fields = line.split(' ');
+            for (QString &field : fields)
+                field = field.isEmpty() ? QStringLiteral("-") : field;
+            seen.append(fields.join(' '));
+        }
+        QCOMPARE(seen, expected);
+    }
+
+    // What tshark writes again of our FD frames in classic pcap, and what its own candump import
+    // makes of FD lines.
+    void tsharkWritesFd()
+    {
+        const QVector<TimedPacket> frames = fdSampleFrames();
+        QVERIFY(writeFile(CaptureFormat::Pcapng, path("fd-mine.pcapng"), frames));
+        tshark({"-r", path("fd-mine.pcapng"), "-w", path("fd-again.pcap"), "-F", "pcap"});
+        ReadResult read = readFile(CaptureFormat::Pcapng, path("fd-again.pcap"));
+        QCOMPARE(read.error, QString());
+        QCOMPARE(read.skipped, quint64(0));
+        QCOMPARE(describeAllFd(read.frames), describeAllFd(withoutLines(frames)));
+        QFile log(path("fd.log"));
+        QVERIFY(log.open(QIODevice::WriteOnly));
+        log.write("(1700000000.000001) can0 123##3112233445566778899AABBCC\n"
+                  "(1700000000.500000) can1 12345678##2AA\n"
+                  "(1700000000.600000) can1 7FF##0\n"
+                  "(1700000001.000000) can0 123#11\n");
+        log.close();
+        tshark({"-r", path("fd.log"), "-w", path("fd-log.pcapng"), "-F", "pcapng"});
+        read = readFile(CaptureFormat::Pcapng, path("fd-log.pcapng"));
+        QCOMPARE(read.error, QString());
+        QCOMPARE(read.skipped, quint64(0));
+        QCOMPARE(describeAllFd(read.frames),
+                 QStringList({"1700000000000001 123 s fdbe 12 112233445566778899aabbcc rx ch3",
+                              "1700000000500000 12345678 x fde 1 aa rx ch3",
+                              "1700000000600000 7ff s fd 0 - rx ch3",
+                              "1700000001000000 123 s cc 1 11 rx ch3"}));
     }
 
     // What tshark writes again of ours, in pcapng with interfaces and flags or in pcap without.

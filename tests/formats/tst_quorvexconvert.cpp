@@ -3,6 +3,7 @@
 // status, counts, and no half-written output.
 #include "fdtestframes.h"
 #include "formats/candumpwriter.h"
+#include "fdsamples.h"
 #include "formattestkit.h"
 #include "support/testfiles.h"
 
@@ -11,6 +12,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+using namespace FdSamples;
 using namespace FormatTestKit;
 
 namespace {
@@ -398,6 +400,24 @@ private slots:
                 f.time = f.time / 1000 * 1000;
         }
         QCOMPARE(describeAll(read), describeAll(expected));
+    }
+
+    // CAN FD frames, every length with their flags, from BLF to pcapng and back, exact.
+    void fdThroughBinaryFormats()
+    {
+        const QVector<TimedPacket> frames = fdSampleFrames();
+        QVERIFY(writeFile(CaptureFormat::Blf, path("fd-in.blf"), frames));
+        const QByteArray counts =
+            QStringLiteral("frames read %1, written %1, skipped 0\n").arg(frames.size()).toLatin1();
+        Run run = convert({path("fd-in.blf"), path("fd.pcapng")});
+        QCOMPARE(run.code, 0);
+        QCOMPARE(run.err, counts);
+        run = convert({path("fd.pcapng"), path("fd-out.blf")});
+        QCOMPARE(run.code, 0);
+        QCOMPARE(run.err, counts);
+        const ReadResult read = readFile(CaptureFormat::Blf, path("fd-out.blf"));
+        QCOMPARE(read.error, QString());
+        QCOMPARE(describeAllFd(read.frames), describeAllFd(frames));
     }
 
     void help()
