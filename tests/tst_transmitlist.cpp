@@ -154,6 +154,11 @@ private slots:
         QCOMPARE(fields(back[0]), fields(wide));
         QCOMPARE(fields(back[1]), fields(twelve));
         QCOMPARE(fields(back[2]), fields(classic));
+        // Bytes past an FD frame's length are not read: what is read is written back.
+        const CanPacket past = TransmitList::packetFromMap(
+            {{"pframe", 2}, {"prtl", 9}, {"data11", 7}, {"data12", 9}, {"data63", 1}});
+        QCOMPARE(past.data[11], uint8_t(7));
+        QCOMPARE(past.data[12] + past.data[63], 0);
 
         load(text);
         QVERIFY(cell<QCheckBox>(*dialog, 0, 15)->isChecked());

@@ -40,6 +40,13 @@ quint32 unsignedBits(const QVariantMap &map, const QString &key)
     return isNumber(value) ? quint32(roundedBits(value.toDouble())) : value.toUInt();
 }
 
+// The data members of an entry: "data0".."data7", and an FD frame's bytes past the eighth up to
+// its length (so what is read is what is written back).
+int storedBytes(const CanPacket &packet)
+{
+    return qMax(int(CanPacket::MaxClassicBytes), packet.isFd() ? packet.dataLength() : 0);
+}
+
 } // namespace
 
 namespace TransmitList {
@@ -50,9 +57,7 @@ QVariantMap packetToMap(const CanPacket &packet)
     map.insert(PacketKey::Frame, int(packet.frame));
     map.insert(PacketKey::Id, uint(packet.id));
     map.insert(PacketKey::Rtl, int(packet.rtl));
-    const int bytes =
-        qMax(int(CanPacket::MaxClassicBytes), packet.isFd() ? packet.dataLength() : 0);
-    for (int i = 0; i < bytes; ++i)
+    for (int i = 0; i < storedBytes(packet); ++i)
         map.insert(PacketKey::data(i), int(packet.data[i]));
     map.insert(PacketKey::Delay, qint32(packet.delay));
     return map;
@@ -64,8 +69,7 @@ CanPacket packetFromMap(const QVariantMap &map)
     packet.frame = uint8_t(unsignedBits(map, PacketKey::Frame));
     packet.id = unsignedBits(map, PacketKey::Id);
     packet.rtl = uint8_t(signedBits(map, PacketKey::Rtl));
-    const int bytes = packet.isFd() ? CanPacket::MaxFdBytes : CanPacket::MaxClassicBytes;
-    for (int i = 0; i < bytes; ++i)
+    for (int i = 0; i < storedBytes(packet); ++i)
         packet.data[i] = uint8_t(signedBits(map, PacketKey::data(i)));
     packet.delay = signedBits(map, PacketKey::Delay);
     return packet;

@@ -17,8 +17,8 @@ namespace TransmitList {
 QVariantMap packetToMap(const CanPacket &packet);
 
 // Absent or unusable members read as 0 (so no "pdelay" means a delay of 0, not 1);
-// every field keeps the low bits of its number. `direct` stays RX. An FD frame reads "data0" to
-// "data63".
+// every field keeps the low bits of its number. `direct` stays RX. An FD frame reads "data0" up
+// to its length.
 CanPacket packetFromMap(const QVariantMap &map);
 
 // Any text is accepted: what is not a JSON object with a "SendPackets" array gives no entries,
