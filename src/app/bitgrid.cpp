@@ -38,7 +38,7 @@ BitGrid::BitGrid(QWidget *parent) : QWidget(parent)
 
 QSize BitGrid::sizeHint() const
 {
-    return {LabelWidth + BitsPerByte * Cell + HexWidth + WordWidth, HeaderHeight + rows * Cell};
+    return {labelWidth + BitsPerByte * Cell + HexWidth + WordWidth, HeaderHeight + rows * Cell};
 }
 
 void BitGrid::setActivity(const BitActivity *a, quint64 bg, bool hasBg)
@@ -59,6 +59,11 @@ void BitGrid::setActivity(std::vector<BitActivity> blocks, std::vector<quint64> 
     const int wanted = std::clamp(bytes, ClassicBytes, MaxBytes);
     if (wanted != rows) {
         rows = wanted;
+        // "Байт 9" fits the classic width; two digits may not.
+        labelWidth =
+            rows <= 10 ? MinLabelWidth
+                       : std::max(int(MinLabelWidth),
+                                  fontMetrics().horizontalAdvance(tr("Байт %1").arg(rows - 1)) + 6);
         setMinimumSize(sizeHint());
         updateGeometry();
     }
@@ -95,14 +100,14 @@ QRect BitGrid::cellRect(int bit) const
 {
     const int byte = bit / BitsPerByte;
     const int column = BitsPerByte - 1 - bit % BitsPerByte;
-    return {LabelWidth + column * Cell, HeaderHeight + byte * Cell, Cell, Cell};
+    return {labelWidth + column * Cell, HeaderHeight + byte * Cell, Cell, Cell};
 }
 
 int BitGrid::bitAt(const QPoint &pos) const
 {
-    const int column = (pos.x() - LabelWidth) / Cell;
+    const int column = (pos.x() - labelWidth) / Cell;
     const int byte = (pos.y() - HeaderHeight) / Cell;
-    if (pos.x() < LabelWidth || pos.y() < HeaderHeight || column >= BitsPerByte || byte >= rows)
+    if (pos.x() < labelWidth || pos.y() < HeaderHeight || column >= BitsPerByte || byte >= rows)
         return -1;
     return byte * BitsPerByte + (BitsPerByte - 1 - column);
 }
@@ -157,7 +162,7 @@ QString BitGrid::behaviourText(const BitActivity &a, int byte)
 void BitGrid::paintHeader(QPainter &painter) const
 {
     for (int column = 0; column < BitsPerByte; ++column)
-        painter.drawText(QRect(LabelWidth + column * Cell, 0, Cell, HeaderHeight), Qt::AlignCenter,
+        painter.drawText(QRect(labelWidth + column * Cell, 0, Cell, HeaderHeight), Qt::AlignCenter,
                          QString::number(BitsPerByte - 1 - column));
 }
 
@@ -165,7 +170,7 @@ void BitGrid::paintByte(QPainter &painter, int byte) const
 {
     const int top = HeaderHeight + byte * Cell;
     painter.setPen(palette().color(QPalette::WindowText));
-    painter.drawText(QRect(0, top, LabelWidth - 4, Cell), Qt::AlignVCenter | Qt::AlignRight,
+    painter.drawText(QRect(0, top, labelWidth - 4, Cell), Qt::AlignVCenter | Qt::AlignRight,
                      tr("Байт %1").arg(byte));
     const bool present = carried(byte);
     const BitActivity *a = blockOf(byte * BitsPerByte);
@@ -185,7 +190,7 @@ void BitGrid::paintByte(QPainter &painter, int byte) const
     if (!present)
         return;
     painter.setPen(palette().color(QPalette::WindowText));
-    const int right = LabelWidth + BitsPerByte * Cell + 6;
+    const int right = labelWidth + BitsPerByte * Cell + 6;
     painter.drawText(
         QRect(right, top, HexWidth, Cell), Qt::AlignVCenter,
         QStringLiteral("%1").arg(a->byte(byte % BitsPerByte), 2, 16, QLatin1Char('0')).toUpper());

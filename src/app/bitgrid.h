@@ -51,6 +51,8 @@ public:
 
     // The name of the signal outlined on `bit`, or empty.
     QString signalAt(int bit) const;
+    // Where the cell of `bit` is drawn.
+    QRect cellRect(int bit) const;
 
 signals:
     void selectionChanged();
@@ -65,7 +67,7 @@ protected:
 
 private:
     static constexpr int Cell = 28;
-    static constexpr int LabelWidth = 64;
+    static constexpr int MinLabelWidth = 64;
     static constexpr int HeaderHeight = 20;
     static constexpr int HexWidth = 40;
     static constexpr int WordWidth = 130;
@@ -74,13 +76,13 @@ private:
     std::vector<quint64> background;
     bool hasBackground = false;
     int rows = 8;
+    int labelWidth = MinLabelWidth; // room for the longest byte label
     QVector<Outline> outlines;
     int fromBit = -1;
     int toBit = -1;
 
     const BitActivity *blockOf(int bit) const;
     bool carried(int byte) const;
-    QRect cellRect(int bit) const;
     int bitAt(const QPoint &pos) const;
     QColor cellColour(int bit) const;
     void paintHeader(QPainter &painter) const;
