@@ -2,21 +2,10 @@
 #pragma once
 
 #include "link/timedpacket.h"
+#include "support/testpackets.h"
 
 #include <QByteArray>
 #include <cstring>
-
-// A CAN FD frame carrying `data` (padded with zeros to the next FD length), with `flags` beside
-// the FD flag: route, Extended, BitRateSwitch, ErrorState.
-inline CanPacket fdFrame(uint32_t id, const QByteArray &data, uint8_t flags = 0)
-{
-    CanPacket p;
-    p.id = id;
-    p.frame = flags;
-    p.setFdLength(data.size());
-    std::memcpy(p.data, data.constData(), size_t(qMin(data.size(), int(CanPacket::MaxFdBytes))));
-    return p;
-}
 
 // Bytes 0, 1, 2, ... of `size`, from `seed` on.
 inline QByteArray countingBytes(int size, int seed = 0)

@@ -35,7 +35,7 @@ inline CanPacket dataFrame(uint32_t id, const QByteArray &data, uint8_t flags, b
 
 // A CAN FD frame carrying `data`, its length rounded up to the next FD length; `flags` as above
 // plus CanPacket::BitRateSwitch or ErrorState.
-inline CanPacket fdFrame(uint32_t id, const QByteArray &data, uint8_t flags)
+inline CanPacket fdFrame(uint32_t id, const QByteArray &data, uint8_t flags = 0)
 {
     CanPacket p = testFrame(id, flags, 0);
     p.setFdLength(int(data.size()));
