@@ -312,7 +312,11 @@ void TestSignalsView::fdFramesListedPlottedExported()
     auto *tree = ui.child<QTreeWidget>("twSignals");
     QCOMPARE(listed(tree), QStringList({"Speed|100 km/h|10000|", "Tail|2742|2742|"}));
     auto *tips = ui.get()->findChild<LogSignalTips *>();
-    QCOMPARE(tips->textFor(1), QStringLiteral("FdFrame\nSpeed = 100 km/h\nTail = 2742"));
+    // The FD row's own tip (flags, every byte) stands above the decoded signals.
+    const QString tip = tips->textFor(1);
+    QVERIFY2(tip.startsWith(QStringLiteral("CAN FD, BRS")), qPrintable(tip));
+    QVERIFY2(tip.endsWith(QStringLiteral("\nFdFrame\nSpeed = 100 km/h\nTail = 2742")),
+             qPrintable(tip));
     page()->showFrame(fdFrameAt(T, 12).packet);
     QCOMPARE(listed(tree), QStringList({"Speed|100 km/h|10000|"}));
     addFrames(frames.mid(2));
