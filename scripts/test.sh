@@ -3,7 +3,8 @@
 # Builds from scratch and runs every test: once as shipped (warnings are errors), then makes
 # the Debian package of that build and checks it, then once more with AddressSanitizer and
 # UndefinedBehaviorSanitizer, where any report fails the run.
-# Usage: scripts/test.sh [build-dir]      (QUORVEX_SKIP_SANITIZERS=1 skips the second pass)
+# Usage: scripts/test.sh [build-dir]      (QUORVEX_SKIP_SANITIZERS=1 skips the second pass;
+#                                          QUORVEX_SKIP_BENCHMARKS=1 builds no benchmark)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build-test}"
@@ -30,7 +31,10 @@ package() {
 
 # Line tables are debug information enough for a test build's stack traces, at two thirds of the
 # compile time; the sanitizers are meant to run at -O1.
-suite "$build" -DQUORVEX_WERROR=ON -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG"
+benchmarks=ON
+[ "${QUORVEX_SKIP_BENCHMARKS:-0}" = 1 ] && benchmarks=OFF
+suite "$build" -DQUORVEX_WERROR=ON -DQUORVEX_BENCHMARKS=$benchmarks \
+    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG"
 package "$build"
 if [ "${QUORVEX_SKIP_SANITIZERS:-0}" != 1 ]; then
     export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
