@@ -539,7 +539,7 @@ void adapterCapture(bool quick)
 int main(int argc, char **argv)
 {
     CanBusSource::pinTimeZone(); // as the program does
-    QTemporaryDir config; // never the user's settings, cache or files
+    QTemporaryDir config;        // never the user's settings, cache or files
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     qputenv("XDG_CACHE_HOME", config.filePath(QStringLiteral("cache")).toLocal8Bit());
     qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -19,8 +19,8 @@ namespace FuzzCaptureReader {
 // code says 0..64 bytes), no remote form, and is the only one with FD flags.
 inline void checkFrame(const TimedPacket &f, int maxLength)
 {
-    constexpr uint8_t Known = CanPacket::Extended | CanPacket::Can0ToCan1 | CanPacket::Can1ToCan0 |
-                              CanPacket::FdFlags;
+    constexpr uint8_t Known =
+        CanPacket::Extended | CanPacket::Can0ToCan1 | CanPacket::Can1ToCan0 | CanPacket::FdFlags;
     const CanPacket &p = f.packet;
     if (p.isFd())
         FUZZ_CHECK((p.rtl & 0xF0) == 0);

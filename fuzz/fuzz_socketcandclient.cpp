@@ -26,8 +26,8 @@ QByteArrayList drain(SocketcandCutter &cutter, int piece)
             FUZZ_CHECK(p.id <= 0x1FFFFFFF && (p.isExtended() || p.id <= 0x7FF));
             FUZZ_CHECK(p.isFd() ? p.dataLength() <= CanPacket::MaxFdBytes && !p.isRemote()
                                 : p.length() <= CanPacket::MaxClassicBytes);
-            const uint8_t flags = p.isFd() ? CanPacket::Extended | CanPacket::FdFlags
-                                           : CanPacket::Extended;
+            const uint8_t flags =
+                p.isFd() ? CanPacket::Extended | CanPacket::FdFlags : CanPacket::Extended;
             FUZZ_CHECK((p.frame & ~flags) == blank.frame);
         }
         found.append(QByteArray(begin, int(end - begin)));

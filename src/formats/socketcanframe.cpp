@@ -75,8 +75,8 @@ bool decodeFd(const char *bytes, int size, uint32_t word, CanPacket &packet)
     const uint8_t flags = uint8_t(bytes[5]);
     const bool extended = word & ExtendedFlag;
     const uint32_t id = word & FrameRoute::MaxExtendedId;
-    if (length > CanPacket::MaxFdBytes || size < HeaderSize + length ||
-        size > FdSize || !FrameRoute::validId(id, extended))
+    if (length > CanPacket::MaxFdBytes || size < HeaderSize + length || size > FdSize ||
+        !FrameRoute::validId(id, extended))
         return false;
     setIdentifier(packet, id, extended);
     packet.rtl = 0;

@@ -34,9 +34,9 @@ struct CanPacket
 
     uint8_t frame = 0;
     uint32_t id = 0;
-    uint8_t rtl = 0; // high nibble: remote request; low nibble: length 0..15
+    uint8_t rtl = 0;               // high nibble: remote request; low nibble: length 0..15
     uint8_t data[MaxFdBytes] = {}; // a classic frame uses the first eight
-    uint32_t delay = 1; // ms: write wait and pause after the frame in a transmit run
+    uint32_t delay = 1;            // ms: write wait and pause after the frame in a transmit run
     int32_t direct = Received;
 
     bool isExtended() const { return frame & Extended; }

@@ -16,7 +16,7 @@ struct LogRecord
     quint8 frame;  // CanPacket::frame
     quint8 rtl;    // CanPacket::rtl
     quint8 data[8];
-    quint8 direct; // CanPacket::Received or CanPacket::Transmitted
+    quint8 direct;  // CanPacket::Received or CanPacket::Transmitted
     quint8 tail[5]; // FD frames over eight bytes: the first of their two tail rows (40 bits)
 
     // Tail rows a frame needs for its bytes past the eighth.

@@ -42,6 +42,6 @@ private:
     std::shared_ptr<const StoreFile> file;
     std::vector<std::shared_ptr<const RowBlock>> blocks; // null: only in the file
     qint64 rows = 0;
-    mutable BlockCache cache{1}; // snapshots are read in order
+    mutable BlockCache cache{1};        // snapshots are read in order
     std::unique_ptr<RowSnapshot> tails; // the FD bytes past the eighth, when there are any
 };

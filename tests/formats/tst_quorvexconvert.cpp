@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The converter as a user runs it: formats from suffixes or options, standard streams, exit
 // status, counts, and no half-written output.
+#include "fdsamples.h"
 #include "fdtestframes.h"
 #include "formats/candumpwriter.h"
-#include "fdsamples.h"
 #include "formattestkit.h"
 #include "support/testfiles.h"
 

@@ -325,10 +325,10 @@ void TstCanBusSource::bothWaysOnTheBus()
     fdIn.setBitrateSwitch(true);
     QVERIFY(node.write(fdIn));
     QTRY_COMPARE_WITH_TIMEOUT(got.frames.size(), 5, WaitMs);
-    QCOMPARE(frameText(got.frames.last().packet),
-             frameText(fdFrame(0x1234567, QByteArray(64, '\x3C'),
-                               CanPacket::Can0ToCan1 | CanPacket::Extended |
-                                   CanPacket::BitRateSwitch)));
+    QCOMPARE(
+        frameText(got.frames.last().packet),
+        frameText(fdFrame(0x1234567, QByteArray(64, '\x3C'),
+                          CanPacket::Can0ToCan1 | CanPacket::Extended | CanPacket::BitRateSwitch)));
     QVERIFY(source.send(fdFrame(0x22, QByteArray(48, '\x11'), CanPacket::ErrorState)) > 0);
     QTRY_COMPARE_WITH_TIMEOUT(node.received.size(), 4, WaitMs);
     QVERIFY(node.received.last().hasFlexibleDataRateFormat());

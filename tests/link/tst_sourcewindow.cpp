@@ -25,8 +25,8 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QtEndian>
 #include <QWidget>
+#include <QtEndian>
 #include <memory>
 
 namespace {

@@ -38,10 +38,7 @@ public:
     // The helper sends `frames` numbered frames on can0; waitLine("sent") waits for the last.
     void send(qint64 frames) { process.write("send " + QByteArray::number(frames) + '\n'); }
     // The same as 64-byte CAN FD frames, the bit rate switched.
-    void sendFd(qint64 frames)
-    {
-        process.write("sendfd " + QByteArray::number(frames) + '\n');
-    }
+    void sendFd(qint64 frames) { process.write("sendfd " + QByteArray::number(frames) + '\n'); }
     bool waitLine(const QByteArray &start)
     {
         while (!process.canReadLine()) {
