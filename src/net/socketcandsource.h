@@ -49,6 +49,8 @@ public:
     void close() override;
     bool isOpen() const override { return stage != Stage::Closed; }
     bool canSend() const override { return stage == Stage::Raw && !sendRefused; }
+    // FD frames go out as < fdsend >; a classic-only server refuses them as it refuses a send.
+    QString fdRefusal() const override { return QString(); }
     int send(const CanPacket &packet) override;
     quint64 lostFrames() const override;
     QString description() const override;
