@@ -43,6 +43,19 @@ inline TimedPacket frame(qint64 time, uint32_t id, bool extended, int channel, b
     return f;
 }
 
+// A CAN FD frame of `bytes` bytes (padded up to an FD length with zeros) with `flags` of
+// CanPacket::BitRateSwitch / ErrorState; data byte i is `first` + i * `step`.
+inline TimedPacket fdFrame(qint64 time, uint32_t id, bool extended, int channel, bool tx, int bytes,
+                           uint8_t flags, int first, int step)
+{
+    TimedPacket f = frame(time, id, extended, channel, tx, 0);
+    f.packet.setFdLength(bytes);
+    f.packet.frame |= flags;
+    for (int i = 0; i < bytes; ++i)
+        f.packet.data[i] = uint8_t(first + i * step);
+    return f;
+}
+
 // 11- and 29-bit ids, lengths 0..8, remote frames with lengths, both directions, channels 1
 // and 2 (1 = CAN0, 2 = CAN1). The first frame falls on a whole second: the tools cut the first
 // moment of a file to the second or millisecond.

@@ -469,7 +469,7 @@ private slots:
         const qint64 t0 = 1700000000LL * 1000000;
         const QVector<TimedPacket> frames = {
             frame(t0, 0x123, false, 1, false, 3, QByteArray::fromHex("010203")),
-            fdFrame(t0 + 1, 0x1ABCDEF, true, 2, true, 13, true, true, 1)};
+            fdFrame(t0 + 1, 0x1ABCDEF, true, 2, true, 13, brsEsi(true, true), 1)};
         const QByteArray file = writeBytes(CaptureFormat::Blf, frames);
         QCOMPARE(get32(file.constData() + FileHeaderSize + 12), uint32_t(LogContainer));
         QByteArray inner(int(get32(file.constData() + FileHeaderSize + UncompressedSizeOffset)),

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Captures exchanged with the field's tools, every frame compared: python-can's writers and
 // readers, can-utils' log2asc / asc2log, tshark.
-#include "fdtestframes.h"
+#include "fdsamples.h"
 #include "formats/candumpreader.h"
 #include "formats/candumpwriter.h"
 #include "formattestkit.h"
@@ -10,7 +10,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
-using namespace FdTestFrames;
+using namespace FdSamples;
 using namespace FormatTestKit;
 
 namespace {
@@ -545,9 +545,9 @@ private slots:
     {
         const qint64 t0 = 1700000000LL * 1000000;
         const QVector<TimedPacket> frames = {
-            fdFrame(t0, 0x123, false, 1, false, 12, CanPacket::BitRateSwitch),
-            fdFrame(t0 + 1, 0x18DAF100, true, 2, false, 64, CanPacket::ErrorState),
-            fdFrame(t0 + 2, 0x7FF, false, 0, true, 0)};
+            fdTextFrame(t0, 0x123, false, 1, false, 12, CanPacket::BitRateSwitch),
+            fdTextFrame(t0 + 1, 0x18DAF100, true, 2, false, 64, CanPacket::ErrorState),
+            fdTextFrame(t0 + 2, 0x7FF, false, 0, true, 0)};
         QVERIFY(writeFile(CaptureFormat::Candump, path("fd-shark.log"), frames));
         bool ok = false;
         const QByteArray out =

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Our readers and writers on their own: round trips, what each format keeps, the rules of each
 // reader, skipped records, damaged input and the table's exact bytes.
-#include "fdtestframes.h"
+#include "fdsamples.h"
 #include "formats/blflayout.h"
 #include "formats/candumpreader.h"
 #include "formats/tablereader.h"
@@ -10,7 +10,7 @@
 #include <QDateTime>
 #include <QTemporaryDir>
 
-using namespace FdTestFrames;
+using namespace FdSamples;
 using namespace FormatTestKit;
 
 namespace {
@@ -494,10 +494,10 @@ private slots:
     {
         const qint64 t0 = localUs(2024, 3, 1, 10, 0, 0);
         QVector<TimedPacket> frames = {
-            fdFrame(t0, 0x123, false, 1, false, 12, CanPacket::BitRateSwitch),
-            fdFrame(t0 + 1500, 0x1ABCDEF0, true, 2, true, 0, CanPacket::ErrorState),
-            fdFrame(t0 + 2000000, 0x7FF, false, 0, false, 9,
-                    CanPacket::BitRateSwitch | CanPacket::ErrorState),
+            fdTextFrame(t0, 0x123, false, 1, false, 12, CanPacket::BitRateSwitch),
+            fdTextFrame(t0 + 1500, 0x1ABCDEF0, true, 2, true, 0, CanPacket::ErrorState),
+            fdTextFrame(t0 + 2000000, 0x7FF, false, 0, false, 9,
+                        CanPacket::BitRateSwitch | CanPacket::ErrorState),
         };
         const QByteArray twelve = "B0 B7 BE C5 CC D3 DA E1 E8 EF F6 FD";
         const QByteArray nine = "B0 B7 BE C5 CC D3 DA E1 E8 00 00 00"; // padded to 12

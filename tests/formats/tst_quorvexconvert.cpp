@@ -2,7 +2,6 @@
 // The converter as a user runs it: formats from suffixes or options, standard streams, exit
 // status, counts, and no half-written output.
 #include "fdsamples.h"
-#include "fdtestframes.h"
 #include "formats/candumpwriter.h"
 #include "formattestkit.h"
 #include "support/testfiles.h"
@@ -365,7 +364,7 @@ private slots:
     {
         QFETCH(int, from);
         QFETCH(int, to);
-        const QVector<TimedPacket> frames = FdTestFrames::sampleFdFrames();
+        const QVector<TimedPacket> frames = sampleFdFrames();
         const QString in = path("fd-in." + CaptureFormats::suffix(CaptureFormat(from)));
         const QString out = path("fd-out." + CaptureFormats::suffix(CaptureFormat(to)));
         QByteArray input = writeBytes(CaptureFormat(from), frames);

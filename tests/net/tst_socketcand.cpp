@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "fdtestframes.h"
 #include "link/cantester.h"
 #include "link/linerecord.h"
 #include "link/timedpacket.h"
 #include "net/socketcandcommand.h"
 #include "net/socketcandserver.h"
+#include "support/fdpackets.h"
 #include "support/simprocess.h"
 #include "support/testfiles.h"
 #include "support/testpackets.h"

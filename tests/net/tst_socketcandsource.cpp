@@ -3,7 +3,6 @@
 // against our own server, in this process and as quorvex-record runs it, and against servers
 // that misbehave.
 
-#include "fdtestframes.h"
 #include "formats/candumpwriter.h"
 #include "link/linerecord.h"
 #include "link/timedpacket.h"
@@ -11,6 +10,7 @@
 #include "net/socketcandcutter.h"
 #include "net/socketcandserver.h"
 #include "net/socketcandsource.h"
+#include "support/fdpackets.h"
 #include "support/simprocess.h"
 #include "support/testfiles.h"
 #include "support/testpackets.h"
@@ -26,6 +26,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+#include <cstring>
 #include <memory>
 
 namespace {
