@@ -178,8 +178,7 @@ void BitFlipCounter::add(const LogRecord &record)
         return;
     const quint32 k = key(record.id, record.frame & CanPacket::Extended);
     if (record.frame & CanPacket::Fd)
-        addFd(k, record.data, std::min(CanPacket::fdLength(record.rtl & 0x0F), DataBytes),
-              record.time);
+        addFd(k, record.data, std::min(record.length(), DataBytes), record.time);
     else
         add(k, record.data, record.rtl & 0x0F, record.time);
 }

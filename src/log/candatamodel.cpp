@@ -84,7 +84,7 @@ const QString &formatText(const LogRecord &row)
 int carriedBytes(const LogRecord &row)
 {
     if (row.frame & CanPacket::Fd)
-        return CanPacket::fdLength(row.rtl);
+        return row.length();
     return FrameBits::dataBytes((row.rtl & 0xF0) != 0, row.rtl & 0x0F);
 }
 
@@ -258,7 +258,7 @@ QVariant CanDataModel::displayValue(const LogRecord &row, int column) const
     case RtrColumn:
         return (row.rtl & 0xF0) != 0 ? 1 : 0;
     case LengthColumn:
-        return (row.frame & CanPacket::Fd) ? CanPacket::fdLength(row.rtl) : row.rtl & 0x0F;
+        return row.length();
     case DirectColumn:
         return directText(row);
     case TimeColumn:

@@ -49,9 +49,11 @@ struct LogRecord
     }
 
     bool isTransmitted() const { return direct != CanPacket::Received; }
+    // As CanPacket::length(): the classic code 0..15 or the FD byte count 0..64.
+    int length() const { return (frame & CanPacket::Fd) ? CanPacket::fdLength(rtl) : rtl & 0x0F; }
     bool hasTail() const
     {
-        return (frame & CanPacket::Fd) && CanPacket::fdLength(rtl) > CanPacket::MaxClassicBytes;
+        return (frame & CanPacket::Fd) && length() > CanPacket::MaxClassicBytes;
     }
     qint64 tailRow() const
     {
