@@ -23,7 +23,7 @@ public:
     CaptureReader(const CaptureReader &) = delete;
     CaptureReader &operator=(const CaptureReader &) = delete;
 
-    // The next classic CAN frame; false at the end or on an error that stops reading.
+    // The next CAN frame, classic or FD; false at the end or on an error that stops reading.
     virtual bool next(TimedPacket &frame) = 0;
     // The day of a format whose times do not say it (a time of day, a time since the start);
     // others ignore it.
