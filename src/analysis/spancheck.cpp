@@ -67,6 +67,9 @@ struct SpanCheck::Pending
 
 namespace {
 
+// Differences of 64-bit fields do not fit in 64 bits.
+__extension__ typedef __int128 Wide;
+
 // Candidates (shift, top) with shift < fail[top] went out of order on some pair of frames.
 using Failed = std::array<quint8, 64>;
 
@@ -307,14 +310,14 @@ bool SpanCheck::monotoneWithin(const Frames &frames, const Pending &p) const
         return true; // it cannot dip further than it ranges
     // Raw values, turned round for "не возрастало" so that the rule is always "no deep dip".
     // Up to the frame where it left the order exactly, the highest value is the latest.
-    const qint64 sign = up ? 1 : -1;
-    qint64 best = sign * p.value(frames.words[p.clean]);
-    qint64 lowest = std::min(best, sign * p.value(frames.words[0]));
-    qint64 highest = best;
-    qint64 dip = 0;
+    const Wide sign = up ? 1 : -1;
+    Wide best = sign * p.value(frames.words[p.clean]);
+    Wide lowest = std::min(best, sign * p.value(frames.words[0]));
+    Wide highest = best;
+    Wide dip = 0;
     const double limit = c.percent ? share * p.reach : allowed;
     const bool within = frames.eachChange(p.bits, p.clean, [&](int i) {
-        const qint64 v = sign * p.value(frames.words[i]);
+        const Wide v = sign * p.value(frames.words[i]);
         best = std::max(best, v);
         lowest = std::min(lowest, v);
         highest = std::max(highest, v);
@@ -403,7 +406,7 @@ bool SpanCheck::changesWithin(const Frames &frames, const Pending &p) const
             highest = std::max(highest, v);
             return true;
         });
-        return countChanges(frames, p, share * double(highest - lowest));
+        return countChanges(frames, p, share * double(Wide(highest) - lowest));
     }
     const double allowed = c.tolerance / std::fabs(factor);
     return p.reach <= allowed || countChanges(frames, p, allowed);
@@ -417,7 +420,7 @@ bool SpanCheck::countChanges(const Frames &frames, const Pending &p, double allo
     int changed = 0;
     return frames.eachChange(p.bits, 0, [&](int i) {
         const qint64 v = p.value(frames.words[i]);
-        if (v - level <= steps && level - v <= steps)
+        if (Wide(v) - level <= steps && Wide(level) - v <= steps)
             return true;
         level = v;
         return ++changed <= c.count;
