@@ -6,7 +6,7 @@ set -euo pipefail
 # Build: compiler, Qt (with the CAN adapters' plugins), QCustomPlot, zlib. Run: Qt's own Russian texts. Demo and screenshots: a
 # virtual screen. Tests only: the field's own tools, which read and write the captures we check.
 # The Debian package: its dependencies are read off the binaries, then lintian checks it.
-packages=(cmake g++ make qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev
+packages=(cmake g++ make lld qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev
           libqt5serialbus5-dev libqt5serialbus5-plugins
           libqcustomplot-dev zlib1g-dev qttranslations5-l10n qttools5-dev-tools
           librsvg2-bin xvfb xauth
