@@ -27,7 +27,6 @@ struct DbcSignal
 
     static constexpr int NoSwitch = -1;
     static constexpr int BrokenSwitch = -2;  // multiplexed by nothing usable: never active
-    static constexpr int FrameBytes = 8;     // a classic frame
     static constexpr int MaxFrameBytes = 64; // a CAN FD frame
     static constexpr int MaxLength = 64;
 
