@@ -56,21 +56,11 @@ char *putFrameLine(char *p, qint64 offset, const CanPacket &packet)
     return p;
 }
 
-// The CANFD line as python-can and can-utils' log2asc lay it out: the symbolic name left blank, the
-// DLC in hex and the data length in decimal, then message duration, bit count, flags (EDL, BRS,
-// ESI), CRC and the bit timings, of which only the flags are known.
-char *putFdLine(char *p, qint64 offset, const CanPacket &packet)
+// The identifier of a CANFD line, right-aligned in eight places, and the blank symbolic name.
+char *putFdId(char *p, const CanPacket &packet)
 {
-    constexpr int ChannelWidth = 3;
     constexpr int FdIdWidth = 8;
     constexpr int NameWidth = 32;
-    constexpr uint32_t Edl = 0x1000, Brs = 0x2000, Esi = 0x4000;
-    const bool brs = packet.frame & CanPacket::BitRateSwitch;
-    const bool esi = packet.frame & CanPacket::ErrorState;
-    p = putOffset(p, offset);
-    p = TextPrint::putText(p, " CANFD ");
-    p = TextPrint::putUnsigned(p, uint(FrameRoute::channelNumber(packet)), ChannelWidth);
-    p = TextPrint::putText(p, FrameRoute::isTransmitted(packet) ? " Tx   " : " Rx   ");
     const uint32_t id =
         packet.id & (packet.isExtended() ? FrameRoute::MaxExtendedId : FrameRoute::MaxStandardId);
     char digits[8];
@@ -79,22 +69,32 @@ char *putFdLine(char *p, qint64 offset, const CanPacket &packet)
     p = TextPrint::putText(p, digits, size_t(idDigits));
     if (packet.isExtended())
         *p++ = 'x';
-    p = TextPrint::fill(p, ' ', 2 + NameWidth + 1);
-    *p++ = brs ? '1' : '0';
-    *p++ = ' ';
-    *p++ = esi ? '1' : '0';
-    *p++ = ' ';
+    return TextPrint::fill(p, ' ', 2 + NameWidth + 1);
+}
+
+// The CANFD line as python-can and can-utils' log2asc lay it out: BRS, ESI, the DLC in hex and
+// the data length in decimal, the data, then message duration, bit count, flags (EDL, BRS, ESI),
+// CRC and the bit timings, of which only the flags are known.
+char *putFdLine(char *p, qint64 offset, const CanPacket &packet)
+{
+    constexpr int ChannelWidth = 3;
+    constexpr uint32_t Edl = 0x1000, Brs = 0x2000, Esi = 0x4000;
+    const bool brs = packet.frame & CanPacket::BitRateSwitch;
+    const bool esi = packet.frame & CanPacket::ErrorState;
+    p = putOffset(p, offset);
+    p = TextPrint::putText(p, " CANFD ");
+    p = TextPrint::putUnsigned(p, uint(FrameRoute::channelNumber(packet)), ChannelWidth);
+    p = TextPrint::putText(p, FrameRoute::isTransmitted(packet) ? " Tx   " : " Rx   ");
+    p = putFdId(p, packet);
+    p = TextPrint::putText(p, brs ? "1 " : "0 ");
+    p = TextPrint::putText(p, esi ? "1 " : "0 ");
     *p++ = TextPrint::hexDigits()[packet.rtl & 0x0F];
     *p++ = ' ';
-    const int length = packet.dataLength();
-    p = TextPrint::putUnsigned(p, uint(length), 2);
-    p = TextPrint::putSpacedHexBytes(p, packet.data, length);
-    p = TextPrint::putText(p, "        0    0 ");
-    const uint32_t flags = Edl | (brs ? Brs : 0) | (esi ? Esi : 0);
-    p = TextPrint::fill(p, ' ', 4);
-    p = TextPrint::putHex(p, flags, 4);
-    p = TextPrint::putText(p, "        0        0        0        0        0\n");
-    return p;
+    p = TextPrint::putUnsigned(p, uint(packet.dataLength()), 2);
+    p = TextPrint::putSpacedHexBytes(p, packet.data, packet.dataLength());
+    p = TextPrint::putText(p, "        0    0     ");
+    p = TextPrint::putHex(p, Edl | (brs ? Brs : 0) | (esi ? Esi : 0), 4);
+    return TextPrint::putText(p, "        0        0        0        0        0\n");
 }
 
 } // namespace
