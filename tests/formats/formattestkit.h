@@ -149,8 +149,11 @@ inline ReadResult readBytes(CaptureFormat format, const QByteArray &bytes)
     return readDevice(format, &buffer);
 }
 
+// In pieces of `step` bytes, as a pipe hands them; step 0 reads the whole at once.
 inline ReadResult readInPieces(CaptureFormat format, const QByteArray &bytes, int step)
 {
+    if (step == 0)
+        return readBytes(format, bytes);
     SteppedDevice device(bytes, step);
     return readDevice(format, &device);
 }

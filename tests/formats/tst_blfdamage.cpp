@@ -305,8 +305,7 @@ private slots:
         QFETCH(QStringList, expected);
         QFETCH(QStringList, damage);
         for (const int step : {0, 7, 61}) {
-            const ReadResult read = step == 0 ? readBytes(CaptureFormat::Blf, bytes)
-                                              : readInPieces(CaptureFormat::Blf, bytes, step);
+            const ReadResult read = readInPieces(CaptureFormat::Blf, bytes, step);
             QCOMPARE(read.error, QString());
             QCOMPARE(ids(read), expected);
             QCOMPARE(read.skipped, quint64(damage.size()));
@@ -337,8 +336,7 @@ private slots:
         for (const int broken : {0, split, split + 1, Messages - 1}) {
             const Layout l = layout(compressed, broken, mixed);
             for (const int step : {0, 5}) {
-                const ReadResult read = step == 0 ? readBytes(CaptureFormat::Blf, l.file)
-                                                  : readInPieces(CaptureFormat::Blf, l.file, step);
+                const ReadResult read = readInPieces(CaptureFormat::Blf, l.file, step);
                 QCOMPARE(read.error, QString());
                 QCOMPARE(ids(read), survivors(l, {}, broken));
                 QCOMPARE(read.skipped, quint64(1));
@@ -435,8 +433,7 @@ private slots:
         for (const int kind : {-1, 0, 1}) { // top level, stored, compressed
             const QByteArray file = fileOf(objects, kind);
             for (const int step : {0, 7}) {
-                const ReadResult read = step == 0 ? readBytes(CaptureFormat::Blf, file)
-                                                  : readInPieces(CaptureFormat::Blf, file, step);
+                const ReadResult read = readInPieces(CaptureFormat::Blf, file, step);
                 QCOMPARE(read.error, QString());
                 QCOMPARE(withoutTimes(read.frames), expected);
                 QCOMPARE(read.skipped, quint64(skipped));
@@ -504,8 +501,7 @@ private slots:
         const QVector<TimedPacket> frames = fdSampleFrames();
         const QByteArray file = writeBytes(CaptureFormat::Blf, frames);
         for (const int step : {0, 13}) {
-            const ReadResult read = step == 0 ? readBytes(CaptureFormat::Blf, file)
-                                              : readInPieces(CaptureFormat::Blf, file, step);
+            const ReadResult read = readInPieces(CaptureFormat::Blf, file, step);
             QCOMPARE(read.error, QString());
             QCOMPARE(read.skipped, quint64(0));
             QCOMPARE(describeAllFd(read.frames), describeAllFd(frames));
