@@ -6,7 +6,9 @@
 #include <array>
 #include <bitset>
 #include <cmath>
+#include <limits>
 #include <memory>
+#include <numeric>
 
 // The frames of the span as one byte order reads them, with the bits that changed within each
 // run of 64 pairs of frames, so that a candidate's scan skips the runs where it stood still.
@@ -31,16 +33,60 @@ struct SpanCheck::Frames
     template<typename Visit> bool eachChange(quint64 bits, int from, Visit visit) const
     {
         for (size_t r = size_t(from / Run); r < runs.size(); ++r) {
-            if (!(runs[r] & bits))
+            quint64 live = runs[r] & bits;
+            if (!live)
                 continue;
-            const int end = std::min(count, int(r + 1) * Run + 1);
-            for (int i = std::max(from + 1, int(r) * Run + 1); i < end; ++i) {
-                if ((diffs[size_t(i)] & bits) && !visit(i))
+            const quint64 *rows = changesByBit(r);
+            quint64 hit = 0;
+            for (; live; live &= live - 1)
+                hit |= rows[qCountTrailingZeroBits(live)];
+            const int first = int(r) * Run + 1;
+            if (from >= first)
+                hit &= ~quint64(0) << (from + 1 - first);
+            for (; hit; hit &= hit - 1) {
+                if (!visit(first + int(qCountTrailingZeroBits(hit))))
                     return false;
             }
         }
         return true;
     }
+
+private:
+    // For each bit, the frames of run r where it changed (bit j: frame r * Run + 1 + j), made
+    // when a candidate is first read through the run: a candidate's changes are then the union
+    // of its bits' rows, not a test of every frame.
+    const quint64 *changesByBit(size_t r) const
+    {
+        if (byBit.empty()) {
+            byBit.resize(runs.size() * Run);
+            made.assign(runs.size(), 0);
+        }
+        quint64 *rows = byBit.data() + r * Run;
+        if (!made[r]) {
+            const int first = int(r) * Run + 1;
+            for (int j = 0; j < Run; ++j)
+                rows[j] = first + j < count ? diffs[size_t(first + j)] : 0;
+            transpose(rows);
+            made[r] = 1;
+        }
+        return rows;
+    }
+
+    // Bit j of a[i] becomes bit i of a[j], in six rounds of swapping ever smaller blocks.
+    static void transpose(quint64 *a)
+    {
+        quint64 m = 0x00000000FFFFFFFFull;
+        for (int j = 32; j != 0; j >>= 1, m ^= (m << j)) {
+            for (int k = 0; k < 64; k = ((k | j) + 1) & ~j) {
+                const quint64 t = ((a[k] >> j) ^ a[k | j]) & m;
+                a[k] ^= t << j;
+                a[k | j] ^= t;
+            }
+        }
+    }
+
+    mutable std::vector<quint64> byBit;
+    mutable std::vector<char> made;
 };
 
 // A candidate as one byte order's words hold it: bits shift .. top of the word.
@@ -53,6 +99,9 @@ struct SpanCheck::Pending
     size_t index; // in the list given, whose order is kept
     double reach; // its raw values over the span lie within this of each other
     int clean;    // frames up to this one were exactly in order
+    // Counting changes: with 1, only those that leave its lowest bit as it was.
+    int skip = 0;
+    int followUntil = std::numeric_limits<int>::max(); // frame
 
     int shift() const { return candidate.shift; }
     qint64 value(quint64 word) const
@@ -122,13 +171,14 @@ void markChange(quint64 changed, quint64 shifts, Hits &hits)
 }
 
 // The candidates still in question, with the bits and start bits any of them covers; those
-// that fail are dropped now and then (at frames 8, 16, 32, 64 of the span, then every 64),
-// each noting the last frame up to which it held.
+// that fail are dropped now and then (from frame `first` at ever longer steps up to `longest`),
+// each noting the last frame up to which it held. Dropping often narrows the bits looked at and
+// the frames a tolerant reading starts from; it costs a look at every candidate left.
 template<typename Fails> class Survivors
 {
 public:
-    Survivors(std::vector<SpanCheck::Pending *> list, Fails fails)
-        : list(std::move(list)), fails(fails)
+    Survivors(std::vector<SpanCheck::Pending *> list, Fails fails, int first, int longest)
+        : list(std::move(list)), fails(fails), longest(longest), next(first)
     {
         update();
     }
@@ -140,17 +190,23 @@ public:
     {
         if (frame == next) {
             prune(frame);
-            next += std::min(next, 64);
+            next += std::min(next, longest);
         }
     }
     void prune(int frame)
     {
-        const auto out = std::remove_if(list.begin(), list.end(), [this](SpanCheck::Pending *p) {
-            if (!fails(p))
+        const auto out =
+            std::remove_if(list.begin(), list.end(), [this, frame](SpanCheck::Pending *p) {
+                if (fails(p)) {
+                    p->clean = passed;
+                    return true;
+                }
+                if (p->followUntil <= frame) {
+                    p->held = true; // not settled here
+                    return true;
+                }
                 return false;
-            p->clean = passed;
-            return true;
-        });
+            });
         list.erase(out, list.end());
         passed = frame;
         update();
@@ -170,9 +226,10 @@ private:
 
     std::vector<SpanCheck::Pending *> list;
     Fails fails;
+    int longest;
     quint64 region = 0;
     quint64 starts = 0;
-    int next = 8;
+    int next;
     int passed = 0;
 };
 
@@ -192,14 +249,15 @@ void sweep(const SpanCheck::Frames &frames, Survivors<Fails> &left, Mark mark)
 }
 
 template<typename Fails>
-Survivors<Fails> survivors(std::vector<SpanCheck::Pending> &pending, Fails fails)
+Survivors<Fails> survivors(std::vector<SpanCheck::Pending> &pending, Fails fails, int first,
+                           int longest)
 {
     std::vector<SpanCheck::Pending *> list;
     for (SpanCheck::Pending &p : pending) {
         if (!p.held)
             list.push_back(&p);
     }
-    return Survivors<Fails>(std::move(list), fails);
+    return Survivors<Fails>(std::move(list), fails, first, longest);
 }
 
 } // namespace
@@ -287,10 +345,13 @@ void SpanCheck::monotone(const Frames &frames, std::vector<Pending> &pending) co
     const quint64 *words = frames.words;
     Failed unsignedFail{};
     Failed signedFail{};
-    auto left = survivors(pending, [&](const Pending *p) {
-        const Failed &fail = p->candidate.isSigned() ? signedFail : unsignedFail;
-        return p->shift() < fail[size_t(p->top)];
-    });
+    auto left = survivors(
+        pending,
+        [&](const Pending *p) {
+            const Failed &fail = p->candidate.isSigned() ? signedFail : unsignedFail;
+            return p->shift() < fail[size_t(p->top)];
+        },
+        8, c.tolerant() ? 64 : 1024);
     sweep(frames, left, [&](int i, quint64 changed) {
         markOrder(changed, changed & (up ? words[i - 1] : words[i]), unsignedFail, signedFail);
     });
@@ -327,66 +388,130 @@ bool SpanCheck::monotoneWithin(const Frames &frames, const Pending &p) const
     return within && (!c.percent || double(dip) <= share * double(highest - lowest) + 1e-9);
 }
 
-// Exactly first, all candidates in one pass: a candidate that changed no more than K times
-// moved beyond any tolerance no more often either. Then, in one more pass, the upper parts of
-// those left; only the rest are read one by one.
+// In one pass over the frames, all candidates exactly (one that changed no more than K times
+// moved beyond any tolerance no more often either) and, with a tolerance, their upper parts.
+// Then those that moved far too often are dropped; only the rest are read one by one.
 void SpanCheck::changes(const Frames &frames, std::vector<Pending> &pending) const
 {
-    countExactly(frames, pending);
-    if (!c.tolerant())
-        return;
-    upperParts(frames, pending);
-    for (Pending &p : pending) {
-        if (!p.held)
-            p.held = changesWithin(frames, p);
+    std::vector<Pending> counted = pending;
+    for (size_t i = 0; i < counted.size(); ++i)
+        counted[i].index = i;
+    if (c.tolerant()) {
+        for (const auto &parts : {upperParts(pending), noisyParts(pending)})
+            counted.insert(counted.end(), parts.begin(), parts.end());
+    }
+    countExactly(frames, counted);
+    std::vector<char> noisy(pending.size(), 0);
+    for (const Pending &k : counted) {
+        if (k.skip)
+            noisy[k.index] = !k.held;
+        else
+            pending[k.index].held = pending[k.index].held || k.held;
+    }
+    for (size_t i = 0; c.tolerant() && i < pending.size(); ++i) {
+        if (!pending[i].held && !noisy[i])
+            pending[i].held = changesWithin(frames, pending[i]);
     }
 }
 
-// Holds each candidate that changed no more than K times.
+// Holds each candidate that changed no more than K times, counting as its `skip` says.
 void SpanCheck::countExactly(const Frames &frames, std::vector<Pending> &pending) const
 {
-    auto hits = std::make_unique<Hits>();
-    auto changed = [&hits](const Pending *p) {
-        quint32 n = 0;
-        for (int bit = p->shift(); bit <= p->top; ++bit)
-            n += (*hits)[size_t(p->shift())][size_t(bit)];
-        return n;
+    // Running sums of each start bit's hits, made again for a start bit only when asked for
+    // after frames were marked: thousands of candidates share 64 start bits.
+    struct Counts
+    {
+        Hits hits{};
+        Hits sums{};
+        std::array<int, 64> made{};
+        int marked = 1;
     };
-    auto left = survivors(pending, [&](const Pending *p) { return changed(p) > quint32(c.count); });
-    sweep(frames, left, [&](int, quint64 changed) { markChange(changed, left.shifts(), *hits); });
+    auto n = std::make_unique<Counts>();
+    auto changed = [&n](const Pending *p) {
+        const size_t shift = size_t(p->shift());
+        auto &sum = n->sums[shift];
+        if (n->made[shift] != n->marked) {
+            std::partial_sum(n->hits[shift].begin(), n->hits[shift].end(), sum.begin());
+            n->made[shift] = n->marked;
+        }
+        const int from = p->shift() + p->skip;
+        return sum[size_t(p->top)] - (from > 0 ? sum[size_t(from - 1)] : 0);
+    };
+    // None can have changed more than K times before frame K + 1.
+    auto left = survivors(
+        pending, [&](const Pending *p) { return changed(p) > quint32(c.count); },
+        std::max(8, c.count + 1), 1024);
+    sweep(frames, left, [&](int, quint64 changed) {
+        markChange(changed, left.shifts(), n->hits);
+        ++n->marked;
+    });
+}
+
+// The candidate without its lowest `bits` bits, standing for the one at `index`.
+SpanCheck::Pending SpanCheck::upperPart(const Pending &p, int bits, size_t index)
+{
+    Pending u = p;
+    u.candidate.shift = quint8(p.candidate.shift + bits);
+    u.candidate.length = quint8(p.candidate.length - bits);
+    u.bits = p.bits & (~quint64(0) << u.candidate.shift);
+    u.index = index;
+    return u;
 }
 
 // A move of more than `steps` raw steps, where 2^s <= steps + 1, changes the value without its
 // lowest s bits; so a candidate whose upper part changed no more than K times moved beyond the
 // tolerance no more often either. A slow value with a noisy last bit is held here, not read
 // through its whole span.
-void SpanCheck::upperParts(const Frames &frames, std::vector<Pending> &pending) const
+std::vector<SpanCheck::Pending> SpanCheck::upperParts(const std::vector<Pending> &pending) const
 {
+    std::vector<Pending> uppers;
     if (c.percent)
-        return; // the tolerance depends on each candidate's range
+        return uppers; // the tolerance depends on each candidate's range
     const double steps = std::floor(c.tolerance / std::fabs(factor) + 1e-9);
     int s = 0;
     while (s < 62 && std::ldexp(1.0, s + 1) <= steps + 1)
         ++s;
-    if (s == 0)
-        return;
+    for (size_t i = 0; s > 0 && i < pending.size(); ++i) {
+        const Pending &p = pending[i];
+        if (!p.held && p.candidate.length > s)
+            uppers.push_back(upperPart(p, s, i));
+    }
+    return uppers;
+}
+
+// The largest tolerance in whole raw steps a candidate can have: with a percentage, that of the
+// widest range its changing bits allow.
+qint64 SpanCheck::maxSteps(const Pending &p) const
+{
+    const double allowed =
+        c.percent ? c.tolerance / 100.0 * p.reach : c.tolerance / std::fabs(factor);
+    return qint64(std::min(std::floor(allowed + 1e-9), 9e18));
+}
+
+// Two frames in a row whose values lie more than twice the tolerance apart make a change
+// whatever level the value held. A change of the value without its lowest q bits, 2^q >= twice
+// the tolerance, that leaves the lowest remaining bit as it was moves it that far, and those
+// are counted for all candidates in one pass: one with more than K is out, unread. Tells
+// which candidates are out.
+std::vector<SpanCheck::Pending> SpanCheck::noisyParts(const std::vector<Pending> &pending) const
+{
     std::vector<Pending> uppers;
     for (size_t i = 0; i < pending.size(); ++i) {
         const Pending &p = pending[i];
-        if (p.held || p.candidate.length <= s)
+        const qint64 steps = maxSteps(p);
+        if (p.held || steps > (qint64(1) << 61))
             continue;
-        Pending u = p;
-        u.candidate.shift = quint8(p.candidate.shift + s);
-        u.candidate.length = quint8(p.candidate.length - s);
-        u.bits = p.bits & (~quint64(0) << u.candidate.shift);
-        u.index = i;
-        uppers.push_back(u);
+        int q = 0;
+        while ((qint64(1) << q) < 2 * steps)
+            ++q;
+        if (p.candidate.length - q < 2)
+            continue;
+        uppers.push_back(upperPart(p, q, i));
+        uppers.back().skip = 1;
+        // Past a few times K frames, one not yet out changes too seldom for this to pay.
+        uppers.back().followUntil = 8 * (c.count + 1);
     }
-    countExactly(frames, uppers);
-    for (const Pending &u : uppers) {
-        if (u.held)
-            pending[u.index].held = true;
-    }
+    return uppers;
 }
 
 // Moves within the tolerance of the level the value last changed to are not changes. With a
@@ -416,13 +541,23 @@ bool SpanCheck::countChanges(const Frames &frames, const Pending &p, double allo
 {
     // Whole raw steps: a move counts when it is more than this many.
     const qint64 steps = qint64(std::min(std::floor(allowed + 1e-9), 9e18));
+    if (p.candidate.length >= 63)
+        return countChanges<Wide>(frames, p, steps);
+    return countChanges<qint64>(frames, p, steps); // differences fit
+}
+
+// Without a branch on whether a move counts: that follows the data, not a pattern.
+template<typename Difference>
+bool SpanCheck::countChanges(const Frames &frames, const Pending &p, qint64 steps) const
+{
     qint64 level = p.value(frames.words[0]);
     int changed = 0;
     return frames.eachChange(p.bits, 0, [&](int i) {
         const qint64 v = p.value(frames.words[i]);
-        if (Wide(v) - level <= steps && Wide(level) - v <= steps)
-            return true;
-        level = v;
-        return ++changed <= c.count;
+        const Difference d = Difference(v) - level;
+        const bool moved = (d > steps) | (d < -Difference(steps));
+        level = moved ? v : level;
+        changed += moved;
+        return changed <= c.count;
     });
 }

@@ -35,9 +35,14 @@ private:
     bool monotoneWithin(const Frames &frames, const Pending &p) const;
     void changes(const Frames &frames, std::vector<Pending> &pending) const;
     void countExactly(const Frames &frames, std::vector<Pending> &pending) const;
-    void upperParts(const Frames &frames, std::vector<Pending> &pending) const;
+    static Pending upperPart(const Pending &p, int bits, size_t index);
+    std::vector<Pending> upperParts(const std::vector<Pending> &pending) const;
+    std::vector<Pending> noisyParts(const std::vector<Pending> &pending) const;
+    qint64 maxSteps(const Pending &p) const;
     bool changesWithin(const Frames &frames, const Pending &p) const;
     bool countChanges(const Frames &frames, const Pending &p, double allowed) const;
+    template<typename Difference>
+    bool countChanges(const Frames &frames, const Pending &p, qint64 steps) const;
 
     SearchCondition c;
     double factor;
