@@ -61,6 +61,9 @@ int cutWraps(const SignalCandidate &c, const std::vector<std::pair<quint64, quin
     return total;
 }
 
+// Pairs of frames read ahead: those spread over a long capture are each a miss of the cache.
+constexpr int Ahead = 8;
+
 // A field's values are not smooth when a change is on average more than this share of its range.
 constexpr double Rough = 0.05;
 
@@ -81,11 +84,15 @@ const CandidateRanking::Series &CandidateRanking::analyse(int series)
     const FrameIndex::Series &s = search.index().at(series);
     const int n = s.size();
     out.flipped = s.flipped;
+    for (qint64 time : moments)
+        out.near.push_back(s.frameNear(time, search.cycle(series)));
     BitChangeCount changes;
     out.pairs = std::min(n - 1, SampledPairs);
     const Spread spread(n, out.pairs);
     for (int k = 0; k < out.pairs; ++k) {
         const size_t i = spread.at(k);
+        if (k + Ahead < out.pairs)
+            __builtin_prefetch(&s.words[spread.at(k + Ahead) - 1]);
         changes.add(s.words[i] ^ s.words[i - 1]);
     }
     out.flips = changes.counts();
@@ -151,10 +158,9 @@ void CandidateRanking::measure(Result &r, const Series &s, int sampled) const
             : qPopulationCount(c.frameBits() &
                                known.value(FrameIndex::key(r.id, r.extended)).window(c.base));
     r.values.clear();
-    for (qint64 time : moments) {
-        double v = std::numeric_limits<double>::quiet_NaN();
-        search.value(c, time, &v);
-        r.values.append(v);
+    for (int i : s.near) {
+        r.values.append(i < 0 ? std::numeric_limits<double>::quiet_NaN()
+                              : search.physical(c, frames.window(i, c.base)));
     }
     // Smoothness over the pairs of frames where the value changed: the others say nothing.
     const int n = frames.size();
@@ -165,13 +171,20 @@ void CandidateRanking::measure(Result &r, const Series &s, int sampled) const
     // Values for the count of distinct ones: every pair's while they are few, else spread.
     const int valueEvery = std::max(1, pairs / DistinctSamples);
     seen.reserve(size_t(std::min(pairs, DistinctSamples)) + 2);
+    steps.reserve(size_t(std::max(pairs, 0)));
+    changes.reserve(size_t(std::max(pairs, 0)));
     if (n > 0)
         seen.push_back(c.raw(frames.window(0, c.base)));
     const Spread spread(n, pairs);
-    for (int k = 0, next = 0; k < pairs; ++k) {
+    qint64 after = 0;
+    for (int k = 0, next = 0, last = -1; k < pairs; ++k) {
         const int i = int(spread.at(k));
-        const qint64 before = c.raw(frames.window(i - 1, c.base));
-        const qint64 after = c.raw(frames.window(i, c.base));
+        if (k + Ahead < pairs)
+            __builtin_prefetch(&frames.words[spread.at(k + Ahead) - 1]);
+        // Pairs close together share a frame: read it once.
+        const qint64 before = i - 1 == last ? after : c.raw(frames.window(i - 1, c.base));
+        after = c.raw(frames.window(i, c.base));
+        last = i;
         if (k == next) {
             seen.push_back(after);
             next += valueEvery;
@@ -233,14 +246,21 @@ void CandidateRanking::fold(const SignalCandidate *first, const SignalCandidate 
     std::vector<Traits> t(n);
     for (size_t i = 0; i < n; ++i)
         t[i] = traits(first[i], s);
-    std::vector<size_t> order(n);
-    std::iota(order.begin(), order.end(), size_t(0));
-    auto key = [&](size_t i) {
+    // The order the candidates become rows in, packed into one number each (fields from the
+    // most telling, the candidate's index last) so that sorting compares numbers, not tuples.
+    std::vector<quint64> order(n);
+    for (size_t i = 0; i < n; ++i) {
         const SignalCandidate &c = first[i];
-        return std::make_tuple(!t[i].coherent, t[i].deadLsb, -t[i].liveCount, t[i].topEdge,
-                               c.length, c.isSigned(), c.motorola(), c.shift, c.base);
-    };
-    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return key(a) < key(b); });
+        quint64 key = !t[i].coherent;
+        for (const auto &[value, bits] :
+             {std::pair(int(t[i].deadLsb), 1), std::pair(64 - t[i].liveCount, 7),
+              std::pair(t[i].topEdge, 2), std::pair(int(c.length), 7),
+              std::pair(int(c.isSigned()), 1), std::pair(int(c.motorola()), 1),
+              std::pair(int(c.shift), 6), std::pair(int(c.base), 6)})
+            key = key << bits | quint64(value);
+        order[i] = key << 32 | i;
+    }
+    std::sort(order.begin(), order.end());
     const size_t base = out.size();
     std::vector<size_t> heads; // index into `first` of each row's candidate
     // Whether candidate i's changing bits lie within those of the row's, sharing bits with it.
@@ -255,7 +275,8 @@ void CandidateRanking::fold(const SignalCandidate *first, const SignalCandidate 
         return int(qPopulationCount(live)) == t[i].liveCount && (live & ~t[head].live) == 0 &&
                (bits & first[head].frameBits());
     };
-    for (size_t i : order) {
+    for (const quint64 key : order) {
+        const size_t i = size_t(key & 0xFFFFFFFFu);
         size_t row = 0;
         while (row < heads.size() && !within(i, heads[row]))
             ++row;

@@ -41,6 +41,7 @@ private:
         std::array<int, 64> flips{}; // changes of each frame bit over the sampled pairs
         // Long FD frames: `flips` of every bit of the frames, bytes 8.. included.
         std::vector<int> wideFlips;
+        std::vector<int> near; // its frame at each moment of the search, -1 for none near
         int pairs = 0;
         bool known = false;
     };
