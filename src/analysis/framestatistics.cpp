@@ -5,6 +5,7 @@
 #include "link/timeofday.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 constexpr int InitialRows = 32;
@@ -39,12 +40,26 @@ void FrameStatistics::count(const TimedPacket &frame)
     entry.extended = packet.isExtended();
     entry.length = uint8_t(packet.length());
     ++entry.count;
-    entry.last = packet;
+    entry.frame = packet.frame;
+    entry.rtl = packet.rtl;
     entry.figures.add(packet, time);
     if (!entry.changed) {
         entry.changed = true;
         changedKeys.append(key);
     }
+}
+
+CanPacket FrameStatistics::StatEntry::lastFrame() const
+{
+    CanPacket packet;
+    packet.id = id;
+    packet.frame = frame;
+    packet.rtl = rtl;
+    std::memcpy(packet.data, figures.lastData(), IdFigures::DataBytes);
+    if (const quint8 *more = figures.lastWideData())
+        std::memcpy(packet.data + IdFigures::DataBytes, more,
+                    IdFigures::MaxBytes - IdFigures::DataBytes);
+    return packet;
 }
 
 void FrameStatistics::refresh()

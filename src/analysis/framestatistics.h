@@ -31,11 +31,17 @@ public:
         uint32_t id = 0;
         bool extended = false;
         uint8_t length = 0;
+        // The latest frame's flags and length code; its bytes are in `figures`.
+        uint8_t frame = 0;
+        uint8_t rtl = 0;
         quint64 count = 0;
-        CanPacket last; // the latest frame; its text is made when the table asks for it
         IdFigures figures;
         bool changed = false;
         bool shown = false; // has its row in the table
+
+        // The latest frame, made when the table or the bit view asks for it: a copy per frame
+        // received would cost every frame its 64 bytes.
+        CanPacket lastFrame() const;
     };
 
     static Key keyOf(uint32_t id, bool extended) { return (Key(id) << 1) | (extended ? 1 : 0); }

@@ -41,6 +41,8 @@ public:
     int lastLength() const { return lastDlc; }
     bool lastRemote() const { return lastWasRemote; }
     const quint8 *lastData() const { return lastBytes; } // the first eight bytes
+    // Bytes 8..63 of the latest long FD frame; none before the first.
+    const quint8 *lastWideData() const { return wide.bytes ? wide.bytes->refBytes : nullptr; }
 
     // No value while fewer than two frames were seen.
     std::optional<qint64> lastCycle() const { return cycleValue(lastGap); }

@@ -41,7 +41,7 @@ void SignalSelection::onStatisticsRow(int row)
     statisticsKey = FrameStatistics::keyOf(entry->id, entry->extended);
     fromStatistics = true;
     logRow = -1;
-    page->showFrame(entry->last);
+    page->showFrame(entry->lastFrame());
 }
 
 // The identifier chosen in the statistics shows its newest values.
@@ -51,5 +51,5 @@ void SignalSelection::follow()
         return;
     const auto *entry = statistics->entry(uint32_t(statisticsKey >> 1), statisticsKey & 1);
     if (entry)
-        page->showFrame(entry->last);
+        page->showFrame(entry->lastFrame());
 }

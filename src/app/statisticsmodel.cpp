@@ -64,12 +64,13 @@ int carriedBytes(const FrameStatistics::StatEntry &entry)
 // The last frame with every byte it carries, an FD frame's 64 included.
 QString lastFrameText(const FrameStatistics::StatEntry &entry)
 {
-    return frameText(entry.last, entry.last.isFd() ? entry.last.dataLength() : carriedBytes(entry));
+    const CanPacket last = entry.lastFrame();
+    return frameText(last, last.isFd() ? last.dataLength() : carriedBytes(entry));
 }
 
 QString fdTip(const FrameStatistics::StatEntry &entry)
 {
-    return CanDataModel::fdFlagsText(entry.last) + QLatin1Char('\n') + lastFrameText(entry);
+    return CanDataModel::fdFlagsText(entry.lastFrame()) + QLatin1Char('\n') + lastFrameText(entry);
 }
 } // namespace
 
@@ -165,7 +166,8 @@ QVariant StatisticsModel::data(const QModelIndex &index, int role) const
     case Qt::CheckStateRole:
         return column == IdColumn ? checkState(index.row()) : QVariant();
     case Qt::ToolTipRole: // an FD frame's text rarely fits its column
-        return column == PacketColumn && entry->last.isFd() ? fdTip(*entry) : QVariant();
+        return column == PacketColumn && (entry->frame & CanPacket::Fd) ? fdTip(*entry)
+                                                                        : QVariant();
     case HighlightRole:
         if (column < FirstByteColumn || column - FirstByteColumn >= carriedBytes(*entry))
             return QVariant();
