@@ -148,6 +148,10 @@ void benchSearch()
     search.undo();
     few.tolerance = 1;
     timedStep(search, few, [&] { search.narrow(few); });
+    search.undo();
+    few.tolerance = 10;
+    few.percent = true;
+    timedStep(search, few, [&] { search.narrow(few); });
 }
 
 void benchMarking()

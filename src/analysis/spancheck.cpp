@@ -408,6 +408,12 @@ void SpanCheck::changes(const Frames &frames, std::vector<Pending> &pending) con
         else
             pending[k.index].held = pending[k.index].held || k.held;
     }
+    if (c.tolerant() && c.percent) {
+        std::vector<Pending> uppers = sampledUpperParts(frames, pending, noisy);
+        countExactly(frames, uppers);
+        for (const Pending &u : uppers)
+            pending[u.index].held = pending[u.index].held || u.held;
+    }
     for (size_t i = 0; c.tolerant() && i < pending.size(); ++i) {
         if (!pending[i].held && !noisy[i])
             pending[i].held = changesWithin(frames, pending[i]);
@@ -467,13 +473,47 @@ std::vector<SpanCheck::Pending> SpanCheck::upperParts(const std::vector<Pending>
     std::vector<Pending> uppers;
     if (c.percent)
         return uppers; // the tolerance depends on each candidate's range
-    const double steps = std::floor(c.tolerance / std::fabs(factor) + 1e-9);
-    int s = 0;
-    while (s < 62 && std::ldexp(1.0, s + 1) <= steps + 1)
-        ++s;
+    const int s = partBits(std::floor(c.tolerance / std::fabs(factor) + 1e-9));
     for (size_t i = 0; s > 0 && i < pending.size(); ++i) {
         const Pending &p = pending[i];
         if (!p.held && p.candidate.length > s)
+            uppers.push_back(upperPart(p, s, i));
+    }
+    return uppers;
+}
+
+// The low bits a move within `steps` raw steps can reach: s with 2^s <= steps + 1.
+int SpanCheck::partBits(double steps)
+{
+    int s = 0;
+    while (s < 62 && std::ldexp(1.0, s + 1) <= steps + 1)
+        ++s;
+    return s;
+}
+
+// With a percentage, the range is known only once the value was read. Frames spread over the
+// span show part of it, so a tolerance the candidate has at least, and with it an upper part
+// (see upperParts()). Those `out` are left out.
+std::vector<SpanCheck::Pending> SpanCheck::sampledUpperParts(const Frames &frames,
+                                                             const std::vector<Pending> &pending,
+                                                             const std::vector<char> &out) const
+{
+    constexpr int Samples = 64;
+    std::vector<Pending> uppers;
+    for (size_t i = 0; i < pending.size(); ++i) {
+        const Pending &p = pending[i];
+        if (p.held || out[i])
+            continue;
+        qint64 lowest = p.value(frames.words[0]);
+        qint64 highest = lowest;
+        for (int k = 1; k <= Samples; ++k) {
+            const qint64 v = p.value(frames.words[qint64(frames.count - 1) * k / Samples]);
+            lowest = std::min(lowest, v);
+            highest = std::max(highest, v);
+        }
+        const double range = double(Wide(highest) - lowest);
+        const int s = partBits(std::floor(c.tolerance / 100.0 * range + 1e-9));
+        if (s > 0 && p.candidate.length > s)
             uppers.push_back(upperPart(p, s, i));
     }
     return uppers;
@@ -515,14 +555,12 @@ std::vector<SpanCheck::Pending> SpanCheck::noisyParts(const std::vector<Pending>
 }
 
 // Moves within the tolerance of the level the value last changed to are not changes. With a
-// percentage the range must be known first; a candidate that changes too often even with the
-// widest range it could have is out at once.
+// percentage the range must be known first: counted from levels, a wider tolerance can make
+// more changes, not fewer, so no other range stands in for it.
 bool SpanCheck::changesWithin(const Frames &frames, const Pending &p) const
 {
     const double share = c.tolerance / 100.0;
     if (c.percent) {
-        if (!countChanges(frames, p, share * p.reach))
-            return false;
         qint64 lowest = p.value(frames.words[0]);
         qint64 highest = lowest;
         frames.eachChange(p.bits, 0, [&](int i) {

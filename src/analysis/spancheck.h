@@ -38,6 +38,10 @@ private:
     static Pending upperPart(const Pending &p, int bits, size_t index);
     std::vector<Pending> upperParts(const std::vector<Pending> &pending) const;
     std::vector<Pending> noisyParts(const std::vector<Pending> &pending) const;
+    static int partBits(double steps);
+    std::vector<Pending> sampledUpperParts(const Frames &frames,
+                                           const std::vector<Pending> &pending,
+                                           const std::vector<char> &out) const;
     qint64 maxSteps(const Pending &p) const;
     bool changesWithin(const Frames &frames, const Pending &p) const;
     bool countChanges(const Frames &frames, const Pending &p, double allowed) const;

@@ -250,6 +250,29 @@ private slots:
         SpanCheck(c, 1).filter(index.at(0), 1, 2, kept);
         QCOMPARE(kept.size(), everyCandidate().size());
     }
+
+    // Changes counted from the level last changed to are not fewer with a wider tolerance: 0,
+    // 71, 83, 92, 75, 100 changes 3 times beyond 10 % of its range (10), 4 times beyond 12.
+    // A value seen on a real drive failed "не больше 3 раз (допуск 10 %)" for it.
+    void aPercentToleranceCountsWithTheSpansOwnRange()
+    {
+        FrameIndex index;
+        qint64 time = 0;
+        for (quint8 v : {0, 71, 83, 92, 75, 100}) {
+            const quint8 d[8] = {v, 0, 0, 0, 0, 0, 0, 0};
+            index.add(1, false, time += 1000, d, 8);
+        }
+        SearchCondition c;
+        c.kind = SearchCondition::ChangedAtMost;
+        c.count = 3;
+        c.tolerance = 10;
+        c.percent = true;
+        SignalCandidate byte0;
+        byte0.length = 8;
+        std::vector<SignalCandidate> kept{byte0};
+        SpanCheck(c, 1).filter(index.at(0), 0, 6, kept);
+        QCOMPARE(int(kept.size()), 1);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSpanCheck)
