@@ -33,6 +33,21 @@ struct SpanCheck::Frames
     template<typename Visit> bool eachChange(quint64 bits, int from, Visit visit) const
     {
         for (size_t r = size_t(from / Run); r < runs.size(); ++r) {
+            if (!(runs[r] & bits))
+                continue;
+            const int end = std::min(count, int(r + 1) * Run + 1);
+            for (int i = std::max(from + 1, int(r) * Run + 1); i < end; ++i) {
+                if ((diffs[size_t(i)] & bits) && !visit(i))
+                    return false;
+            }
+        }
+        return true;
+    }
+    // The same, by the rows of changes of each bit: for values read through long stretches of
+    // a span, whose changes follow no pattern a branch could learn.
+    template<typename Visit> bool eachChangeByBit(quint64 bits, int from, Visit visit) const
+    {
+        for (size_t r = size_t(from / Run); r < runs.size(); ++r) {
             quint64 live = runs[r] & bits;
             if (!live)
                 continue;
@@ -563,7 +578,7 @@ bool SpanCheck::changesWithin(const Frames &frames, const Pending &p) const
     if (c.percent) {
         qint64 lowest = p.value(frames.words[0]);
         qint64 highest = lowest;
-        frames.eachChange(p.bits, 0, [&](int i) {
+        frames.eachChangeByBit(p.bits, 0, [&](int i) {
             const qint64 v = p.value(frames.words[i]);
             lowest = std::min(lowest, v);
             highest = std::max(highest, v);
@@ -590,7 +605,7 @@ bool SpanCheck::countChanges(const Frames &frames, const Pending &p, qint64 step
 {
     qint64 level = p.value(frames.words[0]);
     int changed = 0;
-    return frames.eachChange(p.bits, 0, [&](int i) {
+    return frames.eachChangeByBit(p.bits, 0, [&](int i) {
         const qint64 v = p.value(frames.words[i]);
         const Difference d = Difference(v) - level;
         const bool moved = (d > steps) | (d < -Difference(steps));
