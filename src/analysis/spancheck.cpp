@@ -423,6 +423,8 @@ void SpanCheck::changes(const Frames &frames, std::vector<Pending> &pending) con
         else
             pending[k.index].held = pending[k.index].held || k.held;
     }
+    if (c.tolerant())
+        dropSteady(frames, pending, noisy);
     if (c.tolerant() && c.percent) {
         std::vector<Pending> uppers = sampledUpperParts(frames, pending, noisy);
         countExactly(frames, uppers);
@@ -548,13 +550,14 @@ qint64 SpanCheck::maxSteps(const Pending &p) const
 // the tolerance, that leaves the lowest remaining bit as it was moves it that far, and those
 // are counted for all candidates in one pass: one with more than K is out, unread. Tells
 // which candidates are out.
-std::vector<SpanCheck::Pending> SpanCheck::noisyParts(const std::vector<Pending> &pending) const
+std::vector<SpanCheck::Pending> SpanCheck::noisyParts(const std::vector<Pending> &pending,
+                                                      const std::vector<char> *out) const
 {
     std::vector<Pending> uppers;
     for (size_t i = 0; i < pending.size(); ++i) {
         const Pending &p = pending[i];
         const qint64 steps = maxSteps(p);
-        if (p.held || steps > (qint64(1) << 61))
+        if (p.held || (out && (*out)[i]) || steps > (qint64(1) << 61))
             continue;
         int q = 0;
         while ((qint64(1) << q) < 2 * steps)
@@ -567,6 +570,26 @@ std::vector<SpanCheck::Pending> SpanCheck::noisyParts(const std::vector<Pending>
         uppers.back().followUntil = 8 * (c.count + 1);
     }
     return uppers;
+}
+
+// So do two frames `stride` apart: there was a change between them. A value moving in small
+// steps, a counter say, is out after a pass over every stride-th frame when more than K
+// stretches show it so; it would otherwise be read on its own until its K + 1st change.
+void SpanCheck::dropSteady(const Frames &frames, const std::vector<Pending> &pending,
+                           std::vector<char> &out) const
+{
+    for (int stride : {4, 16, 64}) {
+        const int n = (frames.count - 1) / stride + 1;
+        if (n - 1 <= c.count)
+            return;
+        std::vector<quint64> words(size_t(n), 0);
+        for (int k = 0; k < n; ++k)
+            words[size_t(k)] = frames.words[size_t(k) * size_t(stride)];
+        std::vector<Pending> parts = noisyParts(pending, &out);
+        countExactly(Frames(words.data(), n), parts);
+        for (const Pending &u : parts)
+            out[u.index] = out[u.index] || !u.held;
+    }
 }
 
 // Moves within the tolerance of the level the value last changed to are not changes. With a

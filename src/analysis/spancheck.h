@@ -37,7 +37,10 @@ private:
     void countExactly(const Frames &frames, std::vector<Pending> &pending) const;
     static Pending upperPart(const Pending &p, int bits, size_t index);
     std::vector<Pending> upperParts(const std::vector<Pending> &pending) const;
-    std::vector<Pending> noisyParts(const std::vector<Pending> &pending) const;
+    std::vector<Pending> noisyParts(const std::vector<Pending> &pending,
+                                    const std::vector<char> *out = nullptr) const;
+    void dropSteady(const Frames &frames, const std::vector<Pending> &pending,
+                    std::vector<char> &out) const;
     static int partBits(double steps);
     std::vector<Pending> sampledUpperParts(const Frames &frames,
                                            const std::vector<Pending> &pending,
