@@ -432,7 +432,8 @@ void SpanCheck::changes(const Frames &frames, std::vector<Pending> &pending) con
             pending[u.index].held = pending[u.index].held || u.held;
     }
     for (size_t i = 0; c.tolerant() && i < pending.size(); ++i) {
-        if (!pending[i].held && !noisy[i])
+        // A tolerance below one raw step counts every change, as the exact pass did.
+        if (!pending[i].held && !noisy[i] && maxSteps(pending[i]) > 0)
             pending[i].held = changesWithin(frames, pending[i]);
     }
 }
