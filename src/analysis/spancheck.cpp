@@ -117,6 +117,7 @@ struct SpanCheck::Pending
     // Counting changes: with 1, only those that leave its lowest bit as it was.
     int skip = 0;
     int followUntil = std::numeric_limits<int>::max(); // frame
+    double range = -1; // of its raw values over the span, once known
 
     int shift() const { return candidate.shift; }
     qint64 value(quint64 word) const
@@ -423,14 +424,23 @@ void SpanCheck::changes(const Frames &frames, std::vector<Pending> &pending) con
         else
             pending[k.index].held = pending[k.index].held || k.held;
     }
+    if (c.tolerant() && c.percent) {
+        // Each one's own tolerance once its range is known: the upper parts and the moves far
+        // beyond it once more.
+        measureRanges(frames, pending, noisy);
+        std::vector<Pending> parts = upperParts(pending);
+        const std::vector<Pending> far = noisyParts(pending, &noisy);
+        parts.insert(parts.end(), far.begin(), far.end());
+        countExactly(frames, parts);
+        for (const Pending &k : parts) {
+            if (k.skip)
+                noisy[k.index] = noisy[k.index] || !k.held;
+            else
+                pending[k.index].held = pending[k.index].held || k.held;
+        }
+    }
     if (c.tolerant())
         dropSteady(frames, pending, noisy);
-    if (c.tolerant() && c.percent) {
-        std::vector<Pending> uppers = sampledUpperParts(frames, pending, noisy);
-        countExactly(frames, uppers);
-        for (const Pending &u : uppers)
-            pending[u.index].held = pending[u.index].held || u.held;
-    }
     for (size_t i = 0; c.tolerant() && i < pending.size(); ++i) {
         // A tolerance below one raw step counts every change, as the exact pass did.
         if (!pending[i].held && !noisy[i] && maxSteps(pending[i]) > 0)
@@ -489,12 +499,13 @@ SpanCheck::Pending SpanCheck::upperPart(const Pending &p, int bits, size_t index
 std::vector<SpanCheck::Pending> SpanCheck::upperParts(const std::vector<Pending> &pending) const
 {
     std::vector<Pending> uppers;
-    if (c.percent)
-        return uppers; // the tolerance depends on each candidate's range
-    const int s = partBits(std::floor(c.tolerance / std::fabs(factor) + 1e-9));
-    for (size_t i = 0; s > 0 && i < pending.size(); ++i) {
+    for (size_t i = 0; i < pending.size(); ++i) {
         const Pending &p = pending[i];
-        if (!p.held && p.candidate.length > s)
+        // With a percentage, only once the range is known: a tolerance it has at least.
+        if (p.held || (c.percent && p.range < 0))
+            continue;
+        const int s = partBits(double(maxSteps(p)));
+        if (s > 0 && p.candidate.length > s)
             uppers.push_back(upperPart(p, s, i));
     }
     return uppers;
@@ -509,40 +520,63 @@ int SpanCheck::partBits(double steps)
     return s;
 }
 
-// With a percentage, the range is known only once the value was read. Frames spread over the
-// span show part of it, so a tolerance the candidate has at least, and with it an upper part
-// (see upperParts()). Those `out` are left out.
-std::vector<SpanCheck::Pending> SpanCheck::sampledUpperParts(const Frames &frames,
-                                                             const std::vector<Pending> &pending,
-                                                             const std::vector<char> &out) const
+// The spread of each candidate's raw values over the span, for all at once. Of the frames, the
+// one whose bits 0 .. top read as the largest number holds the largest value of every candidate
+// ending at that top (its higher bits decide first), and the same for the least; read signed,
+// with the sign bit turned round. Those `out` are left out.
+namespace {
+
+struct Extremes
 {
-    constexpr int Samples = 64;
-    std::vector<Pending> uppers;
-    for (size_t i = 0; i < pending.size(); ++i) {
-        const Pending &p = pending[i];
-        if (p.held || out[i])
-            continue;
-        qint64 lowest = p.value(frames.words[0]);
-        qint64 highest = lowest;
-        for (int k = 1; k <= Samples; ++k) {
-            const qint64 v = p.value(frames.words[qint64(frames.count - 1) * k / Samples]);
-            lowest = std::min(lowest, v);
-            highest = std::max(highest, v);
+    int most = -1; // frames
+    int least = -1;
+};
+
+Extremes extremes(const SpanCheck::Frames &frames, int top, bool isSigned)
+{
+    const quint64 mask = bitRange(0, top);
+    const quint64 flip = isSigned ? quint64(1) << top : 0;
+    quint64 most = (frames.words[0] ^ flip) & mask;
+    quint64 least = most;
+    Extremes e{0, 0};
+    for (int i = 1; i < frames.count; ++i) {
+        const quint64 x = (frames.words[i] ^ flip) & mask;
+        if (x > most) {
+            most = x;
+            e.most = i;
         }
-        const double range = double(Wide(highest) - lowest);
-        const int s = partBits(std::floor(c.tolerance / 100.0 * range + 1e-9));
-        if (s > 0 && p.candidate.length > s)
-            uppers.push_back(upperPart(p, s, i));
+        if (x < least) {
+            least = x;
+            e.least = i;
+        }
     }
-    return uppers;
+    return e;
 }
 
-// The largest tolerance in whole raw steps a candidate can have: with a percentage, that of the
-// widest range its changing bits allow.
+} // namespace
+
+void SpanCheck::measureRanges(const Frames &frames, std::vector<Pending> &pending,
+                              const std::vector<char> &out) const
+{
+    std::array<std::array<Extremes, 2>, 64> at{};
+    for (size_t i = 0; i < pending.size(); ++i) {
+        Pending &p = pending[i];
+        if (p.held || out[i])
+            continue;
+        Extremes &e = at[size_t(p.top)][p.candidate.isSigned() ? 1 : 0];
+        if (e.most < 0)
+            e = extremes(frames, p.top, p.candidate.isSigned());
+        p.range = double(Wide(p.value(frames.words[e.most])) - p.value(frames.words[e.least]));
+    }
+}
+
+// The largest tolerance in whole raw steps a candidate can have: with a percentage, that of its
+// range once known, else of the widest range its changing bits allow.
 qint64 SpanCheck::maxSteps(const Pending &p) const
 {
+    const double range = p.range >= 0 ? p.range : p.reach;
     const double allowed =
-        c.percent ? c.tolerance / 100.0 * p.reach : c.tolerance / std::fabs(factor);
+        c.percent ? c.tolerance / 100.0 * range : c.tolerance / std::fabs(factor);
     return qint64(std::min(std::floor(allowed + 1e-9), 9e18));
 }
 
@@ -599,6 +633,8 @@ void SpanCheck::dropSteady(const Frames &frames, const std::vector<Pending> &pen
 bool SpanCheck::changesWithin(const Frames &frames, const Pending &p) const
 {
     const double share = c.tolerance / 100.0;
+    if (c.percent && p.range >= 0)
+        return countChanges(frames, p, share * p.range);
     if (c.percent) {
         qint64 lowest = p.value(frames.words[0]);
         qint64 highest = lowest;

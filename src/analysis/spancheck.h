@@ -42,9 +42,8 @@ private:
     void dropSteady(const Frames &frames, const std::vector<Pending> &pending,
                     std::vector<char> &out) const;
     static int partBits(double steps);
-    std::vector<Pending> sampledUpperParts(const Frames &frames,
-                                           const std::vector<Pending> &pending,
-                                           const std::vector<char> &out) const;
+    void measureRanges(const Frames &frames, std::vector<Pending> &pending,
+                       const std::vector<char> &out) const;
     qint64 maxSteps(const Pending &p) const;
     bool changesWithin(const Frames &frames, const Pending &p) const;
     bool countChanges(const Frames &frames, const Pending &p, double allowed) const;

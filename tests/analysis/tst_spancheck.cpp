@@ -253,13 +253,23 @@ private slots:
 
     // Changes counted from the level last changed to are not fewer with a wider tolerance: 0,
     // 71, 83, 92, 75, 100 changes 3 times beyond 10 % of its range (10), 4 times beyond 12.
-    // A value seen on a real drive failed "не больше 3 раз (допуск 10 %)" for it.
+    // A value seen on a real drive failed "не больше 3 раз (допуск 10 %)" for it. Read signed,
+    // -22, 39, -57, 45, 50 spans 107, not what its bytes span unsigned.
+    void aPercentToleranceCountsWithTheSpansOwnRange_data()
+    {
+        QTest::addColumn<QVector<int>>("values");
+        QTest::addColumn<bool>("isSigned");
+        QTest::newRow("unsigned") << QVector<int>{0, 71, 83, 92, 75, 100} << false;
+        QTest::newRow("signed") << QVector<int>{-22, 39, -57, 45, 50} << true;
+    }
     void aPercentToleranceCountsWithTheSpansOwnRange()
     {
+        QFETCH(QVector<int>, values);
+        QFETCH(bool, isSigned);
         FrameIndex index;
         qint64 time = 0;
-        for (quint8 v : {0, 71, 83, 92, 75, 100}) {
-            const quint8 d[8] = {v, 0, 0, 0, 0, 0, 0, 0};
+        for (int v : values) {
+            const quint8 d[8] = {quint8(v), 0, 0, 0, 0, 0, 0, 0};
             index.add(1, false, time += 1000, d, 8);
         }
         SearchCondition c;
@@ -269,8 +279,9 @@ private slots:
         c.percent = true;
         SignalCandidate byte0;
         byte0.length = 8;
+        byte0.flags = isSigned ? SignalCandidate::Signed : 0;
         std::vector<SignalCandidate> kept{byte0};
-        SpanCheck(c, 1).filter(index.at(0), 0, 6, kept);
+        SpanCheck(c, 1).filter(index.at(0), 0, values.size(), kept);
         QCOMPARE(int(kept.size()), 1);
     }
 };
