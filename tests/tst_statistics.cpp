@@ -348,6 +348,24 @@ private slots:
         QVERIFY(tip(2, StatisticsModel::PacketColumn).isEmpty()); // classic: the cell says it all
     }
 
+    // One identifier's latest frame, whatever came before it: a 12-byte FD frame after a
+    // 64-byte one, then a classic one, then a remote one.
+    void latestFrameOfAnIdentifier()
+    {
+        const auto packetText = [this](const CanPacket &packet) {
+            stats->count(TimedPacket{T0, packet});
+            stats->refresh(T0);
+            return texts(model, 0)[3];
+        };
+        packetText(countingFdFrame(0x7E8, 64, 0, 0xC0));
+        QCOMPARE(packetText(countingFdFrame(0x7E8, 12, 0, 0x10)),
+                 "[RX] F: 02 ID: 000007E8 RTL: 09 DATA: 10 11 12 13 14 15 16 17 18 19 1A 1B");
+        QCOMPARE(packetText(makePacket(0x7E8, 2, 0x20)),
+                 "[RX] F: 00 ID: 000007E8 RTL: 02 DATA: 20 00");
+        QCOMPARE(packetText(makePacket(0x7E8, 0x12, 0x30)),
+                 "[RX] F: 00 ID: 000007E8 RTL: 12 DATA:");
+    }
+
     // A changed byte lights up and fades over 2 s; an unchanged one never; a silent id greys.
     void highlightAndSilence()
     {
