@@ -119,6 +119,28 @@ CandidateRanking::Window CandidateRanking::window(const SignalCandidate &c, cons
             s.wideFlips.data() + 8 * c.base};
 }
 
+const CandidateRanking::Shape &CandidateRanking::shape(const SignalCandidate &c,
+                                                       const Series &s) const
+{
+    if (s.shapes.size() <= size_t(c.base))
+        s.shapes.resize(size_t(c.base) + 1);
+    Shape &out = s.shapes[size_t(c.base)][c.motorola() ? 1 : 0];
+    if (out.known)
+        return out;
+    const Window w = window(c, s);
+    const int slack = 2 + s.pairs / 64;
+    SignalCandidate at = c; // frameBit() reads its byte order only
+    at.shift = 0;
+    for (int p = 0; p < 64; ++p) {
+        const int bit = frameBit(at, p);
+        out.moving |= ((w.flipped >> bit) & 1) << p;
+        if (p == 0 || w.flips[bit] <= 2 * w.flips[frameBit(at, p - 1)] + slack)
+            out.steady |= quint64(1) << p;
+    }
+    out.known = true;
+    return out;
+}
+
 CandidateRanking::Traits CandidateRanking::traits(const SignalCandidate &c, const Series &s) const
 {
     Traits t;
@@ -127,17 +149,14 @@ CandidateRanking::Traits CandidateRanking::traits(const SignalCandidate &c, cons
     t.liveCount = qPopulationCount(t.live);
     t.deadLsb = !((w.flipped >> frameBit(c, 0)) & 1);
     // A bit changing far more often than the one below it: two fields read as one, or a field
-    // read in the wrong byte order.
-    // So is a bit that never changes between bits that do.
-    const int slack = 2 + s.pairs / 64;
-    bool above = false; // a changing bit was seen above a still one
-    for (int j = c.length - 1; j >= 0 && t.coherent; --j) {
-        const bool moves = (w.flipped >> frameBit(c, j)) & 1;
-        t.coherent = moves || !above;
-        above = above || moves;
-        if (j > 0 && t.coherent)
-            t.coherent = w.flips[frameBit(c, j)] <= 2 * w.flips[frameBit(c, j - 1)] + slack;
-    }
+    // read in the wrong byte order. So is a bit that never changes between bits that do: the
+    // changing bits must run from the lowest up.
+    const Shape &shape = this->shape(c, s);
+    const quint64 bits = c.valueMask() << c.shift;
+    const quint64 moving = shape.moving & bits;
+    const quint64 run = moving >> c.shift;
+    const quint64 lowest = quint64(1) << c.shift; // has no bit below it to weigh against
+    t.coherent = (run & (run + 1)) == 0 && (bits & ~shape.steady & ~lowest) == 0;
     const int edge = c.shift + c.length;
     t.topEdge = edge % 8 == 0 ? 0 : edge % 4 == 0 ? 1 : 2;
     return t;

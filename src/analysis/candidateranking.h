@@ -35,6 +35,14 @@ public:
     static constexpr int DistinctSamples = 1024;
 
 private:
+    // A window's bits by a value's bit position p (its start bit plus j), in one byte order:
+    // which change, and where bit p changes at most about twice as often as bit p - 1.
+    struct Shape
+    {
+        bool known = false;
+        quint64 moving = 0;
+        quint64 steady = 0;
+    };
     struct Series
     {
         quint64 flipped = 0;         // bits of bytes 0..7 that ever changed
@@ -42,6 +50,8 @@ private:
         // Long FD frames: `flips` of every bit of the frames, bytes 8.. included.
         std::vector<int> wideFlips;
         std::vector<int> near; // its frame at each moment of the search, -1 for none near
+        // Per window (byte `base` on) and byte order, made when first asked for.
+        mutable std::vector<std::array<Shape, 2>> shapes;
         int pairs = 0;
         bool known = false;
     };
@@ -62,6 +72,7 @@ private:
 
     const Series &analyse(int series);
     Window window(const SignalCandidate &c, const Series &s) const;
+    const Shape &shape(const SignalCandidate &c, const Series &s) const;
     Traits traits(const SignalCandidate &c, const Series &s) const;
     void fold(const SignalCandidate *first, const SignalCandidate *last,
               std::vector<SignalSearch::Result> &out);
