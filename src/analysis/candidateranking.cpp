@@ -26,11 +26,16 @@ private:
     qint64 step;
 };
 
-// The frame bit (8 * byte + bit, in its window) of a candidate's value bit.
+// The frame bit (8 * byte + bit, in its window) of bit p of a word read in a byte order.
+int frameBitAt(bool motorola, int p)
+{
+    return motorola ? (7 - p / 8) * 8 + p % 8 : p;
+}
+
+// The same of a candidate's value bit.
 int frameBit(const SignalCandidate &c, int valueBit)
 {
-    const int p = c.shift + valueBit;
-    return c.motorola() ? (7 - p / 8) * 8 + p % 8 : p;
+    return frameBitAt(c.motorola(), c.shift + valueBit);
 }
 
 // Wraps of the parts of a value below its nibble and byte edges that carried nothing into the
@@ -129,12 +134,10 @@ const CandidateRanking::Shape &CandidateRanking::shape(const SignalCandidate &c,
         return out;
     const Window w = window(c, s);
     const int slack = 2 + s.pairs / 64;
-    SignalCandidate at = c; // frameBit() reads its byte order only
-    at.shift = 0;
     for (int p = 0; p < 64; ++p) {
-        const int bit = frameBit(at, p);
+        const int bit = frameBitAt(c.motorola(), p);
         out.moving |= ((w.flipped >> bit) & 1) << p;
-        if (p == 0 || w.flips[bit] <= 2 * w.flips[frameBit(at, p - 1)] + slack)
+        if (p == 0 || w.flips[bit] <= 2 * w.flips[frameBitAt(c.motorola(), p - 1)] + slack)
             out.steady |= quint64(1) << p;
     }
     out.known = true;

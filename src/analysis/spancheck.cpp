@@ -276,6 +276,34 @@ Survivors<Fails> survivors(std::vector<SpanCheck::Pending> &pending, Fails fails
     return Survivors<Fails>(std::move(list), fails, first, longest);
 }
 
+// The frames whose bits 0 .. top read as the largest and the least number (see measureRanges()).
+struct Extremes
+{
+    int most = -1; // frames
+    int least = -1;
+};
+
+Extremes extremes(const SpanCheck::Frames &frames, int top, bool isSigned)
+{
+    const quint64 mask = bitRange(0, top);
+    const quint64 flip = isSigned ? quint64(1) << top : 0;
+    quint64 most = (frames.words[0] ^ flip) & mask;
+    quint64 least = most;
+    Extremes e{0, 0};
+    for (int i = 1; i < frames.count; ++i) {
+        const quint64 x = (frames.words[i] ^ flip) & mask;
+        if (x > most) {
+            most = x;
+            e.most = i;
+        }
+        if (x < least) {
+            least = x;
+            e.least = i;
+        }
+    }
+    return e;
+}
+
 } // namespace
 
 SpanCheck::SpanCheck(const SearchCondition &condition, double factor)
@@ -416,14 +444,8 @@ void SpanCheck::changes(const Frames &frames, std::vector<Pending> &pending) con
         for (const auto &parts : {upperParts(pending), noisyParts(pending)})
             counted.insert(counted.end(), parts.begin(), parts.end());
     }
-    countExactly(frames, counted);
     std::vector<char> noisy(pending.size(), 0);
-    for (const Pending &k : counted) {
-        if (k.skip)
-            noisy[k.index] = !k.held;
-        else
-            pending[k.index].held = pending[k.index].held || k.held;
-    }
+    countParts(frames, counted, pending, noisy);
     if (c.tolerant() && c.percent) {
         // Each one's own tolerance once its range is known: the upper parts and the moves far
         // beyond it once more.
@@ -431,13 +453,7 @@ void SpanCheck::changes(const Frames &frames, std::vector<Pending> &pending) con
         std::vector<Pending> parts = upperParts(pending);
         const std::vector<Pending> far = noisyParts(pending, &noisy);
         parts.insert(parts.end(), far.begin(), far.end());
-        countExactly(frames, parts);
-        for (const Pending &k : parts) {
-            if (k.skip)
-                noisy[k.index] = noisy[k.index] || !k.held;
-            else
-                pending[k.index].held = pending[k.index].held || k.held;
-        }
+        countParts(frames, parts, pending, noisy);
     }
     if (c.tolerant())
         dropSteady(frames, pending, noisy);
@@ -445,6 +461,20 @@ void SpanCheck::changes(const Frames &frames, std::vector<Pending> &pending) con
         // A tolerance below one raw step counts every change, as the exact pass did.
         if (!pending[i].held && !noisy[i] && maxSteps(pending[i]) > 0)
             pending[i].held = changesWithin(frames, pending[i]);
+    }
+}
+
+// Counts `parts` (candidates, their upper parts, their far moves) in one pass: a candidate is
+// held when it or an upper part of it held, out (`noisy`) when its far moves were too many.
+void SpanCheck::countParts(const Frames &frames, std::vector<Pending> &parts,
+                           std::vector<Pending> &pending, std::vector<char> &noisy) const
+{
+    countExactly(frames, parts);
+    for (const Pending &k : parts) {
+        if (k.skip)
+            noisy[k.index] = noisy[k.index] || !k.held;
+        else
+            pending[k.index].held = pending[k.index].held || k.held;
     }
 }
 
@@ -524,37 +554,6 @@ int SpanCheck::partBits(double steps)
 // one whose bits 0 .. top read as the largest number holds the largest value of every candidate
 // ending at that top (its higher bits decide first), and the same for the least; read signed,
 // with the sign bit turned round. Those `out` are left out.
-namespace {
-
-struct Extremes
-{
-    int most = -1; // frames
-    int least = -1;
-};
-
-Extremes extremes(const SpanCheck::Frames &frames, int top, bool isSigned)
-{
-    const quint64 mask = bitRange(0, top);
-    const quint64 flip = isSigned ? quint64(1) << top : 0;
-    quint64 most = (frames.words[0] ^ flip) & mask;
-    quint64 least = most;
-    Extremes e{0, 0};
-    for (int i = 1; i < frames.count; ++i) {
-        const quint64 x = (frames.words[i] ^ flip) & mask;
-        if (x > most) {
-            most = x;
-            e.most = i;
-        }
-        if (x < least) {
-            least = x;
-            e.least = i;
-        }
-    }
-    return e;
-}
-
-} // namespace
-
 void SpanCheck::measureRanges(const Frames &frames, std::vector<Pending> &pending,
                               const std::vector<char> &out) const
 {
@@ -628,24 +627,12 @@ void SpanCheck::dropSteady(const Frames &frames, const std::vector<Pending> &pen
 }
 
 // Moves within the tolerance of the level the value last changed to are not changes. With a
-// percentage the range must be known first: counted from levels, a wider tolerance can make
-// more changes, not fewer, so no other range stands in for it.
+// percentage, of the span's own range (measureRanges() found it): counted from levels, a wider
+// tolerance can make more changes, not fewer, so no other range stands in for it.
 bool SpanCheck::changesWithin(const Frames &frames, const Pending &p) const
 {
-    const double share = c.tolerance / 100.0;
-    if (c.percent && p.range >= 0)
-        return countChanges(frames, p, share * p.range);
-    if (c.percent) {
-        qint64 lowest = p.value(frames.words[0]);
-        qint64 highest = lowest;
-        frames.eachChangeByBit(p.bits, 0, [&](int i) {
-            const qint64 v = p.value(frames.words[i]);
-            lowest = std::min(lowest, v);
-            highest = std::max(highest, v);
-            return true;
-        });
-        return countChanges(frames, p, share * double(Wide(highest) - lowest));
-    }
+    if (c.percent)
+        return countChanges(frames, p, c.tolerance / 100.0 * p.range);
     const double allowed = c.tolerance / std::fabs(factor);
     return p.reach <= allowed || countChanges(frames, p, allowed);
 }

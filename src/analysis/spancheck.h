@@ -34,6 +34,8 @@ private:
     void monotone(const Frames &frames, std::vector<Pending> &pending) const;
     bool monotoneWithin(const Frames &frames, const Pending &p) const;
     void changes(const Frames &frames, std::vector<Pending> &pending) const;
+    void countParts(const Frames &frames, std::vector<Pending> &parts,
+                    std::vector<Pending> &pending, std::vector<char> &noisy) const;
     void countExactly(const Frames &frames, std::vector<Pending> &pending) const;
     static Pending upperPart(const Pending &p, int bits, size_t index);
     std::vector<Pending> upperParts(const std::vector<Pending> &pending) const;
