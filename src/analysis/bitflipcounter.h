@@ -65,6 +65,11 @@ public:
     std::vector<quint32> keys() const { return ids.addedKeys(); }
     void clear();
 
+    // Fetching ahead for a frame of `key` counted a few frames later: the identifier's slot
+    // first, then, once the slot is near, its state.
+    void prefetchSlot(quint32 key) const { ids.prefetch(key); }
+    void prefetchState(quint32 key) const;
+
 private:
     // What a frame touches: three cache lines of one identifier, kept apart from the counts and
     // times of its 64 bits, so that the cost of a frame is the same for ten identifiers and ten

@@ -56,6 +56,10 @@ public:
     // A frame seen now, and one seen at `frame.time` (microseconds since the epoch).
     void count(const CanPacket &packet);
     void count(const TimedPacket &frame);
+    // Fetching ahead for a frame of `key` (KeyIndex::key()) counted a few frames later: its
+    // identifier's slot first, then, once the slot is near, its entry.
+    void prefetchSlot(quint32 key) const { ids.prefetch(key); }
+    void prefetchEntry(quint32 key) const;
     // Brings the table up to date; `now` is the moment rates and silences are read at.
     void refresh();
     void refresh(qint64 now);

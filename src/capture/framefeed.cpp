@@ -21,21 +21,93 @@ FrameFeed::FrameFeed(QObject *parent, const QString &storeDirectory)
 
 FrameFeed::~FrameFeed() = default;
 
+namespace {
+
+// Frames that came after one when its identifier's state is fetched, the slot coming first.
+constexpr int StateLag = 8;
+// Below this many identifiers their state stays in the cache, and frames are taken at once.
+constexpr int FetchAheadIds = 256;
+
+quint32 keyOf(const CanPacket &packet)
+{
+    return KeyIndex::key(packet.id, packet.isExtended());
+}
+
+} // namespace
+
 void FrameFeed::add(const TimedPacket &frame)
 {
     if (frame.packet.direct != CanPacket::Received) {
+        settle(); // in the order they came
         addSent(frame);
         return;
     }
     ++live;
     load.add(frame.packet, frame.time);
+    wait(frame, liveOrigin());
+    scheduleRefresh();
+}
+
+FrameFeed::Origin FrameFeed::liveOrigin() const
+{
+    return recorder && recorder->isRecording() ? Origin::LiveRecorded : Origin::Live;
+}
+
+void FrameFeed::wait(const TimedPacket &frame, Origin origin)
+{
+    if (waitingCount == 0 && stats->idCount() < FetchAheadIds) {
+        take(frame, origin);
+        return;
+    }
+    if (waitingCount == Ahead)
+        takeOldest();
+    Waiting &w = waiting[waited % Ahead];
+    w.frame = frame;
+    w.origin = origin;
+    ++waited;
+    ++waitingCount;
+    fetchAhead();
+}
+
+void FrameFeed::fetchAhead()
+{
+    const quint32 newest = keyOf(waiting[(waited - 1) % Ahead].frame.packet);
+    stats->prefetchSlot(newest);
+    flips.prefetchSlot(newest);
+    if (waitingCount > StateLag) {
+        const quint32 key = keyOf(waiting[(waited - 1 - StateLag) % Ahead].frame.packet);
+        stats->prefetchEntry(key);
+        flips.prefetchState(key);
+    }
+}
+
+void FrameFeed::takeOldest()
+{
+    const Waiting &w = waiting[(waited - quint64(waitingCount)) % Ahead];
+    --waitingCount;
+    take(w.frame, w.origin);
+}
+
+void FrameFeed::take(const TimedPacket &frame, Origin origin)
+{
+    if (origin == Origin::Capture) {
+        addCaptureFrame(frame);
+        return;
+    }
     qint64 row = -1;
     if (filters.matches(frame.packet)) {
         row = nextRow();
-        logLive(frame);
+        logLive(frame, origin);
     }
     analyse(frame, row);
-    scheduleRefresh();
+}
+
+void FrameFeed::settle() const
+{
+    // Logically const: what the feed shows is as if each frame had been taken as it came.
+    auto *self = const_cast<FrameFeed *>(this);
+    while (self->waitingCount > 0)
+        self->takeOldest();
 }
 
 // A frame we sent is counted and, while transmitted frames are shown, logged; the analyses of
@@ -44,15 +116,15 @@ void FrameFeed::addSent(const TimedPacket &frame)
 {
     stats->count(frame);
     if (filters.matchDirection(frame.packet) && filters.matchShown(frame.packet))
-        logLive(frame);
+        logLive(frame, liveOrigin());
     scheduleRefresh();
 }
 
 // A live row is in a file only while a recording takes it.
-void FrameFeed::logLive(const TimedPacket &frame)
+void FrameFeed::logLive(const TimedPacket &frame, Origin origin)
 {
     captured.addLiveFrame(frame);
-    if (!recorder || !recorder->isRecording())
+    if (origin != Origin::LiveRecorded)
         ++unfiled;
 }
 
@@ -70,6 +142,7 @@ qint64 FrameFeed::nextRow() const
 
 void FrameFeed::beginCapture(bool reread)
 {
+    settle();
     if (reread) { // the statistics already hold every frame of it
         captured.beginReread();
         return;
@@ -85,7 +158,7 @@ void FrameFeed::beginCapture(bool reread)
 void FrameFeed::addCapture(const QVector<TimedPacket> &batch)
 {
     for (const TimedPacket &frame : batch)
-        addCaptureFrame(frame);
+        wait(frame, Origin::Capture);
     scheduleRefresh();
 }
 
@@ -102,12 +175,14 @@ void FrameFeed::addCaptureFrame(const TimedPacket &frame)
 
 void FrameFeed::endCapture()
 {
+    settle();
     captured.endCapture();
     scheduleRefresh();
 }
 
 void FrameFeed::clear()
 {
+    settle();
     unfiled = 0;
     model->clear();
     captured.clear();
@@ -119,7 +194,56 @@ void FrameFeed::clear()
 
 void FrameFeed::rowsSaved(qint64 rows)
 {
+    settle();
     unfiled = qBound<qint64>(0, model->store().size() - rows, unfiled);
+}
+
+void FrameFeed::forgetUnfiled()
+{
+    settle();
+    unfiled = 0;
+}
+
+qint64 FrameFeed::unfiledRows() const
+{
+    settle();
+    return unfiled;
+}
+
+FrameFilter &FrameFeed::filter()
+{
+    settle(); // frames that came before a change of the filters meet the filters they met
+    return filters;
+}
+
+CanDataModel *FrameFeed::log() const
+{
+    settle();
+    return model;
+}
+
+CaptureLog &FrameFeed::captureLog()
+{
+    settle();
+    return captured;
+}
+
+FrameStatistics *FrameFeed::statistics() const
+{
+    settle();
+    return stats;
+}
+
+DiagnosticsLog &FrameFeed::diagnostics()
+{
+    settle();
+    return diag;
+}
+
+const BitFlipCounter &FrameFeed::bitFlips() const
+{
+    settle();
+    return flips;
 }
 
 void FrameFeed::scheduleRefresh()
@@ -132,6 +256,7 @@ void FrameFeed::scheduleRefresh()
 
 void FrameFeed::refresh()
 {
+    settle();
     refreshTimer->stop();
     lastRefresh.restart();
     if (model->flushRows() > 0)

@@ -7,21 +7,28 @@
 #include "capture/capturelog.h"
 #include "diagnostics/diagnosticslog.h"
 
+#include "link/timedpacket.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QVector>
+#include <array>
 
 class CanDataModel;
 class CaptureRecorder;
 class FrameStatistics;
 class QTimer;
-struct TimedPacket;
 
 // Where every frame the window shows comes in, live from the capture session or from an opened
 // capture: the filters decide which reach the log, and every received frame is counted in the
 // statistics, read for diagnostic messages and counted for bit flips and bus load. The pages
 // are views of what the feed keeps; it tells them at a bounded rate (refreshed()), never once per
 // frame.
+//
+// A received frame waits a few frames before it is taken, while its identifier's state is
+// fetched from memory: with thousands of identifiers that state is not in the cache, and reading
+// it only when the frame is taken would stall every frame. Whatever the feed hands out, and each
+// refresh, first takes the frames that wait, so no view sees the difference.
 class FrameFeed final : public QObject
 {
     Q_OBJECT
@@ -46,12 +53,12 @@ public:
     // Publishes the log's new rows and tells the pages now.
     void refresh();
 
-    FrameFilter &filter() { return filters; }
-    CanDataModel *log() const { return model; }
-    CaptureLog &captureLog() { return captured; }
-    FrameStatistics *statistics() const { return stats; }
-    DiagnosticsLog &diagnostics() { return diag; }
-    const BitFlipCounter &bitFlips() const { return flips; }
+    FrameFilter &filter();
+    CanDataModel *log() const;
+    CaptureLog &captureLog();
+    FrameStatistics *statistics() const;
+    DiagnosticsLog &diagnostics();
+    const BitFlipCounter &bitFlips() const;
     BusLoad &busLoad() { return load; }
     // Received frames that came live, over every connection.
     quint64 liveFrames() const { return live; }
@@ -59,10 +66,10 @@ public:
     // Whether a recording holds the live frames from now on is the recorder's to say.
     void setRecorder(const CaptureRecorder *recorder) { this->recorder = recorder; }
     // Rows logged live that no recording held and no save has written since.
-    qint64 unfiledRows() const { return unfiled; }
+    qint64 unfiledRows() const;
     // The first `rows` rows of the log were saved.
     void rowsSaved(qint64 rows);
-    void forgetUnfiled() { unfiled = 0; }
+    void forgetUnfiled();
 
 signals:
     // New rows were published to the log's views.
@@ -73,9 +80,27 @@ signals:
     void cleared();
 
 private:
+    // Frames waiting: their identifiers' state is fetched while the next ones come.
+    static constexpr int Ahead = 16;
+    // A live frame's recording is what it was when the frame came.
+    enum class Origin : quint8 { Live, LiveRecorded, Capture };
+    struct Waiting
+    {
+        TimedPacket frame;
+        Origin origin = Origin::Live;
+    };
+
+    Origin liveOrigin() const;
+    void wait(const TimedPacket &frame, Origin origin);
+    void fetchAhead();
+    void takeOldest();
+    void take(const TimedPacket &frame, Origin origin);
+    // Takes every waiting frame; the state it changes is what the feed shows, so const readers
+    // may ask for it too.
+    void settle() const;
     void addSent(const TimedPacket &frame);
     void addCaptureFrame(const TimedPacket &frame);
-    void logLive(const TimedPacket &frame);
+    void logLive(const TimedPacket &frame, Origin origin);
     // Every received frame, logged at `row` or not logged (-1), feeds the analyses.
     void analyse(const TimedPacket &frame, qint64 row);
     qint64 nextRow() const;
@@ -91,6 +116,9 @@ private:
     const CaptureRecorder *recorder = nullptr;
     quint64 live = 0;
     qint64 unfiled = 0;
+    std::array<Waiting, Ahead> waiting;
+    quint64 waited = 0; // frames that ever waited; the oldest waiting is waited - waitingCount
+    int waitingCount = 0;
     QTimer *refreshTimer;
     QElapsedTimer lastRefresh;
 };

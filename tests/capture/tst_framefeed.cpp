@@ -3,6 +3,7 @@
 // how often the pages hear of it, and what an opened capture does to the live rows.
 #include "analysis/bitflipcounter.h"
 #include "analysis/framestatistics.h"
+#include "capture/capturerecorder.h"
 #include "capture/framefeed.h"
 #include "log/candatamodel.h"
 #include "support/testpackets.h"
@@ -126,6 +127,38 @@ private slots:
         QCOMPARE(feed.log()->rowCount(), 0);
         QCOMPARE(feed.statistics()->idCount(), 0);
         QVERIFY(feed.bitFlips().keys().empty());
+    }
+
+    // With hundreds of identifiers a frame waits while its state is fetched: nothing may show
+    // it, not the order of the rows, what a filter change or a recording meant for it, or what
+    // is read before the next refresh.
+    void manyIdentifiersLookAsIfTakenAtOnce()
+    {
+        QTemporaryDir dir;
+        FrameFeed feed(nullptr, dir.path());
+        CaptureRecorder recorder;
+        feed.setRecorder(&recorder);
+        constexpr int Ids = 400;
+        for (int n = 0; n < Ids; ++n)
+            feed.add(received(n, uint32_t(0x400 + n), "01"));
+        feed.add(transmitted(Ids, 0x7FF, "AA"));
+        QCOMPARE(counted(feed, 0x400 + Ids - 1), 1u); // read before any refresh
+        QVERIFY(recorder.start(dir.path(), CaptureRecorder::DefaultMaxBytes));
+        feed.add(received(Ids + 1, 0x10, "02")); // held by the recording
+        recorder.stop();
+        feed.add(received(Ids + 2, 0x11, "02"));
+        feed.filter().setHidden(0x11, false, true); // after its frame came
+        feed.add(received(Ids + 3, 0x11, "03"));
+        feed.refresh();
+        QCOMPARE(feed.log()->rowCount(), Ids + 3);
+        QCOMPARE(feed.log()->frameAt(Ids - 1).packet.id, uint32_t(0x400 + Ids - 1));
+        QCOMPARE(feed.log()->frameAt(Ids).packet.id, 0x7FFu);
+        QCOMPARE(feed.log()->frameAt(Ids + 2).packet.id, 0x11u);
+        QCOMPARE(counted(feed, 0x11), 2u);
+        QCOMPARE(feed.unfiledRows(), qint64(Ids + 2));
+        const BitActivity *flips = feed.bitFlips().activity(BitFlipCounter::key(0x11, false));
+        QVERIFY(flips);
+        QCOMPARE(flips->frames, 2u);
     }
 };
 
