@@ -5,6 +5,7 @@
 #include "analysis/frameindex.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <numeric>
@@ -43,26 +44,34 @@ int frameBit(const SignalCandidate &c, int valueBit)
 // another above it wraps alone. Only edges the value usually crosses in small steps tell: the
 // low part then jumps across nearly all its range when it wraps.
 int cutWraps(const SignalCandidate &c, const std::vector<std::pair<quint64, quint64>> &changes,
-             double typicalStep)
+             quint64 typicalStep)
 {
-    int total = 0;
-    for (int e = 2; e < c.length; ++e) {
-        const double range = std::ldexp(1.0, e);
-        if ((c.shift + e) % 4 != 0 || typicalStep * 8 > range)
-            continue;
-        const quint64 low = (quint64(1) << e) - 1;
-        int wraps = 0;
-        int cut = 0;
-        for (const auto &change : changes) {
-            const quint64 a = change.first & low;
-            const quint64 b = change.second & low;
-            if (double(a > b ? a - b : b - a) <= range * 3 / 4)
-                continue;
-            ++wraps;
-            cut += ((change.first ^ change.second) & c.valueMask()) >> e == 0;
-        }
-        total += 2 * cut > wraps ? cut : 0;
+    // The edges that tell, each read in the same pass over the changes.
+    std::array<int, 64> edges{};
+    int count = 0;
+    for (int e = 4 - c.shift % 4; e < c.length && e < 64; e += 4) {
+        if (e >= 2 && typicalStep <= (quint64(1) << e) / 8)
+            edges[size_t(count++)] = e;
     }
+    std::array<int, 64> wraps{};
+    std::array<int, 64> cut{};
+    for (const auto &[before, after] : changes) {
+        const quint64 moved = (before ^ after) & c.valueMask();
+        for (int k = 0; k < count; ++k) {
+            const int e = edges[size_t(k)];
+            const quint64 low = (quint64(1) << e) - 1;
+            const quint64 a = before & low;
+            const quint64 b = after & low;
+            // Across more than three quarters of the low part's range: it wrapped.
+            if ((a > b ? a - b : b - a) <= (low + 1) / 4 * 3)
+                continue;
+            ++wraps[size_t(k)];
+            cut[size_t(k)] += moved >> e == 0;
+        }
+    }
+    int total = 0;
+    for (int k = 0; k < count; ++k)
+        total += 2 * cut[size_t(k)] > wraps[size_t(k)] ? cut[size_t(k)] : 0;
     return total;
 }
 
@@ -187,7 +196,7 @@ void CandidateRanking::measure(Result &r, const Series &s, int sampled) const
     // Smoothness over the pairs of frames where the value changed: the others say nothing.
     const int n = frames.size();
     std::vector<qint64> seen;
-    std::vector<double> steps;
+    std::vector<quint64> steps;
     std::vector<std::pair<quint64, quint64>> changes;
     const int pairs = std::min(n - 1, sampled);
     // Values for the count of distinct ones: every pair's while they are few, else spread.
@@ -199,6 +208,7 @@ void CandidateRanking::measure(Result &r, const Series &s, int sampled) const
         seen.push_back(c.raw(frames.window(0, c.base)));
     const Spread spread(n, pairs);
     qint64 after = 0;
+    double total = 0;
     for (int k = 0, next = 0, last = -1; k < pairs; ++k) {
         const int i = int(spread.at(k));
         if (k + Ahead < pairs)
@@ -213,22 +223,23 @@ void CandidateRanking::measure(Result &r, const Series &s, int sampled) const
         }
         if (after == before)
             continue;
-        steps.push_back(std::fabs(double(after) - double(before)));
+        const quint64 step =
+            after > before ? quint64(after) - quint64(before) : quint64(before) - quint64(after);
+        steps.push_back(step);
+        total += double(step);
         changes.emplace_back(quint64(before), quint64(after));
-    }
-    if (!steps.empty()) {
-        std::vector<double> middle = steps;
-        std::nth_element(middle.begin(), middle.begin() + middle.size() / 2, middle.end());
-        r.cuts = cutWraps(c, changes, middle[middle.size() / 2]);
     }
     std::sort(seen.begin(), seen.end());
     r.distinct = int(std::unique(seen.begin(), seen.end()) - seen.begin());
     const double span = seen.empty() ? 0.0 : double(seen[size_t(r.distinct - 1)]) - double(seen[0]);
     r.used = std::min(1.0, (span + 1) / std::ldexp(1.0, c.length));
-    r.jumps = int(
-        std::count_if(steps.begin(), steps.end(), [span](double step) { return step > span / 2; }));
-    const double total = std::accumulate(steps.begin(), steps.end(), 0.0);
+    r.jumps = int(std::count_if(steps.begin(), steps.end(),
+                                [span](quint64 step) { return double(step) > span / 2; }));
     r.roughness = span == 0 || steps.empty() ? 1.0 : std::min(1.0, total / steps.size() / span);
+    if (!steps.empty()) {
+        std::nth_element(steps.begin(), steps.begin() + steps.size() / 2, steps.end());
+        r.cuts = cutWraps(c, changes, steps[steps.size() / 2]);
+    }
 }
 
 // Of a candidate and its twin of the other signedness, the one whose values lie closer
