@@ -161,16 +161,6 @@ void BitFlipCounter::addWide(size_t index, const quint8 *data, int length, qint6
     w.seen = first.frames;
 }
 
-void BitFlipCounter::prefetchState(quint32 key) const
-{
-    const qint32 index = ids.find(key);
-    if (index < 0)
-        return;
-    const char *state = reinterpret_cast<const char *>(&hot[size_t(index)]);
-    for (size_t line = 0; line < sizeof(Hot); line += 64)
-        __builtin_prefetch(state + line, 1);
-}
-
 void BitFlipCounter::add(const TimedPacket &frame)
 {
     const CanPacket &p = frame.packet;

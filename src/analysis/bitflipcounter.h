@@ -68,7 +68,7 @@ public:
     // Fetching ahead for a frame of `key` counted a few frames later: the identifier's slot
     // first, then, once the slot is near, its state.
     void prefetchSlot(quint32 key) const { ids.prefetch(key); }
-    void prefetchState(quint32 key) const;
+    void prefetchState(quint32 key) const { ids.prefetch(key, hot); }
 
 private:
     // What a frame touches: three cache lines of one identifier, kept apart from the counts and

@@ -49,17 +49,6 @@ void FrameStatistics::count(const TimedPacket &frame)
     }
 }
 
-void FrameStatistics::prefetchEntry(quint32 key) const
-{
-    const qint32 index = ids.find(key);
-    if (index < 0)
-        return;
-    const char *entry = reinterpret_cast<const char *>(&entries[size_t(index)]);
-    for (size_t line = 0; line < sizeof(StatEntry); line += 64)
-        __builtin_prefetch(entry + line, 1);
-    __builtin_prefetch(entry + sizeof(StatEntry) - 1, 1);
-}
-
 CanPacket FrameStatistics::StatEntry::lastFrame() const
 {
     CanPacket packet;

@@ -59,7 +59,7 @@ public:
     // Fetching ahead for a frame of `key` (KeyIndex::key()) counted a few frames later: its
     // identifier's slot first, then, once the slot is near, its entry.
     void prefetchSlot(quint32 key) const { ids.prefetch(key); }
-    void prefetchEntry(quint32 key) const;
+    void prefetchEntry(quint32 key) const { ids.prefetch(key, entries); }
     // Brings the table up to date; `now` is the moment rates and silences are read at.
     void refresh();
     void refresh(qint64 now);
