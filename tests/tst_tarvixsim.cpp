@@ -86,6 +86,7 @@ private slots:
     void builtInTrafficLooksLikeABus();
     void idsGivesThatManyDistinctIds();
     void seedMakesTrafficRepeatable();
+    void alikeTrafficDiffersOnlyInIdentifiers();
 
     void commandsGetReadableReplies_data();
     void commandsGetReadableReplies();
@@ -283,6 +284,27 @@ void TestTarvixSim::seedMakesTrafficRepeatable()
     QVERIFY(!first.isEmpty());
     QCOMPARE(fingerprint(QStringLiteral("7")), first);
     QVERIFY(fingerprint(QStringLiteral("8")) != first);
+}
+
+// Every identifier the same message: 8 data bytes, one period, four in five 29-bit.
+void TestTarvixSim::alikeTrafficDiffersOnlyInIdentifiers()
+{
+    const QStringList arguments{QStringLiteral("--ids"), QStringLiteral("50"),
+                                QStringLiteral("--alike"), QStringLiteral("--rate"),
+                                QStringLiteral("max")};
+    const QVector<CanPacket> taken = runFrames(arguments, 500);
+    QCOMPARE(taken.size(), 500);
+    QHash<uint32_t, int> perId;
+    int extended = 0;
+    for (const CanPacket &p : taken) {
+        QVERIFY2(plausible(p) && !p.isRemote() && p.length() == 8, qPrintable(frameText(p)));
+        extended += p.isExtended() ? 1 : 0;
+        ++perId[uint32_t(p.id)];
+    }
+    QCOMPARE(perId.size(), 50);
+    QCOMPARE(extended, 400);
+    for (int sent : qAsConst(perId))
+        QCOMPARE(sent, 10);
 }
 
 // --- commands -------------------------------------------------------------------------------
@@ -551,6 +573,7 @@ void TestTarvixSim::badArgumentsExitTwo_data()
     QTest::newRow("too many ids") << QStringList{"--ids", "100001"} << "--ids";
     QTest::newRow("fractional count") << QStringList{"--count", "2.5"} << "--count";
     QTest::newRow("fast without replay") << QStringList{"--fast"} << "--replay";
+    QTest::newRow("alike replay") << QStringList{"--replay", "x.log", "--alike"} << "--alike";
     QTest::newRow("stray argument") << QStringList{"extra"} << "extra";
 }
 

@@ -7,6 +7,8 @@
 #include <cstring>
 
 namespace {
+constexpr qint64 AlikePeriodUs = 10000;
+
 int uniform(std::mt19937 &rng, int low, int high)
 {
     return std::uniform_int_distribution<int>(low, high)(rng);
@@ -34,12 +36,13 @@ double BusNode::Drift::step(std::mt19937 &rng)
     return value;
 }
 
-BusNode::BusNode(uint32_t id, bool extended, uint8_t route, std::mt19937 &rng)
-    : kind(Kind(uniform(rng, 0, 4))), period(pickPeriod(rng))
+BusNode::BusNode(uint32_t id, bool extended, uint8_t route, std::mt19937 &rng, bool alike)
+    : kind(alike ? Kind::Engine : Kind(uniform(rng, 0, 4))),
+      period(alike ? AlikePeriodUs : pickPeriod(rng))
 {
     frame.id = id;
     frame.frame = uint8_t(route | (extended ? CanPacket::Extended : 0));
-    frame.rtl = uint8_t(pickLength(rng));
+    frame.rtl = uint8_t(alike ? 8 : pickLength(rng));
     for (uint8_t &byte : payload)
         byte = uint8_t(uniform(rng, 0, 255));
     first.setRange(600, 6500, rng); // engine speed in rpm; also drives a voltage

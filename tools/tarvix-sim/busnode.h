@@ -12,7 +12,8 @@ class BusNode final
 public:
     enum class Kind { Counter, Engine, Power, Flags, Fixed };
 
-    explicit BusNode(uint32_t id, bool extended, uint8_t route, std::mt19937 &rng);
+    // `alike`: an engine message of 8 bytes every 10 ms, as every other alike node.
+    BusNode(uint32_t id, bool extended, uint8_t route, std::mt19937 &rng, bool alike = false);
 
     qint64 periodUs() const { return period; }
     // Turns the node into one that sends remote requests of its length.

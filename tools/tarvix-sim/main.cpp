@@ -56,7 +56,7 @@ void printSummary(const Simulator &simulator, int badLines)
 std::unique_ptr<FrameSource> makeSource(const SimOptions &options, int &badLines, QString &error)
 {
     if (options.replayPath.isEmpty())
-        return std::make_unique<TrafficProfile>(options.ids, options.seed);
+        return std::make_unique<TrafficProfile>(options.ids, options.seed, options.alike);
     auto replay = std::make_unique<ReplaySource>(options.loop);
     if (!replay->load(options.replayPath, error))
         return nullptr;

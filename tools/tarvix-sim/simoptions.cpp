@@ -12,6 +12,7 @@ const QString CountOption = QStringLiteral("count");
 const QString DurationOption = QStringLiteral("duration");
 const QString IdsOption = QStringLiteral("ids");
 const QString SeedOption = QStringLiteral("seed");
+const QString AlikeOption = QStringLiteral("alike");
 const QString ReplayOption = QStringLiteral("replay");
 const QString FastOption = QStringLiteral("fast");
 const QString LoopOption = QStringLiteral("loop");
@@ -39,6 +40,9 @@ void describe(QCommandLineParser &parser)
          QStringLiteral("N")},
         {SeedOption, QStringLiteral("Seed of the built-in traffic (default 1)."),
          QStringLiteral("N")},
+        {AlikeOption,
+         QStringLiteral("Every identifier sends the same kind of message (8 bytes every 10 ms, "
+                        "four in five 29-bit), so that identifier counts compare alike.")},
         {ReplayOption,
          QStringLiteral("Replay a candump log (or candump's screen output) instead of the "
                         "built-in traffic."),
@@ -84,6 +88,7 @@ SimOptions::Outcome SimOptions::parse(const QStringList &arguments, QString &mes
     if (!readNumbers(parser, message) || !checkCombination(parser, message))
         return Outcome::Error;
     replayPath = parser.value(ReplayOption);
+    alike = parser.isSet(AlikeOption);
     loop = parser.isSet(LoopOption);
     rateMax = rateMax || parser.isSet(FastOption);
     monitoring = !parser.isSet(NoMonitorOption);
@@ -166,8 +171,10 @@ bool SimOptions::checkCombination(const QCommandLineParser &parser, QString &mes
     const bool replay = parser.isSet(ReplayOption);
     if (!replay && (parser.isSet(FastOption) || parser.isSet(LoopOption)))
         message = QStringLiteral("--fast and --loop go with --replay");
-    else if (replay && (parser.isSet(IdsOption) || parser.isSet(SeedOption)))
-        message = QStringLiteral("--ids and --seed shape the built-in traffic, not a replay");
+    else if (replay &&
+             (parser.isSet(IdsOption) || parser.isSet(SeedOption) || parser.isSet(AlikeOption)))
+        message =
+            QStringLiteral("--ids, --seed and --alike shape the built-in traffic, not a replay");
     else if (parser.isSet(FastOption) && parser.isSet(RateOption))
         message = QStringLiteral("--fast and --rate exclude each other");
     else if (replay && parser.value(ReplayOption).isEmpty())

@@ -17,6 +17,7 @@ struct SimOptions
     qint64 durationUs = -1; // stop streaming after this much streaming time; -1: no limit
     int ids = 40;
     quint32 seed = 1;
+    bool alike = false; // every identifier sends the same kind of message
     QString replayPath;
     bool loop = false;
     bool monitoring = true;

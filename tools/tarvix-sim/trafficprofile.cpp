@@ -9,14 +9,15 @@ constexpr uint32_t ExtendedSpace = 0x20000000;
 constexpr qint64 StartSpreadUs = 10000; // below the shortest period
 } // namespace
 
-TrafficProfile::TrafficProfile(int idCount, quint32 seed) : rng(seed)
+TrafficProfile::TrafficProfile(int idCount, quint32 seed, bool alike) : rng(seed)
 {
     idCount = std::clamp(idCount, 1, MaxIds);
-    const int extended = std::max(idCount / 4, idCount - int(StandardSpace));
-    addNodes(makeIds(idCount - extended, false), false);
-    addNodes(makeIds(extended, true), true);
+    const int extended =
+        std::max(alike ? idCount * 4 / 5 : idCount / 4, idCount - int(StandardSpace));
+    addNodes(makeIds(idCount - extended, false), false, alike);
+    addNodes(makeIds(extended, true), true, alike);
     std::shuffle(nodes.begin(), nodes.end(), rng); // mix the two formats on the line
-    for (size_t i = 7; i < nodes.size(); i += 16)
+    for (size_t i = 7; !alike && i < nodes.size(); i += 16)
         nodes[i].makeRemote();
     startSchedule();
 }
@@ -37,11 +38,11 @@ std::vector<uint32_t> TrafficProfile::makeIds(int count, bool extended)
     return ids;
 }
 
-void TrafficProfile::addNodes(const std::vector<uint32_t> &ids, bool extended)
+void TrafficProfile::addNodes(const std::vector<uint32_t> &ids, bool extended, bool alike)
 {
     for (uint32_t id : ids) {
         const uint8_t route = nodes.size() % 2 ? CanPacket::Can1ToCan0 : CanPacket::Can0ToCan1;
-        nodes.emplace_back(id, extended, route, rng);
+        nodes.emplace_back(id, extended, route, rng, alike);
     }
 }
 

@@ -15,12 +15,16 @@
 // the 29-bit space (the rest), each placed at a seed-chosen point of its own slot, so any count up
 // to 100000 gives distinct identifiers. Every node sends its first frame within the first 10 ms,
 // so the first `idCount` frames carry every identifier once.
+//
+// `alike` traffic makes every message the same kind (an engine message of 8 bytes every 10 ms,
+// no remote requests) and four in five identifiers 29-bit whatever their count, so that two
+// counts of identifiers differ in nothing else.
 class TrafficProfile final : public FrameSource
 {
 public:
     static constexpr int MaxIds = 100000;
 
-    explicit TrafficProfile(int idCount, quint32 seed);
+    TrafficProfile(int idCount, quint32 seed, bool alike = false);
 
     bool hasNext() const override { return true; }
     qint64 nextTimeUs() const override { return schedule.top().first; }
@@ -30,7 +34,7 @@ public:
 private:
     using Slot = std::pair<qint64, int>; // due time, node index
     std::vector<uint32_t> makeIds(int count, bool extended);
-    void addNodes(const std::vector<uint32_t> &ids, bool extended);
+    void addNodes(const std::vector<uint32_t> &ids, bool extended, bool alike);
     void startSchedule();
 
     std::mt19937 rng;
