@@ -20,6 +20,7 @@ struct SpanCheck::Frames
     int count = 0;
     std::vector<quint64> diffs; // bits changed from the frame before
     std::vector<quint64> runs;
+    quint64 changedBits = 0;
 
     Frames(const quint64 *words, int count) : words(words), count(count), diffs(size_t(count))
     {
@@ -27,6 +28,7 @@ struct SpanCheck::Frames
         for (int i = 1; i < count; ++i) {
             diffs[size_t(i)] = words[i] ^ words[i - 1];
             runs[size_t((i - 1) / Run)] |= diffs[size_t(i)];
+            changedBits |= diffs[size_t(i)];
         }
     }
     // Calls visit(i) for each frame i > from where `bits` changed, until it returns false.
@@ -66,6 +68,28 @@ struct SpanCheck::Frames
         return true;
     }
 
+    // The bits that differ between any two frames.
+    quint64 changed() const { return changedBits; }
+    // Bit b of every frame: frame 64 k + j at bit j of row b's word k (rows of `blocks()` words,
+    // the last block filled up with copies of the last frame), made when first asked for.
+    int blocks() const { return (count + Run - 1) / Run; }
+    const quint64 *bitRows() const
+    {
+        if (!rows.empty() || count == 0)
+            return rows.data();
+        const size_t n = size_t(blocks());
+        rows.resize(n * Run);
+        std::array<quint64, Run> block;
+        for (size_t k = 0; k < n; ++k) {
+            for (size_t j = 0; j < Run; ++j)
+                block[j] = words[std::min(k * Run + j, size_t(count - 1))];
+            transpose(block.data());
+            for (size_t b = 0; b < Run; ++b)
+                rows[b * n + k] = block[b];
+        }
+        return rows.data();
+    }
+
 private:
     // For each bit, the frames of run r where it changed (bit j: frame r * Run + 1 + j), made
     // when a candidate is first read through the run: a candidate's changes are then the union
@@ -102,6 +126,7 @@ private:
 
     mutable std::vector<quint64> byBit;
     mutable std::vector<char> made;
+    mutable std::vector<quint64> rows;
 };
 
 // A candidate as one byte order's words hold it: bits shift .. top of the word.
@@ -283,25 +308,46 @@ struct Extremes
     int least = -1;
 };
 
+// The frame whose bits 0 .. top read as the largest number (`most`) or the least, read signed
+// with the sign bit turned round: chosen bit by bit from the top over the bit rows, keeping the
+// frames with the wanted bit whenever any has it, until one is left.
+int extremeFrame(const SpanCheck::Frames &frames, int top, bool isSigned, bool most,
+                 std::vector<quint64> &kept, std::vector<int> &live)
+{
+    const int blocks = frames.blocks();
+    const quint64 *rows = frames.bitRows();
+    kept.assign(size_t(blocks), ~quint64(0));
+    live.resize(size_t(blocks));
+    std::iota(live.begin(), live.end(), 0);
+    for (int b = top; b >= 0; --b) {
+        if (live.size() == 1 && (kept[size_t(live[0])] & (kept[size_t(live[0])] - 1)) == 0)
+            break; // one frame left
+        if (!((frames.changed() >> b) & 1))
+            continue; // every frame has the same bit: it keeps them all
+        const quint64 *row = rows + size_t(b) * size_t(blocks);
+        const quint64 flip = most == (isSigned && b == top) ? ~quint64(0) : 0;
+        const auto has = [&](int k) { return kept[size_t(k)] & (row[k] ^ flip); };
+        if (std::none_of(live.begin(), live.end(), has))
+            continue;
+        size_t left = 0;
+        for (const int k : live) {
+            kept[size_t(k)] &= row[k] ^ flip;
+            if (kept[size_t(k)])
+                live[left++] = k;
+        }
+        live.resize(left);
+    }
+    const int k = live.front();
+    const int frame = k * SpanCheck::Frames::Run + int(qCountTrailingZeroBits(kept[size_t(k)]));
+    return std::min(frame, frames.count - 1); // the last block's fill is the last frame
+}
+
 Extremes extremes(const SpanCheck::Frames &frames, int top, bool isSigned)
 {
-    const quint64 mask = bitRange(0, top);
-    const quint64 flip = isSigned ? quint64(1) << top : 0;
-    quint64 most = (frames.words[0] ^ flip) & mask;
-    quint64 least = most;
-    Extremes e{0, 0};
-    for (int i = 1; i < frames.count; ++i) {
-        const quint64 x = (frames.words[i] ^ flip) & mask;
-        if (x > most) {
-            most = x;
-            e.most = i;
-        }
-        if (x < least) {
-            least = x;
-            e.least = i;
-        }
-    }
-    return e;
+    std::vector<quint64> kept;
+    std::vector<int> live;
+    return {extremeFrame(frames, top, isSigned, true, kept, live),
+            extremeFrame(frames, top, isSigned, false, kept, live)};
 }
 
 } // namespace
