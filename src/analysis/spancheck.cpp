@@ -354,7 +354,8 @@ Extremes extremes(const SpanCheck::Frames &frames, int top, bool isSigned)
 
 SpanCheck::SpanCheck(const SearchCondition &condition, double factor)
     : c(condition), factor(factor),
-      up((condition.kind == SearchCondition::NonDecreasing) == (factor > 0))
+      up((condition.kind == SearchCondition::NonDecreasing) == (factor > 0)),
+      fixedSteps(steps(condition.tolerance / std::fabs(factor)))
 {
 }
 
@@ -575,6 +576,7 @@ SpanCheck::Pending SpanCheck::upperPart(const Pending &p, int bits, size_t index
 std::vector<SpanCheck::Pending> SpanCheck::upperParts(const std::vector<Pending> &pending) const
 {
     std::vector<Pending> uppers;
+    uppers.reserve(pending.size());
     for (size_t i = 0; i < pending.size(); ++i) {
         const Pending &p = pending[i];
         // With a percentage, only once the range is known: a tolerance it has at least.
@@ -619,9 +621,14 @@ void SpanCheck::measureRanges(const Frames &frames, std::vector<Pending> &pendin
 // range once known, else of the widest range its changing bits allow.
 qint64 SpanCheck::maxSteps(const Pending &p) const
 {
-    const double range = p.range >= 0 ? p.range : p.reach;
-    const double allowed =
-        c.percent ? c.tolerance / 100.0 * range : c.tolerance / std::fabs(factor);
+    if (!c.percent)
+        return fixedSteps;
+    return steps(c.tolerance / 100.0 * (p.range >= 0 ? p.range : p.reach));
+}
+
+// Whole raw steps within `allowed`: a move counts when it is more than this many.
+qint64 SpanCheck::steps(double allowed)
+{
     return qint64(std::min(std::floor(allowed + 1e-9), 9e18));
 }
 
@@ -634,13 +641,14 @@ std::vector<SpanCheck::Pending> SpanCheck::noisyParts(const std::vector<Pending>
                                                       const std::vector<char> *out) const
 {
     std::vector<Pending> uppers;
+    uppers.reserve(pending.size());
     for (size_t i = 0; i < pending.size(); ++i) {
         const Pending &p = pending[i];
-        const qint64 steps = maxSteps(p);
-        if (p.held || (out && (*out)[i]) || steps > (qint64(1) << 61))
+        const qint64 within = maxSteps(p);
+        if (p.held || (out && (*out)[i]) || within > (qint64(1) << 61))
             continue;
         int q = 0;
-        while ((qint64(1) << q) < 2 * steps)
+        while ((qint64(1) << q) < 2 * within)
             ++q;
         if (p.candidate.length - q < 2)
             continue;
@@ -685,11 +693,9 @@ bool SpanCheck::changesWithin(const Frames &frames, const Pending &p) const
 
 bool SpanCheck::countChanges(const Frames &frames, const Pending &p, double allowed) const
 {
-    // Whole raw steps: a move counts when it is more than this many.
-    const qint64 steps = qint64(std::min(std::floor(allowed + 1e-9), 9e18));
     if (p.candidate.length >= 63)
-        return countChanges<Wide>(frames, p, steps);
-    return countChanges<qint64>(frames, p, steps); // differences fit
+        return countChanges<Wide>(frames, p, steps(allowed));
+    return countChanges<qint64>(frames, p, steps(allowed)); // differences fit
 }
 
 // Without a branch on whether a move counts: that follows the data, not a pattern.

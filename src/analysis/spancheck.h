@@ -47,6 +47,7 @@ private:
     void measureRanges(const Frames &frames, std::vector<Pending> &pending,
                        const std::vector<char> &out) const;
     qint64 maxSteps(const Pending &p) const;
+    static qint64 steps(double allowed);
     bool changesWithin(const Frames &frames, const Pending &p) const;
     bool countChanges(const Frames &frames, const Pending &p, double allowed) const;
     template<typename Difference>
@@ -54,5 +55,6 @@ private:
 
     SearchCondition c;
     double factor;
-    bool up; // raw values must not fall (else: must not rise)
+    bool up;           // raw values must not fall (else: must not rise)
+    qint64 fixedSteps; // the tolerance in whole raw steps, when it is not a percentage
 };
