@@ -47,14 +47,14 @@ int cutWraps(const SignalCandidate &c, const std::vector<std::pair<quint64, quin
              quint64 typicalStep)
 {
     // The edges that tell, each read in the same pass over the changes.
-    std::array<int, 64> edges{};
+    std::array<int, 16> edges{};
     int count = 0;
-    for (int e = 4 - c.shift % 4; e < c.length && e < 64; e += 4) {
+    for (int e = 4 - c.shift % 4; e < c.length; e += 4) {
         if (e >= 2 && typicalStep <= (quint64(1) << e) / 8)
             edges[size_t(count++)] = e;
     }
-    std::array<int, 64> wraps{};
-    std::array<int, 64> cut{};
+    std::array<int, 16> wraps{};
+    std::array<int, 16> cut{};
     for (const auto &[before, after] : changes) {
         const quint64 moved = (before ^ after) & c.valueMask();
         for (int k = 0; k < count; ++k) {

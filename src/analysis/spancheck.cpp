@@ -9,6 +9,7 @@
 #include <limits>
 #include <memory>
 #include <numeric>
+#include <utility>
 
 // The frames of the span as one byte order reads them, with the bits that changed within each
 // run of 64 pairs of frames, so that a candidate's scan skips the runs where it stood still.
@@ -301,13 +302,6 @@ Survivors<Fails> survivors(std::vector<SpanCheck::Pending> &pending, Fails fails
     return Survivors<Fails>(std::move(list), fails, first, longest);
 }
 
-// The frames whose bits 0 .. top read as the largest and the least number (see measureRanges()).
-struct Extremes
-{
-    int most = -1; // frames
-    int least = -1;
-};
-
 // The frame whose bits 0 .. top read as the largest number (`most`) or the least, read signed
 // with the sign bit turned round: chosen bit by bit from the top over the bit rows, keeping the
 // frames with the wanted bit whenever any has it, until one is left.
@@ -340,14 +334,6 @@ int extremeFrame(const SpanCheck::Frames &frames, int top, bool isSigned, bool m
     const int k = live.front();
     const int frame = k * SpanCheck::Frames::Run + int(qCountTrailingZeroBits(kept[size_t(k)]));
     return std::min(frame, frames.count - 1); // the last block's fill is the last frame
-}
-
-Extremes extremes(const SpanCheck::Frames &frames, int top, bool isSigned)
-{
-    std::vector<quint64> kept;
-    std::vector<int> live;
-    return {extremeFrame(frames, top, isSigned, true, kept, live),
-            extremeFrame(frames, top, isSigned, false, kept, live)};
 }
 
 } // namespace
@@ -605,15 +591,23 @@ int SpanCheck::partBits(double steps)
 void SpanCheck::measureRanges(const Frames &frames, std::vector<Pending> &pending,
                               const std::vector<char> &out) const
 {
-    std::array<std::array<Extremes, 2>, 64> at{};
+    // The largest and the least frame of each top bit and signedness, found when first needed.
+    std::array<std::array<std::pair<int, int>, 2>, 64> at;
+    for (auto &top : at)
+        top.fill({-1, -1});
+    std::vector<quint64> kept;
+    std::vector<int> live;
     for (size_t i = 0; i < pending.size(); ++i) {
         Pending &p = pending[i];
         if (p.held || out[i])
             continue;
-        Extremes &e = at[size_t(p.top)][p.candidate.isSigned() ? 1 : 0];
-        if (e.most < 0)
-            e = extremes(frames, p.top, p.candidate.isSigned());
-        p.range = double(Wide(p.value(frames.words[e.most])) - p.value(frames.words[e.least]));
+        const bool isSigned = p.candidate.isSigned();
+        auto &[most, least] = at[size_t(p.top)][isSigned ? 1 : 0];
+        if (most < 0) {
+            most = extremeFrame(frames, p.top, isSigned, true, kept, live);
+            least = extremeFrame(frames, p.top, isSigned, false, kept, live);
+        }
+        p.range = double(Wide(p.value(frames.words[most])) - p.value(frames.words[least]));
     }
 }
 
@@ -685,17 +679,11 @@ void SpanCheck::dropSteady(const Frames &frames, const std::vector<Pending> &pen
 // tolerance can make more changes, not fewer, so no other range stands in for it.
 bool SpanCheck::changesWithin(const Frames &frames, const Pending &p) const
 {
-    if (c.percent)
-        return countChanges(frames, p, c.tolerance / 100.0 * p.range);
-    const double allowed = c.tolerance / std::fabs(factor);
-    return p.reach <= allowed || countChanges(frames, p, allowed);
-}
-
-bool SpanCheck::countChanges(const Frames &frames, const Pending &p, double allowed) const
-{
+    if (!c.percent && p.reach <= c.tolerance / std::fabs(factor))
+        return true;
     if (p.candidate.length >= 63)
-        return countChanges<Wide>(frames, p, steps(allowed));
-    return countChanges<qint64>(frames, p, steps(allowed)); // differences fit
+        return countChanges<Wide>(frames, p, maxSteps(p));
+    return countChanges<qint64>(frames, p, maxSteps(p)); // differences fit
 }
 
 // Without a branch on whether a move counts: that follows the data, not a pattern.

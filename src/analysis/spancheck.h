@@ -49,7 +49,6 @@ private:
     qint64 maxSteps(const Pending &p) const;
     static qint64 steps(double allowed);
     bool changesWithin(const Frames &frames, const Pending &p) const;
-    bool countChanges(const Frames &frames, const Pending &p, double allowed) const;
     template<typename Difference>
     bool countChanges(const Frames &frames, const Pending &p, qint64 steps) const;
 

@@ -6,7 +6,6 @@
 #include "analysis/framefilter.h"
 #include "capture/capturelog.h"
 #include "diagnostics/diagnosticslog.h"
-
 #include "link/timedpacket.h"
 
 #include <QElapsedTimer>
