@@ -385,6 +385,10 @@ void SpanCheck::filterWindow(const quint64 *words, int count, int base,
         flipped |= words[i] ^ words[i - 1];
     std::vector<Pending> intel;
     std::vector<Pending> motorola;
+    const auto inMotorola = std::count_if(candidates.begin(), candidates.end(),
+                                          [](const SignalCandidate &k) { return k.motorola(); });
+    intel.reserve(candidates.size() - size_t(inMotorola));
+    motorola.reserve(size_t(inMotorola));
     for (size_t i = 0; i < candidates.size(); ++i) {
         const SignalCandidate &k = candidates[i];
         if (k.base != base)
@@ -584,6 +588,45 @@ int SpanCheck::partBits(double steps)
     return s;
 }
 
+namespace {
+
+// The frames holding the extreme values of every top bit and signedness, found when first asked
+// for. The frame whose bits 0 .. t - 1 read as the largest number over all frames holds the
+// largest of those bits within the frames of either value of bit t too, if its own bit t has that
+// value: so of the unsigned and the signed extreme of top t, one is that of top t - 1.
+class Extremes
+{
+public:
+    explicit Extremes(const SpanCheck::Frames &frames) : frames(frames)
+    {
+        for (auto &top : at)
+            top.fill(-1);
+    }
+    // The frame whose bits 0 .. top read as the largest (`most`) or least number.
+    int frame(int top, bool isSigned, bool most)
+    {
+        if (top < 0)
+            return 0;
+        int &found = at[size_t(top)][size_t(isSigned) * 2 + size_t(most)];
+        if (found < 0) {
+            const int lower = frame(top - 1, false, most);
+            const bool wanted = most != isSigned; // bit `top` of the extreme, if a frame has it
+            const bool free = !((frames.changed() >> top) & 1) ||
+                              bool((frames.words[lower] >> top) & 1) == wanted;
+            found = free ? lower : extremeFrame(frames, top, isSigned, most, kept, live);
+        }
+        return found;
+    }
+
+private:
+    const SpanCheck::Frames &frames;
+    std::array<std::array<int, 4>, 64> at; // by top bit, then signedness and `most`
+    std::vector<quint64> kept;
+    std::vector<int> live;
+};
+
+} // namespace
+
 // The spread of each candidate's raw values over the span, for all at once. Of the frames, the
 // one whose bits 0 .. top read as the largest number holds the largest value of every candidate
 // ending at that top (its higher bits decide first), and the same for the least; read signed,
@@ -591,22 +634,14 @@ int SpanCheck::partBits(double steps)
 void SpanCheck::measureRanges(const Frames &frames, std::vector<Pending> &pending,
                               const std::vector<char> &out) const
 {
-    // The largest and the least frame of each top bit and signedness, found when first needed.
-    std::array<std::array<std::pair<int, int>, 2>, 64> at;
-    for (auto &top : at)
-        top.fill({-1, -1});
-    std::vector<quint64> kept;
-    std::vector<int> live;
+    Extremes extremes(frames);
     for (size_t i = 0; i < pending.size(); ++i) {
         Pending &p = pending[i];
         if (p.held || out[i])
             continue;
         const bool isSigned = p.candidate.isSigned();
-        auto &[most, least] = at[size_t(p.top)][isSigned ? 1 : 0];
-        if (most < 0) {
-            most = extremeFrame(frames, p.top, isSigned, true, kept, live);
-            least = extremeFrame(frames, p.top, isSigned, false, kept, live);
-        }
+        const int most = extremes.frame(p.top, isSigned, true);
+        const int least = extremes.frame(p.top, isSigned, false);
         p.range = double(Wide(p.value(frames.words[most])) - p.value(frames.words[least]));
     }
 }
