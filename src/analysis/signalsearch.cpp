@@ -2,6 +2,7 @@
 #include "analysis/signalsearch.h"
 
 #include "analysis/candidateranking.h"
+#include "analysis/coreworkers.h"
 #include "analysis/frameindex.h"
 #include "analysis/spancheck.h"
 
@@ -234,45 +235,62 @@ SignalSearch::Step SignalSearch::prepare(const SearchCondition &condition,
                                          const std::atomic_bool *cancel,
                                          const Progress &progress) const
 {
-    Step step;
-    step.condition = condition;
+    // Each identifier's candidates are a piece of their own; the pieces' results are joined in
+    // the order of the identifiers, however the cores shared them.
     const int total = frames->seriesCount();
-    auto stopped = [&](int done) {
-        if (progress)
-            progress(done, total);
-        return cancel && cancel->load(std::memory_order_relaxed);
-    };
-    std::vector<SignalCandidate> batch;
-    auto flush = [&](int series) {
-        keep(series, condition, batch);
-        step.kept.insert(step.kept.end(), batch.begin(), batch.end());
-        batch.clear();
-    };
+    std::vector<std::pair<size_t, size_t>> held; // each piece's candidates of the last step
+    std::vector<int> series;
     if (history.empty()) {
         for (int s = 0; s < total; ++s) {
-            if (stopped(s))
-                return Step{condition, {}, true};
-            if (!searched(s))
-                continue;
-            enumerate(*frames, s, opts.maxLength,
-                      [&batch](const SignalCandidate &c) { batch.push_back(c); });
-            flush(s);
+            if (searched(s))
+                series.push_back(s);
         }
     } else {
-        const std::vector<SignalCandidate> &held = history.back();
-        for (size_t i = 0; i < held.size();) {
-            const int series = int(held[i].series);
-            if (stopped(series))
-                return Step{condition, {}, true};
-            for (; i < held.size() && int(held[i].series) == series; ++i)
-                batch.push_back(held[i]);
-            flush(series);
+        const std::vector<SignalCandidate> &last = history.back();
+        for (size_t i = 0, j = 0; i < last.size(); i = j) {
+            while (j < last.size() && last[j].series == last[i].series)
+                ++j;
+            held.emplace_back(i, j);
+            series.push_back(int(last[i].series));
         }
     }
-    if (progress)
-        progress(total, total);
-    step.kept.shrink_to_fit();
-    return step;
+    std::vector<std::vector<SignalCandidate>> kept(series.size());
+    auto piece = [&](int k) {
+        std::vector<SignalCandidate> &batch = kept[size_t(k)];
+        if (held.empty()) {
+            enumerate(*frames, series[size_t(k)], opts.maxLength,
+                      [&batch](const SignalCandidate &c) { batch.push_back(c); });
+        } else {
+            const auto first = history.back().begin();
+            batch.assign(first + qint64(held[size_t(k)].first),
+                         first + qint64(held[size_t(k)].second));
+        }
+        keep(series[size_t(k)], condition, batch);
+        batch.shrink_to_fit();
+    };
+    // Progress counts identifiers, as the user sees them.
+    auto told = [&](int done) {
+        if (progress)
+            progress(done < int(series.size()) ? series[size_t(done)] : total, total);
+    };
+    if (!CoreWorkers(opts.threads).run(int(series.size()), piece, cancel, told))
+        return Step{condition, {}, true};
+    return Step{condition, joined(kept), false};
+}
+
+std::vector<SignalCandidate>
+SignalSearch::joined(std::vector<std::vector<SignalCandidate>> &parts)
+{
+    size_t size = 0;
+    for (const auto &part : parts)
+        size += part.size();
+    std::vector<SignalCandidate> all;
+    all.reserve(size);
+    for (auto &part : parts) {
+        all.insert(all.end(), part.begin(), part.end());
+        std::vector<SignalCandidate>().swap(part);
+    }
+    return all;
 }
 
 void SignalSearch::commit(Step step)

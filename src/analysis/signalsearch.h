@@ -29,6 +29,7 @@ public:
         double factor = 1;  // physical = raw * factor + offset
         double offset = 0;
         QVector<quint64> ids; // FrameIndex::key of the identifiers to search; empty: all
+        int threads = 0;      // that share a step's identifiers; 0: one per core
     };
 
     struct Step
@@ -117,6 +118,7 @@ private:
     // Drops from `batch` (candidates of one identifier) those that fail the condition.
     void keep(int series, const SearchCondition &condition,
               std::vector<SignalCandidate> &batch) const;
+    static std::vector<SignalCandidate> joined(std::vector<std::vector<SignalCandidate>> &parts);
     bool spanOf(int series, const SearchCondition &condition, int *begin, int *end) const;
 
     std::shared_ptr<const FrameIndex> frames;
