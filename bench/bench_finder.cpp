@@ -2,10 +2,12 @@
 // Finding signals over a 10,000,000-frame log of 1,000 identifiers: building the per-identifier
 // index, the first step over every candidate on a thread of its own (with progress and a cancel
 // flag, as the window runs it), narrowing steps over what is left (span conditions over the whole
-// log, exact and with a tolerance), and ranking what is left into fields; marking the fields of a
+// log, exact and with a tolerance; the identifiers shared among the cores, the slowest step
+// also on one thread), and ranking what is left into fields; marking the fields of a
 // 1,000,000-frame capture; comparing two 1,000,000-frame captures; the same steps over CAN FD
 // frames of 64 bytes.
 #include "analysis/capturecomparison.h"
+#include "analysis/coreworkers.h"
 #include "analysis/fieldmarker.h"
 #include "analysis/frameindex.h"
 #include "analysis/signalsearch.h"
@@ -152,6 +154,16 @@ void benchSearch()
     few.tolerance = 10;
     few.percent = true;
     timedStep(search, few, [&] { search.narrow(few); });
+    search.undo();
+
+    // The same step with the identifiers on one thread, as before they were shared.
+    SignalSearch::Options alone;
+    alone.threads = 1;
+    SignalSearch single(index, alone);
+    single.narrow(changed);
+    single.narrow(between);
+    std::printf("on one thread instead of %d: ", CoreWorkers().threads());
+    timedStep(single, few, [&] { single.narrow(few); });
 }
 
 void benchMarking()

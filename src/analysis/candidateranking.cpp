@@ -2,11 +2,13 @@
 #include "analysis/candidateranking.h"
 
 #include "analysis/bitchangecount.h"
+#include "analysis/coreworkers.h"
 #include "analysis/frameindex.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <numeric>
 #include <tuple>
@@ -334,20 +336,31 @@ void CandidateRanking::fold(const SignalCandidate *first, const SignalCandidate 
 
 std::vector<Result> CandidateRanking::rows(int limit)
 {
-    std::vector<Result> out;
+    // Each identifier's candidates fold apart from the others', on the cores there are.
     const std::vector<SignalCandidate> &held = search.held();
-    for (size_t i = 0; i < held.size();) {
-        size_t j = i;
+    std::vector<std::pair<size_t, size_t>> groups;
+    for (size_t i = 0, j = 0; i < held.size(); i = j) {
         while (j < held.size() && held[j].series == held[i].series)
             ++j;
-        fold(held.data() + i, held.data() + j, out);
-        i = j;
+        groups.emplace_back(i, j);
     }
+    std::vector<std::vector<Result>> folded(groups.size());
+    const CoreWorkers workers(search.options().threads);
+    workers.run(int(groups.size()), [&](int g) {
+        const auto [i, j] = groups[size_t(g)];
+        fold(held.data() + i, held.data() + j, folded[size_t(g)]);
+    });
+    std::vector<Result> out;
+    for (std::vector<Result> &rows : folded)
+        std::move(rows.begin(), rows.end(), std::back_inserter(out));
     sortRows(out);
-    // A closer look at the rows that may be shown, and at a few more that may move up.
+    // A closer look at the rows that may be shown, and at a few more that may move up. Their
+    // identifiers were analysed, and the shapes they read made, while folding.
     const size_t closer = limit < 0 ? out.size() : std::min(out.size(), size_t(limit) + 50);
-    for (size_t i = 0; i < closer; ++i)
-        measure(out[i], analyse(int(out[i].candidate.series)), ClosePairs);
+    workers.run(int(closer), [&](int i) {
+        Result &r = out[size_t(i)];
+        measure(r, analysed[r.candidate.series], ClosePairs);
+    });
     out.resize(closer);
     sortRows(out);
     if (limit >= 0 && out.size() > size_t(limit))

@@ -273,8 +273,11 @@ SignalSearch::Step SignalSearch::prepare(const SearchCondition &condition,
         if (progress)
             progress(done < int(series.size()) ? series[size_t(done)] : total, total);
     };
+    told(0);
     if (!CoreWorkers(opts.threads).run(int(series.size()), piece, cancel, told))
         return Step{condition, {}, true};
+    if (progress)
+        progress(total, total);
     return Step{condition, joined(kept), false};
 }
 

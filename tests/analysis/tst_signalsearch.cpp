@@ -412,6 +412,57 @@ private slots:
         QCOMPARE(int(rows[1].candidate.length), 16);
     }
 
+    // However many threads share the identifiers, a step keeps the same candidates in the same
+    // order and the same rows come out; cancelling from the progress report stops it cleanly.
+    void threadsChangeNothing()
+    {
+        auto run = [this](int threads) {
+            SignalSearch::Options o;
+            o.threads = threads;
+            auto search = std::make_unique<SignalSearch>(drive, o);
+            search->narrow(at(SearchCondition::Changed, 5, 40));
+            SearchCondition few = at(SearchCondition::ChangedAtMost, 5, 60);
+            few.count = 40;
+            few.tolerance = 10;
+            few.percent = true;
+            search->narrow(few);
+            return search;
+        };
+        const auto one = run(1);
+        const auto many = run(5);
+        QVERIFY(one->remaining() > 0);
+        const auto key = [](const SignalCandidate &c) {
+            return std::make_tuple(c.series, c.shift, c.length, c.flags, c.base);
+        };
+        QCOMPARE(one->held().size(), many->held().size());
+        QVERIFY(std::equal(one->held().begin(), one->held().end(), many->held().begin(),
+                           [&](const SignalCandidate &x, const SignalCandidate &y) {
+                               return key(x) == key(y);
+                           }));
+        const auto a = one->results(-1);
+        const auto b = many->results(-1);
+        QCOMPARE(a.size(), b.size());
+        for (size_t i = 0; i < a.size(); ++i) {
+            QCOMPARE(a[i].candidate.series, b[i].candidate.series);
+            QCOMPARE(a[i].candidate.startBit(), b[i].candidate.startBit());
+            QCOMPARE(a[i].candidate.flags, b[i].candidate.flags);
+            QCOMPARE(a[i].forms.size(), b[i].forms.size());
+            QCOMPARE(a[i].distinct, b[i].distinct);
+            QCOMPARE(a[i].cuts, b[i].cuts);
+        }
+
+        std::atomic_bool cancel{false};
+        int calls = 0;
+        const SignalSearch::Step step =
+            many->prepare(at(SearchCondition::Changed, 10, 20), &cancel, [&](int, int) {
+                ++calls;
+                cancel = true;
+            });
+        QVERIFY(step.cancelled);
+        QCOMPARE(calls, 1);
+        QCOMPARE(many->steps(), 2);
+    }
+
     // Turned right, then left: the signed reading does not jump where the angle crosses zero,
     // so of the two readings that held it is the one shown.
     void theSteeringAngleComesSigned()
