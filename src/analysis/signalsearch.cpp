@@ -281,8 +281,7 @@ SignalSearch::Step SignalSearch::prepare(const SearchCondition &condition,
     return Step{condition, joined(kept), false};
 }
 
-std::vector<SignalCandidate>
-SignalSearch::joined(std::vector<std::vector<SignalCandidate>> &parts)
+std::vector<SignalCandidate> SignalSearch::joined(std::vector<std::vector<SignalCandidate>> &parts)
 {
     size_t size = 0;
     for (const auto &part : parts)

@@ -435,10 +435,9 @@ private slots:
             return std::make_tuple(c.series, c.shift, c.length, c.flags, c.base);
         };
         QCOMPARE(one->held().size(), many->held().size());
-        QVERIFY(std::equal(one->held().begin(), one->held().end(), many->held().begin(),
-                           [&](const SignalCandidate &x, const SignalCandidate &y) {
-                               return key(x) == key(y);
-                           }));
+        QVERIFY(std::equal(
+            one->held().begin(), one->held().end(), many->held().begin(),
+            [&](const SignalCandidate &x, const SignalCandidate &y) { return key(x) == key(y); }));
         const auto a = one->results(-1);
         const auto b = many->results(-1);
         QCOMPARE(a.size(), b.size());
