@@ -132,6 +132,7 @@ private slots:
         QTest::newRow("не больше 7 раз") << int(C::ChangedAtMost) << 0.0 << false << 7 << 1.0;
         QTest::newRow("не больше 20 раз ± 4") << int(C::ChangedAtMost) << 4.0 << false << 20 << 1.0;
         QTest::newRow("не больше 20 раз ± 1") << int(C::ChangedAtMost) << 1.0 << false << 20 << 1.0;
+        QTest::newRow("не больше 3 раз ± 2") << int(C::ChangedAtMost) << 2.0 << false << 3 << 1.0;
         QTest::newRow("не больше 10 раз ± 3 × 0.5")
             << int(C::ChangedAtMost) << 3.0 << false << 10 << 0.5;
         QTest::newRow("не больше 5 раз ± 10 %")
