@@ -5,6 +5,7 @@
 #include "analysis/coreworkers.h"
 #include "analysis/frameindex.h"
 
+#include <QtEndian>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -178,7 +179,7 @@ CandidateRanking::Traits CandidateRanking::traits(const SignalCandidate &c, cons
 
 void CandidateRanking::measure(Result &r, const Series &s, int sampled) const
 {
-    const SignalCandidate &c = r.candidate;
+    const SignalCandidate c = r.candidate; // a copy: writing the row cannot change it
     const FrameIndex::Series &frames = search.index().at(int(c.series));
     r.id = frames.id;
     r.extended = frames.extended;
@@ -209,6 +210,17 @@ void CandidateRanking::measure(Result &r, const Series &s, int sampled) const
     if (n > 0)
         seen.push_back(c.raw(frames.window(0, c.base)));
     const Spread spread(n, pairs);
+    // The candidate's raw value with its byte order, bits and sign worked out once.
+    const int shift = c.shift;
+    const quint64 mask = c.valueMask();
+    const quint64 sign = c.isSigned() && c.length < 64 ? quint64(1) << (c.length - 1) : 0;
+    const bool swapped = c.motorola();
+    const int base = c.base;
+    auto raw = [&](int i) {
+        const quint64 word = frames.window(i, base);
+        const quint64 bits = ((swapped ? qbswap(word) : word) >> shift) & mask;
+        return qint64((bits ^ sign) - sign);
+    };
     qint64 after = 0;
     double total = 0;
     for (int k = 0, next = 0, last = -1; k < pairs; ++k) {
@@ -216,8 +228,8 @@ void CandidateRanking::measure(Result &r, const Series &s, int sampled) const
         if (k + Ahead < pairs)
             __builtin_prefetch(&frames.words[spread.at(k + Ahead) - 1]);
         // Pairs close together share a frame: read it once.
-        const qint64 before = i - 1 == last ? after : c.raw(frames.window(i - 1, c.base));
-        after = c.raw(frames.window(i, c.base));
+        const qint64 before = i - 1 == last ? after : raw(i - 1);
+        after = raw(i);
         last = i;
         if (k == next) {
             seen.push_back(after);
