@@ -389,6 +389,11 @@ void SpanCheck::filterWindow(const quint64 *words, int count, int base,
                                           [](const SignalCandidate &k) { return k.motorola(); });
     intel.reserve(candidates.size() - size_t(inMotorola));
     motorola.reserve(size_t(inMotorola));
+    // Candidates whose bits above the highest that changes stay as they were read the same
+    // value plus a constant over the span: they hold the same conditions, so the first of each
+    // such class is checked for all of it.
+    std::vector<int> classes(size_t(2 * 64 * 64 * 2), -1);
+    std::vector<std::pair<size_t, size_t>> alike; // a candidate and the one checked for it
     for (size_t i = 0; i < candidates.size(); ++i) {
         const SignalCandidate &k = candidates[i];
         if (k.base != base)
@@ -396,9 +401,19 @@ void SpanCheck::filterWindow(const quint64 *words, int count, int base,
         const quint64 bits = k.valueMask() << k.shift;
         const quint64 live = (k.motorola() ? qbswap(flipped) : flipped) & bits;
         const int high = live ? 63 - qCountLeadingZeroBits(live) - k.shift : -1;
+        const int top = k.shift + k.length - 1;
+        if (live) {
+            const bool signMoves = k.isSigned() && k.shift + high == top;
+            int &first = classes[size_t(
+                ((int(k.motorola()) * 64 + k.shift) * 64 + k.shift + high) * 2 + int(signMoves))];
+            if (first >= 0) {
+                alike.emplace_back(i, size_t(first));
+                continue;
+            }
+            first = int(i);
+        }
         const double reach = std::ldexp(1.0, high + 1) - 1;
-        (k.motorola() ? motorola : intel)
-            .push_back(Pending{k, bits, k.shift + k.length - 1, live == 0, i, reach, 0});
+        (k.motorola() ? motorola : intel).push_back(Pending{k, bits, top, live == 0, i, reach, 0});
     }
     std::vector<quint64> swapped;
     if (!motorola.empty()) {
@@ -417,6 +432,8 @@ void SpanCheck::filterWindow(const quint64 *words, int count, int base,
         for (const Pending &p : *list)
             held[p.index] = p.held;
     }
+    for (const auto &[candidate, checked] : alike)
+        held[candidate] = held[checked];
 }
 
 // Exactly in order first, all candidates in one pass; those that are not may still be within
