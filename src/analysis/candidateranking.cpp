@@ -99,12 +99,24 @@ const CandidateRanking::Series &CandidateRanking::analyse(int series)
         return out;
     out.known = true;
     const FrameIndex::Series &s = search.index().at(series);
-    const int n = s.size();
     out.flipped = s.flipped;
     for (qint64 time : moments)
         out.near.push_back(s.frameNear(time, search.cycle(series)));
+    out.sampled = search.sampledFlips(series);
+    if (!out.sampled) {
+        out.own = sample(s);
+        out.sampled = &out.own;
+    }
+    return out;
+}
+
+SignalSearch::SampledFlips CandidateRanking::sample(const FrameIndex::Series &s)
+{
+    SignalSearch::SampledFlips out;
+    out.made = true;
+    const int n = s.size();
     BitChangeCount changes;
-    out.pairs = std::min(n - 1, SampledPairs);
+    out.pairs = std::max(0, std::min(n - 1, SampledPairs));
     const Spread spread(n, out.pairs);
     for (int k = 0; k < out.pairs; ++k) {
         const size_t i = spread.at(k);
@@ -130,10 +142,10 @@ const CandidateRanking::Series &CandidateRanking::analyse(int series)
 
 CandidateRanking::Window CandidateRanking::window(const SignalCandidate &c, const Series &s) const
 {
-    if (s.wideFlips.empty())
-        return {s.flipped, s.flips.data()};
+    if (s.sampled->wideFlips.empty())
+        return {s.flipped, s.sampled->flips.data()};
     return {search.index().at(int(c.series)).flippedWindow(c.base),
-            s.wideFlips.data() + 8 * c.base};
+            s.sampled->wideFlips.data() + 8 * c.base};
 }
 
 const CandidateRanking::Shape &CandidateRanking::shape(const SignalCandidate &c,
@@ -145,7 +157,7 @@ const CandidateRanking::Shape &CandidateRanking::shape(const SignalCandidate &c,
     if (out.known)
         return out;
     const Window w = window(c, s);
-    const int slack = 2 + s.pairs / 64;
+    const int slack = 2 + s.sampled->pairs / 64;
     for (int p = 0; p < 64; ++p) {
         const int bit = frameBitAt(c.motorola(), p);
         out.moving |= ((w.flipped >> bit) & 1) << p;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "analysis/frameindex.h"
 #include "analysis/signalsearch.h"
 
 #include <array>
@@ -24,6 +25,8 @@ public:
 
     std::vector<SignalSearch::Result> rows(int limit);
     SignalSearch::Result row(const SignalCandidate &candidate);
+    // The identifier's bits' changes over SampledPairs pairs of its frames.
+    static SignalSearch::SampledFlips sample(const FrameIndex::Series &frames);
 
     // Pairs of frames looked at to judge a field's shape, spread over its identifier's frames:
     // a first look at every row, a closer one at those that may be shown (the rare wrap of a
@@ -45,14 +48,13 @@ private:
     };
     struct Series
     {
-        quint64 flipped = 0;         // bits of bytes 0..7 that ever changed
-        std::array<int, 64> flips{}; // changes of each frame bit over the sampled pairs
-        // Long FD frames: `flips` of every bit of the frames, bytes 8.. included.
-        std::vector<int> wideFlips;
+        quint64 flipped = 0; // bits of bytes 0..7 that ever changed
+        // The search's, or made here when it has none.
+        const SignalSearch::SampledFlips *sampled = nullptr;
+        SignalSearch::SampledFlips own;
         std::vector<int> near; // its frame at each moment of the search, -1 for none near
         // Per window (byte `base` on) and byte order, made when first asked for.
         mutable std::vector<std::array<Shape, 2>> shapes;
-        int pairs = 0;
         bool known = false;
     };
     // What the traits of candidates in one window read.

@@ -255,7 +255,11 @@ SignalSearch::Step SignalSearch::prepare(const SearchCondition &condition,
         }
     }
     std::vector<std::vector<SignalCandidate>> kept(series.size());
+    std::vector<SampledFlips> flips(history.empty() && sampled.empty() ? size_t(total) : 0);
     auto piece = [&](int k) {
+        if (!flips.empty())
+            flips[size_t(series[size_t(k)])] =
+                CandidateRanking::sample(frames->at(series[size_t(k)]));
         std::vector<SignalCandidate> &batch = kept[size_t(k)];
         if (held.empty()) {
             enumerate(*frames, series[size_t(k)], opts.maxLength,
@@ -275,10 +279,10 @@ SignalSearch::Step SignalSearch::prepare(const SearchCondition &condition,
     };
     told(0);
     if (!CoreWorkers(opts.threads).run(int(series.size()), piece, cancel, told))
-        return Step{condition, {}, true};
+        return Step{condition, {}, true, {}};
     if (progress)
         progress(total, total);
-    return Step{condition, joined(kept), false};
+    return Step{condition, joined(kept), false, std::move(flips)};
 }
 
 std::vector<SignalCandidate> SignalSearch::joined(std::vector<std::vector<SignalCandidate>> &parts)
@@ -301,6 +305,8 @@ void SignalSearch::commit(Step step)
         return;
     history.push_back(std::move(step.kept));
     applied.push_back(step.condition);
+    if (!step.flips.empty())
+        sampled = std::move(step.flips);
 }
 
 quint64 SignalSearch::narrow(const SearchCondition &condition)

@@ -7,6 +7,7 @@
 
 #include <QHash>
 #include <QVector>
+#include <array>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -32,11 +33,23 @@ public:
         int threads = 0;      // that share a step's identifiers; 0: one per core
     };
 
+    // How often each bit of an identifier's frames changed over pairs of frames spread evenly
+    // over them: what the ranking weighs a field's shape by. It does not depend on the steps, so
+    // the first step works it out for every identifier it searches, once.
+    struct SampledFlips
+    {
+        bool made = false;
+        int pairs = 0;
+        std::array<int, 64> flips{}; // of bytes 0..7
+        std::vector<int> wideFlips;  // long FD frames: of every bit, bytes 8.. included
+    };
+
     struct Step
     {
         SearchCondition condition;
         std::vector<SignalCandidate> kept;
         bool cancelled = false;
+        std::vector<SampledFlips> flips; // per series, from the first step
     };
 
     // What the results table shows of one field: a candidate with the narrower forms of it folded
@@ -91,6 +104,13 @@ public:
     bool rawValue(const SignalCandidate &candidate, qint64 time, qint64 *raw) const;
     // The identifier's usual time between frames.
     qint64 cycle(int series) const { return cycles[size_t(series)]; }
+    // Null until a first step worked them out.
+    const SampledFlips *sampledFlips(int series) const
+    {
+        return size_t(series) < sampled.size() && sampled[size_t(series)].made
+                   ? &sampled[size_t(series)]
+                   : nullptr;
+    }
     // The factor and offset that map the candidate's raw values at two moments to the values
     // given ("Подобрать масштаб"); false when it had no frame near either, or the same value.
     bool fitScale(const SignalCandidate &candidate, qint64 first, double firstValue, qint64 second,
@@ -124,6 +144,7 @@ private:
     std::shared_ptr<const FrameIndex> frames;
     Options opts;
     std::vector<qint64> cycles;                        // per series
+    std::vector<SampledFlips> sampled;                 // per series, once a first step ran
     std::vector<std::vector<SignalCandidate>> history; // back(): the candidates now held
     std::vector<SearchCondition> applied;
 };
