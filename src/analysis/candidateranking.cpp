@@ -5,7 +5,6 @@
 #include "analysis/coreworkers.h"
 #include "analysis/frameindex.h"
 
-#include <QtEndian>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -219,20 +218,10 @@ void CandidateRanking::measure(Result &r, const Series &s, int sampled) const
     seen.reserve(size_t(std::min(pairs, DistinctSamples)) + 2);
     steps.reserve(size_t(std::max(pairs, 0)));
     changes.reserve(size_t(std::max(pairs, 0)));
+    auto raw = [&](int i) { return c.raw(frames.window(i, c.base)); };
     if (n > 0)
-        seen.push_back(c.raw(frames.window(0, c.base)));
+        seen.push_back(raw(0));
     const Spread spread(n, pairs);
-    // The candidate's raw value with its byte order, bits and sign worked out once.
-    const int shift = c.shift;
-    const quint64 mask = c.valueMask();
-    const quint64 sign = c.isSigned() && c.length < 64 ? quint64(1) << (c.length - 1) : 0;
-    const bool swapped = c.motorola();
-    const int base = c.base;
-    auto raw = [&](int i) {
-        const quint64 word = frames.window(i, base);
-        const quint64 bits = ((swapped ? qbswap(word) : word) >> shift) & mask;
-        return qint64((bits ^ sign) - sign);
-    };
     qint64 after = 0;
     double total = 0;
     for (int k = 0, next = 0, last = -1; k < pairs; ++k) {
@@ -362,12 +351,7 @@ std::vector<Result> CandidateRanking::rows(int limit)
 {
     // Each identifier's candidates fold apart from the others', on the cores there are.
     const std::vector<SignalCandidate> &held = search.held();
-    std::vector<std::pair<size_t, size_t>> groups;
-    for (size_t i = 0, j = 0; i < held.size(); i = j) {
-        while (j < held.size() && held[j].series == held[i].series)
-            ++j;
-        groups.emplace_back(i, j);
-    }
+    const std::vector<std::pair<size_t, size_t>> groups = SignalSearch::byIdentifier(held);
     std::vector<std::vector<Result>> folded(groups.size());
     const CoreWorkers workers(search.options().threads);
     workers.run(int(groups.size()), [&](int g) {

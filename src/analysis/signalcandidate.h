@@ -25,15 +25,13 @@ struct SignalCandidate
     bool isSigned() const { return flags & Signed; }
     quint64 valueMask() const { return length >= 64 ? ~quint64(0) : (quint64(1) << length) - 1; }
 
-    // The value as an integer from the window's little-endian data word.
+    // The value as an integer from the window's little-endian data word. Signed, the sign bit
+    // is extended without a branch: values read by the million follow no pattern.
     qint64 raw(quint64 word) const
     {
-        if (motorola())
-            word = qbswap(word);
-        const quint64 bits = (word >> shift) & valueMask();
-        if (isSigned() && length < 64 && (bits >> (length - 1)) & 1)
-            return qint64(bits | ~valueMask());
-        return qint64(bits);
+        const quint64 bits = ((motorola() ? qbswap(word) : word) >> shift) & valueMask();
+        const quint64 sign = isSigned() && length < 64 ? quint64(1) << (length - 1) : 0;
+        return qint64((bits ^ sign) - sign);
     }
     // The candidate's bits in the window's little-endian data word (bit 8 * byte + bit, as DBC
     // files number them, from byte `base`).

@@ -238,22 +238,16 @@ SignalSearch::Step SignalSearch::prepare(const SearchCondition &condition,
     // Each identifier's candidates are a piece of their own; the pieces' results are joined in
     // the order of the identifiers, however the cores shared them.
     const int total = frames->seriesCount();
-    std::vector<std::pair<size_t, size_t>> held; // each piece's candidates of the last step
+    // Each piece's candidates of the last step.
+    const std::vector<std::pair<size_t, size_t>> held =
+        history.empty() ? std::vector<std::pair<size_t, size_t>>() : byIdentifier(history.back());
     std::vector<int> series;
-    if (history.empty()) {
-        for (int s = 0; s < total; ++s) {
-            if (searched(s))
-                series.push_back(s);
-        }
-    } else {
-        const std::vector<SignalCandidate> &last = history.back();
-        for (size_t i = 0, j = 0; i < last.size(); i = j) {
-            while (j < last.size() && last[j].series == last[i].series)
-                ++j;
-            held.emplace_back(i, j);
-            series.push_back(int(last[i].series));
-        }
+    for (int s = 0; history.empty() && s < total; ++s) {
+        if (searched(s))
+            series.push_back(s);
     }
+    for (const auto &[first, end] : held)
+        series.push_back(int(history.back()[first].series));
     std::vector<std::vector<SignalCandidate>> kept(series.size());
     std::vector<SampledFlips> flips(history.empty() && sampled.empty() ? size_t(total) : 0);
     auto piece = [&](int k) {
@@ -283,6 +277,18 @@ SignalSearch::Step SignalSearch::prepare(const SearchCondition &condition,
     if (progress)
         progress(total, total);
     return Step{condition, joined(kept), false, std::move(flips)};
+}
+
+std::vector<std::pair<size_t, size_t>>
+SignalSearch::byIdentifier(const std::vector<SignalCandidate> &candidates)
+{
+    std::vector<std::pair<size_t, size_t>> runs;
+    for (size_t i = 0, j = 0; i < candidates.size(); i = j) {
+        while (j < candidates.size() && candidates[j].series == candidates[i].series)
+            ++j;
+        runs.emplace_back(i, j);
+    }
+    return runs;
 }
 
 std::vector<SignalCandidate> SignalSearch::joined(std::vector<std::vector<SignalCandidate>> &parts)

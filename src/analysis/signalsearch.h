@@ -11,6 +11,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class FrameIndex;
@@ -126,6 +127,9 @@ public:
     Result describe(const SignalCandidate &candidate, const KnownBits &known = {}) const;
     // The candidates held now, grouped by identifier.
     const std::vector<SignalCandidate> &held() const;
+    // Where each identifier's candidates begin and end in candidates grouped by identifier.
+    static std::vector<std::pair<size_t, size_t>>
+    byIdentifier(const std::vector<SignalCandidate> &candidates);
 
     static quint64 countAll(const FrameIndex &index, const Options &options);
 
