@@ -161,6 +161,34 @@ void BitFlipCounter::addWide(size_t index, const quint8 *data, int length, qint6
     w.seen = first.frames;
 }
 
+void BitFlipCounter::add(const TimedPacket &frame, qint32 stateIndex)
+{
+    if (stateIndex >= 0) {
+        lastKey = key(frame.packet.id, frame.packet.isExtended());
+        lastIndex = stateIndex;
+    }
+    add(frame);
+}
+
+// A flip moves the bits of the oldest of the recent flips out to their times in the activity:
+// a byte's eight times span a cache line or two that, with thousands of identifiers, are seldom
+// in the cache.
+void BitFlipCounter::prefetchFlipTimes(qint32 stateIndex) const
+{
+    if (stateIndex < 0)
+        return;
+    const Hot &h = hot[size_t(stateIndex)];
+    const char *times =
+        reinterpret_cast<const char *>(activities[size_t(stateIndex)].lastFlip.data());
+    quint64 leaving = h.recent[size_t((h.newest + 1) % Hot::Recent)];
+    while (leaving) {
+        const int byte = qCountTrailingZeroBits(leaving) / 8;
+        __builtin_prefetch(times + 64 * byte, 1);
+        __builtin_prefetch(times + 64 * byte + 63, 1);
+        leaving &= ~(quint64(0xFF) << (8 * byte));
+    }
+}
+
 void BitFlipCounter::add(const TimedPacket &frame)
 {
     const CanPacket &p = frame.packet;

@@ -42,6 +42,9 @@ public:
     void add(const LogRecord &record);
     // A frame as it came; remote frames are left out.
     void add(const TimedPacket &frame);
+    // The same, `stateIndex` being what prefetchState() returned for the frame's key: the frame
+    // then costs no second lookup. -1 looks the identifier up.
+    void add(const TimedPacket &frame, qint32 stateIndex);
     // Rows `first` .. `end` - 1 of the snapshot; only those of `onlyKey` unless it is AnyKey.
     // `done` (if given) counts the rows read. False when cancelled or a row cannot be read.
     static constexpr quint32 AnyKey = 0xFFFFFFFFu;
@@ -66,9 +69,12 @@ public:
     void clear();
 
     // Fetching ahead for a frame of `key` counted a few frames later: the identifier's slot
-    // first, then, once the slot is near, its state.
+    // first; once the slot is near, its state, whose index prefetchState() returns (-1 for an
+    // identifier not seen yet); once the state is near, the times of the bits whose last flip
+    // the frame may write out (prefetchFlipTimes() with that index).
     void prefetchSlot(quint32 key) const { ids.prefetch(key); }
-    void prefetchState(quint32 key) const { ids.prefetch(key, hot); }
+    qint32 prefetchState(quint32 key) const { return ids.prefetch(key, hot); }
+    void prefetchFlipTimes(qint32 stateIndex) const;
 
 private:
     // What a frame touches: three cache lines of one identifier, kept apart from the counts and

@@ -27,12 +27,18 @@ void FrameStatistics::count(const CanPacket &packet)
 // Called for every frame on the bus: no text, no model, only the entry and a note to redraw it.
 void FrameStatistics::count(const TimedPacket &frame)
 {
+    count(frame, -1);
+}
+
+void FrameStatistics::count(const TimedPacket &frame, qint32 entryIndex)
+{
     const CanPacket &packet = frame.packet;
     const uint32_t id = packet.id; // a copy: a packed field must not be bound to a reference
     const Key key = keyOf(id, packet.isExtended());
     const qint64 time = frame.time == TimedPacket::NoTime ? TimeOfDay::nowUsec() : frame.time;
     newest = qMax(newest, time);
-    const qint32 index = ids.add(KeyIndex::key(id, packet.isExtended()));
+    const qint32 index =
+        entryIndex >= 0 ? entryIndex : ids.add(KeyIndex::key(id, packet.isExtended()));
     if (size_t(index) == entries.size())
         entries.emplace_back();
     StatEntry &entry = entries[size_t(index)];

@@ -56,10 +56,14 @@ public:
     // A frame seen now, and one seen at `frame.time` (microseconds since the epoch).
     void count(const CanPacket &packet);
     void count(const TimedPacket &frame);
+    // The same, `entryIndex` being what prefetchEntry() returned for the frame's key: the frame
+    // then costs no second lookup. -1 looks the identifier up.
+    void count(const TimedPacket &frame, qint32 entryIndex);
     // Fetching ahead for a frame of `key` (KeyIndex::key()) counted a few frames later: its
-    // identifier's slot first, then, once the slot is near, its entry.
+    // identifier's slot first, then, once the slot is near, its entry, whose index it returns
+    // (-1 for an identifier not counted yet).
     void prefetchSlot(quint32 key) const { ids.prefetch(key); }
-    void prefetchEntry(quint32 key) const { ids.prefetch(key, entries); }
+    qint32 prefetchEntry(quint32 key) const { return ids.prefetch(key, entries); }
     // Brings the table up to date; `now` is the moment rates and silences are read at.
     void refresh();
     void refresh(qint64 now);

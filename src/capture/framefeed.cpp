@@ -23,8 +23,10 @@ FrameFeed::~FrameFeed() = default;
 
 namespace {
 
-// Frames that came after one when its identifier's state is fetched, the slot coming first.
+// Frames that came after one when its identifier's state is fetched, the slot coming first; then
+// when the bit times its flips may write are.
 constexpr int StateLag = 8;
+constexpr int TimesLag = 12;
 // Below this many identifiers their state stays in the cache, and frames are taken at once.
 constexpr int FetchAheadIds = 256;
 
@@ -56,7 +58,7 @@ FrameFeed::Origin FrameFeed::liveOrigin() const
 void FrameFeed::wait(const TimedPacket &frame, Origin origin)
 {
     if (waitingCount == 0 && stats->idCount() < FetchAheadIds) {
-        take(frame, origin);
+        take(frame, origin, Found());
         return;
     }
     if (waitingCount == Ahead)
@@ -64,6 +66,7 @@ void FrameFeed::wait(const TimedPacket &frame, Origin origin)
     Waiting &w = waiting[waited % Ahead];
     w.frame = frame;
     w.origin = origin;
+    w.found = Found{};
     ++waited;
     ++waitingCount;
     fetchAhead();
@@ -75,23 +78,26 @@ void FrameFeed::fetchAhead()
     stats->prefetchSlot(newest);
     flips.prefetchSlot(newest);
     if (waitingCount > StateLag) {
-        const quint32 key = keyOf(waiting[(waited - 1 - StateLag) % Ahead].frame.packet);
-        stats->prefetchEntry(key);
-        flips.prefetchState(key);
+        Waiting &w = waiting[(waited - 1 - StateLag) % Ahead];
+        const quint32 key = keyOf(w.frame.packet);
+        w.found.entry = stats->prefetchEntry(key);
+        w.found.state = flips.prefetchState(key);
     }
+    if (waitingCount > TimesLag)
+        flips.prefetchFlipTimes(waiting[(waited - 1 - TimesLag) % Ahead].found.state);
 }
 
 void FrameFeed::takeOldest()
 {
     const Waiting &w = waiting[(waited - quint64(waitingCount)) % Ahead];
     --waitingCount;
-    take(w.frame, w.origin);
+    take(w.frame, w.origin, w.found);
 }
 
-void FrameFeed::take(const TimedPacket &frame, Origin origin)
+void FrameFeed::take(const TimedPacket &frame, Origin origin, Found found)
 {
     if (origin == Origin::Capture) {
-        addCaptureFrame(frame);
+        addCaptureFrame(frame, found);
         return;
     }
     qint64 row = -1;
@@ -99,7 +105,7 @@ void FrameFeed::take(const TimedPacket &frame, Origin origin)
         row = nextRow();
         logLive(frame, origin);
     }
-    analyse(frame, row);
+    analyse(frame, row, found);
 }
 
 void FrameFeed::settle() const
@@ -128,11 +134,11 @@ void FrameFeed::logLive(const TimedPacket &frame, Origin origin)
         ++unfiled;
 }
 
-void FrameFeed::analyse(const TimedPacket &frame, qint64 row)
+void FrameFeed::analyse(const TimedPacket &frame, qint64 row, Found found)
 {
-    stats->count(frame);
+    stats->count(frame, found.entry);
     diag.add(frame, row);
-    flips.add(frame);
+    flips.add(frame, found.state);
 }
 
 qint64 FrameFeed::nextRow() const
@@ -162,7 +168,7 @@ void FrameFeed::addCapture(const QVector<TimedPacket> &batch)
     scheduleRefresh();
 }
 
-void FrameFeed::addCaptureFrame(const TimedPacket &frame)
+void FrameFeed::addCaptureFrame(const TimedPacket &frame, Found found)
 {
     qint64 row = -1;
     if (filters.matches(frame.packet)) {
@@ -170,7 +176,7 @@ void FrameFeed::addCaptureFrame(const TimedPacket &frame)
         captured.addCaptureFrame(frame);
     }
     if (!captured.isRereading())
-        analyse(frame, row);
+        analyse(frame, row, found);
 }
 
 void FrameFeed::endCapture()

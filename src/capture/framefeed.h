@@ -83,25 +83,33 @@ private:
     static constexpr int Ahead = 16;
     // A live frame's recording is what it was when the frame came.
     enum class Origin : quint8 { Live, LiveRecorded, Capture };
+    // Where the statistics and the flip counter keep the frame's identifier, as fetching ahead
+    // found it (-1: not found yet, looked up when the frame is taken).
+    struct Found
+    {
+        qint32 entry = -1;
+        qint32 state = -1;
+    };
     struct Waiting
     {
         TimedPacket frame;
         Origin origin = Origin::Live;
+        Found found;
     };
 
     Origin liveOrigin() const;
     void wait(const TimedPacket &frame, Origin origin);
     void fetchAhead();
     void takeOldest();
-    void take(const TimedPacket &frame, Origin origin);
+    void take(const TimedPacket &frame, Origin origin, Found found);
     // Takes every waiting frame; the state it changes is what the feed shows, so const readers
     // may ask for it too.
     void settle() const;
     void addSent(const TimedPacket &frame);
-    void addCaptureFrame(const TimedPacket &frame);
+    void addCaptureFrame(const TimedPacket &frame, Found found);
     void logLive(const TimedPacket &frame, Origin origin);
     // Every received frame, logged at `row` or not logged (-1), feeds the analyses.
-    void analyse(const TimedPacket &frame, qint64 row);
+    void analyse(const TimedPacket &frame, qint64 row, Found found);
     qint64 nextRow() const;
     void scheduleRefresh();
 
