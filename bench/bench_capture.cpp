@@ -33,6 +33,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -40,6 +41,7 @@
 #include <malloc.h>
 #include <sys/resource.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 constexpr int BusLimit = 42554; // frames/s of both lines at 1 Mbit/s
@@ -319,6 +321,13 @@ void print(const char *what, double value, const char *unit = "")
     std::fflush(stdout);
 }
 
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n == 0 ? 0.0 : n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
 // Waits until `done` holds, serving the event loop.
 template<typename Done> void serveUntil(Done done)
 {
@@ -539,7 +548,8 @@ void adapterCapture(bool quick)
 }
 
 // Per-frame cost must not grow with the number of identifiers: the two alternate, so a machine
-// that slows down meanwhile weighs on both alike. "Steady" leaves out the first tenth of the
+// that slows down meanwhile weighs on both alike, and the median of each round's own ratio
+// leaves out a round the machine was busy elsewhere. "Steady" leaves out the first tenth of the
 // frames, where every identifier is seen for the first time. The virtual module's usual traffic
 // differs with the count (10,000 identifiers are mostly 29-bit, with other lengths and periods);
 // `alike` traffic differs in the identifiers only.
@@ -548,19 +558,24 @@ void identifierCounts(bool quick, const QString &frames, bool alike)
     double cpu[2] = {0, 0};
     double steady[2] = {0, 0};
     double rate[2] = {0, 0};
+    std::vector<double> ratios;
+    std::vector<double> steadyRatios;
     const char *const idCounts[2] = {"10", "10000"};
-    const int rounds = quick ? 1 : 3;
+    const int rounds = quick ? 1 : 5;
     for (int round = 0; round < rounds; ++round) {
+        RunResult r[2];
         for (int i = 0; i < 2; ++i) {
             QStringList arguments{"--rate", "max",   "--count",
                                   frames,   "--ids", QString::fromLatin1(idCounts[i])};
             if (alike)
                 arguments << QStringLiteral("--alike");
-            const RunResult r = CaptureRun(arguments, frames.toLongLong()).run();
-            cpu[i] += r.cpuPerFrame / rounds;
-            steady[i] += r.steadyCpuPerFrame / rounds;
-            rate[i] += r.logged / r.seconds / rounds;
+            r[i] = CaptureRun(arguments, frames.toLongLong()).run();
+            cpu[i] += r[i].cpuPerFrame / rounds;
+            steady[i] += r[i].steadyCpuPerFrame / rounds;
+            rate[i] += r[i].logged / r[i].seconds / rounds;
         }
+        ratios.push_back(100.0 * r[1].cpuPerFrame / r[0].cpuPerFrame);
+        steadyRatios.push_back(100.0 * r[1].steadyCpuPerFrame / r[0].steadyCpuPerFrame);
     }
     const QByteArray traffic = alike ? "alike frames, " : "";
     for (int i = 0; i < 2; ++i) {
@@ -573,6 +588,11 @@ void identifierCounts(bool quick, const QString &frames, bool alike)
           100.0 * cpu[1] / cpu[0], "%");
     print(("CPU per frame, steady, " + traffic + "10,000 ids / 10 ids").constData(),
           100.0 * steady[1] / steady[0], "%");
+    print(("CPU per frame, " + traffic + "10,000 ids / 10 ids, median of rounds").constData(),
+          median(ratios), "%");
+    print(("CPU per frame, steady, " + traffic + "10,000 ids / 10 ids, median of rounds")
+              .constData(),
+          median(steadyRatios), "%");
 }
 
 } // namespace
