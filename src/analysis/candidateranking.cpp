@@ -222,11 +222,13 @@ void CandidateRanking::measure(Result &r, const Series &s, int sampled) const
     if (n > 0)
         seen.push_back(raw(0));
     const Spread spread(n, pairs);
+    // Pairs far apart are each a miss of the cache; close together, the frames stream in.
+    const int fetchUntil = 2 * pairs < n ? pairs - Ahead : 0;
     qint64 after = 0;
     double total = 0;
     for (int k = 0, next = 0, last = -1; k < pairs; ++k) {
         const int i = int(spread.at(k));
-        if (k + Ahead < pairs)
+        if (k < fetchUntil)
             __builtin_prefetch(&frames.words[spread.at(k + Ahead) - 1]);
         // Pairs close together share a frame: read it once.
         const qint64 before = i - 1 == last ? after : raw(i - 1);
