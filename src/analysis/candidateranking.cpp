@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
 #include <iterator>
 #include <limits>
 #include <numeric>
@@ -246,7 +247,11 @@ void CandidateRanking::measure(Result &r, const Series &s, int sampled) const
         total += double(step);
         changes.emplace_back(quint64(before), quint64(after));
     }
-    std::sort(seen.begin(), seen.end());
+    // A value that rose or fell over the span, as a narrowed search often leaves, is in order.
+    if (std::is_sorted(seen.begin(), seen.end(), std::greater<>()))
+        std::reverse(seen.begin(), seen.end());
+    else if (!std::is_sorted(seen.begin(), seen.end()))
+        std::sort(seen.begin(), seen.end());
     r.distinct = int(std::unique(seen.begin(), seen.end()) - seen.begin());
     const double span = seen.empty() ? 0.0 : double(seen[size_t(r.distinct - 1)]) - double(seen[0]);
     r.used = std::min(1.0, (span + 1) / std::ldexp(1.0, c.length));
