@@ -51,6 +51,8 @@ private:
     bool changesWithin(const Frames &frames, const Pending &p) const;
     template<typename Difference>
     bool countChanges(const Frames &frames, const Pending &p, qint64 steps) const;
+    template<typename Difference>
+    bool movesTooOften(const Frames &frames, const Pending &p, qint64 steps) const;
 
     SearchCondition c;
     double factor;

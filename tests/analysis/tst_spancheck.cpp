@@ -285,6 +285,32 @@ private slots:
         SpanCheck(c, 1).filter(index.at(0), 0, values.size(), kept);
         QCOMPARE(int(kept.size()), 1);
     }
+
+    // Two frames whose values lie exactly twice the tolerance apart may both lie within it of
+    // the level: 4, 7, 2, then 0 and 4 by turns every tenth frame, 2 between them, changes twice
+    // beyond ± 2 (at 7 and at 2), though each tenth frame lies 4 from the one before.
+    void movesOfTwiceTheToleranceNeedNoChange()
+    {
+        FrameIndex index;
+        qint64 time = 0;
+        for (int i = 0; i <= 40; ++i) {
+            const int v = i == 0 ? 4 : i == 1 ? 7 : i % 10 ? 2 : i % 20 ? 0 : 4;
+            const quint8 d[8] = {quint8(v), 0, 0, 0, 0, 0, 0, 0};
+            index.add(1, false, time += 1000, d, 8);
+        }
+        SearchCondition c;
+        c.kind = SearchCondition::ChangedAtMost;
+        c.count = 3;
+        c.tolerance = 2;
+        SignalCandidate byte0;
+        byte0.length = 8;
+        std::vector<SignalCandidate> kept{byte0};
+        SpanCheck(c, 1).filter(index.at(0), 0, index.at(0).size(), kept);
+        QCOMPARE(int(kept.size()), 1);
+        c.count = 1;
+        SpanCheck(c, 1).filter(index.at(0), 0, index.at(0).size(), kept);
+        QCOMPARE(int(kept.size()), 0);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSpanCheck)
