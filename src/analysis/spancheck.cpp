@@ -742,29 +742,25 @@ bool SpanCheck::changesWithin(const Frames &frames, const Pending &p) const
 
 // A stretch of frames over which the value moved more than twice the tolerance holds a change:
 // without one the level stayed, and both ends lie within the tolerance of it. So a value that
-// moves that far across more than K stretches of one length changed more than K times; read
-// at the stretches' ends, a few frames tell it, not every change of a value that moves a
-// little each frame, a counter say.
+// moves that far across more than K of K + 1 stretches as long as the span allows changed more
+// than K times; read at the stretches' ends, a few frames tell it, not every change of a value
+// that moves a little each frame, a counter say.
 template<typename Difference>
 bool SpanCheck::movesTooOften(const Frames &frames, const Pending &p, qint64 steps) const
 {
-    const int longest = (frames.count - 1) / (c.count + 1);
-    if (steps > std::numeric_limits<qint64>::max() / 4)
-        return false; // twice the tolerance would not fit
+    const qint64 stride = (qint64(frames.count) - 1) / (qint64(c.count) + 1);
+    if (stride < 2 || steps > std::numeric_limits<qint64>::max() / 4)
+        return false; // every frame would be read, or twice the tolerance would not fit
     const Difference far = 2 * Difference(steps);
-    for (int stride = longest; stride >= 2 && stride * 4 > longest; stride /= 4) {
-        int moved = 0;
-        Difference before = p.value(frames.words[0]);
-        for (int i = stride; i < frames.count; i += stride) {
-            const Difference after = p.value(frames.words[i]);
-            const Difference d = after - before;
-            moved += (d > far) | (d < -far);
-            before = after;
-        }
-        if (moved > c.count)
-            return true;
+    int moved = 0;
+    Difference before = p.value(frames.words[0]);
+    for (qint64 i = stride; i < frames.count; i += stride) {
+        const Difference after = p.value(frames.words[i]);
+        const Difference d = after - before;
+        moved += (d > far) | (d < -far);
+        before = after;
     }
-    return false;
+    return moved > c.count;
 }
 
 // Without a branch on whether a move counts: that follows the data, not a pattern.
