@@ -32,6 +32,34 @@ class TestSpanCheck : public QObject
         return all;
     }
 
+    static SearchCondition changedAtMost(int count, double tolerance, bool percent)
+    {
+        SearchCondition c;
+        c.kind = SearchCondition::ChangedAtMost;
+        c.count = count;
+        c.tolerance = tolerance;
+        c.percent = percent;
+        return c;
+    }
+
+    // Whether byte 0 of frames whose first bytes are `values` holds `c` over all of them.
+    static bool byteZeroHolds(const QVector<int> &values, const SearchCondition &c,
+                              bool isSigned = false)
+    {
+        FrameIndex index;
+        qint64 time = 0;
+        for (int v : values) {
+            const quint8 d[8] = {quint8(v), 0, 0, 0, 0, 0, 0, 0};
+            index.add(1, false, time += 1000, d, 8);
+        }
+        SignalCandidate byte0;
+        byte0.length = 8;
+        byte0.flags = isSigned ? SignalCandidate::Signed : 0;
+        std::vector<SignalCandidate> kept{byte0};
+        SpanCheck(c, 1).filter(index.at(0), 0, values.size(), kept);
+        return kept.size() == 1;
+    }
+
     // The conditions as their text says, one candidate at a time.
     static bool plainly(const SearchCondition &c, double factor, const SignalCandidate &k,
                         const std::vector<quint64> &words)
@@ -267,23 +295,7 @@ private slots:
     {
         QFETCH(QVector<int>, values);
         QFETCH(bool, isSigned);
-        FrameIndex index;
-        qint64 time = 0;
-        for (int v : values) {
-            const quint8 d[8] = {quint8(v), 0, 0, 0, 0, 0, 0, 0};
-            index.add(1, false, time += 1000, d, 8);
-        }
-        SearchCondition c;
-        c.kind = SearchCondition::ChangedAtMost;
-        c.count = 3;
-        c.tolerance = 10;
-        c.percent = true;
-        SignalCandidate byte0;
-        byte0.length = 8;
-        byte0.flags = isSigned ? SignalCandidate::Signed : 0;
-        std::vector<SignalCandidate> kept{byte0};
-        SpanCheck(c, 1).filter(index.at(0), 0, values.size(), kept);
-        QCOMPARE(int(kept.size()), 1);
+        QVERIFY(byteZeroHolds(values, changedAtMost(3, 10, true), isSigned));
     }
 
     // Two frames whose values lie exactly twice the tolerance apart may both lie within it of
@@ -291,25 +303,11 @@ private slots:
     // beyond ± 2 (at 7 and at 2), though each tenth frame lies 4 from the one before.
     void movesOfTwiceTheToleranceNeedNoChange()
     {
-        FrameIndex index;
-        qint64 time = 0;
-        for (int i = 0; i <= 40; ++i) {
-            const int v = i == 0 ? 4 : i == 1 ? 7 : i % 10 ? 2 : i % 20 ? 0 : 4;
-            const quint8 d[8] = {quint8(v), 0, 0, 0, 0, 0, 0, 0};
-            index.add(1, false, time += 1000, d, 8);
-        }
-        SearchCondition c;
-        c.kind = SearchCondition::ChangedAtMost;
-        c.count = 3;
-        c.tolerance = 2;
-        SignalCandidate byte0;
-        byte0.length = 8;
-        std::vector<SignalCandidate> kept{byte0};
-        SpanCheck(c, 1).filter(index.at(0), 0, index.at(0).size(), kept);
-        QCOMPARE(int(kept.size()), 1);
-        c.count = 1;
-        SpanCheck(c, 1).filter(index.at(0), 0, index.at(0).size(), kept);
-        QCOMPARE(int(kept.size()), 0);
+        QVector<int> values;
+        for (int i = 0; i <= 40; ++i)
+            values.append(i == 0 ? 4 : i == 1 ? 7 : i % 10 ? 2 : i % 20 ? 0 : 4);
+        QVERIFY(byteZeroHolds(values, changedAtMost(3, 2, false)));
+        QVERIFY(!byteZeroHolds(values, changedAtMost(1, 2, false)));
     }
 };
 
