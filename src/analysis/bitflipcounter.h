@@ -2,6 +2,7 @@
 #pragma once
 
 #include "analysis/bitactivity.h"
+#include "analysis/hugepageallocator.h"
 #include "analysis/keyindex.h"
 
 #include <QtGlobal>
@@ -112,8 +113,9 @@ private:
     void addWide(size_t index, const quint8 *data, int length, qint64 time);
     const Wide *wideOf(quint32 key) const;
 
-    mutable std::vector<Hot> hot;
-    mutable std::vector<BitActivity> activities; // brought up to date as they are handed out
+    mutable std::vector<Hot, HugePageAllocator<Hot>> hot;
+    // Brought up to date as they are handed out.
+    mutable std::vector<BitActivity, HugePageAllocator<BitActivity>> activities;
     std::vector<Wide> wideBlocks;
     KeyIndex ids;
     quint32 lastKey = AnyKey;

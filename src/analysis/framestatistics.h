@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "analysis/hugepageallocator.h"
 #include "analysis/idfigures.h"
 #include "analysis/keyindex.h"
 #include "link/canpacket.h"
@@ -103,7 +104,7 @@ private:
     StatEntry &at(Key key) { return entries[size_t(ids.find(indexKey(key)))]; }
     static quint32 indexKey(Key key) { return KeyIndex::key(quint32(key >> 1), key & 1); }
 
-    std::vector<StatEntry> entries; // in the order identifiers came
+    std::vector<StatEntry, HugePageAllocator<StatEntry>> entries; // in the order identifiers came
     KeyIndex ids;
     QVector<Key> sortedKeys;  // identifiers shown, ascending: row i shows sortedKeys[i]
     QVector<Key> changedKeys; // identifiers counted since the last refresh

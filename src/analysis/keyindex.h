@@ -30,15 +30,16 @@ public:
     // Asks now for every cache line of the state of `key` in `states` (one per key, in the order
     // keys were added), for a frame taken a few frames later; nothing when the key is new.
     // Returns the key's index, -1 when it has none yet.
-    template<typename State> qint32 prefetch(quint32 key, const std::vector<State> &states) const
+    template<typename States> qint32 prefetch(quint32 key, const States &states) const
     {
         const qint32 index = find(key);
         if (index < 0)
             return index;
         const char *state = reinterpret_cast<const char *>(&states[size_t(index)]);
-        for (size_t line = 0; line < sizeof(State); line += 64)
+        constexpr size_t Size = sizeof(typename States::value_type);
+        for (size_t line = 0; line < Size; line += 64)
             __builtin_prefetch(state + line, 1);
-        __builtin_prefetch(state + sizeof(State) - 1, 1);
+        __builtin_prefetch(state + Size - 1, 1);
         return index;
     }
     // The index of `key`, the next one when it is new.
