@@ -25,12 +25,14 @@ public:
 
     T *allocate(size_t n)
     {
+        if (n > max_size())
+            throw std::bad_alloc();
         const size_t bytes = std::max<size_t>(1, n * sizeof(T));
         const bool huge = bytes >= HugeBytes;
         const size_t align = huge ? HugeBytes : std::max(alignof(T), sizeof(void *));
         const size_t size = huge ? (bytes + HugeBytes - 1) / HugeBytes * HugeBytes : bytes;
         void *p = nullptr;
-        if (n > max_size() || posix_memalign(&p, align, size) != 0)
+        if (posix_memalign(&p, align, size) != 0)
             throw std::bad_alloc();
 #ifdef __linux__
         if (huge)
