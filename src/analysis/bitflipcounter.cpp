@@ -161,6 +161,8 @@ void BitFlipCounter::addWide(size_t index, const quint8 *data, int length, qint6
     w.seen = first.frames;
 }
 
+// The index goes into the memo slot() keeps of the last identifier, so the frame's own path,
+// remote frames and long FD frames included, finds it there without a lookup.
 void BitFlipCounter::add(const TimedPacket &frame, qint32 stateIndex)
 {
     if (stateIndex >= 0) {
