@@ -13,6 +13,7 @@
 #include <limits>
 #include <numeric>
 #include <tuple>
+#include <utility>
 
 using Result = SignalSearch::Result;
 
@@ -42,18 +43,43 @@ int frameBit(const SignalCandidate &c, int valueBit)
     return frameBitAt(c.motorola(), c.shift + valueBit);
 }
 
+// Sizes of the changes of a value, by their bit width: enough to tell where the median lies
+// against a power of two, without sorting them.
+class StepSizes
+{
+public:
+    void add(quint64 step) // step >= 1
+    {
+        ++widths[size_t(64 - (step == 1 ? 64 : __builtin_clzll(step - 1)))];
+        ++count;
+    }
+    // Whether the median step is at most `limit`, 0 or a power of two.
+    bool medianAtMost(quint64 limit) const
+    {
+        if (limit == 0)
+            return false;
+        const int j = 63 - __builtin_clzll(limit);
+        const int atMost = std::accumulate(widths.begin(), widths.begin() + j + 1, 0);
+        return atMost > count / 2;
+    }
+
+private:
+    std::array<int, 65> widths{}; // by the bit width of step - 1: step <= 2^j has width <= j
+    int count = 0;
+};
+
 // Wraps of the parts of a value below its nibble and byte edges that carried nothing into the
 // part above, as the parts of one number would: a low byte of one field read with bits of
 // another above it wraps alone. Only edges the value usually crosses in small steps tell: the
 // low part then jumps across nearly all its range when it wraps.
 int cutWraps(const SignalCandidate &c, const std::vector<std::pair<quint64, quint64>> &changes,
-             quint64 typicalStep)
+             const StepSizes &sizes)
 {
     // The edges that tell, each read in the same pass over the changes.
     std::array<int, 16> edges{};
     int count = 0;
     for (int e = 4 - c.shift % 4; e < c.length; e += 4) {
-        if (e >= 2 && typicalStep <= (quint64(1) << e) / 8)
+        if (e >= 2 && sizes.medianAtMost((quint64(1) << e) / 8))
             edges[size_t(count++)] = e;
     }
     std::array<int, 16> wraps{};
@@ -78,8 +104,87 @@ int cutWraps(const SignalCandidate &c, const std::vector<std::pair<quint64, quin
     return total;
 }
 
+// Sorts numbers whose low 32 bits are their index, in ascending order, by their upper 32 bits
+// eleven at a time: the thousands of candidates a broad search leaves per identifier sort in
+// three passes, and a stable pass keeps equal keys in the order of their indexes.
+void sortByKey(std::vector<quint64> &keys)
+{
+    if (keys.size() < 512) {
+        std::sort(keys.begin(), keys.end());
+        return;
+    }
+    constexpr int Digit = 11;
+    constexpr size_t Buckets = size_t(1) << Digit;
+    const auto digit = [](quint64 k, int pass) {
+        return size_t((k >> (32 + Digit * pass)) & (Buckets - 1));
+    };
+    std::vector<std::array<size_t, Buckets>> start(3);
+    for (const quint64 k : keys) {
+        for (int pass = 0; pass < 3; ++pass)
+            ++start[size_t(pass)][digit(k, pass)];
+    }
+    std::vector<quint64> other(keys.size());
+    for (int pass = 0; pass < 3; ++pass) {
+        std::array<size_t, Buckets> &at = start[size_t(pass)];
+        if (std::find(at.begin(), at.end(), keys.size()) != at.end())
+            continue; // every key has the same digit here
+        size_t sum = 0;
+        for (size_t &b : at)
+            sum += std::exchange(b, sum);
+        for (const quint64 k : keys)
+            other[at[digit(k, pass)]++] = k;
+        keys.swap(other);
+    }
+}
+
 // Pairs of frames read ahead: those spread over a long capture are each a miss of the cache.
 constexpr int Ahead = 8;
+
+// Values seen, each once. A value that rose or fell over the span, as a narrowed search often
+// leaves, is in order and counted as it stands; others go through a small hash table, cheaper
+// than sorting them for every one of the many rows a broad search leaves.
+int countDistinct(const std::vector<qint64> &values)
+{
+    const auto differ = [](qint64 a, qint64 b) { return a != b; };
+    const size_t n = values.size();
+    const bool ordered = std::is_sorted(values.begin(), values.end()) ||
+                         std::is_sorted(values.begin(), values.end(), std::greater<>());
+    if (ordered || n < 2)
+        return n == 0 ? 0
+                      : 1 + int(std::inner_product(values.begin() + 1, values.end(), values.begin(),
+                                                   size_t(0), std::plus<>(), differ));
+    int bits = 2;
+    while ((size_t(1) << bits) < 2 * n)
+        ++bits;
+    std::vector<qint64> table(size_t(1) << bits);
+    std::vector<quint8> taken(table.size());
+    const size_t mask = table.size() - 1;
+    int distinct = 0;
+    for (const qint64 v : values) {
+        size_t at = size_t((quint64(v) * 0x9E3779B97F4A7C15ull) >> (64 - bits));
+        while (taken[at] && table[at] != v)
+            at = (at + 1) & mask;
+        if (!taken[at]) {
+            taken[at] = 1;
+            table[at] = v;
+            ++distinct;
+        }
+    }
+    return distinct;
+}
+
+double spanOf(const std::vector<qint64> &values)
+{
+    if (values.empty())
+        return 0.0;
+    const auto [low, high] = std::minmax_element(values.begin(), values.end());
+    return double(*high) - double(*low);
+}
+
+double usedShare(double span, int length)
+{
+    return std::min(1.0, (span + 1) / std::ldexp(1.0, length));
+}
 
 // A field's values are not smooth when a change is on average more than this share of its range.
 constexpr double Rough = 0.05;
@@ -213,6 +318,7 @@ void CandidateRanking::measure(Result &r, const Series &s, int sampled) const
     std::vector<qint64> seen;
     std::vector<quint64> steps;
     std::vector<std::pair<quint64, quint64>> changes;
+    StepSizes sizes;
     const int pairs = std::min(n - 1, sampled);
     // Values for the count of distinct ones: every pair's while they are few, else spread.
     const int valueEvery = std::max(1, pairs / DistinctSamples);
@@ -244,24 +350,38 @@ void CandidateRanking::measure(Result &r, const Series &s, int sampled) const
         const quint64 step =
             after > before ? quint64(after) - quint64(before) : quint64(before) - quint64(after);
         steps.push_back(step);
+        sizes.add(step);
         total += double(step);
         changes.emplace_back(quint64(before), quint64(after));
     }
-    // A value that rose or fell over the span, as a narrowed search often leaves, is in order.
-    if (std::is_sorted(seen.begin(), seen.end(), std::greater<>()))
-        std::reverse(seen.begin(), seen.end());
-    else if (!std::is_sorted(seen.begin(), seen.end()))
-        std::sort(seen.begin(), seen.end());
-    r.distinct = int(std::unique(seen.begin(), seen.end()) - seen.begin());
-    const double span = seen.empty() ? 0.0 : double(seen[size_t(r.distinct - 1)]) - double(seen[0]);
-    r.used = std::min(1.0, (span + 1) / std::ldexp(1.0, c.length));
+    r.distinct = countDistinct(seen);
+    const double span = spanOf(seen);
+    r.used = usedShare(span, c.length);
     r.jumps = int(std::count_if(steps.begin(), steps.end(),
                                 [span](quint64 step) { return double(step) > span / 2; }));
     r.roughness = span == 0 || steps.empty() ? 1.0 : std::min(1.0, total / steps.size() / span);
-    if (!steps.empty()) {
-        std::nth_element(steps.begin(), steps.begin() + steps.size() / 2, steps.end());
-        r.cuts = cutWraps(c, changes, steps[steps.size() / 2]);
+    if (!steps.empty())
+        r.cuts = cutWraps(c, changes, sizes);
+}
+
+// The share of its range a candidate's values cover, from the same values measure() sees.
+double CandidateRanking::usedBy(const SignalCandidate &c, int sampled) const
+{
+    const FrameIndex::Series &frames = search.index().at(int(c.series));
+    const int n = frames.size();
+    if (n == 0)
+        return usedShare(0.0, c.length);
+    const int pairs = std::min(n - 1, sampled);
+    const int valueEvery = std::max(1, pairs / DistinctSamples);
+    qint64 low = c.raw(frames.window(0, c.base));
+    qint64 high = low;
+    const Spread spread(n, pairs);
+    for (int k = 0; k < pairs; k += valueEvery) {
+        const qint64 v = c.raw(frames.window(int(spread.at(k)), c.base));
+        low = std::min(low, v);
+        high = std::max(high, v);
     }
+    return usedShare(double(high) - double(low), c.length);
 }
 
 // Of a candidate and its twin of the other signedness, the one whose values lie closer
@@ -281,10 +401,7 @@ void CandidateRanking::pickSign(Result &row, const Traits &t, const Series &s) c
         });
     if (found == row.forms.end())
         return;
-    Result other;
-    other.candidate = twin;
-    measure(other, s, GlancedPairs);
-    if (other.used < row.used) {
+    if (usedBy(twin, GlancedPairs) < row.used) {
         *found = c;
         row.candidate = twin;
         measure(row, s, GlancedPairs);
@@ -315,7 +432,7 @@ void CandidateRanking::fold(const SignalCandidate *first, const SignalCandidate 
             key = key << bits | quint64(value);
         order[i] = key << 32 | i;
     }
-    std::sort(order.begin(), order.end());
+    sortByKey(order);
     const size_t base = out.size();
     std::vector<size_t> heads; // index into `first` of each row's candidate
     // Whether candidate i's changing bits lie within those of the row's, sharing bits with it.
@@ -348,9 +465,6 @@ void CandidateRanking::fold(const SignalCandidate *first, const SignalCandidate 
         Result &r = out[base + row];
         measure(r, s, GlancedPairs);
         pickSign(r, t[heads[row]], s);
-        std::stable_sort(
-            r.forms.begin(), r.forms.end(),
-            [](const SignalCandidate &a, const SignalCandidate &b) { return a.length > b.length; });
     }
 }
 
@@ -380,6 +494,12 @@ std::vector<Result> CandidateRanking::rows(int limit)
     sortRows(out);
     if (limit >= 0 && out.size() > size_t(limit))
         out.resize(size_t(limit));
+    // Only the rows kept show their forms, widest first.
+    for (Result &r : out) {
+        std::stable_sort(
+            r.forms.begin(), r.forms.end(),
+            [](const SignalCandidate &a, const SignalCandidate &b) { return a.length > b.length; });
+    }
     return out;
 }
 

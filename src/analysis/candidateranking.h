@@ -81,6 +81,7 @@ private:
     static void sortRows(std::vector<SignalSearch::Result> &rows);
     void pickSign(SignalSearch::Result &row, const Traits &t, const Series &s) const;
     void measure(SignalSearch::Result &row, const Series &s, int pairs = SampledPairs) const;
+    double usedBy(const SignalCandidate &c, int pairs) const;
 
     const SignalSearch &search;
     const SignalSearch::KnownBits &known;
