@@ -246,12 +246,30 @@ void SignalFinder::showState()
     setBusy(job->busy());
 }
 
+// Ranking the millions of candidates a first step leaves takes a while: off the window's thread,
+// the window busy meanwhile, as for a step.
 void SignalFinder::showResults()
 {
-    if (search)
-        results->show(search.get(), search->results(ShownResults, known), known, origin);
-    else
+    if (!search) {
         results->clear();
+        onSelectionChanged();
+        return;
+    }
+    auto rows = std::make_shared<std::vector<SignalSearch::Result>>();
+    const SignalSearch *s = search.get();
+    const SignalSearch::KnownBits bits = known;
+    setBusy(true);
+    job->start([s, bits, rows] { *rows = s->results(ShownResults, bits); },
+               [this, bits, rows] {
+                   setBusy(false);
+                   results->show(search.get(), std::move(*rows), bits, origin);
+                   offerScaleMoments();
+                   onSelectionChanged();
+               });
+}
+
+void SignalFinder::offerScaleMoments()
+{
     const QVector<qint64> moments = search ? search->moments() : QVector<qint64>();
     // The moments of the conditions are where the user most likely knows the values.
     if (moments.size() >= 2 && ui->sbScaleMoment1->value() == 0 &&
@@ -259,7 +277,6 @@ void SignalFinder::showResults()
         ui->sbScaleMoment1->setValue(double(moments.first() - origin) / 1e6);
         ui->sbScaleMoment2->setValue(double(moments.last() - origin) / 1e6);
     }
-    onSelectionChanged();
 }
 
 const SignalSearch::Result *SignalFinder::selectedResult() const

@@ -18,7 +18,8 @@ class SignalFinder;
 }
 
 // "Найти сигнал": narrows the places a signal may lie in the log's frames step by step, by what
-// its value did. The index of the log is built, and the first step run, off the window's thread.
+// its value did. The index of the log is built, every step run and its results ranked, off the
+// window's thread.
 // Results are fields with their narrower forms folded in. Given the values at two moments,
 // "Подобрать масштаб" finds the factor and offset of the picked field. Selecting a result and
 // "Создать сигнал" are announced for the bit view and the signal dialog.
@@ -76,6 +77,7 @@ private:
     void onStepDone(std::shared_ptr<SignalSearch::Step> step);
     void showState();
     void showResults();
+    void offerScaleMoments();
     const SignalSearch::Result *selectedResult() const;
     void onSelectionChanged();
     void setBusy(bool busy);
