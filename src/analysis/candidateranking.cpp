@@ -189,6 +189,23 @@ double usedShare(double span, int length)
 // A field's values are not smooth when a change is on average more than this share of its range.
 constexpr double Rough = 0.05;
 
+// A candidate and the same bits read signed.
+bool isTwin(const SignalCandidate &unsignedOne, const SignalCandidate &signedOne)
+{
+    return unsignedOne.flags == (signedOne.flags & ~SignalCandidate::Signed) &&
+           unsignedOne.shift == signedOne.shift && unsignedOne.length == signedOne.length &&
+           unsignedOne.base == signedOne.base && unsignedOne.series == signedOne.series;
+}
+
+// The leading terms of a row's rank, which outline() finds as measure() would.
+auto leading(const Result &r)
+{
+    const auto missing =
+        std::count_if(r.values.begin(), r.values.end(), [](double v) { return std::isnan(v); });
+    return std::make_tuple(r.overlaps, r.distinct < 2, !r.coherent || r.deadLsb,
+                           r.roughness >= Rough, missing);
+}
+
 } // namespace
 
 CandidateRanking::CandidateRanking(const SignalSearch &search, const SignalSearch::KnownBits &known)
@@ -294,7 +311,8 @@ CandidateRanking::Traits CandidateRanking::traits(const SignalCandidate &c, cons
     return t;
 }
 
-void CandidateRanking::measure(Result &r, const Series &s, int sampled) const
+// What a row shows that needs no pass over its frames.
+void CandidateRanking::describe(Result &r, const Series &s) const
 {
     const SignalCandidate c = r.candidate; // a copy: writing the row cannot change it
     const FrameIndex::Series &frames = search.index().at(int(c.series));
@@ -313,6 +331,59 @@ void CandidateRanking::measure(Result &r, const Series &s, int sampled) const
         r.values.append(i < 0 ? std::numeric_limits<double>::quiet_NaN()
                               : search.physical(c, frames.window(i, c.base)));
     }
+}
+
+// A first pass over the pairs measure() reads, with none of its lists: the share of the range
+// used, the smoothness and whether the value changed at all come out as measure() finds them,
+// and with them the leading terms of the row's rank. The count of distinct values is only
+// told apart below 2.
+void CandidateRanking::outline(Result &r, const Series &s, int sampled) const
+{
+    describe(r, s);
+    const SignalCandidate c = r.candidate;
+    const FrameIndex::Series &frames = search.index().at(int(c.series));
+    const int n = frames.size();
+    const int pairs = std::min(n - 1, sampled);
+    const int valueEvery = std::max(1, pairs / DistinctSamples);
+    auto raw = [&](int i) { return c.raw(frames.window(i, c.base)); };
+    qint64 low = n > 0 ? raw(0) : 0;
+    qint64 high = low;
+    const Spread spread(n, pairs);
+    const int fetchUntil = 2 * pairs < n ? pairs - Ahead : 0;
+    qint64 after = 0;
+    double total = 0;
+    int changed = 0;
+    for (int k = 0, next = 0, last = -1; k < pairs; ++k) {
+        const int i = int(spread.at(k));
+        if (k < fetchUntil)
+            __builtin_prefetch(&frames.words[spread.at(k + Ahead) - 1]);
+        const qint64 before = i - 1 == last ? after : raw(i - 1);
+        after = raw(i);
+        last = i;
+        if (k == next) {
+            low = std::min(low, after);
+            high = std::max(high, after);
+            next += valueEvery;
+        }
+        if (after != before) {
+            ++changed;
+            total += double(after > before ? quint64(after) - quint64(before)
+                                           : quint64(before) - quint64(after));
+        }
+    }
+    const double span = n > 0 ? double(high) - double(low) : 0.0;
+    r.distinct = n == 0 ? 0 : low == high ? 1 : 2;
+    r.used = usedShare(span, c.length);
+    r.roughness = span == 0 || changed == 0 ? 1.0 : std::min(1.0, total / changed / span);
+    r.jumps = 0;
+    r.cuts = 0;
+}
+
+void CandidateRanking::measure(Result &r, const Series &s, int sampled) const
+{
+    describe(r, s);
+    const SignalCandidate c = r.candidate;
+    const FrameIndex::Series &frames = search.index().at(int(c.series));
     // Smoothness over the pairs of frames where the value changed: the others say nothing.
     const int n = frames.size();
     std::vector<qint64> seen;
@@ -387,11 +458,11 @@ double CandidateRanking::usedBy(const SignalCandidate &c, int sampled) const
 // Of a candidate and its twin of the other signedness, the one whose values lie closer
 // together: a signed value read unsigned lies at both ends of the range, jumping between them
 // each time it crosses zero.
-void CandidateRanking::pickSign(Result &row, const Traits &t, const Series &s) const
+bool CandidateRanking::pickSign(Result &row, const Traits &t) const
 {
     const SignalCandidate &c = row.candidate;
     if (c.length < 2 || !(t.live & quint64(1) << frameBit(c, c.length - 1)))
-        return;
+        return false;
     SignalCandidate twin = c;
     twin.flags ^= SignalCandidate::Signed;
     const auto found =
@@ -399,42 +470,76 @@ void CandidateRanking::pickSign(Result &row, const Traits &t, const Series &s) c
             return f.shift == twin.shift && f.length == twin.length && f.flags == twin.flags &&
                    f.base == twin.base;
         });
-    if (found == row.forms.end())
-        return;
-    if (usedBy(twin, GlancedPairs) < row.used) {
-        *found = c;
-        row.candidate = twin;
-        measure(row, s, GlancedPairs);
+    if (found == row.forms.end() || usedBy(twin, GlancedPairs) >= row.used)
+        return false;
+    *found = c;
+    row.candidate = twin;
+    return true;
+}
+
+// The order candidates become rows in, packed into one number (fields from the most telling) so
+// that sorting compares numbers, not tuples. Every candidate of an identifier has its own.
+quint32 CandidateRanking::orderKey(const SignalCandidate &c, const Traits &t)
+{
+    quint32 key = !t.coherent;
+    for (const auto &[value, bits] :
+         {std::pair(int(t.deadLsb), 1), std::pair(64 - t.liveCount, 7), std::pair(t.topEdge, 2),
+          std::pair(int(c.length), 7), std::pair(int(c.isSigned()), 1),
+          std::pair(int(c.motorola()), 1), std::pair(int(c.shift), 6), std::pair(int(c.base), 6)})
+        key = key << bits | quint32(value);
+    return key;
+}
+
+// Forms widest first, and of one width in the order they folded in. The unsigned original of a
+// row that shows its signed twin stands where the twin would have.
+void CandidateRanking::sortForms(Result &r) const
+{
+    const Series &s = analysed[r.candidate.series];
+    std::vector<std::pair<quint32, SignalCandidate>> keyed;
+    keyed.reserve(r.forms.size());
+    for (const SignalCandidate &f : r.forms) {
+        const SignalCandidate &k =
+            r.candidate.isSigned() && isTwin(f, r.candidate) ? r.candidate : f;
+        keyed.emplace_back(orderKey(k, traits(k, s)), f);
     }
+    std::sort(keyed.begin(), keyed.end(), [](const auto &a, const auto &b) {
+        return a.second.length != b.second.length ? a.second.length > b.second.length
+                                                  : a.first < b.first;
+    });
+    std::transform(keyed.begin(), keyed.end(), r.forms.begin(),
+                   [](const auto &k) { return k.second; });
 }
 
 // One identifier's candidates: the most telling first becomes a row, and every later one whose
-// changing bits lie within a row's (and which shares bits with it) folds into that row.
-void CandidateRanking::fold(const SignalCandidate *first, const SignalCandidate *last,
+// changing bits lie within a row's (and which shares bits with it) folds into that row. A few
+// rows are measured at once, while their frames are in the cache; many are only outlined, most
+// of them never to be measured. Returns whether they were measured.
+bool CandidateRanking::fold(const SignalCandidate *first, const SignalCandidate *last,
                             std::vector<Result> &out)
 {
     const Series &s = analyse(int(first->series));
     const size_t n = size_t(last - first);
+    // A signed candidate goes wherever its unsigned twin just before it goes: their bits and
+    // traits are the same, and the unsigned one comes first. Only the others are ordered.
+    std::vector<size_t> twinOf(n, n);
     std::vector<Traits> t(n);
-    for (size_t i = 0; i < n; ++i)
-        t[i] = traits(first[i], s);
-    // The order the candidates become rows in, packed into one number each (fields from the
-    // most telling, the candidate's index last) so that sorting compares numbers, not tuples.
-    std::vector<quint64> order(n);
+    std::vector<quint64> order;
+    order.reserve(n);
     for (size_t i = 0; i < n; ++i) {
         const SignalCandidate &c = first[i];
-        quint64 key = !t[i].coherent;
-        for (const auto &[value, bits] :
-             {std::pair(int(t[i].deadLsb), 1), std::pair(64 - t[i].liveCount, 7),
-              std::pair(t[i].topEdge, 2), std::pair(int(c.length), 7),
-              std::pair(int(c.isSigned()), 1), std::pair(int(c.motorola()), 1),
-              std::pair(int(c.shift), 6), std::pair(int(c.base), 6)})
-            key = key << bits | quint64(value);
-        order[i] = key << 32 | i;
+        for (size_t j = i - std::min<size_t>(i, 2); j < i && c.isSigned(); ++j) {
+            if (isTwin(first[j], c))
+                twinOf[i] = j;
+        }
+        if (twinOf[i] < n)
+            continue;
+        t[i] = traits(c, s);
+        order.push_back(quint64(orderKey(c, t[i])) << 32 | i);
     }
     sortByKey(order);
     const size_t base = out.size();
-    std::vector<size_t> heads; // index into `first` of each row's candidate
+    std::vector<size_t> heads;    // index into `first` of each row's candidate
+    std::vector<size_t> rowOf(n); // of each candidate ordered
     // Whether candidate i's changing bits lie within those of the row's, sharing bits with it.
     const auto within = [&](size_t i, size_t head) {
         const int from = first[i].base;
@@ -452,6 +557,7 @@ void CandidateRanking::fold(const SignalCandidate *first, const SignalCandidate 
         size_t row = 0;
         while (row < heads.size() && !within(i, heads[row]))
             ++row;
+        rowOf[i] = row;
         if (row < heads.size()) {
             out[base + row].forms.push_back(first[i]);
             continue;
@@ -461,11 +567,24 @@ void CandidateRanking::fold(const SignalCandidate *first, const SignalCandidate 
         r.candidate = first[i];
         out.push_back(std::move(r));
     }
+    for (size_t i = 0; i < n; ++i) {
+        if (twinOf[i] < n)
+            out[base + rowOf[twinOf[i]]].forms.push_back(first[i]);
+    }
+    const bool full = heads.size() <= MeasuredAtOnce;
+    const auto look = [&](Result &r) {
+        if (full)
+            measure(r, s, GlancedPairs);
+        else
+            outline(r, s, GlancedPairs);
+    };
     for (size_t row = 0; row < heads.size(); ++row) {
         Result &r = out[base + row];
-        measure(r, s, GlancedPairs);
-        pickSign(r, t[heads[row]], s);
+        look(r);
+        if (pickSign(r, t[heads[row]]))
+            look(r);
     }
+    return full;
 }
 
 std::vector<Result> CandidateRanking::rows(int limit)
@@ -474,18 +593,29 @@ std::vector<Result> CandidateRanking::rows(int limit)
     const std::vector<SignalCandidate> &held = search.held();
     const std::vector<std::pair<size_t, size_t>> groups = SignalSearch::byIdentifier(held);
     std::vector<std::vector<Result>> folded(groups.size());
+    std::vector<char> measuredGroup(groups.size());
     const CoreWorkers workers(search.options().threads);
     workers.run(int(groups.size()), [&](int g) {
         const auto [i, j] = groups[size_t(g)];
-        fold(held.data() + i, held.data() + j, folded[size_t(g)]);
+        measuredGroup[size_t(g)] = fold(held.data() + i, held.data() + j, folded[size_t(g)]);
     });
     std::vector<Result> out;
-    for (std::vector<Result> &rows : folded)
-        std::move(rows.begin(), rows.end(), std::back_inserter(out));
-    sortRows(out);
-    // A closer look at the rows that may be shown, and at a few more that may move up. Their
-    // identifiers were analysed, and the shapes they read made, while folding.
+    std::vector<char> measured;
+    for (size_t g = 0; g < folded.size(); ++g) {
+        std::move(folded[g].begin(), folded[g].end(), std::back_inserter(out));
+        measured.resize(out.size(), measuredGroup[g]);
+    }
+    // The rows that may be shown, and a few more that may move up, get a closer look.
     const size_t closer = limit < 0 ? out.size() : std::min(out.size(), size_t(limit) + 50);
+    keepLeading(out, measured, closer);
+    // Those only outlined are measured now. Their identifiers were analysed, and the shapes they
+    // read made, while folding.
+    workers.run(int(out.size()), [&](int i) {
+        Result &r = out[size_t(i)];
+        if (!measured[size_t(i)])
+            measure(r, analysed[r.candidate.series], GlancedPairs);
+    });
+    sortRows(out);
     workers.run(int(closer), [&](int i) {
         Result &r = out[size_t(i)];
         measure(r, analysed[r.candidate.series], ClosePairs);
@@ -494,25 +624,47 @@ std::vector<Result> CandidateRanking::rows(int limit)
     sortRows(out);
     if (limit >= 0 && out.size() > size_t(limit))
         out.resize(size_t(limit));
-    // Only the rows kept show their forms, widest first.
-    for (Result &r : out) {
-        std::stable_sort(
-            r.forms.begin(), r.forms.end(),
-            [](const SignalCandidate &a, const SignalCandidate &b) { return a.length > b.length; });
-    }
+    // Only the rows kept show their forms.
+    workers.run(int(out.size()), [&](int i) { sortForms(out[size_t(i)]); });
     return out;
+}
+
+// Of a broad search's many rows, those whose leading terms rank them behind `count` others can
+// never be among the first `count`: they go before anything else is measured. The others keep
+// their order, so the rows that lead come out as if every row had been measured.
+void CandidateRanking::keepLeading(std::vector<Result> &rows, std::vector<char> &measured,
+                                   size_t count)
+{
+    if (count == 0 || rows.size() <= count)
+        return;
+    using Leading = decltype(leading(rows.front()));
+    std::vector<Leading> terms(rows.size());
+    std::transform(rows.begin(), rows.end(), terms.begin(), leading);
+    std::vector<Leading> sorted = terms;
+    std::nth_element(sorted.begin(), sorted.begin() + std::ptrdiff_t(count - 1), sorted.end());
+    const Leading last = sorted[count - 1];
+    size_t kept = 0;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (last < terms[i])
+            continue;
+        if (kept != i) {
+            rows[kept] = std::move(rows[i]);
+            measured[kept] = measured[i];
+        }
+        ++kept;
+    }
+    rows.resize(kept);
+    measured.resize(kept);
 }
 
 void CandidateRanking::sortRows(std::vector<Result> &rows)
 {
     auto rank = [](const Result &r) {
         const SignalCandidate &c = r.candidate;
-        const auto missing =
-            std::count_if(r.values.begin(), r.values.end(), [](double v) { return std::isnan(v); });
-        return std::make_tuple(r.overlaps, r.distinct < 2, !r.coherent || r.deadLsb,
-                               r.roughness >= Rough, missing, r.jumps > 0 || r.cuts > 0,
-                               -std::round(r.information()), r.roughness, c.length, c.isSigned(),
-                               c.motorola(), r.id, c.shift, c.base);
+        return std::tuple_cat(leading(r),
+                              std::make_tuple(r.jumps > 0 || r.cuts > 0,
+                                              -std::round(r.information()), r.roughness, c.length,
+                                              c.isSigned(), c.motorola(), r.id, c.shift, c.base));
     };
     std::stable_sort(rows.begin(), rows.end(),
                      [&rank](const Result &a, const Result &b) { return rank(a) < rank(b); });

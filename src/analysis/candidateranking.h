@@ -34,8 +34,10 @@ public:
     static constexpr int GlancedPairs = 256;
     static constexpr int ClosePairs = 8192;
     static constexpr int SampledPairs = 256;
-    // Values sorted for the count of distinct ones.
+    // Values taken for the count of distinct ones.
     static constexpr int DistinctSamples = 1024;
+    // Rows of one identifier measured while folding; more are outlined first.
+    static constexpr size_t MeasuredAtOnce = 4;
 
 private:
     // A window's bits by a value's bit position p (its start bit plus j), in one byte order:
@@ -76,10 +78,16 @@ private:
     Window window(const SignalCandidate &c, const Series &s) const;
     const Shape &shape(const SignalCandidate &c, const Series &s) const;
     Traits traits(const SignalCandidate &c, const Series &s) const;
-    void fold(const SignalCandidate *first, const SignalCandidate *last,
+    bool fold(const SignalCandidate *first, const SignalCandidate *last,
               std::vector<SignalSearch::Result> &out);
+    static quint32 orderKey(const SignalCandidate &c, const Traits &t);
+    void sortForms(SignalSearch::Result &r) const;
+    static void keepLeading(std::vector<SignalSearch::Result> &rows, std::vector<char> &measured,
+                            size_t count);
     static void sortRows(std::vector<SignalSearch::Result> &rows);
-    void pickSign(SignalSearch::Result &row, const Traits &t, const Series &s) const;
+    bool pickSign(SignalSearch::Result &row, const Traits &t) const;
+    void describe(SignalSearch::Result &row, const Series &s) const;
+    void outline(SignalSearch::Result &row, const Series &s, int pairs) const;
     void measure(SignalSearch::Result &row, const Series &s, int pairs = SampledPairs) const;
     double usedBy(const SignalCandidate &c, int pairs) const;
 

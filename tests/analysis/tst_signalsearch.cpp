@@ -492,6 +492,58 @@ private slots:
         expectTop(all, Drive::SteeringId, 7, 16, true, true);
     }
 
+    // After a broad step each identifier makes many rows, most of which are never measured in
+    // full: a row shown reads the same as when every row is measured, and a signed field among
+    // many rows of its identifier still shows signed, its unsigned reading among its forms.
+    void aBroadStepMeasuresTheRowsItShows()
+    {
+        const auto sameRow = [](const SignalSearch::Result &a, const SignalSearch::Result &b) {
+            return a.id == b.id && std::memcmp(&a.candidate, &b.candidate, sizeof a.candidate) == 0;
+        };
+        const auto shownAsMeasured = [&](const SignalSearch &search) {
+            const auto every = search.results(-1);
+            for (const SignalSearch::Result &a : search.results(3)) {
+                const auto b = std::find_if(every.begin(), every.end(),
+                                            [&](const auto &r) { return sameRow(a, r); });
+                QVERIFY(b != every.end());
+                QCOMPARE(a.distinct, b->distinct);
+                QCOMPARE(a.roughness, b->roughness);
+                QCOMPARE(a.cuts, b->cuts);
+                QCOMPARE(a.values, b->values);
+                QVERIFY(std::equal(a.forms.begin(), a.forms.end(), b->forms.begin(), b->forms.end(),
+                                   [](const SignalCandidate &x, const SignalCandidate &y) {
+                                       return std::memcmp(&x, &y, sizeof x) == 0;
+                                   }));
+            }
+        };
+        SignalSearch search(index);
+        search.narrow(between(SearchCondition::Changed, 100, 700));
+        shownAsMeasured(search);
+        // Some identifiers down to a few rows, measured at once, the others still many.
+        search.narrow(between(SearchCondition::Fell, 100, 250));
+        shownAsMeasured(search);
+        search.undo();
+        const auto every = search.results(-1);
+        // Bytes 0..3 read as one value hold the sine in their upper half: smooth read signed.
+        const auto sine =
+            std::find_if(every.begin(), every.end(), [](const SignalSearch::Result &r) {
+                return r.id == SineId && r.candidate.startBit() == 0 && r.candidate.length == 32 &&
+                       !r.candidate.motorola();
+            });
+        QVERIFY(sine != every.end());
+        QVERIFY(sine->candidate.isSigned());
+        QVERIFY(std::count_if(every.begin(), every.end(),
+                              [](const SignalSearch::Result &r) { return r.id == SineId; }) > 4);
+        const auto &forms = sine->forms;
+        QVERIFY(std::any_of(forms.begin(), forms.end(), [](const SignalCandidate &c) {
+            return c.startBit() == 0 && c.length == 32 && !c.isSigned() && !c.motorola();
+        }));
+        QVERIFY(std::is_sorted(forms.begin(), forms.end(),
+                               [](const SignalCandidate &x, const SignalCandidate &y) {
+                                   return x.length > y.length;
+                               }));
+    }
+
     // The noisy engine speed: "равно" within a tolerance, in units or as a percentage of the value.
     void toleranceForgivesNoise()
     {
