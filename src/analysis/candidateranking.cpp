@@ -140,6 +140,44 @@ void sortByKey(std::vector<quint64> &keys)
 // Pairs of frames read ahead: those spread over a long capture are each a miss of the cache.
 constexpr int Ahead = 8;
 
+// Sums of thousands of changes of up to 64 bits each, without rounding on the way.
+__extension__ typedef unsigned __int128 WideSum;
+
+// Values for the count of distinct ones: every pair's while they are few, else spread.
+int valueEvery(int pairs)
+{
+    return std::max(1, pairs / CandidateRanking::DistinctSamples);
+}
+
+// Calls visit(before, after, taken) with a candidate's values in each of up to `sampled` pairs
+// of neighbouring frames spread over its identifier's frames; `taken` marks the values kept
+// for the count of distinct ones.
+template<typename Visit>
+void forEachPair(const SignalCandidate &c, const FrameIndex::Series &frames, int sampled,
+                 Visit visit)
+{
+    const int n = frames.size();
+    const int pairs = std::min(n - 1, sampled);
+    const int every = valueEvery(pairs);
+    auto raw = [&](int i) { return c.raw(frames.window(i, c.base)); };
+    const Spread spread(n, pairs);
+    // Pairs far apart are each a miss of the cache; close together, the frames stream in.
+    const int fetchUntil = 2 * pairs < n ? pairs - Ahead : 0;
+    qint64 after = 0;
+    for (int k = 0, next = 0, last = -1; k < pairs; ++k) {
+        const int i = int(spread.at(k));
+        if (k < fetchUntil)
+            __builtin_prefetch(&frames.words[spread.at(k + Ahead) - 1]);
+        // Pairs close together share a frame: read it once.
+        const qint64 before = i - 1 == last ? after : raw(i - 1);
+        after = raw(i);
+        last = i;
+        const bool taken = k == next;
+        next += taken ? every : 0;
+        visit(before, after, taken);
+    }
+}
+
 // Values seen, each once. A value that rose or fell over the span, as a narrowed search often
 // leaves, is in order and counted as it stands; others go through a small hash table, cheaper
 // than sorting them for every one of the many rows a broad search leaves.
@@ -343,40 +381,41 @@ void CandidateRanking::outline(Result &r, const Series &s, int sampled) const
     const SignalCandidate c = r.candidate;
     const FrameIndex::Series &frames = search.index().at(int(c.series));
     const int n = frames.size();
-    const int pairs = std::min(n - 1, sampled);
-    const int valueEvery = std::max(1, pairs / DistinctSamples);
-    auto raw = [&](int i) { return c.raw(frames.window(i, c.base)); };
-    qint64 low = n > 0 ? raw(0) : 0;
+    qint64 low = n > 0 ? c.raw(frames.window(0, c.base)) : 0;
     qint64 high = low;
-    const Spread spread(n, pairs);
-    const int fetchUntil = 2 * pairs < n ? pairs - Ahead : 0;
-    qint64 after = 0;
-    double total = 0;
+    WideSum total = 0; // exact, so no chain of roundings holds the loop up
     int changed = 0;
-    for (int k = 0, next = 0, last = -1; k < pairs; ++k) {
-        const int i = int(spread.at(k));
-        if (k < fetchUntil)
-            __builtin_prefetch(&frames.words[spread.at(k + Ahead) - 1]);
-        const qint64 before = i - 1 == last ? after : raw(i - 1);
-        after = raw(i);
-        last = i;
-        if (k == next) {
+    forEachPair(c, frames, sampled, [&](qint64 before, qint64 after, bool taken) {
+        if (taken) {
             low = std::min(low, after);
             high = std::max(high, after);
-            next += valueEvery;
         }
         if (after != before) {
             ++changed;
-            total += double(after > before ? quint64(after) - quint64(before)
-                                           : quint64(before) - quint64(after));
+            total += after > before ? quint64(after) - quint64(before)
+                                    : quint64(before) - quint64(after);
         }
-    }
+    });
     const double span = n > 0 ? double(high) - double(low) : 0.0;
     r.distinct = n == 0 ? 0 : low == high ? 1 : 2;
     r.used = usedShare(span, c.length);
-    r.roughness = span == 0 || changed == 0 ? 1.0 : std::min(1.0, total / changed / span);
     r.jumps = 0;
     r.cuts = 0;
+    if (span == 0 || changed == 0) {
+        r.roughness = 1.0;
+        return;
+    }
+    r.roughness = std::min(1.0, double(total) / changed / span);
+    // measure() sums in doubles, a rounding a step: only a hair's breadth from the line
+    // between smooth and rough can that tell otherwise. There, sum as it does.
+    if (std::abs(r.roughness - Rough) > Rough * 1e-9)
+        return;
+    double rounded = 0;
+    forEachPair(c, frames, sampled, [&](qint64 before, qint64 after, bool) {
+        rounded += double(after > before ? quint64(after) - quint64(before)
+                                         : quint64(before) - quint64(after));
+    });
+    r.roughness = std::min(1.0, rounded / changed / span);
 }
 
 void CandidateRanking::measure(Result &r, const Series &s, int sampled) const
@@ -390,41 +429,25 @@ void CandidateRanking::measure(Result &r, const Series &s, int sampled) const
     std::vector<quint64> steps;
     std::vector<std::pair<quint64, quint64>> changes;
     StepSizes sizes;
-    const int pairs = std::min(n - 1, sampled);
-    // Values for the count of distinct ones: every pair's while they are few, else spread.
-    const int valueEvery = std::max(1, pairs / DistinctSamples);
+    const int pairs = std::max(0, std::min(n - 1, sampled));
     seen.reserve(size_t(std::min(pairs, DistinctSamples)) + 2);
-    steps.reserve(size_t(std::max(pairs, 0)));
-    changes.reserve(size_t(std::max(pairs, 0)));
-    auto raw = [&](int i) { return c.raw(frames.window(i, c.base)); };
+    steps.reserve(size_t(pairs));
+    changes.reserve(size_t(pairs));
     if (n > 0)
-        seen.push_back(raw(0));
-    const Spread spread(n, pairs);
-    // Pairs far apart are each a miss of the cache; close together, the frames stream in.
-    const int fetchUntil = 2 * pairs < n ? pairs - Ahead : 0;
-    qint64 after = 0;
+        seen.push_back(c.raw(frames.window(0, c.base)));
     double total = 0;
-    for (int k = 0, next = 0, last = -1; k < pairs; ++k) {
-        const int i = int(spread.at(k));
-        if (k < fetchUntil)
-            __builtin_prefetch(&frames.words[spread.at(k + Ahead) - 1]);
-        // Pairs close together share a frame: read it once.
-        const qint64 before = i - 1 == last ? after : raw(i - 1);
-        after = raw(i);
-        last = i;
-        if (k == next) {
+    forEachPair(c, frames, sampled, [&](qint64 before, qint64 after, bool taken) {
+        if (taken)
             seen.push_back(after);
-            next += valueEvery;
-        }
         if (after == before)
-            continue;
+            return;
         const quint64 step =
             after > before ? quint64(after) - quint64(before) : quint64(before) - quint64(after);
         steps.push_back(step);
         sizes.add(step);
         total += double(step);
         changes.emplace_back(quint64(before), quint64(after));
-    }
+    });
     r.distinct = countDistinct(seen);
     const double span = spanOf(seen);
     r.used = usedShare(span, c.length);
@@ -443,11 +466,11 @@ double CandidateRanking::usedBy(const SignalCandidate &c, int sampled) const
     if (n == 0)
         return usedShare(0.0, c.length);
     const int pairs = std::min(n - 1, sampled);
-    const int valueEvery = std::max(1, pairs / DistinctSamples);
+    const int every = valueEvery(pairs);
     qint64 low = c.raw(frames.window(0, c.base));
     qint64 high = low;
     const Spread spread(n, pairs);
-    for (int k = 0; k < pairs; k += valueEvery) {
+    for (int k = 0; k < pairs; k += every) {
         const qint64 v = c.raw(frames.window(int(spread.at(k)), c.base));
         low = std::min(low, v);
         high = std::max(high, v);
