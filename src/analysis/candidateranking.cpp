@@ -140,9 +140,6 @@ void sortByKey(std::vector<quint64> &keys)
 // Pairs of frames read ahead: those spread over a long capture are each a miss of the cache.
 constexpr int Ahead = 8;
 
-// Sums of thousands of changes of up to 64 bits each, without rounding on the way.
-__extension__ typedef unsigned __int128 WideSum;
-
 // Values for the count of distinct ones: every pair's while they are few, else spread.
 int valueEvery(int pairs)
 {
@@ -375,27 +372,36 @@ void CandidateRanking::describe(Result &r, const Series &s) const
 // used, the smoothness and whether the value changed at all come out as measure() finds them,
 // and with them the leading terms of the row's rank. The count of distinct values is only
 // told apart below 2.
-void CandidateRanking::outline(Result &r, const Series &s, int sampled) const
+void CandidateRanking::outline(Result &r, const Series &s) const
 {
+    static_assert(GlancedPairs <= DistinctSamples, "a first look counts every value it reads");
     describe(r, s);
     const SignalCandidate c = r.candidate;
     const FrameIndex::Series &frames = search.index().at(int(c.series));
     const int n = frames.size();
+    // The values first, then the sums over them in plain loops the compiler keeps in registers.
+    std::array<qint64, 2 * GlancedPairs> values;
+    size_t read = 0;
+    forEachGlance(c, s, [&](qint64 before, qint64 after, bool) {
+        values[read++] = before;
+        values[read++] = after;
+    });
     qint64 low = n > 0 ? c.raw(frames.window(0, c.base)) : 0;
     qint64 high = low;
-    WideSum total = 0; // exact, so no chain of roundings holds the loop up
+    quint64 total = 0; // with `carries`, the exact sum: no chain of roundings holds the loop up
+    quint64 carries = 0;
     int changed = 0;
-    forEachPair(c, frames, sampled, [&](qint64 before, qint64 after, bool taken) {
-        if (taken) {
-            low = std::min(low, after);
-            high = std::max(high, after);
-        }
-        if (after != before) {
-            ++changed;
-            total += after > before ? quint64(after) - quint64(before)
-                                    : quint64(before) - quint64(after);
-        }
-    });
+    for (size_t k = 0; k < read; k += 2) {
+        const qint64 before = values[k];
+        const qint64 after = values[k + 1];
+        low = std::min(low, after);
+        high = std::max(high, after);
+        const quint64 up = quint64(after) - quint64(before);
+        const quint64 step = after > before ? up : quint64(0) - up;
+        changed += after != before;
+        total += step;
+        carries += total < step;
+    }
     const double span = n > 0 ? double(high) - double(low) : 0.0;
     r.distinct = n == 0 ? 0 : low == high ? 1 : 2;
     r.used = usedShare(span, c.length);
@@ -405,16 +411,20 @@ void CandidateRanking::outline(Result &r, const Series &s, int sampled) const
         r.roughness = 1.0;
         return;
     }
-    r.roughness = std::min(1.0, double(total) / changed / span);
+    const double exact = std::ldexp(double(carries), 64) + double(total);
+    r.roughness = std::min(1.0, exact / changed / span);
     // measure() sums in doubles, a rounding a step: only a hair's breadth from the line
     // between smooth and rough can that tell otherwise. There, sum as it does.
     if (std::abs(r.roughness - Rough) > Rough * 1e-9)
         return;
     double rounded = 0;
-    forEachPair(c, frames, sampled, [&](qint64 before, qint64 after, bool) {
-        rounded += double(after > before ? quint64(after) - quint64(before)
-                                         : quint64(before) - quint64(after));
-    });
+    for (size_t k = 0; k < read; k += 2) {
+        const qint64 before = values[k];
+        const qint64 after = values[k + 1];
+        if (after != before)
+            rounded += double(after > before ? quint64(after) - quint64(before)
+                                             : quint64(before) - quint64(after));
+    }
     r.roughness = std::min(1.0, rounded / changed / span);
 }
 
@@ -459,23 +469,50 @@ void CandidateRanking::measure(Result &r, const Series &s, int sampled) const
 }
 
 // The share of its range a candidate's values cover, from the same values measure() sees.
-double CandidateRanking::usedBy(const SignalCandidate &c, int sampled) const
+double CandidateRanking::usedBy(const SignalCandidate &c, const Series &s) const
 {
     const FrameIndex::Series &frames = search.index().at(int(c.series));
-    const int n = frames.size();
-    if (n == 0)
+    if (frames.size() == 0)
         return usedShare(0.0, c.length);
-    const int pairs = std::min(n - 1, sampled);
-    const int every = valueEvery(pairs);
     qint64 low = c.raw(frames.window(0, c.base));
     qint64 high = low;
-    const Spread spread(n, pairs);
-    for (int k = 0; k < pairs; k += every) {
-        const qint64 v = c.raw(frames.window(int(spread.at(k)), c.base));
-        low = std::min(low, v);
-        high = std::max(high, v);
-    }
+    forEachGlance(c, s, [&](qint64, qint64 after, bool taken) {
+        if (taken) {
+            low = std::min(low, after);
+            high = std::max(high, after);
+        }
+    });
     return usedShare(double(high) - double(low), c.length);
+}
+
+// The pairs a first look reads, from the words kept when there are, else from the frames.
+template<typename Visit>
+void CandidateRanking::forEachGlance(const SignalCandidate &c, const Series &s, Visit visit) const
+{
+    if (s.glanced.empty() || c.base != 0) {
+        forEachPair(c, search.index().at(int(c.series)), GlancedPairs, visit);
+        return;
+    }
+    const size_t pairs = s.glanced.size() / 2;
+    const size_t every = size_t(valueEvery(int(pairs)));
+    for (size_t k = 0, next = 0; k < pairs; ++k) {
+        const bool taken = k == next;
+        next += taken ? every : 0;
+        visit(c.raw(s.glanced[2 * k + 1]), c.raw(s.glanced[2 * k + 2]), taken);
+    }
+}
+
+void CandidateRanking::keepGlanced(const FrameIndex::Series &frames, Series &s)
+{
+    if (frames.tailWords > 0 || frames.size() == 0 || !s.glanced.empty())
+        return;
+    s.glanced.push_back(frames.words[0]);
+    SignalCandidate whole;
+    whole.length = 64;
+    forEachPair(whole, frames, GlancedPairs, [&](qint64 before, qint64 after, bool) {
+        s.glanced.push_back(quint64(before));
+        s.glanced.push_back(quint64(after));
+    });
 }
 
 // Of a candidate and its twin of the other signedness, the one whose values lie closer
@@ -493,7 +530,7 @@ bool CandidateRanking::pickSign(Result &row, const Traits &t) const
             return f.shift == twin.shift && f.length == twin.length && f.flags == twin.flags &&
                    f.base == twin.base;
         });
-    if (found == row.forms.end() || usedBy(twin, GlancedPairs) >= row.used)
+    if (found == row.forms.end() || usedBy(twin, analysed[twin.series]) >= row.used)
         return false;
     *found = c;
     row.candidate = twin;
@@ -595,11 +632,14 @@ bool CandidateRanking::fold(const SignalCandidate *first, const SignalCandidate 
             out[base + rowOf[twinOf[i]]].forms.push_back(first[i]);
     }
     const bool full = heads.size() <= MeasuredAtOnce;
+    Series &kept = analysed[first->series];
+    if (!full)
+        keepGlanced(search.index().at(int(first->series)), kept);
     const auto look = [&](Result &r) {
         if (full)
             measure(r, s, GlancedPairs);
         else
-            outline(r, s, GlancedPairs);
+            outline(r, s);
     };
     for (size_t row = 0; row < heads.size(); ++row) {
         Result &r = out[base + row];
@@ -607,6 +647,7 @@ bool CandidateRanking::fold(const SignalCandidate *first, const SignalCandidate 
         if (pickSign(r, t[heads[row]]))
             look(r);
     }
+    kept.glanced = {};
     return full;
 }
 

@@ -57,6 +57,9 @@ private:
         std::vector<int> near; // its frame at each moment of the search, -1 for none near
         // Per window (byte `base` on) and byte order, made when first asked for.
         mutable std::vector<std::array<Shape, 2>> shapes;
+        // The data words of frame 0 and of the GlancedPairs pairs, kept while many rows of the
+        // identifier are outlined; only for frames of eight bytes at most.
+        std::vector<quint64> glanced;
         bool known = false;
     };
     // What the traits of candidates in one window read.
@@ -87,9 +90,12 @@ private:
     static void sortRows(std::vector<SignalSearch::Result> &rows);
     bool pickSign(SignalSearch::Result &row, const Traits &t) const;
     void describe(SignalSearch::Result &row, const Series &s) const;
-    void outline(SignalSearch::Result &row, const Series &s, int pairs) const;
+    void outline(SignalSearch::Result &row, const Series &s) const;
     void measure(SignalSearch::Result &row, const Series &s, int pairs = SampledPairs) const;
-    double usedBy(const SignalCandidate &c, int pairs) const;
+    double usedBy(const SignalCandidate &c, const Series &s) const;
+    template<typename Visit>
+    void forEachGlance(const SignalCandidate &c, const Series &s, Visit visit) const;
+    static void keepGlanced(const FrameIndex::Series &frames, Series &s);
 
     const SignalSearch &search;
     const SignalSearch::KnownBits &known;
