@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <iterator>
 #include <limits>
@@ -327,22 +328,26 @@ const CandidateRanking::Shape &CandidateRanking::shape(const SignalCandidate &c,
 
 CandidateRanking::Traits CandidateRanking::traits(const SignalCandidate &c, const Series &s) const
 {
+    return traits(c, window(c, s), shape(c, s));
+}
+
+CandidateRanking::Traits CandidateRanking::traits(const SignalCandidate &c, const Window &w,
+                                                  const Shape &shape)
+{
     Traits t;
-    const Window w = window(c, s);
     t.live = c.frameBits() & w.flipped;
-    t.liveCount = qPopulationCount(t.live);
+    t.liveCount = quint8(qPopulationCount(t.live));
     t.deadLsb = !((w.flipped >> frameBit(c, 0)) & 1);
     // A bit changing far more often than the one below it: two fields read as one, or a field
     // read in the wrong byte order. So is a bit that never changes between bits that do: the
     // changing bits must run from the lowest up.
-    const Shape &shape = this->shape(c, s);
     const quint64 bits = c.valueMask() << c.shift;
     const quint64 moving = shape.moving & bits;
     const quint64 run = moving >> c.shift;
     const quint64 lowest = quint64(1) << c.shift; // has no bit below it to weigh against
     t.coherent = (run & (run + 1)) == 0 && (bits & ~shape.steady & ~lowest) == 0;
     const int edge = c.shift + c.length;
-    t.topEdge = edge % 8 == 0 ? 0 : edge % 4 == 0 ? 1 : 2;
+    t.topEdge = quint8(edge % 8 == 0 ? 0 : edge % 4 == 0 ? 1 : 2);
     return t;
 }
 
@@ -525,16 +530,43 @@ bool CandidateRanking::pickSign(Result &row, const Traits &t) const
         return false;
     SignalCandidate twin = c;
     twin.flags ^= SignalCandidate::Signed;
-    const auto found =
-        std::find_if(row.forms.begin(), row.forms.end(), [&](const SignalCandidate &f) {
-            return f.shift == twin.shift && f.length == twin.length && f.flags == twin.flags &&
-                   f.base == twin.base;
-        });
-    if (found == row.forms.end() || usedBy(twin, analysed[twin.series]) >= row.used)
+    if (usedBy(twin, analysed[twin.series]) >= row.used)
         return false;
-    *found = c;
     row.candidate = twin;
     return true;
+}
+
+// The order candidates become rows in, each with its index. A signed candidate goes wherever its
+// unsigned twin just before it goes (their bits and traits are the same, and the unsigned one
+// comes first): it is left out, its twin's index in `twinOf`. The others' traits go to `t`.
+std::vector<quint64> CandidateRanking::order(const SignalCandidate *first, size_t n,
+                                             const Series &s, std::vector<size_t> &twinOf,
+                                             std::vector<Traits> &t) const
+{
+    std::vector<quint64> order;
+    order.reserve(n);
+    // Read for a window and byte order at a time: candidates come grouped by them.
+    int lastWindow = -1;
+    Window w{};
+    const Shape *shape = nullptr;
+    for (size_t i = 0; i < n; ++i) {
+        const SignalCandidate &c = first[i];
+        for (size_t j = i - std::min<size_t>(i, 2); j < i && c.isSigned(); ++j) {
+            if (isTwin(first[j], c))
+                twinOf[i] = j;
+        }
+        if (twinOf[i] < n)
+            continue;
+        if (2 * c.base + c.motorola() != lastWindow) {
+            lastWindow = 2 * c.base + c.motorola();
+            w = window(c, s);
+            shape = &this->shape(c, s);
+        }
+        t[i] = traits(c, w, *shape);
+        order.push_back(quint64(orderKey(c, t[i])) << 32 | i);
+    }
+    sortByKey(order);
+    return order;
 }
 
 // The order candidates become rows in, packed into one number (fields from the most telling) so
@@ -542,12 +574,67 @@ bool CandidateRanking::pickSign(Result &row, const Traits &t) const
 quint32 CandidateRanking::orderKey(const SignalCandidate &c, const Traits &t)
 {
     quint32 key = !t.coherent;
-    for (const auto &[value, bits] :
-         {std::pair(int(t.deadLsb), 1), std::pair(64 - t.liveCount, 7), std::pair(t.topEdge, 2),
-          std::pair(int(c.length), 7), std::pair(int(c.isSigned()), 1),
-          std::pair(int(c.motorola()), 1), std::pair(int(c.shift), 6), std::pair(int(c.base), 6)})
-        key = key << bits | quint32(value);
-    return key;
+    key = key << 1 | t.deadLsb;
+    key = key << 7 | quint32(64 - t.liveCount);
+    key = key << 2 | t.topEdge;
+    key = key << 7 | c.length;
+    key = key << 1 | c.isSigned();
+    key = key << 1 | c.motorola();
+    key = key << 6 | c.shift;
+    return key << 6 | c.base;
+}
+
+// The forms of the rows shown: every candidate that went to a row, but the one it shows. The
+// rows of an identifier are filled in two passes over its candidates.
+void CandidateRanking::fillForms(std::vector<Result> &rows, const CoreWorkers &workers) const
+{
+    std::vector<size_t> order(rows.size());
+    std::iota(order.begin(), order.end(), size_t(0));
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        return rows[a].candidate.series < rows[b].candidate.series;
+    });
+    std::vector<std::pair<size_t, size_t>> groups; // of `order`, one identifier each
+    for (size_t i = 0; i < order.size(); ++i) {
+        if (i == 0 || rows[order[i]].candidate.series != rows[order[i - 1]].candidate.series)
+            groups.emplace_back(i, i);
+        ++groups.back().second;
+    }
+    workers.run(int(groups.size()), [&](int g) {
+        fillForms(rows, order.data() + groups[size_t(g)].first,
+                  order.data() + groups[size_t(g)].second);
+        for (size_t i = groups[size_t(g)].first; i < groups[size_t(g)].second; ++i)
+            sortForms(rows[order[i]]);
+    });
+}
+
+void CandidateRanking::fillForms(std::vector<Result> &rows, const size_t *first,
+                                 const size_t *last) const
+{
+    const auto bitsOf = [](const SignalCandidate &c) {
+        quint64 bits;
+        std::memcpy(&bits, &c, sizeof bits);
+        return bits;
+    };
+    const Series &s = analysed[rows[*first].candidate.series];
+    std::vector<std::pair<quint64, size_t>> shown; // the candidates the rows show
+    for (const size_t *o = first; o != last; ++o)
+        shown.emplace_back(bitsOf(rows[*o].candidate), *o);
+    std::sort(shown.begin(), shown.end());
+    std::vector<size_t> rowOf(s.rows, rows.size()); // a row of the identifier's, as shown
+    std::vector<size_t> own(rows.size());
+    for (size_t k = 0; k < s.rowOf.size(); ++k) {
+        const auto at =
+            std::lower_bound(shown.begin(), shown.end(), std::pair(bitsOf(s.first[k]), size_t(0)));
+        if (at != shown.end() && at->first == bitsOf(s.first[k])) {
+            rowOf[s.rowOf[k]] = at->second;
+            own[at->second] = k;
+        }
+    }
+    for (size_t k = 0; k < s.rowOf.size(); ++k) {
+        const size_t row = rowOf[s.rowOf[k]];
+        if (row < rows.size() && own[row] != k)
+            rows[row].forms.push_back(s.first[k]);
+    }
 }
 
 // Forms widest first, and of one width in the order they folded in. The unsigned original of a
@@ -579,27 +666,12 @@ bool CandidateRanking::fold(const SignalCandidate *first, const SignalCandidate 
 {
     const Series &s = analyse(int(first->series));
     const size_t n = size_t(last - first);
-    // A signed candidate goes wherever its unsigned twin just before it goes: their bits and
-    // traits are the same, and the unsigned one comes first. Only the others are ordered.
     std::vector<size_t> twinOf(n, n);
     std::vector<Traits> t(n);
-    std::vector<quint64> order;
-    order.reserve(n);
-    for (size_t i = 0; i < n; ++i) {
-        const SignalCandidate &c = first[i];
-        for (size_t j = i - std::min<size_t>(i, 2); j < i && c.isSigned(); ++j) {
-            if (isTwin(first[j], c))
-                twinOf[i] = j;
-        }
-        if (twinOf[i] < n)
-            continue;
-        t[i] = traits(c, s);
-        order.push_back(quint64(orderKey(c, t[i])) << 32 | i);
-    }
-    sortByKey(order);
+    const std::vector<quint64> order = this->order(first, n, s, twinOf, t);
     const size_t base = out.size();
     std::vector<size_t> heads;    // index into `first` of each row's candidate
-    std::vector<size_t> rowOf(n); // of each candidate ordered
+    std::vector<size_t> rowOf(n); // of each candidate
     // Whether candidate i's changing bits lie within those of the row's, sharing bits with it.
     const auto within = [&](size_t i, size_t head) {
         const int from = first[i].base;
@@ -618,21 +690,27 @@ bool CandidateRanking::fold(const SignalCandidate *first, const SignalCandidate 
         while (row < heads.size() && !within(i, heads[row]))
             ++row;
         rowOf[i] = row;
-        if (row < heads.size()) {
-            out[base + row].forms.push_back(first[i]);
-            continue;
-        }
-        heads.push_back(i);
-        Result r;
-        r.candidate = first[i];
-        out.push_back(std::move(r));
+        if (row == heads.size())
+            heads.push_back(i);
     }
-    for (size_t i = 0; i < n; ++i) {
-        if (twinOf[i] < n)
-            out[base + rowOf[twinOf[i]]].forms.push_back(first[i]);
-    }
-    const bool full = heads.size() <= MeasuredAtOnce;
+    out.resize(base + heads.size());
+    for (size_t row = 0; row < heads.size(); ++row)
+        out[base + row].candidate = first[heads[row]];
+    // A signed twin goes where its unsigned one went. The rows' forms are listed only for the
+    // rows shown (fillForms()), from the row each candidate went to, kept here.
+    std::vector<char> signedTwin(heads.size());
     Series &kept = analysed[first->series];
+    kept.first = first;
+    kept.rowOf.resize(n);
+    for (size_t i = 0; i < n; ++i) {
+        if (twinOf[i] < n) {
+            rowOf[i] = rowOf[twinOf[i]];
+            signedTwin[rowOf[i]] |= heads[rowOf[i]] == twinOf[i];
+        }
+        kept.rowOf[i] = quint32(rowOf[i]);
+    }
+    kept.rows = heads.size();
+    const bool full = heads.size() <= MeasuredAtOnce;
     if (!full)
         keepGlanced(search.index().at(int(first->series)), kept);
     const auto look = [&](Result &r) {
@@ -644,7 +722,7 @@ bool CandidateRanking::fold(const SignalCandidate *first, const SignalCandidate 
     for (size_t row = 0; row < heads.size(); ++row) {
         Result &r = out[base + row];
         look(r);
-        if (pickSign(r, t[heads[row]]))
+        if (signedTwin[row] && pickSign(r, t[heads[row]]))
             look(r);
     }
     kept.glanced = {};
@@ -688,8 +766,7 @@ std::vector<Result> CandidateRanking::rows(int limit)
     sortRows(out);
     if (limit >= 0 && out.size() > size_t(limit))
         out.resize(size_t(limit));
-    // Only the rows kept show their forms.
-    workers.run(int(out.size()), [&](int i) { sortForms(out[size_t(i)]); });
+    fillForms(out, workers);
     return out;
 }
 

@@ -7,6 +7,8 @@
 #include <array>
 #include <vector>
 
+class CoreWorkers;
+
 // Turns the candidates a search left into rows of fields, the plausible first.
 //
 // A field leaves a crowd of candidates behind: its slices, its twin read signed, its reading with
@@ -60,6 +62,10 @@ private:
         // The data words of frame 0 and of the GlancedPairs pairs, kept while many rows of the
         // identifier are outlined; only for frames of eight bytes at most.
         std::vector<quint64> glanced;
+        // Its candidates, and the row of the identifier's each went to, of `rows`.
+        const SignalCandidate *first = nullptr;
+        std::vector<quint32> rowOf;
+        size_t rows = 0;
         bool known = false;
     };
     // What the traits of candidates in one window read.
@@ -71,20 +77,26 @@ private:
     struct Traits
     {
         quint64 live = 0; // its frame bits that ever changed (in its window)
-        int liveCount = 0;
+        quint8 liveCount = 0;
         bool deadLsb = false;
         bool coherent = true;
-        int topEdge = 0; // 0 a byte edge above its top bit, 1 a nibble edge, 2 neither
+        quint8 topEdge = 0; // 0 a byte edge above its top bit, 1 a nibble edge, 2 neither
     };
 
     const Series &analyse(int series);
     Window window(const SignalCandidate &c, const Series &s) const;
     const Shape &shape(const SignalCandidate &c, const Series &s) const;
     Traits traits(const SignalCandidate &c, const Series &s) const;
+    static Traits traits(const SignalCandidate &c, const Window &w, const Shape &shape);
+    std::vector<quint64> order(const SignalCandidate *first, size_t n, const Series &s,
+                               std::vector<size_t> &twinOf, std::vector<Traits> &t) const;
     bool fold(const SignalCandidate *first, const SignalCandidate *last,
               std::vector<SignalSearch::Result> &out);
     static quint32 orderKey(const SignalCandidate &c, const Traits &t);
     void sortForms(SignalSearch::Result &r) const;
+    void fillForms(std::vector<SignalSearch::Result> &rows, const CoreWorkers &workers) const;
+    void fillForms(std::vector<SignalSearch::Result> &rows, const size_t *first,
+                   const size_t *last) const;
     static void keepLeading(std::vector<SignalSearch::Result> &rows, std::vector<char> &measured,
                             size_t count);
     static void sortRows(std::vector<SignalSearch::Result> &rows);
