@@ -220,7 +220,7 @@ void benchFd()
     changed.kind = SearchCondition::Changed;
     changed.first = Start + 2000000;
     changed.second = Start + 80000000;
-    timedStep(search, changed, [&] { search.narrow(changed); });
+    benchRanking(search, timedStep(search, changed, [&] { search.narrow(changed); }));
     SearchCondition rising;
     rising.kind = SearchCondition::NonDecreasing;
     rising.first = Start;

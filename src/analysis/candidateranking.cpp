@@ -679,10 +679,17 @@ bool CandidateRanking::fold(const SignalCandidate *first, const SignalCandidate 
         if (from == to)
             return (t[i].live & ~t[head].live) == 0 &&
                    (first[i].frameBits() & first[head].frameBits());
+        // Its changing bits must all lie in the other window, as they would not if some went
+        // off its ends in the move.
+        const int by = 8 * (from - to);
+        if (by >= 64 || by <= -64)
+            return false;
+        const quint64 kept = by > 0 ? ~quint64(0) >> by : ~quint64(0) << -by;
+        if (t[i].live & ~kept)
+            return false;
         const quint64 live = SignalCandidate::moveWindow(t[i].live, from, to);
         const quint64 bits = SignalCandidate::moveWindow(first[i].frameBits(), from, to);
-        return int(qPopulationCount(live)) == t[i].liveCount && (live & ~t[head].live) == 0 &&
-               (bits & first[head].frameBits());
+        return (live & ~t[head].live) == 0 && (bits & first[head].frameBits());
     };
     for (const quint64 key : order) {
         const size_t i = size_t(key & 0xFFFFFFFFu);
