@@ -494,30 +494,49 @@ double CandidateRanking::usedBy(const SignalCandidate &c, const Series &s) const
 template<typename Visit>
 void CandidateRanking::forEachGlance(const SignalCandidate &c, const Series &s, Visit visit) const
 {
-    if (s.glanced.empty() || c.base != 0) {
+    if (s.glanced.empty()) {
         forEachPair(c, search.index().at(int(c.series)), GlancedPairs, visit);
         return;
     }
-    const size_t pairs = s.glanced.size() / 2;
+    // Each frame's words in a row: the first eight bytes, then the further ones.
+    const size_t stride = s.glancedWords;
+    const size_t pairs = s.glanced.size() / stride / 2;
     const size_t every = size_t(valueEvery(int(pairs)));
+    const size_t at = size_t(c.base / 8);
+    const auto value = [&](size_t frame) {
+        const quint64 *w = s.glanced.data() + frame * stride + at;
+        return c.raw(c.base == 0
+                         ? w[0]
+                         : FrameIndex::Series::join(w[0], at + 1 < stride ? w[1] : 0, c.base % 8));
+    };
     for (size_t k = 0, next = 0; k < pairs; ++k) {
         const bool taken = k == next;
         next += taken ? every : 0;
-        visit(c.raw(s.glanced[2 * k + 1]), c.raw(s.glanced[2 * k + 2]), taken);
+        visit(value(2 * k + 1), value(2 * k + 2), taken);
     }
 }
 
 void CandidateRanking::keepGlanced(const FrameIndex::Series &frames, Series &s)
 {
-    if (frames.tailWords > 0 || frames.size() == 0 || !s.glanced.empty())
+    const int n = frames.size();
+    if (n == 0 || !s.glanced.empty())
         return;
-    s.glanced.push_back(frames.words[0]);
-    SignalCandidate whole;
-    whole.length = 64;
-    forEachPair(whole, frames, GlancedPairs, [&](qint64 before, qint64 after, bool) {
-        s.glanced.push_back(quint64(before));
-        s.glanced.push_back(quint64(after));
-    });
+    s.glancedWords = size_t(1 + frames.tailWords);
+    const auto keep = [&](int i) {
+        for (int w = 0; w <= frames.tailWords; ++w)
+            s.glanced.push_back(frames.word(i, w));
+    };
+    const int pairs = std::min(n - 1, GlancedPairs);
+    s.glanced.reserve(size_t(1 + 2 * std::max(pairs, 0)) * s.glancedWords);
+    keep(0);
+    const Spread spread(n, pairs);
+    for (int k = 0; k < pairs; ++k) {
+        const int i = int(spread.at(k));
+        if (k + Ahead < pairs)
+            __builtin_prefetch(&frames.words[spread.at(k + Ahead) - 1]);
+        keep(i - 1);
+        keep(i);
+    }
 }
 
 // Of a candidate and its twin of the other signedness, the one whose values lie closer

@@ -60,8 +60,9 @@ private:
         // Per window (byte `base` on) and byte order, made when first asked for.
         mutable std::vector<std::array<Shape, 2>> shapes;
         // The data words of frame 0 and of the GlancedPairs pairs, kept while many rows of the
-        // identifier are outlined; only for frames of eight bytes at most.
+        // identifier are outlined.
         std::vector<quint64> glanced;
+        size_t glancedWords = 1; // a frame's
         // Its candidates, and the row of the identifier's each went to, of `rows`.
         const SignalCandidate *first = nullptr;
         std::vector<quint32> rowOf;

@@ -46,9 +46,13 @@ public:
         {
             if (base == 0)
                 return words[size_t(i)];
-            const int shift = 8 * (base % 8);
-            const quint64 low = word(i, base / 8);
-            return shift == 0 ? low : (low >> shift) | (word(i, base / 8 + 1) << (64 - shift));
+            return join(word(i, base / 8), word(i, base / 8 + 1), base % 8);
+        }
+        // Bytes `bytes` .. `bytes` + 7 of two words in a row as one word.
+        static quint64 join(quint64 low, quint64 high, int bytes)
+        {
+            const int shift = 8 * bytes;
+            return shift == 0 ? low : (low >> shift) | (high << (64 - shift));
         }
         // The bits of the window from byte `base` that ever changed.
         quint64 flippedWindow(int base) const;
