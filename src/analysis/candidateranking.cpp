@@ -225,6 +225,24 @@ double usedShare(double span, int length)
 // A field's values are not smooth when a change is on average more than this share of its range.
 constexpr double Rough = 0.05;
 
+// Whether a candidate's changing bits lie within those of a row's (each in the window of eight
+// bytes from its `base`), the two sharing bits.
+bool liesWithin(quint64 live, quint64 bits, int base, quint64 rowLive, quint64 rowBits, int rowBase)
+{
+    if (base == rowBase)
+        return (live & ~rowLive) == 0 && (bits & rowBits);
+    // Its changing bits must all lie in the other window, as they would not if some went off its
+    // ends in the move.
+    const int by = 8 * (base - rowBase);
+    if (by >= 64 || by <= -64)
+        return false;
+    const quint64 kept = by > 0 ? ~quint64(0) >> by : ~quint64(0) << -by;
+    if (live & ~kept)
+        return false;
+    return (SignalCandidate::moveWindow(live, base, rowBase) & ~rowLive) == 0 &&
+           (SignalCandidate::moveWindow(bits, base, rowBase) & rowBits);
+}
+
 // A candidate and the same bits read signed.
 bool isTwin(const SignalCandidate &unsignedOne, const SignalCandidate &signedOne)
 {
@@ -691,33 +709,27 @@ bool CandidateRanking::fold(const SignalCandidate *first, const SignalCandidate 
     const size_t base = out.size();
     std::vector<size_t> heads;    // index into `first` of each row's candidate
     std::vector<size_t> rowOf(n); // of each candidate
-    // Whether candidate i's changing bits lie within those of the row's, sharing bits with it.
-    const auto within = [&](size_t i, size_t head) {
-        const int from = first[i].base;
-        const int to = first[head].base;
-        if (from == to)
-            return (t[i].live & ~t[head].live) == 0 &&
-                   (first[i].frameBits() & first[head].frameBits());
-        // Its changing bits must all lie in the other window, as they would not if some went
-        // off its ends in the move.
-        const int by = 8 * (from - to);
-        if (by >= 64 || by <= -64)
-            return false;
-        const quint64 kept = by > 0 ? ~quint64(0) >> by : ~quint64(0) << -by;
-        if (t[i].live & ~kept)
-            return false;
-        const quint64 live = SignalCandidate::moveWindow(t[i].live, from, to);
-        const quint64 bits = SignalCandidate::moveWindow(first[i].frameBits(), from, to);
-        return (live & ~t[head].live) == 0 && (bits & first[head].frameBits());
+    // What deciding whether a candidate lies within a row's reads of the row, side by side.
+    struct Head
+    {
+        quint64 live;
+        quint64 bits;
+        int base;
     };
+    std::vector<Head> rows;
     for (const quint64 key : order) {
         const size_t i = size_t(key & 0xFFFFFFFFu);
-        size_t row = 0;
-        while (row < heads.size() && !within(i, heads[row]))
-            ++row;
+        const Head candidate{t[i].live, first[i].frameBits(), first[i].base};
+        const auto within = [&candidate](const Head &head) {
+            return liesWithin(candidate.live, candidate.bits, candidate.base, head.live, head.bits,
+                              head.base);
+        };
+        const size_t row = size_t(std::find_if(rows.begin(), rows.end(), within) - rows.begin());
         rowOf[i] = row;
-        if (row == heads.size())
+        if (row == heads.size()) {
             heads.push_back(i);
+            rows.push_back(candidate);
+        }
     }
     out.resize(base + heads.size());
     for (size_t row = 0; row < heads.size(); ++row)
