@@ -696,10 +696,10 @@ void CandidateRanking::sortForms(Result &r) const
 
 // One identifier's candidates: the most telling first becomes a row, and every later one whose
 // changing bits lie within a row's (and which shares bits with it) folds into that row. A few
-// rows are measured at once, while their frames are in the cache; many are only outlined, most
-// of them never to be measured. Returns whether they were measured.
-bool CandidateRanking::fold(const SignalCandidate *first, const SignalCandidate *last,
-                            std::vector<Result> &out)
+// rows are measured at once, while their frames are in the cache; many are only outlined or
+// described, most of them never to be measured. How far each row was looked at goes to `looks`.
+void CandidateRanking::fold(const SignalCandidate *first, const SignalCandidate *last,
+                            std::vector<Result> &out, std::vector<char> &looks)
 {
     const Series &s = analyse(int(first->series));
     const size_t n = size_t(last - first);
@@ -759,12 +759,23 @@ bool CandidateRanking::fold(const SignalCandidate *first, const SignalCandidate 
     };
     for (size_t row = 0; row < heads.size(); ++row) {
         Result &r = out[base + row];
+        const Traits &head = t[heads[row]];
+        const char twin = signedTwin[row] ? HasTwin : 0;
+        // Not one field: such rows come after every field that changed, whatever else they
+        // are, so most of them need no pass over their frames at all.
+        if (!full && (!head.coherent || head.deadLsb)) {
+            describe(r, s);
+            r.distinct = head.liveCount == 0 ? 1 : 2; // at least; exact below 2
+            r.roughness = 0;                          // at least
+            looks.push_back(twin | Described);
+            continue;
+        }
         look(r);
-        if (signedTwin[row] && pickSign(r, t[heads[row]]))
+        if (twin && pickSign(r, head))
             look(r);
+        looks.push_back(twin | (full ? Measured : Outlined));
     }
     kept.glanced = {};
-    return full;
 }
 
 std::vector<Result> CandidateRanking::rows(int limit)
@@ -773,26 +784,27 @@ std::vector<Result> CandidateRanking::rows(int limit)
     const std::vector<SignalCandidate> &held = search.held();
     const std::vector<std::pair<size_t, size_t>> groups = SignalSearch::byIdentifier(held);
     std::vector<std::vector<Result>> folded(groups.size());
-    std::vector<char> measuredGroup(groups.size());
+    std::vector<std::vector<char>> foldedLooks(groups.size());
     const CoreWorkers workers(search.options().threads);
     workers.run(int(groups.size()), [&](int g) {
         const auto [i, j] = groups[size_t(g)];
-        measuredGroup[size_t(g)] = fold(held.data() + i, held.data() + j, folded[size_t(g)]);
+        fold(held.data() + i, held.data() + j, folded[size_t(g)], foldedLooks[size_t(g)]);
     });
     std::vector<Result> out;
-    std::vector<char> measured;
+    std::vector<char> looks;
     for (size_t g = 0; g < folded.size(); ++g) {
         std::move(folded[g].begin(), folded[g].end(), std::back_inserter(out));
-        measured.resize(out.size(), measuredGroup[g]);
+        looks.insert(looks.end(), foldedLooks[g].begin(), foldedLooks[g].end());
     }
     // The rows that may be shown, and a few more that may move up, get a closer look.
     const size_t closer = limit < 0 ? out.size() : std::min(out.size(), size_t(limit) + 50);
-    keepLeading(out, measured, closer);
+    outlineDescribed(out, looks, closer, workers);
+    keepLeading(out, looks, closer);
     // Those only outlined are measured now. Their identifiers were analysed, and the shapes they
     // read made, while folding.
     workers.run(int(out.size()), [&](int i) {
         Result &r = out[size_t(i)];
-        if (!measured[size_t(i)])
+        if ((looks[size_t(i)] & LookMask) != Measured)
             measure(r, analysed[r.candidate.series], GlancedPairs);
     });
     sortRows(out);
@@ -811,7 +823,7 @@ std::vector<Result> CandidateRanking::rows(int limit)
 // Of a broad search's many rows, those whose leading terms rank them behind `count` others can
 // never be among the first `count`: they go before anything else is measured. The others keep
 // their order, so the rows that lead come out as if every row had been measured.
-void CandidateRanking::keepLeading(std::vector<Result> &rows, std::vector<char> &measured,
+void CandidateRanking::keepLeading(std::vector<Result> &rows, std::vector<char> &looks,
                                    size_t count)
 {
     if (count == 0 || rows.size() <= count)
@@ -822,18 +834,56 @@ void CandidateRanking::keepLeading(std::vector<Result> &rows, std::vector<char> 
     std::vector<Leading> sorted = terms;
     std::nth_element(sorted.begin(), sorted.begin() + std::ptrdiff_t(count - 1), sorted.end());
     const Leading last = sorted[count - 1];
+    keepRows(rows, looks, [&](size_t i) { return !(last < terms[i]); });
+}
+
+// Rows only described have their leading terms as low as they could be. Those that would lead
+// fewer rows than `count` others do even so are dropped unseen; the others are outlined.
+void CandidateRanking::outlineDescribed(std::vector<Result> &rows, std::vector<char> &looks,
+                                        size_t count, const CoreWorkers &workers)
+{
+    const auto described = [&](size_t i) { return (looks[i] & LookMask) == Described; };
+    using Leading = decltype(leading(rows.front()));
+    std::vector<Leading> exact;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (!described(i))
+            exact.push_back(leading(rows[i]));
+    }
+    if (exact.size() == rows.size())
+        return;
+    if (count > 0 && exact.size() >= count) {
+        std::nth_element(exact.begin(), exact.begin() + std::ptrdiff_t(count - 1), exact.end());
+        const Leading last = exact[count - 1];
+        keepRows(rows, looks,
+                 [&](size_t i) { return !described(i) || !(last < leading(rows[i])); });
+    }
+    workers.run(int(rows.size()), [&](int i) {
+        if (!described(size_t(i)))
+            return;
+        Result &r = rows[size_t(i)];
+        const Series &s = analysed[r.candidate.series];
+        outline(r, s);
+        if ((looks[size_t(i)] & HasTwin) && pickSign(r, traits(r.candidate, s)))
+            outline(r, s);
+        looks[size_t(i)] = char((looks[size_t(i)] & HasTwin) | Outlined);
+    });
+}
+
+template<typename Keep>
+void CandidateRanking::keepRows(std::vector<Result> &rows, std::vector<char> &looks, Keep keep)
+{
     size_t kept = 0;
     for (size_t i = 0; i < rows.size(); ++i) {
-        if (last < terms[i])
+        if (!keep(i))
             continue;
         if (kept != i) {
             rows[kept] = std::move(rows[i]);
-            measured[kept] = measured[i];
+            looks[kept] = looks[i];
         }
         ++kept;
     }
     rows.resize(kept);
-    measured.resize(kept);
+    looks.resize(kept);
 }
 
 void CandidateRanking::sortRows(std::vector<Result> &rows)

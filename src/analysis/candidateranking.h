@@ -91,15 +91,22 @@ private:
     static Traits traits(const SignalCandidate &c, const Window &w, const Shape &shape);
     std::vector<quint64> order(const SignalCandidate *first, size_t n, const Series &s,
                                std::vector<size_t> &twinOf, std::vector<Traits> &t) const;
-    bool fold(const SignalCandidate *first, const SignalCandidate *last,
-              std::vector<SignalSearch::Result> &out);
+    void fold(const SignalCandidate *first, const SignalCandidate *last,
+              std::vector<SignalSearch::Result> &out, std::vector<char> &looks);
     static quint32 orderKey(const SignalCandidate &c, const Traits &t);
     void sortForms(SignalSearch::Result &r) const;
     void fillForms(std::vector<SignalSearch::Result> &rows, const CoreWorkers &workers) const;
     void fillForms(std::vector<SignalSearch::Result> &rows, const size_t *first,
                    const size_t *last) const;
-    static void keepLeading(std::vector<SignalSearch::Result> &rows, std::vector<char> &measured,
+    // How far a row was looked at while folding, and whether its signed twin held too.
+    enum Look : char { Described = 0, Outlined = 1, Measured = 2, LookMask = 3, HasTwin = 4 };
+    static void keepLeading(std::vector<SignalSearch::Result> &rows, std::vector<char> &looks,
                             size_t count);
+    void outlineDescribed(std::vector<SignalSearch::Result> &rows, std::vector<char> &looks,
+                          size_t count, const CoreWorkers &workers);
+    template<typename Keep>
+    static void keepRows(std::vector<SignalSearch::Result> &rows, std::vector<char> &looks,
+                         Keep keep);
     static void sortRows(std::vector<SignalSearch::Result> &rows);
     bool pickSign(SignalSearch::Result &row, const Traits &t) const;
     void describe(SignalSearch::Result &row, const Series &s) const;
