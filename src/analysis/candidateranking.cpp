@@ -44,6 +44,30 @@ int frameBit(const SignalCandidate &c, int valueBit)
     return frameBitAt(c.motorola(), c.shift + valueBit);
 }
 
+// How far a value moved from one frame to the next.
+quint64 stepBetween(qint64 before, qint64 after)
+{
+    const quint64 up = quint64(after) - quint64(before);
+    return after > before ? up : quint64(0) - up;
+}
+
+// A sum of thousands of changes of up to 64 bits each, with no rounding on the way: the same
+// whichever pass adds them, and no chain of roundings holds a loop up.
+class ExactSum
+{
+public:
+    void add(quint64 step)
+    {
+        low += step;
+        carries += low < step;
+    }
+    double value() const { return std::ldexp(double(carries), 64) + double(low); }
+
+private:
+    quint64 low = 0;
+    quint64 carries = 0;
+};
+
 // Sizes of the changes of a value, by their bit width: enough to tell where the median lies
 // against a power of two, without sorting them.
 class StepSizes
@@ -411,44 +435,22 @@ void CandidateRanking::outline(Result &r, const Series &s) const
     });
     qint64 low = n > 0 ? c.raw(frames.window(0, c.base)) : 0;
     qint64 high = low;
-    quint64 total = 0; // with `carries`, the exact sum: no chain of roundings holds the loop up
-    quint64 carries = 0;
+    ExactSum total;
     int changed = 0;
     for (size_t k = 0; k < read; k += 2) {
         const qint64 before = values[k];
         const qint64 after = values[k + 1];
         low = std::min(low, after);
         high = std::max(high, after);
-        const quint64 up = quint64(after) - quint64(before);
-        const quint64 step = after > before ? up : quint64(0) - up;
         changed += after != before;
-        total += step;
-        carries += total < step;
+        total.add(stepBetween(before, after)); // 0 when unchanged
     }
     const double span = n > 0 ? double(high) - double(low) : 0.0;
     r.distinct = n == 0 ? 0 : low == high ? 1 : 2;
     r.used = usedShare(span, c.length);
     r.jumps = 0;
     r.cuts = 0;
-    if (span == 0 || changed == 0) {
-        r.roughness = 1.0;
-        return;
-    }
-    const double exact = std::ldexp(double(carries), 64) + double(total);
-    r.roughness = std::min(1.0, exact / changed / span);
-    // measure() sums in doubles, a rounding a step: only a hair's breadth from the line
-    // between smooth and rough can that tell otherwise. There, sum as it does.
-    if (std::abs(r.roughness - Rough) > Rough * 1e-9)
-        return;
-    double rounded = 0;
-    for (size_t k = 0; k < read; k += 2) {
-        const qint64 before = values[k];
-        const qint64 after = values[k + 1];
-        if (after != before)
-            rounded += double(after > before ? quint64(after) - quint64(before)
-                                             : quint64(before) - quint64(after));
-    }
-    r.roughness = std::min(1.0, rounded / changed / span);
+    r.roughness = span == 0 || changed == 0 ? 1.0 : std::min(1.0, total.value() / changed / span);
 }
 
 void CandidateRanking::measure(Result &r, const Series &s, int sampled) const
@@ -459,36 +461,34 @@ void CandidateRanking::measure(Result &r, const Series &s, int sampled) const
     // Smoothness over the pairs of frames where the value changed: the others say nothing.
     const int n = frames.size();
     std::vector<qint64> seen;
-    std::vector<quint64> steps;
     std::vector<std::pair<quint64, quint64>> changes;
-    StepSizes sizes;
     const int pairs = std::max(0, std::min(n - 1, sampled));
     seen.reserve(size_t(std::min(pairs, DistinctSamples)) + 2);
-    steps.reserve(size_t(pairs));
     changes.reserve(size_t(pairs));
     if (n > 0)
         seen.push_back(c.raw(frames.window(0, c.base)));
-    double total = 0;
     forEachPair(c, frames, sampled, [&](qint64 before, qint64 after, bool taken) {
         if (taken)
             seen.push_back(after);
-        if (after == before)
-            return;
-        const quint64 step =
-            after > before ? quint64(after) - quint64(before) : quint64(before) - quint64(after);
-        steps.push_back(step);
-        sizes.add(step);
-        total += double(step);
-        changes.emplace_back(quint64(before), quint64(after));
+        if (after != before)
+            changes.emplace_back(quint64(before), quint64(after));
     });
     r.distinct = countDistinct(seen);
     const double span = spanOf(seen);
     r.used = usedShare(span, c.length);
-    r.jumps = int(std::count_if(steps.begin(), steps.end(),
-                                [span](quint64 step) { return double(step) > span / 2; }));
-    r.roughness = span == 0 || steps.empty() ? 1.0 : std::min(1.0, total / steps.size() / span);
-    if (!steps.empty())
-        r.cuts = cutWraps(c, changes, sizes);
+    StepSizes sizes;
+    ExactSum total;
+    r.jumps = 0;
+    for (const auto &[before, after] : changes) {
+        const quint64 step = stepBetween(qint64(before), qint64(after));
+        sizes.add(step);
+        total.add(step);
+        r.jumps += double(step) > span / 2;
+    }
+    r.roughness = span == 0 || changes.empty()
+                      ? 1.0
+                      : std::min(1.0, total.value() / double(changes.size()) / span);
+    r.cuts = changes.empty() ? 0 : cutWraps(c, changes, sizes);
 }
 
 // The share of its range a candidate's values cover, from the same values measure() sees.
