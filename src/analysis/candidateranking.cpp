@@ -705,32 +705,9 @@ void CandidateRanking::fold(const SignalCandidate *first, const SignalCandidate 
     const size_t n = size_t(last - first);
     std::vector<size_t> twinOf(n, n);
     std::vector<Traits> t(n);
-    const std::vector<quint64> order = this->order(first, n, s, twinOf, t);
-    const size_t base = out.size();
-    std::vector<size_t> heads;    // index into `first` of each row's candidate
     std::vector<size_t> rowOf(n); // of each candidate
-    // What deciding whether a candidate lies within a row's reads of the row, side by side.
-    struct Head
-    {
-        quint64 live;
-        quint64 bits;
-        int base;
-    };
-    std::vector<Head> rows;
-    for (const quint64 key : order) {
-        const size_t i = size_t(key & 0xFFFFFFFFu);
-        const Head candidate{t[i].live, first[i].frameBits(), first[i].base};
-        const auto within = [&candidate](const Head &head) {
-            return liesWithin(candidate.live, candidate.bits, candidate.base, head.live, head.bits,
-                              head.base);
-        };
-        const size_t row = size_t(std::find_if(rows.begin(), rows.end(), within) - rows.begin());
-        rowOf[i] = row;
-        if (row == heads.size()) {
-            heads.push_back(i);
-            rows.push_back(candidate);
-        }
-    }
+    const std::vector<size_t> heads = place(order(first, n, s, twinOf, t), first, t, rowOf);
+    const size_t base = out.size();
     out.resize(base + heads.size());
     for (size_t row = 0; row < heads.size(); ++row)
         out[base + row].candidate = first[heads[row]];
@@ -751,31 +728,69 @@ void CandidateRanking::fold(const SignalCandidate *first, const SignalCandidate 
     const bool full = heads.size() <= MeasuredAtOnce;
     if (!full)
         keepGlanced(search.index().at(int(first->series)), kept);
-    const auto look = [&](Result &r) {
+    for (size_t row = 0; row < heads.size(); ++row) {
+        const char twin = signedTwin[row] ? HasTwin : 0;
+        looks.push_back(char(twin | lookAt(out[base + row], t[heads[row]], twin, full, s)));
+    }
+    kept.glanced = {};
+}
+
+// A first look at a row, as far as it goes while folding: how far that was.
+CandidateRanking::Look CandidateRanking::lookAt(Result &r, const Traits &head, bool twin, bool full,
+                                                const Series &s) const
+{
+    // Not one field: such a row comes after every field that changed, whatever else it is, so
+    // most of them need no pass over their frames at all. Its rank is as good as it could be:
+    // changed, unless no bit of it ever does, and smooth.
+    if (!full && (!head.coherent || head.deadLsb)) {
+        describe(r, s);
+        r.distinct = head.liveCount == 0 ? 1 : 2;
+        r.roughness = 0;
+        return Described;
+    }
+    const auto look = [&] {
         if (full)
             measure(r, s, GlancedPairs);
         else
             outline(r, s);
     };
-    for (size_t row = 0; row < heads.size(); ++row) {
-        Result &r = out[base + row];
-        const Traits &head = t[heads[row]];
-        const char twin = signedTwin[row] ? HasTwin : 0;
-        // Not one field: such rows come after every field that changed, whatever else they
-        // are, so most of them need no pass over their frames at all.
-        if (!full && (!head.coherent || head.deadLsb)) {
-            describe(r, s);
-            r.distinct = head.liveCount == 0 ? 1 : 2; // at least; exact below 2
-            r.roughness = 0;                          // at least
-            looks.push_back(twin | Described);
-            continue;
+    look();
+    if (twin && pickSign(r, head))
+        look();
+    return full ? Measured : Outlined;
+}
+
+// Each candidate in turn goes to the first row whose changing bits hold its own, sharing bits
+// with it, or becomes a row (its index in `first` returned).
+std::vector<size_t> CandidateRanking::place(const std::vector<quint64> &order,
+                                            const SignalCandidate *first,
+                                            const std::vector<Traits> &t,
+                                            std::vector<size_t> &rowOf)
+{
+    // What deciding whether a candidate lies within a row's reads of the row, side by side.
+    struct Head
+    {
+        quint64 live;
+        quint64 bits;
+        int base;
+    };
+    std::vector<Head> rows;
+    std::vector<size_t> heads;
+    for (const quint64 key : order) {
+        const size_t i = size_t(key & 0xFFFFFFFFu);
+        const Head candidate{t[i].live, first[i].frameBits(), first[i].base};
+        const auto within = [&candidate](const Head &head) {
+            return liesWithin(candidate.live, candidate.bits, candidate.base, head.live, head.bits,
+                              head.base);
+        };
+        const size_t row = size_t(std::find_if(rows.begin(), rows.end(), within) - rows.begin());
+        rowOf[i] = row;
+        if (row == heads.size()) {
+            heads.push_back(i);
+            rows.push_back(candidate);
         }
-        look(r);
-        if (twin && pickSign(r, head))
-            look(r);
-        looks.push_back(twin | (full ? Measured : Outlined));
     }
-    kept.glanced = {};
+    return heads;
 }
 
 std::vector<Result> CandidateRanking::rows(int limit)

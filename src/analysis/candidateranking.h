@@ -17,6 +17,10 @@ class CoreWorkers;
 // Of candidates over the same changing bits the one ending on a byte edge (else a nibble edge)
 // and then the shortest shows: a 16-bit engine speed below 2,048 rpm, not its low 11 bits.
 //
+// After a broad step an identifier makes many rows: each is looked at only as far as needed to
+// tell whether it can still be among those shown, and the forms beneath a row are listed only for
+// the rows shown. The rows shown are the same as if every row had been measured.
+//
 // Rows then rank by: overlaps with known signals; whether the value is a field at all (every bit
 // changes no more than about twice as often as the one below it, and its lowest bit changes); how
 // smooth it is over the frames where it changes; how much information it carries.
@@ -84,6 +88,9 @@ private:
         quint8 topEdge = 0; // 0 a byte edge above its top bit, 1 a nibble edge, 2 neither
     };
 
+    // How far a row was looked at while folding, and whether its signed twin held too.
+    enum Look : char { Described = 0, Outlined = 1, Measured = 2, LookMask = 3, HasTwin = 4 };
+
     const Series &analyse(int series);
     Window window(const SignalCandidate &c, const Series &s) const;
     const Shape &shape(const SignalCandidate &c, const Series &s) const;
@@ -93,13 +100,17 @@ private:
                                std::vector<size_t> &twinOf, std::vector<Traits> &t) const;
     void fold(const SignalCandidate *first, const SignalCandidate *last,
               std::vector<SignalSearch::Result> &out, std::vector<char> &looks);
+    static std::vector<size_t> place(const std::vector<quint64> &order,
+                                     const SignalCandidate *first, const std::vector<Traits> &t,
+                                     std::vector<size_t> &rowOf);
+    Look lookAt(SignalSearch::Result &r, const Traits &head, bool twin, bool full,
+                const Series &s) const;
     static quint32 orderKey(const SignalCandidate &c, const Traits &t);
     void sortForms(SignalSearch::Result &r) const;
     void fillForms(std::vector<SignalSearch::Result> &rows, const CoreWorkers &workers) const;
     void fillForms(std::vector<SignalSearch::Result> &rows, const size_t *first,
                    const size_t *last) const;
-    // How far a row was looked at while folding, and whether its signed twin held too.
-    enum Look : char { Described = 0, Outlined = 1, Measured = 2, LookMask = 3, HasTwin = 4 };
+
     static void keepLeading(std::vector<SignalSearch::Result> &rows, std::vector<char> &looks,
                             size_t count);
     void outlineDescribed(std::vector<SignalSearch::Result> &rows, std::vector<char> &looks,
