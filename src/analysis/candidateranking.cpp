@@ -321,30 +321,42 @@ const CandidateRanking::Series &CandidateRanking::analyse(int series)
 
 SignalSearch::SampledFlips CandidateRanking::sample(const FrameIndex::Series &s)
 {
+    static_assert(SampledPairs == GlancedPairs, "the first look reads the pairs sampled");
     SignalSearch::SampledFlips out;
     out.made = true;
     const int n = s.size();
-    BitChangeCount changes;
     out.pairs = std::max(0, std::min(n - 1, SampledPairs));
+    out.wordsPerFrame = 1 + s.tailWords;
+    const size_t stride = size_t(out.wordsPerFrame);
+    const auto keep = [&](int i) {
+        for (int w = 0; w < out.wordsPerFrame; ++w)
+            out.words.push_back(s.word(i, w));
+    };
+    out.words.reserve(size_t(1 + 2 * out.pairs) * stride);
+    if (n > 0)
+        keep(0);
     const Spread spread(n, out.pairs);
     for (int k = 0; k < out.pairs; ++k) {
-        const size_t i = spread.at(k);
         if (k + Ahead < out.pairs)
             __builtin_prefetch(&s.words[spread.at(k + Ahead) - 1]);
-        changes.add(s.words[i] ^ s.words[i - 1]);
+        const int i = int(spread.at(k));
+        keep(i - 1);
+        keep(i);
     }
-    out.flips = changes.counts();
-    if (s.tailWords > 0) {
-        out.wideFlips.assign(out.flips.begin(), out.flips.end());
-        for (int w = 1; w <= s.tailWords; ++w) {
-            BitChangeCount more;
-            for (int k = 0; k < out.pairs; ++k) {
-                const int i = int(spread.at(k));
-                more.add(s.word(i, w) ^ s.word(i - 1, w));
-            }
-            const std::array<int, 64> counts = more.counts();
-            out.wideFlips.insert(out.wideFlips.end(), counts.begin(), counts.end());
+    // Each bit's changes over the pairs, word by word.
+    std::vector<std::array<int, 64>> counts(stride);
+    for (size_t w = 0; w < stride; ++w) {
+        BitChangeCount changes;
+        for (int k = 0; k < out.pairs; ++k) {
+            const size_t before = (1 + 2 * size_t(k)) * stride + w;
+            changes.add(out.words[before] ^ out.words[before + stride]);
         }
+        counts[w] = changes.counts();
+    }
+    out.flips = counts[0];
+    if (s.tailWords > 0) {
+        for (const std::array<int, 64> &c : counts)
+            out.wideFlips.insert(out.wideFlips.end(), c.begin(), c.end());
     }
     return out;
 }
@@ -476,12 +488,16 @@ void CandidateRanking::measure(Result &r, const Series &s, int sampled) const
     changes.reserve(size_t(pairs));
     if (n > 0)
         seen.push_back(c.raw(frames.window(0, c.base)));
-    forEachPair(c, frames, sampled, [&](qint64 before, qint64 after, bool taken) {
+    const auto visit = [&](qint64 before, qint64 after, bool taken) {
         if (taken)
             seen.push_back(after);
         if (after != before)
             changes.emplace_back(quint64(before), quint64(after));
-    });
+    };
+    if (sampled == GlancedPairs)
+        forEachGlance(c, s, visit);
+    else
+        forEachPair(c, frames, sampled, visit);
     r.distinct = countDistinct(seen);
     const double span = spanOf(seen);
     r.used = usedShare(span, c.length);
@@ -521,17 +537,14 @@ double CandidateRanking::usedBy(const SignalCandidate &c, const Series &s) const
 template<typename Visit>
 void CandidateRanking::forEachGlance(const SignalCandidate &c, const Series &s, Visit visit) const
 {
-    if (s.glanced.empty()) {
-        forEachPair(c, search.index().at(int(c.series)), GlancedPairs, visit);
-        return;
-    }
-    // Each frame's words in a row: the first eight bytes, then the further ones.
-    const size_t stride = s.glancedWords;
-    const size_t pairs = s.glanced.size() / stride / 2;
+    // Each frame's words in a row, as the first step sampled them.
+    const std::vector<quint64> &words = s.sampled->words;
+    const size_t stride = size_t(s.sampled->wordsPerFrame);
+    const size_t pairs = size_t(s.sampled->pairs);
     const size_t every = size_t(valueEvery(int(pairs)));
     const size_t at = size_t(c.base / 8);
     const auto value = [&](size_t frame) {
-        const quint64 *w = s.glanced.data() + frame * stride + at;
+        const quint64 *w = words.data() + frame * stride + at;
         return c.raw(c.base == 0
                          ? w[0]
                          : FrameIndex::Series::join(w[0], at + 1 < stride ? w[1] : 0, c.base % 8));
@@ -540,29 +553,6 @@ void CandidateRanking::forEachGlance(const SignalCandidate &c, const Series &s, 
         const bool taken = k == next;
         next += taken ? every : 0;
         visit(value(2 * k + 1), value(2 * k + 2), taken);
-    }
-}
-
-void CandidateRanking::keepGlanced(const FrameIndex::Series &frames, Series &s)
-{
-    const int n = frames.size();
-    if (n == 0 || !s.glanced.empty())
-        return;
-    s.glancedWords = size_t(1 + frames.tailWords);
-    const auto keep = [&](int i) {
-        for (int w = 0; w <= frames.tailWords; ++w)
-            s.glanced.push_back(frames.word(i, w));
-    };
-    const int pairs = std::min(n - 1, GlancedPairs);
-    s.glanced.reserve(size_t(1 + 2 * std::max(pairs, 0)) * s.glancedWords);
-    keep(0);
-    const Spread spread(n, pairs);
-    for (int k = 0; k < pairs; ++k) {
-        const int i = int(spread.at(k));
-        if (k + Ahead < pairs)
-            __builtin_prefetch(&frames.words[spread.at(k + Ahead) - 1]);
-        keep(i - 1);
-        keep(i);
     }
 }
 
@@ -735,13 +725,10 @@ void CandidateRanking::fold(const SignalCandidate *first, const SignalCandidate 
     }
     kept.rows = heads.size();
     const bool full = heads.size() <= MeasuredAtOnce;
-    if (!full)
-        keepGlanced(search.index().at(int(first->series)), kept);
     for (size_t row = 0; row < heads.size(); ++row) {
         const char twin = signedTwin[row] ? HasTwin : 0;
         looks.push_back(char(twin | lookAt(out[base + row], t[heads[row]], twin, full, s)));
     }
-    kept.glanced = {};
 }
 
 // A first look at a row, as far as it goes while folding: how far that was.

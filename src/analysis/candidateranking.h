@@ -63,10 +63,6 @@ private:
         std::vector<int> near; // its frame at each moment of the search, -1 for none near
         // Per window (byte `base` on) and byte order, made when first asked for.
         mutable std::vector<std::array<Shape, 2>> shapes;
-        // The data words of frame 0 and of the GlancedPairs pairs, kept while many rows of the
-        // identifier are outlined.
-        std::vector<quint64> glanced;
-        size_t glancedWords = 1; // a frame's
         // Its candidates, and the row of the identifier's each went to, of `rows`.
         const SignalCandidate *first = nullptr;
         std::vector<quint32> rowOf;
@@ -126,7 +122,6 @@ private:
     double usedBy(const SignalCandidate &c, const Series &s) const;
     template<typename Visit>
     void forEachGlance(const SignalCandidate &c, const Series &s, Visit visit) const;
-    static void keepGlanced(const FrameIndex::Series &frames, Series &s);
 
     const SignalSearch &search;
     const SignalSearch::KnownBits &known;

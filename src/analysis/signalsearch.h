@@ -43,6 +43,10 @@ public:
         int pairs = 0;
         std::array<int, 64> flips{}; // of bytes 0..7
         std::vector<int> wideFlips;  // long FD frames: of every bit, bytes 8.. included
+        // The data of frame 0 and of the two frames of each pair, `wordsPerFrame` words a frame
+        // (bytes 0..7, then 8..15 and on): what the ranking's first look reads.
+        std::vector<quint64> words;
+        int wordsPerFrame = 1;
     };
 
     struct Step
