@@ -533,7 +533,7 @@ double CandidateRanking::usedBy(const SignalCandidate &c, const Series &s) const
     return usedShare(double(high) - double(low), c.length);
 }
 
-// The pairs a first look reads, from the words kept when there are, else from the frames.
+// The pairs a first look reads, from the words the first step kept of their frames.
 template<typename Visit>
 void CandidateRanking::forEachGlance(const SignalCandidate &c, const Series &s, Visit visit) const
 {
@@ -858,8 +858,9 @@ void CandidateRanking::keepLeading(std::vector<Result> &rows, std::vector<char> 
     keepRows(rows, looks, [&](size_t i) { return !(last < terms[i]); });
 }
 
-// Rows only described have their leading terms as low as they could be. Those that would lead
-// fewer rows than `count` others do even so are dropped unseen; the others are outlined.
+// A row only described has its leading terms as good as they could be. When `count` rows
+// already looked at rank ahead of it even so, it cannot be among the first `count` and goes
+// unseen; the others are outlined.
 void CandidateRanking::outlineDescribed(std::vector<Result> &rows, std::vector<char> &looks,
                                         size_t count, const CoreWorkers &workers)
 {
