@@ -365,6 +365,16 @@ private slots:
         fall.narrow(fell);
         fall.narrow(equalAt(350, fdFall(350)));
         expectTop(fall, FdId, 8 * 20 + 7, 16, true, false);
+        // A first look reads each field from the frames the first step sampled, from the window
+        // of eight bytes it lies in: 256 pairs of frames and frame 0, every value another one,
+        // each pair a small step.
+        for (const SignalSearch *search : {&ramp, &fall}) {
+            const SignalSearch::Result look =
+                search->describe(search->results(1).front().candidate);
+            QCOMPARE(look.distinct, 257);
+            QCOMPARE(look.jumps, 0);
+            QVERIFY(look.roughness < 0.01);
+        }
     }
 
     void knownSignalsRankLast()
