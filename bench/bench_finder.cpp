@@ -76,8 +76,8 @@ template<typename Body> double timedStep(SignalSearch &search, const SearchCondi
     return t;
 }
 
-// Ranking folds the candidates left into fields; it runs after every step the window shows, on
-// the thread the step ran on.
+// Ranking folds the candidates left into fields; it runs after every step the window shows, off
+// the window's thread as the step does.
 void benchRanking(const SignalSearch &search, double step)
 {
     std::vector<SignalSearch::Result> results;

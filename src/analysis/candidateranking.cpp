@@ -704,26 +704,26 @@ void CandidateRanking::fold(const SignalCandidate *first, const SignalCandidate 
     const size_t n = size_t(last - first);
     std::vector<size_t> twinOf(n, n);
     std::vector<Traits> t(n);
-    std::vector<size_t> rowOf(n); // of each candidate
-    const std::vector<size_t> heads = place(order(first, n, s, twinOf, t), first, t, rowOf);
+    // The rows' forms are listed only for the rows shown (fillForms()), from the row each
+    // candidate went to, kept here.
+    Series &kept = analysed[first->series];
+    kept.first = first;
+    kept.rowOf.resize(n);
+    const std::vector<size_t> heads = place(order(first, n, s, twinOf, t), first, t, kept.rowOf);
+    kept.rows = heads.size();
     const size_t base = out.size();
     out.resize(base + heads.size());
     for (size_t row = 0; row < heads.size(); ++row)
         out[base + row].candidate = first[heads[row]];
-    // A signed twin goes where its unsigned one went. The rows' forms are listed only for the
-    // rows shown (fillForms()), from the row each candidate went to, kept here.
+    // A signed twin goes where its unsigned one went.
     std::vector<char> signedTwin(heads.size());
-    Series &kept = analysed[first->series];
-    kept.first = first;
-    kept.rowOf.resize(n);
     for (size_t i = 0; i < n; ++i) {
-        if (twinOf[i] < n) {
-            rowOf[i] = rowOf[twinOf[i]];
-            signedTwin[rowOf[i]] |= heads[rowOf[i]] == twinOf[i];
-        }
-        kept.rowOf[i] = quint32(rowOf[i]);
+        if (twinOf[i] == n)
+            continue;
+        const quint32 row = kept.rowOf[twinOf[i]];
+        kept.rowOf[i] = row;
+        signedTwin[row] |= heads[row] == twinOf[i];
     }
-    kept.rows = heads.size();
     const bool full = heads.size() <= MeasuredAtOnce;
     for (size_t row = 0; row < heads.size(); ++row) {
         const char twin = signedTwin[row] ? HasTwin : 0;
@@ -761,7 +761,7 @@ CandidateRanking::Look CandidateRanking::lookAt(Result &r, const Traits &head, b
 std::vector<size_t> CandidateRanking::place(const std::vector<quint64> &order,
                                             const SignalCandidate *first,
                                             const std::vector<Traits> &t,
-                                            std::vector<size_t> &rowOf)
+                                            std::vector<quint32> &rowOf)
 {
     // What deciding whether a candidate lies within a row's reads of the row, side by side. The
     // frame bytes its changing bits and its bits touch (byte b of the frame as bit b) tell most
@@ -790,7 +790,7 @@ std::vector<size_t> CandidateRanking::place(const std::vector<quint64> &order,
                               head.base);
         };
         const size_t row = size_t(std::find_if(rows.begin(), rows.end(), within) - rows.begin());
-        rowOf[i] = row;
+        rowOf[i] = quint32(row);
         if (row == heads.size()) {
             heads.push_back(i);
             rows.push_back(candidate);
@@ -819,8 +819,11 @@ std::vector<Result> CandidateRanking::rows(int limit)
     }
     // The rows that may be shown, and a few more that may move up, get a closer look.
     const size_t closer = limit < 0 ? out.size() : std::min(out.size(), size_t(limit) + 50);
-    outlineDescribed(out, looks, closer, workers);
-    keepLeading(out, looks, closer);
+    // Rows only described count with their leading terms as good as they could be: those left
+    // are outlined, and the bound drawn again from all.
+    dropBehind(out, looks, closer);
+    outlineDescribed(out, looks, workers);
+    dropBehind(out, looks, closer);
     // Those only outlined are measured now. Their identifiers were analysed, and the shapes they
     // read made, while folding.
     workers.run(int(out.size()), [&](int i) {
@@ -841,46 +844,32 @@ std::vector<Result> CandidateRanking::rows(int limit)
     return out;
 }
 
-// Of a broad search's many rows, those whose leading terms rank them behind `count` others can
-// never be among the first `count`: they go before anything else is measured. The others keep
-// their order, so the rows that lead come out as if every row had been measured.
-void CandidateRanking::keepLeading(std::vector<Result> &rows, std::vector<char> &looks,
-                                   size_t count)
+// Of a broad search's many rows, those whose leading terms rank them behind `count` rows
+// looked at can never be among the first `count`: they go before anything else is measured. A
+// row only described has its leading terms as good as they could be, so it goes only when even
+// those rank it behind. The others keep their order, so the rows that lead come out as if every
+// row had been measured.
+void CandidateRanking::dropBehind(std::vector<Result> &rows, std::vector<char> &looks, size_t count)
 {
-    if (count == 0 || rows.size() <= count)
-        return;
-    using Leading = decltype(leading(rows.front()));
-    std::vector<Leading> terms(rows.size());
-    std::transform(rows.begin(), rows.end(), terms.begin(), leading);
-    std::vector<Leading> sorted = terms;
-    std::nth_element(sorted.begin(), sorted.begin() + std::ptrdiff_t(count - 1), sorted.end());
-    const Leading last = sorted[count - 1];
-    keepRows(rows, looks, [&](size_t i) { return !(last < terms[i]); });
-}
-
-// A row only described has its leading terms as good as they could be. When `count` rows
-// already looked at rank ahead of it even so, it cannot be among the first `count` and goes
-// unseen; the others are outlined.
-void CandidateRanking::outlineDescribed(std::vector<Result> &rows, std::vector<char> &looks,
-                                        size_t count, const CoreWorkers &workers)
-{
-    const auto described = [&](size_t i) { return (looks[i] & LookMask) == Described; };
     using Leading = decltype(leading(rows.front()));
     std::vector<Leading> exact;
     for (size_t i = 0; i < rows.size(); ++i) {
-        if (!described(i))
+        if ((looks[i] & LookMask) != Described)
             exact.push_back(leading(rows[i]));
     }
-    if (exact.size() == rows.size())
+    if (count == 0 || exact.size() < count)
         return;
-    if (count > 0 && exact.size() >= count) {
-        std::nth_element(exact.begin(), exact.begin() + std::ptrdiff_t(count - 1), exact.end());
-        const Leading last = exact[count - 1];
-        keepRows(rows, looks,
-                 [&](size_t i) { return !described(i) || !(last < leading(rows[i])); });
-    }
+    std::nth_element(exact.begin(), exact.begin() + std::ptrdiff_t(count - 1), exact.end());
+    const Leading last = exact[count - 1];
+    keepRows(rows, looks, [&](size_t i) { return !(last < leading(rows[i])); });
+}
+
+// The rows only described, outlined.
+void CandidateRanking::outlineDescribed(std::vector<Result> &rows, std::vector<char> &looks,
+                                        const CoreWorkers &workers)
+{
     workers.run(int(rows.size()), [&](int i) {
-        if (!described(size_t(i)))
+        if ((looks[size_t(i)] & LookMask) != Described)
             return;
         Result &r = rows[size_t(i)];
         const Series &s = analysed[r.candidate.series];

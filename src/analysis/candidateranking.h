@@ -98,7 +98,7 @@ private:
               std::vector<SignalSearch::Result> &out, std::vector<char> &looks);
     static std::vector<size_t> place(const std::vector<quint64> &order,
                                      const SignalCandidate *first, const std::vector<Traits> &t,
-                                     std::vector<size_t> &rowOf);
+                                     std::vector<quint32> &rowOf);
     Look lookAt(SignalSearch::Result &r, const Traits &head, bool twin, bool full,
                 const Series &s) const;
     static quint32 orderKey(const SignalCandidate &c, const Traits &t);
@@ -107,10 +107,10 @@ private:
     void fillForms(std::vector<SignalSearch::Result> &rows, const size_t *first,
                    const size_t *last) const;
 
-    static void keepLeading(std::vector<SignalSearch::Result> &rows, std::vector<char> &looks,
-                            size_t count);
+    static void dropBehind(std::vector<SignalSearch::Result> &rows, std::vector<char> &looks,
+                           size_t count);
     void outlineDescribed(std::vector<SignalSearch::Result> &rows, std::vector<char> &looks,
-                          size_t count, const CoreWorkers &workers);
+                          const CoreWorkers &workers);
     template<typename Keep>
     static void keepRows(std::vector<SignalSearch::Result> &rows, std::vector<char> &looks,
                          Keep keep);
