@@ -554,6 +554,49 @@ private slots:
                                }));
     }
 
+    // Folding loses no candidate and shows none twice: every one a step leaves is a row or a
+    // form of exactly one row, in classic frames and across the windows of long FD frames.
+    void foldingShowsEveryCandidateOnce()
+    {
+        const auto keyOf = [](const SignalCandidate &c) {
+            quint64 key;
+            std::memcpy(&key, &c, sizeof key);
+            return key;
+        };
+        const auto shownOnce = [&](const SignalSearch &search) {
+            std::vector<quint64> held;
+            std::vector<quint64> shown;
+            for (const SignalCandidate &c : search.held())
+                held.push_back(keyOf(c));
+            for (const SignalSearch::Result &r : search.results(-1)) {
+                shown.push_back(keyOf(r.candidate));
+                for (const SignalCandidate &form : r.forms)
+                    shown.push_back(keyOf(form));
+            }
+            std::sort(held.begin(), held.end());
+            std::sort(shown.begin(), shown.end());
+            QCOMPARE(shown.size(), held.size());
+            QVERIFY(shown == held);
+        };
+        SignalSearch search(index);
+        search.narrow(between(SearchCondition::Changed, 100, 700));
+        shownOnce(search);
+        search.narrow(between(SearchCondition::Fell, 100, 250));
+        shownOnce(search);
+
+        auto fd = std::make_shared<FrameIndex>();
+        for (const TimedPacket &f : fdCapture())
+            fd->add(f);
+        SearchCondition changed;
+        changed.kind = SearchCondition::Changed;
+        changed.first = 0;
+        changed.second = qint64(FdFrames - 1) * 10000;
+        SignalSearch wide(fd);
+        wide.narrow(changed);
+        QVERIFY(wide.remaining() > 10000);
+        shownOnce(wide);
+    }
+
     // The noisy engine speed: "равно" within a tolerance, in units or as a percentage of the value.
     void toleranceForgivesNoise()
     {
