@@ -4,7 +4,6 @@
 #include <QtEndian>
 #include <algorithm>
 #include <array>
-#include <bitset>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -352,19 +351,22 @@ void SpanCheck::filter(const FrameIndex::Series &series, int begin, int end,
     if (count < 2)
         return; // nothing changed
     std::vector<char> held(candidates.size(), 0);
+    std::vector<int> classes(ClassCount, -1);
     if (series.minLength <= 8) {
-        filterWindow(series.words.data() + begin, count, 0, candidates, held);
+        std::vector<size_t> all(candidates.size());
+        std::iota(all.begin(), all.end(), 0);
+        filterWindow(series.words.data() + begin, count, candidates, all, classes, held);
     } else { // long FD frames: the candidates of each window over its words
-        std::bitset<FrameIndex::MaxBytes> bases;
-        for (const SignalCandidate &k : candidates)
-            bases.set(k.base);
+        std::vector<std::vector<size_t>> byBase(FrameIndex::MaxBytes);
+        for (size_t i = 0; i < candidates.size(); ++i)
+            byBase[candidates[i].base].push_back(i);
         std::vector<quint64> words(size_t(count), 0);
         for (int base = 0; base < FrameIndex::MaxBytes; ++base) {
-            if (!bases.test(size_t(base)))
+            if (byBase[size_t(base)].empty())
                 continue;
             for (int i = 0; i < count; ++i)
                 words[size_t(i)] = series.window(begin + i, base);
-            filterWindow(words.data(), count, base, candidates, held);
+            filterWindow(words.data(), count, candidates, byBase[size_t(base)], classes, held);
         }
     }
     size_t kept = 0;
@@ -376,8 +378,9 @@ void SpanCheck::filter(const FrameIndex::Series &series, int begin, int end,
 }
 
 // The candidates of one window, whose words over the span are `words`: `held` tells of each.
-void SpanCheck::filterWindow(const quint64 *words, int count, int base,
+void SpanCheck::filterWindow(const quint64 *words, int count,
                              const std::vector<SignalCandidate> &candidates,
+                             const std::vector<size_t> &inWindow, std::vector<int> &classes,
                              std::vector<char> &held) const
 {
     quint64 flipped = 0;
@@ -385,32 +388,31 @@ void SpanCheck::filterWindow(const quint64 *words, int count, int base,
         flipped |= words[i] ^ words[i - 1];
     std::vector<Pending> intel;
     std::vector<Pending> motorola;
-    const auto inMotorola = std::count_if(candidates.begin(), candidates.end(),
-                                          [](const SignalCandidate &k) { return k.motorola(); });
-    intel.reserve(candidates.size() - size_t(inMotorola));
+    const auto inMotorola = std::count_if(inWindow.begin(), inWindow.end(),
+                                          [&](size_t i) { return candidates[i].motorola(); });
+    intel.reserve(inWindow.size() - size_t(inMotorola));
     motorola.reserve(size_t(inMotorola));
     // Candidates whose bits above the highest that changes stay as they were read the same
     // value plus a constant over the span: they hold the same conditions, so the first of each
-    // such class is checked for all of it.
-    std::vector<int> classes(size_t(2 * 64 * 64 * 2), -1);
+    // such class is checked for all of it. `classes` comes all -1 and is left so.
+    std::vector<size_t> used;
     std::vector<std::pair<size_t, size_t>> alike; // a candidate and the one checked for it
-    for (size_t i = 0; i < candidates.size(); ++i) {
+    for (const size_t i : inWindow) {
         const SignalCandidate &k = candidates[i];
-        if (k.base != base)
-            continue;
         const quint64 bits = k.valueMask() << k.shift;
         const quint64 live = (k.motorola() ? qbswap(flipped) : flipped) & bits;
         const int high = live ? 63 - qCountLeadingZeroBits(live) - k.shift : -1;
         const int top = k.shift + k.length - 1;
         if (live) {
             const bool signMoves = k.isSigned() && k.shift + high == top;
-            int &first = classes[size_t(
-                ((int(k.motorola()) * 64 + k.shift) * 64 + k.shift + high) * 2 + int(signMoves))];
-            if (first >= 0) {
-                alike.emplace_back(i, size_t(first));
+            const size_t key = size_t(
+                ((int(k.motorola()) * 64 + k.shift) * 64 + k.shift + high) * 2 + int(signMoves));
+            if (classes[key] >= 0) {
+                alike.emplace_back(i, size_t(classes[key]));
                 continue;
             }
-            first = int(i);
+            classes[key] = int(i);
+            used.push_back(key);
         }
         const double reach = std::ldexp(1.0, high + 1) - 1;
         (k.motorola() ? motorola : intel).push_back(Pending{k, bits, top, live == 0, i, reach, 0});
@@ -434,6 +436,8 @@ void SpanCheck::filterWindow(const quint64 *words, int count, int base,
     }
     for (const auto &[candidate, checked] : alike)
         held[candidate] = held[checked];
+    for (const size_t key : used)
+        classes[key] = -1;
 }
 
 // Exactly in order first, all candidates in one pass; those that are not may still be within

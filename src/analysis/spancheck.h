@@ -28,8 +28,13 @@ public:
     struct Frames;
 
 private:
-    void filterWindow(const quint64 *words, int count, int base,
+    // Classes of alike candidates, by byte order, start bit, highest changing bit and whether
+    // that is the sign bit.
+    static constexpr size_t ClassCount = 2 * 64 * 64 * 2;
+
+    void filterWindow(const quint64 *words, int count,
                       const std::vector<SignalCandidate> &candidates,
+                      const std::vector<size_t> &inWindow, std::vector<int> &classes,
                       std::vector<char> &held) const;
     void monotone(const Frames &frames, std::vector<Pending> &pending) const;
     bool monotoneWithin(const Frames &frames, const Pending &p) const;
