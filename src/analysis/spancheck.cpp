@@ -75,10 +75,10 @@ struct SpanCheck::Frames
     int blocks() const { return (count + Run - 1) / Run; }
     const quint64 *bitRows() const
     {
-        if (!rows.empty() || count == 0)
-            return rows.data();
+        if (rows || count == 0)
+            return rows.get();
         const size_t n = size_t(blocks());
-        rows.resize(n * Run);
+        rows.reset(new quint64[n * Run]); // every word written below
         std::array<quint64, Run> block;
         for (size_t k = 0; k < n; ++k) {
             for (size_t j = 0; j < Run; ++j)
@@ -87,7 +87,7 @@ struct SpanCheck::Frames
             for (size_t b = 0; b < Run; ++b)
                 rows[b * n + k] = block[b];
         }
-        return rows.data();
+        return rows.get();
     }
 
 private:
@@ -96,11 +96,11 @@ private:
     // of its bits' rows, not a test of every frame.
     const quint64 *changesByBit(size_t r) const
     {
-        if (byBit.empty()) {
-            byBit.resize(runs.size() * Run);
+        if (!byBit) {
+            byBit.reset(new quint64[runs.size() * Run]); // a run's rows written before read
             made.assign(runs.size(), 0);
         }
-        quint64 *rows = byBit.data() + r * Run;
+        quint64 *rows = byBit.get() + r * Run;
         if (!made[r]) {
             const int first = int(r) * Run + 1;
             for (int j = 0; j < Run; ++j)
@@ -124,9 +124,9 @@ private:
         }
     }
 
-    mutable std::vector<quint64> byBit;
+    mutable std::unique_ptr<quint64[]> byBit;
     mutable std::vector<char> made;
-    mutable std::vector<quint64> rows;
+    mutable std::unique_ptr<quint64[]> rows;
 };
 
 // A candidate as one byte order's words hold it: bits shift .. top of the word.
@@ -544,11 +544,11 @@ void SpanCheck::countExactly(const Frames &frames, std::vector<Pending> &pending
     struct Counts
     {
         Hits hits{};
-        Hits sums{};
+        Hits sums; // made before read
         std::array<int, 64> made{};
         int marked = 1;
     };
-    auto n = std::make_unique<Counts>();
+    std::unique_ptr<Counts> n(new Counts); // not make_unique: that would clear the sums too
     auto changed = [&n](const Pending *p) {
         const size_t shift = size_t(p->shift());
         auto &sum = n->sums[shift];
@@ -593,7 +593,7 @@ std::vector<SpanCheck::Pending> SpanCheck::upperParts(const std::vector<Pending>
         // With a percentage, only once the range is known: a tolerance it has at least.
         if (p.held || (c.percent && p.range < 0))
             continue;
-        const int s = partBits(double(maxSteps(p)));
+        const int s = partBits(maxSteps(p));
         if (s > 0 && p.candidate.length > s)
             uppers.push_back(upperPart(p, s, i));
     }
@@ -601,12 +601,9 @@ std::vector<SpanCheck::Pending> SpanCheck::upperParts(const std::vector<Pending>
 }
 
 // The low bits a move within `steps` raw steps can reach: s with 2^s <= steps + 1.
-int SpanCheck::partBits(double steps)
+int SpanCheck::partBits(qint64 steps)
 {
-    int s = 0;
-    while (s < 62 && std::ldexp(1.0, s + 1) <= steps + 1)
-        ++s;
-    return s;
+    return std::min(62, 63 - int(qCountLeadingZeroBits(quint64(steps) + 1)));
 }
 
 namespace {
@@ -697,9 +694,8 @@ std::vector<SpanCheck::Pending> SpanCheck::noisyParts(const std::vector<Pending>
         const qint64 within = maxSteps(p);
         if (p.held || (out && (*out)[i]) || within > (qint64(1) << 61))
             continue;
-        int q = 0;
-        while ((qint64(1) << q) < 2 * within)
-            ++q;
+        // The least q with 2^q >= twice the tolerance.
+        const int q = within == 0 ? 0 : 64 - int(qCountLeadingZeroBits(quint64(2 * within - 1)));
         if (p.candidate.length - q < 2)
             continue;
         uppers.push_back(upperPart(p, q, i));

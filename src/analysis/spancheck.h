@@ -48,7 +48,7 @@ private:
                                     const std::vector<char> *out = nullptr) const;
     void dropSteady(const Frames &frames, const std::vector<Pending> &pending,
                     std::vector<char> &out) const;
-    static int partBits(double steps);
+    static int partBits(qint64 steps);
     void measureRanges(const Frames &frames, std::vector<Pending> &pending,
                        const std::vector<char> &out) const;
     qint64 maxSteps(const Pending &p) const;
