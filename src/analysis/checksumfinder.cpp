@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <bitset>
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -61,6 +62,25 @@ const std::array<quint8, 256> &crcTable(quint8 polynomial)
         return all;
     }();
     return tables[polynomial];
+}
+
+// What byte x becomes, as a CRC from a zero start, once d zero bytes follow it: [d][x], for
+// d < MaxBytes. Made for a polynomial when it is first asked for.
+const std::vector<std::array<quint8, 256>> &crcShifted(quint8 polynomial)
+{
+    static std::array<std::once_flag, 256> made;
+    static std::array<std::vector<std::array<quint8, 256>>, 256> tables;
+    std::vector<std::array<quint8, 256>> &shifted = tables[polynomial];
+    std::call_once(made[polynomial], [&] {
+        const std::array<quint8, 256> &table = crcTable(polynomial);
+        shifted.resize(MaxBytes);
+        shifted[0] = table;
+        for (size_t d = 1; d < size_t(MaxBytes); ++d) {
+            for (size_t x = 0; x < 256; ++x)
+                shifted[d][x] = table[shifted[d - 1][x]];
+        }
+    });
+    return shifted;
 }
 
 // The name of a sum of nibbles whose best constant is `c` (modulo `modulus`): the checksum is the
@@ -134,6 +154,25 @@ quint8 ChecksumFinder::crc8(quint8 polynomial, quint8 initial, quint64 word, int
     quint8 data[8];
     qToLittleEndian(word, data);
     return crc8(polynomial, initial, data, std::min(bytes, 8), skip);
+}
+
+std::array<quint8, MaxBytes> ChecksumFinder::crc8Without(quint8 polynomial, const quint8 *data,
+                                                         int bytes)
+{
+    const std::vector<std::array<quint8, 256>> &shifted = crcShifted(polynomial);
+    std::array<quint8, MaxBytes> out{};
+    quint8 before = 0; // bytes 0 .. k - 1, each with one byte fewer after it than in `data`
+    for (int k = 0; k < bytes; ++k) {
+        out[size_t(k)] = before;
+        if (k + 2 <= bytes)
+            before ^= shifted[size_t(bytes - 2 - k)][data[k]];
+    }
+    quint8 after = 0; // bytes k + 1 .. bytes - 1
+    for (int k = bytes - 1; k >= 0; --k) {
+        out[size_t(k)] ^= after;
+        after ^= shifted[size_t(bytes - 1 - k)][data[k]];
+    }
+    return out;
 }
 
 quint8 ChecksumFinder::crc8(quint8 polynomial, quint8 initial, const quint8 *data, int bytes,
@@ -314,6 +353,22 @@ double ChecksumFinder::crcShare(quint8 polynomial, quint8 initial, int byte, qui
     return misses > allowed ? 0.0 : 1.0 - double(misses) / frames;
 }
 
+// The CRC of the change between frames `first` and `other` without each byte in turn, by odd
+// polynomial: the same pair serves the byte positions tried one after another.
+const std::vector<std::array<quint8, MaxBytes>> &
+ChecksumFinder::pairCrcs(int slot, int first, int other, const quint8 *change) const
+{
+    PairCrcs &pair = pairs[size_t(slot)];
+    if (pair.first != first || pair.other != other) {
+        pair.first = first;
+        pair.other = other;
+        pair.byPolynomial.resize(128);
+        for (int p = 1; p < 256; p += 2)
+            pair.byPolynomial[size_t(p / 2)] = crc8Without(quint8(p), change, bytes);
+    }
+    return pair.byPolynomial;
+}
+
 // CRC is affine in the data: crc(a) ^ crc(b) = crc0(a ^ b) with a zero start, whatever the
 // initial value and the final XOR, so a pair of differing frames picks the polynomial and one
 // frame the start. Two pairs are tried, in case one frame was garbled.
@@ -333,9 +388,11 @@ bool ChecksumFinder::crcAt(int k, Found *found) const
         for (int b = 0; b < bytes; ++b)
             change[b] = w0[b] ^ w1[b];
         const int target = change[k];
+        const std::vector<std::array<quint8, MaxBytes>> &crcs =
+            pairCrcs(first == begin ? 0 : 1, first, other, change);
         // Polynomial 0x01 is the XOR of the bytes, which the simple checksums already name.
         for (int p = 3; p < 256; p += 2) {
-            if (crc8(quint8(p), 0, change, bytes, k) != target)
+            if (crcs[size_t(p / 2)][size_t(k)] != target)
                 continue;
             // Of the starts and final XORs that are the same CRC, the plainest.
             for (const auto &form : {std::make_pair(0xFF, 0x00), std::make_pair(0x00, 0x00),

@@ -5,7 +5,9 @@
 #include "analysis/framemask.h"
 
 #include <QString>
+#include <array>
 #include <optional>
+#include <vector>
 
 // Finds the checksum in one identifier's frames, trying in turn:
 //   a byte that is the XOR or the sum modulo 256 of the other bytes, with or without the
@@ -44,6 +46,9 @@ public:
     static quint8 crc8(quint8 polynomial, quint8 initial, quint64 word, int bytes, int skip);
     // The same of `bytes` bytes from `data`.
     static quint8 crc8(quint8 polynomial, quint8 initial, const quint8 *data, int bytes, int skip);
+    // crc8(polynomial, 0, data, bytes, k) for every k < `bytes` at once.
+    static std::array<quint8, FrameIndex::MaxBytes> crc8Without(quint8 polynomial,
+                                                                const quint8 *data, int bytes);
 
 private:
     std::optional<Found> byteChecksum() const;
@@ -58,6 +63,17 @@ private:
     // Whether frames `i` and `j` differ in any byte but `skip`.
     bool differ(int i, int j, int skip = -1) const;
     template<typename Counts> static bool promising(const Counts &counts, int frames);
+    const std::vector<std::array<quint8, FrameIndex::MaxBytes>> &
+    pairCrcs(int slot, int first, int other, const quint8 *change) const;
+
+    // crc8Without() of one pair of frames' change, by odd polynomial (index p / 2).
+    struct PairCrcs
+    {
+        int first = -1;
+        int other = -1;
+        std::vector<std::array<quint8, FrameIndex::MaxBytes>> byPolynomial;
+    };
+    mutable std::array<PairCrcs, 2> pairs; // of the two pairs tried
 
     const FrameIndex::Series &s;
     int begin;

@@ -68,6 +68,24 @@ private slots:
         QCOMPARE(crc, quint8(0xF4));
     }
 
+    // Leaving out each byte in turn, all at once, as leaving out one: frames of 1, 8, 12 and 64
+    // bytes, a zero byte among them (which must still count as a byte).
+    void crcWithoutEachByteMatchesOneByOne()
+    {
+        std::mt19937 random(5);
+        for (int bytes : {1, 8, 12, 64}) {
+            quint8 data[64];
+            for (quint8 &b : data)
+                b = quint8(random());
+            data[bytes / 2] = 0;
+            for (int p : {0x07, 0x1D, 0x2F, 0xFF}) {
+                const auto all = ChecksumFinder::crc8Without(quint8(p), data, bytes);
+                for (int k = 0; k < bytes; ++k)
+                    QCOMPARE(all[size_t(k)], ChecksumFinder::crc8(quint8(p), 0, data, bytes, k));
+            }
+        }
+    }
+
     void namesCounterXorChecksumConstantAndFlag()
     {
         const auto found = marksOf(CounterId);
