@@ -60,7 +60,7 @@ if [ "${QUORVEX_SKIP_SANITIZERS:-0}" != 1 ]; then
         -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" &&
         nice -n 19 cmake --build "$sanitized" -j"$(nproc)") >"$log" 2>&1 &
     builder=$!
-    trap 'kill_tree "$builder"' EXIT
+    trap 'kill_tree "$builder"; rm -f "$log"' EXIT
 fi
 
 run_tests "$build"

@@ -354,16 +354,16 @@ double ChecksumFinder::crcShare(quint8 polynomial, quint8 initial, int byte, qui
 }
 
 // The CRC of the change between frames `first` and `other` without each byte in turn, by odd
-// polynomial: the same pair serves the byte positions tried one after another.
+// polynomial from 0x03: the same pair serves the byte positions tried one after another.
 const std::vector<std::array<quint8, MaxBytes>> &
-ChecksumFinder::pairCrcs(int slot, int first, int other, const quint8 *change) const
+ChecksumFinder::pairCrcs(int first, int other, const quint8 *change) const
 {
-    PairCrcs &pair = pairs[size_t(slot)];
+    PairCrcs &pair = pairs[first == begin ? 0 : 1];
     if (pair.first != first || pair.other != other) {
         pair.first = first;
         pair.other = other;
         pair.byPolynomial.resize(128);
-        for (int p = 1; p < 256; p += 2)
+        for (int p = 3; p < 256; p += 2)
             pair.byPolynomial[size_t(p / 2)] = crc8Without(quint8(p), change, bytes);
     }
     return pair.byPolynomial;
@@ -388,8 +388,7 @@ bool ChecksumFinder::crcAt(int k, Found *found) const
         for (int b = 0; b < bytes; ++b)
             change[b] = w0[b] ^ w1[b];
         const int target = change[k];
-        const std::vector<std::array<quint8, MaxBytes>> &crcs =
-            pairCrcs(first == begin ? 0 : 1, first, other, change);
+        const std::vector<std::array<quint8, MaxBytes>> &crcs = pairCrcs(first, other, change);
         // Polynomial 0x01 is the XOR of the bytes, which the simple checksums already name.
         for (int p = 3; p < 256; p += 2) {
             if (crcs[size_t(p / 2)][size_t(k)] != target)

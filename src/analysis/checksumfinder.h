@@ -64,16 +64,16 @@ private:
     bool differ(int i, int j, int skip = -1) const;
     template<typename Counts> static bool promising(const Counts &counts, int frames);
     const std::vector<std::array<quint8, FrameIndex::MaxBytes>> &
-    pairCrcs(int slot, int first, int other, const quint8 *change) const;
+    pairCrcs(int first, int other, const quint8 *change) const;
 
-    // crc8Without() of one pair of frames' change, by odd polynomial (index p / 2).
+    // crc8Without() of one pair of frames' change, by odd polynomial p >= 3 (index p / 2).
     struct PairCrcs
     {
         int first = -1;
         int other = -1;
         std::vector<std::array<quint8, FrameIndex::MaxBytes>> byPolynomial;
     };
-    mutable std::array<PairCrcs, 2> pairs; // of the two pairs tried
+    mutable std::array<PairCrcs, 2> pairs; // from the first frame, and from the middle one
 
     const FrameIndex::Series &s;
     int begin;

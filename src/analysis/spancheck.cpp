@@ -352,22 +352,22 @@ void SpanCheck::filter(const FrameIndex::Series &series, int begin, int end,
         return; // nothing changed
     std::vector<char> held(candidates.size(), 0);
     std::vector<int> classes(ClassCount, -1);
-    if (series.minLength <= 8) {
-        std::vector<size_t> all(candidates.size());
-        std::iota(all.begin(), all.end(), 0);
-        filterWindow(series.words.data() + begin, count, candidates, all, classes, held);
-    } else { // long FD frames: the candidates of each window over its words
-        std::vector<std::vector<size_t>> byBase(FrameIndex::MaxBytes);
-        for (size_t i = 0; i < candidates.size(); ++i)
-            byBase[candidates[i].base].push_back(i);
-        std::vector<quint64> words(size_t(count), 0);
-        for (int base = 0; base < FrameIndex::MaxBytes; ++base) {
-            if (byBase[size_t(base)].empty())
-                continue;
+    // The candidates of each window (all from byte 0 in frames of 8 bytes) over its words.
+    std::vector<std::vector<size_t>> byBase(FrameIndex::MaxBytes);
+    for (size_t i = 0; i < candidates.size(); ++i)
+        byBase[candidates[i].base].push_back(i);
+    std::vector<quint64> words;
+    for (int base = 0; base < FrameIndex::MaxBytes; ++base) {
+        if (byBase[size_t(base)].empty())
+            continue;
+        const quint64 *window = series.words.data() + begin; // the window from byte 0
+        if (base > 0) {
+            words.resize(size_t(count));
             for (int i = 0; i < count; ++i)
                 words[size_t(i)] = series.window(begin + i, base);
-            filterWindow(words.data(), count, candidates, byBase[size_t(base)], classes, held);
+            window = words.data();
         }
+        filterWindow(window, count, candidates, byBase[size_t(base)], classes, held);
     }
     size_t kept = 0;
     for (size_t i = 0; i < candidates.size(); ++i) {
