@@ -45,11 +45,13 @@ struct SpanCheck::Frames
         }
         return true;
     }
-    // The same, by the rows of changes of each bit: for values read through long stretches of
-    // a span, whose changes follow no pattern a branch could learn.
-    template<typename Visit> bool eachChangeByBit(quint64 bits, int from, Visit visit) const
+    // The frames where `bits` changed, a run at a time from the rows of changes of each bit:
+    // visit(first, hit) with bit j of `hit` for frame first + j, until it returns false. For
+    // values read through long stretches of a span, whose changes follow no pattern a branch
+    // could learn.
+    template<typename Visit> bool eachChangedRun(quint64 bits, Visit visit) const
     {
-        for (size_t r = size_t(from / Run); r < runs.size(); ++r) {
+        for (size_t r = 0; r < runs.size(); ++r) {
             quint64 live = runs[r] & bits;
             if (!live)
                 continue;
@@ -57,13 +59,8 @@ struct SpanCheck::Frames
             quint64 hit = 0;
             for (; live; live &= live - 1)
                 hit |= rows[qCountTrailingZeroBits(live)];
-            const int first = int(r) * Run + 1;
-            if (from >= first)
-                hit &= ~quint64(0) << (from + 1 - first);
-            for (; hit; hit &= hit - 1) {
-                if (!visit(first + int(qCountTrailingZeroBits(hit))))
-                    return false;
-            }
+            if (!visit(int(r) * Run + 1, hit))
+                return false;
         }
         return true;
     }
@@ -111,15 +108,27 @@ private:
         return rows;
     }
 
-    // Bit j of a[i] becomes bit i of a[j], in six rounds of swapping ever smaller blocks.
+    // Bit j of a[i] becomes bit i of a[j], in six rounds of swapping ever smaller blocks. Each
+    // round's block size is a constant, so that its inner loop runs over words side by side
+    // (vectorised), not over worked-out indexes: every run of a span is transposed once.
     static void transpose(quint64 *a)
     {
-        quint64 m = 0x00000000FFFFFFFFull;
-        for (int j = 32; j != 0; j >>= 1, m ^= (m << j)) {
-            for (int k = 0; k < 64; k = ((k | j) + 1) & ~j) {
-                const quint64 t = ((a[k] >> j) ^ a[k | j]) & m;
-                a[k] ^= t << j;
-                a[k | j] ^= t;
+        swapBlocks<32>(a, 0x00000000FFFFFFFFull);
+        swapBlocks<16>(a, 0x0000FFFF0000FFFFull);
+        swapBlocks<8>(a, 0x00FF00FF00FF00FFull);
+        swapBlocks<4>(a, 0x0F0F0F0F0F0F0F0Full);
+        swapBlocks<2>(a, 0x3333333333333333ull);
+        swapBlocks<1>(a, 0x5555555555555555ull);
+    }
+    // Of words k and k + J in each block of 2 J, the bits of `m` in k + J trade places with
+    // those J higher in k.
+    template<int J> static void swapBlocks(quint64 *a, quint64 m)
+    {
+        for (int b = 0; b < Run; b += 2 * J) {
+            for (int k = b; k < b + J; ++k) {
+                const quint64 t = ((a[k] >> J) ^ a[k + J]) & m;
+                a[k] ^= t << J;
+                a[k + J] ^= t;
             }
         }
     }
@@ -159,6 +168,18 @@ namespace {
 
 // Differences of 64-bit fields do not fit in 64 bits.
 __extension__ typedef __int128 Wide;
+
+// Whether a move of `d` is of more than `steps` either way. Of fields up to 62 bits, one
+// unsigned comparison tells: d + steps then fits, and lies within 0 .. 2 steps exactly when the
+// move does not count.
+bool beyond(qint64 d, qint64 steps)
+{
+    return quint64(d) + quint64(steps) > 2 * quint64(steps);
+}
+bool beyond(Wide d, qint64 steps)
+{
+    return (d > steps) | (d < -Wide(steps));
+}
 
 // Candidates (shift, top) with shift < fail[top] went out of order on some pair of frames.
 using Failed = std::array<quint8, 64>;
@@ -763,18 +784,27 @@ bool SpanCheck::movesTooOften(const Frames &frames, const Pending &p, qint64 ste
     return moved > c.count;
 }
 
-// Without a branch on whether a move counts: that follows the data, not a pattern.
+// Without a branch on whether a move counts: that follows the data, not a pattern. The value is
+// read with its shift, mask and sign held apart from the candidate, and the count looked at once
+// a run: one that is over K by then is over K.
 template<typename Difference>
 bool SpanCheck::countChanges(const Frames &frames, const Pending &p, qint64 steps) const
 {
-    qint64 level = p.value(frames.words[0]);
+    const int shift = p.shift();
+    const quint64 mask = p.bits >> shift;
+    const quint64 sign = p.candidate.isSigned() ? quint64(1) << (p.top - shift) : 0;
+    const auto read = [&](int i) {
+        return qint64((((frames.words[i] >> shift) & mask) ^ sign) - sign);
+    };
+    qint64 level = read(0);
     int changed = 0;
-    return frames.eachChangeByBit(p.bits, 0, [&](int i) {
-        const qint64 v = p.value(frames.words[i]);
-        const Difference d = Difference(v) - level;
-        const bool moved = (d > steps) | (d < -Difference(steps));
-        level = moved ? v : level;
-        changed += moved;
+    return frames.eachChangedRun(p.bits, [&](int first, quint64 hit) {
+        for (; hit; hit &= hit - 1) {
+            const qint64 v = read(first + int(qCountTrailingZeroBits(hit)));
+            const bool moved = beyond(Difference(v) - level, steps);
+            level = moved ? v : level;
+            changed += moved;
+        }
         return changed <= c.count;
     });
 }
