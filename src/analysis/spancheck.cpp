@@ -18,12 +18,14 @@ struct SpanCheck::Frames
 
     const quint64 *words = nullptr;
     int count = 0;
-    std::vector<quint64> diffs; // bits changed from the frame before
+    std::unique_ptr<quint64[]> diffs; // bits changed from the frame before (none at frame 0)
     std::vector<quint64> runs;
     quint64 changedBits = 0;
 
-    Frames(const quint64 *words, int count) : words(words), count(count), diffs(size_t(count))
+    Frames(const quint64 *words, int count)
+        : words(words), count(count), diffs(new quint64[size_t(std::max(count, 1))]) // all written
     {
+        diffs[0] = 0;
         runs.assign(size_t((count + Run - 1) / Run), 0);
         for (int i = 1; i < count; ++i) {
             diffs[size_t(i)] = words[i] ^ words[i - 1];
@@ -208,27 +210,20 @@ void markOrder(quint64 changed, quint64 wrong, Failed &unsignedFail, Failed &sig
     }
 }
 
-// Bits low .. high (inclusive) of a word; none when high < low.
-quint64 bitRange(int low, int high)
-{
-    if (high < low)
-        return 0;
-    const quint64 upTo = high >= 63 ? ~quint64(0) : (quint64(2) << high) - 1;
-    return upTo & (~quint64(0) << low);
-}
-
 // hits[shift][bit]: pairs of frames whose lowest changed bit at or above `shift` was `bit`, so
 // that a candidate from `shift` to `top` changed in the sum of hits[shift][shift .. top].
 using Hits = std::array<std::array<quint32, 64>, 64>;
 
 void markChange(quint64 changed, quint64 shifts, Hits &hits)
 {
-    int below = 0; // shifts from here up to the next changed bit find that bit first
-    for (quint64 x = changed; x; x &= x - 1) {
+    // The shifts up to each changed bit that no lower one took find that bit first; once all
+    // are taken, the higher changed bits find none.
+    for (quint64 x = changed; x && shifts; x &= x - 1) {
         const int bit = qCountTrailingZeroBits(x);
-        for (quint64 m = shifts & bitRange(below, bit); m; m &= m - 1)
+        const quint64 taken = shifts & ((quint64(2) << bit) - 1); // 2 << 63 is 0: all bits
+        for (quint64 m = taken; m; m &= m - 1)
             ++hits[size_t(qCountTrailingZeroBits(m))][size_t(bit)];
-        below = bit + 1;
+        shifts &= ~taken;
     }
 }
 
