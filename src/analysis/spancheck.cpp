@@ -430,7 +430,8 @@ void SpanCheck::filterWindow(const quint64 *words, int count,
             classes[key] = int(i);
             used.push_back(key);
         }
-        const double reach = std::ldexp(1.0, high + 1) - 1;
+        // 2^(high + 1) - 1, as the double it rounds to
+        const double reach = high >= 63 ? 0x1p64 : double((quint64(1) << (high + 1)) - 1);
         (k.motorola() ? motorola : intel).push_back(Pending{k, bits, top, live == 0, i, reach, 0});
     }
     std::vector<quint64> swapped;
@@ -692,7 +693,10 @@ qint64 SpanCheck::maxSteps(const Pending &p) const
 // Whole raw steps within `allowed`: a move counts when it is more than this many.
 qint64 SpanCheck::steps(double allowed)
 {
-    return qint64(std::min(std::floor(allowed + 1e-9), 9e18));
+    // Of a number not below zero, the whole part is its floor: no call into the maths library,
+    // asked for millions of times.
+    const double x = std::min(allowed + 1e-9, 9e18);
+    return x >= 0 ? qint64(x) : qint64(std::floor(x));
 }
 
 // Two frames in a row whose values lie more than twice the tolerance apart make a change
@@ -728,6 +732,8 @@ std::vector<SpanCheck::Pending> SpanCheck::noisyParts(const std::vector<Pending>
 void SpanCheck::dropSteady(const Frames &frames, const std::vector<Pending> &pending,
                            std::vector<char> &out) const
 {
+    // The same parts at every stride, but for those already out.
+    std::vector<Pending> parts = noisyParts(pending, &out);
     for (int stride : {4, 16, 64}) {
         const int n = (frames.count - 1) / stride + 1;
         if (n - 1 <= c.count)
@@ -735,7 +741,11 @@ void SpanCheck::dropSteady(const Frames &frames, const std::vector<Pending> &pen
         std::vector<quint64> words(size_t(n), 0);
         for (int k = 0; k < n; ++k)
             words[size_t(k)] = frames.words[size_t(k) * size_t(stride)];
-        std::vector<Pending> parts = noisyParts(pending, &out);
+        parts.erase(std::remove_if(parts.begin(), parts.end(),
+                                   [&out](const Pending &u) { return out[u.index]; }),
+                    parts.end());
+        for (Pending &u : parts)
+            u.held = false;
         countExactly(Frames(words.data(), n), parts);
         for (const Pending &u : parts)
             out[u.index] = out[u.index] || !u.held;
