@@ -91,23 +91,25 @@ struct SpanCheck::Frames
 
 private:
     // For each bit, the frames of run r where it changed (bit j: frame r * Run + 1 + j), made
-    // when a candidate is first read through the run: a candidate's changes are then the union
-    // of its bits' rows, not a test of every frame.
+    // for every run when a candidate is first read through one: a candidate's changes are then
+    // the union of its bits' rows, not a test of every frame. A bit's row of changes is its row
+    // of the frames against the same row one frame on.
     const quint64 *changesByBit(size_t r) const
     {
         if (!byBit) {
-            byBit.reset(new quint64[runs.size() * Run]); // a run's rows written before read
-            made.assign(runs.size(), 0);
+            const quint64 *bits = bitRows();
+            const size_t n = size_t(blocks());
+            byBit.reset(new quint64[n * Run]); // every word written below
+            for (size_t b = 0; b < Run; ++b) {
+                const quint64 *row = bits + b * n;
+                for (size_t k = 0; k < n; ++k) {
+                    // Past the last block, the last frame again: no change.
+                    const quint64 next = k + 1 < n ? row[k + 1] : row[k] >> 63;
+                    byBit[k * Run + b] = row[k] ^ (row[k] >> 1 | next << 63);
+                }
+            }
         }
-        quint64 *rows = byBit.get() + r * Run;
-        if (!made[r]) {
-            const int first = int(r) * Run + 1;
-            for (int j = 0; j < Run; ++j)
-                rows[j] = first + j < count ? diffs[size_t(first + j)] : 0;
-            transpose(rows);
-            made[r] = 1;
-        }
-        return rows;
+        return byBit.get() + r * Run;
     }
 
     // Bit j of a[i] becomes bit i of a[j], in six rounds of swapping ever smaller blocks. Each
@@ -136,7 +138,6 @@ private:
     }
 
     mutable std::unique_ptr<quint64[]> byBit;
-    mutable std::vector<char> made;
     mutable std::unique_ptr<quint64[]> rows;
 };
 
