@@ -251,6 +251,12 @@ public:
             next += std::min(next, longest);
         }
     }
+    // Those of frames first .. end - 1, passed over.
+    void checkpoints(int first, int end)
+    {
+        while (next >= first && next < end && !empty())
+            checkpoint(next);
+    }
     void prune(int frame)
     {
         const auto out =
@@ -296,10 +302,19 @@ private:
 template<typename Fails, typename Mark>
 void sweep(const SpanCheck::Frames &frames, Survivors<Fails> &left, Mark mark)
 {
-    for (int i = 1; i < frames.count && !left.empty(); ++i) {
-        if (const quint64 changed = frames.diffs[size_t(i)] & left.bits())
-            mark(i, changed);
-        left.checkpoint(i);
+    constexpr int Run = SpanCheck::Frames::Run;
+    for (size_t r = 0; r < frames.runs.size() && !left.empty(); ++r) {
+        const int first = int(r) * Run + 1;
+        const int end = std::min(frames.count, first + Run);
+        if (!(frames.runs[r] & left.bits())) {
+            left.checkpoints(first, end); // none of their bits changed in the run
+            continue;
+        }
+        for (int i = first; i < end && !left.empty(); ++i) {
+            if (const quint64 changed = frames.diffs[size_t(i)] & left.bits())
+                mark(i, changed);
+            left.checkpoint(i);
+        }
     }
     left.prune(frames.count - 1);
     for (SpanCheck::Pending *p : left.held())
