@@ -156,15 +156,26 @@ struct SpanCheck::Pending
     int followUntil = std::numeric_limits<int>::max(); // frame
     double range = -1; // of its raw values over the span, once known
 
-    int shift() const { return candidate.shift; }
-    qint64 value(quint64 word) const
+    // Reads the value from a word of its byte order, with its shift, mask and sign worked out
+    // once: a signed value's sign bit, flipped and taken away, extends the sign.
+    struct Reader
     {
-        const int unused = 63 - top + candidate.shift; // 64 - length
-        const quint64 field = (word >> candidate.shift) & (bits >> candidate.shift);
-        if (!candidate.isSigned())
-            return qint64(field);
-        return qint64(field << unused) >> unused;
+        int shift;
+        quint64 mask;
+        quint64 sign;
+        qint64 operator()(quint64 word) const
+        {
+            return qint64((((word >> shift) & mask) ^ sign) - sign);
+        }
+    };
+
+    int shift() const { return candidate.shift; }
+    Reader reader() const
+    {
+        const int s = candidate.shift;
+        return {s, bits >> s, candidate.isSigned() ? quint64(1) << (top - s) : 0};
     }
+    qint64 value(quint64 word) const { return reader()(word); }
 };
 
 namespace {
@@ -172,9 +183,9 @@ namespace {
 // Differences of 64-bit fields do not fit in 64 bits.
 __extension__ typedef __int128 Wide;
 
-// Whether a move of `d` is of more than `steps` either way. Of fields up to 62 bits, one
-// unsigned comparison tells: d + steps then fits, and lies within 0 .. 2 steps exactly when the
-// move does not count.
+// Whether a move of `d` is of more than `steps` either way. Of fields up to 62 bits and steps
+// up to 2^62, one unsigned comparison tells: d + steps then fits, and lies within 0 .. 2 steps
+// exactly when the move does not count.
 bool beyond(qint64 d, qint64 steps)
 {
     return quint64(d) + quint64(steps) > 2 * quint64(steps);
@@ -507,13 +518,14 @@ bool SpanCheck::monotoneWithin(const Frames &frames, const Pending &p) const
     // Raw values, turned round for "не возрастало" so that the rule is always "no deep dip".
     // Up to the frame where it left the order exactly, the highest value is the latest.
     const Wide sign = up ? 1 : -1;
-    Wide best = sign * p.value(frames.words[p.clean]);
-    Wide lowest = std::min(best, sign * p.value(frames.words[0]));
+    const Pending::Reader read = p.reader();
+    Wide best = sign * read(frames.words[p.clean]);
+    Wide lowest = std::min(best, sign * read(frames.words[0]));
     Wide highest = best;
     Wide dip = 0;
     const double limit = c.percent ? share * p.reach : allowed;
     const bool within = frames.eachChange(p.bits, p.clean, [&](int i) {
-        const Wide v = sign * p.value(frames.words[i]);
+        const Wide v = sign * read(frames.words[i]);
         best = std::max(best, v);
         lowest = std::min(lowest, v);
         highest = std::max(highest, v);
@@ -801,35 +813,28 @@ bool SpanCheck::movesTooOften(const Frames &frames, const Pending &p, qint64 ste
     const qint64 stride = (qint64(frames.count) - 1) / (qint64(c.count) + 1);
     if (stride < 2 || steps > std::numeric_limits<qint64>::max() / 4)
         return false; // every frame would be read, or twice the tolerance would not fit
-    const Difference far = 2 * Difference(steps);
+    const Pending::Reader read = p.reader();
     int moved = 0;
-    Difference before = p.value(frames.words[0]);
+    Difference before = read(frames.words[0]);
     for (qint64 i = stride; i < frames.count; i += stride) {
-        const Difference after = p.value(frames.words[i]);
-        const Difference d = after - before;
-        moved += (d > far) | (d < -far);
+        const Difference after = read(frames.words[i]);
+        moved += beyond(after - before, 2 * steps);
         before = after;
     }
     return moved > c.count;
 }
 
-// Without a branch on whether a move counts: that follows the data, not a pattern. The value is
-// read with its shift, mask and sign held apart from the candidate, and the count looked at once
-// a run: one that is over K by then is over K.
+// Without a branch on whether a move counts: that follows the data, not a pattern. The count is
+// looked at once a run: one that is over K by then is over K.
 template<typename Difference>
 bool SpanCheck::countChanges(const Frames &frames, const Pending &p, qint64 steps) const
 {
-    const int shift = p.shift();
-    const quint64 mask = p.bits >> shift;
-    const quint64 sign = p.candidate.isSigned() ? quint64(1) << (p.top - shift) : 0;
-    const auto read = [&](int i) {
-        return qint64((((frames.words[i] >> shift) & mask) ^ sign) - sign);
-    };
-    qint64 level = read(0);
+    const Pending::Reader read = p.reader();
+    qint64 level = read(frames.words[0]);
     int changed = 0;
     return frames.eachChangedRun(p.bits, [&](int first, quint64 hit) {
         for (; hit; hit &= hit - 1) {
-            const qint64 v = read(first + int(qCountTrailingZeroBits(hit)));
+            const qint64 v = read(frames.words[first + int(qCountTrailingZeroBits(hit))]);
             const bool moved = beyond(Difference(v) - level, steps);
             level = moved ? v : level;
             changed += moved;
