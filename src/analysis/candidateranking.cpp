@@ -107,10 +107,17 @@ int cutWraps(const SignalCandidate &c, const std::vector<std::pair<quint64, quin
         if (e >= 2 && sizes.medianAtMost((quint64(1) << e) / 8))
             edges[size_t(count++)] = e;
     }
+    // The low part below an edge wraps only when its top bit changes: most changes of a smooth
+    // value move none of those bits and need no look at the edges.
+    quint64 tops = 0;
+    for (int k = 0; k < count; ++k)
+        tops |= quint64(1) << (edges[size_t(k)] - 1);
     std::array<int, 16> wraps{};
     std::array<int, 16> cut{};
     for (const auto &[before, after] : changes) {
         const quint64 moved = (before ^ after) & c.valueMask();
+        if (!(moved & tops))
+            continue;
         for (int k = 0; k < count; ++k) {
             const int e = edges[size_t(k)];
             const quint64 low = (quint64(1) << e) - 1;

@@ -502,6 +502,31 @@ private slots:
         expectTop(all, Drive::SteeringId, 7, 16, true, true);
     }
 
+    // A byte that wraps with nothing carried into the byte above is not the low part of one
+    // number: read across both it counts cuts, while a true 16-bit field stepping as fast counts
+    // none, nor does a slow one whose low byte rarely wraps.
+    void aCutFieldCountsItsWraps()
+    {
+        auto cuts = std::make_shared<FrameIndex>();
+        for (int i = 0; i < 4000; ++i) {
+            const quint16 fast = quint16(16 * i);
+            const quint16 slow = quint16(i / 3);
+            const quint8 data[8] = {quint8(16 * i),    quint8(i / 700), quint8(fast),
+                                    quint8(fast >> 8), quint8(slow),    quint8(slow >> 8)};
+            cuts->add(0x321, false, qint64(i) * 10000, data, 8);
+        }
+        const SignalSearch search(cuts);
+        const auto cutsOf = [&](int shift) {
+            SignalCandidate c;
+            c.shift = quint8(shift);
+            c.length = 16;
+            return search.describe(c).cuts;
+        };
+        QVERIFY(cutsOf(0) > 4);
+        QCOMPARE(cutsOf(16), 0);
+        QCOMPARE(cutsOf(32), 0);
+    }
+
     // After a broad step each identifier makes many rows, most of which are never measured in
     // full: a row shown reads the same as when every row is measured, and a signed field among
     // many rows of its identifier still shows signed, its unsigned reading among its forms.
