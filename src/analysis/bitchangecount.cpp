@@ -3,10 +3,22 @@
 
 std::array<int, 64> BitChangeCount::counts() const
 {
-    std::array<int, 64> out{};
-    for (int b = 0; b < 64; ++b) {
-        for (int p = 0; p < Planes; ++p)
-            out[size_t(b)] += int((planes[size_t(p)] >> b) & 1) << p;
-    }
+    std::array<int, 64> out = counted;
+    addLanes(lanes, out);
     return out;
+}
+
+void BitChangeCount::flush()
+{
+    addLanes(lanes, counted);
+    lanes.fill(0);
+    pending = 0;
+}
+
+void BitChangeCount::addLanes(const std::array<quint64, 8> &lanes, std::array<int, 64> &to)
+{
+    for (size_t j = 0; j < lanes.size(); ++j) {
+        for (size_t k = 0; k < 8; ++k)
+            to[8 * k + j] += int((lanes[j] >> (8 * k)) & 0xFF);
+    }
 }

@@ -5,23 +5,29 @@
 #include <array>
 
 // How often each of the 64 bits of a frame's data word changed, counted for all bits at once:
-// bit b of plane p is bit p of bit b's count, so adding a set of changed bits is a few word
-// operations instead of one per bit.
+// bit j of every byte is added to that byte of a lane word, eight lanes for the eight bits of a
+// byte, so adding a set of changed bits is a few word operations instead of one per bit. The
+// lanes' bytes go to the counts before they can overflow.
 class BitChangeCount final
 {
 public:
     void add(quint64 changed)
     {
-        for (int p = 0; p < Planes && changed; ++p) {
-            const quint64 carry = planes[size_t(p)] & changed;
-            planes[size_t(p)] ^= changed;
-            changed = carry;
-        }
+        for (size_t j = 0; j < lanes.size(); ++j)
+            lanes[j] += (changed >> j) & EveryByte;
+        if (++pending == MaxPending)
+            flush();
     }
     // The count of each bit (8 * byte + bit).
     std::array<int, 64> counts() const;
 
 private:
-    static constexpr int Planes = 31;
-    std::array<quint64, Planes> planes{};
+    static constexpr quint64 EveryByte = 0x0101010101010101ull;
+    static constexpr int MaxPending = 255; // what a byte of a lane holds
+    void flush();
+    static void addLanes(const std::array<quint64, 8> &lanes, std::array<int, 64> &to);
+
+    std::array<quint64, 8> lanes{}; // byte k of lane j: changes of bit 8 * k + j not yet counted
+    int pending = 0;
+    std::array<int, 64> counted{};
 };

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "analysis/bitchangecount.h"
 #include "analysis/checksumfinder.h"
 #include "analysis/fieldmarker.h"
 #include "analysis/frameindex.h"
@@ -83,6 +84,23 @@ private slots:
                 for (int k = 0; k < bytes; ++k)
                     QCOMPARE(all[size_t(k)], ChecksumFinder::crc8(quint8(p), 0, data, bytes, k));
             }
+        }
+    }
+
+    // Bits that change in every frame of a long capture, and bits that change now and then:
+    // each count the changes one by one would, read before and after the counts are carried on.
+    void bitChangesCountAsOneByOne()
+    {
+        std::mt19937_64 random(9);
+        BitChangeCount changes;
+        std::array<int, 64> expected{};
+        for (int i = 1; i <= 1000; ++i) {
+            const quint64 changed = i % 3 == 0 ? ~quint64(0) : (random() & random()) | 1;
+            changes.add(changed);
+            for (size_t b = 0; b < 64; ++b)
+                expected[b] += int((changed >> b) & 1);
+            if (i == 254 || i == 255 || i == 256 || i == 1000)
+                QCOMPARE(changes.counts(), expected);
         }
     }
 
