@@ -8,13 +8,6 @@ std::array<int, 64> BitChangeCount::counts() const
     return out;
 }
 
-void BitChangeCount::flush()
-{
-    addLanes(lanes, counted);
-    lanes.fill(0);
-    pending = 0;
-}
-
 void BitChangeCount::addLanes(const std::array<quint64, 8> &lanes, std::array<int, 64> &to)
 {
     for (size_t j = 0; j < lanes.size(); ++j) {

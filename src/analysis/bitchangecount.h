@@ -11,12 +11,20 @@
 class BitChangeCount final
 {
 public:
-    void add(quint64 changed)
+    // Adds the changed bits of words 0 .. count - 1, given by changed(k). The lanes are held in
+    // locals meanwhile, where the compiler keeps them in registers.
+    template<typename Changed> void addEach(int count, Changed changed)
     {
-        for (size_t j = 0; j < lanes.size(); ++j)
-            lanes[j] += (changed >> j) & EveryByte;
-        if (++pending == MaxPending)
-            flush();
+        std::array<quint64, 8> local = lanes;
+        for (int k = 0; k < count; ++k) {
+            addTo(local, changed(k));
+            if (++pending == MaxPending) {
+                addLanes(local, counted);
+                local.fill(0);
+                pending = 0;
+            }
+        }
+        lanes = local;
     }
     // The count of each bit (8 * byte + bit).
     std::array<int, 64> counts() const;
@@ -24,7 +32,12 @@ public:
 private:
     static constexpr quint64 EveryByte = 0x0101010101010101ull;
     static constexpr int MaxPending = 255; // what a byte of a lane holds
-    void flush();
+    static void addTo(std::array<quint64, 8> &to, quint64 changed)
+    {
+#pragma GCC unroll 8
+        for (size_t j = 0; j < to.size(); ++j)
+            to[j] += (changed >> j) & EveryByte;
+    }
     static void addLanes(const std::array<quint64, 8> &lanes, std::array<int, 64> &to);
 
     std::array<quint64, 8> lanes{}; // byte k of lane j: changes of bit 8 * k + j not yet counted

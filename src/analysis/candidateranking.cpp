@@ -354,10 +354,10 @@ SignalSearch::SampledFlips CandidateRanking::sample(const FrameIndex::Series &s)
     std::vector<std::array<int, 64>> counts(stride);
     for (size_t w = 0; w < stride; ++w) {
         BitChangeCount changes;
-        for (int k = 0; k < out.pairs; ++k) {
+        changes.addEach(out.pairs, [&](int k) {
             const size_t before = (1 + 2 * size_t(k)) * stride + w;
-            changes.add(out.words[before] ^ out.words[before + stride]);
-        }
+            return out.words[before] ^ out.words[before + stride];
+        });
         counts[w] = changes.counts();
     }
     out.flips = counts[0];

@@ -97,11 +97,13 @@ std::vector<FieldMark> SeriesMarker::run()
         return marks;
     for (int w = 0; w < (bytes + 7) / 8; ++w) {
         BitChangeCount changes;
-        for (int i = begin + 1; i < end; ++i) {
-            const quint64 changed = s.word(i, w) ^ s.word(i - 1, w);
-            flipped.words[size_t(w)] |= changed;
-            changes.add(changed);
-        }
+        quint64 ever = 0;
+        changes.addEach(std::max(0, end - begin - 1), [&](int k) {
+            const quint64 changed = s.word(begin + k + 1, w) ^ s.word(begin + k, w);
+            ever |= changed;
+            return changed;
+        });
+        flipped.words[size_t(w)] |= ever;
         const std::array<int, 64> counts = changes.counts();
         std::copy(counts.begin(), counts.end(), flips.begin() + 64 * w);
     }

@@ -87,20 +87,26 @@ private slots:
         }
     }
 
-    // Bits that change in every frame of a long capture, and bits that change now and then:
-    // each count the changes one by one would, read before and after the counts are carried on.
+    // Bits that change in every frame of a long capture, and bits that change now and then,
+    // added in runs of any length: each counts the changes one by one would, read before and
+    // after the counts are carried on.
     void bitChangesCountAsOneByOne()
     {
         std::mt19937_64 random(9);
+        std::vector<quint64> words(1000);
+        for (size_t i = 0; i < words.size(); ++i)
+            words[i] = i % 3 == 0 ? ~quint64(0) : (random() & random()) | 1;
         BitChangeCount changes;
         std::array<int, 64> expected{};
-        for (int i = 1; i <= 1000; ++i) {
-            const quint64 changed = i % 3 == 0 ? ~quint64(0) : (random() & random()) | 1;
-            changes.add(changed);
-            for (size_t b = 0; b < 64; ++b)
-                expected[b] += int((changed >> b) & 1);
-            if (i == 254 || i == 255 || i == 256 || i == 1000)
-                QCOMPARE(changes.counts(), expected);
+        int added = 0;
+        for (const int run : {1, 253, 1, 1, 300, 444}) {
+            changes.addEach(run, [&](int k) { return words[size_t(added + k)]; });
+            for (int k = 0; k < run; ++k) {
+                for (size_t b = 0; b < 64; ++b)
+                    expected[b] += int((words[size_t(added + k)] >> b) & 1);
+            }
+            added += run;
+            QCOMPARE(changes.counts(), expected);
         }
     }
 
