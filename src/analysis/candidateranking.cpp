@@ -12,6 +12,7 @@
 #include <functional>
 #include <iterator>
 #include <limits>
+#include <memory>
 #include <numeric>
 #include <tuple>
 #include <utility>
@@ -291,6 +292,56 @@ bool isTwin(const SignalCandidate &unsignedOne, const SignalCandidate &signedOne
            unsignedOne.base == signedOne.base && unsignedOne.series == signedOne.series;
 }
 
+// Where the unsigned twin of candidate i lies among the two before it, i when it has none there.
+size_t twinBefore(const SignalCandidate *first, size_t i)
+{
+    size_t twin = i;
+    for (size_t j = i - std::min<size_t>(i, 2); j < i && first[i].isSigned(); ++j) {
+        if (isTwin(first[j], first[i]))
+            twin = j;
+    }
+    return twin;
+}
+
+// What deciding whether a candidate lies within a row reads of each, side by side: in one
+// window, and across windows.
+struct Bits
+{
+    quint64 live;
+    quint64 bits;
+};
+struct Head
+{
+    quint64 liveBytes;
+    quint64 bitBytes;
+    quint64 live;
+    quint64 bits;
+    int base;
+};
+
+// Candidates in `order` (their index in the low 32 bits) each go to the first row that holds
+// them, within(made(i), row), or become a row: the rows' first candidates come back.
+template<typename Make, typename Within>
+std::vector<size_t> placeEach(const std::vector<quint64> &order, std::vector<quint32> &rowOf,
+                              Make made, Within within)
+{
+    std::vector<decltype(made(0))> rows;
+    std::vector<size_t> heads;
+    for (const quint64 key : order) {
+        const size_t i = size_t(key & 0xFFFFFFFFu);
+        const auto candidate = made(i);
+        size_t row = 0;
+        while (row < rows.size() && !within(candidate, rows[row]))
+            ++row;
+        rowOf[i] = quint32(row);
+        if (row == heads.size()) {
+            heads.push_back(i);
+            rows.push_back(candidate);
+        }
+    }
+    return heads;
+}
+
 // The leading terms of a row's rank, which outline() finds as measure() would.
 auto leading(const Result &r)
 {
@@ -388,7 +439,9 @@ const CandidateRanking::Shape &CandidateRanking::shape(const SignalCandidate &c,
     const int slack = 2 + s.sampled->pairs / 64;
     for (int p = 0; p < 64; ++p) {
         const int bit = frameBitAt(c.motorola(), p);
-        out.moving |= ((w.flipped >> bit) & 1) << p;
+        const quint64 moves = (w.flipped >> bit) & 1;
+        out.moving |= moves << p;
+        out.movingBelow[size_t(p) + 1] = quint8(out.movingBelow[size_t(p)] + moves);
         if (p == 0 || w.flips[bit] <= 2 * w.flips[frameBitAt(c.motorola(), p - 1)] + slack)
             out.steady |= quint64(1) << p;
     }
@@ -404,9 +457,10 @@ CandidateRanking::Traits CandidateRanking::traits(const SignalCandidate &c, cons
 CandidateRanking::Traits CandidateRanking::traits(const SignalCandidate &c, const Window &w,
                                                   const Shape &shape)
 {
-    Traits t;
+    Traits t{};
     t.live = c.frameBits() & w.flipped;
-    t.liveCount = quint8(qPopulationCount(t.live));
+    t.liveCount =
+        quint8(shape.movingBelow[size_t(c.shift + c.length)] - shape.movingBelow[c.shift]);
     t.deadLsb = !((w.flipped >> frameBit(c, 0)) & 1);
     // A bit changing far more often than the one below it: two fields read as one, or a field
     // read in the wrong byte order. So is a bit that never changes between bits that do: the
@@ -581,31 +635,35 @@ bool CandidateRanking::pickSign(Result &row, const Traits &t) const
 
 // The order candidates become rows in, each with its index. A signed candidate goes wherever its
 // unsigned twin just before it goes (their bits and traits are the same, and the unsigned one
-// comes first): it is left out, its twin's index in `twinOf`. The others' traits go to `t`.
+// comes first): it is left out, and listed in `twins` with its twin. The others' traits go to
+// `t`.
 std::vector<quint64> CandidateRanking::order(const SignalCandidate *first, size_t n,
-                                             const Series &s, std::vector<size_t> &twinOf,
-                                             std::vector<Traits> &t) const
+                                             const Series &s, std::vector<Twin> &twins,
+                                             Traits *t) const
 {
     std::vector<quint64> order;
     order.reserve(n);
-    // Read for a window and byte order at a time: candidates come grouped by them.
-    int lastWindow = -1;
+    // Read for a window at a time: candidates come grouped by them, in both byte orders.
+    int lastBase = -1;
     Window w{};
-    const Shape *shape = nullptr;
+    std::array<const Shape *, 2> shapes{};
     for (size_t i = 0; i < n; ++i) {
         const SignalCandidate &c = first[i];
-        for (size_t j = i - std::min<size_t>(i, 2); j < i && c.isSigned(); ++j) {
-            if (isTwin(first[j], c))
-                twinOf[i] = j;
-        }
-        if (twinOf[i] < n)
+        const size_t twin = twinBefore(first, i);
+        if (twin < i) {
+            twins.emplace_back(i, twin);
             continue;
-        if (2 * c.base + c.motorola() != lastWindow) {
-            lastWindow = 2 * c.base + c.motorola();
-            w = window(c, s);
-            shape = &this->shape(c, s);
         }
-        t[i] = traits(c, w, *shape);
+        if (c.base != lastBase) {
+            lastBase = c.base;
+            w = window(c, s);
+            SignalCandidate inOrder = c;
+            for (const quint8 flags : {quint8(0), quint8(SignalCandidate::Motorola)}) {
+                inOrder.flags = flags;
+                shapes[flags] = &shape(inOrder, s);
+            }
+        }
+        t[i] = traits(c, w, *shapes[c.motorola()]);
         order.push_back(quint64(orderKey(c, t[i])) << 32 | i);
     }
     sortByKey(order);
@@ -709,14 +767,16 @@ void CandidateRanking::fold(const SignalCandidate *first, const SignalCandidate 
 {
     const Series &s = analyse(int(first->series));
     const size_t n = size_t(last - first);
-    std::vector<size_t> twinOf(n, n);
-    std::vector<Traits> t(n);
+    std::vector<Twin> twins;
+    const std::unique_ptr<Traits[]> t(new Traits[n]);
     // The rows' forms are listed only for the rows shown (fillForms()), from the row each
     // candidate went to, kept here.
     Series &kept = analysed[first->series];
     kept.first = first;
     kept.rowOf.resize(n);
-    const std::vector<size_t> heads = place(order(first, n, s, twinOf, t), first, t, kept.rowOf);
+    const std::vector<size_t> heads =
+        place(order(first, n, s, twins, t.get()), first, t.get(),
+              search.index().at(int(first->series)).tailWords == 0, kept.rowOf);
     kept.rows = heads.size();
     const size_t base = out.size();
     out.resize(base + heads.size());
@@ -724,12 +784,10 @@ void CandidateRanking::fold(const SignalCandidate *first, const SignalCandidate 
         out[base + row].candidate = first[heads[row]];
     // A signed twin goes where its unsigned one went.
     std::vector<char> signedTwin(heads.size());
-    for (size_t i = 0; i < n; ++i) {
-        if (twinOf[i] == n)
-            continue;
-        const quint32 row = kept.rowOf[twinOf[i]];
+    for (const auto &[i, twin] : twins) {
+        const quint32 row = kept.rowOf[twin];
         kept.rowOf[i] = row;
-        signedTwin[row] |= heads[row] == twinOf[i];
+        signedTwin[row] |= heads[row] == twin;
     }
     const bool full = heads.size() <= MeasuredAtOnce;
     for (size_t row = 0; row < heads.size(); ++row) {
@@ -766,44 +824,28 @@ CandidateRanking::Look CandidateRanking::lookAt(Result &r, const Traits &head, b
 // Each candidate in turn goes to the first row whose changing bits hold its own, sharing bits
 // with it, or becomes a row (its index in `first` returned).
 std::vector<size_t> CandidateRanking::place(const std::vector<quint64> &order,
-                                            const SignalCandidate *first,
-                                            const std::vector<Traits> &t,
-                                            std::vector<quint32> &rowOf)
+                                            const SignalCandidate *first, const Traits *t,
+                                            bool oneWindow, std::vector<quint32> &rowOf)
 {
-    // What deciding whether a candidate lies within a row's reads of the row, side by side. The
-    // frame bytes its changing bits and its bits touch (byte b of the frame as bit b) tell most
-    // rows apart at once, whatever their windows: a candidate within a row touches no byte
+    if (oneWindow) {
+        // All in one window, as in classic frames: two word tests a row.
+        const auto bitsOf = [&](size_t i) { return Bits{t[i].live, first[i].frameBits()}; };
+        return placeEach(order, rowOf, bitsOf, [](const Bits &c, const Bits &row) {
+            return (c.live & ~row.live) == 0 && (c.bits & row.bits);
+        });
+    }
+    // The frame bytes its changing bits and its bits touch (byte b of the frame as bit b) tell
+    // most rows apart at once, whatever their windows: a candidate within a row touches no byte
     // with changing bits the row does not.
-    struct Head
-    {
-        quint64 liveBytes;
-        quint64 bitBytes;
-        quint64 live;
-        quint64 bits;
-        int base;
-    };
-    std::vector<Head> rows;
-    std::vector<size_t> heads;
-    for (const quint64 key : order) {
-        const size_t i = size_t(key & 0xFFFFFFFFu);
+    const auto headOf = [&](size_t i) {
         const quint64 bits = first[i].frameBits();
         const int base = first[i].base;
-        const Head candidate{bytesOf(t[i].live) << base, bytesOf(bits) << base, t[i].live, bits,
-                             base};
-        const auto within = [&candidate](const Head &head) {
-            return (candidate.liveBytes & ~head.liveBytes) == 0 &&
-                   (candidate.bitBytes & head.bitBytes) &&
-                   liesWithin(candidate.live, candidate.bits, candidate.base, head.live, head.bits,
-                              head.base);
-        };
-        const size_t row = size_t(std::find_if(rows.begin(), rows.end(), within) - rows.begin());
-        rowOf[i] = quint32(row);
-        if (row == heads.size()) {
-            heads.push_back(i);
-            rows.push_back(candidate);
-        }
-    }
-    return heads;
+        return Head{bytesOf(t[i].live) << base, bytesOf(bits) << base, t[i].live, bits, base};
+    };
+    return placeEach(order, rowOf, headOf, [](const Head &c, const Head &row) {
+        return (c.liveBytes & ~row.liveBytes) == 0 && (c.bitBytes & row.bitBytes) &&
+               liesWithin(c.live, c.bits, c.base, row.live, row.bits, row.base);
+    });
 }
 
 std::vector<Result> CandidateRanking::rows(int limit)

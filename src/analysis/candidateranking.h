@@ -53,6 +53,7 @@ private:
         bool known = false;
         quint64 moving = 0;
         quint64 steady = 0;
+        std::array<quint8, 65> movingBelow{}; // moving bits below p, for p = 0 .. 64
     };
     struct Series
     {
@@ -75,14 +76,17 @@ private:
         quint64 flipped;
         const int *flips; // of the window's bit 0
     };
+    // Made by the thousand per identifier: left unset until traits() fills it in.
     struct Traits
     {
-        quint64 live = 0; // its frame bits that ever changed (in its window)
-        quint8 liveCount = 0;
-        bool deadLsb = false;
-        bool coherent = true;
-        quint8 topEdge = 0; // 0 a byte edge above its top bit, 1 a nibble edge, 2 neither
+        quint64 live; // its frame bits that ever changed (in its window)
+        quint8 liveCount;
+        bool deadLsb;
+        bool coherent;
+        quint8 topEdge; // 0 a byte edge above its top bit, 1 a nibble edge, 2 neither
     };
+    // A signed candidate left out of the order, and its unsigned twin.
+    using Twin = std::pair<size_t, size_t>;
 
     // How far a row was looked at while folding, and whether its signed twin held too.
     enum Look : char { Described = 0, Outlined = 1, Measured = 2, LookMask = 3, HasTwin = 4 };
@@ -93,11 +97,11 @@ private:
     Traits traits(const SignalCandidate &c, const Series &s) const;
     static Traits traits(const SignalCandidate &c, const Window &w, const Shape &shape);
     std::vector<quint64> order(const SignalCandidate *first, size_t n, const Series &s,
-                               std::vector<size_t> &twinOf, std::vector<Traits> &t) const;
+                               std::vector<Twin> &twins, Traits *t) const;
     void fold(const SignalCandidate *first, const SignalCandidate *last,
               std::vector<SignalSearch::Result> &out, std::vector<char> &looks);
     static std::vector<size_t> place(const std::vector<quint64> &order,
-                                     const SignalCandidate *first, const std::vector<Traits> &t,
+                                     const SignalCandidate *first, const Traits *t, bool oneWindow,
                                      std::vector<quint32> &rowOf);
     Look lookAt(SignalSearch::Result &r, const Traits &head, bool twin, bool full,
                 const Series &s) const;
