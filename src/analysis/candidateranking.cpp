@@ -342,6 +342,47 @@ std::vector<size_t> placeEach(const std::vector<quint64> &order, std::vector<qui
     return heads;
 }
 
+bool within(const Head &c, const Head &row)
+{
+    return (c.liveBytes & ~row.liveBytes) == 0 && (c.bitBytes & row.bitBytes) &&
+           liesWithin(c.live, c.bits, c.base, row.live, row.bits, row.base);
+}
+
+// As placeEach(), across windows. A row that holds a candidate's changing bits touches the byte
+// of its lowest one, so only the rows touching that byte are looked at, in their order: of the
+// hundreds of rows of a long FD frame, a few dozen.
+template<typename Make>
+std::vector<size_t> placeByBytes(const std::vector<quint64> &order, std::vector<quint32> &rowOf,
+                                 Make made)
+{
+    std::vector<Head> rows;
+    std::vector<size_t> heads;
+    std::array<std::vector<quint32>, 64> touching; // the rows with changing bits in byte b
+    for (const quint64 key : order) {
+        const size_t i = size_t(key & 0xFFFFFFFFu);
+        const Head candidate = made(i);
+        size_t row = 0;
+        if (candidate.liveBytes == 0) {
+            while (row < rows.size() && !within(candidate, rows[row]))
+                ++row;
+        } else {
+            const std::vector<quint32> &near =
+                touching[size_t(qCountTrailingZeroBits(candidate.liveBytes))];
+            const auto at = std::find_if(near.begin(), near.end(),
+                                         [&](quint32 r) { return within(candidate, rows[r]); });
+            row = at == near.end() ? rows.size() : *at;
+        }
+        rowOf[i] = quint32(row);
+        if (row < rows.size())
+            continue;
+        heads.push_back(i);
+        rows.push_back(candidate);
+        for (quint64 bytes = candidate.liveBytes; bytes; bytes &= bytes - 1)
+            touching[size_t(qCountTrailingZeroBits(bytes))].push_back(quint32(row));
+    }
+    return heads;
+}
+
 // The leading terms of a row's rank, which outline() finds as measure() would.
 auto leading(const Result &r)
 {
@@ -842,10 +883,7 @@ std::vector<size_t> CandidateRanking::place(const std::vector<quint64> &order,
         const int base = first[i].base;
         return Head{bytesOf(t[i].live) << base, bytesOf(bits) << base, t[i].live, bits, base};
     };
-    return placeEach(order, rowOf, headOf, [](const Head &c, const Head &row) {
-        return (c.liveBytes & ~row.liveBytes) == 0 && (c.bitBytes & row.bitBytes) &&
-               liesWithin(c.live, c.bits, c.base, row.live, row.bits, row.base);
-    });
+    return placeByBytes(order, rowOf, headOf);
 }
 
 std::vector<Result> CandidateRanking::rows(int limit)
