@@ -189,7 +189,8 @@ void forEachPair(const SignalCandidate &c, const FrameIndex::Series &frames, int
     const int n = frames.size();
     const int pairs = std::min(n - 1, sampled);
     const int every = valueEvery(pairs);
-    auto raw = [&](int i) { return c.raw(frames.window(i, c.base)); };
+    const SignalCandidate::Reader read = c.reader();
+    auto raw = [&](int i) { return read(frames.window(i, c.base)); };
     const Spread spread(n, pairs);
     // Pairs far apart are each a miss of the cache; close together, the frames stream in.
     const int fetchUntil = 2 * pairs < n ? pairs - Ahead : 0;
@@ -645,11 +646,13 @@ void CandidateRanking::forEachGlance(const SignalCandidate &c, const Series &s, 
     const size_t pairs = size_t(s.sampled->pairs);
     const size_t every = size_t(valueEvery(int(pairs)));
     const size_t at = size_t(c.base / 8);
+    const SignalCandidate::Reader read = c.reader();
+    const quint64 *from = words.data() + at;
+    const bool joined = c.base % 8 != 0;
+    const bool last = at + 1 == stride; // no word after it: the bytes beyond the frame are 0
     const auto value = [&](size_t frame) {
-        const quint64 *w = words.data() + frame * stride + at;
-        return c.raw(c.base == 0
-                         ? w[0]
-                         : FrameIndex::Series::join(w[0], at + 1 < stride ? w[1] : 0, c.base % 8));
+        const quint64 *w = from + frame * stride;
+        return read(joined ? FrameIndex::Series::join(w[0], last ? 0 : w[1], c.base % 8) : w[0]);
     };
     for (size_t k = 0, next = 0; k < pairs; ++k) {
         const bool taken = k == next;

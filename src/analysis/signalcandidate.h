@@ -25,14 +25,29 @@ struct SignalCandidate
     bool isSigned() const { return flags & Signed; }
     quint64 valueMask() const { return length >= 64 ? ~quint64(0) : (quint64(1) << length) - 1; }
 
-    // The value as an integer from the window's little-endian data word. Signed, the sign bit
-    // is extended without a branch: values read by the million follow no pattern.
-    qint64 raw(quint64 word) const
+    // Reads raw() with the candidate's order, shift, mask and sign worked out once, for the
+    // values of one candidate read by the thousand.
+    struct Reader
     {
-        const quint64 bits = ((motorola() ? qbswap(word) : word) >> shift) & valueMask();
-        const quint64 sign = isSigned() && length < 64 ? quint64(1) << (length - 1) : 0;
-        return qint64((bits ^ sign) - sign);
+        bool motorola;
+        int shift;
+        quint64 mask;
+        quint64 sign;
+        // Signed, the sign bit is extended without a branch: values read by the million follow
+        // no pattern.
+        qint64 operator()(quint64 word) const
+        {
+            const quint64 bits = ((motorola ? qbswap(word) : word) >> shift) & mask;
+            return qint64((bits ^ sign) - sign);
+        }
+    };
+    Reader reader() const
+    {
+        return {motorola(), shift, valueMask(),
+                isSigned() && length < 64 ? quint64(1) << (length - 1) : 0};
     }
+    // The value as an integer from the window's little-endian data word.
+    qint64 raw(quint64 word) const { return reader()(word); }
     // The candidate's bits in the window's little-endian data word (bit 8 * byte + bit, as DBC
     // files number them, from byte `base`).
     quint64 frameBits() const
