@@ -151,23 +151,28 @@ void sortByKey(std::vector<quint64> &keys)
     const auto digit = [](quint64 k, int pass) {
         return size_t((k >> (32 + Digit * pass)) & (Buckets - 1));
     };
-    std::vector<std::array<size_t, Buckets>> start(3);
+    std::vector<std::array<quint32, Buckets>> start(3);
     for (const quint64 k : keys) {
         for (int pass = 0; pass < 3; ++pass)
             ++start[size_t(pass)][digit(k, pass)];
     }
-    std::vector<quint64> other(keys.size());
+    // Written before it is read: not cleared first.
+    std::unique_ptr<quint64[]> other(new quint64[keys.size()]);
+    quint64 *from = keys.data();
+    quint64 *to = other.get();
     for (int pass = 0; pass < 3; ++pass) {
-        std::array<size_t, Buckets> &at = start[size_t(pass)];
-        if (std::find(at.begin(), at.end(), keys.size()) != at.end())
+        std::array<quint32, Buckets> &at = start[size_t(pass)];
+        if (std::find(at.begin(), at.end(), quint32(keys.size())) != at.end())
             continue; // every key has the same digit here
-        size_t sum = 0;
-        for (size_t &b : at)
+        quint32 sum = 0;
+        for (quint32 &b : at)
             sum += std::exchange(b, sum);
-        for (const quint64 k : keys)
-            other[at[digit(k, pass)]++] = k;
-        keys.swap(other);
+        for (size_t i = 0; i < keys.size(); ++i)
+            to[at[digit(from[i], pass)]++] = from[i];
+        std::swap(from, to);
     }
+    if (from != keys.data())
+        std::copy(from, from + keys.size(), keys.data());
 }
 
 // Pairs of frames read ahead: those spread over a long capture are each a miss of the cache.
@@ -496,8 +501,8 @@ CandidateRanking::Traits CandidateRanking::traits(const SignalCandidate &c, cons
     return traits(c, window(c, s), shape(c, s));
 }
 
-CandidateRanking::Traits CandidateRanking::traits(const SignalCandidate &c, const Window &w,
-                                                  const Shape &shape)
+inline CandidateRanking::Traits CandidateRanking::traits(const SignalCandidate &c, const Window &w,
+                                                         const Shape &shape)
 {
     Traits t{};
     t.live = c.frameBits() & w.flipped;
@@ -687,6 +692,7 @@ std::vector<quint64> CandidateRanking::order(const SignalCandidate *first, size_
 {
     std::vector<quint64> order;
     order.reserve(n);
+    twins.reserve(n / 2); // about every other candidate is a signed twin
     // Read for a window at a time: candidates come grouped by them, in both byte orders.
     int lastBase = -1;
     Window w{};
@@ -716,7 +722,7 @@ std::vector<quint64> CandidateRanking::order(const SignalCandidate *first, size_
 
 // The order candidates become rows in, packed into one number (fields from the most telling) so
 // that sorting compares numbers, not tuples. Every candidate of an identifier has its own.
-quint32 CandidateRanking::orderKey(const SignalCandidate &c, const Traits &t)
+inline quint32 CandidateRanking::orderKey(const SignalCandidate &c, const Traits &t)
 {
     quint32 key = !t.coherent;
     key = key << 1 | t.deadLsb;
