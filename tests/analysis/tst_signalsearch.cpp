@@ -602,6 +602,7 @@ private slots:
             std::sort(shown.begin(), shown.end());
             QCOMPARE(shown.size(), held.size());
             QVERIFY(shown == held);
+            foldedIntoTheFirstRow(search);
         };
         SignalSearch search(index);
         search.narrow(between(SearchCondition::Changed, 100, 700));
@@ -620,6 +621,35 @@ private slots:
         wide.narrow(changed);
         QVERIFY(wide.remaining() > 10000);
         shownOnce(wide);
+    }
+
+    // A form went to the first row, in the order rows are made, that holds its changing bits:
+    // no row of its identifier that holds them as well comes before that row by the leading
+    // terms of the order (one field, lowest bit moving, more changing bits).
+    static void foldedIntoTheFirstRow(const SignalSearch &search)
+    {
+        const auto live = [&](const SignalCandidate &c) {
+            return c.frameBits() & search.index().at(int(c.series)).flippedWindow(c.base);
+        };
+        const auto holds = [&](const SignalCandidate &row, const SignalCandidate &form) {
+            const quint64 moved = SignalCandidate::moveWindow(live(form), form.base, row.base);
+            return SignalCandidate::moveWindow(moved, row.base, form.base) == live(form) &&
+                   (moved & ~live(row)) == 0 &&
+                   (SignalCandidate::moveWindow(form.frameBits(), form.base, row.base) &
+                    row.frameBits());
+        };
+        const auto lead = [&](const SignalSearch::Result &r) {
+            return std::make_tuple(!r.coherent, r.deadLsb, -qPopulationCount(live(r.candidate)));
+        };
+        const std::vector<SignalSearch::Result> rows = search.results(-1);
+        for (const SignalSearch::Result &r : rows) {
+            for (const SignalSearch::Result &other : rows) {
+                if (other.candidate.series != r.candidate.series || !(lead(other) < lead(r)))
+                    continue;
+                for (const SignalCandidate &form : r.forms)
+                    QVERIFY(!holds(other.candidate, form));
+            }
+        }
     }
 
     // The noisy engine speed: "равно" within a tolerance, in units or as a percentage of the value.
