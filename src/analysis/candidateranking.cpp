@@ -348,7 +348,7 @@ std::vector<size_t> placeEach(const std::vector<quint64> &order, std::vector<qui
     return heads;
 }
 
-bool within(const Head &c, const Head &row)
+bool holds(const Head &row, const Head &c)
 {
     return (c.liveBytes & ~row.liveBytes) == 0 && (c.bitBytes & row.bitBytes) &&
            liesWithin(c.live, c.bits, c.base, row.live, row.bits, row.base);
@@ -369,13 +369,13 @@ std::vector<size_t> placeByBytes(const std::vector<quint64> &order, std::vector<
         const Head candidate = made(i);
         size_t row = 0;
         if (candidate.liveBytes == 0) {
-            while (row < rows.size() && !within(candidate, rows[row]))
+            while (row < rows.size() && !holds(rows[row], candidate))
                 ++row;
         } else {
             const std::vector<quint32> &near =
                 touching[size_t(qCountTrailingZeroBits(candidate.liveBytes))];
             const auto at = std::find_if(near.begin(), near.end(),
-                                         [&](quint32 r) { return within(candidate, rows[r]); });
+                                         [&](quint32 r) { return holds(rows[r], candidate); });
             row = at == near.end() ? rows.size() : *at;
         }
         rowOf[i] = quint32(row);
@@ -710,7 +710,7 @@ std::vector<quint64> CandidateRanking::order(const SignalCandidate *first, size_
             SignalCandidate inOrder = c;
             for (const quint8 flags : {quint8(0), quint8(SignalCandidate::Motorola)}) {
                 inOrder.flags = flags;
-                shapes[flags] = &shape(inOrder, s);
+                shapes[inOrder.motorola()] = &shape(inOrder, s);
             }
         }
         t[i] = traits(c, w, *shapes[c.motorola()]);

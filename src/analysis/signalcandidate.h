@@ -25,11 +25,10 @@ struct SignalCandidate
     bool isSigned() const { return flags & Signed; }
     quint64 valueMask() const { return length >= 64 ? ~quint64(0) : (quint64(1) << length) - 1; }
 
-    // Reads raw() with the candidate's order, shift, mask and sign worked out once, for the
-    // values of one candidate read by the thousand.
-    struct Reader
+    // The value from a word already in the candidate's byte order, with its shift, mask and
+    // sign worked out once, for the values of one candidate read by the thousand.
+    struct Field
     {
-        bool motorola;
         int shift;
         quint64 mask;
         quint64 sign;
@@ -37,15 +36,21 @@ struct SignalCandidate
         // no pattern.
         qint64 operator()(quint64 word) const
         {
-            const quint64 bits = ((motorola ? qbswap(word) : word) >> shift) & mask;
-            return qint64((bits ^ sign) - sign);
+            return qint64((((word >> shift) & mask) ^ sign) - sign);
         }
     };
-    Reader reader() const
+    // The same from the window's little-endian data word, as raw() reads it.
+    struct Reader
     {
-        return {motorola(), shift, valueMask(),
-                isSigned() && length < 64 ? quint64(1) << (length - 1) : 0};
+        bool motorola;
+        Field field;
+        qint64 operator()(quint64 word) const { return field(motorola ? qbswap(word) : word); }
+    };
+    Field field() const
+    {
+        return {shift, valueMask(), isSigned() && length < 64 ? quint64(1) << (length - 1) : 0};
     }
+    Reader reader() const { return {motorola(), field()}; }
     // The value as an integer from the window's little-endian data word.
     qint64 raw(quint64 word) const { return reader()(word); }
     // The candidate's bits in the window's little-endian data word (bit 8 * byte + bit, as DBC

@@ -156,25 +156,9 @@ struct SpanCheck::Pending
     int followUntil = std::numeric_limits<int>::max(); // frame
     double range = -1; // of its raw values over the span, once known
 
-    // Reads the value from a word of its byte order, with its shift, mask and sign worked out
-    // once: a signed value's sign bit, flipped and taken away, extends the sign.
-    struct Reader
-    {
-        int shift;
-        quint64 mask;
-        quint64 sign;
-        qint64 operator()(quint64 word) const
-        {
-            return qint64((((word >> shift) & mask) ^ sign) - sign);
-        }
-    };
-
     int shift() const { return candidate.shift; }
-    Reader reader() const
-    {
-        const int s = candidate.shift;
-        return {s, bits >> s, candidate.isSigned() ? quint64(1) << (top - s) : 0};
-    }
+    // Its words come in its own byte order.
+    SignalCandidate::Field reader() const { return candidate.field(); }
     qint64 value(quint64 word) const { return reader()(word); }
 };
 
@@ -518,7 +502,7 @@ bool SpanCheck::monotoneWithin(const Frames &frames, const Pending &p) const
     // Raw values, turned round for "не возрастало" so that the rule is always "no deep dip".
     // Up to the frame where it left the order exactly, the highest value is the latest.
     const Wide sign = up ? 1 : -1;
-    const Pending::Reader read = p.reader();
+    const SignalCandidate::Field read = p.reader();
     Wide best = sign * read(frames.words[p.clean]);
     Wide lowest = std::min(best, sign * read(frames.words[0]));
     Wide highest = best;
@@ -813,7 +797,7 @@ bool SpanCheck::movesTooOften(const Frames &frames, const Pending &p, qint64 ste
     const qint64 stride = (qint64(frames.count) - 1) / (qint64(c.count) + 1);
     if (stride < 2 || steps > std::numeric_limits<qint64>::max() / 4)
         return false; // every frame would be read, or twice the tolerance would not fit
-    const Pending::Reader read = p.reader();
+    const SignalCandidate::Field read = p.reader();
     int moved = 0;
     Difference before = read(frames.words[0]);
     for (qint64 i = stride; i < frames.count; i += stride) {
@@ -829,7 +813,7 @@ bool SpanCheck::movesTooOften(const Frames &frames, const Pending &p, qint64 ste
 template<typename Difference>
 bool SpanCheck::countChanges(const Frames &frames, const Pending &p, qint64 steps) const
 {
-    const Pending::Reader read = p.reader();
+    const SignalCandidate::Field read = p.reader();
     qint64 level = read(frames.words[0]);
     int changed = 0;
     return frames.eachChangedRun(p.bits, [&](int first, quint64 hit) {
